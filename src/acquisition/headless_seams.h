@@ -1,0 +1,56 @@
+#pragma once
+// The document's seams without windows: messages become lines on stderr, questions take a
+// fixed answer (and say so), window messages are counted, pane texts kept.
+
+#include <array>
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "acquisition/user_dialogs.h"
+#include "acquisition/window_messages.h"
+
+namespace vesk {
+
+class ConsoleDialogs : public UserDialogs {
+ public:
+  // answerYes: the answer to every Yes/No question. quiet: print nothing.
+  explicit ConsoleDialogs(bool answerYes = true, bool quiet = false)
+      : answerYes_(answerYes), quiet_(quiet) {}
+  void ShowMessage(const std::string& text, const std::string& caption,
+                   MessageIcon icon) override;
+  void QueueMessage(const std::string& text, const std::string& caption,
+                    MessageIcon icon) override;
+  bool AskYesNo(const std::string& text, const std::string& caption) override;
+  std::optional<std::string> AskDataFileName(const std::string& proposedName,
+                                             const std::string& directory) override;
+
+  // Every text shown or queued so far (tests).
+  std::vector<std::string> Messages() const;
+  int MessageCount() const;
+
+ private:
+  void Print(const std::string& prefix, const std::string& text);
+  const bool answerYes_;
+  const bool quiet_;
+  mutable std::mutex mutex_;
+  std::vector<std::string> messages_;
+};
+
+class HeadlessWindows : public WindowMessages {
+ public:
+  void Post(WindowTarget target, Uwm message) override;
+  void Send(WindowTarget target, Uwm message) override;
+  void SetPaneText(int pane, const std::string& text) override;
+
+  int Count(Uwm message) const { return counts_[static_cast<int>(message)].load(); }
+  std::string PaneText(int pane) const;
+
+ private:
+  std::array<std::atomic<int>, kUwmCount> counts_{};
+  mutable std::mutex mutex_;
+  std::array<std::string, 5> panes_;
+};
+
+}  // namespace vesk

@@ -1,0 +1,148 @@
+#include "acquisition/vesk_doc.h"
+
+#include <cstdlib>
+
+namespace vesk {
+namespace {
+
+constexpr const char* kSurveyLatNotSet =
+    "WARNING !!!\n\nIt appears that the Survey Latitude has not been set by the user.  The "
+    "default value is 99.9999.  \n\nThis value is used in the conversion from Pressure to Depth "
+    "which will yield inaccurate results if the correct latitude is not set.\n\nTo update the "
+    "Survey Latitude go to 'TOOLS >> SET SURVEY LAT' or hit 'Shift + L'.";
+
+PortSettings ReadPort(const SettingsStore& s, const IntKey& port, const IntKey& bps,
+                      const IntKey& bits, const IntKey& parity, const IntKey& stop,
+                      const IntKey& flow, const TextKey& device) {
+  PortSettings p;
+  p.port = s.Read(port);
+  p.bitRate = s.Read(bps);
+  p.dataBits = s.Read(bits);
+  p.parity = s.Read(parity);
+  p.stopBits = s.Read(stop);
+  p.flowControl = s.Read(flow);
+  p.device = s.Read(device);
+  return p;
+}
+
+}  // namespace
+
+std::string DefaultDataDir() {
+  const char* home = std::getenv("HOME");
+  return std::string(home != nullptr && *home != '\0' ? home : ".") + "/VESK/";
+}
+
+std::string WithTrailingSlash(std::string dir) {
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  if (dir != "/") dir += '/';
+  return dir;
+}
+
+CVESKDoc::CVESKDoc(SettingsStore& settingsStore, WindowMessages& windowMessages,
+                   UserDialogs& userDialogs, const Clock& wallClock)
+    : store(settingsStore),
+      windows(windowMessages),
+      dialogs(userDialogs),
+      clock(wallClock),
+      catalogue(settingsStore.Read(keys::kCtdSerial)),
+      ctd(settingsStore, userDialogs) {
+  using namespace keys;
+  addHeaderToDatFile = store.ReadBool(kAddHeaderToDatFile);
+  logInitialNmeaOnly = store.ReadBool(kLogInitialNmeaOnly);
+  counterConstantText = store.Read(kCounterConstant);
+  counterScale = ParseReal(counterConstantText) / kCounterReferenceConstant;
+  playbackSpeed = store.Read(kPlaybackSpeed);
+  eepromData = store.Read(kVeskEepromData);
+  gridAutoScroll = store.ReadBool(kAutoScroll);
+  binnedMinX = store.Read(kBinnedMinX);
+  binnedMaxX = store.Read(kBinnedMaxX);
+  bufferLength = store.Read(kBufferLength);
+  useDefaultFileNaming = store.ReadBool(kUseDefaultFileNaming);
+  firmwareVersion = store.ReadReal(kFirmwareVer);
+  surveyLat = store.ReadReal(kSurveyLat);
+  if (surveyLat == 99.9999) dialogs.ShowMessage(kSurveyLatNotSet, "", MessageIcon::Warning);
+  userSuppliedFileHeader = store.Read(kUserSuppliedFileHeader);
+  standardTunnel = store.ReadBool(kStandardTunnel);
+  instrInputViaMux = store.ReadBool(kInstrInputViaMux);
+  windowLowerBound = store.Read(kWindowCountsLowerBound);
+  windowUpperBound = store.Read(kWindowCountsUpperBound);
+  LoadPortSettings();
+  LoadNavSettings();
+}
+
+void CVESKDoc::LoadPortSettings() {
+  using namespace keys;
+  counterPort = ReadPort(store, kComPortDu, kBpsDu, kDataBitsDu, kParityDu, kStopBitsDu,
+                         kFlowControlDu, kDeviceDu);
+  auxPort = ReadPort(store, kComPortZev, kBpsZev, kDataBitsZev, kParityZev, kStopBitsZev,
+                     kFlowControlZev, kDeviceZev);
+  const int model = store.Read(kModelCtd);
+  catalogue.SetSerial(model, store.Read(kCtdSerial));
+  const std::string dir = store.Read(kDataDir);
+  dataDir = dir.empty() ? DefaultDataDir() : WithTrailingSlash(dir);
+  enableTx2Zev = store.ReadBool(kEnableTx2Zev);
+  maxMepLength = store.Read(kMaxMepLength);
+  analogCaption = store.Read(kAnalogCaption);
+  analogScale = store.ReadReal(kAnalogScale);
+  std::lock_guard lock(ctdLock);
+  ctd.LoadScanSettings(model, instrInputViaMux, surveyLat);
+}
+
+void CVESKDoc::LoadNavSettings() {
+  auxPortMode = store.Read(keys::kAuxPortMode);
+  NavSettings loaded;
+  loaded.Load(store);
+  std::lock_guard lock(navLock);
+  nav = std::move(loaded);
+}
+
+void CVESKDoc::ResetForScan() {
+  {
+    std::lock_guard lock(binLock);
+    cumulativeTotalCount = 0;
+    cumulativeWindowCount = 0;
+  }
+  {
+    std::lock_guard lock(timeChartLock);
+    latestSample[kChCountsPerSecond] = 0;
+  }
+  {
+    std::lock_guard lock(frameQueueLock);
+    frameQueue.clear();
+  }
+  {
+    std::lock_guard lock(gridLock);
+    gridRows.clear();
+  }
+  elementEvents.clear();
+  {
+    std::lock_guard lock(timeChartHistoryLock);
+    timeChartHistory.clear();
+  }
+  lFrameCount = 0;
+  mepParticleCount = 0;
+  frameErrorCount = 0;
+  initialNmeaWritten = false;
+  std::lock_guard lock(ctdLock);
+  ctd.StartScan();
+}
+
+void CVESKDoc::ClearResults() {
+  {
+    std::lock_guard lock(binLock);
+    currentBins.fill(0);
+    cumulativeBins.fill(0);
+  }
+  {
+    std::lock_guard lock(housekeepingLock);
+    housekeeping.fill(0);
+  }
+  {
+    std::lock_guard lock(ctdLock);
+    ctd.sample = CtdSample{};
+  }
+  std::lock_guard lock(timeChartLock);
+  latestSample.fill(0);
+}
+
+}  // namespace vesk

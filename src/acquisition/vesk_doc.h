@@ -1,0 +1,221 @@
+#pragma once
+// The document: owns everything a scan needs — its settings in memory, the queues and
+// result tables shared between the threads with the seven locks that guard them, the stop
+// events, the output files and the scan flags. It never touches a window: it reaches the
+// outside through the settings store, the window and dialog seams and the clock.
+
+#include <array>
+#include <atomic>
+#include <bitset>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "acquisition/clock.h"
+#include "acquisition/event.h"
+#include "acquisition/user_dialogs.h"
+#include "acquisition/window_messages.h"
+#include "app/settings_store.h"
+#include "files/data_file.h"
+#include "instruments/ctd_catalogue.h"
+#include "instruments/ctd_decoder.h"
+#include "instruments/nav_display.h"
+#include "processing/deframer.h"
+
+namespace vesk {
+
+inline constexpr int kBinCount = 128;
+inline constexpr int kHousekeepingCount = 7;
+inline constexpr int kTimeChartChannels = 10;
+inline constexpr int kGridElements = 35;
+inline constexpr std::size_t kMaxGridRows = 500000;
+// Reference constant of the counter: the counter scale K is CounterConstant divided by it.
+inline constexpr double kCounterReferenceConstant = 3.47826e-05;
+inline constexpr const char* kPreloggingStem = "VESK_PRELOGGING_DATADUMP";
+
+using BinCounts = std::array<std::uint32_t, kBinCount>;
+using TimeChartSample = std::array<double, kTimeChartChannels>;
+using GridRow = std::bitset<kGridElements>;
+
+// Time chart channels, in sample order.
+enum TimeChartChannel {
+  kChDepth = 0,
+  kChTemperature,
+  kChCountsPerSecond,
+  kChSalinity,
+  kChWindowCps,
+  kChCountsPerVolume,
+  kChFlowSpeed,
+  kChAnalog,
+  kChCounter,
+  kChLaserMonitor,
+};
+
+// One serial port's line settings, as stored (codes of CSerialPort).
+struct PortSettings {
+  int port = 0;
+  int bitRate = 0;
+  int dataBits = 0;
+  int parity = 0;
+  int stopBits = 0;
+  int flowControl = 0;
+  std::string device;  // overrides /dev/ttyS{port-1} when set
+};
+
+class CVESKDoc {
+ public:
+  static constexpr const char* kVersion = VESK_VERSION_TEXT;
+
+  // Builds the catalogue and loads the document's settings. Opens no port.
+  CVESKDoc(SettingsStore& store, WindowMessages& windows, UserDialogs& dialogs,
+           const Clock& clock);
+  CVESKDoc(const CVESKDoc&) = delete;
+  CVESKDoc& operator=(const CVESKDoc&) = delete;
+
+  // Re-reads the port and instrument settings (at connect and at every scan start).
+  void LoadPortSettings();
+  // Re-reads the auxiliary-port and navigation settings (at every scan start).
+  void LoadNavSettings();
+
+  // --- output files ---------------------------------------------------------------
+  // Opens data directory + raw file name and writes the live header. On failure tells the
+  // user and asks the main frame to stop.
+  bool OpenBinFile();
+  // Opens data directory + processed file name and writes the header (playback form when
+  // playing back) when the option is on. On failure as above.
+  bool OpenDatFile();
+  // The header text: live form, or playback form (copy of the played file's header).
+  std::string BuildFileHeader() const;
+  // The .dat name of a playback of `playedPath` at `tm` ("cast01_PB_2005-03-05_140307.dat").
+  static std::string PlaybackDatName(const std::string& playedPath, const std::tm& tm);
+
+  // The instrument line decoder (runs under the CTD lock).
+  void DecodeCtdLine() { ctd.DecodeCtdLine(); }
+  // Clears the pipeline and results for a new run (queues, counters, tables).
+  void ResetForScan();
+  // Zeroes the result tables (end of a scan).
+  void ClearResults();
+
+  SettingsStore& store;
+  WindowMessages& windows;
+  UserDialogs& dialogs;
+  const Clock& clock;
+
+  // --- settings in memory ---------------------------------------------------------
+  bool addHeaderToDatFile = true;
+  bool logInitialNmeaOnly = false;
+  std::string counterConstantText;
+  double counterScale = 0;  // K: CounterConstant / reference constant
+  int playbackSpeed = 1;    // pause per 1024-byte chunk, in 100 ms
+  std::string eepromData;
+  bool gridAutoScroll = true;
+  int binnedMinX = 0;
+  int binnedMaxX = 127;
+  int bufferLength = 3600;  // time chart history capacity
+  bool useDefaultFileNaming = true;
+  double firmwareVersion = 2.25;
+  double surveyLat = 99.9999;
+  std::string userSuppliedFileHeader;
+  bool standardTunnel = true;
+  bool instrInputViaMux = false;
+  int windowLowerBound = 0;
+  int windowUpperBound = 127;
+  PortSettings counterPort;
+  PortSettings auxPort;
+  std::string dataDir;  // always ends with '/'
+  bool enableTx2Zev = false;
+  int maxMepLength = 1000;
+  std::string analogCaption = "ANALOG";
+  double analogScale = 1.0;
+  int auxPortMode = 0;  // 0 unused, 1 NMEA input, 2 CTD output
+  NavSettings nav;
+
+  CtdCatalogue catalogue;
+  CtdDecoder ctd;  // line, record and model: under ctdLock
+
+  // --- scan state -----------------------------------------------------------------
+  std::atomic<bool> connected{false};
+  std::atomic<bool> counterResponding{false};
+  std::atomic<bool> logging{true};
+  std::atomic<bool> playback{false};
+  std::atomic<bool> playbackPaused{false};
+  std::atomic<bool> replaceExisting{false};
+  std::atomic<bool> scanning{false};
+  std::atomic<bool> timeChartRelay{false};  // announce every new time chart sample
+  std::atomic<bool> gridPaused{false};      // M frames not used for the grid
+  std::atomic<bool> ctdOutputActive{false};  // an auxiliary thread sends CTD lines out
+  std::atomic<bool> ctdOutputPending{false};  // a line was handed over and not yet sent
+  std::string ctdOutputLine;  // the line handed to the auxiliary port, under ctdLock
+  std::string rawFileName;        // playback: the full path of the played file
+  std::string processedFileName;
+  DataFile rawFile;
+  DataFile datFile;
+  std::tm scanStartTime{};
+
+  std::atomic<std::uint32_t> frameErrorCount{0};
+  std::atomic<std::uint32_t> lFrameCount{0};
+  std::atomic<std::uint32_t> mepParticleCount{0};
+  std::atomic<std::uint32_t> playbackTotalBytes{0};
+  std::atomic<std::uint32_t> playbackBytesDone{0};
+  std::atomic<bool> initialNmeaWritten{false};  // "log initial NMEA sample only"
+
+  // --- queues and results, each with its lock --------------------------------------
+  // Lock order in L processing: binLock, housekeepingLock, ctdLock, timeChartLock,
+  // timeChartHistoryLock. Every other thread takes one lock at a time.
+  std::mutex ctdLock;        // ctd, the time chart sample computation
+  std::mutex binLock;        // bins, window and total counters
+  std::mutex housekeepingLock;  // housekeeping words, N, T, A, counter value
+  std::mutex gridLock;       // gridRows
+  std::mutex frameQueueLock;  // frameQueue
+  std::mutex timeChartHistoryLock;  // timeChartHistory
+  std::mutex timeChartLock;  // latestSample
+
+  std::deque<Frame> frameQueue;
+  std::deque<GridRow> gridRows;
+  std::deque<TimeChartSample> timeChartHistory;
+  std::vector<std::uint32_t> elementEvents;  // E, S, D, Z per event; processing thread only
+
+  BinCounts currentBins{};
+  BinCounts cumulativeBins{};
+  double frameTotal = 0;
+  std::int32_t frameWindowCount = 0;
+  std::uint32_t cumulativeTotalCount = 0;
+  std::uint32_t cumulativeWindowCount = 0;
+
+  std::array<std::uint32_t, kHousekeepingCount> housekeeping{};
+  std::uint32_t counterN = 0;
+  std::uint32_t counterT = 0;
+  std::uint32_t analogA = 0;
+  double counterValue = 0;
+  double flowSpeed = 0;
+
+  TimeChartSample latestSample{};
+
+  // Navigation texts and the viewer text: written by the processing and auxiliary threads,
+  // read by the window thread.
+  std::mutex navLock;
+  NavDisplay navDisplay;
+  std::string navViewerText;
+  std::atomic<bool> navViewerOpen{false};
+
+  // --- events ----------------------------------------------------------------------
+  Event serialStop;
+  Event playbackStop;
+  Event auxStop;
+  Event processingStop;
+  Event housekeepingStop;
+  Event ctdOutputReady{Event::ResetMode::Manual};
+  Event ctdOutputDone{Event::ResetMode::Manual};
+
+ private:
+  std::string DataPath(const std::string& name) const { return dataDir + name; }
+};
+
+// The data directory of an empty setting: ~/VESK/.
+std::string DefaultDataDir();
+// A directory text with exactly one trailing '/'.
+std::string WithTrailingSlash(std::string dir);
+
+}  // namespace vesk

@@ -1,0 +1,112 @@
+#pragma once
+// Every settings key of the program with its one default. Where two places once gave one
+// key two defaults, the value the document's reader uses is the one kept here.
+
+namespace vesk {
+
+struct IntKey {
+  const char* section;
+  const char* key;
+  int def;
+};
+
+struct TextKey {
+  const char* section;
+  const char* key;
+  const char* def;
+};
+
+namespace keys {
+
+// Options
+inline constexpr IntKey kAddHeaderToDatFile{"Options", "AddHeaderToDatFile", 1};
+inline constexpr IntKey kLogInitialNmeaOnly{"Options", "LogInitialNmeaOnly", 0};
+
+// Settings
+inline constexpr TextKey kCounterConstant{"Settings", "CounterConstant", "0.0"};
+inline constexpr IntKey kPlaybackSpeed{"Settings", "PlaybackSpeed", 1};
+inline constexpr IntKey kPlaybackSpeedBtn{"Settings", "PlaybackSpeedBtn", 0};
+inline constexpr TextKey kVeskEepromData{"Settings", "VeskEepromData", ""};
+inline constexpr IntKey kUseDefaultFileNaming{"Settings", "UseDefaultFileNaming", 1};
+inline constexpr TextKey kFirmwareVer{"Settings", "FirmwareVer", "2.25"};
+inline constexpr TextKey kSurveyLat{"Settings", "SurveyLat", "99.9999"};
+inline constexpr TextKey kUserSuppliedFileHeader{"Settings", "UserSuppliedFileHeader", ""};
+inline constexpr IntKey kStandardTunnel{"Settings", "StandardTunnel", 1};
+inline constexpr IntKey kInstrInputViaMux{"Settings", "InstrInputViaMux", 0};
+inline constexpr IntKey kModelCtd{"Settings", "Model_CTD", 0};
+inline constexpr TextKey kCtdSerial{"Settings", "CTDSerial", "n/a"};
+inline constexpr TextKey kDataDir{"Settings", "DataDir", ""};  // empty: ~/VESK/
+inline constexpr IntKey kEnableTx2Zev{"Settings", "EnableTx2Zev", 0};
+inline constexpr TextKey kAnalogCaption{"Settings", "AnalogCaption", "ANALOG"};
+inline constexpr TextKey kAnalogScale{"Settings", "AnalogScale", "1.0"};
+inline constexpr IntKey kAuxPortMode{"Settings", "AuxPortMode", 0};
+inline constexpr IntKey kWindowCountsLowerBound{"Settings", "WindowCountsLowerBound", 0};
+inline constexpr IntKey kWindowCountsUpperBound{"Settings", "WindowCountsUpperBound", 127};
+inline constexpr TextKey kLastDataFileName{"Settings", "LastDataFileName",
+                                           "VESK_PRELOGGING_DATADUMP"};
+inline constexpr IntKey kLastSnapshotFileNumber{"Settings", "LastSnapshotFileNumber", 1};
+inline constexpr IntKey kActiveMainView{"Settings", "ActiveMainView", 0};
+inline constexpr IntKey kStatsWindow{"Settings", "StatsWindow", 0};
+inline constexpr TextKey kSwManualVer{"Settings", "SwManualVer", "*.pdf"};
+
+// MEP Grid
+inline constexpr IntKey kAutoScroll{"MEP Grid", "AutoScroll", 1};
+inline constexpr IntKey kMaxMepLength{"MEP Grid", "MaxMepLength", 1000};
+inline constexpr IntKey kGridScalingFactor{"MEP Grid", "GridScalingFactor", 1};
+
+// BinnedGraph
+inline constexpr IntKey kBinnedMinX{"BinnedGraph", "MinX", 0};
+inline constexpr IntKey kBinnedMaxX{"BinnedGraph", "MaxX", 127};
+
+// Time Plots
+inline constexpr IntKey kBufferLength{"Time Plots", "BufferLength", 3600};
+
+// PortSettings: the counter (deck unit) port and the auxiliary port
+inline constexpr IntKey kComPortDu{"PortSettings", "ComPort_DU", 1};
+inline constexpr IntKey kBpsDu{"PortSettings", "Bps_DU", 115200};
+inline constexpr IntKey kDataBitsDu{"PortSettings", "DataBits_DU", 8};
+inline constexpr IntKey kParityDu{"PortSettings", "Parity_DU", 2};
+inline constexpr IntKey kStopBitsDu{"PortSettings", "StopBits_DU", 0};
+inline constexpr IntKey kFlowControlDu{"PortSettings", "FlowControl_DU", 0};
+inline constexpr IntKey kComPortZev{"PortSettings", "ComPort_ZEV", 2};
+inline constexpr IntKey kBpsZev{"PortSettings", "Bps_ZEV", 0};
+inline constexpr IntKey kDataBitsZev{"PortSettings", "DataBits_ZEV", 0};
+inline constexpr IntKey kParityZev{"PortSettings", "Parity_ZEV", 0};
+inline constexpr IntKey kStopBitsZev{"PortSettings", "StopBits_ZEV", 0};
+inline constexpr IntKey kFlowControlZev{"PortSettings", "FlowControl_ZEV", 0};
+// Device paths that replace /dev/ttyS{n-1} when set.
+inline constexpr TextKey kDeviceDu{"PortSettings", "Device_DU", ""};
+inline constexpr TextKey kDeviceZev{"PortSettings", "Device_ZEV", ""};
+
+// NavSettings
+inline constexpr TextKey kSentenceToParse{"NavSettings", "SentenceToParse", ""};
+inline constexpr IntKey kLatPos{"NavSettings", "LatPos", 0};
+inline constexpr IntKey kLatNsPos{"NavSettings", "LatNSPos", 0};
+inline constexpr IntKey kLongPos{"NavSettings", "LongPos", 0};
+inline constexpr IntKey kLongEwPos{"NavSettings", "LongEWPos", 0};
+inline constexpr IntKey kTimePos{"NavSettings", "TimePos", 0};
+
+// RemoteControl (UDP)
+inline constexpr IntKey kRemotePort{"RemoteControl", "Port", 55123};
+inline constexpr TextKey kRemoteBindAddress{"RemoteControl", "BindAddress", "127.0.0.1"};
+inline constexpr TextKey kRemoteAllowedHosts{"RemoteControl", "AllowedHosts", ""};
+
+// TC_Coeff (SBE 19) entries that the file header shows
+inline constexpr IntKey kTcTempCoeff{"TC_Coeff", "TempCoeff", 0};
+inline constexpr IntKey kTcCondCoeff{"TC_Coeff", "CondCoeff", 0};
+inline constexpr IntKey kTcPresCoeff{"TC_Coeff", "PresCoeff", 0};
+inline constexpr IntKey kTcSbeAnalog{"TC_Coeff", "SBE_Analog", 0};
+inline constexpr TextKey kTcSbeFirmwareVersion{"TC_Coeff", "SBEFirmwareVersion", "3.0"};
+inline constexpr IntKey kTcCondStandardCalc{"TC_Coeff", "CondStandardCalc", 0};
+inline constexpr IntKey kTcLogRawDataToAsciiFile{"TC_Coeff", "LogRawDataToAsciiFile", 0};
+
+// SBE19plusConfig entries that the file header shows
+inline constexpr IntKey kSbe19pOutputFormat{"SBE19plusConfig", "OutputFormat", 0};
+inline constexpr IntKey kSbe19pOutputSal{"SBE19plusConfig", "OutputSal", 0};
+inline constexpr IntKey kSbe19pOutputSv{"SBE19plusConfig", "OutputSV", 0};
+inline constexpr IntKey kSbe19pAnalogInputs{"SBE19plusConfig", "AnalogInputs", 0};
+inline constexpr IntKey kSbe19pLogRawDataToAsciiFile{"SBE19plusConfig", "LogRawDataToAsciiFile",
+                                                     0};
+
+}  // namespace keys
+}  // namespace vesk

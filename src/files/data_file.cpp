@@ -1,0 +1,143 @@
+#include "files/data_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace vesk {
+namespace {
+
+constexpr std::size_t kBufferSize = 1 << 20;
+
+std::string ErrnoText(int err) { return std::strerror(err); }
+
+}  // namespace
+
+DataFile::~DataFile() { Close(); }
+
+bool DataFile::Create(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  if (fd_ >= 0) {
+    FlushLocked();
+    ::close(fd_);
+    fd_ = -1;
+  }
+  path_ = path;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error_ = ErrnoText(errno);
+    return false;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK) {
+    error_ = errno == EWOULDBLOCK ? "the file is in use by another program" : ErrnoText(errno);
+    ::close(fd);
+    return false;
+  }
+  if (::ftruncate(fd, 0) != 0 && errno != EINVAL) {
+    // Character devices (such as /dev/full) cannot be truncated; regular files can.
+    error_ = ErrnoText(errno);
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  error_.clear();
+  buffer_.clear();
+  return true;
+}
+
+bool DataFile::WriteAllLocked(const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd_, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error_ = ErrnoText(errno);
+      return false;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool DataFile::FlushLocked() {
+  if (fd_ < 0 || buffer_.empty()) return true;
+  const bool ok = WriteAllLocked(buffer_.data(), buffer_.size());
+  buffer_.clear();
+  return ok;
+}
+
+bool DataFile::Write(std::string_view bytes) {
+  std::lock_guard lock(mutex_);
+  if (fd_ < 0) return false;
+  if (!buffered_) return WriteAllLocked(bytes.data(), bytes.size());
+  buffer_.append(bytes);
+  if (buffer_.size() >= kBufferSize) return FlushLocked();
+  return true;
+}
+
+void DataFile::SetBuffered(bool buffered) {
+  std::lock_guard lock(mutex_);
+  if (!buffered) FlushLocked();
+  buffered_ = buffered;
+  if (buffered) buffer_.reserve(kBufferSize + 4096);
+}
+
+bool DataFile::Flush() {
+  std::lock_guard lock(mutex_);
+  return FlushLocked();
+}
+
+bool DataFile::Close() {
+  std::lock_guard lock(mutex_);
+  if (fd_ < 0) return true;
+  bool ok = FlushLocked();
+  if (::close(fd_) != 0 && ok) {
+    error_ = ErrnoText(errno);
+    ok = false;
+  }
+  fd_ = -1;
+  return ok;
+}
+
+bool DataFile::IsOpen() const {
+  std::lock_guard lock(mutex_);
+  return fd_ >= 0;
+}
+
+std::string DataFile::Path() const {
+  std::lock_guard lock(mutex_);
+  return path_;
+}
+
+std::string DataFile::Error() const {
+  std::lock_guard lock(mutex_);
+  return error_;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* contents, std::string* error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    *error = ErrnoText(errno);
+    return false;
+  }
+  contents->clear();
+  char buf[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      *error = ErrnoText(errno);
+      ::close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    contents->append(buf, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return true;
+}
+
+}  // namespace vesk

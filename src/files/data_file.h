@@ -1,0 +1,52 @@
+#pragma once
+// One open output file (.bin or .dat) shared between threads: every call holds the file's
+// own mutex, so the file can be closed and reopened under a new name while writers run.
+// The open file is locked (flock) so a second program cannot write the same recording.
+
+#include <cstddef>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace vesk {
+
+class DataFile {
+ public:
+  DataFile() = default;
+  ~DataFile();
+  DataFile(const DataFile&) = delete;
+  DataFile& operator=(const DataFile&) = delete;
+
+  // Creates the file or empties an existing one (after taking the lock, so a file that
+  // another program holds is left untouched). On failure returns false and Error() says why.
+  bool Create(const std::string& path);
+  // One write call for the whole text. False when the file is closed or the write failed
+  // (the text is lost; the file stays open).
+  bool Write(std::string_view bytes);
+  // Batch mode: collect writes in memory and write in large blocks (vesk-process).
+  void SetBuffered(bool buffered);
+  // Writes what the buffer holds; false on a write error.
+  bool Flush();
+  // Closes the file; false when flushing buffered text failed.
+  bool Close();
+  bool IsOpen() const;
+  std::string Path() const;
+  // The system's reason for the last failure (strerror text).
+  std::string Error() const;
+
+ private:
+  bool WriteAllLocked(const char* data, std::size_t size);
+  bool FlushLocked();
+
+  mutable std::mutex mutex_;
+  int fd_ = -1;
+  std::string path_;
+  std::string error_;
+  bool buffered_ = false;
+  std::string buffer_;
+};
+
+// Reads a whole file; false (with errno text in *error) when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string* contents, std::string* error);
+
+}  // namespace vesk

@@ -1,0 +1,245 @@
+// The text header of the .bin and .dat files, and opening the two output files.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "acquisition/vesk_doc.h"
+
+namespace vesk {
+namespace {
+
+constexpr const char* kBinOpenError = "Error opening Bin data file -  - Performing STOP LOGGING.";
+constexpr const char* kDatOpenError = "Error opening DAT file - Performing STOP LOGGING.";
+
+void Line(std::string& out, std::string_view text) {
+  out += text;
+  out += "\r\n";
+}
+
+std::string Format(const char* format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+// The user's header with "# " before each of its lines.
+std::string CommentedUserHeader(const std::string& text) {
+  std::string out = "# ";
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    if (c == '\n' || c == '\r') {
+      out += "\r\n# ";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string CoefficientLine(const SettingsStore& s, const char* section,
+                            std::initializer_list<std::pair<const char*, const char*>> keys,
+                            std::initializer_list<const char*> labels) {
+  // labels[i] precedes the stored text of keys[i]; keys carry their defaults.
+  std::string out;
+  auto label = labels.begin();
+  for (const auto& [key, def] : keys) {
+    out += *label++;
+    out += s.ReadString(section, key, def);
+  }
+  return out;
+}
+
+void AppendSbe19Block(std::string& out, const SettingsStore& s, const CtdModelEntry* entry) {
+  using namespace keys;
+  out += "\r\n# -- " + (entry != nullptr ? entry->name + " --" : std::string("N/A --")) + "\r\n";
+  Line(out, "# SBE_Firmware: \t\t" + s.Read(kTcSbeFirmwareVersion));
+  Line(out, "# SBE_Analogs: \t\t\t" + std::to_string(s.Read(kTcSbeAnalog)));
+  Line(out, std::string("# Conductivity_Calc: \t\t") +
+                (s.Read(kTcCondStandardCalc) != 0 ? "Narrow Range" : "Standard"));
+  Line(out, std::string("# Log_Raw_Data_To_Ascii_File: \t") +
+                (s.Read(kTcLogRawDataToAsciiFile) != 0 ? "YES" : "NO"));
+  const char* tc = "TC_Coeff";
+  if (s.Read(kTcTempCoeff) == 0) {
+    Line(out, CoefficientLine(s, tc,
+                              {{"TempCoeff_G", "0.0"}, {"TempCoeff_H", "0.0"}, {"TempCoeff_I", "0.0"},
+                               {"TempCoeff_J", "0.0"}, {"TempCoeff_F0G", "1000.0"}},
+                              {"# TC_G: ", ", TC_H: ", ", TC_I: ", ", TC_J: ", ", TC_F0G: "}));
+  } else {
+    Line(out, CoefficientLine(s, tc,
+                              {{"TempCoeff_A", "0.0"}, {"TempCoeff_B", "0.0"}, {"TempCoeff_C", "0.0"},
+                               {"TempCoeff_D", "0.0"}, {"TempCoeff_F0A", "0.0"}},
+                              {"# TC_A: ", ", TC_B: ", ", TC_C: ", ", TC_D: ", ", TC_F0A: "}));
+  }
+  if (s.Read(kTcCondCoeff) == 0) {
+    Line(out, CoefficientLine(
+                  s, tc,
+                  {{"CondCoeff_G", "0.0"}, {"CondCoeff_H", "0.0"}, {"CondCoeff_I", "0.0"},
+                   {"CondCoeff_J", "0.0"}, {"CondCoeff_CpcorG", "-9.570000e-008"},
+                   {"CondCoeff_Ctcor", "3.250000e-006"}},
+                  {"# CC_G: ", ", CC_H: ", ", CC_I: ", ", CC_J: ", ", CC_CPcor: ", ", CC_CTcor: "}));
+  } else {
+    Line(out, CoefficientLine(
+                  s, tc,
+                  {{"CondCoeff_A", "0.0"}, {"CondCoeff_B", "0.0"}, {"CondCoeff_C", "0.0"},
+                   {"CondCoeff_D", "0.0"}, {"CondCoeff_M", "0.0"},
+                   {"CondCoeff_CpcorA", "-9.570000e-008"}},
+                  {"# CC_A: ", ", CC_B: ", ", CC_C: ", ", CC_D: ", ", CC_M: ", ", CC_CPcor: "}));
+  }
+  if (s.Read(kTcPresCoeff) == 0) {
+    Line(out, CoefficientLine(s, tc,
+                              {{"PresCoeff_PA0", "0.0"}, {"PresCoeff_PA1", "0.0"},
+                               {"PresCoeff_PA2", "0.0"}},
+                              {"# PC_PA0: ", ", PC_PA1: ", ", PC_PA2: "}));
+  } else {
+    Line(out, CoefficientLine(s, tc, {{"PresCoeff_M", "0.0"}, {"PresCoeff_B", "0.0"}},
+                              {"# PC_M: ", ", PC_B: "}));
+  }
+}
+
+void AppendSbe19plusBlock(std::string& out, const SettingsStore& s, const CtdModelEntry* entry) {
+  using namespace keys;
+  out += "\r\n# -- " + (entry != nullptr ? entry->name + " --" : std::string("N/A --")) + "\r\n";
+  const int format = s.Read(kSbe19pOutputFormat);
+  Line(out, std::string("# OUTPUTFORMAT: \t\t") + (format == 0 ? "0" : format == 1 ? "3" : "?"));
+  if (format == 3) {
+    Line(out, std::string("# OUTPUT_SAL: \t\t\t") + (s.Read(kSbe19pOutputSal) != 0 ? "YES" : "NO"));
+    Line(out, std::string("# OUTPUT_SV: \t\t\t") + (s.Read(kSbe19pOutputSv) != 0 ? "YES" : "NO"));
+  }
+  Line(out, "# SBE_ANALOGS: \t\t\t" + std::to_string(s.Read(kSbe19pAnalogInputs)));
+  Line(out, std::string("# Log_Raw_Data_To_Ascii_File: \t") +
+                (s.Read(kSbe19pLogRawDataToAsciiFile) != 0 ? "YES" : "NO"));
+  const char* sec = "SBE19plusConfig";
+  Line(out, CoefficientLine(s, sec, {{"A0", "0.0"}, {"A1", "0.0"}, {"A2", "0.0"}, {"A3", "0.0"}},
+                            {"# A0: ", ", A1: ", ", A2: ", ", A3: "}));
+  Line(out, CoefficientLine(s, sec,
+                            {{"G", "0.0"}, {"H", "0.0"}, {"I", "0.0"}, {"J", "0.0"},
+                             {"CPcor", "-9.5700e-008"}, {"CTcor", "3.2500e-006"}},
+                            {"# G: ", ", H: ", ", I: ", ", J: ", ", CPcor: ", ", CTcor: "}));
+  Line(out, CoefficientLine(
+                s, sec,
+                {{"PA0", "0.0"}, {"PA1", "0.0"}, {"PA2", "0.0"}, {"PTCA0", "0.0"}, {"PTCA1", "0.0"},
+                 {"PTCA2", "0.0"}, {"PTCB0", "0.0"}, {"PTCB1", "0.0"}, {"PTCB2", "0.0"},
+                 {"PTEMPA0", "0.0"}, {"PTEMPA1", "0.0"}, {"PTEMPA2", "0.0"}},
+                {"# PA0: ", ", PA1: ", ", PA2: ", ", PTCA0: ", ", PTCA1: ", ", PTCA2: ",
+                 ", PTCB0: ", ", PTCB1: ", ", PTCB2: ", ", PTEMPA0: ", ", PTEMPA1: ", ", PTEMPA2: "}));
+}
+
+// The played file's header: its bytes up to the first "~", with "# " after each line feed
+// that is not followed by "#". Opened read-only; a file that cannot be read adds nothing.
+std::string CopyPlayedHeader(const std::string& path) {
+  std::string out;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return out;
+  char buf[4096];
+  bool done = false;
+  while (!done) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n <= 0) break;
+    for (ssize_t i = 0; i < n; ++i) {
+      const char c = buf[i];
+      if (c == '~') {
+        done = true;
+        break;
+      }
+      if (!out.empty() && out.back() == '\n' && c != '#') out += "# ";
+      out += c;
+    }
+  }
+  ::close(fd);
+  return out;
+}
+
+}  // namespace
+
+std::string CVESKDoc::BuildFileHeader() const {
+  using namespace keys;
+  const std::tm now = clock.LocalTime();
+  std::string out;
+  if (playback) {
+    Line(out, "# ___ PROCESSING INFORMATION ___");
+    Line(out, std::string("# VESK v") + kVersion);
+    Line(out, FormatTime(now, "# Date: %A, %B %d, %Y"));
+    Line(out, FormatTime(now, "# Time: %H:%M:%S"));
+    out += CopyPlayedHeader(rawFileName);
+    return out;
+  }
+
+  const int model = ctd.model;
+  const CtdModelEntry* entry = catalogue.Find(model);
+  const int auxMode = store.Read(kAuxPortMode);
+  NavSettings navNow;
+  navNow.Load(store);
+
+  Line(out, "# ___  PC DATE-TIME  ___");
+  Line(out, "# " + FormatTime(now, "Date: %A, %B %d, %Y"));
+  Line(out, FormatTime(now, "# Time: %H:%M:%S"));
+  Line(out, "");
+  Line(out, "# ___  USER SUPPLIED HEADER  ___");
+  Line(out, CommentedUserHeader(userSuppliedFileHeader));
+  Line(out, "");
+  Line(out, "# ___  VESK SOFTWARE CONFIG  ___");
+  Line(out, std::string("# Software_Version: \t") + kVersion);
+  Line(out, "# External_Instrument: \t" + (entry != nullptr ? entry->name : std::string("N/A")));
+  Line(out, "# Ext_Instr_Serial#: \t" + (entry != nullptr ? entry->serial : std::string("N/A")));
+  Line(out, std::string("# Ext_Instr_Link: \t") +
+                (instrInputViaMux ? "Deck Unit Mux" : "Direct to VESK"));
+  Line(out, "# Survey_Lat: \t\t" + Format("%.4f", surveyLat));
+  Line(out, std::string("# Tunnel_Type: \t\t") + (standardTunnel ? "Standard" : "2.5x"));
+  Line(out, "# Counter_Constant: \t" + store.Read(kCounterConstant));
+  Line(out, std::string("# Aux_Port_Mode: \t") +
+                (auxMode == 1 ? "GPS/NMEA Input" : auxMode == 2 ? "CTD Output" : "Not In Use"));
+  Line(out, "# Data_Directory: \t" + dataDir);
+  Line(out, std::string("# File_Naming: \t\t") +
+                (useDefaultFileNaming ? "Auto Naming" : "Custom Naming"));
+  Line(out, "# NAV Configuration:");
+  Line(out, "#   Sentence_To_Parse: \t" +
+                (navNow.sentenceToParse.empty() ? std::string("None") : navNow.sentenceToParse));
+  char positions[160];
+  std::snprintf(positions, sizeof positions,
+                "#   LatPos: %d, NS: %d, LongPos: %d, LongEWPos: %d, TimePos: %d.", navNow.latPos,
+                navNow.latNsPos, navNow.longPos, navNow.longEwPos, navNow.timePos);
+  Line(out, positions);
+  if (model == CtdCatalogue::kSbe19) AppendSbe19Block(out, store, entry);
+  if (model == CtdCatalogue::kSbe19plus) AppendSbe19plusBlock(out, store, entry);
+  Line(out, "");
+  Line(out, store.Read(kVeskEepromData));
+  return out;
+}
+
+std::string CVESKDoc::PlaybackDatName(const std::string& playedPath, const std::tm& tm) {
+  std::string name = playedPath;
+  const std::size_t slash = name.find_last_of('/');
+  if (slash != std::string::npos) name.erase(0, slash + 1);
+  name.resize(name.size() >= 4 ? name.size() - 4 : 0);  // the four-character extension
+  return name + FormatTime(tm, "_PB_%Y-%m-%d_%H%M%S.dat");
+}
+
+bool CVESKDoc::OpenBinFile() {
+  if (!rawFile.Create(DataPath(rawFileName)) || !rawFile.Write(BuildFileHeader())) {
+    rawFile.Close();
+    dialogs.QueueMessage(std::string(kBinOpenError) + "\n\n" + DataPath(rawFileName) + ": " +
+                         rawFile.Error());
+    windows.Post(WindowTarget::MainFrame, Uwm::PerformStop);
+    return false;
+  }
+  return true;
+}
+
+bool CVESKDoc::OpenDatFile() {
+  bool ok = datFile.Create(DataPath(processedFileName));
+  if (ok && addHeaderToDatFile) ok = datFile.Write(BuildFileHeader());
+  if (!ok) {
+    datFile.Close();
+    dialogs.QueueMessage(std::string(kDatOpenError) + "\n\n" + DataPath(processedFileName) + ": " +
+                         datFile.Error());
+    windows.Post(WindowTarget::MainFrame, Uwm::PerformStop);
+  }
+  return ok;
+}
+
+}  // namespace vesk

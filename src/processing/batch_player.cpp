@@ -1,0 +1,130 @@
+#include "processing/batch_player.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "acquisition/headless_seams.h"
+#include "processing/frame_processor.h"
+
+namespace vesk {
+namespace {
+
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+}
+
+std::string NameOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+int FrameTypeIndex(std::uint8_t type) {
+  switch (type) {
+    case 'L': return 0;
+    case 'M': return 1;
+    case 'C': return 2;
+    case '$': return 3;
+    default: return -1;
+  }
+}
+
+std::string BatchPlayer::PlaybackOutputPath(const std::string& input,
+                                            const std::string& directory) const {
+  return WithTrailingSlash(directory) + CVESKDoc::PlaybackDatName(input, clock_.LocalTime());
+}
+
+BatchResult BatchPlayer::Run(const std::string& input, const std::string& output,
+                             const Progress& progress) {
+  BatchResult result;
+  const int fd = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    result.error = input + ": " + std::strerror(errno);
+    return result;
+  }
+  struct stat inStat {};
+  ::fstat(fd, &inStat);
+  if (S_ISDIR(inStat.st_mode)) {
+    result.error = input + ": " + std::strerror(EISDIR);
+    ::close(fd);
+    return result;
+  }
+
+  HeadlessWindows windows;
+  ConsoleDialogs dialogs(true, true);
+  auto doc = std::make_unique<CVESKDoc>(store_, windows, dialogs, clock_);
+  doc->playback = true;
+  doc->rawFileName = input;
+  doc->LoadNavSettings();
+  doc->ResetForScan();
+  doc->dataDir = DirectoryOf(output);
+  const std::string partial = NameOf(output) + ".partial";
+  doc->processedFileName = partial;
+  if (!doc->datFile.Create(doc->dataDir + partial)) {
+    result.error = output + ": " + doc->datFile.Error();
+    ::close(fd);
+    return result;
+  }
+  doc->datFile.SetBuffered(true);
+  bool ok = !doc->addHeaderToDatFile || doc->datFile.Write(doc->BuildFileHeader());
+
+  FrameProcessor processor(*doc);
+  Deframer deframer;
+  std::vector<std::uint8_t> buffer(1 << 20);
+  const std::uint64_t total = static_cast<std::uint64_t>(inStat.st_size);
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      result.error = input + ": " + std::strerror(errno);
+      break;
+    }
+    if (n == 0) break;
+    result.bytes += static_cast<std::uint64_t>(n);
+    deframer.Feed(
+        buffer.data(), static_cast<std::size_t>(n),
+        [&](std::span<const std::uint8_t> frame) {
+          const int index = FrameTypeIndex(frame[0]);
+          if (index >= 0) ++result.frames[index];
+          processor.Process(frame);
+        },
+        [&](std::uint8_t type) {
+          ++doc->frameErrorCount;
+          if (type == 'L') ++doc->lFrameCount;
+        });
+    if (progress) progress(result.bytes, total);
+  }
+  ::close(fd);
+  if (!doc->datFile.Close()) ok = false;
+  const std::string partialPath = doc->dataDir + partial;
+  if (!ok && result.error.empty()) result.error = output + ": " + doc->datFile.Error();
+  if (!result.error.empty()) {
+    ::unlink(partialPath.c_str());
+    return result;
+  }
+  if (::rename(partialPath.c_str(), output.c_str()) != 0) {
+    result.error = output + ": " + std::strerror(errno);
+    ::unlink(partialPath.c_str());
+    return result;
+  }
+
+  result.ok = true;
+  result.frameErrors = doc->frameErrorCount;
+  result.lFrameCount = doc->lFrameCount;
+  result.cumulativeTotalCount = doc->cumulativeTotalCount;
+  result.cumulativeWindowCount = doc->cumulativeWindowCount;
+  result.cumulativeBins = doc->cumulativeBins;
+  result.ctd = doc->ctd.sample;
+  return result;
+}
+
+}  // namespace vesk

@@ -1,0 +1,273 @@
+#include "processing/frame_processor.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <exception>
+#include <thread>
+
+#include "files/processed_records.h"
+
+namespace vesk {
+namespace {
+
+constexpr std::size_t kLShort = 271;  // bins and housekeeping only
+constexpr std::size_t kLCounter = 274;  // + counter N and T
+constexpr std::size_t kLAnalog = 276;   // + extra analog word A
+
+inline std::uint32_t Word(const std::uint8_t* p) {
+  return (static_cast<std::uint32_t>(p[0]) << 8) | p[1];
+}
+
+}  // namespace
+
+double FlowSpeed(std::uint32_t h3, std::uint32_t h4) {
+  if (h3 == 0) return 0;
+  const double r = static_cast<double>(h4) / static_cast<double>(h3);
+  if (r < 4 || r > 210) return 0;
+  const double y = std::pow(r, 0.25);
+  return 6987.567587 *
+         std::exp(-(4.0135 * std::sqrt(y) + 1.7857899 * y - 0.12719751516 * y * y -
+                    0.03 * y * y * y));
+}
+
+FrameProcessor::FrameProcessor(CVESKDoc& doc) : doc_(doc), mep_(doc) { record_.reserve(2048); }
+
+void FrameProcessor::Process(std::span<const std::uint8_t> frame) {
+  if (frame.empty()) return;
+  switch (frame[0]) {
+    case 'L': ProcessL(frame); break;
+    case 'M': ProcessM(frame); break;
+    case 'C': ProcessC(frame); break;
+    case '$': ProcessDollar(frame); break;
+    default: break;
+  }
+}
+
+void FrameProcessor::ProcessL(std::span<const std::uint8_t> frame) {
+  const std::size_t length = frame.size();
+  if (length != kLShort && length != kLCounter && length != kLAnalog) {
+    ++doc_.frameErrorCount;
+    doc_.windows.Post(WindowTarget::MainFrame, Uwm::UpdateControlBar);
+    return;
+  }
+  const std::uint8_t* f = frame.data();
+  std::unique_lock binLock(doc_.binLock);
+  double total = 0;
+  for (int k = 0; k < kBinCount; ++k) {
+    const std::uint32_t count = Word(f + 1 + 2 * k);
+    doc_.currentBins[k] = count;
+    total += count;
+  }
+  std::unique_lock housekeepingLock(doc_.housekeepingLock);
+  for (int i = 0; i < kHousekeepingCount; ++i) doc_.housekeeping[i] = Word(f + 257 + 2 * i);
+  if (doc_.firmwareVersion >= 2.25 && length >= kLCounter) {
+    doc_.counterN = f[271];
+    doc_.counterT = Word(f + 272);
+    UpdateCounterValue(doc_.counterN, doc_.counterT);
+  }
+  doc_.analogA = length == kLAnalog ? Word(f + 274) : 0;
+
+  const int lower = std::clamp(doc_.windowLowerBound, 0, kBinCount);
+  const int upper = std::clamp(doc_.windowUpperBound, 0, kBinCount);
+  std::int32_t window = 0;
+  for (int k = lower; k < upper; ++k) window += static_cast<std::int32_t>(doc_.currentBins[k]);
+  doc_.frameTotal = total;
+  doc_.frameWindowCount = window;
+  doc_.cumulativeWindowCount += static_cast<std::uint32_t>(window);
+  doc_.cumulativeTotalCount += static_cast<std::uint32_t>(std::llround(total));
+
+  record_.clear();
+  AppendLRecord(record_, LRecordFields{doc_.currentBins, doc_.housekeeping, doc_.counterN,
+                                       doc_.counterT, doc_.analogA, doc_.firmwareVersion});
+  doc_.datFile.Write(record_);  // a failed write loses this record only
+  for (int k = 0; k < kBinCount; ++k) {
+    doc_.cumulativeBins[k] += doc_.currentBins[k];
+    doc_.currentBins[k] = 0;
+  }
+  binLock.unlock();
+
+  doc_.flowSpeed = FlowSpeed(doc_.housekeeping[3], doc_.housekeeping[4]);
+  {
+    std::lock_guard ctdLock(doc_.ctdLock);
+    UpdateTimeChart(doc_.lFrameCount.load());
+  }
+  housekeepingLock.unlock();
+
+  ++doc_.lFrameCount;
+  doc_.windows.Post(WindowTarget::MainFrame, Uwm::UpdateControlBar);
+}
+
+void FrameProcessor::UpdateCounterValue(std::uint32_t n, std::uint32_t t) {
+  if (n == 0 || t < 2) {
+    ++counterFaultRun_;
+    if (counterFaultRun_ > 3) return;  // already decayed to 0
+  } else {
+    counterFaultRun_ = 0;
+  }
+  switch (counterFaultRun_) {
+    case 0: doc_.counterValue = static_cast<double>(n) / t * doc_.counterScale; break;
+    case 1: doc_.counterValue *= 0.66; break;
+    case 2: doc_.counterValue *= 0.5; break;
+    default: doc_.counterValue = 0; break;
+  }
+}
+
+void FrameProcessor::UpdateTimeChart(std::uint32_t lCount) {
+  const CtdSample& ctd = doc_.ctd.sample;
+  const double flow = doc_.flowSpeed;
+  const double total = doc_.frameTotal;
+  TimeChartSample now{};
+  now[kChDepth] = ctd.pressure;
+  now[kChTemperature] = ctd.temperature;
+  now[kChCountsPerSecond] = total;
+  now[kChSalinity] = ctd.salinity;
+  now[kChWindowCps] = doc_.frameWindowCount;
+  now[kChCountsPerVolume] = flow != 0 ? total / (CrossSection() * flow) * 0.001 : 0;
+  now[kChFlowSpeed] = flow;
+  now[kChAnalog] = ctd.analog;
+  now[kChCounter] = doc_.counterValue;
+  now[kChLaserMonitor] = doc_.housekeeping[6];
+
+  if (lCount % 2 == 0) {
+    previousHalf_ = now;
+    return;
+  }
+  TimeChartSample sample = now;
+  if (lCount > 1) {
+    for (int i = 0; i < kTimeChartChannels; ++i) sample[i] = (previousHalf_[i] + now[i]) / 2;
+    const double meanFlow = sample[kChFlowSpeed];
+    sample[kChCountsPerVolume] =
+        meanFlow != 0
+            ? (previousHalf_[kChCountsPerVolume] + total / (CrossSection() * meanFlow) * 0.001) / 2
+            : previousHalf_[kChCountsPerVolume];
+  }
+  std::lock_guard chartLock(doc_.timeChartLock);
+  doc_.latestSample = sample;
+  std::lock_guard historyLock(doc_.timeChartHistoryLock);
+  const std::size_t capacity = static_cast<std::size_t>(std::max(doc_.bufferLength, 1));
+  while (doc_.timeChartHistory.size() >= capacity) doc_.timeChartHistory.pop_front();
+  doc_.timeChartHistory.push_back(sample);
+  if (doc_.timeChartRelay) doc_.windows.Post(WindowTarget::MainFrame, Uwm::UpdateTimePlotsRelay);
+}
+
+void FrameProcessor::ProcessM(std::span<const std::uint8_t> frame) {
+  auto& events = doc_.elementEvents;
+  events.clear();
+  const std::uint8_t* p = frame.data() + 1;
+  const std::size_t size = frame.size() - 1;
+  std::uint32_t high = 0, low = 0, d = 0, z = 0;
+  bool invalid = false;
+  auto decodeW1 = [&](std::uint32_t w1) {
+    z = ((w1 & 0x7FFF) >> 3) + (w1 > 0x8000 ? 0x8000 : 0);
+    high = w1 & 0x7;
+  };
+  auto decodeW2 = [&](std::uint32_t w2) {
+    low = (w2 >> 11) & 0x7;
+    d = w2 & 0x7FF;
+  };
+  auto emit = [&](std::uint32_t s) {
+    const std::uint32_t e = high * 8 + low;
+    if (e > 34 || d > 1000) invalid = true;
+    events.insert(events.end(), {e, s, d, z});
+  };
+  std::size_t i = 0;
+  for (; i + 6 <= size; i += 6) {
+    decodeW1(Word(p + i));
+    decodeW2(Word(p + i + 2));
+    emit(Word(p + i + 4));
+  }
+  if (i < size) {
+    // A partial last event: the words that arrived, time stamp 99999.
+    if (i + 2 <= size) decodeW1(Word(p + i));
+    if (i + 4 <= size) decodeW2(Word(p + i + 2));
+    emit(kPartialEventStamp);
+  }
+  if (!events.empty()) {
+    record_.clear();
+    AppendMRecord(record_, events);
+    doc_.datFile.Write(record_);
+  }
+  const bool usable = events.size() % 4 == 0 && !doc_.gridPaused && !invalid;
+  mep_.Consume(events, usable);
+}
+
+void FrameProcessor::ProcessC(std::span<const std::uint8_t> frame) {
+  if (frame.size() < 2) return;
+  const std::string_view text(reinterpret_cast<const char*>(frame.data()) + 1, frame.size() - 1);
+  if (doc_.ctdOutputActive) {
+    // The auxiliary port sends each line on; give it up to 500 ms to take the previous one.
+    if (doc_.ctdOutputPending) {
+      if (doc_.ctdOutputDone.Wait(500)) doc_.ctdOutputDone.Reset();
+      doc_.ctdOutputPending = false;
+    }
+  }
+  std::lock_guard ctdLock(doc_.ctdLock);
+  doc_.ctd.line.assign(text);
+  if (doc_.ctdOutputActive) {
+    doc_.ctdOutputLine = doc_.ctd.line;
+    doc_.ctdOutputReady.Set();
+    doc_.ctdOutputPending = true;
+  }
+  doc_.DecodeCtdLine();
+  record_.assign("C ");
+  record_ += doc_.ctd.line;
+  record_ += "\r\n";
+  doc_.datFile.Write(record_);
+}
+
+void FrameProcessor::ProcessDollar(std::span<const std::uint8_t> frame) {
+  if (frame.size() <= 10) return;
+  std::string sentence(reinterpret_cast<const char*>(frame.data()) + 1, frame.size() - 1);
+  sentence += "\r\n";
+  const std::string& header = doc_.nav.sentenceToParse;
+  if (!header.empty() && sentence.compare(0, 6, header) == 0) {
+    {
+      std::lock_guard navLock(doc_.navLock);
+      ParsePositionSentence(sentence, doc_.nav, doc_.navDisplay);
+    }
+    WriteNmea(sentence);
+  } else if (sentence[0] == '$') {
+    WriteNmea(sentence);
+  }
+  if (doc_.navViewerOpen) {
+    {
+      std::lock_guard navLock(doc_.navLock);
+      doc_.navViewerText = sentence;
+    }
+    doc_.windows.Post(WindowTarget::NavViewer, Uwm::NavViewerUpdate);
+  }
+}
+
+void FrameProcessor::WriteNmea(const std::string& sentence) {
+  if (doc_.logInitialNmeaOnly && doc_.initialNmeaWritten) return;
+  if (doc_.datFile.Write(sentence)) doc_.initialNmeaWritten = true;
+}
+
+void ProcessingThread(CVESKDoc& doc) {
+  try {
+    doc.OpenDatFile();
+    FrameProcessor processor(doc);
+    Frame current;
+    for (;;) {
+      if (doc.processingStop.Wait(0)) break;
+      {
+        std::unique_lock lock(doc.frameQueueLock);
+        if (doc.frameQueue.empty()) {
+          lock.unlock();
+          std::this_thread::sleep_for(std::chrono::milliseconds(40));
+          continue;
+        }
+        current.swap(doc.frameQueue.front());
+        doc.frameQueue.pop_front();
+      }
+      processor.Process(current);
+    }
+  } catch (const std::exception& e) {
+    doc.dialogs.QueueMessage(std::string("ERROR: frame processing stopped.\n\n") + e.what());
+    doc.windows.Post(WindowTarget::MainFrame, Uwm::PerformStop);
+  }
+  doc.datFile.Close();
+}
+
+}  // namespace vesk

@@ -1,0 +1,48 @@
+#pragma once
+// The per-frame work of a scan: decodes L, M, C and $ frames into the document's counts,
+// rates, CTD record and time chart samples, writes the .dat records and tells the windows.
+// The processing thread and the batch player both run frames through this one class, so a
+// batch run and a playback write the same records.
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "acquisition/vesk_doc.h"
+#include "processing/mep_assembly.h"
+
+namespace vesk {
+
+// Flow speed (m/s) through the tunnel from the flow sensor words H3 and H4; 0 when H3 is 0
+// or the ratio H4/H3 lies outside 4..210.
+double FlowSpeed(std::uint32_t h3, std::uint32_t h4);
+
+class FrameProcessor {
+ public:
+  explicit FrameProcessor(CVESKDoc& doc);
+
+  // One deframed frame, type byte first.
+  void Process(std::span<const std::uint8_t> frame);
+
+ private:
+  void ProcessL(std::span<const std::uint8_t> frame);
+  void ProcessM(std::span<const std::uint8_t> frame);
+  void ProcessC(std::span<const std::uint8_t> frame);
+  void ProcessDollar(std::span<const std::uint8_t> frame);
+  void UpdateCounterValue(std::uint32_t n, std::uint32_t t);
+  void UpdateTimeChart(std::uint32_t lCount);
+  void WriteNmea(const std::string& sentence);
+  double CrossSection() const { return doc_.standardTunnel ? 0.0049 : 0.01225; }
+
+  CVESKDoc& doc_;
+  MepAssembly mep_;
+  int counterFaultRun_ = 0;
+  TimeChartSample previousHalf_{};
+  std::string record_;  // reused for every record group
+};
+
+// The processing thread: takes frames from the queue (40 ms poll when it is empty) until its
+// stop event, with the .dat file open for its lifetime.
+void ProcessingThread(CVESKDoc& doc);
+
+}  // namespace vesk
