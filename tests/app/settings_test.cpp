@@ -1,0 +1,345 @@
+// The settings store: defaults of an empty store, real numbers read like C atof whatever the
+// process locale, and the INI-file backend.
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <string>
+
+#include "acquisition/headless_seams.h"
+#include "acquisition/vesk_doc.h"
+#include "app/memory_settings_store.h"
+#include "app/qsettings_store.h"
+#include "test_support/pipeline.h"
+#include "test_support/temp_dir.h"
+
+namespace vesk::test {
+namespace {
+
+TEST(SettingsDefaults, KeyTableOfAnEmptyStore) {
+  MemorySettingsStore store;
+  struct IntCase {
+    IntKey key;
+    int value;
+  };
+  const IntCase ints[] = {
+      {keys::kAddHeaderToDatFile, 1},
+      {keys::kLogInitialNmeaOnly, 0},
+      {keys::kPlaybackSpeed, 1},
+      {keys::kAutoScroll, 1},
+      {keys::kBinnedMinX, 0},
+      {keys::kBinnedMaxX, 127},
+      {keys::kBufferLength, 3600},
+      {keys::kUseDefaultFileNaming, 1},
+      {keys::kStandardTunnel, 1},
+      {keys::kInstrInputViaMux, 0},
+      {keys::kComPortDu, 1},
+      {keys::kBpsDu, 115200},
+      {keys::kDataBitsDu, 8},
+      {keys::kParityDu, 2},
+      {keys::kStopBitsDu, 0},
+      {keys::kFlowControlDu, 0},
+      {keys::kComPortZev, 2},
+      {keys::kBpsZev, 0},
+      {keys::kDataBitsZev, 0},
+      {keys::kParityZev, 0},
+      {keys::kStopBitsZev, 0},
+      {keys::kFlowControlZev, 0},
+      {keys::kModelCtd, 0},
+      {keys::kEnableTx2Zev, 0},
+      {keys::kMaxMepLength, 1000},
+      {keys::kWindowCountsLowerBound, 0},
+      {keys::kWindowCountsUpperBound, 127},
+  };
+  for (const auto& c : ints)
+    EXPECT_EQ(store.Read(c.key), c.value) << c.key.section << "/" << c.key.key;
+  struct TextCase {
+    TextKey key;
+    const char* value;
+  };
+  const TextCase texts[] = {
+      {keys::kCounterConstant, "0.0"},
+      {keys::kVeskEepromData, ""},
+      {keys::kFirmwareVer, "2.25"},
+      {keys::kSurveyLat, "99.9999"},
+      {keys::kUserSuppliedFileHeader, ""},
+      {keys::kCtdSerial, "n/a"},
+      {keys::kDataDir, ""},
+      {keys::kAnalogCaption, "ANALOG"},
+      {keys::kAnalogScale, "1.0"},
+  };
+  for (const auto& c : texts)
+    EXPECT_EQ(store.Read(c.key), c.value) << c.key.section << "/" << c.key.key;
+  EXPECT_FALSE(store.Contains("PortSettings", "ComPort_DU"));
+}
+
+TEST(SettingsDefaults, DocumentFromAnEmptyStore) {
+  MemorySettingsStore store;
+  HeadlessWindows windows;
+  ConsoleDialogs dialogs(true, true);
+  FixedClock clock(TestTime());
+  CVESKDoc doc(store, windows, dialogs, clock);
+  EXPECT_TRUE(doc.addHeaderToDatFile);
+  EXPECT_FALSE(doc.logInitialNmeaOnly);
+  EXPECT_EQ(doc.counterConstantText, "0.0");
+  EXPECT_EQ(doc.counterScale, 0);
+  EXPECT_EQ(doc.playbackSpeed, 1);
+  EXPECT_EQ(doc.eepromData, "");
+  EXPECT_TRUE(doc.gridAutoScroll);
+  EXPECT_EQ(doc.binnedMinX, 0);
+  EXPECT_EQ(doc.binnedMaxX, 127);
+  EXPECT_EQ(doc.bufferLength, 3600);
+  EXPECT_TRUE(doc.useDefaultFileNaming);
+  EXPECT_DOUBLE_EQ(doc.firmwareVersion, 2.25);
+  EXPECT_DOUBLE_EQ(doc.surveyLat, 99.9999);
+  EXPECT_EQ(doc.userSuppliedFileHeader, "");
+  EXPECT_TRUE(doc.standardTunnel);
+  EXPECT_FALSE(doc.instrInputViaMux);
+  EXPECT_EQ(doc.windowLowerBound, 0);
+  EXPECT_EQ(doc.windowUpperBound, 127);
+  const PortSettings counter = doc.counterPort;
+  EXPECT_EQ(counter.port, 1);
+  EXPECT_EQ(counter.bitRate, 115200);
+  EXPECT_EQ(counter.dataBits, 8);
+  EXPECT_EQ(counter.parity, 2);
+  EXPECT_EQ(counter.stopBits, 0);
+  EXPECT_EQ(counter.flowControl, 0);
+  EXPECT_EQ(doc.auxPort.port, 2);
+  EXPECT_EQ(doc.auxPort.bitRate, 0);
+  EXPECT_EQ(doc.dataDir, DefaultDataDir());
+  EXPECT_FALSE(doc.enableTx2Zev);
+  EXPECT_EQ(doc.maxMepLength, 1000);
+  EXPECT_EQ(doc.analogCaption, "ANALOG");
+  EXPECT_DOUBLE_EQ(doc.analogScale, 1.0);
+  ASSERT_NE(doc.catalogue.Find(0), nullptr);
+  EXPECT_EQ(doc.catalogue.Find(0)->serial, "n/a");
+}
+
+TEST(SettingsDefaults, SurveyLatitudeWarning) {
+  struct Case {
+    const char* stored;  // nullptr: absent
+    bool warned;
+  };
+  const Case cases[] = {{nullptr, true}, {"99.9999", true}, {"45.5", false}, {"abc", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored ? c.stored : "absent");
+    MemorySettingsStore store;
+    if (c.stored) store.WriteString("Settings", "SurveyLat", c.stored);
+    HeadlessWindows windows;
+    ConsoleDialogs dialogs(true, true);
+    FixedClock clock(TestTime());
+    CVESKDoc doc(store, windows, dialogs, clock);
+    const auto messages = dialogs.Messages();
+    ASSERT_EQ(messages.size(), c.warned ? 1u : 0u);
+    if (c.warned) {
+      EXPECT_EQ(messages[0].rfind("WARNING !!!\n\nIt appears that the Survey Latitude", 0), 0u);
+    }
+  }
+}
+
+TEST(SettingsDefaults, DataDirectory) {
+  const char* oldHome = std::getenv("HOME");
+  const std::string savedHome = oldHome ? oldHome : "";
+  ::setenv("HOME", "/home/observer", 1);
+  struct Case {
+    const char* stored;
+    const char* dataDir;
+  };
+  const Case cases[] = {{nullptr, "/home/observer/VESK/"},  {"", "/home/observer/VESK/"},
+                        {"/data/casts", "/data/casts/"},    {"/data/casts/", "/data/casts/"},
+                        {"/data/casts///", "/data/casts/"}, {"/", "/"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored ? c.stored : "absent");
+    MemorySettingsStore store;
+    if (c.stored) store.WriteString("Settings", "DataDir", c.stored);
+    HeadlessWindows windows;
+    ConsoleDialogs dialogs(true, true);
+    FixedClock clock(TestTime());
+    CVESKDoc doc(store, windows, dialogs, clock);
+    EXPECT_EQ(doc.dataDir, c.dataDir);
+  }
+  if (oldHome) {
+    ::setenv("HOME", savedHome.c_str(), 1);
+  } else {
+    ::unsetenv("HOME");
+  }
+}
+
+struct RealCase {
+  const char* text;
+  double value;
+};
+
+const RealCase kRealCases[] = {
+    {"2.25", 2.25},
+    {" +3.5e-1", 0.35},
+    {"abc", 0},
+    {"12abc", 12},
+    {"", 0},
+    {"-1.5", -1.5},
+    {"\t 7", 7},
+    {"1,5", 1},
+    {"3.2500e-006", 3.25e-6},
+    {"99.9999", 99.9999},
+    {"-9.570000e-008", -9.57e-8},
+    {".5", 0.5},
+    {"+", 0},
+    {"1e", 1},
+    {"  -0.0", 0},
+};
+
+void CheckRealCases() {
+  for (const auto& c : kRealCases) {
+    EXPECT_DOUBLE_EQ(ParseReal(c.text), c.value) << "'" << c.text << "'";
+    MemorySettingsStore store;
+    store.WriteString("Settings", "X", c.text);
+    EXPECT_DOUBLE_EQ(store.ReadReal("Settings", "X", "42"), c.value) << "'" << c.text << "'";
+    EXPECT_DOUBLE_EQ(store.ReadReal("Settings", "X", 42.0), c.value) << "'" << c.text << "'";
+  }
+  float f = 0;
+  std::size_t used = 0;
+  f = ParseFloat32("12.5xyz", &used);
+  EXPECT_EQ(f, 12.5f);
+  EXPECT_EQ(used, 4u);
+  f = ParseFloat32(" +3.5e-1 rest", &used);
+  EXPECT_EQ(f, 0.35f);
+  EXPECT_EQ(used, 8u);
+  f = ParseFloat32("none", &used);
+  EXPECT_EQ(f, 0.0f);
+  EXPECT_EQ(used, 0u);
+}
+
+TEST(SettingsReal, AtofSemantics) {
+  CheckRealCases();
+  MemorySettingsStore store;
+  // Absent: the text default is parsed; a numeric default is taken as it is.
+  EXPECT_DOUBLE_EQ(store.ReadReal("Settings", "Absent", "2.25"), 2.25);
+  EXPECT_DOUBLE_EQ(store.ReadReal("Settings", "Absent", "junk"), 0);
+  EXPECT_DOUBLE_EQ(store.ReadReal("Settings", "Absent", 1.5), 1.5);
+}
+
+TEST(SettingsReal, AtofSemanticsUnderADecimalCommaLocale) {
+  const std::string saved = std::setlocale(LC_ALL, nullptr);
+  const char* names[] = {"de_DE.UTF-8", "de_DE.utf8",  "de_DE",      "fr_FR.UTF-8",
+                         "fr_FR.utf8",  "nl_NL.UTF-8", "ru_RU.UTF-8"};
+  const char* chosen = nullptr;
+  for (const char* name : names) {
+    if (std::setlocale(LC_ALL, name) != nullptr) {
+      chosen = name;
+      break;
+    }
+  }
+  if (chosen == nullptr) GTEST_SKIP() << "no locale with a decimal comma is installed";
+  ASSERT_EQ(std::atof("1,5"), 1.5) << "the locale " << chosen << " should read a decimal comma";
+  CheckRealCases();
+  std::setlocale(LC_ALL, saved.c_str());
+}
+
+TEST(SettingsReal, WriteRealReadsBackTheSameValue) {
+  struct Case {
+    double value;
+    const char* text;
+  };
+  const Case cases[] = {{2.25, "2.25"},
+                        {99.9999, "99.9999"},
+                        {3.25e-6, "3.25e-06"},
+                        {0, "0"},
+                        {-45.123456, "-45.123456"}};
+  for (const Case& c : cases) {
+    MemorySettingsStore store;
+    store.WriteReal("Settings", "X", c.value);
+    EXPECT_EQ(store.ReadString("Settings", "X", ""), c.text);
+    EXPECT_EQ(store.ReadReal("Settings", "X", 0.0), c.value);
+  }
+}
+
+TEST(QSettingsStore, RoundTripThroughAnIniFile) {
+  TempDir dir;
+  const std::string ini = dir / "vesk.ini";
+  const std::string twoLines = "Cruise 12, leg 3\r\nStation 7; cast 2";
+  const std::string latin1 = std::string("Temp \xB0") + "C";
+  {
+    QSettingsStore store(ini);
+    store.Write(keys::kComPortDu, 3);
+    store.Write(keys::kBpsDu, 9600);
+    store.Write(keys::kMaxMepLength, 500);
+    store.Write(keys::kBufferLength, 7200);
+    store.Write(keys::kUserSuppliedFileHeader, twoLines);
+    store.Write(keys::kAnalogCaption, latin1);
+    store.WriteString("Settings", "Commas", "a,b,,c");
+    store.WriteString("Settings", "Spaces", "  padded  ");
+    store.Write(keys::kCounterConstant, "3.2500e-006");
+    store.WriteReal("Settings", "SurveyLat", 45.5);
+  }
+  QSettingsStore store(ini);
+  EXPECT_EQ(store.FileName(), ini);
+  EXPECT_EQ(store.Read(keys::kComPortDu), 3);
+  EXPECT_EQ(store.Read(keys::kBpsDu), 9600);
+  EXPECT_EQ(store.Read(keys::kMaxMepLength), 500);
+  EXPECT_EQ(store.Read(keys::kBufferLength), 7200);
+  EXPECT_EQ(store.Read(keys::kUserSuppliedFileHeader), twoLines);
+  EXPECT_EQ(store.Read(keys::kAnalogCaption), latin1);
+  EXPECT_EQ(store.ReadString("Settings", "Commas", ""), "a,b,,c");
+  EXPECT_EQ(store.ReadString("Settings", "Spaces", ""), "  padded  ");
+  EXPECT_EQ(store.Read(keys::kCounterConstant), "3.2500e-006");
+  EXPECT_DOUBLE_EQ(store.ReadReal(keys::kCounterConstant), 3.25e-6);
+  EXPECT_DOUBLE_EQ(store.ReadReal(keys::kSurveyLat), 45.5);
+  EXPECT_TRUE(store.Contains("PortSettings", "ComPort_DU"));
+  EXPECT_FALSE(store.Contains("PortSettings", "ComPort_ZEV"));
+  EXPECT_EQ(store.Read(keys::kComPortZev), 2);
+  EXPECT_EQ(store.Read(keys::kCtdSerial), "n/a");
+  // An integer read from text, and a number-less text read as an integer.
+  EXPECT_EQ(store.ReadInt("Settings", "SurveyLat", 9), 45);
+  EXPECT_EQ(store.ReadInt("Settings", "Commas", 9), 0);
+}
+
+TEST(QSettingsStore, HandWrittenIniFile) {
+  TempDir dir;
+  const std::string ini = dir / "vesk.ini";
+  WriteFile(ini,
+            "[Settings]\n"
+            "FirmwareVer=2.30\n"
+            "CounterConstant=3.2500e-006\n"
+            "UserSuppliedFileHeader=\"Cruise 12, leg 3\"\n"
+            "DataDir=/data/casts\n"
+            "[PortSettings]\n"
+            "ComPort_DU=4\n"
+            "Bps_DU=38400\n"
+            "[Time%20Plots]\n"
+            "BufferLength=10\n"
+            "[MEP%20Grid]\n"
+            "MaxMepLength=250\n");
+  QSettingsStore store(ini);
+  HeadlessWindows windows;
+  ConsoleDialogs dialogs(true, true);
+  FixedClock clock(TestTime());
+  CVESKDoc doc(store, windows, dialogs, clock);
+  EXPECT_DOUBLE_EQ(doc.firmwareVersion, 2.30);
+  EXPECT_DOUBLE_EQ(doc.counterScale, 3.25e-6 / kCounterReferenceConstant);
+  EXPECT_EQ(doc.userSuppliedFileHeader, "Cruise 12, leg 3");
+  EXPECT_EQ(doc.dataDir, "/data/casts/");
+  EXPECT_EQ(doc.counterPort.port, 4);
+  EXPECT_EQ(doc.counterPort.bitRate, 38400);
+  EXPECT_EQ(doc.counterPort.dataBits, 8);
+  EXPECT_EQ(doc.bufferLength, 10);
+  EXPECT_EQ(doc.maxMepLength, 250);
+}
+
+TEST(QSettingsStore, ReadingNeverCreatesTheFile) {
+  TempDir dir;
+  const std::string ini = dir / "absent.ini";
+  {
+    QSettingsStore store(ini);
+    HeadlessWindows windows;
+    ConsoleDialogs dialogs(true, true);
+    FixedClock clock(TestTime());
+    CVESKDoc doc(store, windows, dialogs, clock);
+    EXPECT_EQ(doc.counterPort.port, 1);
+    EXPECT_EQ(doc.maxMepLength, 1000);
+  }
+  EXPECT_EQ(ReadFile(ini), "<missing>");
+}
+
+}  // namespace
+}  // namespace vesk::test
