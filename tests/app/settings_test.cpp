@@ -11,6 +11,7 @@
 #include "acquisition/vesk_doc.h"
 #include "app/memory_settings_store.h"
 #include "app/qsettings_store.h"
+#include "test_support/locale.h"
 #include "test_support/pipeline.h"
 #include "test_support/temp_dir.h"
 
@@ -220,20 +221,25 @@ TEST(SettingsReal, AtofSemantics) {
 }
 
 TEST(SettingsReal, AtofSemanticsUnderADecimalCommaLocale) {
-  const std::string saved = std::setlocale(LC_ALL, nullptr);
-  const char* names[] = {"de_DE.UTF-8", "de_DE.utf8",  "de_DE",      "fr_FR.UTF-8",
-                         "fr_FR.utf8",  "nl_NL.UTF-8", "ru_RU.UTF-8"};
-  const char* chosen = nullptr;
-  for (const char* name : names) {
-    if (std::setlocale(LC_ALL, name) != nullptr) {
-      chosen = name;
-      break;
-    }
-  }
-  if (chosen == nullptr) GTEST_SKIP() << "no locale with a decimal comma is installed";
-  ASSERT_EQ(std::atof("1,5"), 1.5) << "the locale " << chosen << " should read a decimal comma";
+  DecimalCommaLocale locale;
+  if (locale.Name().empty()) GTEST_SKIP() << "no locale with a decimal comma available";
+  ScopedLocale scoped(locale.Name());
+  ASSERT_TRUE(scoped.Ok());
+  ASSERT_EQ(std::atof("1,5"), 1.5) << locale.Name() << " should read a decimal comma";
   CheckRealCases();
-  std::setlocale(LC_ALL, saved.c_str());
+}
+
+TEST(SettingsReal, WriteRealUnderADecimalCommaLocale) {
+  GTEST_SKIP() << "pending fix: WriteReal formats with the process locale and stores \"2,25\" "
+                  "(read back as 2) when LC_NUMERIC has a decimal comma";
+  DecimalCommaLocale locale;
+  if (locale.Name().empty()) GTEST_SKIP() << "no locale with a decimal comma available";
+  ScopedLocale scoped(locale.Name());
+  ASSERT_TRUE(scoped.Ok());
+  MemorySettingsStore store;
+  store.WriteReal("Settings", "X", 2.25);
+  EXPECT_EQ(store.ReadString("Settings", "X", ""), "2.25");
+  EXPECT_EQ(store.ReadReal("Settings", "X", 0.0), 2.25);
 }
 
 TEST(SettingsReal, WriteRealReadsBackTheSameValue) {
