@@ -130,8 +130,6 @@ class CVESKDoc {
   // The .dat name of a playback of `playedPath` at `tm` ("cast01_PB_2005-03-05_140307.dat").
   static std::string PlaybackDatName(const std::string& playedPath, const std::tm& tm);
 
-  // NMEA text received on the auxiliary port (the auxiliary thread).
-  void OnNmeaText(std::string_view text);
   // The instrument line decoder (runs under the CTD lock).
   void DecodeCtdLine() { ctd.DecodeCtdLine(); }
   // Clears the pipeline and results for a new run (queues, counters, tables).
