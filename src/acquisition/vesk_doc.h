@@ -26,6 +26,7 @@
 #include "instruments/ctd_catalogue.h"
 #include "instruments/ctd_decoder.h"
 #include "instruments/nav_display.h"
+#include "instruments/nmea_capture.h"
 #include "processing/deframer.h"
 
 namespace vesk {
@@ -132,6 +133,8 @@ class CVESKDoc {
 
   // The instrument line decoder (runs under the CTD lock).
   void DecodeCtdLine() { ctd.DecodeCtdLine(); }
+  // A block of characters received on the auxiliary port (auxiliary thread only).
+  void OnNmeaText(std::string_view text) { nmea.OnNmeaText(*this, text); }
   // Clears the pipeline and results for a new run (queues, counters, tables).
   void ResetForScan();
   // Zeroes the result tables (end of a scan).
@@ -238,6 +241,7 @@ class CVESKDoc {
   NavDisplay navDisplay;
   std::string navViewerText;
   std::atomic<bool> navViewerOpen{false};
+  NmeaCapture nmea;  // auxiliary thread only
 
   // --- events ----------------------------------------------------------------------
   Event serialStop;

@@ -4,18 +4,25 @@
 
 #include <string>
 
+#include "instruments/ctd_coefficients.h"
 #include "instruments/ctd_sample.h"
+#include "instruments/scan_warnings.h"
 
 namespace vesk {
 
 class SettingsStore;
 class UserDialogs;
 
+inline constexpr const char* kUndefinedInstrument = "Warning!!\n\nUndefined Instrument Selected.";
+inline constexpr const char* kUnrecognizedSbe19plusFormat =
+    "ERROR: Unrecognized SBE 19plus OUTPUTFORMAT.";
+
 class CtdDecoder {
  public:
   CtdDecoder(const SettingsStore& store, UserDialogs& dialogs);
 
-  // What the decoders need from the scan's settings (loaded with the port settings).
+  // What the decoders need from the scan's settings (loaded with the port settings); the
+  // SBE 49 and SBE 25 coefficients are read here too.
   void LoadScanSettings(int model, bool viaMux, double surveyLat);
   // A new scan: warnings may be shown again, the record starts from zero.
   void StartScan();
@@ -23,16 +30,45 @@ class CtdDecoder {
   // Decodes `line` by the model; updates `sample`, `line` (the text to log) and `lastLine`.
   void DecodeCtdLine();
 
+  // The per-model decoders: true when the line was taken.
+  bool DecodeMicroCtd();
+  bool DecodeSbe911();
+  bool DecodeFlowmeter();
+  bool DecodePressureSensor();
+  bool DecodeSbe19();
+  bool DecodeSbe19plus();
+  bool DecodeOs200();
+  bool DecodeSbe49();
+  bool DecodeSbe25();
+
   std::string line;      // the current instrument line / the text to log
   std::string lastLine;  // the last line decoded
   CtdSample sample;
   int model = 0;
   bool viaMux = false;
   double surveyLat = 99.9999;
+  // The SBE 19 reference frequencies A and B: 0 until a reference record brings them.
+  double refFrequencyA = 0;
+  double refFrequencyB = 0;
+  // Warnings of the scan (also used by the NMEA capture on the auxiliary thread).
+  ScanWarnings warnings;
 
  private:
+  enum class Sbe19Status { Sample = 1, Reference = 2, WrongLength = 3 };
+  // The SBE 19 hex record converter: fills temperature, conductivity and pressure and, for a
+  // sample, rewrites `line` (unless raw logging is on).
+  Sbe19Status ConvertSbe19Word(const std::string& word, const Sbe19Coefficients& c, double& t,
+                               double& cond, double& p);
+  bool DecodeSbe19plusHex(const Sbe19plusConfig& cfg);
+  bool DecodeSbe19plusDecimal(const Sbe19plusConfig& cfg);
+  // The decimal pattern of models 0 to 3 (see the .cpp).
+  bool DecodeDecimal(const char* format, int full, void (*store)(CtdSample&, const float*, int));
+  bool ModelSuppliesSalinity() const;
+
   const SettingsStore& store_;
   UserDialogs& dialogs_;
+  SeaBirdCoefficients sbe49_;
+  Sbe25Coefficients sbe25_;
 };
 
 }  // namespace vesk

@@ -1,8 +1,85 @@
 #include "instruments/nav_display.h"
 
+#include <cstdio>
+#include <vector>
+
 #include "app/settings_store.h"
+#include "instruments/line_scanner.h"
 
 namespace vesk {
+namespace {
+
+constexpr char kDegreeSign = '\xB0';  // Windows-1252
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// False when the sentence carries a checksum ("*hh", the XOR of the characters between "$"
+// and "*") that does not match: the sentence was corrupted on the way.
+bool ChecksumMatches(std::string_view line) {
+  const std::size_t star = line.find('*');
+  if (star == std::string_view::npos) return true;
+  const std::size_t dollar = line.find('$');
+  const std::size_t from = dollar == std::string_view::npos || dollar > star ? 0 : dollar + 1;
+  unsigned sum = 0;
+  for (std::size_t i = from; i < star; ++i) sum ^= static_cast<unsigned char>(line[i]);
+  std::string_view tail = line.substr(star + 1);
+  while (!tail.empty() && IsBlank(tail.back())) tail.remove_suffix(1);
+  if (tail.size() != 2) return false;
+  const int high = HexValue(tail[0]);
+  const int low = HexValue(tail[1]);
+  return high >= 0 && low >= 0 && static_cast<unsigned>(high * 16 + low) == sum;
+}
+
+// The fields of one sentence: "*" counts as a separator, empty fields are kept.
+std::vector<std::string> SplitFields(std::string_view line) {
+  std::vector<std::string> fields;
+  std::string field;
+  for (char c : line) {
+    if (c == ',' || c == '*') {
+      fields.push_back(field);
+      field.clear();
+    } else {
+      field += c;
+    }
+  }
+  fields.push_back(field);
+  return fields;
+}
+
+// The field at a position counted from 1, or nullptr when the sentence is shorter.
+const std::string* Field(const std::vector<std::string>& fields, int position) {
+  if (position < 1 || static_cast<std::size_t>(position) > fields.size()) return nullptr;
+  return &fields[static_cast<std::size_t>(position) - 1];
+}
+
+// "dd\xB0 mm' ss\" H" from a ddmm.mmmm (or dddmm.mmmm) field and its hemisphere field.
+bool FormatAngle(const std::string& value, std::size_t degreeDigits, const std::string* hemisphere,
+                 std::string& out) {
+  if (value.size() < degreeDigits + 2) return false;
+  double seconds = 0;
+  const std::size_t point = value.find('.');
+  if (point != std::string::npos && value.size() - point >= 2) {
+    seconds = ParseReal(std::string_view(value).substr(point)) * 60;
+  }
+  char secondsText[32];
+  std::snprintf(secondsText, sizeof secondsText, "%02.f", seconds);
+  out = value.substr(0, degreeDigits);
+  out += kDegreeSign;
+  out += ' ';
+  out += value.substr(degreeDigits, 2);
+  out += "' ";
+  out += secondsText;
+  out += "\" ";
+  if (hemisphere != nullptr) out += *hemisphere;
+  return true;
+}
+
+}  // namespace
 
 void NavSettings::Load(const SettingsStore& store) {
   sentenceToParse = store.Read(keys::kSentenceToParse);
@@ -22,8 +99,31 @@ void NavSettings::Load(const SettingsStore& store) {
   }
 }
 
-void ParsePositionSentence(std::string_view, const NavSettings&, NavDisplay&) {
-  // The field parser plugs in here.
+void ParsePositionSentence(std::string_view text, const NavSettings& settings,
+                           NavDisplay& display) {
+  NavDisplay parsed;
+  bool used = false;
+  while (!text.empty()) {
+    const std::size_t end = text.find("\r\n");
+    const std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 2);
+
+    const std::vector<std::string> fields = SplitFields(line);
+    if (settings.sentenceToParse.empty() || fields[0] != settings.sentenceToParse) continue;
+    if (!ChecksumMatches(line)) continue;
+    used = true;
+    if (const std::string* lat = Field(fields, settings.latPos)) {
+      FormatAngle(*lat, 2, Field(fields, settings.latNsPos), parsed.latitude);
+    }
+    if (const std::string* lon = Field(fields, settings.longPos)) {
+      FormatAngle(*lon, 3, Field(fields, settings.longEwPos), parsed.longitude);
+    }
+    if (const std::string* time = Field(fields, settings.timePos); time && time->size() >= 6) {
+      parsed.time = time->substr(0, 2) + ":" + time->substr(2, 2) + ":" + time->substr(4, 2);
+    }
+  }
+  // A text without a usable sentence (a corrupted one) leaves the display as it was.
+  if (used) display = parsed;
 }
 
 }  // namespace vesk

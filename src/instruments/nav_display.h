@@ -31,7 +31,6 @@ struct NavDisplay {
 };
 
 // Parses the lines of `text` whose identifier is the configured sentence into `display`.
-void ParsePositionSentence(std::string_view text, const NavSettings& settings,
-                           NavDisplay& display);
+void ParsePositionSentence(std::string_view text, const NavSettings& settings, NavDisplay& display);
 
 }  // namespace vesk

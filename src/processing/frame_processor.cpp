@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "files/processed_records.h"
+#include "instruments/ctd_conversions.h"
 
 namespace vesk {
 namespace {
@@ -118,7 +119,7 @@ void FrameProcessor::UpdateTimeChart(std::uint32_t lCount) {
   const double flow = doc_.flowSpeed;
   const double total = doc_.frameTotal;
   TimeChartSample now{};
-  now[kChDepth] = ctd.pressure;
+  now[kChDepth] = PressureToDepth(ctd.pressure, doc_.surveyLat);
   now[kChTemperature] = ctd.temperature;
   now[kChCountsPerSecond] = total;
   now[kChSalinity] = ctd.salinity;

@@ -1,0 +1,114 @@
+#include "instruments/line_scanner.h"
+
+#include <locale.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+namespace vesk {
+namespace {
+
+locale_t CLocale() {
+  static locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  return loc;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+void LineScanner::SkipBlanks() {
+  while (pos_ < text_.size() && IsBlank(text_[pos_])) ++pos_;
+}
+
+bool LineScanner::Float(float* value) {
+  SkipBlanks();
+  if (pos_ >= text_.size()) return false;
+  // strtof needs a terminated string; a number never runs past a blank, so copy one word.
+  std::size_t end = pos_;
+  while (end < text_.size() && !IsBlank(text_[end]) && text_[end] != '\0') ++end;
+  const std::string word(text_.substr(pos_, end - pos_));
+  char* stop = nullptr;
+  const float v = strtof_l(word.c_str(), &stop, CLocale());
+  if (stop == word.c_str()) return false;
+  pos_ += static_cast<std::size_t>(stop - word.c_str());
+  *value = v;
+  return true;
+}
+
+bool LineScanner::Int(int* value, int base) {
+  SkipBlanks();
+  if (pos_ >= text_.size()) return false;
+  std::size_t end = pos_;
+  while (end < text_.size() && !IsBlank(text_[end]) && text_[end] != '\0') ++end;
+  const std::string word(text_.substr(pos_, end - pos_));
+  char* stop = nullptr;
+  errno = 0;
+  const long v = strtol_l(word.c_str(), &stop, base, CLocale());
+  if (stop == word.c_str()) return false;
+  pos_ += static_cast<std::size_t>(stop - word.c_str());
+  // Like the C library's conversion into an int: out-of-range values wrap, never trap.
+  *value = static_cast<int>(static_cast<unsigned long>(v));
+  return true;
+}
+
+bool LineScanner::Word(std::string* word) {
+  SkipBlanks();
+  if (pos_ >= text_.size()) return false;
+  std::size_t end = pos_;
+  while (end < text_.size() && !IsBlank(text_[end])) ++end;
+  word->assign(text_.substr(pos_, end - pos_));
+  pos_ = end;
+  return true;
+}
+
+bool LineScanner::Literal(char c) {
+  if (pos_ < text_.size() && text_[pos_] == c) {
+    ++pos_;
+    return true;
+  }
+  return false;
+}
+
+int ScanFloats(std::string_view text, float* values, int count) {
+  LineScanner scan(text);
+  int n = 0;
+  while (n < count && scan.Float(&values[n])) ++n;
+  return n;
+}
+
+int ScanFormat(std::string_view text, const char* format, float* values) {
+  LineScanner scan(text);
+  int n = 0;
+  for (const char* f = format; *f != '\0'; ++f) {
+    if (f[0] == '%' && f[1] == 'f') {
+      if (!scan.Float(&values[n])) break;
+      ++n;
+      ++f;
+    } else if (IsBlank(*f)) {
+      scan.SkipBlanks();
+    } else if (!scan.Literal(*f)) {
+      break;
+    }
+  }
+  return n;
+}
+
+long HexField(std::string_view text, std::size_t pos, std::size_t count) {
+  if (pos > text.size() || count > text.size() - pos || count > 7) return -1;
+  long v = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const int d = HexDigit(text[pos + i]);
+    if (d < 0) return -1;
+    v = v * 16 + d;
+  }
+  return v;
+}
+
+}  // namespace vesk

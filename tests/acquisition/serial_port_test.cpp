@@ -1,0 +1,301 @@
+#include "acquisition/serial_port.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace vesk {
+namespace {
+
+// A pseudo-terminal: the test plays the device on the master side.
+class Pty {
+ public:
+  Pty() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
+    slave_ = ptsname(master_);
+  }
+  ~Pty() { CloseMaster(); }
+  const std::string& Slave() const { return slave_; }
+  void CloseMaster() {
+    if (master_ >= 0) ::close(master_);
+    master_ = -1;
+  }
+  void Send(const std::string& s) {
+    ASSERT_EQ(::write(master_, s.data(), s.size()), (ssize_t)s.size());
+  }
+  std::string Receive(std::size_t n) {
+    std::string out;
+    while (out.size() < n) {
+      pollfd p{master_, POLLIN, 0};
+      if (::poll(&p, 1, 2000) <= 0) break;
+      char buf[256];
+      const ssize_t r = ::read(master_, buf, sizeof buf);
+      if (r <= 0) break;
+      out.append(buf, static_cast<std::size_t>(r));
+    }
+    return out;
+  }
+
+ private:
+  int master_ = -1;
+  std::string slave_;
+};
+
+termios Attributes(const CSerialPort& port) {
+  termios t{};
+  EXPECT_EQ(tcgetattr(port.NativeHandle(), &t), 0);
+  return t;
+}
+
+TEST(SerialPort, PortNumberNamesTtyS) {
+  EXPECT_EQ(CSerialPort::DevicePathForPort(1), "/dev/ttyS0");
+  EXPECT_EQ(CSerialPort::DevicePathForPort(3), "/dev/ttyS2");
+  CSerialPort port;
+  EXPECT_THROW(port.Open(0, 9600, 2, 8, 0, 0), CSerialException);
+  EXPECT_FALSE(port.IsOpen());
+}
+
+// What the codes make of a device's settings (a pty cannot show parity or character size:
+// recent kernels keep it at 8 bits without parity).
+TEST(SerialPort, LineCodesGiveTermiosSettings) {
+  struct Case {
+    int bitRate, parity, dataBits, stopCode;
+    bool valid;
+    tcflag_t parityBits;  // of PARENB | PARODD | CMSPAR
+    tcflag_t size;
+    bool cstopb;
+    speed_t speed;
+  } cases[] = {
+      {115200, 0, 8, 0, true, PARENB, CS8, false, B115200},                    // even
+      {115200, 1, 8, 0, true, PARENB | PARODD | CMSPAR, CS8, false, B115200},  // mark
+      {115200, 2, 8, 0, true, 0, CS8, false, B115200},                         // none
+      {9600, 3, 7, 0, true, PARENB | PARODD, CS7, false, B9600},               // odd
+      {9600, 4, 7, 2, true, PARENB | CMSPAR, CS7, true, B9600},                // space
+      {19200, 2, 6, 2, true, 0, CS6, true, B19200},
+      {4800, 2, 5, 1, true, 0, CS5, true, B4800},  // 1.5 stop bits: 5-bit characters only
+      {9600, 5, 8, 0, false, 0, 0, false, 0},
+      {9600, -1, 8, 0, false, 0, 0, false, 0},
+      {9600, 2, 8, 1, false, 0, 0, false, 0},
+      {9600, 2, 5, 2, false, 0, 0, false, 0},
+      {9600, 2, 8, 3, false, 0, 0, false, 0},
+      {9600, 2, 9, 0, false, 0, 0, false, 0},
+      {9600, 2, 0, 0, false, 0, 0, false, 0},
+      {0, 2, 8, 0, false, 0, 0, false, 0},  // never B0: it would hang the line up
+      {12345, 2, 8, 0, false, 0, 0, false, 0},
+  };
+  for (const Case& c : cases) {
+    termios t{};
+    t.c_cflag = PARENB | CSTOPB | CS7;  // whatever the device had
+    t.c_lflag = ICANON | ECHO;
+    const std::string what = std::to_string(c.bitRate) + " " + std::to_string(c.parity) + " " +
+                             std::to_string(c.dataBits) + " " + std::to_string(c.stopCode);
+    if (!c.valid) {
+      EXPECT_THROW(ApplyLineCodes(t, c.bitRate, c.parity, c.dataBits, c.stopCode, 0, "dev"),
+                   CSerialException)
+          << what;
+      continue;
+    }
+    ApplyLineCodes(t, c.bitRate, c.parity, c.dataBits, c.stopCode, 0, "dev");
+    EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), c.parityBits) << what;
+    EXPECT_EQ(t.c_cflag & CSIZE, c.size) << what;
+    EXPECT_EQ((t.c_cflag & CSTOPB) != 0, c.cstopb) << what;
+    EXPECT_EQ(cfgetispeed(&t), c.speed) << what;
+    EXPECT_EQ(cfgetospeed(&t), c.speed) << what;
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u) << what;  // raw
+    EXPECT_TRUE(t.c_cflag & CLOCAL);
+  }
+}
+
+TEST(SerialPort, OpeningAppliesTheSettingsOrStaysClosed) {
+  Pty pty;
+  CSerialPort port;
+  for (int parity : {0, 2}) {
+    port.Open(1, 115200, parity, 8, 0, 0, pty.Slave());
+    ASSERT_TRUE(port.IsOpen());
+    EXPECT_EQ(port.DevicePath(), pty.Slave());
+    const termios t = Attributes(port);
+    if (parity == 2) {
+      EXPECT_FALSE(t.c_cflag & PARENB);
+    }
+    EXPECT_EQ(cfgetospeed(&t), speed_t{B115200});
+    EXPECT_FALSE(t.c_lflag & (ICANON | ECHO));
+  }
+  port.Open(1, 9600, 2, 8, 2, 0, pty.Slave());
+  const termios t = Attributes(port);
+  EXPECT_TRUE(t.c_cflag & CSTOPB);
+  EXPECT_EQ(cfgetispeed(&t), speed_t{B9600});
+
+  for (int rate : {0, 12345}) {
+    EXPECT_THROW(port.Open(1, rate, 2, 8, 0, 0, pty.Slave()), CSerialException);
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(port.DevicePath(), "");
+  }
+  port.Open(1, 9600, 2, 8, 0, 0, pty.Slave());
+  EXPECT_THROW(port.Open(1, 9600, 2, 8, 1, 0, pty.Slave()), CSerialException);
+  EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(SerialPort, FlowControlCodes) {
+  Pty pty;
+  CSerialPort port;
+  port.Open(1, 115200, 2, 8, 0, 5, pty.Slave());
+  termios t = Attributes(port);
+  EXPECT_TRUE(t.c_iflag & IXON);
+  EXPECT_TRUE(t.c_iflag & IXOFF);
+  EXPECT_EQ(t.c_cc[VSTART], 0x11);
+  EXPECT_EQ(t.c_cc[VSTOP], 0x13);
+  EXPECT_FALSE(t.c_cflag & CRTSCTS);
+
+  port.Open(1, 115200, 2, 8, 0, 1, pty.Slave());
+  t = Attributes(port);
+  EXPECT_TRUE(t.c_cflag & CRTSCTS);
+  EXPECT_FALSE(t.c_iflag & (IXON | IXOFF));
+
+  port.Open(1, 115200, 2, 8, 0, 0, pty.Slave());
+  t = Attributes(port);
+  EXPECT_FALSE(t.c_cflag & CRTSCTS);
+  EXPECT_FALSE(t.c_iflag & (IXON | IXOFF));
+
+  for (int dsrCode : {3, 4}) {
+    try {
+      port.Open(1, 115200, 2, 8, 0, dsrCode, pty.Slave());
+      ADD_FAILURE() << "DSR flow control code " << dsrCode << " was accepted";
+    } catch (const CSerialException& e) {
+      EXPECT_NE(std::string(e.what()).find("DSR"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(port.IsOpen());
+  }
+}
+
+TEST(SerialPort, SecondOpenOfABusyDeviceFailsAndLeavesThePortClosed) {
+  Pty busy, other;
+  CSerialPort first, second;
+  first.Open(1, 115200, 2, 8, 0, 0, busy.Slave());
+  second.Open(1, 115200, 2, 8, 0, 0, other.Slave());
+  ASSERT_TRUE(second.IsOpen());
+  try {
+    second.Open(1, 115200, 2, 8, 0, 0, busy.Slave());
+    ADD_FAILURE() << "second open succeeded";
+  } catch (const CSerialException& e) {
+    EXPECT_NE(e.ErrorCode(), 0);
+    EXPECT_NE(std::string(e.what()).find(busy.Slave()), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(second.IsOpen());
+  EXPECT_EQ(second.DevicePath(), "");
+
+  // The holder is not disturbed, and after it closes the device can be taken.
+  busy.Send("x");
+  char b = 0;
+  EXPECT_EQ(first.Read(&b, 1, 2000), 1u);
+  EXPECT_EQ(b, 'x');
+  first.Close();
+  second.Open(1, 115200, 2, 8, 0, 0, busy.Slave());
+  EXPECT_TRUE(second.IsOpen());
+}
+
+TEST(SerialPort, CloseOnAClosedPortDoesNothing) {
+  CSerialPort port;
+  port.Close();
+  port.Close();
+  EXPECT_FALSE(port.IsOpen());
+  char b;
+  EXPECT_THROW(port.Read(&b, 1, 0), CSerialException);
+  EXPECT_THROW(port.Write(&b, 1), CSerialException);
+}
+
+TEST(SerialPort, MissingOrWrongDevicesThrowWithTheSystemText) {
+  CSerialPort port;
+  try {
+    port.Open(1, 9600, 2, 8, 0, 0, "/dev/no-such-serial-device");
+    ADD_FAILURE();
+  } catch (const CSerialException& e) {
+    EXPECT_EQ(e.ErrorCode(), ENOENT);
+    const std::string text = e.what();
+    EXPECT_NE(text.find("/dev/no-such-serial-device"), std::string::npos);
+    EXPECT_NE(text.find(strerror(ENOENT)), std::string::npos) << text;
+    EXPECT_EQ(e.GetErrorMessage(), text);
+    char cut[8];
+    EXPECT_TRUE(e.GetErrorMessage(cut, sizeof cut));
+    EXPECT_EQ(std::string(cut), text.substr(0, 7));
+    EXPECT_FALSE(e.IsDeviceGone());
+  }
+  const auto file = std::filesystem::temp_directory_path() / "vesk_serial_port_test_file";
+  std::FILE* f = std::fopen(file.c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+  EXPECT_THROW(port.Open(1, 9600, 2, 8, 0, 0, file.string()), CSerialException);
+  EXPECT_FALSE(port.IsOpen());
+  std::filesystem::remove(file);
+}
+
+TEST(SerialPort, ReadTimesOutWithZero) {
+  Pty pty;
+  CSerialPort port;
+  port.Open(1, 115200, 2, 8, 0, 0, pty.Slave());
+  char buf[16];
+  EXPECT_EQ(port.Read(buf, sizeof buf, 30), 0u);
+  port.SetTimeouts(0, 0, 30, 0, 0);
+  EXPECT_EQ(port.Read(buf, sizeof buf), 0u);
+  port.SetTimeouts(kSerialMaxWait, 0, 0, 0, 0);
+  EXPECT_EQ(port.Read(buf, sizeof buf), 0u);
+}
+
+TEST(SerialPort, BytesTravelBothWaysUnchanged) {
+  Pty pty;
+  CSerialPort port;
+  port.Open(1, 115200, 2, 8, 0, 0, pty.Slave());
+  // Every byte value, CR/LF and the XON/XOFF characters included, arrives as sent.
+  std::string all;
+  for (int i = 0; i < 256; ++i) all.push_back(static_cast<char>(i));
+  pty.Send(all);
+  port.SetTimeouts(0, 0, 2000, 0, 0);
+  std::string got(256, '\0');
+  EXPECT_EQ(port.Read(got.data(), got.size()), 256u);
+  EXPECT_EQ(got, all);
+
+  EXPECT_EQ(port.Write(all.data(), all.size()), 256u);
+  EXPECT_EQ(pty.Receive(256), all);
+
+  pty.Send("12\r\n");
+  port.Purge(kPurgeRxClear | kPurgeTxClear);
+  char b;
+  EXPECT_EQ(port.Read(&b, 1, 20), 0u);
+}
+
+TEST(SerialPort, HangUpReportsTheDeviceGone) {
+  Pty pty;
+  CSerialPort port;
+  port.Open(1, 115200, 2, 8, 0, 0, pty.Slave());
+  pty.CloseMaster();
+  char buf[8];
+  for (int pass = 0; pass < 2; ++pass) {
+    try {
+      if (pass == 0) {
+        port.Read(buf, sizeof buf, 1000);
+      } else {
+        port.SetTimeouts(0, 0, 1000, 0, 0);
+        port.Read(buf, sizeof buf);
+      }
+      ADD_FAILURE() << "read on a hung-up line returned";
+    } catch (const CSerialException& e) {
+      EXPECT_TRUE(e.IsDeviceGone()) << e.what();
+    }
+  }
+  try {
+    port.Write("q", 1);
+    ADD_FAILURE() << "write on a hung-up line returned";
+  } catch (const CSerialException& e) {
+    EXPECT_TRUE(e.IsDeviceGone()) << e.what();
+  }
+}
+
+}  // namespace
+}  // namespace vesk

@@ -1,0 +1,71 @@
+#include "control/remote_command.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace vesk {
+namespace {
+
+std::vector<std::uint8_t> Datagram(unsigned command, std::size_t length) {
+  std::vector<std::uint8_t> d(length, 0xAA);
+  if (length > 0) d[0] = static_cast<std::uint8_t>(command & 0xFF);
+  if (length > 1) d[1] = static_cast<std::uint8_t>(command >> 8);
+  return d;
+}
+
+TEST(RemoteCommand, DatagramsGiveTheirCommandOrNone) {
+  struct Case {
+    unsigned command;
+    std::size_t length;
+    RemoteCommand expected;
+  } cases[] = {
+      {1, 10, RemoteCommand::kStartLogging},
+      {2, 10, RemoteCommand::kStop},
+      {3, 10, RemoteCommand::kCloseApplication},
+      {4, 10, RemoteCommand::kStartAcquisition},
+      {4, 65536, RemoteCommand::kStartAcquisition},
+      {1, 9, RemoteCommand::kNone},  // too short, whatever it says
+      {2, 2, RemoteCommand::kNone},
+      {1, 0, RemoteCommand::kNone},
+      {0, 10, RemoteCommand::kNone},
+      {5, 10, RemoteCommand::kNone},
+      {0x0100, 10, RemoteCommand::kNone},  // 1 in the high byte: little-endian 256
+      {0xFFFF, 10, RemoteCommand::kNone},
+  };
+  for (const Case& c : cases) {
+    const auto d = Datagram(c.command, c.length);
+    EXPECT_EQ(ParseRemoteCommand(d), c.expected) << c.command << " / " << c.length << " bytes";
+  }
+}
+
+TEST(RemoteCommand, AllowListDecidesBySenderAddress) {
+  struct Case {
+    const char* sender;
+    const char* allowed;
+    bool expected;
+  } cases[] = {
+      {"10.0.0.5", "", true},
+      {"10.0.0.5", "   ", true},
+      {"10.0.0.5", "10.0.0.5", true},
+      {"10.0.0.5", "10.0.0.4", false},
+      {"10.0.0.5", "192.168.1.1, 10.0.0.5", true},
+      {"10.0.0.5", " 10.0.0.5 ,192.168.1.1", true},
+      {"::ffff:10.0.0.5", "10.0.0.5", true},
+      {"10.0.0.5", "::ffff:10.0.0.5", true},
+      {"::ffff:10.0.0.6", "10.0.0.5", false},
+      {"::1", "127.0.0.1", false},
+      {"::1", "::1", true},
+      {"0:0:0:0:0:0:0:1", "::1", true},
+      {"10.0.0.5", ",,", false},
+      {"10.0.0.50", "10.0.0.5", false},
+      {"ship-gw", "ship-gw", true},  // a non-numeric entry matches only its own text
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsRemoteSenderAllowed(c.sender, c.allowed), c.expected)
+        << c.sender << " in [" << c.allowed << "]";
+  }
+}
+
+}  // namespace
+}  // namespace vesk

@@ -1,0 +1,217 @@
+// The batch player: a recorded .bin in, the .dat and the run's counts out.
+
+#include "processing/batch_player.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "app/memory_settings_store.h"
+#include "test_support/pipeline.h"
+
+namespace vesk::test {
+namespace {
+
+class BatchPlayerTest : public testing::Test {
+ protected:
+  BatchResult Play(const Bytes& bin, const std::string& out = "") {
+    WriteBytes(dir / "in.bin", bin);
+    return player.Run(dir / "in.bin", out.empty() ? dir / "in.dat" : out);
+  }
+  std::string Dat() const { return ReadFile(dir / "in.dat"); }
+
+  TempDir dir;
+  MemorySettingsStore store;
+  FixedClock clock{TestTime()};
+  BatchPlayer player{store, clock};
+};
+
+LFrameSpec Ones() {
+  LFrameSpec s;
+  s.bins.fill(1);
+  return s;
+}
+
+TEST_F(BatchPlayerTest, CountsFramesAndErrors) {
+  struct Case {
+    const char* name;
+    std::string wire;  // "@" stands for a whole 276-byte L frame, "%" for a 273-byte one
+    std::array<std::uint64_t, 4> frames;
+    std::uint32_t frameErrors;
+    std::uint32_t lFrameCount;
+  };
+  const Case cases[] = {
+      {"empty file", "", {0, 0, 0, 0}, 0, 0},
+      {"noise only", "no frames here ~x~~ ~* *", {0, 0, 0, 0}, 0, 0},
+      {"one of each", "@~Mabcdef~*~Cline~*~$$GPGGA,1,2,3~*", {1, 1, 1, 1}, 0, 1},
+      {"aborted L counts as an L frame", "@~Lab~Mxy~*@", {2, 0, 0, 0}, 1, 3},
+      {"aborted M does not", "@~Mab~Lxy~*@", {2, 0, 0, 0}, 1, 2},
+      {"wrong length L", "@%@", {3, 0, 0, 0}, 1, 2},
+      {"partial frame at the end", "@~Lunfinished", {1, 0, 0, 0}, 0, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes bin = ToBytes("# header\r\n");
+    for (char ch : c.wire) {
+      if (ch == '@') {
+        AppendWire(bin, MakeLFrame(Ones()));
+      } else if (ch == '%') {
+        LFrameSpec s = Ones();
+        s.length = 273;
+        AppendWire(bin, MakeLFrame(s));
+      } else {
+        bin.push_back(static_cast<std::uint8_t>(ch));
+      }
+    }
+    const BatchResult r = Play(bin);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.bytes, bin.size());
+    EXPECT_EQ(r.frames, c.frames);
+    EXPECT_EQ(r.frameErrors, c.frameErrors);
+    EXPECT_EQ(r.lFrameCount, c.lFrameCount);
+  }
+}
+
+TEST_F(BatchPlayerTest, OverlongFrameIsAFrameError) {
+  Bytes bin = ToBytes("~M");
+  bin.resize(bin.size() + 70000, 'a');
+  AppendText(bin, "~*");
+  AppendWire(bin, MakeLFrame(Ones()));
+  const BatchResult r = Play(bin);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.frames, (std::array<std::uint64_t, 4>{1, 0, 0, 0}));
+  EXPECT_EQ(r.frameErrors, 1u);
+  EXPECT_EQ(r.lFrameCount, 1u);
+}
+
+TEST_F(BatchPlayerTest, CumulativeCountsAndRecords) {
+  store.WriteString("Settings", "FirmwareVer", "2.20");
+  store.Write(keys::kAddHeaderToDatFile, 0);
+  Bytes bin;
+  LFrameSpec s = Ones();
+  s.bins[127] = 10;
+  AppendWire(bin, MakeLFrame(s));
+  AppendWire(bin, MakeMFrame(std::vector<MEvent>{{1, 2, 3, 4, false}}));
+  AppendWire(bin, MakeLFrame(s));
+  const BatchResult r = Play(bin);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.cumulativeTotalCount, 2u * 137);
+  EXPECT_EQ(r.cumulativeWindowCount, 2u * 127);
+  EXPECT_EQ(r.cumulativeBins[0], 2u);
+  EXPECT_EQ(r.cumulativeBins[127], 20u);
+  const auto lines = SplitLines(Dat());
+  ASSERT_EQ(lines.size(), 11u);
+  EXPECT_EQ(lines[0].substr(0, 5), "L1 1 ");
+  EXPECT_EQ(lines[4], "L5 0 0 0 0 0 0 0");
+  EXPECT_EQ(lines[5], "M 1 2 3 4 ");
+  EXPECT_EQ(lines[10], "L5 0 0 0 0 0 0 0");
+}
+
+TEST_F(BatchPlayerTest, SameDatWhateverTheReadSize) {
+  // The player reads in large blocks; the .dat must equal that of frames fed one by one.
+  store.Write(keys::kAddHeaderToDatFile, 0);
+  const Bytes bin = MixedStream(40, 4, 10);
+  ASSERT_TRUE(Play(bin).ok);
+  Pipeline p;
+  p.store.Write(keys::kAddHeaderToDatFile, 0);
+  p.Start();
+  for (std::size_t i = 0; i < bin.size(); i += 7) {
+    p.Feed(std::span<const std::uint8_t>(bin.data() + i, std::min<std::size_t>(7, bin.size() - i)));
+  }
+  EXPECT_EQ(Dat(), p.Dat());
+}
+
+TEST_F(BatchPlayerTest, PlaybackHeaderCopiesThePlayedHeader) {
+  struct Case {
+    const char* name;
+    std::string bin;
+    std::string copied;
+  };
+  const Case cases[] = {
+      {"comment lines kept, others get \"# \"",
+       "# ___  PC DATE-TIME  ___\r\n# Date: x\r\nplain line\r\n\r\n~L~*",
+       "# ___  PC DATE-TIME  ___\r\n# Date: x\r\n# plain line\r\n# \r\n"},
+      {"copy stops at the first tilde", "head\nmore~Lafter\n~*", "head\n# more"},
+      {"a file without tilde is copied whole", "a\nb\n#c\n", "a\n# b\n#c\n"},
+      {"tilde first", "~Lx~*", ""},
+      {"empty file", "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const BatchResult r = Play(ToBytes(c.bin));
+    ASSERT_TRUE(r.ok) << r.error;
+    const std::string dat = Dat();
+    const std::string head =
+        "# ___ PROCESSING INFORMATION ___\r\n# VESK v1.20\r\n"
+        "# Date: Saturday, March 05, 2005\r\n# Time: 14:03:07\r\n";
+    EXPECT_EQ(dat, head + c.copied);  // no records: the frames here are all rejected
+  }
+}
+
+TEST_F(BatchPlayerTest, OutputNameAndReplacement) {
+  EXPECT_EQ(player.PlaybackOutputPath("/data/cast01.bin", "/out"),
+            "/out/cast01_PB_2005-03-05_140307.dat");
+  EXPECT_EQ(player.PlaybackOutputPath("cast01.bin", "/out/"),
+            "/out/cast01_PB_2005-03-05_140307.dat");
+
+  // A failed run leaves an existing output alone and no partial file behind.
+  WriteFile(dir / "keep.dat", "old contents");
+  const BatchResult missing = player.Run(dir / "missing.bin", dir / "keep.dat");
+  EXPECT_FALSE(missing.ok);
+  EXPECT_NE(missing.error.find(dir / "missing.bin"), std::string::npos) << missing.error;
+  EXPECT_NE(missing.error.find("No such file"), std::string::npos) << missing.error;
+  EXPECT_EQ(ReadFile(dir / "keep.dat"), "old contents");
+  EXPECT_EQ(ReadFile(dir / "keep.dat.partial"), "<missing>");
+
+  const BatchResult isDir = player.Run(dir.Path(), dir / "keep.dat");
+  EXPECT_FALSE(isDir.ok);
+  EXPECT_NE(isDir.error.find("directory"), std::string::npos) << isDir.error;
+  EXPECT_EQ(ReadFile(dir / "keep.dat"), "old contents");
+
+  // A complete run replaces it.
+  store.Write(keys::kAddHeaderToDatFile, 0);
+  const BatchResult ok =
+      Play(Wire(MakeMFrame(std::vector<MEvent>{{1, 2, 3, 4, false}})), dir / "keep.dat");
+  ASSERT_TRUE(ok.ok) << ok.error;
+  EXPECT_EQ(ReadFile(dir / "keep.dat"), "M 1 2 3 4 \r\n");
+  EXPECT_EQ(ReadFile(dir / "keep.dat.partial"), "<missing>");
+}
+
+TEST_F(BatchPlayerTest, UnwritableOutputIsReported) {
+  WriteFile(dir / "plain", "x");
+  struct Case {
+    const char* name;
+    std::string output;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"under a regular file", dir / "plain/out.dat", "Not a directory"},
+      {"missing directory", dir / "nodir/out.dat", "No such file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const BatchResult r = Play(ToBytes("~Cx~*"), c.output);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find(c.output), std::string::npos) << r.error;
+    EXPECT_NE(r.error.find(c.reason), std::string::npos) << r.error;
+  }
+}
+
+TEST_F(BatchPlayerTest, ProgressReachesTheTotal) {
+  const Bytes bin = MixedStream(10, 2, 3);
+  WriteBytes(dir / "in.bin", bin);
+  std::uint64_t lastDone = 0, lastTotal = 0;
+  const BatchResult r =
+      player.Run(dir / "in.bin", dir / "in.dat", [&](std::uint64_t done, std::uint64_t total) {
+        EXPECT_GE(done, lastDone);
+        lastDone = done;
+        lastTotal = total;
+      });
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(lastDone, bin.size());
+  EXPECT_EQ(lastTotal, bin.size());
+}
+
+}  // namespace
+}  // namespace vesk::test

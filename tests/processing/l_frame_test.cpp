@@ -1,0 +1,429 @@
+// L frames: lengths, bins and counts, the L record, the counter value, the flow speed and
+// the time chart samples.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "test_support/pipeline.h"
+
+namespace vesk::test {
+namespace {
+
+// The numbers of an "Ln" line after its label.
+std::vector<std::uint64_t> Numbers(const std::string& line) {
+  std::vector<std::uint64_t> out;
+  std::size_t pos = line.find(' ');
+  while (pos != std::string::npos && pos + 1 < line.size()) {
+    out.push_back(std::stoull(line.substr(pos + 1)));
+    pos = line.find(' ', pos + 1);
+  }
+  return out;
+}
+
+LFrameSpec Counting(std::uint16_t base) {
+  LFrameSpec s;
+  for (int k = 0; k < 128; ++k) s.bins[k] = static_cast<std::uint16_t>(base + k);
+  s.housekeeping = {11, 12, 13, 100, 1000, 15, 16};
+  s.n = 7;
+  s.t = 300;
+  s.a = 4321;
+  return s;
+}
+
+TEST(LFrame, LengthDecidesAcceptance) {
+  struct Case {
+    std::size_t length;
+    bool accepted;
+  };
+  const Case cases[] = {{271, true},  {274, true},  {276, true},  {273, false}, {270, false},
+                        {272, false}, {275, false}, {277, false}, {1, false},   {600, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "length " << c.length);
+    Pipeline p;
+    CVESKDoc& doc = p.Start();
+    LFrameSpec s = Counting(1);
+    s.length = c.length;
+    p.Process(MakeLFrame(s));
+    EXPECT_EQ(doc.frameErrorCount, c.accepted ? 0u : 1u);
+    EXPECT_EQ(doc.lFrameCount, c.accepted ? 1u : 0u);
+    EXPECT_EQ(p.windows.Count(Uwm::UpdateControlBar), 1);  // posted either way
+    EXPECT_EQ(doc.cumulativeBins[5], c.accepted ? 6u : 0u);
+    const auto lines = SplitLines(p.Dat());
+    EXPECT_EQ(lines.size(), c.accepted ? 5u : 0u);
+  }
+}
+
+TEST(LFrame, RecordLinesCarryBinsAndHousekeeping) {
+  Pipeline p;
+  p.store.WriteString("Settings", "FirmwareVer", "2.40");
+  p.Start();
+  p.Process(MakeLFrame(Counting(1000)));
+  const auto lines = SplitLines(p.Dat());
+  ASSERT_EQ(lines.size(), 5u);
+  for (int line = 0; line < 4; ++line) {
+    EXPECT_EQ(lines[line].substr(0, 3), "L" + std::to_string(line + 1) + " ");
+    const auto nums = Numbers(lines[line]);
+    ASSERT_EQ(nums.size(), 32u);
+    for (int i = 0; i < 32; ++i) EXPECT_EQ(nums[i], 1000u + line * 32 + i);
+  }
+  EXPECT_EQ(lines[4], "L5 11 12 13 100 1000 15 16 7 300 4321");
+}
+
+TEST(LFrame, L5FieldsFollowFirmwareAndLength) {
+  struct Case {
+    const char* firmware;
+    std::size_t length;
+    const char* l5;
+  };
+  const Case cases[] = {
+      {"2.20", 276, "L5 11 12 13 100 1000 15 16"},
+      {"2.24", 276, "L5 11 12 13 100 1000 15 16"},
+      {"2.25", 274, "L5 11 12 13 100 1000 15 16 7 300"},
+      {"2.30", 276, "L5 11 12 13 100 1000 15 16 7 300"},
+      {"2.36", 276, "L5 11 12 13 100 1000 15 16 7 300 4321"},
+      {"2.40", 276, "L5 11 12 13 100 1000 15 16 7 300 4321"},
+      {"2.40", 274, "L5 11 12 13 100 1000 15 16 7 300 0"},
+      // No N and T in a 271-byte frame: nothing read yet, so 0 0.
+      {"2.30", 271, "L5 11 12 13 100 1000 15 16 0 0"},
+      {"2.40", 271, "L5 11 12 13 100 1000 15 16 0 0 0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.firmware << " length " << c.length);
+    Pipeline p;
+    p.store.WriteString("Settings", "FirmwareVer", c.firmware);
+    p.Start();
+    LFrameSpec s = Counting(0);
+    s.length = c.length;
+    p.Process(MakeLFrame(s));
+    const auto lines = SplitLines(p.Dat());
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[4], c.l5);
+  }
+}
+
+TEST(LFrame, ShortFrameKeepsPreviousCounterFields) {
+  Pipeline p;
+  p.store.WriteString("Settings", "FirmwareVer", "2.40");
+  p.store.WriteString("Settings", "CounterConstant", "3.47826e-05");  // K = 1
+  CVESKDoc& doc = p.Start();
+  LFrameSpec s = Counting(0);
+  s.n = 9;
+  s.t = 90;
+  p.Process(MakeLFrame(s));
+  ASSERT_DOUBLE_EQ(doc.counterValue, 0.1);
+  LFrameSpec shortFrame = Counting(0);
+  shortFrame.length = 271;
+  p.Process(MakeLFrame(shortFrame));
+  EXPECT_EQ(doc.counterN, 9u);
+  EXPECT_EQ(doc.counterT, 90u);
+  EXPECT_EQ(doc.analogA, 0u);
+  EXPECT_DOUBLE_EQ(doc.counterValue, 0.1);
+  const auto lines = SplitLines(p.Dat());
+  ASSERT_EQ(lines.size(), 10u);
+  EXPECT_EQ(lines[4], "L5 11 12 13 100 1000 15 16 9 90 4321");
+  EXPECT_EQ(lines[9], "L5 11 12 13 100 1000 15 16 9 90 0");
+}
+
+TEST(LFrame, BinsTotalsAndWindow) {
+  struct Case {
+    int lower;
+    int upper;
+    bool setBounds;
+  };
+  const Case cases[] = {{0, 127, false}, {5, 6, true}, {0, 128, true}, {100, 127, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "window " << c.lower << ".." << c.upper);
+    Pipeline p;
+    if (c.setBounds) {
+      p.store.Write(keys::kWindowCountsLowerBound, c.lower);
+      p.store.Write(keys::kWindowCountsUpperBound, c.upper);
+    }
+    CVESKDoc& doc = p.Start();
+    LFrameSpec a = Counting(0);
+    a.bins[127] = 5000;
+    LFrameSpec b = Counting(100);
+    b.bins[127] = 60000;
+    std::uint64_t windowA = 0, windowB = 0, totalA = 0, totalB = 0;
+    for (int k = 0; k < 128; ++k) {
+      totalA += a.bins[k];
+      totalB += b.bins[k];
+      if (k >= c.lower && k < c.upper) {
+        windowA += a.bins[k];
+        windowB += b.bins[k];
+      }
+    }
+    p.Process(MakeLFrame(a));
+    EXPECT_DOUBLE_EQ(doc.frameTotal, static_cast<double>(totalA));
+    EXPECT_EQ(doc.frameWindowCount, static_cast<std::int32_t>(windowA));
+    p.Process(MakeLFrame(b));
+    EXPECT_DOUBLE_EQ(doc.frameTotal, static_cast<double>(totalB));
+    EXPECT_EQ(doc.frameWindowCount, static_cast<std::int32_t>(windowB));
+    EXPECT_EQ(doc.cumulativeTotalCount, totalA + totalB);
+    EXPECT_EQ(doc.cumulativeWindowCount, windowA + windowB);
+    for (int k = 0; k < 128; ++k) {
+      EXPECT_EQ(doc.cumulativeBins[k], std::uint32_t{a.bins[k]} + b.bins[k]) << "bin " << k;
+      EXPECT_EQ(doc.currentBins[k], 0u);
+    }
+  }
+}
+
+TEST(LFrame, DefaultWindowIsTotalLessBin127) {
+  Pipeline p;
+  CVESKDoc& doc = p.Start();
+  LFrameSpec s;
+  s.bins.fill(1);
+  s.bins[127] = 40;
+  p.Process(MakeLFrame(s));
+  EXPECT_EQ(doc.frameWindowCount, 127);
+  EXPECT_DOUBLE_EQ(doc.frameTotal, 167);
+}
+
+TEST(LFrame, WindowOfFiveToSixCountsBinFiveOnly) {
+  Pipeline p;
+  p.store.Write(keys::kWindowCountsLowerBound, 5);
+  p.store.Write(keys::kWindowCountsUpperBound, 6);
+  CVESKDoc& doc = p.Start();
+  LFrameSpec s;
+  s.bins.fill(3);
+  s.bins[5] = 77;
+  p.Process(MakeLFrame(s));
+  EXPECT_EQ(doc.frameWindowCount, 77);
+  EXPECT_EQ(doc.cumulativeWindowCount, 77u);
+}
+
+// Counter values after each frame of (N, T) readings, with K = 1 (and K = 0).
+TEST(LFrame, CounterValueDecaysOverThreeBadReadings) {
+  struct Reading {
+    std::uint8_t n;
+    std::uint16_t t;
+  };
+  struct Case {
+    const char* name;
+    const char* constant;
+    const char* firmware;
+    std::vector<Reading> readings;
+    std::vector<double> values;
+  };
+  const double v = 50.0 / 200.0;
+  const Case cases[] = {
+      {"four N=0 after a good reading",
+       "3.47826e-05",
+       "2.25",
+       {{50, 200}, {0, 200}, {0, 200}, {0, 200}, {0, 200}},
+       {v, v * 0.66, v * 0.66 * 0.5, 0, 0}},
+      {"T below 2 is unusable",
+       "3.47826e-05",
+       "2.25",
+       {{50, 200}, {5, 1}, {5, 0}, {50, 200}},
+       {v, v * 0.66, v * 0.66 * 0.5, v}},
+      {"a good reading ends the run",
+       "3.47826e-05",
+       "2.30",
+       {{50, 200}, {0, 200}, {10, 2}, {0, 9}},
+       {v, v * 0.66, 5, 5 * 0.66}},
+      {"scale K", "6.95652e-05", "2.25", {{50, 200}, {0, 0}}, {2 * v, 2 * v * 0.66}},
+      {"counter constant 0", "0", "2.25", {{50, 200}, {0, 200}, {9, 3}}, {0, 0, 0}},
+      {"counter constant absent", nullptr, "2.25", {{50, 200}, {9, 3}}, {0, 0}},
+      {"firmware below 2.25", "3.47826e-05", "2.20", {{50, 200}, {9, 3}}, {0, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Pipeline p;
+    if (c.constant != nullptr) p.store.WriteString("Settings", "CounterConstant", c.constant);
+    p.store.WriteString("Settings", "FirmwareVer", c.firmware);
+    CVESKDoc& doc = p.Start();
+    for (std::size_t i = 0; i < c.readings.size(); ++i) {
+      LFrameSpec s = Counting(0);
+      s.length = 274;
+      s.n = c.readings[i].n;
+      s.t = c.readings[i].t;
+      p.Process(MakeLFrame(s));
+      EXPECT_NEAR(doc.counterValue, c.values[i], 1e-12) << "frame " << i;
+    }
+  }
+}
+
+TEST(LFrame, FlowSpeedBounds) {
+  struct Case {
+    std::uint16_t h3;
+    std::uint16_t h4;
+    bool nonzero;
+  };
+  const Case cases[] = {
+      {100, 400, true},   {100, 399, false},   {100, 21000, true}, {100, 21001, false},
+      {0, 400, false},    {0, 0, false},       {1, 4, true},       {1, 3, false},
+      {300, 63000, true}, {300, 63001, false}, {100, 1000, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "H3 " << c.h3 << " H4 " << c.h4);
+    Pipeline p;
+    CVESKDoc& doc = p.Start();
+    LFrameSpec s = Counting(0);
+    s.housekeeping[3] = c.h3;
+    s.housekeeping[4] = c.h4;
+    p.Process(MakeLFrame(s));
+    if (c.nonzero) {
+      EXPECT_GT(doc.flowSpeed, 0);
+      EXPECT_TRUE(std::isfinite(doc.flowSpeed));
+    } else {
+      EXPECT_EQ(doc.flowSpeed, 0);
+    }
+  }
+  // Faster flow, smaller ratio: the speed falls as the ratio grows.
+  EXPECT_GT(FlowSpeed(100, 400), FlowSpeed(100, 1000));
+  EXPECT_GT(FlowSpeed(100, 1000), FlowSpeed(100, 21000));
+  // A reference value of the calibration curve at r = 16 (y = 2).
+  EXPECT_NEAR(FlowSpeed(100, 1600),
+              6987.567587 * std::exp(-(4.0135 * std::sqrt(2.0) + 1.7857899 * 2 - 0.12719751516 * 4 -
+                                       0.03 * 8)),
+              1e-9);
+}
+
+// Ten channel values of one L frame as the processing derives them.
+struct FrameValues {
+  LFrameSpec spec;
+  double total = 0;
+  double window = 0;
+  double flow = 0;
+};
+
+FrameValues Values(std::uint16_t base, std::uint16_t h3, std::uint16_t h4, std::uint16_t laser) {
+  FrameValues f;
+  f.spec = Counting(base);
+  f.spec.length = 271;
+  f.spec.housekeeping[3] = h3;
+  f.spec.housekeeping[4] = h4;
+  f.spec.housekeeping[6] = laser;
+  for (int k = 0; k < 128; ++k) {
+    f.total += f.spec.bins[k];
+    if (k < 127) f.window += f.spec.bins[k];
+  }
+  f.flow = FlowSpeed(h3, h4);
+  return f;
+}
+
+TEST(TimeChart, FirstSampleIsSecondFrameThenMeansOfPairs) {
+  Pipeline p;
+  p.store.WriteString("Settings", "FirmwareVer", "2.20");
+  CVESKDoc& doc = p.Start();
+  doc.timeChartRelay = true;
+  doc.ctd.sample = CtdSample{30.0, 12.5, 101.25, 2048, 35.5};
+  const FrameValues f[] = {Values(0, 0, 0, 100), Values(10, 0, 0, 200), Values(20, 0, 0, 300),
+                           Values(30, 0, 0, 500), Values(40, 0, 0, 700)};
+  p.Process(MakeLFrame(f[0].spec));
+  EXPECT_TRUE(doc.timeChartHistory.empty());
+  EXPECT_EQ(p.windows.Count(Uwm::UpdateTimePlotsRelay), 0);
+
+  p.Process(MakeLFrame(f[1].spec));
+  ASSERT_EQ(doc.timeChartHistory.size(), 1u);
+  const TimeChartSample first = doc.timeChartHistory.back();
+  EXPECT_EQ(first, doc.latestSample);
+  EXPECT_DOUBLE_EQ(first[kChDepth], 101.25);
+  EXPECT_DOUBLE_EQ(first[kChTemperature], 12.5);
+  EXPECT_DOUBLE_EQ(first[kChCountsPerSecond], f[1].total);  // the second frame alone
+  EXPECT_DOUBLE_EQ(first[kChSalinity], 35.5);
+  EXPECT_DOUBLE_EQ(first[kChWindowCps], f[1].window);
+  EXPECT_DOUBLE_EQ(first[kChCountsPerVolume], 0);  // no flow
+  EXPECT_DOUBLE_EQ(first[kChFlowSpeed], 0);
+  EXPECT_DOUBLE_EQ(first[kChAnalog], 2048);
+  EXPECT_DOUBLE_EQ(first[kChCounter], 0);
+  EXPECT_DOUBLE_EQ(first[kChLaserMonitor], 200);
+  EXPECT_EQ(p.windows.Count(Uwm::UpdateTimePlotsRelay), 1);
+
+  p.Process(MakeLFrame(f[2].spec));
+  EXPECT_EQ(doc.timeChartHistory.size(), 1u);
+  p.Process(MakeLFrame(f[3].spec));
+  ASSERT_EQ(doc.timeChartHistory.size(), 2u);
+  const TimeChartSample second = doc.timeChartHistory.back();
+  EXPECT_DOUBLE_EQ(second[kChCountsPerSecond], (f[2].total + f[3].total) / 2);
+  EXPECT_DOUBLE_EQ(second[kChWindowCps], (f[2].window + f[3].window) / 2);
+  EXPECT_DOUBLE_EQ(second[kChLaserMonitor], 400);
+  EXPECT_DOUBLE_EQ(second[kChDepth], 101.25);
+  EXPECT_EQ(p.windows.Count(Uwm::UpdateTimePlotsRelay), 2);
+
+  p.Process(MakeLFrame(f[4].spec));
+  EXPECT_EQ(doc.timeChartHistory.size(), 2u);
+  EXPECT_EQ(doc.latestSample, second);
+}
+
+TEST(TimeChart, CountsPerVolumeUsesMeanFlow) {
+  for (const bool standard : {true, false}) {
+    SCOPED_TRACE(standard ? "standard tunnel" : "wide tunnel");
+    Pipeline p;
+    p.store.Write(keys::kStandardTunnel, standard ? 1 : 0);
+    CVESKDoc& doc = p.Start();
+    const double area = standard ? 0.0049 : 0.01225;
+    const FrameValues f[] = {Values(0, 100, 1000, 1), Values(10, 100, 2000, 1),
+                             Values(20, 100, 500, 1), Values(30, 100, 5000, 1)};
+    for (const auto& v : f) p.Process(MakeLFrame(v.spec));
+    ASSERT_EQ(doc.timeChartHistory.size(), 2u);
+    const TimeChartSample& first = doc.timeChartHistory[0];
+    EXPECT_DOUBLE_EQ(first[kChFlowSpeed], f[1].flow);
+    EXPECT_NEAR(first[kChCountsPerVolume], f[1].total / (area * f[1].flow) * 0.001, 1e-9);
+    const TimeChartSample& second = doc.timeChartHistory[1];
+    const double meanFlow = (f[2].flow + f[3].flow) / 2;
+    EXPECT_NEAR(second[kChFlowSpeed], meanFlow, 1e-12);
+    const double halfCpv = f[2].total / (area * f[2].flow) * 0.001;
+    EXPECT_NEAR(second[kChCountsPerVolume], (halfCpv + f[3].total / (area * meanFlow) * 0.001) / 2,
+                1e-9);
+  }
+}
+
+TEST(TimeChart, ZeroMeanFlowKeepsHalfSampleCountsPerVolume) {
+  Pipeline p;
+  CVESKDoc& doc = p.Start();
+  for (int i = 0; i < 4; ++i) p.Process(MakeLFrame(Values(10, 0, 0, 1).spec));
+  ASSERT_EQ(doc.timeChartHistory.size(), 2u);
+  EXPECT_EQ(doc.timeChartHistory[1][kChCountsPerVolume], 0);
+  EXPECT_EQ(doc.timeChartHistory[1][kChFlowSpeed], 0);
+}
+
+TEST(TimeChart, AbortedLFrameShiftsThePairing) {
+  Pipeline p;
+  CVESKDoc& doc = p.Start();
+  const FrameValues a = Values(0, 0, 0, 1), b = Values(50, 0, 0, 1), c = Values(90, 0, 0, 1);
+  Bytes wire = Wire(MakeLFrame(a.spec));
+  AppendText(wire, "~Lbroken~x");  // counted as an L frame by the source
+  AppendWire(wire, MakeLFrame(b.spec));
+  p.Feed(wire);
+  // Counts 0 (a), 1 (aborted), 2 (b): no sample yet.
+  EXPECT_EQ(doc.lFrameCount, 3u);
+  EXPECT_EQ(doc.frameErrorCount, 1u);
+  EXPECT_TRUE(doc.timeChartHistory.empty());
+  p.Feed(Wire(MakeLFrame(c.spec)));
+  ASSERT_EQ(doc.timeChartHistory.size(), 1u);
+  EXPECT_DOUBLE_EQ(doc.timeChartHistory[0][kChCountsPerSecond], (b.total + c.total) / 2);
+}
+
+TEST(TimeChart, HistoryIsBoundedByBufferLength) {
+  struct Case {
+    int bufferLength;  // 0: default
+    std::size_t samples;
+    std::size_t kept;
+  };
+  const Case cases[] = {{0, 3600, 3600}, {0, 3601, 3600}, {3, 3, 3}, {3, 4, 3}, {3, 10, 3}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "buffer " << c.bufferLength << " samples " << c.samples);
+    Pipeline p;
+    if (c.bufferLength > 0) p.store.Write(keys::kBufferLength, c.bufferLength);
+    CVESKDoc& doc = p.Start();
+    doc.datFile.Close();  // records are not looked at here
+    LFrameSpec s;
+    s.length = 271;
+    // Frame i carries a total of i, so sample j (j >= 1) is the mean of 2j and 2j+1.
+    for (std::size_t i = 0; i < 2 * c.samples; ++i) {
+      s.bins[0] = static_cast<std::uint16_t>(i % 60000);
+      p.Process(MakeLFrame(s));
+    }
+    ASSERT_EQ(doc.timeChartHistory.size(), c.kept);
+    const std::size_t oldest = c.samples - c.kept;
+    const double expectedOldest = oldest == 0 ? 1.0 : 2.0 * oldest + 0.5;
+    EXPECT_DOUBLE_EQ(doc.timeChartHistory.front()[kChCountsPerSecond], expectedOldest);
+    EXPECT_DOUBLE_EQ(doc.timeChartHistory.back()[kChCountsPerSecond], 2.0 * (c.samples - 1) + 0.5);
+  }
+}
+
+}  // namespace
+}  // namespace vesk::test

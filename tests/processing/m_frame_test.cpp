@@ -1,0 +1,150 @@
+// M frames: element events decoded from the payload words and written as "M" lines.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "files/processed_records.h"
+#include "test_support/pipeline.h"
+
+namespace vesk::test {
+namespace {
+
+std::string DatOf(const Frame& frame) {
+  Pipeline p;
+  p.Start();
+  p.Process(frame);
+  return p.Dat();
+}
+
+TEST(MFrame, EventDecoding) {
+  struct Case {
+    const char* name;
+    std::array<std::uint16_t, 3> words;
+    const char* line;
+  };
+  const Case cases[] = {
+      {"zero", {0x0000, 0x0000, 0x0000}, "M 0 0 0 0 \r\n"},
+      {"element 34, largest valid D", EventWords({34, 65535, 1000, 4095, false}),
+       "M 34 65535 1000 4095 \r\n"},
+      {"element high bits", EventWords({63, 1, 2047, 1, false}), "M 63 1 2047 1 \r\n"},
+      {"MEP flag", EventWords({5, 77, 12, 100, true}), "M 5 77 12 32868 \r\n"},
+      {"W1 exactly 0x8000 has no flag", {0x8000, 0x0003, 9}, "M 0 9 3 0 \r\n"},
+      {"W1 0x8001 has the flag", {0x8001, 0x0000, 9}, "M 8 9 0 32768 \r\n"},
+      {"W1 0x8008: size 1 with the flag", {0x8008, 0x0000, 9}, "M 0 9 0 32769 \r\n"},
+      {"W2 bits 15-14 are not the element", {0x0000, 0xC000 | (2 << 11) | 5, 9}, "M 2 9 5 0 \r\n"},
+      {"size is W1 bits 14-3", {0x7FF8, 0x0000, 1}, "M 0 1 0 4095 \r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(DatOf(MakeMFrameFromWords(c.words)), c.line);
+  }
+}
+
+TEST(MFrame, EventsAreWrittenInOrderOneLineEach) {
+  const MEvent events[] = {
+      {1, 100, 10, 20, false}, {2, 200, 30, 40, true}, {3, 300, 50, 60, false}};
+  EXPECT_EQ(DatOf(MakeMFrame(events)), "M 1 100 10 20 \r\nM 2 200 30 32808 \r\nM 3 300 50 60 \r\n");
+}
+
+TEST(MFrame, PayloadEndsInsideAnEvent) {
+  const auto a = EventWords({4, 1000, 20, 300, false});
+  const auto b = EventWords({9, 2000, 40, 500, true});
+  const auto c = EventWords({18, 3000, 60, 700, false});
+  struct Case {
+    const char* name;
+    Frame frame;
+    const char* dat;
+  };
+  Frame sevenBytes = MakeMFrameFromWords(a);
+  sevenBytes.push_back(0x12);
+  Frame oneByte{'M', 0x55};
+  std::vector<std::uint16_t> twoAndW1W2{a[0], a[1], a[2], b[0], b[1], b[2], c[0], c[1]};
+  std::vector<std::uint16_t> twoAndW1{a[0], a[1], a[2], b[0], b[1], b[2], c[0]};
+  Frame twoAndW1Odd = MakeMFrameFromWords(twoAndW1);
+  twoAndW1Odd.push_back(0x01);
+  const Case cases[] = {
+      {"7 payload bytes: second event partial", sevenBytes,
+       "&&& M 4 1000 20 300 \r\nM 4 99999 20 300 \r\n"},
+      {"two whole events and W1, W2 of a third", MakeMFrameFromWords(twoAndW1W2),
+       "&&& M 4 1000 20 300 \r\nM 9 2000 40 33268 \r\nM 18 99999 60 700 \r\n"},
+      // Only W1 of the third: its size and high element bits (2), the low element bits (1)
+      // and D as last decoded.
+      {"two whole events and W1 of a third", MakeMFrameFromWords(twoAndW1),
+       "&&& M 4 1000 20 300 \r\nM 9 2000 40 33268 \r\nM 17 99999 40 700 \r\n"},
+      {"W1 and one more byte", twoAndW1Odd,
+       "&&& M 4 1000 20 300 \r\nM 9 2000 40 33268 \r\nM 17 99999 40 700 \r\n"},
+      {"a single payload byte", oneByte, "&&& M 0 99999 0 0 \r\n"},
+      {"whole events only",
+       MakeMFrameFromWords(std::vector<std::uint16_t>{a[0], a[1], a[2], b[0], b[1], b[2]}),
+       "M 4 1000 20 300 \r\nM 9 2000 40 33268 \r\n"},
+      {"no payload", Frame{'M'}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(DatOf(c.frame), c.dat);
+  }
+}
+
+TEST(MFrame, PartialEventStateDoesNotCarryIntoTheNextFrame) {
+  Pipeline p;
+  p.Start();
+  p.Process(MakeMFrame(std::vector<MEvent>{{9, 5, 40, 500, false}}));
+  p.Process(Frame{'M', 0x55});
+  EXPECT_EQ(p.Dat(), "M 9 5 40 500 \r\n&&& M 0 99999 0 0 \r\n");
+}
+
+TEST(MFrame, InvalidEventsAreStillWritten) {
+  struct Case {
+    const char* name;
+    MEvent event;
+    const char* line;
+  };
+  const Case cases[] = {
+      {"element 35", {35, 1, 2, 3, false}, "M 35 1 2 3 \r\n"},
+      {"element 63", {63, 1, 2, 3, true}, "M 63 1 2 32771 \r\n"},
+      {"duration 1001", {0, 1, 1001, 3, false}, "M 0 1 1001 3 \r\n"},
+      {"duration 2047", {34, 1, 2047, 3, false}, "M 34 1 2047 3 \r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Pipeline p;
+    CVESKDoc& doc = p.Start();
+    const MEvent events[] = {{1, 10, 10, 10, false}, c.event};
+    p.Process(MakeMFrame(events));
+    EXPECT_EQ(p.Dat(), std::string("M 1 10 10 10 \r\n") + c.line);
+    EXPECT_EQ(doc.elementEvents.size(), 8u);
+  }
+}
+
+TEST(MFrame, ElementEventListHoldsFourValuesPerEvent) {
+  Pipeline p;
+  CVESKDoc& doc = p.Start();
+  Frame f = MakeMFrame(std::vector<MEvent>{{3, 4, 5, 6, true}});
+  f.push_back(0x00);
+  p.Process(f);
+  const std::vector<std::uint32_t> expected{3, 4, 5, 0x8006, 3, 99999, 5, 0x8006};
+  EXPECT_EQ(doc.elementEvents, expected);
+}
+
+TEST(MRecord, LineFormat) {
+  struct Case {
+    std::vector<std::uint32_t> events;
+    const char* text;
+  };
+  const Case cases[] = {
+      {{}, ""},
+      {{1, 2, 3, 4}, "M 1 2 3 4 \r\n"},
+      {{1, 99999, 3, 4}, "&&& M 1 99999 3 4 \r\n"},
+      {{1, 99999, 3, 4, 5, 6, 7, 8}, "M 1 99999 3 4 \r\nM 5 6 7 8 \r\n"},
+      {{1, 2, 3, 4, 5, 99999, 7, 8}, "&&& M 1 2 3 4 \r\nM 5 99999 7 8 \r\n"},
+  };
+  for (const Case& c : cases) {
+    std::string out = "x";
+    AppendMRecord(out, c.events);
+    EXPECT_EQ(out, std::string("x") + c.text);
+  }
+}
+
+}  // namespace
+}  // namespace vesk::test
