@@ -7,14 +7,18 @@
 #include <array>
 #include <atomic>
 #include <bitset>
+#include <chrono>
+#include <span>
 #include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "acquisition/clock.h"
 #include "acquisition/event.h"
+#include "acquisition/serial_port.h"
 #include "acquisition/user_dialogs.h"
 #include "acquisition/window_messages.h"
 #include "app/settings_store.h"
@@ -74,6 +78,41 @@ class CVESKDoc {
            const Clock& clock);
   CVESKDoc(const CVESKDoc&) = delete;
   CVESKDoc& operator=(const CVESKDoc&) = delete;
+
+  ~CVESKDoc();
+
+  // --- scan control (user-interface thread) ------------------------------------------
+  // Opens the counter port, stops any scan the counter still runs; the connected flag.
+  bool ConnectCounterPort();
+  // A scan that writes the pre-logging dump files.
+  void StartAcquisition();
+  // A logging scan, or a running scan switched to new files without a restart.
+  void StartDataLogging();
+  // Resets the pipeline and starts the threads; false when nothing was started.
+  bool StartScan();
+  // Sends the counter its scan command; false when the port is not connected.
+  bool SendScanAll();
+  void QueueStopScan();
+  // Stops the scan, waits for its threads and returns to idle.
+  void StopScan();
+  // A command for the counter: written by the serial source thread between reads.
+  void QueueCommand(std::string command);
+  // "Take Snap-Shot": queues "r".
+  void TakeSnapShot();
+
+  // The counter's state between scans, polled every 1500 ms by the main frame (or the
+  // headless runner): reads what the counter sends outside a scan.
+  struct CounterStatus {
+    bool responding = false;          // it sent something in the last 5 s
+    bool snapshotInProgress = false;  // "r" sent, no reply block yet (at most 60 s)
+    bool newEepromText = false;       // a new status block arrived (stored in eepromData)
+  };
+  CounterStatus PollCounterStatus();
+
+  // Source threads: a deframed frame to the queue (one lock hold per frame), and an
+  // aborted one to the counters.
+  void QueueFrame(std::span<const std::uint8_t> frame);
+  void CountAbortedFrame(std::uint8_t type);
 
   // Re-reads the port and instrument settings (at connect and at every scan start).
   void LoadPortSettings();
@@ -213,7 +252,31 @@ class CVESKDoc {
   Event ctdOutputReady{Event::ResetMode::Manual};
   Event ctdOutputDone{Event::ResetMode::Manual};
 
+  // --- ports and the command queue --------------------------------------------------
+  CSerialPort counterSerial;  // the serial source thread's during a scan, else the UI's
+  CSerialPort auxSerial;      // the auxiliary thread's
+  std::mutex commandLock;
+  std::deque<std::string> commandQueue;
+  // Frames the playback source lets wait in the queue before it pauses (a file can be read
+  // far faster than it is processed; the serial source never waits).
+  static constexpr std::size_t kPlaybackQueueLimit = 4000;
+
  private:
+  bool RunCustomNaming();
+  void JoinScanThreads();
+  void StartThreads();
+
+  std::thread sourceThread_;
+  std::thread auxThread_;
+  std::thread processingThread_;
+  std::thread housekeepingThread_;
+
+  // Idle status of the counter.
+  std::string idleText_;
+  std::chrono::steady_clock::time_point lastHeard_{};
+  std::chrono::steady_clock::time_point snapshotSent_{};
+  bool snapshotPending_ = false;
+
   std::string DataPath(const std::string& name) const { return dataDir + name; }
 };
 

@@ -18,7 +18,7 @@ std::string ErrnoText(int err) { return std::strerror(err); }
 
 DataFile::~DataFile() { Close(); }
 
-bool DataFile::Create(const std::string& path) {
+bool DataFile::Create(const std::string& path, std::string_view header) {
   std::lock_guard lock(mutex_);
   if (fd_ >= 0) {
     FlushLocked();
@@ -45,6 +45,11 @@ bool DataFile::Create(const std::string& path) {
   fd_ = fd;
   error_.clear();
   buffer_.clear();
+  if (!header.empty() && !WriteAllLocked(header.data(), header.size())) {
+    ::close(fd_);
+    fd_ = -1;
+    return false;
+  }
   return true;
 }
 

@@ -19,7 +19,9 @@ class DataFile {
 
   // Creates the file or empties an existing one (after taking the lock, so a file that
   // another program holds is left untouched). On failure returns false and Error() says why.
-  bool Create(const std::string& path);
+  // `header` is written under the same lock, so no other writer's bytes can come before it
+  // (a file swapped under running threads starts with its header).
+  bool Create(const std::string& path, std::string_view header = {});
   // One write call for the whole text. False when the file is closed or the write failed
   // (the text is lost; the file stays open).
   bool Write(std::string_view bytes);

@@ -220,8 +220,7 @@ std::string CVESKDoc::PlaybackDatName(const std::string& playedPath, const std::
 }
 
 bool CVESKDoc::OpenBinFile() {
-  if (!rawFile.Create(DataPath(rawFileName)) || !rawFile.Write(BuildFileHeader())) {
-    rawFile.Close();
+  if (!rawFile.Create(DataPath(rawFileName), BuildFileHeader())) {
     dialogs.QueueMessage(std::string(kBinOpenError) + "\n\n" + DataPath(rawFileName) + ": " +
                          rawFile.Error());
     windows.Post(WindowTarget::MainFrame, Uwm::PerformStop);
@@ -231,10 +230,9 @@ bool CVESKDoc::OpenBinFile() {
 }
 
 bool CVESKDoc::OpenDatFile() {
-  bool ok = datFile.Create(DataPath(processedFileName));
-  if (ok && addHeaderToDatFile) ok = datFile.Write(BuildFileHeader());
+  const bool ok = datFile.Create(DataPath(processedFileName),
+                                 addHeaderToDatFile ? BuildFileHeader() : std::string());
   if (!ok) {
-    datFile.Close();
     dialogs.QueueMessage(std::string(kDatOpenError) + "\n\n" + DataPath(processedFileName) + ": " +
                          datFile.Error());
     windows.Post(WindowTarget::MainFrame, Uwm::PerformStop);

@@ -1,0 +1,300 @@
+// Starting, switching and stopping a scan, and the counter's state between scans.
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "acquisition/source_threads.h"
+#include "acquisition/vesk_doc.h"
+#include "files/file_naming.h"
+#include "processing/frame_processor.h"
+
+namespace vesk {
+namespace {
+
+constexpr const char* kCannotOpenPort =
+    "Cannot open Serial Interface port!\n\nPort may be in use by another application.\n\nError "
+    "Message: ";
+constexpr const char* kPortNotReady =
+    "ERROR STARTING\n\nCannot Start data Acquisition because comm-port is not ready.\nEstablish "
+    "serial communications first by clicking the \"Connect\" button.";
+constexpr const char* kCounterInactive =
+    "WARNING !!\n\nThe VESK appears to be inactive.\nYou may need to power up the unit or "
+    "recycle the power.\n\nDo you wish to attempt starting anyway?";
+constexpr const char* kCannotSendInit =
+    "WARNING!! \n\nCannot send initialization commands to VESK Deck Unit!";
+constexpr const char* kCannotOverwrite =
+    "ERROR: You have selected a file that cannot be overwritten!\nThe file may be Read-Only, a "
+    "System file, a Volume, etc.\n\n--  PLEASE ENTER ANOTHER FILENAME  --";
+
+constexpr std::uint32_t kCounterReadTimeoutMs = 200;
+constexpr auto kRespondingWindow = std::chrono::seconds(5);
+constexpr auto kSnapshotTimeout = std::chrono::seconds(60);
+constexpr std::size_t kEepromTextLimit = 2048;
+
+}  // namespace
+
+CVESKDoc::~CVESKDoc() {
+  if (scanning || sourceThread_.joinable()) StopScan();
+}
+
+bool CVESKDoc::ConnectCounterPort() {
+  LoadPortSettings();
+  try {
+    const PortSettings& p = counterPort;
+    counterSerial.Open(p.port, p.bitRate, p.parity, p.dataBits, p.stopBits, p.flowControl,
+                       p.device);
+    counterSerial.SetTimeouts(SerialTimeouts{0, 0, kCounterReadTimeoutMs, 0, 0});
+    counterSerial.Write("q", 1);
+    // Only what the counter sent is discarded: clearing the transmit side here could drop the
+    // stop command before it left.
+    counterSerial.Purge(kPurgeRxClear);
+    connected = true;
+  } catch (const CSerialException& e) {
+    counterSerial.Close();
+    dialogs.ShowMessage(kCannotOpenPort + std::string(e.what()), "", MessageIcon::Error);
+    connected = false;
+  }
+  return connected;
+}
+
+void CVESKDoc::StartAcquisition() {
+  if (!connected) {
+    dialogs.ShowMessage(kPortNotReady, "", MessageIcon::Error);
+    return;
+  }
+  if (!counterResponding && !dialogs.AskYesNo(kCounterInactive)) return;
+  rawFileName = std::string(kPreloggingStem) + ".bin";
+  processedFileName = std::string(kPreloggingStem) + ".dat";
+  logging = false;
+  StartScan();
+}
+
+void CVESKDoc::StartDataLogging() {
+  if (!connected) {
+    dialogs.ShowMessage(kPortNotReady, "", MessageIcon::Error);
+    return;
+  }
+  if (!counterResponding && !dialogs.AskYesNo(kCounterInactive)) return;
+  LoadPortSettings();  // the data directory in force
+  useDefaultFileNaming = store.ReadBool(keys::kUseDefaultFileNaming);
+  if (useDefaultFileNaming) {
+    CreateDirectories(dataDir);
+    const std::string stem = AutomaticStem(dataDir, clock.LocalTime());
+    rawFileName = stem + ".bin";
+    processedFileName = stem + ".dat";
+  } else if (!RunCustomNaming()) {
+    return;
+  }
+  if (scanning) {
+    // The threads keep running; their output goes to the new files from here on. Each file
+    // is swapped under its own lock, so no byte is lost or written twice.
+    if (replaceExisting) RenameOldDataFiles(dataDir + rawFileName, dataDir + processedFileName);
+    logging = true;
+    initialNmeaWritten = false;
+    if (!playback) OpenBinFile();
+    OpenDatFile();
+    windows.SetPaneText(kPaneDest, "  Dest: " + dataDir + rawFileName + "  ");
+    return;
+  }
+  if (replaceExisting) RenameOldDataFiles(dataDir + rawFileName, dataDir + processedFileName);
+  logging = true;
+  if (StartScan()) windows.SetPaneText(kPaneDest, "  Dest: " + dataDir + rawFileName + "  ");
+}
+
+bool CVESKDoc::RunCustomNaming() {
+  for (;;) {
+    const std::optional<std::string> chosen =
+        dialogs.AskDataFileName(store.Read(keys::kLastDataFileName), dataDir);
+    if (!chosen) return false;
+    const std::string stem = FileTitle(*chosen);
+    rawFileName = stem + ".bin";
+    processedFileName = stem + ".dat";
+    // The files are written in the data directory whatever folder the dialog showed, so
+    // that is where an existing recording must be looked for.
+    const std::string rawPath = dataDir + rawFileName;
+    const std::string datPath = dataDir + processedFileName;
+    if (PathExists(rawPath) || PathExists(datPath)) {
+      if (!OverwriteCheck(rawPath, datPath)) {
+        dialogs.ShowMessage(kCannotOverwrite, "", MessageIcon::Error);
+        continue;
+      }
+      replaceExisting = true;
+    }
+    store.Write(keys::kLastDataFileName, stem);
+    return true;
+  }
+}
+
+bool CVESKDoc::StartScan() {
+  if (sourceThread_.joinable()) JoinScanThreads();  // a scan that ended on its own
+  ResetForScan();
+  LoadPortSettings();
+  LoadNavSettings();
+  // Events left set by a scan whose threads had already ended must not end the new ones.
+  for (Event* e : {&serialStop, &playbackStop, &auxStop, &processingStop, &housekeepingStop,
+                   &ctdOutputReady, &ctdOutputDone}) {
+    e->Reset();
+  }
+  ctdOutputPending = false;
+
+  if (playback) {
+    CreateDirectories(dataDir);
+    const std::string name = PlaybackDatName(rawFileName, clock.LocalTime());
+    processedFileName = UniqueStem(dataDir, name.substr(0, name.size() - 4)) + ".dat";
+  } else {
+    if (!SendScanAll()) {
+      windows.SetPaneText(kPaneStart, "  Start-Logging Error  ");
+      dialogs.ShowMessage("Start-Logging Error.", "ERROR", MessageIcon::Error);
+      return false;
+    }
+    CreateDirectories(dataDir);
+    std::lock_guard lock(commandLock);
+    commandQueue.clear();  // a stop queued while idle must not stop the new scan
+  }
+  scanning = true;
+  windows.Send(WindowTarget::AllViews, Uwm::StartGrid);
+  windows.Send(WindowTarget::AllViews, Uwm::StartGraph);
+  windows.Send(WindowTarget::Popup, Uwm::StartBinnedDataPopup);
+  StartThreads();
+  scanStartTime = clock.LocalTime();
+  windows.SetPaneText(kPaneStart, "  " + FormatTime(scanStartTime, "%H:%M:%S") + "  ");
+  if (!logging) {
+    windows.SetPaneText(kPaneDest, "  Dest: NOT LOGGING !!!  ");
+  } else if (!playback) {
+    windows.SetPaneText(kPaneDest, "  Dest: " + rawFileName + "  ");
+  } else {
+    windows.SetPaneText(kPaneDest, "  Dest: " + dataDir + processedFileName + "  ");
+  }
+  return true;
+}
+
+void CVESKDoc::StartThreads() {
+  const bool auxEnabled = auxPortMode != 0 && !playback;
+  ctdOutputActive = auxEnabled && auxPortMode == 2;
+  if (playback) {
+    sourceThread_ = std::thread(PlaybackSourceThread, std::ref(*this));
+  } else {
+    sourceThread_ = std::thread(SerialSourceThread, std::ref(*this));
+  }
+  if (auxEnabled) auxThread_ = std::thread(AuxPortThread, std::ref(*this));
+  processingThread_ = std::thread(ProcessingThread, std::ref(*this));
+  housekeepingThread_ = std::thread(HousekeepingThread, std::ref(*this));
+}
+
+bool CVESKDoc::SendScanAll() {
+  if (!connected) {
+    dialogs.ShowMessage(kCannotSendInit, "WARNING - Error", MessageIcon::Warning);
+    return false;
+  }
+  windows.SetPaneText(kPaneState, "  Sending 'Scan All'  ");
+  try {
+    counterSerial.Purge(kPurgeRxClear | kPurgeTxClear);
+    counterSerial.Write("a", 1);
+  } catch (const CSerialException& e) {
+    dialogs.ShowMessage(kCannotSendInit + std::string("\n\n") + e.what(), "WARNING - Error",
+                        MessageIcon::Warning);
+    return false;
+  }
+  return true;
+}
+
+void CVESKDoc::QueueStopScan() {
+  windows.SetPaneText(kPaneState, "  Stopping Scan  ");
+  QueueCommand("q");
+}
+
+void CVESKDoc::QueueCommand(std::string command) {
+  std::lock_guard lock(commandLock);
+  commandQueue.push_back(std::move(command));
+}
+
+void CVESKDoc::TakeSnapShot() {
+  QueueCommand("r");
+  snapshotPending_ = true;
+  snapshotSent_ = std::chrono::steady_clock::now();
+}
+
+void CVESKDoc::StopScan() {
+  scanning = false;
+  if (playback) {
+    windows.SetPaneText(kPaneState, "  Scan Stopped (Idle)  ");
+  } else {
+    QueueStopScan();
+  }
+  (playback ? playbackStop : serialStop).Set();
+  if (auxPortMode != 0 && !playback) auxStop.Set();
+  processingStop.Set();
+  housekeepingStop.Set();
+  // The threads end within one read or poll; wait for them so that the next scan never
+  // races this one on the port and the files.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  JoinScanThreads();
+  windows.Send(WindowTarget::AllViews, Uwm::StopGrid);
+  windows.Send(WindowTarget::AllViews, Uwm::StopGraph);
+  windows.Send(WindowTarget::Popup, Uwm::StopBinnedDataPopup);
+  ClearResults();
+  windows.SetPaneText(kPaneState, "\tIDLE\t");
+  replaceExisting = false;
+  ctdOutputActive = false;
+}
+
+void CVESKDoc::JoinScanThreads() {
+  for (std::thread* t : {&sourceThread_, &auxThread_, &processingThread_, &housekeepingThread_}) {
+    if (t->joinable()) t->join();
+  }
+}
+
+void CVESKDoc::QueueFrame(std::span<const std::uint8_t> frame) {
+  Frame copy(frame.begin(), frame.end());
+  std::lock_guard lock(frameQueueLock);
+  frameQueue.push_back(std::move(copy));
+}
+
+void CVESKDoc::CountAbortedFrame(std::uint8_t type) {
+  ++frameErrorCount;
+  if (type == 'L') ++lFrameCount;
+}
+
+CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
+  CounterStatus status;
+  const auto now = std::chrono::steady_clock::now();
+  if (connected && !scanning) {
+    char buf[1024];
+    std::string block;
+    try {
+      for (;;) {
+        const std::size_t n = counterSerial.Read(buf, sizeof buf, 0);
+        if (n == 0) break;
+        lastHeard_ = now;
+        idleText_.append(buf, n);
+      }
+    } catch (const CSerialException&) {
+      // A port that fails here is noticed at the next connect or scan start.
+    }
+    // Complete lines that arrived since the last poll form the counter's latest text block.
+    const std::size_t lastLineEnd = idleText_.find_last_of('\n');
+    if (lastLineEnd != std::string::npos) {
+      block = idleText_.substr(0, lastLineEnd + 1);
+      idleText_.erase(0, lastLineEnd + 1);
+    }
+    if (idleText_.size() > kEepromTextLimit) idleText_.erase(0, idleText_.size() - kEepromTextLimit);
+    if (block.size() > kEepromTextLimit) block.erase(0, block.size() - kEepromTextLimit);
+    if (!block.empty()) {
+      snapshotPending_ = false;
+      if (block != eepromData) {
+        eepromData = block;
+        store.Write(keys::kVeskEepromData, eepromData);
+        status.newEepromText = true;
+      }
+    }
+  }
+  if (snapshotPending_ && now - snapshotSent_ > kSnapshotTimeout) snapshotPending_ = false;
+  counterResponding = connected && lastHeard_.time_since_epoch().count() != 0 &&
+                      now - lastHeard_ < kRespondingWindow;
+  status.responding = counterResponding;
+  status.snapshotInProgress = snapshotPending_;
+  return status;
+}
+
+}  // namespace vesk

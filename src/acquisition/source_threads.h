@@ -1,0 +1,19 @@
+#pragma once
+// The worker threads of a scan besides the processing thread. Each takes the document and
+// ends when its own stop event is set.
+
+namespace vesk {
+
+class CVESKDoc;
+
+// Reads the counter port, logs every byte to the .bin file, queues the frames, and writes
+// queued commands to the port between reads.
+void SerialSourceThread(CVESKDoc& doc);
+// Reads a recorded .bin file at the chosen pace and queues its frames.
+void PlaybackSourceThread(CVESKDoc& doc);
+// Keeps the grid row queue bounded.
+void HousekeepingThread(CVESKDoc& doc);
+// The auxiliary port: NMEA sentences in, or CTD lines out.
+void AuxPortThread(CVESKDoc& doc);
+
+}  // namespace vesk

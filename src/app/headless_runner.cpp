@@ -1,0 +1,154 @@
+#include "app/headless_runner.h"
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+
+#include "instruments/ctd_conversions.h"
+
+namespace vesk {
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+std::string Elapsed(std::chrono::steady_clock::duration d) {
+  const long s = static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(d).count());
+  char text[32];
+  std::snprintf(text, sizeof text, "%02ld:%02ld:%02ld", s / 3600, (s / 60) % 60, s % 60);
+  return text;
+}
+
+// The control bar's texts are Windows-1252: show the degree sign on a UTF-8 terminal.
+std::string ForTerminal(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) == 0xB0) {
+      out += "\xC2\xB0";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+void HeadlessRunner::Windows::Post(WindowTarget, Uwm message) {
+  if (message != Uwm::PerformStop) return;
+  QMetaObject::invokeMethod(
+      &runner_, [this] { runner_.StopIfScanning(); }, Qt::QueuedConnection);
+}
+
+void HeadlessRunner::Windows::SetPaneText(int pane, const std::string& text) {
+  if (pane != kPaneState && pane != kPaneDest) return;
+  std::string trimmed = text;
+  for (char& c : trimmed) {
+    if (c == '\t') c = ' ';
+  }
+  const auto first = trimmed.find_first_not_of(' ');
+  if (first == std::string::npos) return;
+  trimmed = trimmed.substr(first, trimmed.find_last_not_of(' ') - first + 1);
+  std::fprintf(stderr, "vesk: %s\n", trimmed.c_str());
+}
+
+HeadlessRunner::HeadlessRunner(SettingsStore& store, const HeadlessOptions& options)
+    : options_(options), windows_(*this), dialogs_(true, false) {
+  doc_ = std::make_unique<CVESKDoc>(store, windows_, dialogs_, clock_);
+  udp_ = std::make_unique<CUDPControl>(
+      store,
+      CUDPControl::Actions{
+          [this] { doc_->StartDataLogging(); },
+          [this] { StopIfScanning(); },
+          [this] { Quit(); },
+          [this] { doc_->StartAcquisition(); },
+      },
+      this);
+  connect(&statusTimer_, &QTimer::timeout, this, [this] { PrintStatus(); });
+  connect(&pollTimer_, &QTimer::timeout, this, [this] {
+    if (!doc_->scanning) doc_->PollCounterStatus();
+  });
+}
+
+HeadlessRunner::~HeadlessRunner() = default;
+
+void HeadlessRunner::OnSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const auto n = ::write(signalPipe[1], &byte, 1);
+}
+
+void HeadlessRunner::StopIfScanning() {
+  if (doc_->scanning) doc_->StopScan();
+}
+
+void HeadlessRunner::Quit() {
+  StopIfScanning();
+  QCoreApplication::exit(exitCode_);
+}
+
+void HeadlessRunner::PrintStatus() {
+  const CVESKDoc& d = *doc_;
+  double total = 0;
+  std::uint32_t cumulative = 0;
+  {
+    std::lock_guard lock(doc_->binLock);
+    total = d.frameTotal;
+    cumulative = d.cumulativeTotalCount;
+  }
+  CtdSample ctd;
+  {
+    std::lock_guard lock(doc_->ctdLock);
+    ctd = d.ctd.sample;
+  }
+  NavDisplay nav;
+  {
+    std::lock_guard lock(doc_->navLock);
+    nav = d.navDisplay;
+  }
+  std::printf("%s  %s  L frames %u  frame errors %u  total %u  CPS %.0f  depth %.2f m  "
+              "temp %.3f C  sal %.3f  pos %s %s %s\n",
+              Elapsed(std::chrono::steady_clock::now() - started_).c_str(),
+              d.scanning ? (d.logging ? "logging" : "scanning") : "idle", d.lFrameCount.load(),
+              d.frameErrorCount.load(), cumulative, total,
+              PressureToDepth(ctd.pressure, d.surveyLat), ctd.temperature, ctd.salinity,
+              ForTerminal(nav.latitude).c_str(), ForTerminal(nav.longitude).c_str(),
+              nav.time.c_str());
+  std::fflush(stdout);
+}
+
+int HeadlessRunner::Run() {
+  if (::pipe(signalPipe) == 0) {
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+      char byte;
+      [[maybe_unused]] const auto n = ::read(signalPipe[0], &byte, 1);
+      Quit();
+    });
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+  }
+  if (!udp_->Open()) {
+    dialogs_.ShowMessage(std::string(kNetworkUnavailable) + " (" + udp_->ErrorText() + ")", "",
+                         MessageIcon::Information);
+  }
+  started_ = std::chrono::steady_clock::now();
+  doc_->ConnectCounterPort();
+  if (doc_->connected) doc_->PollCounterStatus();
+  if (options_.log) {
+    doc_->StartDataLogging();
+  } else {
+    doc_->StartAcquisition();
+  }
+  statusTimer_.start(1000);
+  pollTimer_.start(1500);
+  if (options_.duration > 0) {
+    QTimer::singleShot(static_cast<int>(options_.duration * 1000), this, [this] { Quit(); });
+  }
+  const int code = QCoreApplication::exec();
+  StopIfScanning();
+  return code;
+}
+
+}  // namespace vesk

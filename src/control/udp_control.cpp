@@ -1,0 +1,61 @@
+#include "control/udp_control.h"
+
+#include <QHostAddress>
+#include <QNetworkDatagram>
+
+#include "control/remote_command.h"
+
+namespace vesk {
+
+CUDPControl::CUDPControl(const SettingsStore& store, Actions actions, QObject* parent)
+    : QObject(parent), store_(store), actions_(std::move(actions)) {
+  connect(&socket_, &QUdpSocket::readyRead, this, &CUDPControl::OnReadyRead);
+}
+
+bool CUDPControl::Open() {
+  const int port = store_.Read(keys::kRemotePort);
+  const QString bindText = QString::fromStdString(store_.Read(keys::kRemoteBindAddress));
+  allowedHosts_ = store_.Read(keys::kRemoteAllowedHosts);
+  QHostAddress address;
+  if (bindText.isEmpty() || bindText == QLatin1String("*")) {
+    address = QHostAddress::Any;
+  } else if (!address.setAddress(bindText)) {
+    error_ = "invalid bind address " + bindText.toStdString();
+    return false;
+  }
+  if (port < 0 || port > 65535 || !socket_.bind(address, static_cast<quint16>(port))) {
+    error_ = socket_.errorString().toStdString();
+    return false;
+  }
+  return true;
+}
+
+void CUDPControl::OnReadyRead() {
+  while (socket_.hasPendingDatagrams()) {
+    const QNetworkDatagram datagram = socket_.receiveDatagram(65536);
+    const std::string sender = datagram.senderAddress().toString().toStdString();
+    if (!IsRemoteSenderAllowed(sender, allowedHosts_)) continue;
+    const QByteArray data = datagram.data();
+    const RemoteCommand command = ParseRemoteCommand(std::span<const std::uint8_t>(
+        reinterpret_cast<const std::uint8_t*>(data.constData()),
+        static_cast<std::size_t>(data.size())));
+    switch (command) {
+      case RemoteCommand::kNone:
+        break;
+      case RemoteCommand::kStartLogging:
+        if (actions_.startLogging) actions_.startLogging();
+        break;
+      case RemoteCommand::kStop:
+        if (actions_.stop) actions_.stop();
+        break;
+      case RemoteCommand::kCloseApplication:
+        if (actions_.closeApplication) actions_.closeApplication();
+        break;
+      case RemoteCommand::kStartAcquisition:
+        if (actions_.startAcquisition) actions_.startAcquisition();
+        break;
+    }
+  }
+}
+
+}  // namespace vesk

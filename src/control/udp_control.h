@@ -1,0 +1,47 @@
+#pragma once
+// The UDP remote control: another program on the ship's network starts and stops a scan or
+// closes the program with small datagrams. Datagrams are handled on the user-interface
+// thread, one at a time, so a remote command is serialised with the user's own commands.
+// By default the socket listens on this machine only; the settings open it to other hosts,
+// where the allow-list says who may send.
+
+#include <QObject>
+#include <QUdpSocket>
+#include <functional>
+#include <string>
+
+#include "app/settings_store.h"
+
+namespace vesk {
+
+class CUDPControl : public QObject {
+ public:
+  struct Actions {
+    std::function<void()> startLogging;      // 1
+    std::function<void()> stop;              // 2
+    std::function<void()> closeApplication;  // 3
+    std::function<void()> startAcquisition;  // 4
+  };
+
+  CUDPControl(const SettingsStore& store, Actions actions, QObject* parent = nullptr);
+
+  // Binds to RemoteControl/BindAddress : RemoteControl/Port; false (with ErrorText()) when the
+  // port cannot be bound.
+  bool Open();
+  std::string ErrorText() const { return error_; }
+  quint16 LocalPort() const { return socket_.localPort(); }
+
+ private:
+  void OnReadyRead();
+
+  const SettingsStore& store_;
+  Actions actions_;
+  QUdpSocket socket_;
+  std::string allowedHosts_;
+  std::string error_;
+};
+
+inline constexpr const char* kNetworkUnavailable =
+    "Unable to initialize network. Remote control is not available.";
+
+}  // namespace vesk

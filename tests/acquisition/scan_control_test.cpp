@@ -1,0 +1,259 @@
+// Scan control end to end on a real pseudo-terminal: the counter side of the line is the
+// pty master in the test.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "acquisition/headless_seams.h"
+#include "acquisition/source_threads.h"
+#include "acquisition/vesk_doc.h"
+#include "app/memory_settings_store.h"
+
+namespace vesk {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The counter's end of a pseudo-terminal.
+class PtyCounter {
+ public:
+  PtyCounter() {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ::grantpt(master_);
+    ::unlockpt(master_);
+    termios t{};
+    ::tcgetattr(master_, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(master_, TCSANOW, &t);
+    slave_ = ::ptsname(master_);
+  }
+  ~PtyCounter() { ::close(master_); }
+  const std::string& Slave() const { return slave_; }
+  void Send(const std::string& bytes) {
+    ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+  // What the program wrote to the counter so far.
+  std::string Received() {
+    std::string out;
+    char buf[256];
+    ::fcntl(master_, F_SETFL, O_NONBLOCK);
+    for (ssize_t n; (n = ::read(master_, buf, sizeof buf)) > 0;) out.append(buf, n);
+    return out;
+  }
+
+ private:
+  int master_ = -1;
+  std::string slave_;
+};
+
+std::string LFrameWire(std::uint16_t binValue) {
+  std::vector<std::uint8_t> payload(273, 0);
+  for (int k = 0; k < 128; ++k) payload[2 * k + 1] = static_cast<std::uint8_t>(binValue);
+  const auto wire = EncodeFrame('L', payload);
+  return std::string(wire.begin(), wire.end());
+}
+
+template <class Pred>
+bool WaitFor(Pred pred, int ms = 3000) {
+  for (int waited = 0; waited < ms; waited += 10) {
+    if (pred()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return pred();
+}
+
+class ScanControl : public ::testing::Test {
+ protected:
+  ScanControl() {
+    char pattern[] = "/tmp/vesk-scan-XXXXXX";
+    dir_ = ::mkdtemp(pattern);
+    store_.WriteString("Settings", "DataDir", dir_);
+    store_.WriteString("Settings", "SurveyLat", "45.0");
+    store_.WriteString("PortSettings", "Device_DU", counter_.Slave());
+  }
+  ~ScanControl() override { fs::remove_all(dir_); }
+
+  std::unique_ptr<CVESKDoc> MakeDoc(bool answerYes = true) {
+    dialogs_ = std::make_unique<ConsoleDialogs>(answerYes, true);
+    return std::make_unique<CVESKDoc>(store_, windows_, *dialogs_, clock_);
+  }
+
+  std::string dir_;
+  PtyCounter counter_;
+  MemorySettingsStore store_;
+  HeadlessWindows windows_;
+  std::unique_ptr<ConsoleDialogs> dialogs_;
+  SystemClock clock_;
+};
+
+TEST_F(ScanControl, NotConnectedStartsNothingAndSaysWhy) {
+  store_.WriteString("PortSettings", "Device_DU", dir_ + "/no-such-tty");
+  auto doc = MakeDoc();
+  EXPECT_FALSE(doc->ConnectCounterPort());
+  doc->StartAcquisition();
+  doc->StartDataLogging();
+  EXPECT_FALSE(doc->scanning);
+  const auto messages = dialogs_->Messages();
+  ASSERT_EQ(messages.size(), 3u);  // survey latitude is set: no warning at construction
+  EXPECT_EQ(messages[0].rfind("Cannot open Serial Interface port!", 0), 0u);
+  EXPECT_EQ(messages[1].rfind("ERROR STARTING", 0), 0u);
+  EXPECT_EQ(messages[2].rfind("ERROR STARTING", 0), 0u);
+}
+
+TEST_F(ScanControl, SilentCounterAsksAndNoLeavesItIdle) {
+  auto doc = MakeDoc(/*answerYes=*/false);
+  ASSERT_TRUE(doc->ConnectCounterPort());
+  EXPECT_EQ(counter_.Received(), "q");
+  doc->StartAcquisition();
+  EXPECT_FALSE(doc->scanning);
+  EXPECT_EQ(dialogs_->Messages().back().rfind("WARNING !!\n\nThe VESK appears to be inactive.", 0),
+            0u);
+}
+
+TEST_F(ScanControl, AcquisitionThenLoggingSwapsFilesWithoutLosingBytes) {
+  auto doc = MakeDoc();
+  ASSERT_TRUE(doc->ConnectCounterPort());
+  counter_.Received();
+  doc->StartAcquisition();
+  ASSERT_TRUE(doc->scanning);
+  EXPECT_EQ(windows_.PaneText(kPaneDest), "  Dest: NOT LOGGING !!!  ");
+  std::string sent;
+  for (int i = 0; i < 5; ++i) {
+    sent += LFrameWire(1);
+    counter_.Send(LFrameWire(1));
+  }
+  ASSERT_TRUE(WaitFor([&] { return doc->lFrameCount >= 5; }));
+  doc->StartDataLogging();  // no restart: new files under the running threads
+  ASSERT_TRUE(doc->scanning);
+  const std::string logStem = doc->rawFileName.substr(0, doc->rawFileName.size() - 4);
+  for (int i = 0; i < 5; ++i) {
+    sent += LFrameWire(2);
+    counter_.Send(LFrameWire(2));
+  }
+  ASSERT_TRUE(WaitFor([&] { return doc->lFrameCount >= 10; }));
+  doc->StopScan();
+  EXPECT_FALSE(doc->scanning);
+  EXPECT_EQ(windows_.PaneText(kPaneState), "\tIDLE\t");
+  EXPECT_EQ(counter_.Received(), "aq");  // scan all, then the queued stop
+
+  // Each raw file is its header followed by the bytes of its part of the scan, in order.
+  const std::string prelog = ReadAll(dir_ + "/VESK_PRELOGGING_DATADUMP.bin");
+  const std::string logged = ReadAll(dir_ + "/" + logStem + ".bin");
+  const std::string body = prelog.substr(prelog.find('~')) + logged.substr(logged.find('~'));
+  EXPECT_EQ(body, sent);
+  EXPECT_EQ(doc->frameErrorCount, 0u);
+  const std::string dat = ReadAll(dir_ + "/" + logStem + ".dat");
+  EXPECT_NE(dat.find("L1 2 2 2"), std::string::npos);
+  EXPECT_EQ(dat.find("L1 1 1 1"), std::string::npos);
+}
+
+TEST_F(ScanControl, TwoLoggingStartsInOneSecondNeverShareFiles) {
+  std::tm when{};
+  when.tm_year = 105;
+  when.tm_mon = 2;
+  when.tm_mday = 5;
+  when.tm_hour = 14;
+  when.tm_min = 3;
+  when.tm_sec = 7;
+  FixedClock fixed(when);
+  dialogs_ = std::make_unique<ConsoleDialogs>(true, true);
+  CVESKDoc doc(store_, windows_, *dialogs_, fixed);
+  ASSERT_TRUE(doc.ConnectCounterPort());
+  doc.StartDataLogging();
+  EXPECT_EQ(doc.rawFileName, "VESK_2005-03-05_140307.bin");
+  doc.StopScan();
+  doc.StartDataLogging();
+  EXPECT_EQ(doc.rawFileName, "VESK_2005-03-05_140307_2.bin");
+  doc.StopScan();
+  EXPECT_TRUE(fs::exists(dir_ + "/VESK_2005-03-05_140307.bin"));
+  EXPECT_TRUE(fs::exists(dir_ + "/VESK_2005-03-05_140307_2.dat"));
+}
+
+TEST_F(ScanControl, RawWriteFailureIsToldOnceAndProcessingGoesOn) {
+  fs::create_symlink("/dev/full", dir_ + "/VESK_PRELOGGING_DATADUMP.bin");
+  auto doc = MakeDoc();
+  ASSERT_TRUE(doc->ConnectCounterPort());
+  doc->StartAcquisition();
+  // The header cannot be written either: the open fails, is reported, and a stop is asked.
+  ASSERT_TRUE(WaitFor([&] { return windows_.Count(Uwm::PerformStop) == 1; }));
+  for (int i = 0; i < 3; ++i) counter_.Send(LFrameWire(3));
+  ASSERT_TRUE(WaitFor([&] { return doc->lFrameCount >= 3; }));
+  doc->StopScan();
+  int binErrors = 0;
+  for (const auto& m : dialogs_->Messages()) binErrors += m.find("Bin data file") != std::string::npos;
+  EXPECT_EQ(binErrors, 1);
+  EXPECT_NE(ReadAll(dir_ + "/VESK_PRELOGGING_DATADUMP.dat").find("L1 3 3"), std::string::npos);
+}
+
+TEST_F(ScanControl, UnwritableDataDirectoryStopsTheScanWithAMessage) {
+  std::ofstream(dir_ + "/plainfile") << "x";
+  store_.WriteString("Settings", "DataDir", dir_ + "/plainfile/sub");
+  auto doc = MakeDoc();
+  ASSERT_TRUE(doc->ConnectCounterPort());
+  doc->StartAcquisition();
+  ASSERT_TRUE(WaitFor([&] { return windows_.Count(Uwm::PerformStop) >= 2; }));
+  doc->StopScan();
+  int openErrors = 0;
+  for (const auto& m : dialogs_->Messages()) openErrors += m.find("Performing STOP LOGGING") != std::string::npos;
+  EXPECT_EQ(openErrors, 2);  // .bin and .dat
+}
+
+TEST_F(ScanControl, PlaybackWritesTheSameRecordsAndStopsWithoutTheAuxEvent) {
+  const std::string played = dir_ + "/cast01.bin";
+  {
+    std::ofstream out(played, std::ios::binary);
+    out << "# a recorded header\r\n";
+    for (int i = 0; i < 40; ++i) out << LFrameWire(static_cast<std::uint16_t>(i));
+  }
+  store_.WriteInt("Settings", "AuxPortMode", 1);
+  store_.WriteInt("Options", "AddHeaderToDatFile", 0);
+  auto doc = MakeDoc();
+  doc->playback = true;
+  doc->playbackSpeed = 0;
+  doc->rawFileName = played;
+  ASSERT_TRUE(doc->StartScan());
+  ASSERT_TRUE(WaitFor([&] { return doc->lFrameCount >= 40; }));
+  doc->playbackPaused = true;  // a stop during a pause must not hang
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  doc->StopScan();
+  EXPECT_FALSE(doc->auxStop.IsSet());
+  EXPECT_EQ(doc->playbackBytesDone, doc->playbackTotalBytes);
+  const std::string dat = ReadAll(dir_ + "/" + doc->processedFileName);
+  EXPECT_EQ(dat.rfind("L1 0 0", 0), 0u);
+  EXPECT_NE(dat.find("L1 39 39"), std::string::npos);
+}
+
+TEST(Housekeeping, EmptiesTheGridOnlyPastItsBound) {
+  MemorySettingsStore store;
+  store.WriteString("Settings", "SurveyLat", "0");
+  HeadlessWindows windows;
+  ConsoleDialogs dialogs(true, true);
+  SystemClock clock;
+  for (std::size_t rows : {kMaxGridRows, kMaxGridRows + 1}) {
+    CVESKDoc doc(store, windows, dialogs, clock);
+    doc.gridRows.resize(rows);
+    std::thread t(HousekeepingThread, std::ref(doc));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    doc.housekeepingStop.Set();
+    t.join();
+    EXPECT_EQ(doc.gridRows.size(), rows == kMaxGridRows ? kMaxGridRows : 0u);
+  }
+}
+
+}  // namespace
+}  // namespace vesk
