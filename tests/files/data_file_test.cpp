@@ -1,0 +1,135 @@
+// The output file object: creating, writing, failures and the lock against a second writer.
+
+#include "files/data_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "test_support/temp_dir.h"
+
+namespace vesk::test {
+namespace {
+
+TEST(DataFile, CreateFailures) {
+  TempDir dir;
+  WriteFile(dir / "plain", "x");
+  struct Case {
+    const char* name;
+    std::string path;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"under a regular file", dir / "plain/out.dat", "Not a directory"},
+      {"a directory", dir.Path(), "Is a directory"},
+      {"missing directory", dir / "none/out.dat", "No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DataFile f;
+    EXPECT_FALSE(f.Create(c.path));
+    EXPECT_FALSE(f.IsOpen());
+    EXPECT_EQ(f.Error(), c.reason);
+    EXPECT_FALSE(f.Write("lost"));
+    // Still usable afterwards.
+    ASSERT_TRUE(f.Create(dir / "good.dat"));
+    EXPECT_TRUE(f.Write("kept"));
+    EXPECT_TRUE(f.Close());
+    EXPECT_EQ(ReadFile(dir / "good.dat"), "kept");
+  }
+}
+
+TEST(DataFile, WriteToAFullDeviceFailsAndTheObjectStaysUsable) {
+  TempDir dir;
+  DataFile f;
+  ASSERT_TRUE(f.Create("/dev/full")) << f.Error();
+  EXPECT_FALSE(f.Write("L1 1 2 3\r\n"));
+  EXPECT_EQ(f.Error(), "No space left on device");
+  EXPECT_TRUE(f.IsOpen());
+  EXPECT_FALSE(f.Write("again"));
+  ASSERT_TRUE(f.Create(dir / "next.dat"));
+  EXPECT_TRUE(f.Write("fine"));
+  EXPECT_TRUE(f.Close());
+  EXPECT_EQ(ReadFile(dir / "next.dat"), "fine");
+}
+
+TEST(DataFile, BufferedWriteToAFullDeviceFailsAtClose) {
+  DataFile f;
+  ASSERT_TRUE(f.Create("/dev/full"));
+  f.SetBuffered(true);
+  EXPECT_TRUE(f.Write("held in memory"));
+  EXPECT_FALSE(f.Close());
+  EXPECT_EQ(f.Error(), "No space left on device");
+}
+
+TEST(DataFile, SecondCreateOnALockedFileFails) {
+  TempDir dir;
+  const std::string path = dir / "cast.bin";
+  DataFile first;
+  ASSERT_TRUE(first.Create(path));
+  ASSERT_TRUE(first.Write("recording"));
+  DataFile second;
+  EXPECT_FALSE(second.Create(path));
+  EXPECT_EQ(second.Error(), "the file is in use by another program");
+  EXPECT_FALSE(second.IsOpen());
+  // The first writer's data is untouched, and the file is free once it is closed.
+  EXPECT_EQ(ReadFile(path), "recording");
+  ASSERT_TRUE(first.Close());
+  EXPECT_TRUE(second.Create(path));
+  EXPECT_TRUE(second.Close());
+  EXPECT_EQ(ReadFile(path), "");
+}
+
+TEST(DataFile, CreateReplacesAnExistingFile) {
+  TempDir dir;
+  WriteFile(dir / "a.dat", "old contents that are longer");
+  DataFile f;
+  ASSERT_TRUE(f.Create(dir / "a.dat"));
+  ASSERT_TRUE(f.Write("new"));
+  ASSERT_TRUE(f.Close());
+  EXPECT_EQ(ReadFile(dir / "a.dat"), "new");
+}
+
+TEST(DataFile, BufferedWritesArriveWholeAndInOrder) {
+  TempDir dir;
+  DataFile f;
+  ASSERT_TRUE(f.Create(dir / "big.dat"));
+  f.SetBuffered(true);
+  std::string expected;
+  for (int i = 0; i < 120000; ++i) {
+    const std::string line = "M " + std::to_string(i) + " 1 2 3 \r\n";
+    expected += line;
+    ASSERT_TRUE(f.Write(line));
+  }
+  ASSERT_GT(expected.size(), 1u << 20);  // more than one buffer's worth
+  ASSERT_TRUE(f.Flush());
+  EXPECT_EQ(ReadFile(dir / "big.dat"), expected);
+  ASSERT_TRUE(f.Write("tail"));
+  f.SetBuffered(false);  // writes what is held
+  EXPECT_EQ(ReadFile(dir / "big.dat"), expected + "tail");
+  EXPECT_TRUE(f.Close());
+  EXPECT_TRUE(f.Close());  // closing twice is harmless
+}
+
+TEST(DataFile, ClosedFileRefusesWrites) {
+  DataFile f;
+  EXPECT_FALSE(f.IsOpen());
+  EXPECT_FALSE(f.Write("x"));
+  EXPECT_TRUE(f.Close());
+}
+
+TEST(ReadWholeFile, ContentsOrReason) {
+  TempDir dir;
+  std::string bytes("a\0b\r\n~*", 7);
+  WriteFile(dir / "f.bin", bytes);
+  std::string contents, error;
+  ASSERT_TRUE(ReadWholeFile(dir / "f.bin", &contents, &error));
+  EXPECT_EQ(contents, bytes);
+  EXPECT_FALSE(ReadWholeFile(dir / "none.bin", &contents, &error));
+  EXPECT_EQ(error, "No such file or directory");
+  EXPECT_FALSE(ReadWholeFile(dir.Path(), &contents, &error));
+  EXPECT_EQ(error, "Is a directory");
+}
+
+}  // namespace
+}  // namespace vesk::test
