@@ -82,6 +82,7 @@ void FrameProcessor::ProcessL(std::span<const std::uint8_t> frame) {
   AppendLRecord(record_, LRecordFields{doc_.currentBins, doc_.housekeeping, doc_.counterN,
                                        doc_.counterT, doc_.analogA, doc_.firmwareVersion});
   doc_.datFile.Write(record_);  // a failed write loses this record only
+  if (exportSink_ != nullptr) exportRow_.bins = doc_.currentBins;
   for (int k = 0; k < kBinCount; ++k) {
     doc_.cumulativeBins[k] += doc_.currentBins[k];
     doc_.currentBins[k] = 0;
@@ -92,8 +93,12 @@ void FrameProcessor::ProcessL(std::span<const std::uint8_t> frame) {
   {
     std::lock_guard ctdLock(doc_.ctdLock);
     UpdateTimeChart(doc_.lFrameCount.load());
+    if (exportSink_ != nullptr) {
+      FillExportRow(exportRow_, doc_, doc_.lFrameCount.load(), CrossSection());
+    }
   }
   housekeepingLock.unlock();
+  if (exportSink_ != nullptr) exportSink_->OnLRecord(exportRow_);
 
   ++doc_.lFrameCount;
   doc_.windows.Post(WindowTarget::MainFrame, Uwm::UpdateControlBar);
@@ -221,6 +226,7 @@ void FrameProcessor::ProcessDollar(std::span<const std::uint8_t> frame) {
   if (frame.size() <= 10) return;
   std::string sentence(reinterpret_cast<const char*>(frame.data()) + 1, frame.size() - 1);
   sentence += "\r\n";
+  if (exportSink_ != nullptr) exportSink_->OnNmeaSentence(sentence);
   const std::string& header = doc_.nav.sentenceToParse;
   if (!header.empty() && sentence.compare(0, 6, header) == 0) {
     {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "acquisition/vesk_doc.h"
+#include "files/export_sink.h"
 #include "processing/mep_assembly.h"
 
 namespace vesk {
@@ -23,6 +24,9 @@ class FrameProcessor {
 
   // One deframed frame, type byte first.
   void Process(std::span<const std::uint8_t> frame);
+  // The analysis export (CSV, NetCDF): every accepted L frame and every $ sentence also go
+  // to `sink` while it is set. It is called on the processing thread with no lock held.
+  void SetExportSink(ExportSink* sink) { exportSink_ = sink; }
 
  private:
   void ProcessL(std::span<const std::uint8_t> frame);
@@ -39,6 +43,8 @@ class FrameProcessor {
   int counterFaultRun_ = 0;
   TimeChartSample previousHalf_{};
   std::string record_;  // reused for every record group
+  ExportSink* exportSink_ = nullptr;
+  ExportRow exportRow_;
 };
 
 // The processing thread: takes frames from the queue (40 ms poll when it is empty) until its

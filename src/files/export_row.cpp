@@ -1,0 +1,48 @@
+#include "files/export_row.h"
+
+#include "acquisition/vesk_doc.h"
+#include "instruments/ctd_conversions.h"
+
+namespace vesk {
+namespace {
+
+double Known(double v) {
+  return std::isfinite(v) ? v : kMissing;
+}
+
+}  // namespace
+
+double FrameCountsPerVolume(double frameTotal, double crossSection, double flowSpeed) {
+  return flowSpeed != 0 ? frameTotal / (crossSection * flowSpeed) * 0.001 : 0;
+}
+
+void FillExportRow(ExportRow& row, const CVESKDoc& doc, std::uint32_t lFrameIndex,
+                   double crossSection) {
+  row.lFrameIndex = lFrameIndex;
+  const CtdSample& ctd = doc.ctd.sample;
+  const bool anyReading = ctd.conductivity != 0 || ctd.temperature != 0 || ctd.pressure != 0 ||
+                          ctd.analog != 0 || ctd.salinity != 0;
+  if (anyReading) {
+    // The flowmeter and the pressure sensor write 0 for what they do not measure.
+    const int model = doc.ctd.model;
+    const bool measuresCt =
+        model != CtdCatalogue::kFlowmeter && model != CtdCatalogue::kPressureSensor;
+    row.pressure = Known(ctd.pressure);
+    row.depth = Known(PressureToDepth(ctd.pressure, doc.surveyLat));
+    row.temperature = measuresCt ? Known(ctd.temperature) : kMissing;
+    row.conductivity = measuresCt ? Known(ctd.conductivity) : kMissing;
+    row.salinity = measuresCt ? Known(ctd.salinity) : kMissing;
+    row.analog = Known(ctd.analog);
+  } else {
+    row.pressure = row.depth = row.temperature = kMissing;
+    row.conductivity = row.salinity = row.analog = kMissing;
+  }
+  row.flowSpeed = doc.flowSpeed;
+  row.frameTotal = doc.frameTotal;
+  row.countsPerVolume = FrameCountsPerVolume(doc.frameTotal, crossSection, doc.flowSpeed);
+  row.windowCount = doc.frameWindowCount;
+  row.counterValue = doc.counterValue;
+  row.laserMonitor = doc.housekeeping[6];
+}
+
+}  // namespace vesk

@@ -1,0 +1,60 @@
+#pragma once
+// One row of the analysis export: everything known about one accepted L frame, merged with
+// the latest CTD record and GPS fix. Missing values are NaN (never zero).
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace vesk {
+
+class CVESKDoc;
+
+inline constexpr int kExportBinCount = 128;
+// Equivalent spherical diameter per size bin: bin k reads as 15 x k micrometres.
+inline constexpr double kBinEsdMicrometres = 15.0;
+inline constexpr double kMissing = std::numeric_limits<double>::quiet_NaN();
+
+inline bool IsMissing(double v) {
+  return !std::isfinite(v);
+}
+
+struct ExportRow {
+  std::uint32_t lFrameIndex = 0;  // the L frame count before this frame (0 for the first)
+
+  // GPS: the latest fix from the configured sentence (filled by the export stage).
+  double epochSeconds = kMissing;  // UTC seconds since 1970-01-01, only when a date is known
+  double timeOfDay = kMissing;     // UTC seconds since midnight
+  double latitude = kMissing;      // degrees north
+  double longitude = kMissing;     // degrees east
+
+  // CTD: the latest decoded instrument line.
+  double pressure = kMissing;      // dbar
+  double depth = kMissing;         // m, from the pressure and the survey latitude
+  double temperature = kMissing;   // degrees Celsius
+  double conductivity = kMissing;  // S/m (mS/cm for the Micro CTD)
+  double salinity = kMissing;      // PSU
+  double analog = kMissing;        // instrument units
+
+  double flowSpeed = 0;        // m/s
+  double countsPerVolume = 0;  // 1000 counts per m^3 of this frame alone
+  double frameTotal = 0;       // counts per second
+  std::int32_t windowCount = 0;
+  double counterValue = 0;
+  std::uint32_t laserMonitor = 0;  // H6
+  std::array<std::uint32_t, kExportBinCount> bins{};
+};
+
+// Counts per volume of one frame (1000 counts per m^3): total / (cross-section x flow) x 0.001,
+// 0 when there is no flow.
+double FrameCountsPerVolume(double frameTotal, double crossSection, double flowSpeed);
+
+// Fills everything but the bins and the GPS fields from the document after an L frame was
+// processed (caller holds the housekeeping and CTD locks). A CTD record that is all zero (no
+// instrument line decoded yet) is missing, and so are the quantities the selected instrument
+// does not measure.
+void FillExportRow(ExportRow& row, const CVESKDoc& doc, std::uint32_t lFrameIndex,
+                   double crossSection);
+
+}  // namespace vesk
