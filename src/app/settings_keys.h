@@ -21,6 +21,7 @@ namespace keys {
 // Options
 inline constexpr IntKey kAddHeaderToDatFile{"Options", "AddHeaderToDatFile", 1};
 inline constexpr IntKey kLogInitialNmeaOnly{"Options", "LogInitialNmeaOnly", 0};
+inline constexpr IntKey kExportCsv{"Options", "ExportCsv", 0};  // CSV beside the .dat
 
 // Settings
 inline constexpr TextKey kCounterConstant{"Settings", "CounterConstant", "0.0"};
