@@ -58,6 +58,18 @@ inline constexpr IntKey kGridScalingFactor{"MEP Grid", "GridScalingFactor", 1};
 // BinnedGraph
 inline constexpr IntKey kBinnedMinX{"BinnedGraph", "MinX", 0};
 inline constexpr IntKey kBinnedMaxX{"BinnedGraph", "MaxX", 127};
+inline constexpr IntKey kBinnedShowBinSizes{"BinnedGraph", "ShowBinSizes", 0};
+inline constexpr IntKey kBinnedAutoScale{"BinnedGraph", "AutoScale", 0};
+inline constexpr IntKey kBinnedMinXBins{"BinnedGraph", "MinXBins", 0};
+inline constexpr IntKey kBinnedMaxXBins{"BinnedGraph", "MaxXBins", 128};
+inline constexpr IntKey kBinnedMinY{"BinnedGraph", "MinY", 0};
+inline constexpr IntKey kBinnedMaxY{"BinnedGraph", "MaxY", 100};
+
+// BinnedPopup: the popup histogram's place and size
+inline constexpr IntKey kPopupWidth{"BinnedPopup", "Width", 520};
+inline constexpr IntKey kPopupHeight{"BinnedPopup", "Height", 290};
+inline constexpr IntKey kPopupXPos{"BinnedPopup", "xPos", 400};
+inline constexpr IntKey kPopupYPos{"BinnedPopup", "yPos", 300};
 
 // Time Plots
 inline constexpr IntKey kBufferLength{"Time Plots", "BufferLength", 3600};
