@@ -1,0 +1,380 @@
+// The stream extractor: recorded bytes in, extracted file, .err log, counters and the final
+// message out.
+
+#include "files/stream_extractor.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "test_support/frame_builder.h"
+#include "test_support/temp_dir.h"
+
+namespace vesk::test {
+namespace {
+
+struct Extracted {
+  std::string output;
+  std::string log;
+  StreamExtractCounts counts;
+  std::string message;
+};
+
+// Feeds `stream` cut at the offsets in `cuts`.
+Extracted ExtractCut(const StreamExtractOptions& options, std::string_view stream,
+                     const std::vector<std::size_t>& cuts = {}) {
+  StreamExtractor x(options);
+  Extracted r;
+  std::size_t start = 0;
+  auto feed = [&](std::size_t stop) {
+    x.Feed(std::span(reinterpret_cast<const std::uint8_t*>(stream.data()) + start, stop - start),
+           r.output, r.log);
+    start = stop;
+  };
+  for (std::size_t cut : cuts) feed(cut);
+  feed(stream.size());
+  r.counts = x.Counts();
+  r.message = x.Message();
+  return r;
+}
+
+std::string WireText(char type, std::string_view text) {
+  const Bytes w = Wire(MakeTextFrame(type, text));
+  return std::string(w.begin(), w.end());
+}
+
+StreamExtractOptions Only(char type) {
+  StreamExtractOptions o;
+  o.binned = type == 'L';
+  o.ctd = type == 'C';
+  o.gps = type == '$';
+  o.mep = type == 'M';
+  o.aux = type == 'S';
+  return o;
+}
+
+struct FramingCase {
+  const char* name;
+  StreamExtractOptions options;
+  std::string wire;
+  std::string output;
+  std::uint64_t processed;
+};
+
+std::vector<FramingCase> FramingCases() {
+  StreamExtractOptions stripC = Only('C');
+  stripC.stripCtd = true;
+  StreamExtractOptions stripGps = Only('$');
+  stripGps.stripGps = true;
+  StreamExtractOptions auxA = Only('S');
+  auxA.auxType = 'A';
+  StreamExtractOptions stripAuxNoCheck = Only('S');
+  stripAuxNoCheck.stripAux = true;
+  stripAuxNoCheck.minAuxFrame = 0;
+  StreamExtractOptions all;
+  all.binned = all.ctd = all.gps = all.mep = all.aux = true;
+  const std::string mixed = "~Ll1~*~Mm~~1~*~Cc1~*~$$GP~*~Ss1~*";
+  return {
+      {"only MEP keeps framing with escapes reduced", Only('M'), mixed, "~Mm~1~*", 1},
+      {"only binned", Only('L'), mixed, "~Ll1~*", 1},
+      {"every type in stream order", all, mixed, "~Ll1~*~Mm~1~*~Cc1~*~$$GP~*~Ss1~*", 5},
+      {"stripped C ends with CR LF", stripC, "~C  12.3 35.1~*~Cx~~y~*", "  12.3 35.1\r\nx~y\r\n",
+       2},
+      {"unstripped C keeps framing", Only('C'), "~C12.3~*", "~C12.3~*", 1},
+      {"stripped GPS has no terminator", stripGps, "~$$GPGGA,1~*~$$GPGLL,2~*", "$GPGGA,1$GPGLL,2",
+       2},
+      {"aux frames with their own letter", auxA, "~Aa1~*~Ss1~*~Aa~~2~*", "~Aa1~*~Aa~2~*", 2},
+      {"stripped aux without length check", stripAuxNoCheck, "~Sabc~*", "abc", 1},
+      {"held-back tilde before other byte is dropped", Only('C'), "~Cab~xcd~*", "~Cabxcd~*", 1},
+      {"tilde and type inside a frame do not abort it", Only('C'), "~Cab~Mcd~*", "~CabMcd~*", 1},
+      {"escaped tilde then terminator", Only('C'), "~Ca~~~*", "~Ca~~*", 1},
+      {"star without tilde is payload", Only('C'), "~Ca*b*~*", "~Ca*b*~*", 1},
+      {"empty frame", Only('L'), "~L~*", "~L~*", 1},
+      {"unselected type outside makes a blank", Only('M'), "~~Mab~*", "", 0},
+      {"frame after an unselected type", Only('M'), "~X~Mab~*", "~Mab~*", 1},
+      {"terminator outside a frame is nothing", Only('C'), "~*~*ab~*", "", 0},
+      {"noise between frames skipped", Only('C'), "noise ~ * \r\n~Cok~*junk~", "~Cok~*", 1},
+      {"partial frame at the end is not written", Only('C'), "~Cok~*~Cpart", "~Cok~*", 1},
+      {"nothing selected", StreamExtractOptions{}, mixed, "", 0},
+  };
+}
+
+class Framing : public testing::TestWithParam<FramingCase> {};
+
+TEST_P(Framing, WireToOutput) {
+  const FramingCase& c = GetParam();
+  const Extracted r = ExtractCut(c.options, c.wire);
+  EXPECT_EQ(r.output, c.output);
+  EXPECT_EQ(r.counts.processed, c.processed);
+  EXPECT_EQ(r.log, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(StreamExtractor, Framing, testing::ValuesIn(FramingCases()),
+                         [](const testing::TestParamInfo<FramingCase>& info) {
+                           std::string n = info.param.name;
+                           for (char& ch : n) {
+                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                           }
+                           return n;
+                         });
+
+// Auxiliary text of `n` characters, "~" among them from 100 on (escaped on the wire).
+std::string AuxText(std::size_t n, char fill) {
+  std::string s;
+  for (std::size_t i = 0; i < n; ++i) s += (n >= 100 && i == 50) ? '~' : char(fill + i % 10);
+  return s;
+}
+
+StreamExtractOptions StrippedAux(int min, int max) {
+  StreamExtractOptions o = Only('S');
+  o.stripAux = true;
+  o.minAuxFrame = min;
+  o.maxAuxFrame = max;
+  return o;
+}
+
+TEST(StreamExtractor, AuxLengthCheck) {
+  const std::string a79 = AuxText(79, 'a'), a80 = AuxText(80, 'b'), a100 = AuxText(100, 'c'),
+                    a239 = AuxText(239, 'd');
+  std::string stream = "header\r\n" + WireText('C', "ctd") + WireText('S', a79);
+  const std::size_t end79 = stream.size() - 1;
+  stream += WireText('S', a80) + WireText('S', a100);
+  const std::size_t end100 = stream.size() - 1;
+  stream += WireText('S', a239);
+  const std::size_t end239 = stream.size() - 1;
+  ASSERT_EQ(stream[end100], '*');
+
+  const Extracted r = ExtractCut(StrippedAux(80, 238), stream);
+  EXPECT_EQ(r.output, a80 + a100.substr(20));
+  EXPECT_EQ(r.log, "\r\n\r\nFrame 1 bad, ending at byte " + std::to_string(end79) + "\r\n" + a79 +
+                       "\r\n\r\nFrame 3 corrupt, ending at byte " + std::to_string(end100) +
+                       "\r\n" + a100 + "\r\n\r\nFrame 4 bad, ending at byte " +
+                       std::to_string(end239) + "\r\n" + a239);
+  EXPECT_EQ(r.counts.processed, 4u);
+  EXPECT_EQ(r.counts.dropped, 2u);
+  EXPECT_EQ(r.counts.corrupt, 1u);
+  EXPECT_EQ(r.message, "4 frames processed\n2 frames dropped\n1 frames corrupt");
+}
+
+TEST(StreamExtractor, NoLengthCheckWithoutAValidRange) {
+  const std::string frames = AuxText(79, 'a') + AuxText(100, 'c') + AuxText(239, 'd');
+  const std::string stream = WireText('S', AuxText(79, 'a')) + WireText('S', AuxText(100, 'c')) +
+                             WireText('S', AuxText(239, 'd'));
+  struct Range {
+    int min, max;
+  };
+  for (const Range range : {Range{0, 238}, Range{80, 80}, Range{238, 80}, Range{0, 0}}) {
+    SCOPED_TRACE(std::to_string(range.min) + ".." + std::to_string(range.max));
+    const Extracted r = ExtractCut(StrippedAux(range.min, range.max), stream);
+    EXPECT_EQ(r.output, frames);
+    EXPECT_EQ(r.log, "");
+    EXPECT_EQ(r.message, "3 frames processed");
+  }
+  // Framing kept: the length check does not apply either.
+  StreamExtractOptions framed = StrippedAux(80, 238);
+  framed.stripAux = false;
+  EXPECT_EQ(
+      ExtractCut(framed, stream).output,
+      "~S" + AuxText(79, 'a') + "~*~S" + AuxText(100, 'c') + "~*~S" + AuxText(239, 'd') + "~*");
+}
+
+TEST(StreamExtractor, FinalMessage) {
+  struct Case {
+    StreamExtractCounts counts;
+    const char* text;
+  };
+  for (const Case& c : std::vector<Case>{
+           {{0, 0, 0}, "No frames were processed."},
+           {{1, 0, 0}, "1 frames processed"},
+           {{7, 2, 0}, "7 frames processed\n2 frames dropped"},
+           {{7, 0, 3}, "7 frames processed\n3 frames corrupt"},
+           {{7, 2, 3}, "7 frames processed\n2 frames dropped\n3 frames corrupt"},
+           {{5000000000, 0, 0}, "5000000000 frames processed"},
+       }) {
+    EXPECT_EQ(ExtractionMessage(c.counts), c.text);
+  }
+}
+
+// A stream with every kind of frame, escapes, noise and length failures.
+std::string BusyStream() {
+  const Bytes mixed = MixedStream(6, 3, 4, 7);
+  std::string s(mixed.begin(), mixed.end());
+  for (std::size_t n : {5u, 10u, 12u, 30u}) s += WireText('S', AuxText(n, 'a')) + "~~S~x";
+  return s + WireText('C', "~~~") + "~Cunfinished";
+}
+
+TEST(StreamExtractor, SameResultHoweverTheStreamIsCut) {
+  StreamExtractOptions o = StrippedAux(10, 20);
+  o.binned = o.ctd = o.gps = o.mep = true;
+  o.stripCtd = true;
+  const std::string stream = BusyStream();
+  const Extracted whole = ExtractCut(o, stream);
+  ASSERT_EQ(whole.counts.dropped, 2u);
+  ASSERT_EQ(whole.counts.corrupt, 1u);
+  for (std::size_t cut = 1; cut < stream.size(); ++cut) {
+    const Extracted r = ExtractCut(o, stream, {cut});
+    ASSERT_EQ(r.output, whole.output) << "cut at " << cut;
+    ASSERT_EQ(r.log, whole.log) << "cut at " << cut;
+  }
+  std::vector<std::size_t> bytes(stream.size());
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = i + 1;
+  bytes.pop_back();
+  const Extracted single = ExtractCut(o, stream, bytes);
+  EXPECT_EQ(single.output, whole.output);
+  EXPECT_EQ(single.log, whole.log);
+  EXPECT_EQ(single.message, whole.message);
+}
+
+TEST(StreamExtractor, ErrorLogBesideTheInputNeverReplacesIt) {
+  struct Case {
+    const char* input;
+    const char* log;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"/data/VESK_2026-01-02_030405.bin", "/data/VESK_2026-01-02_030405.err"},
+           {"/data/cast.BIN", "/data/cast.err"},
+           {"/data/cast.txt", "/data/cast.err"},
+           {"/data/cast.err", "/data/cast.err.err"},
+           {"/data/cast", "/data/cast.err"},
+           {"/data/cast.bi", "/data/cast.bi.err"},
+           {"/data/cast.binary", "/data/cast.binary.err"},
+           {"/data/cast..bi", "/data/cast..bi.err"},
+           {"/data.bin/cast", "/data.bin/cast.err"},
+           {"/d.x/abc", "/d.x/abc.err"},
+           {"abc", "abc.err"},
+           {"a.bin", "a.err"},
+       }) {
+    EXPECT_EQ(ErrorLogPathFor(c.input), c.log) << c.input;
+  }
+}
+
+// Runs on real files.
+class Run : public testing::Test {
+ protected:
+  TempDir dir;
+  std::string in = dir / "cast.bin";
+  std::string out = dir / "out.bin";
+  std::string err = dir / "cast.err";
+};
+
+TEST_F(Run, WritesTheSameAsFeedingAndLogsBesideTheInput) {
+  StreamExtractOptions o = StrippedAux(10, 20);
+  o.mep = o.gps = true;
+  std::string stream;
+  while (stream.size() < 3 * StreamExtractor::kBlockSize) stream += BusyStream();
+  WriteFile(in, stream);
+  const Extracted fed = ExtractCut(o, stream);
+
+  StreamExtractor x(o);
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;
+  ASSERT_TRUE(x.Run(in, out, [&](std::uint64_t done, std::uint64_t total) {
+    progress.emplace_back(done, total);
+  })) << x.Error();
+  EXPECT_EQ(ReadFile(out), fed.output);
+  EXPECT_EQ(ReadFile(err), fed.log);
+  EXPECT_EQ(ReadFile(in), stream);
+  EXPECT_EQ(x.Message(), fed.message);
+  const std::uint64_t size = stream.size();
+  ASSERT_EQ(progress.size(),
+            (size + StreamExtractor::kBlockSize - 1) / StreamExtractor::kBlockSize);
+  EXPECT_EQ(progress.front(), std::make_pair(std::uint64_t{StreamExtractor::kBlockSize}, size));
+  EXPECT_EQ(progress.back(), std::make_pair(size, size));
+}
+
+TEST_F(Run, EmptyInput) {
+  WriteFile(in, "");
+  WriteFile(out, "old contents");
+  StreamExtractor x(Only('L'));
+  ASSERT_TRUE(x.Run(in, out)) << x.Error();
+  EXPECT_EQ(x.Message(), "No frames were processed.");
+  EXPECT_EQ(ReadFile(out), "");
+  EXPECT_EQ(ReadFile(err), "");
+}
+
+TEST_F(Run, InputNamedErrKeepsItsContents) {
+  const std::string input = dir / "cast.err";
+  const std::string stream = WireText('S', AuxText(5, 'a'));
+  WriteFile(input, stream);
+  StreamExtractor x(StrippedAux(10, 20));
+  ASSERT_TRUE(x.Run(input, out)) << x.Error();
+  EXPECT_EQ(ReadFile(input), stream);
+  EXPECT_EQ(ReadFile(dir / "cast.err.err"),
+            "\r\n\r\nFrame 1 bad, ending at byte 8\r\n" + AuxText(5, 'a'));
+  EXPECT_EQ(x.Message(), "1 frames processed\n1 frames dropped");
+}
+
+TEST_F(Run, OutputThatIsTheInputOrTheLogIsRefused) {
+  const std::string stream = WireText('L', "l") + WireText('S', AuxText(5, 'a'));
+  WriteFile(in, stream);
+  ASSERT_EQ(::link(in.c_str(), (dir / "hardlink.bin").c_str()), 0);
+  ASSERT_EQ(::symlink(in.c_str(), (dir / "symlink.bin").c_str()), 0);
+  for (const std::string& target : std::vector<std::string>{
+           in, dir / "hardlink.bin", dir / "symlink.bin", dir.Path() + "/./cast.bin"}) {
+    StreamExtractor x(Only('L'));
+    EXPECT_FALSE(x.Run(in, target));
+    EXPECT_EQ(x.Error(), "Error opening file for output: \"" + target + "\" <" +
+                             std::to_string(EBUSY) + "> it is the input file\n");
+    EXPECT_EQ(ReadFile(in), stream);
+  }
+  StreamExtractor x(StrippedAux(10, 20));
+  EXPECT_FALSE(x.Run(in, err));
+  EXPECT_EQ(x.Error(), "Error opening file for output: \"" + err + "\" <" + std::to_string(EBUSY) +
+                           "> it is the error log\n");
+}
+
+TEST_F(Run, OpenFailuresNameTheFileAndTheCause) {
+  WriteFile(in, WireText('L', "l"));
+  WriteFile(dir / "plain", "");
+  struct Case {
+    std::string input, output, error;
+  };
+  auto text = [](const char* what, const std::string& path, int err) {
+    return std::string(what) + "\"" + path + "\" <" + std::to_string(err) + "> " +
+           std::strerror(err) + "\n";
+  };
+  const char* openIn = "Error opening file: ";
+  const char* openOut = "Error opening file for output: ";
+  for (const Case& c : std::vector<Case>{
+           {dir / "missing.bin", out, text(openIn, dir / "missing.bin", ENOENT)},
+           {dir.Path(), out, text(openIn, dir.Path(), EISDIR)},
+           {in, dir / "plain/out.bin", text(openOut, dir / "plain/out.bin", ENOTDIR)},
+           {in, dir.Path(), text(openOut, dir.Path(), EISDIR)},
+       }) {
+    StreamExtractor x(Only('L'));
+    EXPECT_FALSE(x.Run(c.input, c.output));
+    EXPECT_EQ(x.Error(), c.error);
+  }
+}
+
+TEST_F(Run, RecordingIsNeitherLockedNorChanged) {
+  std::string stream;
+  while (stream.size() < 2 * StreamExtractor::kBlockSize) stream += WireText('L', "l");
+  WriteFile(in, stream);
+  // A scan that records into the file holds an exclusive lock on it.
+  const int recorder = ::open(in.c_str(), O_WRONLY | O_APPEND);
+  ASSERT_GE(recorder, 0);
+  ASSERT_EQ(::flock(recorder, LOCK_EX | LOCK_NB), 0);
+  StreamExtractor x(Only('L'));
+  ASSERT_TRUE(x.Run(in, out)) << x.Error();
+  EXPECT_EQ(ReadFile(out), stream);
+  ::close(recorder);
+
+  // While the extraction reads, another program can still take the lock.
+  bool lockable = true;
+  ASSERT_TRUE(x.Run(in, out, [&](std::uint64_t, std::uint64_t) {
+    const int other = ::open(in.c_str(), O_WRONLY);
+    lockable = lockable && other >= 0 && ::flock(other, LOCK_EX | LOCK_NB) == 0;
+    ::close(other);
+  })) << x.Error();
+  EXPECT_TRUE(lockable);
+  EXPECT_EQ(ReadFile(in), stream);
+}
+
+}  // namespace
+}  // namespace vesk::test
