@@ -15,7 +15,7 @@ constexpr const char* kGga2 =
 constexpr const char* kRmc =
     "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n";
 constexpr const char* kRmc2 =
-    "$GPRMC,123520,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*62\r\n";
+    "$GPRMC,123520,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*60\r\n";
 
 class NmeaCaptureTest : public ::testing::Test {
  protected:
