@@ -224,11 +224,15 @@ void CVESKDoc::StopScan() {
   }
   (playback ? playbackStop : serialStop).Set();
   if (auxPortMode != 0 && !playback) auxStop.Set();
+  // The source ends first (a serial source sends the stop command and keeps what the counter
+  // still sent); the processing thread then finishes the frames already queued, so the .dat
+  // holds every frame the .bin holds. Waiting for the threads means the next scan never
+  // races this one on the port and the files.
+  for (std::thread* t : {&sourceThread_, &auxThread_}) {
+    if (t->joinable()) t->join();
+  }
   processingStop.Set();
   housekeepingStop.Set();
-  // The threads end within one read or poll; wait for them so that the next scan never
-  // races this one on the port and the files.
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
   JoinScanThreads();
   windows.Send(WindowTarget::AllViews, Uwm::StopGrid);
   windows.Send(WindowTarget::AllViews, Uwm::StopGraph);

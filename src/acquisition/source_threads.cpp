@@ -124,13 +124,29 @@ void SerialSourceThread(CVESKDoc& doc) {
       }
       WriteOneCommand(doc);
     }
-    // Commands still queued (the stop command above all) reach the counter before the end.
+    // Commands still queued (the stop command above all) reach the counter before the end,
+    // and what the counter sent until it fell silent is still kept (at most about a second).
     for (;;) {
       {
         std::lock_guard lock(doc.commandLock);
         if (doc.commandQueue.empty()) break;
       }
       WriteOneCommand(doc);
+    }
+    const auto drainEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
+    while (doc.connected && doc.counterSerial.IsOpen() &&
+           std::chrono::steady_clock::now() < drainEnd) {
+      std::size_t n = 0;
+      try {
+        n = doc.counterSerial.Read(buffer, sizeof buffer, 150);
+      } catch (const CSerialException&) {
+        break;
+      }
+      if (n == 0) break;
+      if (doc.rawFile.IsOpen()) {
+        doc.rawFile.Write(std::string_view(reinterpret_cast<const char*>(buffer), n));
+      }
+      FeedDeframer(doc, deframer, buffer, n);
     }
   });
   doc.rawFile.Close();

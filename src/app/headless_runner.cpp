@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QThread>
 #include <csignal>
 #include <cstdio>
 
@@ -135,7 +136,12 @@ int HeadlessRunner::Run() {
   }
   started_ = std::chrono::steady_clock::now();
   doc_->ConnectCounterPort();
-  if (doc_->connected) doc_->PollCounterStatus();
+  // Give a counter that is just powering up (or the simulator) a moment to say it is there
+  // before asking whether to start anyway.
+  for (int waited = 0; doc_->connected && waited < 4000 && !doc_->PollCounterStatus().responding;
+       waited += 100) {
+    QThread::msleep(100);
+  }
   if (options_.log) {
     doc_->StartDataLogging();
   } else {

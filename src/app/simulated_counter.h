@@ -10,6 +10,7 @@
 namespace vesk {
 
 class CounterSimulator;
+class OverlaySettingsStore;
 
 class SimulatedCounter {
  public:

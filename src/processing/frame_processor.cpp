@@ -256,11 +256,13 @@ void ProcessingThread(CVESKDoc& doc) {
     doc.OpenDatFile();
     FrameProcessor processor(doc);
     Frame current;
+    bool stopping = false;
     for (;;) {
-      if (doc.processingStop.Wait(0)) break;
+      if (!stopping && doc.processingStop.Wait(0)) stopping = true;
       {
         std::unique_lock lock(doc.frameQueueLock);
         if (doc.frameQueue.empty()) {
+          if (stopping) break;
           lock.unlock();
           std::this_thread::sleep_for(std::chrono::milliseconds(40));
           continue;
@@ -268,6 +270,8 @@ void ProcessingThread(CVESKDoc& doc) {
         current.swap(doc.frameQueue.front());
         doc.frameQueue.pop_front();
       }
+      // After the stop, the frames the source queued before it ended are still processed:
+      // the source has stopped, so this ends.
       processor.Process(current);
     }
   } catch (const std::exception& e) {
