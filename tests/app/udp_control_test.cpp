@@ -1,0 +1,100 @@
+// The UDP remote control on real sockets on 127.0.0.1.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QUdpSocket>
+#include <string>
+#include <vector>
+
+#include "app/memory_settings_store.h"
+#include "control/udp_control.h"
+
+namespace vesk {
+namespace {
+
+class UdpControl : public ::testing::Test {
+ protected:
+  UdpControl() {
+    store_.WriteInt("RemoteControl", "Port", 0);  // any free port
+  }
+
+  std::unique_ptr<CUDPControl> Make() {
+    return std::make_unique<CUDPControl>(
+        store_, CUDPControl::Actions{[this] { calls_.push_back("log"); },
+                                     [this] { calls_.push_back("stop"); },
+                                     [this] { calls_.push_back("close"); },
+                                     [this] { calls_.push_back("acquire"); }});
+  }
+
+  // Sends each datagram, then one marker datagram (command 2), and waits for the marker.
+  void SendAndSettle(CUDPControl& control, const std::vector<QByteArray>& datagrams) {
+    QUdpSocket sender;
+    for (const QByteArray& d : datagrams) {
+      sender.writeDatagram(d, QHostAddress::LocalHost, control.LocalPort());
+    }
+    const std::size_t before = calls_.size();
+    QByteArray marker(10, '\0');
+    marker[0] = 2;
+    sender.writeDatagram(marker, QHostAddress::LocalHost, control.LocalPort());
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 3000 &&
+           (calls_.size() == before || calls_.back() != "stop")) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+  }
+
+  static QByteArray Datagram(int command, int size = 10) {
+    QByteArray d(size, '\x55');
+    if (size >= 1) d[0] = static_cast<char>(command & 0xFF);
+    if (size >= 2) d[1] = static_cast<char>((command >> 8) & 0xFF);
+    return d;
+  }
+
+  int argc_ = 1;
+  char arg0_[8] = "test";
+  char* argv_[1] = {arg0_};
+  QCoreApplication app_{argc_, argv_};
+  MemorySettingsStore store_;
+  std::vector<std::string> calls_;
+};
+
+TEST_F(UdpControl, CommandsOneToFourActAndEverythingElseIsIgnored) {
+  auto control = Make();
+  ASSERT_TRUE(control->Open()) << control->ErrorText();
+  SendAndSettle(*control, {Datagram(1, 9), Datagram(0), Datagram(5), Datagram(0x0101),
+                           Datagram(1), Datagram(4), Datagram(3, 64)});
+  EXPECT_EQ(calls_, (std::vector<std::string>{"log", "acquire", "close", "stop"}));
+}
+
+TEST_F(UdpControl, OnlyAllowedSendersAreObeyed) {
+  store_.WriteString("RemoteControl", "AllowedHosts", "10.9.8.7, 192.168.1.1");
+  auto refusing = Make();
+  ASSERT_TRUE(refusing->Open());
+  QUdpSocket sender;
+  sender.writeDatagram(Datagram(1), QHostAddress::LocalHost, refusing->LocalPort());
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  EXPECT_TRUE(calls_.empty());
+
+  store_.WriteString("RemoteControl", "AllowedHosts", "10.9.8.7,127.0.0.1");
+  auto allowing = Make();
+  ASSERT_TRUE(allowing->Open());
+  SendAndSettle(*allowing, {Datagram(4)});
+  EXPECT_EQ(calls_, (std::vector<std::string>{"acquire", "stop"}));
+}
+
+TEST_F(UdpControl, APortInUseCannotBeOpened) {
+  QUdpSocket holder;
+  ASSERT_TRUE(holder.bind(QHostAddress::LocalHost, 0));
+  store_.WriteInt("RemoteControl", "Port", holder.localPort());
+  auto control = Make();
+  EXPECT_FALSE(control->Open());
+  EXPECT_FALSE(control->ErrorText().empty());
+}
+
+}  // namespace
+}  // namespace vesk
