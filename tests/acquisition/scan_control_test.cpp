@@ -42,7 +42,12 @@ class PtyCounter {
     ::tcsetattr(master_, TCSANOW, &t);
     slave_ = ::ptsname(master_);
   }
-  ~PtyCounter() { ::close(master_); }
+  ~PtyCounter() { Close(); }
+  // The device vanishes (an adapter pulled): the program's side reads a hang-up.
+  void Close() {
+    if (master_ >= 0) ::close(master_);
+    master_ = -1;
+  }
   const std::string& Slave() const { return slave_; }
   void Send(const std::string& bytes) {
     ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
@@ -236,6 +241,41 @@ TEST_F(ScanControl, PlaybackWritesTheSameRecordsAndStopsWithoutTheAuxEvent) {
   const std::string dat = ReadAll(dir_ + "/" + doc->processedFileName);
   EXPECT_EQ(dat.rfind("L1 0 0", 0), 0u);
   EXPECT_NE(dat.find("L1 39 39"), std::string::npos);
+}
+
+TEST_F(ScanControl, AVanishedDeviceIsToldOnceAndReadingResumesWhenItReturns) {
+  const std::string link = dir_ + "/counter-tty";
+  fs::create_symlink(counter_.Slave(), link);
+  store_.WriteString("PortSettings", "Device_DU", link);
+  auto doc = MakeDoc();
+  ASSERT_TRUE(doc->ConnectCounterPort());
+  doc->StartAcquisition();
+  for (int i = 0; i < 3; ++i) counter_.Send(LFrameWire(4));
+  ASSERT_TRUE(WaitFor([&] { return doc->lFrameCount >= 3; }));
+
+  counter_.Close();
+  auto goneMessages = [&] {
+    int n = 0;
+    for (const auto& m : dialogs_->Messages()) n += m.find("has gone away") != std::string::npos;
+    return n;
+  };
+  ASSERT_TRUE(WaitFor([&] { return goneMessages() == 1; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_EQ(goneMessages(), 1);  // no flood while it is away
+  EXPECT_TRUE(doc->scanning);
+
+  PtyCounter returned;
+  fs::remove(link);
+  fs::create_symlink(returned.Slave(), link);
+  ASSERT_TRUE(WaitFor([&] { return windows_.PaneText(kPaneState).find("reconnected") !=
+                                   std::string::npos; }));
+  for (int i = 0; i < 3; ++i) returned.Send(LFrameWire(5));
+  ASSERT_TRUE(WaitFor([&] { return doc->lFrameCount >= 6; }));
+  doc->StopScan();
+  const std::string bin = ReadAll(dir_ + "/VESK_PRELOGGING_DATADUMP.bin");
+  EXPECT_EQ(bin.substr(bin.find('~')), LFrameWire(4) + LFrameWire(4) + LFrameWire(4) +
+                                           LFrameWire(5) + LFrameWire(5) + LFrameWire(5));
+  EXPECT_EQ(goneMessages(), 1);
 }
 
 TEST(Housekeeping, EmptiesTheGridOnlyPastItsBound) {
