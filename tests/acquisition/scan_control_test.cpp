@@ -278,6 +278,40 @@ TEST_F(ScanControl, AVanishedDeviceIsToldOnceAndReadingResumesWhenItReturns) {
   EXPECT_EQ(goneMessages(), 1);
 }
 
+TEST_F(ScanControl, IdlePollKeepsTheCounterStatusAndItsLatestTextBlock) {
+  auto doc = MakeDoc();
+  ASSERT_TRUE(doc->ConnectCounterPort());
+  EXPECT_FALSE(doc->PollCounterStatus().responding);
+  counter_.Send("VESK VERSION: 2.30\r\nSERIAL NO: 00");
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  auto status = doc->PollCounterStatus();
+  EXPECT_TRUE(status.responding);
+  EXPECT_TRUE(status.newEepromText);
+  EXPECT_EQ(store_.ReadString("Settings", "VeskEepromData", ""), "VESK VERSION: 2.30\r\n");
+
+  doc->TakeSnapShot();
+  EXPECT_TRUE(doc->PollCounterStatus().snapshotInProgress);
+  counter_.Send("42\r\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  status = doc->PollCounterStatus();
+  EXPECT_FALSE(status.snapshotInProgress);  // the counter answered with a text block
+  EXPECT_EQ(doc->eepromData, "SERIAL NO: 0042\r\n");
+}
+
+TEST_F(ScanControl, ACommandQueuedDuringAScanReachesTheCounterBetweenReads) {
+  auto doc = MakeDoc();
+  ASSERT_TRUE(doc->ConnectCounterPort());
+  EXPECT_EQ(counter_.Received(), "q");
+  doc->StartAcquisition();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(counter_.Received(), "a");
+  doc->TakeSnapShot();
+  std::string received;
+  ASSERT_TRUE(WaitFor([&] { return (received += counter_.Received()) == "r"; }));
+  doc->StopScan();
+  EXPECT_EQ(counter_.Received(), "q");
+}
+
 TEST(Housekeeping, EmptiesTheGridOnlyPastItsBound) {
   MemorySettingsStore store;
   store.WriteString("Settings", "SurveyLat", "0");
