@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string>
 
+#include "instruments/ctd_conversions.h"
 #include "test_support/pipeline.h"
 
 namespace vesk::test {
@@ -320,7 +321,10 @@ TEST(TimeChart, FirstSampleIsSecondFrameThenMeansOfPairs) {
   ASSERT_EQ(doc.timeChartHistory.size(), 1u);
   const TimeChartSample first = doc.timeChartHistory.back();
   EXPECT_EQ(first, doc.latestSample);
-  EXPECT_DOUBLE_EQ(first[kChDepth], 101.25);
+  // Channel 0 is the depth of the pressure in the record, at the survey latitude.
+  EXPECT_DOUBLE_EQ(first[kChDepth], PressureToDepth(101.25, doc.surveyLat));
+  EXPECT_GT(first[kChDepth], 99);
+  EXPECT_LT(first[kChDepth], 101.25);
   EXPECT_DOUBLE_EQ(first[kChTemperature], 12.5);
   EXPECT_DOUBLE_EQ(first[kChCountsPerSecond], f[1].total);  // the second frame alone
   EXPECT_DOUBLE_EQ(first[kChSalinity], 35.5);
@@ -340,7 +344,7 @@ TEST(TimeChart, FirstSampleIsSecondFrameThenMeansOfPairs) {
   EXPECT_DOUBLE_EQ(second[kChCountsPerSecond], (f[2].total + f[3].total) / 2);
   EXPECT_DOUBLE_EQ(second[kChWindowCps], (f[2].window + f[3].window) / 2);
   EXPECT_DOUBLE_EQ(second[kChLaserMonitor], 400);
-  EXPECT_DOUBLE_EQ(second[kChDepth], 101.25);
+  EXPECT_DOUBLE_EQ(second[kChDepth], first[kChDepth]);
   EXPECT_EQ(p.windows.Count(Uwm::UpdateTimePlotsRelay), 2);
 
   p.Process(MakeLFrame(f[4].spec));
