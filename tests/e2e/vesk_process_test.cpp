@@ -338,6 +338,32 @@ TEST_F(VeskProcess, ExistingOutputReplacedOnlyWhenComplete) {
   EXPECT_EQ(ReadFile(dir / "out.dat.partial"), "<missing>");
 }
 
+TEST_F(VeskProcess, InputsWithTheSameNameDoNotOverwriteEachOther) {
+  GTEST_SKIP() << "pending fix: two inputs with the same file name (a/cast.bin, b/cast.bin) "
+                  "and one --output-dir get the same playback name; with --jobs 1 the second "
+                  ".dat silently replaces the first and the run exits 0";
+  fs::create_directories(dir / "a");
+  fs::create_directories(dir / "b");
+  fs::create_directories(dir / "out");
+  WriteBytes(dir / "a/cast.bin", Wire(MakeMFrame(std::vector<MEvent>{{1, 2, 3, 4, false}})));
+  WriteBytes(dir / "b/cast.bin", Wire(MakeMFrame(std::vector<MEvent>{{5, 6, 7, 8, false}})));
+  for (const char* jobs : {"1", "2"}) {
+    SCOPED_TRACE(testing::Message() << "--jobs " << jobs);
+    for (const auto& e : fs::directory_iterator(dir / "out")) fs::remove(e.path());
+    const ProcessResult r = Run({"--settings", ini, "--jobs", jobs, "--output-dir", dir / "out",
+                                 dir / "a/cast.bin", dir / "b/cast.bin"});
+    std::string all;
+    for (const auto& name : DatFiles(dir / "out")) all += ReadFile(dir / ("out/" + name));
+    // Either both records survive, or the clash is reported.
+    const bool bothKept =
+        all.find("M 1 2 3 4 ") != std::string::npos && all.find("M 5 6 7 8 ") != std::string::npos;
+    EXPECT_TRUE(bothKept || r.exitCode == 1) << "exit " << r.exitCode << ", .dat: " << all;
+    if (!bothKept) {
+      EXPECT_NE(r.err.find("cast_PB_"), std::string::npos) << r.err;
+    }
+  }
+}
+
 TEST_F(VeskProcess, NeverWritesTheSettingsStore) {
   WriteFile(ini, "[Settings]\nFirmwareVer=2.40\n; a comment the tool must keep\n");
   const std::string before = ReadFile(ini);
