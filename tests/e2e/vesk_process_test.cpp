@@ -156,6 +156,16 @@ TEST_F(VeskProcess, SummariesInInputOrder) {
   }
 }
 
+TEST_F(VeskProcess, SummaryNamesAnyInputExactly) {
+  const std::string name = dir / "odd \"name\"\t\\ \x01.bin";
+  WriteBytes(name, KnownStream());
+  const ProcessResult r = Run({"--settings", ini, "--summary", "--output", dir / "odd.dat", name});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const auto all = Summaries(r.out);
+  ASSERT_EQ(all.size(), 1u) << r.out;
+  EXPECT_EQ(all[0]["input"].text, name);
+}
+
 TEST_F(VeskProcess, SameDatFilesForOneAndTwoJobs) {
   std::vector<std::string> inputs;
   for (int i = 0; i < 4; ++i) {
@@ -228,6 +238,10 @@ TEST_F(VeskProcess, BadInputs) {
        {"--output", dir / "plain/x.dat", dir / "good.bin"},
        1,
        {dir / "plain/x.dat", "Not a directory"}},
+      {"output is a directory",
+       {"--output", dir / "adir.bin", dir / "good.bin"},
+       1,
+       {dir / "adir.bin", "directory"}},
       {"output is the input",
        {"--output", dir / "good.bin", dir / "good.bin"},
        1,

@@ -127,6 +127,21 @@ TEST(LFrame, ShortFrameKeepsPreviousCounterFields) {
   EXPECT_EQ(lines[9], "L5 11 12 13 100 1000 15 16 9 90 0");
 }
 
+TEST(LFrame, FailedRecordWriteStillAccumulates) {
+  Pipeline p;
+  CVESKDoc& doc = p.Start();
+  ASSERT_TRUE(doc.datFile.Create("/dev/full"));
+  LFrameSpec s = Counting(1);
+  p.Process(MakeLFrame(s));
+  p.Process(MakeMFrame(std::vector<MEvent>{{1, 2, 3, 4, false}}));
+  p.Process(MakeLFrame(s));
+  EXPECT_EQ(doc.lFrameCount, 2u);
+  EXPECT_EQ(doc.cumulativeBins[0], 2u);
+  EXPECT_EQ(doc.cumulativeBins[127], 256u);
+  EXPECT_EQ(doc.currentBins[127], 0u);
+  EXPECT_EQ(doc.frameErrorCount, 0u);
+}
+
 TEST(LFrame, BinsTotalsAndWindow) {
   struct Case {
     int lower;
