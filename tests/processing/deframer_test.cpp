@@ -36,6 +36,7 @@ std::vector<FramingCase> FramingCases() {
       {"escaped tilde", "~Ca~~b~*", {"Ca~b"}, ""},
       {"escaped tilde then terminator", "~Cab~~~*", {"Cab~"}, ""},
       {"two escaped tildes then terminator", "~C~~~~~*", {"C~~"}, ""},
+      {"star after an escaped tilde is payload", "~C~~*~*", {"C~*"}, ""},
       {"star without tilde is payload", "~C*a*~*", {"C*a*"}, ""},
       {"empty frame", "~L~*", {"L"}, ""},
       {"every frame type", "~Mm~*~Ll~*~Cc~*~$$x~*", {"Mm", "Ll", "Cc", "$$x"}, ""},

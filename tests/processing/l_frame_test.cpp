@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string>
 
+#include "instruments/ctd_conversions.h"
 #include "test_support/pipeline.h"
 
 namespace vesk::test {
@@ -124,6 +125,21 @@ TEST(LFrame, ShortFrameKeepsPreviousCounterFields) {
   ASSERT_EQ(lines.size(), 10u);
   EXPECT_EQ(lines[4], "L5 11 12 13 100 1000 15 16 9 90 4321");
   EXPECT_EQ(lines[9], "L5 11 12 13 100 1000 15 16 9 90 0");
+}
+
+TEST(LFrame, FailedRecordWriteStillAccumulates) {
+  Pipeline p;
+  CVESKDoc& doc = p.Start();
+  ASSERT_TRUE(doc.datFile.Create("/dev/full"));
+  LFrameSpec s = Counting(1);
+  p.Process(MakeLFrame(s));
+  p.Process(MakeMFrame(std::vector<MEvent>{{1, 2, 3, 4, false}}));
+  p.Process(MakeLFrame(s));
+  EXPECT_EQ(doc.lFrameCount, 2u);
+  EXPECT_EQ(doc.cumulativeBins[0], 2u);
+  EXPECT_EQ(doc.cumulativeBins[127], 256u);
+  EXPECT_EQ(doc.currentBins[127], 0u);
+  EXPECT_EQ(doc.frameErrorCount, 0u);
 }
 
 TEST(LFrame, BinsTotalsAndWindow) {
@@ -320,7 +336,10 @@ TEST(TimeChart, FirstSampleIsSecondFrameThenMeansOfPairs) {
   ASSERT_EQ(doc.timeChartHistory.size(), 1u);
   const TimeChartSample first = doc.timeChartHistory.back();
   EXPECT_EQ(first, doc.latestSample);
-  EXPECT_DOUBLE_EQ(first[kChDepth], 101.25);
+  // Channel 0 is the depth of the pressure in the record, at the survey latitude.
+  EXPECT_DOUBLE_EQ(first[kChDepth], PressureToDepth(101.25, doc.surveyLat));
+  EXPECT_GT(first[kChDepth], 99);
+  EXPECT_LT(first[kChDepth], 101.25);
   EXPECT_DOUBLE_EQ(first[kChTemperature], 12.5);
   EXPECT_DOUBLE_EQ(first[kChCountsPerSecond], f[1].total);  // the second frame alone
   EXPECT_DOUBLE_EQ(first[kChSalinity], 35.5);
@@ -340,7 +359,7 @@ TEST(TimeChart, FirstSampleIsSecondFrameThenMeansOfPairs) {
   EXPECT_DOUBLE_EQ(second[kChCountsPerSecond], (f[2].total + f[3].total) / 2);
   EXPECT_DOUBLE_EQ(second[kChWindowCps], (f[2].window + f[3].window) / 2);
   EXPECT_DOUBLE_EQ(second[kChLaserMonitor], 400);
-  EXPECT_DOUBLE_EQ(second[kChDepth], 101.25);
+  EXPECT_DOUBLE_EQ(second[kChDepth], first[kChDepth]);
   EXPECT_EQ(p.windows.Count(Uwm::UpdateTimePlotsRelay), 2);
 
   p.Process(MakeLFrame(f[4].spec));

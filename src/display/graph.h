@@ -1,0 +1,138 @@
+#pragma once
+// The plotting surface of the histogram and the time charts, drawn with Qt Charts: named
+// plots on a named x axis and y axis, whole arrays and appended points with a history
+// length, axis ranges (also after the user zoomed with the mouse), autoscale, grid lines,
+// ticks and vertical cursors. Look-ups go by name; an unknown name does nothing.
+
+#include <QColor>
+#include <QPointF>
+#include <QString>
+#include <QWidget>
+#include <deque>
+#include <memory>
+#include <vector>
+
+QT_BEGIN_NAMESPACE
+class QChart;
+class QChartView;
+class QLineSeries;
+class QValueAxis;
+QT_END_NAMESPACE
+
+namespace vesk {
+
+struct AxisRange {
+  double minimum = 0;
+  double maximum = 0;
+};
+
+class CGraph : public QWidget {
+  Q_OBJECT
+
+ public:
+  enum class PlotStyle { Line, Steps };
+  // Axis indices, as the views count them.
+  static constexpr int kXAxis = 1;
+  static constexpr int kYAxis = 2;
+  static constexpr int kDefaultHistoryLength = 1000;
+  static constexpr int kMaxMajorTicks = 30;
+
+  // A new graph holds one plot "Plot-1" on the axes "XAxis" and "YAxis-1".
+  explicit CGraph(QWidget* parent = nullptr);
+  ~CGraph() override;
+
+  // --- names (indices are 1-based) ---
+  void SetPlotName(int index, const QString& name);
+  QString PlotName(int index) const;
+  int PlotCount() const { return static_cast<int>(plots_.size()); }
+  // Adds a plot on the graph's axes; returns its index.
+  int AddPlot(const QString& name);
+  void SetAxisName(int index, const QString& name);
+  QString AxisName(int index) const;
+
+  // --- data ---
+  // Replaces the plot's curve with y[i] at firstX + i * step.
+  void PlotY(const QString& plot, const std::vector<double>& y, double firstX, double step);
+  // Adds a point after the others; the oldest go beyond the history length.
+  void AppendPoint(const QString& plot, double x, double y);
+  // The same with x one step (the last whole-array step, else 1) after the last point.
+  void AppendValue(const QString& plot, double y);
+  void SetHistoryLength(int points);
+  int HistoryLength() const { return historyLength_; }
+  // Every curve emptied.
+  void ClearData();
+  // The points a plot holds, as given (not as drawn).
+  std::vector<QPointF> PlotData(const QString& plot) const;
+
+  // --- axes ---
+  // The range shown now, including a zoom the user made with the mouse.
+  AxisRange Range(const QString& axis) const;
+  void SetRange(const QString& axis, double minimum, double maximum);
+  void SetMinimum(const QString& axis, double minimum);
+  void SetMaximum(const QString& axis, double maximum);
+  // When on, the axis follows the data after every change of data.
+  void SetAutoScale(const QString& axis, bool on);
+  bool AutoScale(const QString& axis) const;
+  void SetCaption(const QString& axis, const QString& text);
+  QString Caption(const QString& axis) const;
+  void SetMajorGrid(const QString& axis, bool on, const QColor& color = QColor(128, 128, 128));
+  bool MajorGrid(const QString& axis) const;
+  // Major ticks every `major` units from 0, minor ticks every `minor` units between them
+  // (a range that would need too many ticks gets a fixed number instead).
+  void SetTickSpacing(const QString& axis, double major, double minor);
+  // printf-style label format ("%d", "%.1f").
+  void SetLabelFormat(const QString& axis, const QString& format);
+
+  // --- appearance ---
+  void SetPlotColor(const QString& plot, const QColor& color);
+  void SetPlotStyle(const QString& plot, PlotStyle style);
+  void SetBackground(const QColor& color);
+
+  // --- cursors: vertical lines across the whole y range ---
+  void AddCursor(double x);
+  void RemoveAllCursors();
+  std::vector<double> CursorPositions() const;
+
+  QChart* Chart() const { return chart_; }
+  QChartView* ChartView() const { return view_; }
+
+ signals:
+  // A right click on the graph (which does not zoom out): the owner shows its menu.
+  void ContextMenuRequested(const QPoint& globalPos);
+
+ private:
+  struct Plot {
+    QString name;
+    QLineSeries* series = nullptr;
+    std::deque<QPointF> points;
+    PlotStyle style = PlotStyle::Line;
+    double step = 1.0;  // of the last whole array: what AppendValue steps by
+  };
+  struct Axis {
+    QString name;
+    QValueAxis* axis = nullptr;
+    bool autoScale = false;
+    Qt::Orientation orientation = Qt::Horizontal;
+    double majorSpacing = 0;  // 0: the chart's own ticks
+    double minorSpacing = 0;
+  };
+
+  Plot* FindPlot(const QString& name);
+  const Plot* FindPlot(const QString& name) const;
+  Axis* FindAxis(const QString& name);
+  const Axis* FindAxis(const QString& name) const;
+  QLineSeries* NewSeries();
+  void Redraw(Plot& plot);
+  void ApplyAutoScale();
+  void UpdateCursors();
+  void ApplyTicks(Axis& axis);
+
+  QChart* chart_ = nullptr;
+  QChartView* view_ = nullptr;
+  std::vector<Plot> plots_;
+  Axis axes_[2];
+  std::vector<std::pair<double, QLineSeries*>> cursors_;
+  int historyLength_ = kDefaultHistoryLength;
+};
+
+}  // namespace vesk

@@ -1,0 +1,153 @@
+// The graph control: names, whole arrays and appended points, ranges after a mouse zoom,
+// autoscale and cursors, on a real chart widget.
+
+#include "display/graph.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QMouseEvent>
+
+namespace vesk {
+namespace {
+
+void SendMouse(QWidget* target, QEvent::Type type, QPoint pos, Qt::MouseButton button) {
+  const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : button;
+  QMouseEvent event(type, QPointF(pos), target->mapToGlobal(QPointF(pos)), button, held,
+                    Qt::NoModifier);
+  QApplication::sendEvent(target, &event);
+}
+
+TEST(Graph, PlotsAndAxesAreFoundByTheNamesTheyWereGiven) {
+  CGraph graph;
+  EXPECT_EQ(graph.PlotName(1), "Plot-1");
+  EXPECT_EQ(graph.AxisName(CGraph::kXAxis), "XAxis");
+  EXPECT_EQ(graph.AxisName(CGraph::kYAxis), "YAxis-1");
+
+  graph.SetPlotName(1, "BinCountHistogram");
+  graph.SetAxisName(CGraph::kXAxis, "Bins");
+  graph.PlotY("BinCountHistogram", {1, 2}, 0, 1);
+  graph.PlotY("Plot-1", {7, 7, 7}, 0, 1);  // the old name finds nothing
+  EXPECT_EQ(graph.PlotData("BinCountHistogram").size(), 2u);
+  graph.SetRange("Bins", 5, 50);
+  graph.SetRange("XAxis", 0, 1);
+  EXPECT_DOUBLE_EQ(graph.Range("Bins").minimum, 5);
+  EXPECT_DOUBLE_EQ(graph.Range("Bins").maximum, 50);
+
+  EXPECT_EQ(graph.AddPlot("Second"), 2);
+  graph.AppendValue("Second", 3);
+  EXPECT_EQ(graph.PlotData("Second").size(), 1u);
+  EXPECT_EQ(graph.PlotData("BinCountHistogram").size(), 2u);
+}
+
+TEST(Graph, WholeArraysUseFirstXAndStepAndAppendedPointsKeepTheHistoryLength) {
+  CGraph graph;
+  graph.PlotY("Plot-1", {4, 5, 6}, 0, 15.0);
+  const auto sizes = graph.PlotData("Plot-1");
+  ASSERT_EQ(sizes.size(), 3u);
+  EXPECT_EQ(sizes[2], QPointF(30, 6));
+
+  graph.PlotY("Plot-1", {1, 2}, 10, 1.0);  // replaces the curve
+  EXPECT_EQ(graph.PlotData("Plot-1"), (std::vector<QPointF>{{10, 1}, {11, 2}}));
+
+  graph.ClearData();
+  graph.SetHistoryLength(3);
+  for (int i = 0; i < 5; ++i) graph.AppendPoint("Plot-1", i * 2.0, i);
+  EXPECT_EQ(graph.PlotData("Plot-1"), (std::vector<QPointF>{{4, 2}, {6, 3}, {8, 4}}));
+  graph.AppendValue("Plot-1", 9);  // one step after the last point
+  EXPECT_EQ(graph.PlotData("Plot-1").back(), QPointF(9, 9));
+
+  graph.SetHistoryLength(2);
+  EXPECT_EQ(graph.PlotData("Plot-1").size(), 2u);
+  graph.ClearData();
+  EXPECT_TRUE(graph.PlotData("Plot-1").empty());
+}
+
+TEST(Graph, AutoScaledAxisFollowsTheDataAndAFixedOneDoesNot) {
+  CGraph graph;
+  graph.SetRange("YAxis-1", 0, 100);
+  graph.SetRange("XAxis", 0, 10);
+  graph.SetAutoScale("YAxis-1", true);
+  graph.PlotY("Plot-1", {0, 400, 20}, 0, 1);
+  EXPECT_DOUBLE_EQ(graph.Range("YAxis-1").minimum, 0);
+  EXPECT_GE(graph.Range("YAxis-1").maximum, 400);
+  EXPECT_LE(graph.Range("YAxis-1").maximum, 440);
+  EXPECT_DOUBLE_EQ(graph.Range("XAxis").maximum, 10);
+
+  graph.SetAutoScale("YAxis-1", false);
+  graph.PlotY("Plot-1", {0, 4000}, 0, 1);
+  EXPECT_LE(graph.Range("YAxis-1").maximum, 440);
+  // An impossible range is refused rather than shown upside down.
+  graph.SetRange("YAxis-1", 50, 50);
+  EXPECT_LE(graph.Range("YAxis-1").maximum, 440);
+}
+
+TEST(Graph, RangeReadsBackWhatTheUserZoomedToWithTheMouseAndRightClickDoesNotZoomOut) {
+  CGraph graph;
+  graph.resize(600, 400);
+  graph.show();
+  graph.SetRange("XAxis", 0, 128);
+  graph.SetRange("YAxis-1", 0, 100);
+  QApplication::processEvents();
+
+  QChart* chart = graph.Chart();
+  const QRectF area = chart->plotArea();
+  QWidget* viewport = graph.ChartView()->viewport();
+  const QPoint from = graph.ChartView()->mapFromScene(chart->mapToScene(
+      QPointF(area.left() + area.width() * 0.25, area.top() + area.height() * 0.25)));
+  const QPoint to = graph.ChartView()->mapFromScene(chart->mapToScene(
+      QPointF(area.left() + area.width() * 0.75, area.top() + area.height() * 0.75)));
+  SendMouse(viewport, QEvent::MouseButtonPress, from, Qt::LeftButton);
+  SendMouse(viewport, QEvent::MouseMove, to, Qt::LeftButton);
+  SendMouse(viewport, QEvent::MouseButtonRelease, to, Qt::LeftButton);
+
+  const AxisRange x = graph.Range("XAxis");
+  const AxisRange y = graph.Range("YAxis-1");
+  EXPECT_NEAR(x.minimum, 32, 2);
+  EXPECT_NEAR(x.maximum, 96, 2);
+  EXPECT_NEAR(y.minimum, 25, 2);
+  EXPECT_NEAR(y.maximum, 75, 2);
+
+  int menuRequests = 0;
+  QObject::connect(&graph, &CGraph::ContextMenuRequested, [&] { ++menuRequests; });
+  SendMouse(viewport, QEvent::MouseButtonPress, from, Qt::RightButton);
+  SendMouse(viewport, QEvent::MouseButtonRelease, from, Qt::RightButton);
+  QContextMenuEvent context(QContextMenuEvent::Mouse, from, viewport->mapToGlobal(from));
+  QApplication::sendEvent(viewport, &context);
+  EXPECT_DOUBLE_EQ(graph.Range("XAxis").minimum, x.minimum);
+  EXPECT_DOUBLE_EQ(graph.Range("XAxis").maximum, x.maximum);
+  EXPECT_EQ(menuRequests, 1);
+}
+
+TEST(Graph, CursorsAreAddedAtTheirXAndAllRemovedAtOnce) {
+  CGraph graph;
+  graph.AddCursor(12.5);
+  graph.AddCursor(40);
+  EXPECT_EQ(graph.CursorPositions(), (std::vector<double>{12.5, 40}));
+  graph.SetRange("YAxis-1", 0, 10);
+  graph.RemoveAllCursors();
+  EXPECT_TRUE(graph.CursorPositions().empty());
+  graph.AddCursor(3);
+  EXPECT_EQ(graph.CursorPositions().size(), 1u);
+}
+
+TEST(Graph, CaptionsGridAndTickSpacingAreKept) {
+  CGraph graph;
+  graph.SetCaption("XAxis", "BINS");
+  EXPECT_EQ(graph.Caption("XAxis"), "BINS");
+  graph.SetMajorGrid("YAxis-1", false);
+  EXPECT_FALSE(graph.MajorGrid("YAxis-1"));
+  graph.SetMajorGrid("YAxis-1", true, Qt::gray);
+  EXPECT_TRUE(graph.MajorGrid("YAxis-1"));
+  // Spacing far too fine for the range must not flood the axis with labels.
+  graph.SetTickSpacing("YAxis-1", 5, 0);
+  graph.SetRange("YAxis-1", 0, 1e6);
+  graph.show();
+  QApplication::processEvents();
+  EXPECT_DOUBLE_EQ(graph.Range("YAxis-1").maximum, 1e6);
+}
+
+}  // namespace
+}  // namespace vesk

@@ -1,0 +1,282 @@
+// The histogram view and its popup: the buttons' arithmetic, the refresh from the document's
+// bins between the start and stop messages, clearing, the menus and what is stored.
+
+#include "display/vesk_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QChart>
+#include <QMenu>
+#include <QPushButton>
+
+#include "display/binned_data_popup_dlg.h"
+#include "display/graph.h"
+#include "display/histogram_plot.h"
+#include "gui/view_test_support.h"
+
+namespace vesk {
+namespace {
+
+using test::TestDoc;
+
+TEST(HistogramButtons, XArithmeticInBins) {
+  struct Case {
+    const char* what;
+    BinRange (*step)(BinRange);
+    BinRange in;
+    BinRange out;
+  };
+  const Case cases[] = {
+      {">> stops at 128", XPanRight, {0, 125}, {0, 128}},
+      {">> moves both", XPanRight, {10, 100}, {20, 110}},
+      {">> at the end", XPanRight, {20, 128}, {20, 128}},
+      {"<< stops at 0", XPanLeft, {5, 60}, {0, 60}},
+      {"<< moves both", XPanLeft, {30, 60}, {20, 50}},
+      {"<< at 10 goes to 0 keeping the maximum", XPanLeft, {10, 60}, {0, 60}},
+      {"<< at 11 moves both", XPanLeft, {11, 60}, {1, 50}},
+      {"<< at the start", XPanLeft, {0, 60}, {0, 60}},
+      {"- keeps one bin", XZoomIn, {50, 65}, {60, 61}},
+      {"- narrows", XZoomIn, {0, 128}, {10, 118}},
+      {"+ widens", XZoomOut, {30, 60}, {20, 70}},
+      {"+ within 0..128", XZoomOut, {5, 125}, {0, 128}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.step(c.in), c.out) << c.what;
+  EXPECT_EQ(XReset(), (BinRange{0, 128}));
+}
+
+TEST(HistogramButtons, YArithmetic) {
+  EXPECT_EQ(YZoomIn({0, 20}), (YRange{0, 10}));
+  EXPECT_EQ(YZoomIn({0, 15}), (YRange{0, 10}));
+  EXPECT_EQ(YZoomIn({0, 100}), (YRange{0, 50}));
+  EXPECT_EQ(YZoomOut({0, 100}), (YRange{0, 150}));
+  EXPECT_EQ(YReset(), (YRange{0, 100}));
+}
+
+TEST(HistogramButtons, AxisRangeInSizesIsReadInWholeBins) {
+  EXPECT_EQ(BinsFromAxis(0, 1920, true), (BinRange{0, 128}));
+  EXPECT_EQ(BinsFromAxis(100, 1000.5, true), (BinRange{6, 66}));
+  EXPECT_EQ(BinsFromAxis(3.7, 64.9, false), (BinRange{3, 64}));
+}
+
+class ViewTest : public ::testing::Test {
+ protected:
+  TestDoc t;
+  CVESKDoc& doc = t.Make();
+  void Click(CVESKView& view, const char* name) {
+    auto* b = view.findChild<QPushButton*>(name);
+    ASSERT_NE(b, nullptr) << name;
+    b->click();
+  }
+  AxisRange X(CVESKView& view) { return view.Graph().Range(kHistogramXAxis); }
+};
+
+TEST_F(ViewTest, ButtonsMoveTheAxesByTheirArithmetic) {
+  CVESKView view(doc);
+  EXPECT_EQ(view.findChild<QPushButton*>("clearPlotButton")->text(), "Clear Plot");
+  view.SetXRangeBins({0, 125});
+  Click(view, "xPanRightButton");
+  EXPECT_EQ(view.XRangeBins(), (BinRange{0, 128}));
+  view.SetXRangeBins({5, 60});
+  Click(view, "xPanLeftButton");
+  EXPECT_EQ(view.XRangeBins(), (BinRange{0, 60}));
+  view.SetXRangeBins({50, 65});
+  Click(view, "xZoomInButton");
+  EXPECT_EQ(view.XRangeBins(), (BinRange{60, 61}));
+  Click(view, "xZoomOutButton");
+  EXPECT_EQ(view.XRangeBins(), (BinRange{50, 71}));
+  Click(view, "xResetButton");
+  EXPECT_EQ(view.XRangeBins(), (BinRange{0, 128}));
+
+  view.SetYRange({0, 20});
+  Click(view, "yZoomInButton");
+  EXPECT_DOUBLE_EQ(view.Graph().Range(kHistogramYAxis).maximum, 10);
+  Click(view, "yZoomOutButton");
+  EXPECT_DOUBLE_EQ(view.Graph().Range(kHistogramYAxis).maximum, 15);
+  Click(view, "yResetButton");
+  EXPECT_DOUBLE_EQ(view.Graph().Range(kHistogramYAxis).maximum, 100);
+}
+
+TEST_F(ViewTest, InSizeModeTheXButtonsStepBy150Microns) {
+  CVESKView view(doc);
+  view.ToggleBinSizes();
+  ASSERT_TRUE(view.ShowBinSizes());
+  EXPECT_EQ(view.Graph().Caption(kHistogramXAxis), "ESD (um)");
+  EXPECT_DOUBLE_EQ(X(view).maximum, 1920);
+  view.SetXRangeBins({20, 60});
+  EXPECT_DOUBLE_EQ(X(view).minimum, 300);
+  Click(view, "xPanRightButton");
+  EXPECT_DOUBLE_EQ(X(view).minimum, 450);
+  EXPECT_DOUBLE_EQ(X(view).maximum, 1050);
+  Click(view, "xZoomOutButton");
+  EXPECT_DOUBLE_EQ(X(view).minimum, 300);
+  EXPECT_DOUBLE_EQ(X(view).maximum, 1200);
+  Click(view, "xResetButton");
+  EXPECT_DOUBLE_EQ(X(view).maximum, 1920);
+
+  view.ToggleBinSizes();
+  EXPECT_EQ(view.Graph().Caption(kHistogramXAxis), "BINS");
+  EXPECT_DOUBLE_EQ(X(view).maximum, 128);
+  EXPECT_EQ(doc.store.Read(keys::kBinnedShowBinSizes), 0);
+}
+
+TEST_F(ViewTest, XButtonsStartFromTheRangeTheUserZoomedTo) {
+  CVESKView view(doc);
+  view.resize(700, 400);
+  view.show();
+  QApplication::processEvents();
+  // What the zoom rectangle does: the plot area's middle half.
+  QChart* chart = view.Graph().Chart();
+  const QRectF area = chart->plotArea();
+  chart->zoomIn(
+      QRectF(area.left() + area.width() * 0.25, area.top(), area.width() * 0.5, area.height()));
+  const BinRange zoomed = view.XRangeBins();
+  EXPECT_NEAR(zoomed.minimum, 32, 1);
+  EXPECT_NEAR(zoomed.maximum, 96, 1);
+  Click(view, "xPanLeftButton");
+  EXPECT_EQ(view.XRangeBins(), (BinRange{zoomed.minimum - 10, zoomed.maximum - 10}));
+}
+
+TEST_F(ViewTest, RefreshesFromTheCumulativeBinsOnlyBetweenStartAndStop) {
+  t.windows.view = nullptr;
+  CVESKView view(doc);
+  EXPECT_FALSE(view.IsRefreshing());
+  {
+    std::lock_guard lock(doc.binLock);
+    doc.cumulativeBins[3] = 7;
+    doc.cumulativeBins[127] = 2;
+  }
+  view.OnMessage(Uwm::StartGraph);
+  EXPECT_TRUE(view.IsRefreshing());
+  view.Refresh();
+  auto points = view.Graph().PlotData(kHistogramPlot);
+  ASSERT_EQ(points.size(), 128u);
+  EXPECT_EQ(points[3], QPointF(3, 7));
+  EXPECT_EQ(points[127], QPointF(127, 2));
+
+  view.ToggleBinSizes();  // replots at once, 15 um per bin
+  points = view.Graph().PlotData(kHistogramPlot);
+  EXPECT_EQ(points[3], QPointF(45, 7));
+
+  view.OnMessage(Uwm::StopGraph);
+  EXPECT_FALSE(view.IsRefreshing());
+  view.OnMessage(Uwm::StartGraph);  // a new scan starts from an empty plot
+  EXPECT_TRUE(view.Graph().PlotData(kHistogramPlot).empty());
+}
+
+TEST_F(ViewTest, ClearPlotZeroesTheSharedBinsAndTheCurve) {
+  CVESKView view(doc);
+  doc.cumulativeBins.fill(5);
+  view.Refresh();
+  Click(view, "clearPlotButton");
+  EXPECT_TRUE(view.Graph().PlotData(kHistogramPlot).empty());
+  for (auto c : doc.cumulativeBins) ASSERT_EQ(c, 0u);
+  {
+    std::lock_guard lock(doc.binLock);
+    doc.cumulativeBins[0] = 1;  // counting goes on from zero
+  }
+  view.Refresh();
+  EXPECT_EQ(view.Graph().PlotData(kHistogramPlot)[0], QPointF(0, 1));
+}
+
+TEST_F(ViewTest, StopStoresTheRangesAndANewViewShowsThemAgain) {
+  {
+    CVESKView view(doc);
+    view.OnMessage(Uwm::StartGraph);
+    view.SetXRangeBins({20, 90});
+    view.SetYRange({0, 250.7});
+    view.OnMessage(Uwm::StopGraph);
+  }
+  EXPECT_EQ(doc.store.Read(keys::kBinnedMinXBins), 20);
+  EXPECT_EQ(doc.store.Read(keys::kBinnedMaxXBins), 90);
+  EXPECT_EQ(doc.store.Read(keys::kBinnedMinY), 0);
+  EXPECT_EQ(doc.store.Read(keys::kBinnedMaxY), 250);
+  CVESKView again(doc);
+  EXPECT_EQ(again.XRangeBins(), (BinRange{20, 90}));
+  EXPECT_DOUBLE_EQ(again.Graph().Range(kHistogramYAxis).maximum, 250);
+
+  // A stored range that cannot be shown gives the default one.
+  doc.store.Write(keys::kBinnedMinXBins, 90);
+  doc.store.Write(keys::kBinnedMaxXBins, 20);
+  CVESKView broken(doc);
+  EXPECT_EQ(broken.XRangeBins(), (BinRange{0, 128}));
+}
+
+TEST_F(ViewTest, ContextMenuTogglesAutoScaleAndTheBinSizeMode) {
+  CVESKView view(doc);
+  auto menu = view.CreateContextMenu();
+  EXPECT_EQ(menu->title(), "Binned Data Menu");
+  auto* autoScale = menu->findChild<QAction*>("autoScaleAction");
+  auto* mode = menu->findChild<QAction*>("binSizesAction");
+  ASSERT_TRUE(autoScale && mode);
+  EXPECT_EQ(autoScale->text(), "Auto-Scale");
+  EXPECT_FALSE(autoScale->isChecked());
+  EXPECT_EQ(mode->text(), "Show Bin Sizes (ESD)");
+  autoScale->trigger();
+  mode->trigger();
+  EXPECT_TRUE(view.YAutoScale());
+  EXPECT_TRUE(view.Graph().AutoScale(kHistogramYAxis));
+  EXPECT_EQ(doc.store.Read(keys::kBinnedAutoScale), 1);
+  EXPECT_EQ(doc.store.Read(keys::kBinnedShowBinSizes), 1);
+
+  menu = view.CreateContextMenu();
+  EXPECT_TRUE(menu->findChild<QAction*>("autoScaleAction")->isChecked());
+  EXPECT_EQ(menu->findChild<QAction*>("binSizesAction")->text(), "Show Bins");
+
+  CVESKView restored(doc);  // both settings come back
+  EXPECT_TRUE(restored.ShowBinSizes());
+  EXPECT_TRUE(restored.YAutoScale());
+}
+
+TEST_F(ViewTest, PopupRefreshesOverSizesAndClearsFromItsMenu) {
+  auto* popup = new CBinnedDataPopupDlg(doc);
+  EXPECT_EQ(popup->windowTitle(), "Binned Counts");
+  EXPECT_TRUE(popup->testAttribute(Qt::WA_DeleteOnClose));
+  doc.cumulativeBins[2] = 9;
+  popup->OnMessage(Uwm::StartBinnedDataPopup);
+  EXPECT_TRUE(popup->IsRefreshing());
+  popup->Refresh();
+  EXPECT_EQ(popup->Graph().PlotData(kHistogramPlot)[2], QPointF(30, 9));
+  auto menu = popup->CreateContextMenu();
+  EXPECT_EQ(menu->title(), "Actions");
+  auto* clear = menu->findChild<QAction*>("clearPlotAction");
+  ASSERT_NE(clear, nullptr);
+  EXPECT_EQ(clear->text(), "Clear Plot");
+  clear->trigger();
+  EXPECT_EQ(doc.cumulativeBins[2], 0u);
+  EXPECT_TRUE(popup->Graph().PlotData(kHistogramPlot).empty());
+  popup->OnMessage(Uwm::StopBinnedDataPopup);
+  EXPECT_FALSE(popup->IsRefreshing());
+  menu.reset();
+  delete popup;
+  ASSERT_EQ(t.windows.toMainFrame.size(), 1u);
+  EXPECT_EQ(t.windows.toMainFrame[0], Uwm::CloseBinnedDataPopup);
+}
+
+TEST_F(ViewTest, PopupComesBackWhereItWasAndStoresMovesAndResizesAfterItsPlacement) {
+  doc.store.Write(keys::kPopupXPos, 150);
+  doc.store.Write(keys::kPopupYPos, 120);
+  doc.store.Write(keys::kPopupWidth, 600);
+  doc.store.Write(keys::kPopupHeight, 320);
+  auto* popup = new CBinnedDataPopupDlg(doc);
+  popup->show();
+  QApplication::processEvents();
+  EXPECT_EQ(popup->pos(), QPoint(150, 120));
+  EXPECT_EQ(popup->size(), QSize(600, 320));
+  EXPECT_EQ(doc.store.Read(keys::kPopupXPos), 150);  // the placement itself changed nothing
+
+  popup->move(210, 230);
+  popup->resize(700, 333);
+  QApplication::processEvents();
+  EXPECT_EQ(doc.store.Read(keys::kPopupXPos), 210);
+  EXPECT_EQ(doc.store.Read(keys::kPopupYPos), 230);
+  EXPECT_EQ(doc.store.Read(keys::kPopupWidth), 700);
+  EXPECT_EQ(doc.store.Read(keys::kPopupHeight), 333);
+  popup->close();  // deletes itself
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_EQ(t.windows.toMainFrame.size(), 1u);
+  EXPECT_EQ(t.windows.toMainFrame[0], Uwm::CloseBinnedDataPopup);
+}
+
+}  // namespace
+}  // namespace vesk

@@ -1,0 +1,89 @@
+#pragma once
+// A document for widget tests: in-memory settings, quiet console dialogs, a fixed clock, and
+// window messages that reach the views under test the way the main frame relays them. Also
+// prompts that record what a dialog would show and answer from a script.
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "acquisition/headless_seams.h"
+#include "acquisition/vesk_doc.h"
+#include "app/memory_settings_store.h"
+#include "display/message_receiver.h"
+#include "ui/dialogs/dialog_prompts.h"
+
+namespace vesk::test {
+
+// Sends go to the receivers registered for their target; posts and sends are counted.
+class RelayWindows : public HeadlessWindows {
+ public:
+  void Send(WindowTarget target, Uwm message) override {
+    HeadlessWindows::Send(target, message);
+    if (target == WindowTarget::AllViews && view != nullptr) view->OnMessage(message);
+    if (target == WindowTarget::Popup && popup != nullptr) popup->OnMessage(message);
+    if (target == WindowTarget::MainFrame) toMainFrame.push_back(message);
+  }
+  void Post(WindowTarget target, Uwm message) override {
+    HeadlessWindows::Post(target, message);
+    if (target == WindowTarget::MainFrame) toMainFrame.push_back(message);
+  }
+  MessageReceiver* view = nullptr;
+  MessageReceiver* popup = nullptr;
+  std::vector<Uwm> toMainFrame;
+};
+
+inline std::tm FixedTestTime() {
+  std::tm tm{};
+  tm.tm_year = 2026 - 1900;
+  tm.tm_mon = 11;
+  tm.tm_mday = 6;
+  tm.tm_hour = 10;
+  return tm;
+}
+
+struct TestDoc {
+  TestDoc() { store.Write(keys::kSurveyLat, "45.0"); }
+  CVESKDoc& Make() {
+    doc = std::make_unique<CVESKDoc>(store, windows, dialogs, clock);
+    return *doc;
+  }
+  MemorySettingsStore store;
+  RelayWindows windows;
+  ConsoleDialogs dialogs{true, true};
+  FixedClock clock{FixedTestTime()};
+  std::unique_ptr<CVESKDoc> doc;
+};
+
+// Records every box; questions take the next scripted answer (Yes when none is left).
+class RecordingPrompts : public DialogPrompts {
+ public:
+  struct Shown {
+    std::string text;
+    std::string caption;
+    QMessageBox::Icon icon;
+    bool question;
+  };
+  void Message(QWidget*, const std::string& text, const std::string& caption,
+               QMessageBox::Icon icon) override {
+    shown.push_back({text, caption, icon, false});
+  }
+  bool Ask(QWidget*, const std::string& text, const std::string& caption, QMessageBox::Icon icon,
+           Buttons) override {
+    shown.push_back({text, caption, icon, true});
+    if (answers.empty()) return true;
+    const bool a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> out;
+    for (const Shown& s : shown) out.push_back(s.text);
+    return out;
+  }
+  std::vector<Shown> shown;
+  std::deque<bool> answers;
+};
+
+}  // namespace vesk::test
