@@ -86,6 +86,7 @@ std::size_t WriteSome(int fd, const std::uint8_t* data, std::size_t n) {
 }
 
 constexpr std::size_t kChunk = 128;  // bytes per write, as a UART FIFO would send them
+constexpr std::size_t kMaxPending = std::size_t{1} << 20;
 
 }  // namespace
 
@@ -205,6 +206,11 @@ void CounterSimulator::HandleInput(const std::uint8_t* data, std::size_t n, doub
 void CounterSimulator::Pump(double now) {
   if (scanning_) {
     generator_->AdvanceTo((now - scanStart_) * options_.timeScale, pending_);
+    // Nobody reads the line: like a real counter's output buffer, the oldest bytes are lost
+    // (the bytes counted as sent stay exactly those that went out).
+    if (pending_.size() > kMaxPending) {
+      pending_.erase(pending_.begin(), pending_.end() - static_cast<std::ptrdiff_t>(kMaxPending));
+    }
   }
   if (pending_.empty()) return;
   std::size_t allowed = pending_.size();

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <clocale>
@@ -16,6 +17,8 @@
 #include <vector>
 
 #include "app/qsettings_store.h"
+#include "files/export_csv.h"
+#include "files/export_netcdf.h"
 #include "processing/batch_player.h"
 
 namespace {
@@ -117,19 +120,25 @@ class ProgressBar {
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "C");
-  CLI::App app{"Plays recorded VESK .bin files through the processing and writes their .dat files."};
+  CLI::App app{
+      "Plays recorded VESK .bin files through the processing and writes their .dat files "
+      "(and CSV or NetCDF exports)."};
   std::string settingsFile;
   std::string output;
   std::string outputDir;
   bool summary = false;
   unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
   std::vector<std::string> inputs;
+  std::vector<std::string> formats;
   app.add_option("--settings", settingsFile, "use this INI file as the settings store")
       ->check(CLI::ExistingFile);
   auto* outputOpt = app.add_option("--output", output, "the .dat to write (one input only)");
   app.add_option("--output-dir", outputDir, "directory of the .dat files (default: the input's)")
       ->excludes(outputOpt);
   app.add_flag("--summary", summary, "one JSON line per input on stdout");
+  std::string formatList = "dat";
+  app.add_option("--format", formatList,
+                 "outputs, comma separated: dat, csv (beside the .dat), netcdf (.nc, CF)");
   app.add_option("--jobs", jobs, "files processed in parallel")->check(CLI::PositiveNumber);
   app.add_option("inputs", inputs, "recorded .bin files")->required();
   try {
@@ -137,6 +146,17 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? 0 : 2;
+  }
+  for (std::size_t start = 0; start <= formatList.size();) {
+    const std::size_t comma = std::min(formatList.find(',', start), formatList.size());
+    const std::string format = formatList.substr(start, comma - start);
+    if (format != "dat" && format != "csv" && format != "netcdf") {
+      std::fprintf(stderr, "vesk-process: --format: '%s' is not one of dat, csv, netcdf\n",
+                   format.c_str());
+      return 2;
+    }
+    formats.push_back(format);
+    start = comma + 1;
   }
   if (!output.empty() && inputs.size() != 1) {
     std::fprintf(stderr, "vesk-process: --output names one .dat, but %zu inputs were given\n",
@@ -153,6 +173,25 @@ int main(int argc, char** argv) {
   }
   vesk::SystemClock clock;
   vesk::BatchPlayer player(*store, clock);
+  auto wants = [&](const char* format) {
+    return std::find(formats.begin(), formats.end(), format) != formats.end();
+  };
+  vesk::BatchOutputs outputs;
+  outputs.dat = wants("dat");
+  const bool csv = wants("csv");
+  const bool netcdf = wants("netcdf");
+  if (csv || netcdf) {
+    outputs.exports = [csv, netcdf](const std::string& datPath) {
+      std::vector<std::unique_ptr<vesk::ExportWriter>> writers;
+      if (csv) {
+        writers.push_back(std::make_unique<vesk::CsvExporter>(vesk::ExportPath(datPath, ".csv")));
+      }
+      if (netcdf) {
+        writers.push_back(std::make_unique<vesk::NetcdfExporter>(vesk::ExportPath(datPath, ".nc")));
+      }
+      return writers;
+    };
+  }
 
   std::uint64_t totalBytes = 0;
   for (const auto& in : inputs) {
@@ -170,15 +209,31 @@ int main(int argc, char** argv) {
           !output.empty() ? output
                           : player.PlaybackOutputPath(in, outputDir.empty() ? DirectoryOf(in)
                                                                             : outputDir);
-      if (SameFile(in, out)) {
-        results[i].error = out + ": the output is the input itself; refusing to overwrite it";
+      std::vector<std::string> written;
+      if (outputs.dat) written.push_back(out);
+      if (csv) written.push_back(vesk::ExportPath(out, ".csv"));
+      if (netcdf) written.push_back(vesk::ExportPath(out, ".nc"));
+      std::string clash;
+      for (std::size_t a = 0; a < written.size() && clash.empty(); ++a) {
+        if (SameFile(in, written[a]) || written[a] == in) {
+          clash = written[a] + ": the output is the input itself; refusing to overwrite it";
+        }
+        for (std::size_t b = a + 1; b < written.size(); ++b) {
+          if (written[a] == written[b]) clash = written[a] + ": named for two outputs";
+        }
+      }
+      if (!clash.empty()) {
+        results[i].error = clash;
         continue;
       }
       std::uint64_t reported = 0;
-      results[i] = player.Run(in, out, [&](std::uint64_t done, std::uint64_t) {
-        bar.Add(done - reported);
-        reported = done;
-      });
+      results[i] = player.Run(
+          in, out,
+          [&](std::uint64_t done, std::uint64_t) {
+            bar.Add(done - reported);
+            reported = done;
+          },
+          outputs);
     }
   };
   std::vector<std::thread> threads;

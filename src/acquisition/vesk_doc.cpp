@@ -82,6 +82,7 @@ void CVESKDoc::LoadPortSettings() {
   dataDir = dir.empty() ? DefaultDataDir() : WithTrailingSlash(dir);
   enableTx2Zev = store.ReadBool(kEnableTx2Zev);
   maxMepLength = store.Read(kMaxMepLength);
+  gridScalingFactor = store.Read(kGridScalingFactor);
   analogCaption = store.Read(kAnalogCaption);
   analogScale = store.ReadReal(kAnalogScale);
   std::lock_guard lock(ctdLock);

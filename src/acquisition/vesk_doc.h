@@ -169,6 +169,7 @@ class CVESKDoc {
   std::string dataDir;  // always ends with '/'
   bool enableTx2Zev = false;
   int maxMepLength = 1000;
+  std::atomic<int> gridScalingFactor{1};  // time stamp units per grid row; set while scanning
   std::string analogCaption = "ANALOG";
   double analogScale = 1.0;
   int auxPortMode = 0;  // 0 unused, 1 NMEA input, 2 CTD output

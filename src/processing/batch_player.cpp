@@ -44,7 +44,7 @@ std::string BatchPlayer::PlaybackOutputPath(const std::string& input,
 }
 
 BatchResult BatchPlayer::Run(const std::string& input, const std::string& output,
-                             const Progress& progress) {
+                             const Progress& progress, const BatchOutputs& outputs) {
   BatchResult result;
   const int fd = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
@@ -69,15 +69,33 @@ BatchResult BatchPlayer::Run(const std::string& input, const std::string& output
   doc->dataDir = DirectoryOf(output);
   const std::string partial = NameOf(output) + ".partial";
   doc->processedFileName = partial;
-  if (!doc->datFile.Create(doc->dataDir + partial)) {
-    result.error = output + ": " + doc->datFile.Error();
-    ::close(fd);
-    return result;
+  bool ok = true;
+  if (outputs.dat) {
+    if (!doc->datFile.Create(doc->dataDir + partial)) {
+      result.error = output + ": " + doc->datFile.Error();
+      ::close(fd);
+      return result;
+    }
+    doc->datFile.SetBuffered(true);
+    ok = !doc->addHeaderToDatFile || doc->datFile.Write(doc->BuildFileHeader());
   }
-  doc->datFile.SetBuffered(true);
-  bool ok = !doc->addHeaderToDatFile || doc->datFile.Write(doc->BuildFileHeader());
 
   FrameProcessor processor(*doc);
+  std::unique_ptr<ExportStage> exports;
+  if (outputs.exports) {
+    auto writers = outputs.exports(output);
+    if (!writers.empty()) {
+      exports = std::make_unique<ExportStage>(std::move(writers));
+      if (!exports->Begin(MakeExportContext(*doc))) {
+        result.error = exports->Error();
+        doc->datFile.Close();
+        if (outputs.dat) ::unlink((doc->dataDir + partial).c_str());
+        ::close(fd);
+        return result;
+      }
+      processor.SetExportSink(exports.get());
+    }
+  }
   Deframer deframer;
   std::vector<std::uint8_t> buffer(1 << 20);
   const std::uint64_t total = static_cast<std::uint64_t>(inStat.st_size);
@@ -107,13 +125,15 @@ BatchResult BatchPlayer::Run(const std::string& input, const std::string& output
   if (!doc->datFile.Close()) ok = false;
   const std::string partialPath = doc->dataDir + partial;
   if (!ok && result.error.empty()) result.error = output + ": " + doc->datFile.Error();
+  if (exports && result.error.empty() && !exports->Finish()) result.error = exports->Error();
   if (!result.error.empty()) {
-    ::unlink(partialPath.c_str());
-    return result;
+    if (outputs.dat) ::unlink(partialPath.c_str());
+    return result;  // the export stage removes its files
   }
-  if (::rename(partialPath.c_str(), output.c_str()) != 0) {
+  if (outputs.dat && ::rename(partialPath.c_str(), output.c_str()) != 0) {
     result.error = output + ": " + std::strerror(errno);
     ::unlink(partialPath.c_str());
+    if (exports) exports->Discard();
     return result;
   }
 

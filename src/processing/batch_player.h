@@ -6,10 +6,13 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "acquisition/clock.h"
 #include "acquisition/vesk_doc.h"
+#include "files/export_stage.h"
 
 namespace vesk {
 
@@ -26,6 +29,13 @@ struct BatchResult {
   CtdSample ctd;
 };
 
+// What a run writes besides the .dat: the export writers (CSV, NetCDF) that `exports` makes
+// for the run's .dat path. With `dat` false the .dat itself is not written.
+struct BatchOutputs {
+  bool dat = true;
+  std::function<std::vector<std::unique_ptr<ExportWriter>>(const std::string& datPath)> exports;
+};
+
 class BatchPlayer {
  public:
   // progress(bytesDone, bytesTotal) is called now and then from the calling thread.
@@ -33,9 +43,10 @@ class BatchPlayer {
 
   BatchPlayer(SettingsStore& store, const Clock& clock) : store_(store), clock_(clock) {}
 
-  // Plays `input` into `output` (replaced only when complete).
+  // Plays `input` into `output` (replaced only when complete), and into the export files
+  // of `outputs` (each also replaced only when the whole run succeeded).
   BatchResult Run(const std::string& input, const std::string& output,
-                  const Progress& progress = {});
+                  const Progress& progress = {}, const BatchOutputs& outputs = {});
 
   // The playback name of a .dat for `input` in `directory` at the clock's time.
   std::string PlaybackOutputPath(const std::string& input, const std::string& directory) const;

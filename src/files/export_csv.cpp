@@ -1,0 +1,179 @@
+#include "files/export_csv.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "instruments/ctd_catalogue.h"
+
+namespace vesk {
+namespace {
+
+// Civil date of a day count since 1970-01-01.
+void CivilFromDays(std::int64_t z, int& y, int& m, int& d) {
+  z += 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const unsigned doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  y = static_cast<int>(era * 400 + yoe) + (m <= 2);
+}
+
+// Numbers go straight into the row buffer: this runs once per L frame for every column.
+char* PutReal(char* p, double v) {
+  *p++ = ',';
+  if (IsMissing(v)) return p;
+  return std::to_chars(p, p + 32, v).ptr;
+}
+
+constexpr char kPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Bin counts are mostly below 10000: those take no division loop.
+char* PutCount(char* p, std::uint32_t v) {
+  *p++ = ',';
+  if (v < 10) {
+    *p++ = static_cast<char>('0' + v);
+  } else if (v < 100) {
+    std::memcpy(p, kPairs + 2 * v, 2);
+    p += 2;
+  } else if (v < 1000) {
+    *p++ = static_cast<char>('0' + v / 100);
+    std::memcpy(p, kPairs + 2 * (v % 100), 2);
+    p += 2;
+  } else if (v < 10000) {
+    std::memcpy(p, kPairs + 2 * (v / 100), 2);
+    std::memcpy(p + 2, kPairs + 2 * (v % 100), 2);
+    p += 4;
+  } else {
+    p = std::to_chars(p, p + 10, v).ptr;
+  }
+  return p;
+}
+
+char* PutInt(char* p, std::int32_t v) {
+  if (v >= 0) return PutCount(p, static_cast<std::uint32_t>(v));
+  *p++ = ',';
+  return std::to_chars(p, p + 11, v).ptr;
+}
+
+}  // namespace
+
+std::string FormatIsoUtc(double epochSeconds, double timeOfDay) {
+  const bool dated = !IsMissing(epochSeconds);
+  if (!dated && IsMissing(timeOfDay)) return {};
+  const long long ms = std::llround((dated ? epochSeconds : timeOfDay) * 1000);
+  const long long days = (ms >= 0 ? ms : ms - 86399999) / 86400000;
+  const long long inDay = ms - days * 86400000;
+  const int hh = static_cast<int>(inDay / 3600000);
+  const int mm = static_cast<int>(inDay / 60000 % 60);
+  const int ss = static_cast<int>(inDay / 1000 % 60);
+  const int frac = static_cast<int>(inDay % 1000);
+  char text[48];
+  int n = 0;
+  if (dated) {
+    int y = 0, m = 0, d = 0;
+    CivilFromDays(days, y, m, d);
+    n = std::snprintf(text, sizeof text, "%04d-%02d-%02dT", y, m, d);
+  }
+  n += std::snprintf(text + n, sizeof text - n, "%02d:%02d:%02d", hh, mm, ss);
+  if (frac != 0) n += std::snprintf(text + n, sizeof text - n, ".%03d", frac);
+  std::snprintf(text + n, sizeof text - n, "Z");
+  return text;
+}
+
+std::string CsvExporter::HeaderRow(int ctdModel) {
+  std::string h =
+      "l_frame_index,utc_time_iso8601,latitude_deg_north,longitude_deg_east,pressure_dbar,"
+      "depth_m,temperature_degC,";
+  h += ctdModel == CtdCatalogue::kMicroCtd ? "conductivity_mS_per_cm," : "conductivity_S_per_m,";
+  h += "salinity_psu,analog_instrument_units,flow_speed_m_per_s,counts_per_volume_1000_per_m3,"
+       "frame_total_counts_per_s,window_count_counts_per_s,counter_value,laser_monitor";
+  char name[40];
+  for (int k = 0; k < kExportBinCount; ++k) {
+    std::snprintf(name, sizeof name, ",bin%03d_%dum_counts", k,
+                  static_cast<int>(k * kBinEsdMicrometres));
+    h += name;
+  }
+  h += "\r\n";
+  return h;
+}
+
+CsvExporter::~CsvExporter() {
+  if (!partial_.empty() && !finished_) Discard();
+}
+
+bool CsvExporter::Begin(const ExportContext& context) {
+  partial_ = path_ + ".partial";
+  if (!file_.Create(partial_, HeaderRow(context.ctdModel))) {
+    error_ = path_ + ": " + file_.Error();
+    partial_.clear();
+    return false;
+  }
+  file_.SetBuffered(true);
+  return true;
+}
+
+void CsvExporter::Write(const ExportRow& row) {
+  // 131 integers of at most 11 characters, 14 reals of at most 33, the time: under 2 KiB.
+  char line[2048];
+  char* p = std::to_chars(line, line + 12, row.lFrameIndex).ptr;
+  *p++ = ',';
+  if (!IsMissing(row.epochSeconds) || !IsMissing(row.timeOfDay)) {
+    const std::string time = FormatIsoUtc(row.epochSeconds, row.timeOfDay);
+    p = std::copy(time.begin(), time.end(), p);
+  }
+  for (double v :
+       {row.latitude, row.longitude, row.pressure, row.depth, row.temperature, row.conductivity,
+        row.salinity, row.analog, row.flowSpeed, row.countsPerVolume, row.frameTotal}) {
+    p = PutReal(p, v);
+  }
+  p = PutInt(p, row.windowCount);
+  p = PutReal(p, row.counterValue);
+  p = PutCount(p, row.laserMonitor);
+  for (std::uint32_t count : row.bins) p = PutCount(p, count);
+  *p++ = '\r';
+  *p++ = '\n';
+  if (!file_.Write(std::string_view(line, static_cast<std::size_t>(p - line))) && !failed_) {
+    failed_ = true;
+    error_ = path_ + ": " + file_.Error();
+  }
+}
+
+bool CsvExporter::Finish() {
+  if (partial_.empty()) return false;
+  if (!file_.Close() && !failed_) {
+    failed_ = true;
+    error_ = path_ + ": " + file_.Error();
+  }
+  if (!failed_ && ::rename(partial_.c_str(), path_.c_str()) != 0) {
+    failed_ = true;
+    error_ = path_ + ": " + std::strerror(errno);
+  }
+  if (failed_) {
+    ::unlink(partial_.c_str());
+    partial_.clear();
+    return false;
+  }
+  finished_ = true;
+  return true;
+}
+
+void CsvExporter::Discard() {
+  file_.Close();
+  if (partial_.empty()) return;
+  ::unlink((finished_ ? path_ : partial_).c_str());
+  partial_.clear();
+  finished_ = false;
+}
+
+}  // namespace vesk

@@ -1,0 +1,40 @@
+#pragma once
+// The analysis export as CSV: a header row with the units in the column names, then one row
+// per accepted L frame. Missing values are empty fields; numbers are written in the C locale
+// with the fewest digits that read back to the same value.
+
+#include <string>
+
+#include "files/data_file.h"
+#include "files/export_stage.h"
+
+namespace vesk {
+
+class CsvExporter final : public ExportWriter {
+ public:
+  explicit CsvExporter(std::string path) : path_(std::move(path)) {}
+  ~CsvExporter() override;
+
+  bool Begin(const ExportContext& context) override;
+  void Write(const ExportRow& row) override;
+  bool Finish() override;
+  void Discard() override;
+  std::string Error() const override { return error_; }
+
+  // The header row for a CTD model (the Micro CTD gives conductivity in mS/cm), with "\r\n".
+  static std::string HeaderRow(int ctdModel);
+
+ private:
+  std::string path_;
+  std::string partial_;
+  DataFile file_;
+  std::string error_;
+  bool failed_ = false;
+  bool finished_ = false;
+};
+
+// "2026-12-06T12:35:19Z" (seconds since 1970), or "12:35:19Z" from a time of day alone;
+// milliseconds are added when the time has a fraction. Empty when both are missing.
+std::string FormatIsoUtc(double epochSeconds, double timeOfDay);
+
+}  // namespace vesk

@@ -1,0 +1,47 @@
+#pragma once
+// The GPS time, date and position of the analysis export, read as numbers from the NMEA
+// sentences of the recording (GGA, RMC and GLL of any talker).
+
+#include <string>
+#include <string_view>
+
+#include "files/export_row.h"
+
+namespace vesk {
+
+// The latest fix. Each field is missing (NaN) until a sentence brought it.
+struct GpsFix {
+  double timeOfDay = kMissing;     // UTC seconds since midnight
+  double epochSeconds = kMissing;  // UTC seconds since 1970-01-01, when a date is known
+  double latitude = kMissing;      // degrees north
+  double longitude = kMissing;     // degrees east
+};
+
+class GpsFixTracker {
+ public:
+  // `sentenceToParse` ("$GPGGA"): the one sentence that gives time and position; empty: any
+  // GGA, RMC or GLL does. The date always comes from the latest RMC.
+  explicit GpsFixTracker(std::string sentenceToParse = {});
+
+  // One sentence, with or without its line end. Sentences with a wrong checksum are ignored.
+  void OnSentence(std::string_view sentence);
+  const GpsFix& Fix() const { return fix_; }
+
+ private:
+  void UpdateEpoch();
+
+  std::string sentenceToParse_;
+  GpsFix fix_;
+  double dateDays_ = kMissing;  // days since 1970-01-01 of the latest RMC
+  double dateTime_ = kMissing;  // that RMC's time of day
+};
+
+// "ddmm.mmmm" (or "dddmm.mmmm") and its hemisphere letter to signed degrees; NaN when either
+// is malformed or out of range.
+double NmeaDegrees(std::string_view value, std::string_view hemisphere, int degreeDigits);
+// "hhmmss[.sss]" to seconds since midnight; NaN when malformed.
+double NmeaTimeOfDay(std::string_view value);
+// "ddmmyy" to days since 1970-01-01 (years 80-99 are 1900s); NaN when malformed.
+double NmeaDateDays(std::string_view value);
+
+}  // namespace vesk

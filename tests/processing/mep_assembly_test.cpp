@@ -1,0 +1,188 @@
+// The multi-element particle assembly: element events in, shadowgram rows and the particle
+// count out.
+
+#include "processing/mep_assembly.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "test_support/pipeline.h"
+
+namespace vesk::test {
+namespace {
+
+struct Ev {
+  std::uint32_t e, s, d;
+  bool mep = false;
+};
+using Events = std::vector<Ev>;
+
+std::vector<std::uint32_t> Words(const Events& events) {
+  std::vector<std::uint32_t> out;
+  for (const Ev& ev : events) out.insert(out.end(), {ev.e, ev.s, ev.d, ev.mep ? 0x8123u : 0x123u});
+  return out;
+}
+
+// Each row as its shaded element numbers ("5 6 7"), "-" for an empty row.
+std::vector<std::string> Rows(CVESKDoc& doc) {
+  std::lock_guard lock(doc.gridLock);
+  std::vector<std::string> out;
+  for (const GridRow& row : doc.gridRows) {
+    std::string text;
+    for (int e = 0; e < kGridElements; ++e) {
+      if (!row.test(e)) continue;
+      if (!text.empty()) text += ' ';
+      text += std::to_string(e);
+    }
+    out.push_back(text.empty() ? "-" : text);
+  }
+  return out;
+}
+
+using R = std::vector<std::string>;
+
+class Assembly : public ::testing::Test {
+ protected:
+  Pipeline p;
+  CVESKDoc& doc = p.Start();
+  MepAssembly mep{doc};
+  void Frame(const Events& events, bool usable = true) { mep.Consume(Words(events), usable); }
+};
+
+TEST_F(Assembly, WorkedExampleRowsAndCarryOver) {
+  Frame({{5, 100, 3, true}, {6, 101, 2}, {7, 101, 1}});
+  // Rows 1 and 2 may still grow: only row 0 is final.
+  EXPECT_EQ(Rows(doc), (R{"-", "-", "5"}));
+  EXPECT_EQ(mep.HeldRows(), 2u);
+  mep.Finish();
+  EXPECT_EQ(Rows(doc), (R{"-", "-", "5", "5 6 7", "5 6"}));
+  EXPECT_EQ(doc.mepParticleCount, 1u);
+}
+
+TEST_F(Assembly, ParticleAcrossElementsAndFrames) {
+  Frame({{10, 1000, 3, true}, {11, 1001, 3}});
+  EXPECT_EQ(Rows(doc), (R{"-", "-", "10"}));
+  Frame({{12, 1002, 3}, {13, 1003, 1}});
+  EXPECT_EQ(Rows(doc), (R{"-", "-", "10", "10 11", "10 11 12"}));
+  Frame({{20, 5, 1, true}});
+  EXPECT_EQ(Rows(doc), (R{"-", "-", "10", "10 11", "10 11 12", "11 12 13", "12", "-", "-"}));
+  mep.Finish();
+  EXPECT_EQ(Rows(doc).back(), "20");
+  EXPECT_EQ(doc.mepParticleCount, 2u);
+}
+
+struct Case {
+  const char* name;
+  std::vector<Events> frames;
+  R rows;
+  std::uint32_t particles;
+  int scale = 1;
+  int maxMepLength = 1000;
+};
+
+TEST_F(Assembly, KnownSequences) {
+  const Case cases[] = {
+      {"single-element particle", {{{0, 10, 4, true}}}, {"-", "-", "0", "0", "0", "0"}, 1},
+      {"D of 0 shades one row", {{{9, 10, 0, true}}}, {"-", "-", "9"}, 1},
+      {"worked example, scaling factor 2",
+       {{{5, 100, 3, true}, {6, 101, 2}, {7, 101, 1}}},
+       {"-", "-", "5 6 7", "5 6"},
+       1,
+       2},
+      {"time stamps modulo 65536",
+       {{{5, 65535, 3, true}, {6, 0, 2}}, {{7, 0, 1}}},
+       {"-", "-", "5", "5 6 7", "5 6"},
+       1},
+      {"a pause inside a particle leaves empty rows",
+       {{{1, 50, 1, true}, {2, 53, 1}}},
+       {"-", "-", "1", "-", "-", "2"},
+       1},
+      {"two particles", {{{1, 7, 1, true}, {2, 9, 1, true}}}, {"-", "-", "1", "-", "-", "2"}, 2},
+      {"step above 32000 starts over without a gap",
+       {{{3, 100, 2, true}, {4, 32101, 1}}},
+       {"-", "-", "3", "3", "4"},
+       1},
+      {"a step back starts over", {{{3, 100, 1, true}, {4, 99, 2}}}, {"-", "-", "3", "4", "4"}, 1},
+      {"D above MaxMepLength is cut", {{{8, 0, 50, true}}}, {"-", "-", "8", "8", "8"}, 1, 1, 3},
+      {"MaxMepLength 0 still shades one row", {{{8, 0, 50, true}}}, {"-", "-", "8"}, 1, 1, 0},
+      {"scaling compresses a long element", {{{8, 0, 10, true}}}, {"-", "-", "8", "8"}, 1, 5},
+      {"element 35 and above rejected", {{{35, 10, 1, true}, {63, 10, 1}, {34, 10, 1}}}, {"34"}, 0},
+      {"a rejected element inside a particle",
+       {{{33, 10, 1, true}, {40, 11, 1}, {34, 11, 1}}},
+       {"-", "-", "33", "34"},
+       1},
+      {"the partial last event (S 99999) is not placed",
+       {{{2, 10, 1, true}, {3, 99999, 4}}},
+       {"-", "-", "2"},
+       1},
+      {"events before any MEP flag form a run", {{{6, 10, 2}}}, {"6", "6"}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Pipeline local;
+    CVESKDoc& d = local.Start();
+    d.gridScalingFactor = c.scale;
+    d.maxMepLength = c.maxMepLength;
+    {
+      MepAssembly m(d);
+      for (const Events& f : c.frames) m.Consume(Words(f), true);
+    }  // the end of the scan writes out the rest
+    EXPECT_EQ(Rows(d), c.rows);
+    EXPECT_EQ(d.mepParticleCount, c.particles);
+  }
+}
+
+TEST_F(Assembly, StepOf32000StillOpensTheGap) {
+  Frame({{3, 100, 1, true}, {4, 32100, 1}});
+  mep.Finish();
+  const R rows = Rows(doc);
+  ASSERT_EQ(rows.size(), 2u + 32001u);
+  EXPECT_EQ(rows[2], "3");
+  EXPECT_EQ(rows[3], "-");
+  EXPECT_EQ(rows.back(), "4");
+}
+
+TEST_F(Assembly, UnusableFrameWritesOutAndClosesTheParticle) {
+  Frame({{5, 100, 3, true}});
+  Frame({{6, 101, 2, true}}, false);  // dropped: no rows, no count
+  EXPECT_EQ(Rows(doc), (R{"-", "-", "5", "5", "5"}));
+  Frame({{7, 102, 1}});  // no particle open: a run of its own
+  mep.Finish();
+  EXPECT_EQ(Rows(doc), (R{"-", "-", "5", "5", "5", "7"}));
+  EXPECT_EQ(doc.mepParticleCount, 1u);
+}
+
+TEST_F(Assembly, ScalingFactorIsKeptForTheParticle) {
+  Frame({{1, 0, 4, true}});
+  doc.gridScalingFactor = 4;  // changed by the dialog while the particle passes
+  Frame({{2, 2, 1}});
+  Frame({{3, 10, 4, true}});
+  mep.Finish();
+  EXPECT_EQ(Rows(doc), (R{"-", "-", "1", "1", "1 2", "1", "-", "-", "3"}));
+}
+
+// Through the frame processor: M frame bytes in, rows out; unusable frames add nothing.
+TEST(AssemblyFromFrames, OnlyUsableFramesReachTheGrid) {
+  Pipeline p;
+  CVESKDoc& doc = p.Start();
+  const MEvent worked[] = {{5, 100, 3, 10, true}, {6, 101, 2, 10, false}, {7, 101, 1, 10, false}};
+  const MEvent bad[] = {{40, 200, 3, 10, true}};        // element above 34: frame invalid
+  const MEvent tooLong[] = {{4, 200, 1001, 10, true}};  // D above 1000: frame invalid
+  const MEvent next[] = {{1, 300, 1, 10, true}};
+  p.Process(MakeMFrame(worked));
+  p.Process(MakeMFrame(bad));  // closes the particle
+  p.Process(MakeMFrame(tooLong));
+  doc.gridPaused = true;
+  p.Process(MakeMFrame(next));
+  EXPECT_EQ(Rows(doc), (R{"-", "-", "5", "5 6 7", "5 6"}));
+  EXPECT_EQ(doc.mepParticleCount, 1u);
+  doc.gridPaused = false;
+  p.Process(MakeMFrame(next));
+  EXPECT_EQ(doc.mepParticleCount, 2u);
+  EXPECT_EQ(Rows(doc).size(), 7u);  // two separator rows; the particle's row is still held
+}
+
+}  // namespace
+}  // namespace vesk::test
