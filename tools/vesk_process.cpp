@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -200,15 +201,32 @@ int main(int argc, char** argv) {
   }
   ProgressBar bar(totalBytes, ::isatty(STDERR_FILENO) != 0);
 
+  // Every input gets its own output: inputs that share a file name (a/cast.bin, b/cast.bin)
+  // would otherwise get the same playback name in one directory.
+  std::vector<std::string> outputsByInput(inputs.size());
+  std::set<std::string> taken;
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    if (!output.empty()) {
+      outputsByInput[i] = output;
+      continue;
+    }
+    const std::string name =
+        player.PlaybackOutputPath(inputs[i], outputDir.empty() ? DirectoryOf(inputs[i]) : outputDir);
+    const std::string stem = name.substr(0, name.size() - 4);  // without ".dat"
+    std::string candidate = name;
+    for (int n = 2; taken.count(candidate) != 0; ++n) {
+      candidate = stem + "_" + std::to_string(n) + ".dat";
+    }
+    taken.insert(candidate);
+    outputsByInput[i] = candidate;
+  }
+
   std::vector<BatchResult> results(inputs.size());
   std::atomic<std::size_t> next{0};
   auto worker = [&] {
     for (std::size_t i = next++; i < inputs.size(); i = next++) {
       const std::string& in = inputs[i];
-      const std::string out =
-          !output.empty() ? output
-                          : player.PlaybackOutputPath(in, outputDir.empty() ? DirectoryOf(in)
-                                                                            : outputDir);
+      const std::string& out = outputsByInput[i];
       std::vector<std::string> written;
       if (outputs.dat) written.push_back(out);
       if (csv) written.push_back(vesk::ExportPath(out, ".csv"));
