@@ -1,0 +1,66 @@
+#pragma once
+// "Playback Binary Data File": the modeless window that plays a recorded .bin file through
+// the pipeline at a chosen pace, with pause, resume, progress and Quit. It deletes itself
+// when closed and then tells the main frame, which ends the scan.
+
+#include <QDialog>
+#include <QTimer>
+#include <array>
+#include <string>
+
+class QButtonGroup;
+class QLabel;
+class QPushButton;
+
+namespace vesk {
+
+class CVESKDoc;
+
+// The speed buttons "8x", "4x", "2x", "1x" and the pause per 1024-byte chunk each stands
+// for, in 100 ms.
+inline constexpr std::array<int, 4> kPlaybackSpeeds = {0, 1, 2, 4};
+inline constexpr const char* kPlaybackFileFilter = "VESK Binary Data Files (*.bin);;All Files (*)";
+
+// The Open File command's work once a file was chosen: the document set up to play
+// `fullPath` (provisional .dat name shown until Play) and status panes 3 and 4.
+void PreparePlayback(CVESKDoc& doc, const std::string& fullPath);
+
+class CPlaybackDataDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr int kProgressMs = 100;
+
+  CPlaybackDataDlg(CVESKDoc& doc, QWidget* parent = nullptr);
+  ~CPlaybackDataDlg() override;
+
+  // The buttons' commands.
+  void Play();
+  void Pause();
+  void Resume();
+  void Quit();
+  void SelectSpeed(int index);
+  // One tick of the progress timer.
+  void UpdateProgress();
+
+  QString StatusText() const;
+  int SpeedIndex() const;
+  bool ProgressRunning() const { return progressTimer_.isActive(); }
+
+ protected:
+  void reject() override;  // Escape closes the window like Quit
+
+ private:
+  void SetButtons(bool play, bool pause, bool resume);
+  void SetStatus(const char* text);
+
+  CVESKDoc& doc_;
+  QTimer progressTimer_;
+  QPushButton* play_ = nullptr;
+  QPushButton* pause_ = nullptr;
+  QPushButton* resume_ = nullptr;
+  QButtonGroup* speeds_ = nullptr;
+  QLabel* status_ = nullptr;
+};
+
+}  // namespace vesk

@@ -1,0 +1,168 @@
+// The playback window: speeds, pause and resume, the progress texts, and a recorded file
+// played through the pipeline until the histogram view shows its counts.
+
+#include "ui/dialogs/playback_data_dlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPushButton>
+#include <QRadioButton>
+#include <chrono>
+#include <thread>
+
+#include "display/graph.h"
+#include "display/histogram_plot.h"
+#include "display/vesk_view.h"
+#include "gui/view_test_support.h"
+#include "test_support/frame_builder.h"
+#include "test_support/temp_dir.h"
+
+namespace vesk {
+namespace {
+
+using test::TestDoc;
+
+bool Enabled(CPlaybackDataDlg& dlg, const char* name) {
+  return dlg.findChild<QPushButton*>(name)->isEnabled();
+}
+
+TEST(PlaybackDialog, SpeedButtonsSetThePaceInTheDocumentAndTheStore) {
+  TestDoc t;
+  CVESKDoc& doc = t.Make();
+  const struct {
+    int index;
+    const char* caption;
+    int speed;
+  } table[] = {{0, "8x", 0}, {1, "4x", 1}, {2, "2x", 2}, {3, "1x", 4}};
+  auto* dlg = new CPlaybackDataDlg(doc);
+  for (const auto& row : table) {
+    auto* radio = dlg->findChild<QRadioButton*>(QString("speed%1").arg(row.index));
+    ASSERT_NE(radio, nullptr);
+    EXPECT_EQ(radio->text(), row.caption);
+    radio->click();
+    EXPECT_EQ(doc.playbackSpeed, row.speed) << row.caption;
+    EXPECT_EQ(doc.store.Read(keys::kPlaybackSpeed), row.speed);
+    EXPECT_EQ(doc.store.Read(keys::kPlaybackSpeedBtn), row.index);
+  }
+  delete dlg;
+  // Opened again: the stored button, and the pace it stands for.
+  doc.store.Write(keys::kPlaybackSpeed, 1);
+  doc.store.Write(keys::kPlaybackSpeedBtn, 2);
+  dlg = new CPlaybackDataDlg(doc);
+  EXPECT_EQ(dlg->SpeedIndex(), 2);
+  EXPECT_EQ(doc.playbackSpeed, 2);
+  EXPECT_EQ(dlg->windowTitle(), "Playback Binary Data File");
+  EXPECT_EQ(dlg->StatusText(), "Select speed and click 'Play'");
+  EXPECT_TRUE(Enabled(*dlg, "playButton"));
+  EXPECT_FALSE(Enabled(*dlg, "pauseButton"));
+  EXPECT_FALSE(Enabled(*dlg, "resumeButton"));
+  delete dlg;
+}
+
+TEST(PlaybackDialog, PauseResumeAndProgressTexts) {
+  TestDoc t;
+  CVESKDoc& doc = t.Make();
+  auto* dlg = new CPlaybackDataDlg(doc);
+  dlg->Resume();  // as after Play
+  EXPECT_EQ(dlg->StatusText(), "Playback Data File.");
+  EXPECT_TRUE(dlg->ProgressRunning());
+
+  doc.playbackTotalBytes = 5000;
+  doc.playbackBytesDone = 2048;
+  dlg->UpdateProgress();
+  EXPECT_EQ(dlg->StatusText(), "Processing bytes 2048 of 5000");
+
+  dlg->findChild<QPushButton*>("pauseButton")->click();
+  EXPECT_TRUE(doc.playbackPaused);
+  EXPECT_FALSE(dlg->ProgressRunning());
+  EXPECT_EQ(dlg->StatusText(), "Playback Paused...");
+  EXPECT_FALSE(Enabled(*dlg, "playButton"));
+  EXPECT_FALSE(Enabled(*dlg, "pauseButton"));
+  EXPECT_TRUE(Enabled(*dlg, "resumeButton"));
+
+  dlg->findChild<QPushButton*>("resumeButton")->click();
+  EXPECT_FALSE(doc.playbackPaused);
+  EXPECT_TRUE(Enabled(*dlg, "pauseButton"));
+  EXPECT_FALSE(Enabled(*dlg, "resumeButton"));
+
+  doc.playbackBytesDone = 5000;
+  dlg->UpdateProgress();
+  EXPECT_EQ(dlg->StatusText(), "Processing Complete - click 'Quit'");
+  EXPECT_FALSE(Enabled(*dlg, "playButton"));
+  EXPECT_FALSE(Enabled(*dlg, "pauseButton"));
+  EXPECT_FALSE(Enabled(*dlg, "resumeButton"));
+
+  // Before the file was measured nothing is complete.
+  doc.playbackTotalBytes = 0;
+  doc.playbackBytesDone = 0;
+  dlg->UpdateProgress();
+  EXPECT_EQ(dlg->StatusText(), "Processing bytes 0 of 0");
+
+  dlg->findChild<QPushButton*>("quitButton")->click();
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_EQ(t.windows.toMainFrame.size(), 1u);
+  EXPECT_EQ(t.windows.toMainFrame[0], Uwm::ClosePlayback);
+}
+
+TEST(PlaybackDialog, OpenFileSetsTheNamesAndPanes) {
+  TestDoc t;
+  CVESKDoc& doc = t.Make();
+  doc.dataDir = "/data/vesk/";
+  PreparePlayback(doc, "/casts/cast01.bin");
+  EXPECT_TRUE(doc.playback);
+  EXPECT_EQ(doc.rawFileName, "/casts/cast01.bin");
+  EXPECT_EQ(doc.processedFileName, "cast01.bin_PB.dat");
+  EXPECT_EQ(t.windows.PaneText(kPaneSource), "  Source: /casts/cast01.bin  ");
+  EXPECT_EQ(t.windows.PaneText(kPaneDest), "  Dest: /data/vesk/cast01.bin_PB.dat  ");
+}
+
+TEST(PlaybackDialog, PlayingARecordedFileFillsTheHistogramView) {
+  test::TempDir dir;
+  test::Bytes file = test::ToBytes("VESK raw file header\r\n");
+  // L frames of 276 bytes: bin 4 counts 3, bin 40 counts 1, everything else 0.
+  test::Bytes frame(276, 0);
+  frame[0] = 'L';
+  frame[1 + 2 * 4 + 1] = 3;
+  frame[1 + 2 * 40 + 1] = 1;
+  for (int i = 0; i < 20; ++i) test::AppendWire(file, frame);
+  test::WriteBytes(dir / "cast.bin", file);
+
+  TestDoc t;
+  t.store.Write(keys::kDataDir, dir.Path() + "/out");
+  t.store.Write(keys::kPlaybackSpeedBtn, 0);  // 8x
+  CVESKDoc& doc = t.Make();
+  CVESKView view(doc);
+  t.windows.view = &view;
+  PreparePlayback(doc, dir / "cast.bin");
+  auto* dlg = new CPlaybackDataDlg(doc);
+  dlg->findChild<QPushButton*>("playButton")->click();
+  ASSERT_TRUE(doc.scanning);
+  EXPECT_TRUE(view.IsRefreshing());
+  EXPECT_EQ(dlg->StatusText(), "Playback data File...");
+
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  double bin4 = 0;
+  while (std::chrono::steady_clock::now() < deadline) {
+    QApplication::processEvents();
+    view.Refresh();
+    const auto points = view.Graph().PlotData(kHistogramPlot);
+    bin4 = points.empty() ? 0 : points[4].y();
+    if (dlg->StatusText() == "Processing Complete - click 'Quit'" && bin4 >= 60) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_EQ(dlg->StatusText(), "Processing Complete - click 'Quit'");
+  EXPECT_EQ(bin4, 60);
+  EXPECT_EQ(view.Graph().PlotData(kHistogramPlot)[40].y(), 20);
+
+  dlg->Quit();
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_FALSE(t.windows.toMainFrame.empty());
+  EXPECT_EQ(t.windows.toMainFrame.back(), Uwm::ClosePlayback);
+  doc.StopScan();  // what the main frame does on that message
+  EXPECT_FALSE(view.IsRefreshing());
+  t.windows.view = nullptr;
+}
+
+}  // namespace
+}  // namespace vesk
