@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "acquisition/vesk_doc.h"
+#include "app/settings_keys.h"
 #include "instruments/ctd_catalogue.h"
 
 namespace vesk {
@@ -119,7 +121,7 @@ bool CsvExporter::Begin(const ExportContext& context) {
     partial_.clear();
     return false;
   }
-  file_.SetBuffered(true);
+  file_.SetBuffered(buffered_);
   return true;
 }
 
@@ -174,6 +176,19 @@ void CsvExporter::Discard() {
   ::unlink((finished_ ? path_ : partial_).c_str());
   partial_.clear();
   finished_ = false;
+}
+
+std::unique_ptr<ExportStage> StartScanCsvExport(const CVESKDoc& doc, std::string* error) {
+  if (doc.store.Read(keys::kExportCsv) == 0) return nullptr;
+  std::vector<std::unique_ptr<ExportWriter>> writers;
+  writers.push_back(std::make_unique<CsvExporter>(
+      ExportPath(doc.dataDir + doc.processedFileName, ".csv"), false));
+  auto stage = std::make_unique<ExportStage>(std::move(writers));
+  if (!stage->Begin(MakeExportContext(doc))) {
+    if (error != nullptr) *error = stage->Error();
+    return nullptr;
+  }
+  return stage;
 }
 
 }  // namespace vesk

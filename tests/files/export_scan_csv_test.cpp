@@ -1,0 +1,80 @@
+// The CSV of a scan (the option the window program offers): frames through the frame
+// processor of a scan, rows out beside its .dat.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "app/settings_keys.h"
+#include "files/export_csv.h"
+#include "test_support/pipeline.h"
+
+namespace vesk::test {
+namespace {
+
+// An L frame whose bin k counts k, with H6 = `laser` and no flow.
+Frame CountingLFrame(std::uint16_t laser) {
+  Bytes f{'L'};
+  for (std::uint16_t k = 0; k < 128; ++k) PutWord(f, k);
+  for (std::uint16_t h : {0, 0, 0, 0, 0, 0}) PutWord(f, h);
+  PutWord(f, laser);
+  f.resize(271, 0);
+  return f;
+}
+
+Frame DollarFrame(std::string_view sentence) {
+  Bytes f(sentence.size() + 1, '$');
+  std::copy(sentence.begin(), sentence.end(), f.begin() + 1);
+  return f;
+}
+
+TEST(ScanCsvExport, WritesBesideTheDatWhenTheOptionIsOn) {
+  for (int option : {0, 1}) {
+    SCOPED_TRACE(option);
+    Pipeline p;
+    p.store.Write(keys::kExportCsv, option);
+    p.store.WriteString("NavSettings", "SentenceToParse", "$GPGGA");
+    p.Start();
+    std::string error;
+    auto stage = StartScanCsvExport(*p.doc, &error);
+    EXPECT_EQ(error, "");
+    ASSERT_EQ(stage != nullptr, option == 1);
+    if (!stage) {
+      EXPECT_EQ(ReadFile(p.dir / "out.csv"), "<missing>");
+      continue;
+    }
+    p.processor->SetExportSink(stage.get());
+    p.Process(CountingLFrame(7));
+    p.Process(DollarFrame("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47"));
+    p.Process(CountingLFrame(8));
+    ASSERT_TRUE(stage->Finish()) << stage->Error();
+    const std::vector<std::string> lines = SplitLines(ReadFile(p.dir / "out.csv"));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].rfind("l_frame_index,utc_time_iso8601,latitude_deg_north,", 0), 0u);
+    std::string bins;
+    for (int k = 0; k < 128; ++k) {
+      bins += ',';
+      bins += std::to_string(k);
+    }
+    // No CTD line yet: its six fields are empty; no flow: 0 counts per volume.
+    EXPECT_EQ(lines[1], "0,,,,,,,,,,0,0,8128,8001,0,7" + bins);
+    EXPECT_EQ(lines[2], "1,12:35:19Z,48.1173,11.516666666666667,,,,,,,0,0,8128,8001,0,8" + bins);
+    EXPECT_EQ(p.Dat().find("L1 0 1 2 3"), 0u) << "the .dat is written as ever";
+  }
+}
+
+TEST(ScanCsvExport, AFileThatCannotBeCreatedIsReported) {
+  Pipeline p;
+  p.store.Write(keys::kExportCsv, 1);
+  p.Start();
+  WriteFile(p.dir / "out.csv.partial", "");
+  p.doc->dataDir = p.dir / "out.csv.partial/";  // a file where a directory should be
+  std::string error;
+  EXPECT_EQ(StartScanCsvExport(*p.doc, &error), nullptr);
+  EXPECT_NE(error.find("out.csv.partial/out.csv"), std::string::npos) << error;
+}
+
+}  // namespace
+}  // namespace vesk::test
