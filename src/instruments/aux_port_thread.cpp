@@ -49,9 +49,9 @@ void AuxPortThread(CVESKDoc& doc) {
       }
     }
   } catch (const std::exception& e) {
-    doc.dialogs.QueueMessage(std::string("ERROR: the auxiliary port stopped working.\n\n") +
-                                 e.what(),
-                             "", MessageIcon::Error);
+    doc.dialogs.QueueMessage(
+        std::string("ERROR: the auxiliary port stopped working.\n\n") + e.what(), "",
+        MessageIcon::Error);
   }
   doc.auxSerial.Close();
 }

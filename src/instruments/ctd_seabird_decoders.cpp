@@ -172,7 +172,9 @@ bool CtdDecoder::DecodeSbe19plus() {
   switch (cfg.outputFormat) {
     case 0: return DecodeSbe19plusHex(cfg);
     case 1: return DecodeSbe19plusDecimal(cfg);
-    default: warnings.Raise(dialogs_, kUnrecognizedSbe19plusFormat); return false;
+    default:
+      warnings.Raise(dialogs_, kUnrecognizedSbe19plusFormat, "", MessageIcon::Error);
+      return false;
   }
 }
 

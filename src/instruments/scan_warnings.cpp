@@ -4,12 +4,13 @@
 
 namespace vesk {
 
-void ScanWarnings::Raise(UserDialogs& dialogs, const std::string& text, const std::string& detail) {
+void ScanWarnings::Raise(UserDialogs& dialogs, const std::string& text, const std::string& detail,
+                         MessageIcon icon) {
   {
     std::lock_guard lock(mutex_);
     if (counts_[text]++ > 0) return;
   }
-  dialogs.QueueMessage(text + detail, "", MessageIcon::Warning);
+  dialogs.QueueMessage(text + detail, "", icon);
 }
 
 int ScanWarnings::Count(const std::string& text) const {

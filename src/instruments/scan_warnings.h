@@ -7,14 +7,15 @@
 #include <mutex>
 #include <string>
 
-namespace vesk {
+#include "acquisition/user_dialogs.h"
 
-class UserDialogs;
+namespace vesk {
 
 class ScanWarnings {
  public:
   // Queues `text` (plus `detail`) the first time `text` occurs in this scan; counts it always.
-  void Raise(UserDialogs& dialogs, const std::string& text, const std::string& detail = "");
+  void Raise(UserDialogs& dialogs, const std::string& text, const std::string& detail = "",
+             MessageIcon icon = MessageIcon::Warning);
   // How often `text` occurred in this scan.
   int Count(const std::string& text) const;
   // A new scan: every warning may be shown again.
