@@ -28,6 +28,7 @@ void AuxPortThread(CVESKDoc& doc) {
     doc.windows.Post(WindowTarget::MainFrame, Uwm::PerformStop);
     return;
   }
+  doc.nmea.Reset();  // nothing of a previous scan's half sentence
   try {
     char buffer[1024];
     while (!doc.auxStop.Wait(0)) {
