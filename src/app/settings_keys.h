@@ -121,5 +121,12 @@ inline constexpr IntKey kSbe19pAnalogInputs{"SBE19plusConfig", "AnalogInputs", 0
 inline constexpr IntKey kSbe19pLogRawDataToAsciiFile{"SBE19plusConfig", "LogRawDataToAsciiFile",
                                                      0};
 
+// SBE49: the output format the instrument is set to (3 is the recommended one)
+inline constexpr IntKey kSbe49OutputFormat{"SBE49", "OUTPUTFORMAT", 3};
+
+// ExtractStream: the auxiliary frame size range of the stream extraction dialog
+inline constexpr IntKey kMinAuxFrame{"ExtractStream", "MinAuxFrame", 80};
+inline constexpr IntKey kMaxAuxFrame{"ExtractStream", "MaxAuxFrame", 238};
+
 }  // namespace keys
 }  // namespace vesk

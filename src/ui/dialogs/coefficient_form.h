@@ -1,0 +1,47 @@
+#pragma once
+// A grid of labelled text fields, one per calibration coefficient of one store section. The
+// store keeps coefficients as text ("3.2500e-006", "0.0045"): a field shows that text as it
+// is, accepts any number in plain or exponent form, and writes the trimmed text back.
+
+#include <QWidget>
+#include <span>
+#include <string>
+#include <vector>
+
+class QLineEdit;
+
+namespace vesk {
+
+class SettingsStore;
+
+struct CoefficientField {
+  const char* key;    // store key, also the field's object name
+  const char* label;  // shown beside the field
+  const char* def;    // text when the store has no value
+};
+
+// "" when `text` is a finite number (leading and trailing blanks allowed, read like C strtod
+// in the C locale); otherwise the message that refuses the value of `label`.
+std::string CheckCoefficientText(const std::string& label, const std::string& text);
+
+class CoefficientForm : public QWidget {
+  Q_OBJECT
+
+ public:
+  CoefficientForm(SettingsStore& store, const char* section,
+                  std::span<const CoefficientField> fields, int columns, QWidget* parent = nullptr);
+
+  // The first refusal (fields in order) or "": the refused field gets the focus.
+  std::string Check() const;
+  // Writes every field's trimmed text to the store.
+  void Write() const;
+  QLineEdit* Field(const char* key) const;
+
+ private:
+  SettingsStore& store_;
+  const char* section_;
+  std::vector<CoefficientField> fields_;
+  std::vector<QLineEdit*> edits_;
+};
+
+}  // namespace vesk

@@ -1,0 +1,170 @@
+#include "ui/dialogs/ctd_dlg.h"
+
+#include <QButtonGroup>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "acquisition/vesk_doc.h"
+#include "ui/dialogs/dialog_prompts.h"
+#include "ui/dialogs/os200_config_dlg.h"
+#include "ui/dialogs/sbe19p_config_dlg.h"
+#include "ui/dialogs/sbe49_config_dlg.h"
+#include "ui/dialogs/temp_cond_coeff_dlg.h"
+
+namespace vesk {
+namespace {
+
+constexpr const char* kCaption = "External Instrument Input Device";
+constexpr const char* kSelectLabel = "Select External Instrument";
+constexpr const char* kRateLabel = "Sampling Rate";
+constexpr const char* kFormatLabel = "Expected Data Format:";
+constexpr const char* kSerialLabel = "Instrument Serial Number";
+constexpr const char* kConfigure = "Configure";
+constexpr const char* kSourceGroup = "Instrument Input Source:";
+constexpr const char* kDirect = "Input Directly to VESK";
+constexpr const char* kViaMux = "Input via Serial Multiplexer (Deck Unit)";
+constexpr const char* kErrorCaption = "Error";
+
+template <class Dlg>
+std::unique_ptr<QDialog> Make(SettingsStore& store, DialogPrompts& prompts, QWidget* parent) {
+  auto dlg = std::make_unique<Dlg>(store, parent);
+  dlg->SetPrompts(prompts);
+  return dlg;
+}
+
+}  // namespace
+
+std::unique_ptr<QDialog> CreateCtdConfigDialog(int model, SettingsStore& store,
+                                               DialogPrompts& prompts, QWidget* parent) {
+  switch (model) {
+    case CtdCatalogue::kSbe19: return Make<CTempCondCoeffDlg>(store, prompts, parent);
+    case CtdCatalogue::kSbe19plus: return Make<CSBE19pConfigDlg>(store, prompts, parent);
+    case CtdCatalogue::kOs200: return Make<COS200ConfigDlg>(store, prompts, parent);
+    case CtdCatalogue::kSbe49: return Make<CSbe49ConfigDlg>(store, prompts, parent);
+    default: return nullptr;
+  }
+}
+
+CCTDDlg::CCTDDlg(CVESKDoc& doc, QWidget* parent)
+    : QDialog(parent), doc_(doc), prompts_(&StandardPrompts()) {
+  setWindowTitle(kCaption);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(new QLabel(kSelectLabel, this));
+  models_ = new QListWidget(this);
+  models_->setObjectName("models");
+  for (const auto& [code, entry] : doc_.catalogue.Entries()) {
+    auto* item = new QListWidgetItem(QString::fromStdString(entry.name), models_);
+    item->setData(Qt::UserRole, code);
+  }
+  layout->addWidget(models_);
+
+  auto* form = new QFormLayout;
+  rate_ = new QLabel(this);
+  rate_->setObjectName("rate");
+  format_ = new QLabel(this);
+  format_->setObjectName("format");
+  serial_ = new QLineEdit(this);
+  serial_->setObjectName("serial");
+  form->addRow(kRateLabel, rate_);
+  form->addRow(kFormatLabel, format_);
+  form->addRow(kSerialLabel, serial_);
+  layout->addLayout(form);
+  auto* configure = new QPushButton(kConfigure, this);
+  configure->setObjectName("configure");
+  layout->addWidget(configure);
+
+  auto* source = new QGroupBox(kSourceGroup, this);
+  auto* sourceLayout = new QVBoxLayout(source);
+  direct_ = new QRadioButton(kDirect, source);
+  direct_->setObjectName("direct");
+  viaMux_ = new QRadioButton(kViaMux, source);
+  viaMux_->setObjectName("viaMux");
+  auto* group = new QButtonGroup(this);
+  group->addButton(direct_);
+  group->addButton(viaMux_);
+  sourceLayout->addWidget(direct_);
+  sourceLayout->addWidget(viaMux_);
+  layout->addWidget(source);
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  layout->addWidget(buttons);
+  connect(buttons, &QDialogButtonBox::accepted, this, &CCTDDlg::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &CCTDDlg::reject);
+  connect(configure, &QPushButton::clicked, this, &CCTDDlg::Configure);
+  connect(models_, &QListWidget::currentRowChanged, this, [this] { ShowModel(SelectedModel()); });
+  Refresh();
+}
+
+int CCTDDlg::SelectedModel() const {
+  const QListWidgetItem* item = models_->currentItem();
+  if (item == nullptr || !item->isSelected()) return -1;
+  const int code = item->data(Qt::UserRole).toInt();
+  return doc_.catalogue.Find(code) != nullptr ? code : -1;
+}
+
+void CCTDDlg::ShowModel(int model) {
+  const CtdModelEntry* entry = doc_.catalogue.Find(model);
+  rate_->setText(entry != nullptr ? QString("%1 Hz").arg(entry->rateHz) : QString());
+  format_->setText(entry != nullptr ? QString::fromStdString(entry->expectedFormat) : QString());
+  serial_->setText(entry != nullptr ? QString::fromStdString(entry->serial) : QString());
+}
+
+void CCTDDlg::Refresh() {
+  const int stored = doc_.store.Read(keys::kModelCtd);
+  models_->setCurrentRow(-1);
+  for (int row = 0; row < models_->count(); ++row) {
+    if (models_->item(row)->data(Qt::UserRole).toInt() == stored) models_->setCurrentRow(row);
+  }
+  ShowModel(stored);
+  if (doc_.catalogue.Find(stored) == nullptr) {
+    // A model the list does not offer (the OS200): its serial number is still the stored one.
+    serial_->setText(QString::fromStdString(doc_.store.Read(keys::kCtdSerial)));
+  }
+  (doc_.instrInputViaMux ? viaMux_ : direct_)->setChecked(true);
+}
+
+void CCTDDlg::Configure() {
+  const int selected = SelectedModel();
+  const int model = selected >= 0 ? selected : doc_.store.Read(keys::kModelCtd);
+  std::unique_ptr<QDialog> dialog;
+  try {
+    dialog = CreateCtdConfigDialog(model, doc_.store, *prompts_, this);
+  } catch (const std::exception&) {
+    prompts_->Message(this, kConfigWindowError, kCtdConfigurationCaption, QMessageBox::Warning);
+    return;
+  }
+  if (!dialog) {
+    prompts_->Message(this, kUnableToConfigureCtd, kCtdConfigurationCaption,
+                      QMessageBox::Information);
+    return;
+  }
+  dialog->exec();
+}
+
+void CCTDDlg::accept() {
+  const int model = SelectedModel();
+  if (model < 0) {
+    prompts_->Message(this, kSelectValidCtd, kErrorCaption, QMessageBox::Warning);
+    Refresh();
+    return;
+  }
+  const std::string serial = serial_->text().trimmed().toStdString();
+  const bool viaMux = viaMux_->isChecked();
+  doc_.store.Write(keys::kModelCtd, model);
+  doc_.store.Write(keys::kCtdSerial, serial.empty() ? keys::kCtdSerial.def : serial);
+  doc_.store.Write(keys::kInstrInputViaMux, viaMux ? 1 : 0);
+  // The document follows at once: the multiplexer flag here, the model and the serial number
+  // (catalogue entry and decoder, under the CTD lock) through the port-settings loader.
+  doc_.instrInputViaMux = viaMux;
+  doc_.LoadPortSettings();
+  QDialog::accept();
+}
+
+}  // namespace vesk

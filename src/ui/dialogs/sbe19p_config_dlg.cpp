@@ -1,0 +1,128 @@
+#include "ui/dialogs/sbe19p_config_dlg.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <array>
+
+#include "app/settings_store.h"
+#include "ui/dialogs/coefficient_form.h"
+#include "ui/dialogs/dialog_prompts.h"
+#include "ui/dialogs/temp_cond_coeff_dlg.h"
+
+namespace vesk {
+namespace {
+
+constexpr const char* kCaption = "SBE 19plus Configuration";
+
+constexpr std::array<CoefficientField, 22> kFields = {{
+    {"A0", "A0", "0.0"},
+    {"A1", "A1", "0.0"},
+    {"A2", "A2", "0.0"},
+    {"A3", "A3", "0.0"},
+    {"G", "G", "0.0"},
+    {"H", "H", "0.0"},
+    {"I", "I", "0.0"},
+    {"J", "J", "0.0"},
+    {"CPcor", "CPcor", "-9.5700e-008"},
+    {"CTcor", "CTcor", "3.2500e-006"},
+    {"PA0", "PA0", "0.0"},
+    {"PA1", "PA1", "0.0"},
+    {"PA2", "PA2", "0.0"},
+    {"PTCA0", "PTCA0", "0.0"},
+    {"PTCA1", "PTCA1", "0.0"},
+    {"PTCA2", "PTCA2", "0.0"},
+    {"PTCB0", "PTCB0", "0.0"},
+    {"PTCB1", "PTCB1", "0.0"},
+    {"PTCB2", "PTCB2", "0.0"},
+    {"PTEMPA0", "PTEMPA0", "0.0"},
+    {"PTEMPA1", "PTEMPA1", "0.0"},
+    {"PTEMPA2", "PTEMPA2", "0.0"},
+}};
+
+QCheckBox* Option(QWidget* parent, const char* text, const IntKey& key, const SettingsStore& s) {
+  auto* box = new QCheckBox(QString::fromLatin1(text), parent);
+  box->setObjectName(key.key);
+  box->setChecked(s.ReadBool(key));
+  return box;
+}
+
+}  // namespace
+
+CSBE19pConfigDlg::CSBE19pConfigDlg(SettingsStore& store, QWidget* parent)
+    : QDialog(parent), store_(store), prompts_(&StandardPrompts()) {
+  setWindowTitle(kCaption);
+  auto* layout = new QVBoxLayout(this);
+  auto* coeffBox = new QGroupBox("Calibration Coefficients", this);
+  auto* coeffLayout = new QVBoxLayout(coeffBox);
+  form_ = new CoefficientForm(store_, "SBE19plusConfig", kFields, 3, coeffBox);
+  coeffLayout->addWidget(form_);
+  layout->addWidget(coeffBox);
+
+  auto* formatBox = new QGroupBox("Output Format", this);
+  auto* formatLayout = new QVBoxLayout(formatBox);
+  format_ = new QButtonGroup(this);
+  const std::array<std::pair<const char*, const char*>, 2> formats = {
+      {{"Hexadecimal (OUTPUTFORMAT=0)", kSbe19pHexExplanation},
+       {"Decimal (OUTPUTFORMAT=1)", kSbe19pDecimalExplanation}}};
+  for (int id = 0; id < 2; ++id) {
+    auto* radio = new QRadioButton(QString::fromLatin1(formats[id].first), formatBox);
+    radio->setObjectName(QString("outputFormat%1").arg(id));
+    format_->addButton(radio, id);
+    formatLayout->addWidget(radio);
+    auto* note = new QLabel(QString::fromLatin1(formats[id].second), formatBox);
+    note->setWordWrap(true);
+    note->setIndent(20);
+    formatLayout->addWidget(note);
+  }
+  const int format = store_.Read(keys::kSbe19pOutputFormat);
+  if (format == 0 || format == 1) format_->button(format)->setChecked(true);
+  layout->addWidget(formatBox);
+
+  auto* options = new QFormLayout;
+  analogInputs_ = new QSpinBox(this);
+  analogInputs_->setObjectName("AnalogInputs");
+  analogInputs_->setRange(0, 4);
+  analogInputs_->setValue(store_.Read(keys::kSbe19pAnalogInputs));
+  options->addRow("Analog inputs", analogInputs_);
+  outputSal_ = Option(this, "Output salinity", keys::kSbe19pOutputSal, store_);
+  outputSv_ = Option(this, "Output sound velocity", keys::kSbe19pOutputSv, store_);
+  logRaw_ = Option(this, "Log raw data to ASCII file", keys::kSbe19pLogRawDataToAsciiFile, store_);
+  options->addRow(outputSal_);
+  options->addRow(outputSv_);
+  options->addRow(logRaw_);
+  layout->addLayout(options);
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, &CSBE19pConfigDlg::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &CSBE19pConfigDlg::reject);
+  layout->addWidget(buttons);
+}
+
+void CSBE19pConfigDlg::accept() {
+  const std::string refusal = form_->Check();
+  if (!refusal.empty()) {
+    prompts_->Message(this, refusal, kCaption, QMessageBox::Warning);
+    return;
+  }
+  if (!prompts_->Ask(this, kConfirmCoefficientUpdate, kCaption, QMessageBox::Warning,
+                     DialogPrompts::Buttons::YesNo)) {
+    return;
+  }
+  form_->Write();
+  // A stored format other than 0 or 1 is kept until the user picks one.
+  if (format_->checkedId() >= 0) store_.Write(keys::kSbe19pOutputFormat, format_->checkedId());
+  store_.Write(keys::kSbe19pAnalogInputs, analogInputs_->value());
+  store_.Write(keys::kSbe19pOutputSal, outputSal_->isChecked() ? 1 : 0);
+  store_.Write(keys::kSbe19pOutputSv, outputSv_->isChecked() ? 1 : 0);
+  store_.Write(keys::kSbe19pLogRawDataToAsciiFile, logRaw_->isChecked() ? 1 : 0);
+  QDialog::accept();
+}
+
+}  // namespace vesk

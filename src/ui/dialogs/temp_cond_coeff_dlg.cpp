@@ -1,0 +1,161 @@
+#include "ui/dialogs/temp_cond_coeff_dlg.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <array>
+
+#include "app/settings_store.h"
+#include "ui/dialogs/coefficient_form.h"
+#include "ui/dialogs/dialog_prompts.h"
+
+namespace vesk {
+namespace {
+
+constexpr const char* kCaption = "SBE19 Configuration";
+constexpr const char* kSection = "TC_Coeff";
+
+constexpr std::array<CoefficientField, 10> kTempFields = {{
+    {"TempCoeff_G", "G", "0.0"},
+    {"TempCoeff_H", "H", "0.0"},
+    {"TempCoeff_I", "I", "0.0"},
+    {"TempCoeff_J", "J", "0.0"},
+    {"TempCoeff_F0G", "F0 (G set)", "1000.0"},
+    {"TempCoeff_A", "A", "0.0"},
+    {"TempCoeff_B", "B", "0.0"},
+    {"TempCoeff_C", "C", "0.0"},
+    {"TempCoeff_D", "D", "0.0"},
+    {"TempCoeff_F0A", "F0 (A set)", "0.0"},
+}};
+constexpr std::array<CoefficientField, 12> kCondFields = {{
+    {"CondCoeff_G", "G", "0.0"},
+    {"CondCoeff_H", "H", "0.0"},
+    {"CondCoeff_I", "I", "0.0"},
+    {"CondCoeff_J", "J", "0.0"},
+    {"CondCoeff_CpcorG", "CPcor (G set)", "-9.570000e-008"},
+    {"CondCoeff_Ctcor", "CTcor (G set)", "3.25e-6"},
+    {"CondCoeff_A", "A", "0.0"},
+    {"CondCoeff_B", "B", "0.0"},
+    {"CondCoeff_C", "C", "0.0"},
+    {"CondCoeff_D", "D", "0.0"},
+    {"CondCoeff_M", "M", "0.0"},
+    {"CondCoeff_CpcorA", "CPcor (A set)", "-9.570000e-008"},
+}};
+constexpr std::array<CoefficientField, 5> kPresFields = {{
+    {"PresCoeff_PA0", "PA0", "0.0"},
+    {"PresCoeff_PA1", "PA1", "0.0"},
+    {"PresCoeff_PA2", "PA2", "0.0"},
+    {"PresCoeff_M", "M", "0.0"},
+    {"PresCoeff_B", "B", "0.0"},
+}};
+
+QButtonGroup* Choice(QWidget* parent, QVBoxLayout* box, const char* name, const char* first,
+                     const char* second, int checked) {
+  auto* group = new QButtonGroup(parent);
+  auto* row = new QHBoxLayout;
+  int id = 0;
+  for (const char* text : {first, second}) {
+    auto* radio = new QRadioButton(QString::fromLatin1(text), parent);
+    radio->setObjectName(QString::fromLatin1(name) + QString::number(id));
+    group->addButton(radio, id++);
+    row->addWidget(radio);
+  }
+  group->button(checked != 0 ? 1 : 0)->setChecked(true);
+  box->addLayout(row);
+  return group;
+}
+
+}  // namespace
+
+CTempCondCoeffDlg::CTempCondCoeffDlg(SettingsStore& store, QWidget* parent)
+    : QDialog(parent), store_(store), prompts_(&StandardPrompts()) {
+  setWindowTitle(kCaption);
+  auto* layout = new QVBoxLayout(this);
+
+  auto* tempBox = new QGroupBox("Temperature Coefficients", this);
+  auto* tempLayout = new QVBoxLayout(tempBox);
+  tempSet_ = Choice(this, tempLayout, "tempSet", "ITS-90 (G, H, I, J, F0)",
+                    "IPTS-68 (A, B, C, D, F0)", store_.Read(keys::kTcTempCoeff));
+  temp_ = new CoefficientForm(store_, kSection, kTempFields, 2, tempBox);
+  tempLayout->addWidget(temp_);
+  layout->addWidget(tempBox);
+
+  auto* condBox = new QGroupBox("Conductivity Coefficients", this);
+  auto* condLayout = new QVBoxLayout(condBox);
+  condSet_ = Choice(this, condLayout, "condSet", "G, H, I, J, CPcor, CTcor", "A, B, C, D, M, CPcor",
+                    store_.Read(keys::kTcCondCoeff));
+  cond_ = new CoefficientForm(store_, kSection, kCondFields, 2, condBox);
+  condLayout->addWidget(cond_);
+  condStandard_ = new QCheckBox("Standard conductivity frequency calculation", condBox);
+  condStandard_->setObjectName("CondStandardCalc");
+  condStandard_->setChecked(store_.ReadBool(keys::kTcCondStandardCalc));
+  condLayout->addWidget(condStandard_);
+  layout->addWidget(condBox);
+
+  auto* presBox = new QGroupBox("Pressure Coefficients", this);
+  auto* presLayout = new QVBoxLayout(presBox);
+  presSet_ = Choice(this, presLayout, "presSet", "Quadratic (PA0, PA1, PA2)", "Linear (M, B)",
+                    store_.Read(keys::kTcPresCoeff));
+  pres_ = new CoefficientForm(store_, kSection, kPresFields, 2, presBox);
+  presLayout->addWidget(pres_);
+  layout->addWidget(presBox);
+
+  auto* options = new QFormLayout;
+  analog_ = new QComboBox(this);
+  analog_->setObjectName("SBE_Analog");
+  for (int n : {0, 2, 4}) analog_->addItem(QString::number(n), n);
+  const int analogIndex = analog_->findData(store_.Read(keys::kTcSbeAnalog));
+  analog_->setCurrentIndex(analogIndex < 0 ? 0 : analogIndex);
+  options->addRow("Analog channels", analog_);
+  firmware_ = new QLineEdit(QString::fromStdString(store_.Read(keys::kTcSbeFirmwareVersion)), this);
+  firmware_->setObjectName("SBEFirmwareVersion");
+  options->addRow("SBE Firmware Version", firmware_);
+  logRaw_ = new QCheckBox("Log raw data to ASCII file", this);
+  logRaw_->setObjectName("LogRawDataToAsciiFile");
+  logRaw_->setChecked(store_.ReadBool(keys::kTcLogRawDataToAsciiFile));
+  options->addRow(logRaw_);
+  layout->addLayout(options);
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, &CTempCondCoeffDlg::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &CTempCondCoeffDlg::reject);
+  layout->addWidget(buttons);
+}
+
+void CTempCondCoeffDlg::accept() {
+  std::string refusal = temp_->Check();
+  if (refusal.empty()) refusal = cond_->Check();
+  if (refusal.empty()) refusal = pres_->Check();
+  if (refusal.empty()) {
+    refusal = CheckCoefficientText("SBE Firmware Version", firmware_->text().toStdString());
+    if (!refusal.empty()) firmware_->setFocus();
+  }
+  if (!refusal.empty()) {
+    prompts_->Message(this, refusal, kCaption, QMessageBox::Warning);
+    return;
+  }
+  if (!prompts_->Ask(this, kConfirmCoefficientUpdate, kCaption, QMessageBox::Warning,
+                     DialogPrompts::Buttons::YesNo)) {
+    return;  // the dialog stays open, the store unchanged
+  }
+  temp_->Write();
+  cond_->Write();
+  pres_->Write();
+  store_.Write(keys::kTcTempCoeff, tempSet_->checkedId());
+  store_.Write(keys::kTcCondCoeff, condSet_->checkedId());
+  store_.Write(keys::kTcPresCoeff, presSet_->checkedId());
+  store_.Write(keys::kTcSbeAnalog, analog_->currentData().toInt());
+  store_.Write(keys::kTcSbeFirmwareVersion, firmware_->text().trimmed().toStdString());
+  store_.Write(keys::kTcCondStandardCalc, condStandard_->isChecked() ? 1 : 0);
+  store_.Write(keys::kTcLogRawDataToAsciiFile, logRaw_->isChecked() ? 1 : 0);
+  QDialog::accept();
+}
+
+}  // namespace vesk
