@@ -1,6 +1,8 @@
-// vesk: the acquisition program. Until the main window is built, every run is headless.
+// vesk: the acquisition program. The main window, or without one (--headless, or no display)
+// the document and its threads with a status line on the terminal.
 
 #include <CLI/CLI.hpp>
+#include <QApplication>
 #include <QCoreApplication>
 #include <clocale>
 #include <cstdio>
@@ -8,28 +10,58 @@
 #include <memory>
 #include <string>
 
+#include "app/gui/vesk_app.h"
 #include "app/headless_runner.h"
 #include "app/overlay_settings_store.h"
 #include "app/qsettings_store.h"
 #include "app/simulated_counter.h"
 
+namespace {
+
+bool Set(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+// A platform named by QT_QPA_PLATFORM (offscreen, vnc, ...) counts as a display.
+bool HaveDisplay() {
+  return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM");
+}
+
+// Qt follows the user's locale; the program's numbers and dates are always C-formatted.
+void CLocale() {
+  std::setlocale(LC_NUMERIC, "C");
+  std::setlocale(LC_TIME, "C");
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  CLI::App cli{"VESK: acquisition, processing, display and logging for the laser particle counter."};
+  CLI::App cli{
+      "VESK: acquisition, processing, display and logging for the laser particle counter."};
   bool headless = false;
   bool simulate = false;
   bool log = false;
   bool acquire = false;
+  bool popup = false;
   double duration = 0;
   std::string settingsFile;
+  std::string screenshot;
+  double after = 5;
   unsigned seed = 1;
   cli.add_flag("--headless", headless, "run without windows");
   cli.add_flag("--simulate", simulate, "connect the counter port to the built-in simulator");
   cli.add_flag("--log", log, "start a logging scan at once");
   cli.add_flag("--acquire", acquire, "start a scan without logging at once");
+  cli.add_flag("--popup", popup, "open the histogram popup at once (window only)");
   cli.add_option("--duration", duration, "stop and end after this many seconds")
       ->check(CLI::NonNegativeNumber);
   cli.add_option("--settings", settingsFile, "use this INI file as the settings store");
   cli.add_option("--seed", seed, "seed of the simulated counter");
+  cli.add_option("--screenshot", screenshot,
+                 "save a picture of the main window to this PNG file and end (window only)");
+  cli.add_option("--after", after, "seconds before the --screenshot picture")
+      ->check(CLI::NonNegativeNumber);
   try {
     cli.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -37,14 +69,29 @@ int main(int argc, char** argv) {
     return code == 0 ? 0 : 2;
   }
 
-  if (!headless) {
-    std::fprintf(stderr, "vesk: the main window is not available in this build; running headless\n");
+  if (!headless && !HaveDisplay()) {
+    if (!screenshot.empty()) {
+      std::fprintf(stderr,
+                   "vesk: --screenshot needs a display (run it under xvfb-run, or set "
+                   "QT_QPA_PLATFORM=offscreen)\n");
+      return 2;
+    }
+    std::fprintf(stderr,
+                 "vesk: no display (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are unset); "
+                 "running headless\n");
+    headless = true;
   }
 
-  QCoreApplication app(argc, argv);
-  // Qt follows the user's locale; the program's numbers and dates are always C-formatted.
-  std::setlocale(LC_NUMERIC, "C");
-  std::setlocale(LC_TIME, "C");
+  // The application object decides between windows and none, so it is built only now.
+  std::unique_ptr<QCoreApplication> app;
+  if (headless) {
+    app = std::make_unique<QCoreApplication>(argc, argv);
+  } else {
+    app = std::make_unique<QApplication>(argc, argv);
+  }
+  CLocale();
+  QCoreApplication::setApplicationName(QStringLiteral("VESK"));
+  QCoreApplication::setOrganizationName(QStringLiteral("Corvane"));
 
   std::unique_ptr<vesk::SettingsStore> userStore;
   if (!settingsFile.empty()) {
@@ -57,19 +104,35 @@ int main(int argc, char** argv) {
   std::unique_ptr<vesk::SimulatedCounter> simulator;
   if (simulate) {
     simulator = std::make_unique<vesk::SimulatedCounter>(store, seed);
-    if (!simulator->Start()) {
+    if (simulator->Start()) {
+      std::fprintf(stderr, "vesk: simulated counter on %s\n", simulator->CounterDevice().c_str());
+    } else {
       std::fprintf(stderr, "vesk: the simulated counter could not be started: %s\n",
                    simulator->Error().c_str());
-      return 1;
+      // Without windows there is nothing left to do; the window still opens without it.
+      if (headless) return 1;
+      simulator.reset();
     }
-    std::fprintf(stderr, "vesk: simulated counter on %s\n", simulator->CounterDevice().c_str());
   }
 
-  vesk::HeadlessOptions options;
-  options.log = log;
-  options.duration = duration;
-  vesk::HeadlessRunner runner(store, options);
-  const int code = runner.Run();
+  int code = 0;
+  if (headless) {
+    vesk::HeadlessOptions options;
+    options.log = log;
+    options.duration = duration;
+    vesk::HeadlessRunner runner(store, options);
+    code = runner.Run();
+  } else {
+    vesk::AppOptions options;
+    options.acquire = acquire;
+    options.log = log;
+    options.popup = popup;
+    options.duration = duration;
+    options.screenshot = screenshot;
+    options.screenshotAfter = after;
+    vesk::CVESKApp vesk(store, options);
+    code = vesk.Run();
+  }
   if (simulator) simulator->Stop();
   return code;
 }

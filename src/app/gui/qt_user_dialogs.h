@@ -1,0 +1,38 @@
+#pragma once
+// The dialog seam with windows: message boxes and questions with the program's texts, a
+// worker's message shown later on the user-interface thread, and the custom-naming save
+// dialog. In scripted runs (screenshots) messages go to stderr and every question takes
+// the answer that carries out the command line.
+
+#include <QPointer>
+#include <QWidget>
+
+#include "acquisition/user_dialogs.h"
+
+namespace vesk {
+
+inline constexpr const char* kDataFileNameTitle = "Enter Filename for VESK Data Storage";
+inline constexpr const char* kBinFileFilter = "VESK Binary Data Files (*.bin);;All Files (*)";
+
+class QtUserDialogs : public UserDialogs {
+ public:
+  explicit QtUserDialogs(bool scripted = false) : scripted_(scripted) {}
+
+  // The window the boxes belong to (the main frame once it exists).
+  void SetParent(QWidget* parent) { parent_ = parent; }
+  bool Scripted() const { return scripted_; }
+
+  void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
+  void QueueMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
+  bool AskYesNo(const std::string& text, const std::string& caption) override;
+  std::optional<std::string> AskDataFileName(const std::string& proposedName,
+                                             const std::string& directory) override;
+
+ private:
+  void Print(const std::string& caption, const std::string& text) const;
+
+  const bool scripted_;
+  QPointer<QWidget> parent_;
+};
+
+}  // namespace vesk

@@ -1,0 +1,143 @@
+#include "app/gui/vesk_app.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QPixmap>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+
+#include "acquisition/vesk_doc.h"
+#include "control/udp_control.h"
+#include "display/main_frame.h"
+
+namespace vesk {
+namespace {
+
+constexpr int kCounterWaitMs = 4000;
+constexpr int kCounterWaitStepMs = 100;
+
+}  // namespace
+
+CVESKApp::CVESKApp(SettingsStore& store, const AppOptions& options)
+    : store_(store), options_(options), dialogs_(!options.screenshot.empty()) {}
+
+CVESKApp::~CVESKApp() {
+  frame_.reset();
+  doc_.reset();  // stops a scan that still runs
+  udp_.reset();
+}
+
+bool CVESKApp::InitInstance() {
+  // 1. The remote control socket. Its commands wait for the document and the window.
+  udp_ = std::make_unique<CUDPControl>(store_,
+                                       CUDPControl::Actions{
+                                           [this] {
+                                             if (frame_) frame_->StartLogging();
+                                           },
+                                           [this] {
+                                             if (frame_) frame_->Stop();
+                                           },
+                                           [this] {
+                                             if (frame_) {
+                                               QTimer::singleShot(0, frame_.get(), &QWidget::close);
+                                             } else {
+                                               QCoreApplication::exit(0);
+                                             }
+                                           },
+                                           [this] {
+                                             if (frame_) frame_->StartAcquisition();
+                                           },
+                                       },
+                                       this);
+  remoteControl_ = udp_->Open();
+  if (!remoteControl_) {
+    std::fprintf(stderr, "vesk: remote control: %s\n", udp_->ErrorText().c_str());
+    dialogs_.ShowMessage(kNetworkUnavailable, "", MessageIcon::Information);
+  }
+
+  // 5. First run: the counter port has never been configured.
+  if (!store_.Contains(keys::kComPortDu.section, keys::kComPortDu.key)) {
+    dialogs_.ShowMessage(kFirstRunMessage, "", MessageIcon::Information);
+  }
+
+  // 8. The document (its settings, the survey latitude warning) and the counter port.
+  doc_ = std::make_unique<CVESKDoc>(store_, messages_, dialogs_, clock_);
+  doc_->ConnectCounterPort();
+  if (doc_->connected) doc_->PollCounterStatus();
+
+  // 9. The main window.
+  frame_ = std::make_unique<CMainFrame>(*doc_, messages_);
+  dialogs_.SetParent(frame_.get());
+  if (options_.screenshot.empty()) {
+    frame_->showMaximized();
+  } else {
+    // A picture has the same size on every machine.
+    frame_->resize(1600, 1000);
+    frame_->show();
+  }
+  return true;
+}
+
+int CVESKApp::Run() {
+  if (!InitInstance()) return 1;
+  // A scan asked for on the command line starts once the counter has said it is there (or
+  // after a short wait, when the start operation asks whether to start anyway).
+  auto* waitTimer = new QTimer(this);
+  auto waited = std::make_shared<int>(0);
+  connect(waitTimer, &QTimer::timeout, this, [this, waitTimer, waited] {
+    *waited += kCounterWaitStepMs;
+    const bool wantScan = options_.log || options_.acquire;
+    if (wantScan && doc_->connected && !doc_->counterResponding && *waited < kCounterWaitMs &&
+        !doc_->PollCounterStatus().responding) {
+      return;
+    }
+    waitTimer->stop();
+    waitTimer->deleteLater();
+    if (options_.log) {
+      frame_->StartLogging();
+    } else if (options_.acquire) {
+      frame_->StartAcquisition();
+    }
+    if (options_.popup) frame_->ShowPopup();
+  });
+  waitTimer->start(kCounterWaitStepMs);
+  if (options_.duration > 0) {
+    QTimer::singleShot(static_cast<int>(options_.duration * 1000), this, [this] { Quit(0); });
+  }
+  if (!options_.screenshot.empty()) {
+    QTimer::singleShot(static_cast<int>(options_.screenshotAfter * 1000), this,
+                       [this] { TakeScreenshot(); });
+  }
+  const int code = QApplication::exec();
+  if (doc_ && doc_->scanning) doc_->StopScan();
+  return exitCode_ != 0 ? exitCode_ : code;
+}
+
+void CVESKApp::TakeScreenshot() {
+  QPixmap picture = frame_->grab();
+  // The popup is a window of its own: put it where it stands over the main window.
+  if (QWidget* popup = frame_->Popup(); popup != nullptr && popup->isVisible()) {
+    QPainter painter(&picture);
+    QPoint at = popup->frameGeometry().topLeft() - frame_->geometry().topLeft();
+    at.setX(std::clamp(at.x(), 0, std::max(0, picture.width() - popup->width())));
+    at.setY(std::clamp(at.y(), 0, std::max(0, picture.height() - popup->height())));
+    painter.drawPixmap(at, popup->grab());
+  }
+  const QString path = QString::fromStdString(options_.screenshot);
+  if (!picture.save(path)) {
+    std::fprintf(stderr, "vesk: cannot save the picture to %s\n", options_.screenshot.c_str());
+    Quit(1);
+    return;
+  }
+  std::fprintf(stderr, "vesk: main window saved to %s\n", options_.screenshot.c_str());
+  Quit(0);
+}
+
+void CVESKApp::Quit(int code) {
+  exitCode_ = code;
+  frame_->close();
+  QCoreApplication::exit(code);
+}
+
+}  // namespace vesk

@@ -1,0 +1,67 @@
+#pragma once
+// The application object: brings the program up in its fixed order (remote control socket,
+// settings, first-run check, document and counter port, main window) and runs it. The
+// command line can start a scan at once, end the run after a while, or save a picture of the
+// main window and end.
+
+#include <QObject>
+#include <memory>
+#include <string>
+
+#include "acquisition/clock.h"
+#include "app/gui/qt_user_dialogs.h"
+#include "app/gui/qt_window_messages.h"
+#include "app/settings_store.h"
+
+namespace vesk {
+
+class CVESKDoc;
+class CMainFrame;
+class CUDPControl;
+
+inline constexpr const char* kFirstRunMessage =
+    "This appears to be the first time this software has been loaded.  Please configure the "
+    "software under the Settings menu.";
+
+struct AppOptions {
+  bool acquire = false;        // start a scan without logging once the window is up
+  bool log = false;            // start a logging scan once the window is up
+  bool popup = false;          // open the histogram popup once the window is up
+  double duration = 0;         // seconds; then stop and end (0: run until closed)
+  std::string screenshot;      // save a picture of the main window here, then end
+  double screenshotAfter = 5;  // seconds before the picture
+};
+
+class CVESKApp : public QObject {
+ public:
+  static constexpr const char* kVersion = "1.20";
+
+  CVESKApp(SettingsStore& store, const AppOptions& options);
+  ~CVESKApp() override;
+
+  // Start-up in order; false when the program cannot go on.
+  bool InitInstance();
+  // InitInstance, then the event loop; the process exit code.
+  int Run();
+
+  CVESKDoc* Doc() const { return doc_.get(); }
+  CMainFrame* Frame() const { return frame_.get(); }
+  bool RemoteControlAvailable() const { return remoteControl_; }
+
+ private:
+  void TakeScreenshot();
+  void Quit(int code);
+
+  SettingsStore& store_;
+  AppOptions options_;
+  QtWindowMessages messages_;
+  QtUserDialogs dialogs_;
+  SystemClock clock_;
+  std::unique_ptr<CUDPControl> udp_;
+  std::unique_ptr<CVESKDoc> doc_;
+  std::unique_ptr<CMainFrame> frame_;
+  bool remoteControl_ = false;
+  int exitCode_ = 0;
+};
+
+}  // namespace vesk

@@ -1,0 +1,655 @@
+#include "display/main_frame.h"
+
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStatusBar>
+#include <QUrl>
+#include <algorithm>
+#include <cctype>
+#include <ctime>
+#include <mutex>
+
+#include "acquisition/vesk_doc.h"
+
+// The views and dialogs are built beside the frame; each is wired as soon as it is there.
+#if __has_include("display/vesk_view.h")
+#include "display/vesk_view.h"
+#define VESK_HAVE_VIEW 1
+#endif
+#if __has_include("display/binned_data_popup_dlg.h")
+#include "display/binned_data_popup_dlg.h"
+#define VESK_HAVE_POPUP 1
+#endif
+#if __has_include("ui/dialogs/playback_data_dlg.h")
+#include "ui/dialogs/playback_data_dlg.h"
+#define VESK_HAVE_PLAYBACK 1
+#endif
+#if __has_include("ui/dialogs/select_folder_dialog.h")
+#include "ui/dialogs/select_folder_dialog.h"
+#define VESK_HAVE_FOLDER 1
+#endif
+#if __has_include("ui/dialogs/data_file_naming_dlg.h")
+#include "ui/dialogs/data_file_naming_dlg.h"
+#define VESK_HAVE_NAMING 1
+#endif
+#if __has_include("ui/dialogs/store_snapshot_dlg.h")
+#include "ui/dialogs/store_snapshot_dlg.h"
+#define VESK_HAVE_STORE 1
+#endif
+#if __has_include("ui/dialogs/value_dialogs.h")
+#include "ui/dialogs/value_dialogs.h"
+#define VESK_HAVE_VALUES 1
+#endif
+
+namespace vesk {
+namespace {
+
+constexpr int kStateSyncMs = 250;
+constexpr int kBarHeightReserve = 225;
+constexpr const char* kSourcePrefix = "  Source: ";
+constexpr const char* kDestPrefix = "  Dest: ";
+constexpr const char* kPlaybackOpenTitle = "Open File (Data Playback)";
+constexpr const char* kMakerWebPage = "https://www.corvane.example/";
+
+QString Latin1(const std::string& text) {
+  return QString::fromLatin1(text.data(), text.size());
+}
+
+// Tabs of the state texts show as a few blanks.
+QString Shown(const QString& text) {
+  QString shown = text;
+  shown.replace(QLatin1Char('\t'), QStringLiteral("    "));
+  return shown;
+}
+
+}  // namespace
+
+std::string ManualFileName(const std::string& stored) {
+  std::string lower = stored;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (lower.find(".pdf") != std::string::npos) return stored;
+  return stored + ".pdf";
+}
+
+std::string ManualErrorText(ManualProblem problem, const std::string& name) {
+  switch (problem) {
+    case ManualProblem::NotFound: return "ERROR: The file " + name + " was not found";
+    case ManualProblem::NoApplication:
+      return "ERROR: No application was detected to open this file type '*.PDF'.\n\nThe file " +
+             name +
+             " needs a PDF reader such as Adobe Acrobat or Acrobat Reader, which can be "
+             "installed from the installation CD or downloaded from the vendor's web site.";
+    case ManualProblem::Other: break;
+  }
+  return "ERROR: Problem opening file " + name;
+}
+
+CMainFrame::CMainFrame(CVESKDoc& doc, QtWindowMessages& messages, QWidget* parent)
+    : QMainWindow(parent), doc_(doc), messages_(messages) {
+  setObjectName(QStringLiteral("mainFrame"));
+  setWindowTitle(QStringLiteral("VESK - %1 [Data Collection, Processing and Display]")
+                     .arg(QString::fromLatin1(kInstrumentDescription)));
+
+  BuildStatusBar();
+
+  bar_ = new CVESKDialogBar(this);
+  auto* dock = new QDockWidget(this);
+  dock->setObjectName(QStringLiteral("controlBarDock"));
+  dock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+  dock->setTitleBarWidget(new QWidget(dock));
+  dock->setWidget(bar_);
+  addDockWidget(Qt::BottomDockWidgetArea, dock);
+
+  splitter_ = new QSplitter(Qt::Horizontal, this);
+  splitter_->setObjectName(QStringLiteral("mainSplitter"));
+  splitter_->setChildrenCollapsible(false);
+#ifdef VESK_HAVE_VIEW
+  mainView_ = new CVESKView(doc_, splitter_);
+#else
+  mainView_ = new QWidget(splitter_);
+#endif
+  mainView_->setObjectName(QStringLiteral("mainView"));
+  gridPane_ = new QWidget(splitter_);
+  gridPane_->setObjectName(QStringLiteral("gridPane"));
+  gridPane_->setAutoFillBackground(true);
+  splitter_->addWidget(mainView_);
+  splitter_->addWidget(gridPane_);
+  splitter_->setStretchFactor(0, 82);
+  splitter_->setStretchFactor(1, 18);
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const QSize area = screen != nullptr ? screen->availableSize() : QSize(1280, 800);
+  const int height = std::max(area.height() - kBarHeightReserve, 200);
+  mainView_->resize(static_cast<int>(area.width() * kMainViewShare), height);
+  gridPane_->resize(static_cast<int>(area.width() * kGridShare), height);
+  splitter_->setSizes({static_cast<int>(area.width() * kMainViewShare),
+                       static_cast<int>(area.width() * kGridShare)});
+  setCentralWidget(splitter_);
+
+  BuildMenus();
+
+  // Grid scaling factor, auto-scroll and analog caption as stored.
+  bar_->SetField(BarField::ScaleFactor, QString::number(doc_.store.Read(keys::kGridScalingFactor)));
+  bar_->SetAutoScroll(doc_.gridAutoScroll);
+  bar_->SetAnalogCaption(Latin1(doc_.analogCaption));
+
+  connect(bar_, &CVESKDialogBar::startAcquisitionClicked, this, &CMainFrame::StartAcquisition);
+  connect(bar_, &CVESKDialogBar::startLoggingClicked, this, &CMainFrame::StartLogging);
+  connect(bar_, &CVESKDialogBar::stopClicked, this, &CMainFrame::Stop);
+  connect(bar_, &CVESKDialogBar::connectClicked, this, &CMainFrame::Connect);
+  connect(bar_, &CVESKDialogBar::resetTotalClicked, this, [this] {
+    {
+      std::lock_guard lock(doc_.binLock);
+      doc_.cumulativeTotalCount = 0;
+    }
+    RefreshControlBar();
+  });
+  connect(bar_, &CVESKDialogBar::resetWindowClicked, this, [this] {
+    {
+      std::lock_guard lock(doc_.binLock);
+      doc_.cumulativeWindowCount = 0;
+    }
+    RefreshControlBar();
+  });
+  connect(bar_, &CVESKDialogBar::autoScrollToggled, this,
+          [this](bool on) { doc_.gridAutoScroll = on; });
+
+  connect(&statusTimer_, &QTimer::timeout, this, &CMainFrame::StatusTick);
+  connect(&stateTimer_, &QTimer::timeout, this, &CMainFrame::SyncScanState);
+  statusTimer_.start(kStatusPeriodMs);
+  stateTimer_.start(kStateSyncMs);
+
+  shownConnected_ = doc_.connected;
+  bar_->SetConnected(doc_.connected);
+  bar_->SetScanDisplay(ScanDisplay::Idle, doc_.connected);
+  RefreshControlBar();
+  messages_.Attach(this);
+  shownScanning_ = doc_.scanning;
+  UpdateCommandStates();
+  SyncScanState();
+}
+
+CMainFrame::~CMainFrame() {
+  messages_.Detach();
+  statusTimer_.stop();
+  stateTimer_.stop();
+}
+
+void CMainFrame::BuildStatusBar() {
+  const char* initial[5] = {kIdleState, "", "", kSourceVesk, kDestEmpty};
+  for (int i = 0; i < 5; ++i) {
+    panes_[i] = new QLabel(this);
+    panes_[i]->setObjectName(QStringLiteral("pane%1").arg(i));
+    panes_[i]->setFrameShape(QFrame::Panel);
+    panes_[i]->setFrameShadow(QFrame::Sunken);
+    panes_[i]->setMinimumWidth(i == 4 ? 200 : 120);
+    statusBar()->addPermanentWidget(panes_[i], i == 4 ? 1 : 0);
+    ShowPaneText(i, initial[i]);
+  }
+}
+
+void CMainFrame::ShowPaneText(int pane, const std::string& text) {
+  if (pane < 0 || pane >= static_cast<int>(panes_.size())) return;
+  paneTexts_[pane] = Latin1(text);
+  panes_[pane]->setText(Shown(paneTexts_[pane]));
+}
+
+QString CMainFrame::PaneText(int pane) const {
+  if (pane < 0 || pane >= static_cast<int>(paneTexts_.size())) return {};
+  return paneTexts_[pane];
+}
+
+QAction* CMainFrame::AddAction(QMenu* menu, const char* text, const char* key, bool idleOnly,
+                               bool available, void (CMainFrame::*handler)()) {
+  QAction* action = menu->addAction(QString::fromLatin1(text));
+  if (key != nullptr) action->setShortcut(QKeySequence(QString::fromLatin1(key)));
+  if (handler != nullptr) connect(action, &QAction::triggered, this, handler);
+  // Commands whose windows are not part of this program yet stay visible and disabled.
+  action->setEnabled(available);
+  action->setProperty("available", available);
+  if (idleOnly) idleOnly_.push_back(action);
+  actions_.push_back(action);
+  return action;
+}
+
+void CMainFrame::BuildMenus() {
+  bool haveView = false, havePopup = false, havePlayback = false, haveFolder = false,
+       haveNaming = false, haveStore = false, haveValues = false;
+#ifdef VESK_HAVE_VIEW
+  haveView = true;
+#endif
+#ifdef VESK_HAVE_POPUP
+  havePopup = true;
+#endif
+#ifdef VESK_HAVE_PLAYBACK
+  havePlayback = true;
+#endif
+#ifdef VESK_HAVE_FOLDER
+  haveFolder = true;
+#endif
+#ifdef VESK_HAVE_NAMING
+  haveNaming = true;
+#endif
+#ifdef VESK_HAVE_STORE
+  haveStore = true;
+#endif
+#ifdef VESK_HAVE_VALUES
+  haveValues = true;
+#endif
+  QMenuBar* bar = menuBar();
+
+  // The "Data Storage" commands appear in two menus: the same two actions in both, so that
+  // their shortcuts stay unambiguous.
+  QAction* storageDir = nullptr;
+  QAction* fileNaming = nullptr;
+  auto addDataStorage = [&](QMenu* parent) {
+    QMenu* storage = parent->addMenu(QStringLiteral("Data Storage"));
+    if (storageDir == nullptr) {
+      storageDir = AddAction(storage, "Data &Storage Directory...", "Ctrl+Alt+S", true, haveFolder,
+                             &CMainFrame::OnDataStorageDirectory);
+      fileNaming = AddAction(storage, "Data &File Naming...", "Ctrl+Alt+N", true, haveNaming,
+                             &CMainFrame::OnDataFileNaming);
+    } else {
+      storage->addAction(storageDir);
+      storage->addAction(fileNaming);
+    }
+  };
+
+  QMenu* file = bar->addMenu(QStringLiteral("&File"));
+  AddAction(file, "&Open File (Data Playback)...", "Ctrl+O", true, havePlayback,
+            &CMainFrame::OnOpenFile);
+  addDataStorage(file);
+  file->addSeparator();
+  QAction* exit = AddAction(file, "E&xit", nullptr, false, true);
+  connect(exit, &QAction::triggered, this, &QWidget::close);
+
+  QMenu* commands = bar->addMenu(QStringLiteral("&Commands"));
+  QMenu* snapshot = commands->addMenu(QStringLiteral("&Snapshot"));
+  takeSnapShot_ =
+      AddAction(snapshot, "&Take Snap-Shot...", nullptr, false, true, &CMainFrame::OnTakeSnapShot);
+  AddAction(snapshot, "&Store Snap-Shot...", nullptr, true, haveStore,
+            &CMainFrame::OnStoreSnapShot);
+
+  QMenu* display = bar->addMenu(QStringLiteral("&Display"));
+  AddAction(display, "Counts Histogram (&Main View)", "Ctrl+H", false, true,
+            &CMainFrame::OnHistogramMainView);
+  AddAction(display, "Counts Histogram (&PopUp)", "Ctrl+P", false, havePopup,
+            &CMainFrame::ShowPopup);
+  AddAction(display, "&Time Charts", "Ctrl+T", false, false);
+  AddAction(display, "&Change Time Charts...", "Ctrl+C", false, false);
+  display->addSeparator();
+  AddAction(display, "Nav Viewer", nullptr, false, false);
+
+  QMenu* settings = bar->addMenu(QStringLiteral("&Settings"));
+  addDataStorage(settings);
+  AddAction(settings, "&Port Settings...", "Shift+P", true, false);
+  AddAction(settings, "&Instrument Input (CTD)...", "Shift+I", true, false);
+  QMenu* grid = settings->addMenu(QStringLiteral("Multi-Element Plankton &Grid"));
+  AddAction(grid, "Max MEP &Length...", nullptr, true, haveValues, &CMainFrame::OnMaxMepLength);
+  AddAction(grid, "&Grid Scaling Factor...", nullptr, false, false);
+  QAction* disableGrid = AddAction(grid, "&Disable MEP Grid", nullptr, false, true);
+  disableGrid->setCheckable(true);
+  disableGrid->setChecked(doc_.gridPaused);
+  connect(disableGrid, &QAction::toggled, this, [this](bool on) { doc_.gridPaused = on; });
+  AddAction(settings, "&Window Count Bounds...", "Shift+W", false, haveValues,
+            &CMainFrame::OnWindowCountBounds);
+  AddAction(settings, "Set Survey &Latitude...", "Shift+L", true, haveValues,
+            &CMainFrame::OnSurveyLatitude);
+  AddAction(settings, "User Supplied File Header...", "Shift+H", true, haveValues,
+            &CMainFrame::OnUserFileHeader);
+  AddAction(settings, "Counter Constant...", nullptr, true, haveValues,
+            &CMainFrame::OnCounterConstant);
+  QMenu* tunnel = settings->addMenu(QStringLiteral("Installed Tunnel"));
+  auto* tunnels = new QActionGroup(this);
+  QAction* standard = AddAction(tunnel, "Standard Tunnel", nullptr, false, true);
+  QAction* wide = AddAction(tunnel, "Wide (2.5x) Tunnel", nullptr, false, true);
+  for (QAction* a : {standard, wide}) {
+    a->setCheckable(true);
+    tunnels->addAction(a);
+  }
+  (doc_.standardTunnel ? standard : wide)->setChecked(true);
+  connect(standard, &QAction::triggered, this, [this] {
+    doc_.standardTunnel = true;
+    doc_.store.Write(keys::kStandardTunnel, 1);
+  });
+  connect(wide, &QAction::triggered, this, [this] {
+    doc_.standardTunnel = false;
+    doc_.store.Write(keys::kStandardTunnel, 0);
+  });
+  AddAction(settings, "NMEA Data Parsing...", nullptr, true, false);
+  AddAction(settings, "VESK Firmware Version...", nullptr, true, haveValues,
+            &CMainFrame::OnFirmwareVersion);
+
+  QMenu* options = bar->addMenu(QStringLiteral("&Options"));
+  QAction* header = AddAction(options, "Add Header to DAT File", nullptr, false, true);
+  header->setCheckable(true);
+  header->setChecked(doc_.addHeaderToDatFile);
+  connect(header, &QAction::toggled, this, [this](bool on) {
+    doc_.addHeaderToDatFile = on;
+    doc_.store.Write(keys::kAddHeaderToDatFile, on ? 1 : 0);
+  });
+  QAction* initialNmea = AddAction(options, "Log Initial NMEA Sample Only", nullptr, false, true);
+  initialNmea->setCheckable(true);
+  initialNmea->setChecked(doc_.logInitialNmeaOnly);
+  connect(initialNmea, &QAction::toggled, this, [this](bool on) {
+    doc_.logInitialNmeaOnly = on;
+    doc_.store.Write(keys::kLogInitialNmeaOnly, on ? 1 : 0);
+  });
+
+  QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
+  AddAction(tools, "&Extract Data Stream...", nullptr, false, false);
+  const int statsWindow = doc_.store.Read(keys::kStatsWindow);
+  if (statsWindow != 0) AddAction(tools, "&Statistical Analysis...", nullptr, false, false);
+  doc_.store.Write(keys::kStatsWindow, statsWindow);
+
+  QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+  AddAction(help, "&About VESK...", nullptr, false, true, &CMainFrame::OnAbout);
+  AddAction(help, "Corvane Web", nullptr, false, true, &CMainFrame::OnWebPage);
+  AddAction(help, "VESK Software Manual", nullptr, false, true, &CMainFrame::OnManual);
+
+  for (QAction* a : actions_) addAction(a);  // shortcuts work with the menus closed
+  (void)haveView;
+}
+
+QAction* CMainFrame::FindAction(const QString& text) const {
+  for (QAction* a : actions_) {
+    if (a->text() == text) return a;
+  }
+  return nullptr;
+}
+
+void CMainFrame::UpdateCommandStates() {
+  const bool scanning = doc_.scanning;
+  for (QAction* a : idleOnly_) a->setEnabled(!scanning && a->property("available").toBool());
+  takeSnapShot_->setEnabled(scanning);
+}
+
+void CMainFrame::SyncScanState() {
+  const bool scanning = doc_.scanning;
+  const ScanDisplay wanted = !scanning                         ? ScanDisplay::Idle
+                             : (doc_.logging || doc_.playback) ? ScanDisplay::Logging
+                                                               : ScanDisplay::Acquiring;
+  const bool connected = doc_.connected;
+  if (wanted != bar_->Display() || connected != shownConnected_) {
+    const ScanDisplay before = bar_->Display();
+    bar_->SetScanDisplay(wanted, connected);
+    bar_->SetConnected(connected);
+    shownConnected_ = connected;
+    if (wanted != before) {
+      if (before == ScanDisplay::Idle) reader_.Reset();
+      if (wanted == ScanDisplay::Acquiring) {
+        messages_.SetPaneText(kPaneState, kScanningNoLogging);
+      } else if (wanted == ScanDisplay::Logging) {
+        messages_.SetPaneText(kPaneState, kScanningAndLogging);
+      }
+    }
+  }
+  if (scanning != shownScanning_) {
+    shownScanning_ = scanning;
+    UpdateCommandStates();
+  }
+}
+
+void CMainFrame::StartAcquisition() {
+  doc_.StartAcquisition();
+  SyncScanState();
+}
+
+void CMainFrame::StartLogging() {
+  doc_.StartDataLogging();
+  SyncScanState();
+}
+
+void CMainFrame::Stop() {
+  if (doc_.scanning) doc_.StopScan();
+  SyncScanState();
+}
+
+void CMainFrame::Connect() {
+  doc_.ConnectCounterPort();
+  SyncScanState();
+}
+
+void CMainFrame::StatusTick() {
+  const CVESKDoc::CounterStatus status = doc_.PollCounterStatus();
+  bar_->SetConnected(doc_.connected);
+  bar_->SetSnapshotActive(status.snapshotInProgress);
+  SyncScanState();
+}
+
+void CMainFrame::RefreshControlBar() {
+  bar_->SetFields(reader_.Read(doc_, std::chrono::steady_clock::now()));
+  bar_->SetAnalogCaption(Latin1(doc_.analogCaption));
+  UpdateElapsed();
+}
+
+void CMainFrame::UpdateElapsed() {
+  if (!doc_.scanning) return;
+  std::tm start = doc_.scanStartTime;
+  std::tm now = doc_.clock.LocalTime();
+  const double seconds = std::max(0.0, std::difftime(std::mktime(&now), std::mktime(&start)));
+  const long s = static_cast<long>(seconds);
+  char text[40];
+  std::snprintf(text, sizeof text, "  %02ld:%02ld:%02ld  ", s / 3600, (s / 60) % 60, s % 60);
+  ShowPaneText(kPaneElapsed, text);
+}
+
+bool CMainFrame::event(QEvent* e) {
+  if (auto* uwm = dynamic_cast<UwmEvent*>(e)) {
+    messages_.Taken(uwm->Message());
+    Deliver(uwm->Target(), uwm->Message());
+    return true;
+  }
+  return QMainWindow::event(e);
+}
+
+void CMainFrame::Deliver(WindowTarget target, Uwm message) {
+  switch (target) {
+    case WindowTarget::MainFrame: OnMessage(message); break;
+    case WindowTarget::AllViews:
+      for (QWidget* view : {mainView_, gridPane_}) {
+        if (auto* receiver = dynamic_cast<MessageReceiver*>(view)) receiver->OnMessage(message);
+      }
+      break;
+    case WindowTarget::Popup:
+      if (auto* receiver = dynamic_cast<MessageReceiver*>(popup_.data())) {
+        receiver->OnMessage(message);
+      }
+      break;
+    case WindowTarget::NavViewer: break;  // the navigation viewer is not built yet
+  }
+}
+
+void CMainFrame::OnMessage(Uwm message) {
+  switch (message) {
+    case Uwm::UpdateControlBar:
+      RefreshControlBar();
+      SyncScanState();
+      break;
+    case Uwm::UpdateTimePlotsRelay: Deliver(WindowTarget::AllViews, Uwm::UpdateTimePlots); break;
+    case Uwm::PerformStop: Stop(); break;
+    case Uwm::ClosePlayback: OnClosePlayback(); break;
+    case Uwm::CloseBinnedDataPopup: popup_ = nullptr; break;
+    default: break;
+  }
+}
+
+void CMainFrame::OnClosePlayback() {
+  playback_ = nullptr;
+  if (doc_.scanning) doc_.StopScan();
+  doc_.playback = false;
+  messages_.SetPaneText(kPaneSource, kSourceVesk);
+  messages_.SetPaneText(kPaneDest, kDestEmpty);
+  doc_.playbackPaused = false;
+  SyncScanState();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* e) {
+  // The playback dialog's end stops its scan; then no thread may outlive the windows.
+  if (playback_ != nullptr) delete playback_.data();
+  if (doc_.scanning) doc_.StopScan();
+  if (popup_ != nullptr) popup_->close();
+  statusTimer_.stop();
+  stateTimer_.stop();
+  e->accept();
+}
+
+void CMainFrame::ShowPopup() {
+#ifdef VESK_HAVE_POPUP
+  if (popup_ == nullptr) {
+    auto* popup = new CBinnedDataPopupDlg(doc_, this);
+    popup_ = popup;
+    popup->show();
+    if (doc_.scanning) popup->OnMessage(Uwm::StartBinnedDataPopup);
+  } else {
+    popup_->show();
+    popup_->raise();
+    popup_->activateWindow();
+  }
+#endif
+}
+
+void CMainFrame::OnOpenFile() {
+#ifdef VESK_HAVE_PLAYBACK
+  const QString path = QFileDialog::getOpenFileName(
+      this, QString::fromLatin1(kPlaybackOpenTitle), Latin1(doc_.dataDir),
+      QStringLiteral("VESK Binary Data Files (*.bin);;All Files (*)"));
+  if (path.isEmpty()) return;
+  doc_.playback = true;
+  doc_.rawFileName = path.toStdString();
+  doc_.processedFileName = QFileInfo(path).fileName().toStdString() + "_PB.dat";
+  messages_.SetPaneText(kPaneSource, kSourcePrefix + doc_.rawFileName + "  ");
+  messages_.SetPaneText(kPaneDest, kDestPrefix + doc_.dataDir + doc_.processedFileName + "  ");
+  if (playback_ == nullptr) {
+    auto* dialog = new CPlaybackDataDlg(doc_, this);
+    playback_ = dialog;
+    dialog->show();
+    dialog->move(geometry().center() - dialog->rect().center());
+  } else {
+    playback_->raise();
+    playback_->activateWindow();
+  }
+#endif
+}
+
+void CMainFrame::OnDataStorageDirectory() {
+#ifdef VESK_HAVE_FOLDER
+  const std::optional<std::string> folder = CSelectFolderDialog::ChooseFolder(this, doc_.dataDir);
+  if (!folder) return;
+  doc_.store.Write(keys::kDataDir, *folder);
+  doc_.dataDir = *folder;
+#endif
+}
+
+void CMainFrame::OnDataFileNaming() {
+#ifdef VESK_HAVE_NAMING
+  CDataFileNamingDlg d(doc_, this);
+  d.exec();
+#endif
+}
+
+void CMainFrame::OnTakeSnapShot() {
+  if (!doc_.scanning) return;
+  if (doc_.dialogs.AskYesNo(kConfirmSnapShot, kConfirmCommandCaption)) doc_.TakeSnapShot();
+}
+
+void CMainFrame::OnStoreSnapShot() {
+#ifdef VESK_HAVE_STORE
+  CStoreSnapshotDlg d(doc_, this);
+  d.exec();
+#endif
+}
+
+void CMainFrame::OnHistogramMainView() {
+  // The time charts are not built yet: the histogram is always the main view.
+  doc_.dialogs.ShowMessage(kBinnedViewActive, "", MessageIcon::Information);
+}
+
+void CMainFrame::OnMaxMepLength() {
+#ifdef VESK_HAVE_VALUES
+  CMaxMepLengthDlg d(doc_, this);
+  d.exec();
+#endif
+}
+
+void CMainFrame::OnWindowCountBounds() {
+#ifdef VESK_HAVE_VALUES
+  CWindowCountBoundsDlg d(doc_, this);
+  d.exec();
+#endif
+}
+
+void CMainFrame::OnSurveyLatitude() {
+#ifdef VESK_HAVE_VALUES
+  CSurveyLatDlg d(doc_, this);
+  d.exec();
+#endif
+}
+
+void CMainFrame::OnUserFileHeader() {
+#ifdef VESK_HAVE_VALUES
+  CUserHeaderDlg d(doc_, this);
+  d.exec();
+#endif
+}
+
+void CMainFrame::OnCounterConstant() {
+#ifdef VESK_HAVE_VALUES
+  CCounterConstantDlg d(doc_, this);
+  d.exec();
+#endif
+}
+
+void CMainFrame::OnFirmwareVersion() {
+#ifdef VESK_HAVE_VALUES
+  CFirmwareVersionDlg d(doc_, this);
+  d.exec();
+#endif
+}
+
+void CMainFrame::OnAbout() {
+  QMessageBox::about(this, QStringLiteral("About VESK"),
+                     QStringLiteral("VESK version %1\n%2\nData Collection, Processing and Display")
+                         .arg(QString::fromLatin1(CVESKDoc::kVersion),
+                              QString::fromLatin1(kInstrumentDescription)));
+}
+
+void CMainFrame::OnWebPage() {
+  if (!QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerWebPage)))) {
+    doc_.dialogs.ShowMessage(ManualErrorText(ManualProblem::Other, kMakerWebPage), "",
+                             MessageIcon::Error);
+  }
+}
+
+void CMainFrame::OnManual() {
+  const std::string name = ManualFileName(doc_.store.Read(keys::kSwManualVer));
+  // A bare name is looked for beside the program, where the installation puts the manual.
+  QFileInfo info(Latin1(name));
+  if (info.isRelative()) {
+    info = QFileInfo(QCoreApplication::applicationDirPath() + QLatin1Char('/') + Latin1(name));
+  }
+  if (!info.exists() || !info.isFile()) {
+    doc_.dialogs.ShowMessage(ManualErrorText(ManualProblem::NotFound, name), "",
+                             MessageIcon::Error);
+    return;
+  }
+  if (!info.isReadable()) {
+    doc_.dialogs.ShowMessage(ManualErrorText(ManualProblem::Other, name), "", MessageIcon::Error);
+    return;
+  }
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()))) {
+    doc_.dialogs.ShowMessage(ManualErrorText(ManualProblem::NoApplication, name), "",
+                             MessageIcon::Error);
+  }
+}
+
+}  // namespace vesk

@@ -1,0 +1,137 @@
+#pragma once
+// The main window: the menus, the status bar with its five panes, the control bar and the
+// splitter with the main view (left) and the shadowgram grid (right). It routes the menu and
+// button commands to the document and the dialogs, hands the registered messages of the
+// worker threads on to the views, and shows the scan state.
+
+#include <QAction>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPointer>
+#include <QSplitter>
+#include <QTimer>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "app/gui/qt_window_messages.h"
+#include "display/control_bar.h"
+#include "display/message_receiver.h"
+
+namespace vesk {
+
+class CVESKDoc;
+
+inline constexpr const char* kScanningNoLogging = "  Scanning - NO Logging  ";
+inline constexpr const char* kScanningAndLogging = "  Scanning & Logging  ";
+inline constexpr const char* kSourceVesk = "  Source: VESK  ";
+inline constexpr const char* kDestEmpty = "  Dest:  ";
+inline constexpr const char* kIdleState = "\tIDLE\t";
+inline constexpr const char* kConfirmSnapShot = "Confirm Command: 'Take Snap-Shot'";
+inline constexpr const char* kConfirmCommandCaption = "Confirm Command";
+inline constexpr const char* kBinnedViewActive = "Binned Data View is already active";
+inline constexpr const char* kTimeChartsActive = "Time-Charts are already active";
+inline constexpr const char* kInstrumentDescription = "Underwater Laser Particle Counter";
+
+// The error text for a software manual that cannot be opened; `name` as the user sees it.
+enum class ManualProblem { NotFound, NoApplication, Other };
+std::string ManualErrorText(ManualProblem problem, const std::string& name);
+// The manual's file name: ".pdf" appended unless it already ends so (any case).
+std::string ManualFileName(const std::string& stored);
+
+class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFrame {
+  Q_OBJECT
+
+ public:
+  static constexpr int kStatusPeriodMs = 1500;
+  static constexpr double kMainViewShare = 0.82;
+  static constexpr double kGridShare = 0.18;
+
+  CMainFrame(CVESKDoc& doc, QtWindowMessages& messages, QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  // The frame's own registered messages.
+  void OnMessage(Uwm message) override;
+
+  // MessageFrame
+  QObject* FrameObject() override { return this; }
+  void Deliver(WindowTarget target, Uwm message) override;
+  void ShowPaneText(int pane, const std::string& text) override;
+
+  // The control bar's commands, also used by the remote control and the command line.
+  void StartAcquisition();
+  void StartLogging();
+  void Stop();
+  void Connect();
+
+  // Follows the document's scan state: buttons, flashing, state pane and idle-only commands.
+  void SyncScanState();
+  // Refreshes the control bar from the document (what UWM_UPDATECONTROLBAR does).
+  void RefreshControlBar();
+  // One turn of the 1500 ms status timer.
+  void StatusTick();
+
+  CVESKDialogBar* ControlBar() const { return bar_; }
+  QString PaneText(int pane) const;
+  QWidget* MainView() const { return mainView_; }
+  QWidget* GridPane() const { return gridPane_; }
+  QSplitter* Splitter() const { return splitter_; }
+  QWidget* Popup() const { return popup_; }
+  QWidget* PlaybackDialog() const { return playback_; }
+  // The menu command whose text (with its "&") is `text`, or null.
+  QAction* FindAction(const QString& text) const;
+  // Opens the histogram popup, or brings it to the front.
+  void ShowPopup();
+
+ protected:
+  bool event(QEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  QAction* AddAction(QMenu* menu, const char* text, const char* key, bool idleOnly, bool available,
+                     void (CMainFrame::*handler)() = nullptr);
+  void BuildMenus();
+  void BuildStatusBar();
+  void UpdateCommandStates();
+  void UpdateElapsed();
+
+  // Menu commands
+  void OnOpenFile();
+  void OnDataStorageDirectory();
+  void OnDataFileNaming();
+  void OnTakeSnapShot();
+  void OnStoreSnapShot();
+  void OnHistogramMainView();
+  void OnMaxMepLength();
+  void OnWindowCountBounds();
+  void OnSurveyLatitude();
+  void OnUserFileHeader();
+  void OnCounterConstant();
+  void OnFirmwareVersion();
+  void OnAbout();
+  void OnWebPage();
+  void OnManual();
+  void OnClosePlayback();
+
+  CVESKDoc& doc_;
+  QtWindowMessages& messages_;
+  CVESKDialogBar* bar_ = nullptr;
+  QSplitter* splitter_ = nullptr;
+  QWidget* mainView_ = nullptr;
+  QWidget* gridPane_ = nullptr;
+  QPointer<QWidget> popup_;
+  QPointer<QWidget> playback_;
+  std::array<QLabel*, 5> panes_{};
+  std::array<QString, 5> paneTexts_;
+  QTimer statusTimer_;
+  QTimer stateTimer_;
+  ControlBarReader reader_;
+  std::vector<QAction*> idleOnly_;
+  std::vector<QAction*> actions_;
+  QAction* takeSnapShot_ = nullptr;
+  bool shownScanning_ = false;
+  bool shownConnected_ = false;
+};
+
+}  // namespace vesk

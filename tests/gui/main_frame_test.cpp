@@ -1,0 +1,410 @@
+// The main window on the offscreen platform, driving a real document whose counter is the
+// master side of a pseudo-terminal.
+
+#include "display/main_frame.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "acquisition/headless_seams.h"
+#include "acquisition/vesk_doc.h"
+#include "app/gui/qt_window_messages.h"
+#include "app/memory_settings_store.h"
+#include "display/control_bar.h"
+#include "display/graph.h"
+#include "display/vesk_view.h"
+#include "test_support/temp_dir.h"
+
+namespace vesk {
+namespace {
+
+// The counter's end of a pseudo-terminal.
+class PtyCounter {
+ public:
+  PtyCounter() {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ::grantpt(master_);
+    ::unlockpt(master_);
+    termios t{};
+    ::tcgetattr(master_, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(master_, TCSANOW, &t);
+    ::fcntl(master_, F_SETFL, O_NONBLOCK);
+    slave_ = ::ptsname(master_);
+  }
+  ~PtyCounter() { ::close(master_); }
+  const std::string& Slave() const { return slave_; }
+  void Send(const std::vector<std::uint8_t>& bytes) {
+    ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+  // What the program wrote to the counter since the last call.
+  std::string Received() {
+    std::string out;
+    char buf[256];
+    for (ssize_t n; (n = ::read(master_, buf, sizeof buf)) > 0;) out.append(buf, n);
+    return out;
+  }
+
+ private:
+  int master_ = -1;
+  std::string slave_;
+};
+
+// Runs the event loop until `done` holds (at most 5 s).
+template <class Pred>
+bool PollUntil(Pred done) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+// An L frame on the wire: "~L", 128 bins, H0..H6, N, T and A (payload "~" doubled), "~*".
+std::vector<std::uint8_t> LFrameWire(std::uint16_t binValue) {
+  std::vector<std::uint8_t> payload;
+  auto word = [&payload](std::uint16_t w) {
+    payload.push_back(static_cast<std::uint8_t>(w >> 8));
+    payload.push_back(static_cast<std::uint8_t>(w & 0xFF));
+  };
+  for (int k = 0; k < 128; ++k) word(binValue);
+  for (std::uint16_t h : {2499, 0, 0, 1000, 8000, 401, 2006}) word(h);
+  payload.push_back(0);  // N
+  word(0);               // T
+  word(0);               // A
+  std::vector<std::uint8_t> wire{'~', 'L'};
+  for (std::uint8_t b : payload) {
+    wire.push_back(b);
+    if (b == '~') wire.push_back(b);
+  }
+  wire.push_back('~');
+  wire.push_back('*');
+  return wire;
+}
+
+class MainFrameTest : public ::testing::Test {
+ protected:
+  MainFrameTest() {
+    store_.WriteString("Settings", "DataDir", dir_.Path());
+    store_.WriteString("Settings", "SurveyLat", "45.0");
+    store_.WriteString("PortSettings", "Device_DU", counter_.Slave());
+    store_.WriteInt("RemoteControl", "Port", 0);
+  }
+  ~MainFrameTest() override {
+    frame_.reset();
+    doc_.reset();
+  }
+
+  void Open(bool connect = true) {
+    doc_ = std::make_unique<CVESKDoc>(store_, messages_, dialogs_, clock_);
+    if (connect) {
+      ASSERT_TRUE(doc_->ConnectCounterPort());
+      counter_.Received();
+    }
+    frame_ = std::make_unique<CMainFrame>(*doc_, messages_);
+    frame_->show();
+  }
+
+  CVESKDialogBar& Bar() { return *frame_->ControlBar(); }
+  std::string Pane(int pane) { return frame_->PaneText(pane).toStdString(); }
+
+  test::TempDir dir_;
+  PtyCounter counter_;
+  MemorySettingsStore store_;
+  QtWindowMessages messages_;
+  ConsoleDialogs dialogs_{true, true};
+  SystemClock clock_;
+  std::unique_ptr<CVESKDoc> doc_;
+  std::unique_ptr<CMainFrame> frame_;
+};
+
+struct Buttons {
+  bool acquire, logging, stop, connect;
+};
+
+void ExpectButtons(CVESKDialogBar& bar, Buttons want, const char* when) {
+  SCOPED_TRACE(when);
+  EXPECT_EQ(bar.StartAcquisitionButton()->isEnabled(), want.acquire);
+  EXPECT_EQ(bar.StartLoggingButton()->isEnabled(), want.logging);
+  EXPECT_EQ(bar.StopButton()->isEnabled(), want.stop);
+  EXPECT_EQ(bar.ConnectButton()->isEnabled(), want.connect);
+}
+
+TEST_F(MainFrameTest, ButtonsAndStatePaneFollowEachScanState) {
+  Open();
+  ExpectButtons(Bar(), {true, true, false, false}, "idle, connected");
+  EXPECT_EQ(Bar().ConnectionIndicator()->text(), "Connected");
+  EXPECT_FALSE(Bar().Flashing());
+  EXPECT_EQ(Pane(kPaneSource), "  Source: VESK  ");
+  EXPECT_EQ(Pane(kPaneDest), "  Dest:  ");
+
+  Bar().StartAcquisitionButton()->click();
+  ASSERT_TRUE(doc_->scanning);
+  EXPECT_EQ(counter_.Received(), "a");
+  ExpectButtons(Bar(), {false, true, true, false}, "acquiring");
+  EXPECT_TRUE(Bar().Flashing());
+  EXPECT_EQ(Pane(kPaneState), "  Scanning - NO Logging  ");
+  EXPECT_EQ(Pane(kPaneDest), "  Dest: NOT LOGGING !!!  ");
+  const std::string start = Pane(kPaneStart);
+  ASSERT_EQ(start.size(), 12u);
+  EXPECT_EQ(start.substr(0, 2), "  ");
+  EXPECT_EQ(start[4], ':');
+  EXPECT_EQ(start.substr(10), "  ");
+
+  Bar().StartLoggingButton()->click();
+  ASSERT_TRUE(doc_->logging);
+  ExpectButtons(Bar(), {false, false, true, false}, "logging");
+  EXPECT_EQ(Pane(kPaneState), "  Scanning & Logging  ");
+  const std::string dest = Pane(kPaneDest);
+  EXPECT_EQ(dest.rfind("  Dest: " + dir_.Path() + "/VESK_", 0), 0u) << dest;
+  EXPECT_EQ(dest.substr(dest.size() - 6), ".bin  ");
+
+  Bar().StopButton()->click();
+  EXPECT_FALSE(doc_->scanning);
+  ExpectButtons(Bar(), {true, true, false, false}, "stopped");
+  EXPECT_FALSE(Bar().Flashing());
+  EXPECT_EQ(Pane(kPaneState), "\tIDLE\t");
+  EXPECT_TRUE(PollUntil([&] { return counter_.Received().find('q') != std::string::npos; }));
+}
+
+TEST_F(MainFrameTest, LoggingFromIdleAndAnUnreachableCounter) {
+  Open();
+  Bar().StartLoggingButton()->click();
+  ASSERT_TRUE(doc_->scanning);
+  ExpectButtons(Bar(), {false, false, true, false}, "logging from idle");
+  EXPECT_EQ(Pane(kPaneState), "  Scanning & Logging  ");
+  frame_->Stop();
+
+  // A document whose port would not open: only Connect is offered, and starting says why.
+  frame_.reset();
+  doc_.reset();
+  store_.WriteString("PortSettings", "Device_DU", dir_ / "no-such-tty");
+  Open(/*connect=*/false);
+  ExpectButtons(Bar(), {true, true, false, true}, "not connected");
+  EXPECT_EQ(Bar().ConnectionIndicator()->text(), "Disconnected");
+  Bar().StartAcquisitionButton()->click();
+  EXPECT_FALSE(doc_->scanning);
+  EXPECT_EQ(dialogs_.Messages().back().rfind("ERROR STARTING", 0), 0u);
+  ExpectButtons(Bar(), {true, true, false, true}, "start refused");
+}
+
+// Dialogs being built beside the frame: their commands are enabled once they are there.
+#if __has_include("ui/dialogs/playback_data_dlg.h")
+constexpr bool kPlayback = true;
+#else
+constexpr bool kPlayback = false;
+#endif
+#if __has_include("ui/dialogs/select_folder_dialog.h")
+constexpr bool kFolder = true;
+#else
+constexpr bool kFolder = false;
+#endif
+#if __has_include("ui/dialogs/data_file_naming_dlg.h")
+constexpr bool kNaming = true;
+#else
+constexpr bool kNaming = false;
+#endif
+#if __has_include("ui/dialogs/store_snapshot_dlg.h")
+constexpr bool kStore = true;
+#else
+constexpr bool kStore = false;
+#endif
+#if __has_include("ui/dialogs/value_dialogs.h")
+constexpr bool kValues = true;
+#else
+constexpr bool kValues = false;
+#endif
+
+TEST_F(MainFrameTest, MenusCarryEveryCommandWithItsKeyAndIdleRule) {
+  Open();
+  struct Item {
+    const char* text;
+    const char* key;
+    bool idleOnly;
+    bool later;  // its window comes with later work: always disabled
+  };
+  const Item items[] = {
+      {"&Open File (Data Playback)...", "Ctrl+O", true, !kPlayback},
+      {"Data &Storage Directory...", "Ctrl+Alt+S", true, !kFolder},
+      {"Data &File Naming...", "Ctrl+Alt+N", true, !kNaming},
+      {"E&xit", "", false, false},
+      {"&Store Snap-Shot...", "", true, !kStore},
+      {"Counts Histogram (&Main View)", "Ctrl+H", false, false},
+      {"Counts Histogram (&PopUp)", "Ctrl+P", false, false},
+      {"&Time Charts", "Ctrl+T", false, true},
+      {"&Change Time Charts...", "Ctrl+C", false, true},
+      {"Nav Viewer", "", false, true},
+      {"&Port Settings...", "Shift+P", true, true},
+      {"&Instrument Input (CTD)...", "Shift+I", true, true},
+      {"Max MEP &Length...", "", true, !kValues},
+      {"&Grid Scaling Factor...", "", false, true},
+      {"&Disable MEP Grid", "", false, false},
+      {"&Window Count Bounds...", "Shift+W", false, !kValues},
+      {"Set Survey &Latitude...", "Shift+L", true, !kValues},
+      {"User Supplied File Header...", "Shift+H", true, !kValues},
+      {"Counter Constant...", "", true, !kValues},
+      {"Standard Tunnel", "", false, false},
+      {"Wide (2.5x) Tunnel", "", false, false},
+      {"NMEA Data Parsing...", "", true, true},
+      {"VESK Firmware Version...", "", true, !kValues},
+      {"Add Header to DAT File", "", false, false},
+      {"Log Initial NMEA Sample Only", "", false, false},
+      {"&Extract Data Stream...", "", false, true},
+      {"&About VESK...", "", false, false},
+      {"Corvane Web", "", false, false},
+      {"VESK Software Manual", "", false, false},
+  };
+  auto check = [&](bool scanning) {
+    for (const Item& item : items) {
+      SCOPED_TRACE(std::string(item.text) + (scanning ? " while scanning" : " while idle"));
+      QAction* action = frame_->FindAction(QString::fromLatin1(item.text));
+      ASSERT_NE(action, nullptr);
+      EXPECT_EQ(action->shortcut(), QKeySequence(QString::fromLatin1(item.key)));
+      const bool wanted = !item.later && !(item.idleOnly && scanning);
+      EXPECT_EQ(action->isEnabled(), wanted);
+    }
+    EXPECT_EQ(frame_->FindAction("&Take Snap-Shot...")->isEnabled(), scanning);
+  };
+  check(false);
+  // StatsWindow 0 (the default) leaves the statistics command out, and is written back.
+  EXPECT_EQ(frame_->FindAction("&Statistical Analysis..."), nullptr);
+  EXPECT_TRUE(store_.Contains("Settings", "StatsWindow"));
+  frame_->StartAcquisition();
+  check(true);
+  frame_->Stop();
+  check(false);
+}
+
+TEST_F(MainFrameTest, TogglesWriteTheDocumentAndTheStore) {
+  Open();
+  frame_->FindAction("Wide (2.5x) Tunnel")->trigger();
+  EXPECT_FALSE(doc_->standardTunnel);
+  EXPECT_EQ(store_.ReadInt("Settings", "StandardTunnel", -1), 0);
+  EXPECT_FALSE(frame_->FindAction("Standard Tunnel")->isChecked());
+  frame_->FindAction("Standard Tunnel")->trigger();
+  EXPECT_TRUE(doc_->standardTunnel);
+  EXPECT_EQ(store_.ReadInt("Settings", "StandardTunnel", -1), 1);
+
+  QAction* header = frame_->FindAction("Add Header to DAT File");
+  EXPECT_TRUE(header->isChecked());
+  header->trigger();
+  EXPECT_FALSE(doc_->addHeaderToDatFile);
+  EXPECT_EQ(store_.ReadInt("Options", "AddHeaderToDatFile", -1), 0);
+  frame_->FindAction("Log Initial NMEA Sample Only")->trigger();
+  EXPECT_TRUE(doc_->logInitialNmeaOnly);
+  EXPECT_EQ(store_.ReadInt("Options", "LogInitialNmeaOnly", -1), 1);
+  frame_->FindAction("&Disable MEP Grid")->trigger();
+  EXPECT_TRUE(doc_->gridPaused);
+}
+
+TEST_F(MainFrameTest, TakeSnapShotAsksThenQueuesR) {
+  Open();
+  frame_->StartAcquisition();
+  ASSERT_TRUE(doc_->scanning);
+  counter_.Received();
+  frame_->FindAction("&Take Snap-Shot...")->trigger();
+  EXPECT_EQ(dialogs_.Messages().back(), "Confirm Command: 'Take Snap-Shot'");
+  EXPECT_TRUE(PollUntil([&] { return counter_.Received().find('r') != std::string::npos; }));
+  frame_->Stop();
+}
+
+TEST_F(MainFrameTest, AWholeScanFillsTheHistogramAndTheControlBar) {
+  Open();
+  auto* view = dynamic_cast<CVESKView*>(frame_->MainView());
+  ASSERT_NE(view, nullptr);
+  frame_->StartAcquisition();
+  ASSERT_TRUE(doc_->scanning);
+  constexpr int kFrames = 6;
+  for (int i = 0; i < kFrames; ++i) counter_.Send(LFrameWire(2));
+  ASSERT_TRUE(PollUntil([&] { return Bar().FieldText(BarField::SampleNo) == "6"; }));
+  EXPECT_EQ(Bar().FieldText(BarField::TotalCount), QString::number(kFrames * 128 * 2));
+  EXPECT_EQ(Bar().FieldText(BarField::TotalCps), "256");
+  EXPECT_EQ(Bar().FieldText(BarField::FlowCounts), "1000 / 8000");
+  EXPECT_EQ(Bar().FieldText(BarField::LMon), "2006");
+  EXPECT_EQ(Bar().FieldText(BarField::LVolt), "401");
+  EXPECT_EQ(Bar().FieldText(BarField::Sensor), "2499");
+  EXPECT_EQ(Bar().FieldText(BarField::FrameErrors), "0");
+  // The histogram shows the cumulative bins: every bin at frames x 2.
+  const QString plot = view->Graph().PlotName(1);
+  ASSERT_TRUE(PollUntil([&] {
+    const auto points = view->Graph().PlotData(plot);
+    return points.size() == 128 && points[0].y() == kFrames * 2 && points[127].y() == kFrames * 2;
+  }));
+  // The elapsed-time pane counts from the scan's start.
+  EXPECT_EQ(Pane(kPaneElapsed).substr(0, 4), "  00");
+
+  // A worker's stop request reaches the frame through its event queue.
+  std::thread worker([&] { doc_->windows.Post(WindowTarget::MainFrame, Uwm::PerformStop); });
+  worker.join();
+  ASSERT_TRUE(PollUntil([&] { return !doc_->scanning; }));
+  ExpectButtons(Bar(), {true, true, false, false}, "after a worker's stop");
+  EXPECT_EQ(Pane(kPaneState), "\tIDLE\t");
+}
+
+TEST_F(MainFrameTest, ClosingPlaybackStopsAndResetsThePanes) {
+  Open();
+  doc_->playback = true;
+  doc_->playbackPaused = true;
+  messages_.SetPaneText(kPaneSource, "  Source: /data/cast01.bin  ");
+  messages_.SetPaneText(kPaneDest, "  Dest: /data/cast01.bin_PB.dat  ");
+  doc_->windows.Send(WindowTarget::MainFrame, Uwm::ClosePlayback);
+  EXPECT_FALSE(doc_->playback);
+  EXPECT_FALSE(doc_->playbackPaused);
+  EXPECT_EQ(Pane(kPaneSource), "  Source: VESK  ");
+  EXPECT_EQ(Pane(kPaneDest), "  Dest:  ");
+}
+
+TEST_F(MainFrameTest, ControlBarUpdatesAreCoalesced) {
+  Open();
+  int delivered = 0;
+  class Counter : public QObject {
+   public:
+    explicit Counter(int& n) : n_(n) {}
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (dynamic_cast<UwmEvent*>(e) != nullptr) ++n_;
+      return false;
+    }
+    int& n_;
+  } counter(delivered);
+  frame_->installEventFilter(&counter);
+  std::thread worker([&] {
+    for (int i = 0; i < 100; ++i)
+      doc_->windows.Post(WindowTarget::MainFrame, Uwm::UpdateControlBar);
+  });
+  worker.join();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(delivered, 1);
+  doc_->windows.Post(WindowTarget::MainFrame, Uwm::UpdateControlBar);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(delivered, 2);
+  frame_->removeEventFilter(&counter);
+}
+
+TEST_F(MainFrameTest, SplitterAndPanesAtStart) {
+  Open();
+  EXPECT_EQ(frame_->GridPane()->objectName(), "gridPane");
+  const QList<int> sizes = frame_->Splitter()->sizes();
+  ASSERT_EQ(sizes.size(), 2);
+  EXPECT_NEAR(static_cast<double>(sizes[0]) / (sizes[0] + sizes[1]), 0.82, 0.02);
+  EXPECT_TRUE(frame_->windowTitle().startsWith("VESK - "));
+  EXPECT_TRUE(frame_->windowTitle().endsWith("[Data Collection, Processing and Display]"));
+  EXPECT_EQ(Bar().SnapshotIndicator()->text(), "Inactive");
+  EXPECT_EQ(Bar().SnapshotIndicator()->toolTip(),
+            "Snapshot in progress: 1 (green) = YES, 0 (red) = NO.");
+}
+
+}  // namespace
+}  // namespace vesk
