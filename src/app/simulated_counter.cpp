@@ -64,7 +64,17 @@ bool SimulatedCounter::Start() {
     return false;
   }
   store_.Overrides().Write(keys::kDeviceDu, simulator_->SlavePath());
-  if (options.auxNmea) store_.Overrides().Write(keys::kDeviceZev, simulator_->AuxSlavePath());
+  if (options.auxNmea) {
+    // A receiver's usual line unless the store sets one (the stored defaults are all 0).
+    MemorySettingsStore& o = store_.Overrides();
+    o.Write(keys::kDeviceZev, simulator_->AuxSlavePath());
+    if (store_.Read(keys::kBpsZev) <= 0) o.Write(keys::kBpsZev, 4800);
+    if (store_.Read(keys::kDataBitsZev) <= 0) {
+      o.Write(keys::kDataBitsZev, 8);
+      o.Write(keys::kParityZev, 2);
+      o.Write(keys::kStopBitsZev, 0);
+    }
+  }
   return true;
 }
 
