@@ -3,18 +3,27 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
+#include <QSpinBox>
+#include <filesystem>
 
 #include "gui/view_test_support.h"
+#include "test_support/temp_dir.h"
 #include "ui/dialogs/analog_input_dlg.h"
 #include "ui/dialogs/coefficient_form.h"
+#include "ui/dialogs/com_port_dlg_du.h"
+#include "ui/dialogs/com_port_dlg_zev.h"
+#include "ui/dialogs/com_port_prop_sheet.h"
 #include "ui/dialogs/ctd_dlg.h"
 #include "ui/dialogs/os200_config_dlg.h"
 #include "ui/dialogs/sbe19p_config_dlg.h"
 #include "ui/dialogs/sbe49_config_dlg.h"
+#include "ui/dialogs/serial_device_list.h"
 #include "ui/dialogs/temp_cond_coeff_dlg.h"
 
 namespace vesk {
@@ -251,6 +260,175 @@ TEST(AnalogInputDialog, CaptionAndScaleReachTheDocument) {
   EXPECT_EQ(doc.analogCaption, "FLUOR");
   EXPECT_DOUBLE_EQ(doc.analogScale, 0.25);
   EXPECT_EQ(t.store.Read(keys::kAnalogScale), "2.5e-1");
+}
+
+TEST(NmeaIdentifierRules, SixCharactersBeginningWithDollarOrEmpty) {
+  const struct {
+    const char* id;
+    bool accepted;
+  } table[] = {{"", true},         {"$GPGGA", true}, {"$GPRMC", true},
+               {"$GPGG", false},   {"GPGGA", false}, {"GPGGAX", false},
+               {"$GPGGAA", false}, {"$", false},     {" $GPGGA", false}};
+  for (const auto& row : table) {
+    const std::string warning = CheckNmeaIdentifier(row.id);
+    EXPECT_EQ(warning.empty(), row.accepted) << row.id;
+    if (!row.accepted) {
+      EXPECT_EQ(warning, kNmeaIdentifierWarning);
+    }
+  }
+}
+
+TEST(NmeaTerminationRules, NeitherIsRefusedOneIsWarnedBothPass) {
+  const TerminationCheck neither = CheckNmeaTermination(3, false, false);
+  EXPECT_TRUE(neither.refused);
+  EXPECT_EQ(neither.message,
+            "ERROR !!\n\nTalker ID 3 has no 'Sentence Termination' characters selected.  A NMEA "
+            "Sentence must have a 'Sentence Termination' to be logged.");
+  const std::string oneWarning =
+      "WARNING !!\n\nProperly formatted NMEA sentences end with both a Carriage Return <CR> and "
+      "a Line Feed <LF>.  Please ensure that your 'Sentence Termination' choices for Talker ID 2 "
+      "are correct.";
+  for (const auto& [cr, lf] : {std::pair{false, true}, std::pair{true, false}}) {
+    const TerminationCheck one = CheckNmeaTermination(2, cr, lf);
+    EXPECT_FALSE(one.refused);
+    EXPECT_EQ(one.message, oneWarning);
+  }
+  const TerminationCheck both = CheckNmeaTermination(1, true, true);
+  EXPECT_FALSE(both.refused);
+  EXPECT_TRUE(both.message.empty());
+  EXPECT_EQ(NmeaTerminationText(true, true), "\r\n");
+  EXPECT_EQ(NmeaTerminationText(false, true), "\n");
+  EXPECT_EQ(NmeaTerminationText(true, false), "\r");
+}
+
+TEST(AuxPortPage, ModeTextsIdentifierFieldAndTerminationBoxes) {
+  TestDoc t;
+  t.store.Write(keys::kAuxPortMode, 1);
+  t.store.WriteString("NavSettings", "NmeaStart1", "$GPGGA");
+  CVESKDoc& doc = t.Make();
+  RecordingPrompts prompts;
+  CComPortDlgZEV page(t.store, doc.auxPort);
+  page.SetPrompts(prompts);
+  const struct {
+    int mode;
+    const char* text;
+  } modes[] = {
+      {0, "\nAuxilary Port NOT USED."},
+      {2, "\nAuxilary Port configured to output CTD data to an external instrument/device."},
+      {1,
+       "\nAuxilary Port configured to accept GPS/NMEA data as an input.\n\n(Configure "
+       "GPS/NMEA parsing options below)"},
+  };
+  for (const auto& row : modes) {
+    page.findChild<QRadioButton*>(QString("mode%1").arg(row.mode))->click();
+    EXPECT_EQ(page.ModeText(), row.text);
+  }
+
+  // A 5-character identifier: the warning, and the field goes back to what it held.
+  auto* id1 = page.findChild<QLineEdit*>("nmeaStart1");
+  id1->setText("$GPGG");
+  EXPECT_FALSE(page.IdentifierLeft(0));
+  EXPECT_EQ(prompts.Texts(), std::vector<std::string>{kNmeaIdentifierWarning});
+  EXPECT_EQ(id1->text(), "$GPGGA");
+
+  // Only LF for entry 2: accepted after the warning.
+  page.findChild<QLineEdit*>("nmeaStart2")->setText("$GPZDA");
+  page.findChild<QCheckBox*>("cr2")->setChecked(false);
+  prompts.shown.clear();
+  EXPECT_TRUE(page.Validate());
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_NE(prompts.shown[0].text.find("Talker ID 2 are correct"), std::string::npos);
+
+  // Neither for entry 2: refused, nothing else shown after it.
+  page.findChild<QCheckBox*>("lf2")->setChecked(false);
+  prompts.shown.clear();
+  EXPECT_FALSE(page.Validate());
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].text.rfind("ERROR !!\n\nTalker ID 2 has no", 0), 0u);
+}
+
+TEST(SerialDevices, ListsWhatExistsInOrder) {
+  test::TempDir dev;
+  std::filesystem::create_directories(dev / "serial/by-id");
+  for (const char* name :
+       {"ttyS10", "ttyS2", "ttyUSB1", "ttyUSB0", "ttyACM0", "tty0", "ttyUSB", "console"}) {
+    test::WriteFile(dev / name, "");
+  }
+  std::filesystem::create_symlink(dev / "ttyUSB0", dev / "serial/by-id/usb-FTDI_A-if00");
+  const std::vector<std::string> expected = {dev / "serial/by-id/usb-FTDI_A-if00",
+                                             dev / "ttyUSB0",
+                                             dev / "ttyUSB1",
+                                             dev / "ttyACM0",
+                                             dev / "ttyS2",
+                                             dev / "ttyS10"};
+  EXPECT_EQ(ListSerialDevices(dev.Path()), expected);
+  EXPECT_TRUE(ListSerialDevices(dev / "missing").empty());
+}
+
+TEST(PortSheet, TheSamePortIsRefusedComparingResolvedDevices) {
+  test::TempDir dev;
+  test::WriteFile(dev / "ttyUSB0", "");
+  std::filesystem::create_symlink(dev / "ttyUSB0", dev / "by-id-link");
+  auto port = [](int n, std::string device) {
+    PortSettings p;
+    p.port = n;
+    p.device = std::move(device);
+    return p;
+  };
+  const struct {
+    PortSettings counter, aux;
+    bool same;
+  } table[] = {
+      {port(1, ""), port(1, ""), true},
+      {port(1, ""), port(2, ""), false},
+      {port(1, ""), port(7, "/dev/ttyS0"), true},
+      {port(1, dev / "ttyUSB0"), port(1, dev / "by-id-link"), true},
+      {port(3, dev / "ttyUSB0"), port(3, ""), false},
+  };
+  for (const auto& row : table) {
+    EXPECT_EQ(CheckPortsDiffer(row.counter, row.aux).empty(), !row.same)
+        << row.counter.port << row.counter.device << " / " << row.aux.port << row.aux.device;
+  }
+  EXPECT_EQ(CheckPortsDiffer(port(1, ""), port(1, "")), kSamePortError);
+}
+
+TEST(PortSheet, OkTakesEveryValueOverUnlessBothPagesNameOneDevice) {
+  TestDoc t;
+  CVESKDoc& doc = t.Make();
+  RecordingPrompts prompts;
+  CComPortPropSheet sheet(doc);
+  sheet.SetPrompts(prompts);
+  EXPECT_EQ(sheet.windowTitle(), "Serial Port Configuration");
+  CComPortDlgZEV* aux = sheet.PageZEV();
+  aux->findChild<QSpinBox*>("port")->setValue(1);  // the counter port's number
+  aux->findChild<QRadioButton*>("mode1")->click();
+  aux->findChild<QLineEdit*>("nmeaStart1")->setText("$GPGGA");
+  sheet.accept();
+  EXPECT_EQ(prompts.Texts(), std::vector<std::string>{kSamePortError});
+  EXPECT_NE(sheet.result(), QDialog::Accepted);
+  EXPECT_FALSE(t.store.Contains("PortSettings", "ComPort_ZEV"));
+  EXPECT_EQ(doc.auxPort.port, 2);
+
+  aux->findChild<QSpinBox*>("port")->setValue(4);
+  aux->findChild<QComboBox*>("bitRate")->setCurrentText("9600");
+  aux->findChild<QComboBox*>("parity")->setCurrentIndex(2);
+  sheet.PageDU()->findChild<QComboBox*>("device")->setCurrentText("/dev/ttyUSB7");
+  prompts.shown.clear();
+  sheet.accept();
+  EXPECT_TRUE(prompts.shown.empty());
+  EXPECT_EQ(sheet.result(), QDialog::Accepted);
+  EXPECT_EQ(t.store.Read(keys::kComPortZev), 4);
+  EXPECT_EQ(t.store.Read(keys::kBpsZev), 9600);
+  EXPECT_EQ(t.store.Read(keys::kParityZev), 2);
+  EXPECT_EQ(t.store.Read(keys::kDeviceDu), "/dev/ttyUSB7");
+  EXPECT_EQ(t.store.Read(keys::kBpsDu), 115200);
+  EXPECT_EQ(t.store.Read(keys::kAuxPortMode), 1);
+  EXPECT_EQ(t.store.ReadString("NavSettings", "NmeaStart1", ""), "$GPGGA");
+  EXPECT_EQ(t.store.ReadString("NavSettings", "NmeaEnd1", ""), "\r\n");
+  EXPECT_EQ(doc.auxPort.port, 4);
+  EXPECT_EQ(doc.counterPort.device, "/dev/ttyUSB7");
+  EXPECT_EQ(doc.auxPortMode, 1);
+  EXPECT_EQ(doc.nav.nmeaStart[0], "$GPGGA");
 }
 
 }  // namespace
