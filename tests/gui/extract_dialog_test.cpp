@@ -1,0 +1,174 @@
+// The "Extract Data Stream" dialog: how its check boxes hang together, what it hands the
+// extraction, and whole runs on recorded files with their final messages.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QSpinBox>
+#include <filesystem>
+
+#include "gui/view_test_support.h"
+#include "test_support/temp_dir.h"
+#include "ui/dialogs/extract_data_stream_dlg.h"
+
+namespace vesk {
+namespace {
+
+using test::RecordingPrompts;
+using test::TempDir;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct Fixture {
+  Fixture() : dlg(store) {
+    dlg.SetPrompts(prompts);
+    dlg.SetOutputChooser([this](QWidget*) -> std::optional<std::string> {
+      ++asked;
+      return output;
+    });
+  }
+  QCheckBox* Box(const char* name) { return dlg.findChild<QCheckBox*>(name); }
+  bool Enabled(const char* name) { return dlg.findChild<QWidget*>(name)->isEnabled(); }
+
+  MemorySettingsStore store;
+  RecordingPrompts prompts;
+  CExtractDataStreamDlg dlg;
+  std::optional<std::string> output;
+  int asked = 0;
+};
+
+TEST(ExtractDialog, AuxiliaryBoxesAreCoupled) {
+  Fixture f;
+  EXPECT_EQ(f.dlg.InputPath(), kExtractInputPrompt);
+  EXPECT_FALSE(f.Enabled("stripAux"));
+  EXPECT_FALSE(f.Enabled("auxType"));
+  EXPECT_FALSE(f.Enabled("minAuxFrame"));
+
+  const struct {
+    const char* click;
+    bool aux, stripAux, stripAuxEnabled, typeEnabled, rangeEnabled;
+  } steps[] = {
+      {"aux", true, false, true, true, false},         {"stripAux", true, true, true, true, true},
+      {"aux", false, false, false, false, false},       // unchecking AUX Data unchecks the framing
+      {"stripAux", false, false, false, false, false},  // disabled: the click does nothing
+      {"aux", true, false, true, true, false},         {"stripAux", true, true, true, true, true},
+      {"stripAux", true, false, true, true, false},
+  };
+  for (const auto& s : steps) {
+    f.Box(s.click)->click();
+    EXPECT_EQ(f.Box("aux")->isChecked(), s.aux) << s.click;
+    EXPECT_EQ(f.Box("stripAux")->isChecked(), s.stripAux) << s.click;
+    EXPECT_EQ(f.Enabled("stripAux"), s.stripAuxEnabled) << s.click;
+    EXPECT_EQ(f.Enabled("auxType"), s.typeEnabled) << s.click;
+    EXPECT_EQ(f.Enabled("minAuxFrame"), s.rangeEnabled) << s.click;
+    EXPECT_EQ(f.Enabled("maxAuxFrame"), s.rangeEnabled) << s.click;
+  }
+  // Checking the framing box by any means checks AUX Data.
+  f.Box("aux")->setChecked(false);
+  f.Box("stripAux")->setChecked(true);
+  EXPECT_TRUE(f.Box("aux")->isChecked());
+}
+
+TEST(ExtractDialog, AuxiliaryTypeLetterAndSizeRange) {
+  Fixture f;
+  f.store.Write(keys::kMinAuxFrame, 12);
+  f.store.Write(keys::kMaxAuxFrame, 40);
+  CExtractDataStreamDlg dlg(f.store);
+  auto* type = dlg.findChild<QComboBox*>("auxType");
+  EXPECT_EQ(type->currentText(), "S");
+  EXPECT_EQ(dlg.findChild<QCheckBox*>("stripAux")->text(), "Exclude Framing chars (~S ... ~*).");
+  const struct {
+    const char* text;
+    char type;
+    const char* label;
+  } table[] = {{"X", 'X', "Exclude Framing chars (~X ... ~*)."},
+               {"", '_', "Exclude Framing chars (~_ ... ~*)."},
+               {"7", '7', "Exclude Framing chars (~7 ... ~*)."}};
+  for (const auto& row : table) {
+    type->setCurrentText(row.text);
+    EXPECT_EQ(dlg.Options().auxType, row.type);
+    EXPECT_EQ(dlg.findChild<QCheckBox*>("stripAux")->text(), row.label);
+  }
+  EXPECT_EQ(dlg.Options().minAuxFrame, 12);
+  EXPECT_EQ(dlg.Options().maxAuxFrame, 40);
+  EXPECT_EQ(AuxTypeOf(""), '_');
+  EXPECT_EQ(AuxTypeOf("Q-type"), 'Q');
+}
+
+TEST(ExtractDialog, ARunWritesTheChosenStreamsAndReportsTheCounts) {
+  TempDir dir;
+  const std::string in = dir / "cast.bin";
+  const std::string aux100(100, 'a');
+  const std::string aux80(80, 'b');
+  const std::string aux79(79, 'c');
+  test::WriteFile(in, "VESK header\r\n~Mab~~c~*~Lxx~*~Cxyz~*~S" + aux100 + "~*~S" + aux80 + "~*~S" +
+                          aux79 + "~*");
+  Fixture f;
+  f.dlg.SetInputPath(in);
+  f.output = dir / "out.bin";
+  f.Box("mep")->click();
+  f.Box("ctd")->click();
+  f.Box("stripCtd")->click();
+  f.Box("aux")->click();
+  f.Box("stripAux")->click();
+  f.dlg.findChild<QSpinBox*>("minAuxFrame")->setValue(80);
+  f.dlg.findChild<QSpinBox*>("maxAuxFrame")->setValue(238);
+
+  EXPECT_TRUE(f.dlg.Extract());
+  EXPECT_EQ(f.asked, 1);
+  ASSERT_EQ(f.prompts.shown.size(), 1u);
+  EXPECT_EQ(f.prompts.shown[0].text, "5 frames processed\n1 frames dropped\n1 frames corrupt");
+  EXPECT_EQ(f.prompts.shown[0].caption, "Stream Extraction");
+  EXPECT_EQ(f.prompts.shown[0].icon, QMessageBox::Information);
+  EXPECT_EQ(ReadAll(*f.output), "~Mab~c~*xyz\r\n" + std::string(80, 'a') + aux80);
+  const std::string log = ReadAll(dir / "cast.err");
+  EXPECT_NE(log.find("Frame 3 corrupt"), std::string::npos) << log;
+  EXPECT_NE(log.find("Frame 5 bad"), std::string::npos) << log;
+  EXPECT_EQ(f.dlg.ProgressValue(), 1000);
+  EXPECT_EQ(f.store.Read(keys::kMinAuxFrame), 80);
+  EXPECT_EQ(f.store.Read(keys::kMaxAuxFrame), 238);
+}
+
+TEST(ExtractDialog, FailuresAndEmptyInputs) {
+  TempDir dir;
+  test::WriteFile(dir / "empty.bin", "");
+  test::WriteFile(dir / "rec.bin", "~Mab~*");
+  const struct {
+    std::string input;
+    std::optional<std::string> output;
+    int asked;
+    std::string messageStart;  // "" when nothing is shown
+    bool completed;
+  } table[] = {
+      {dir / "missing.bin", dir / "o1.bin", 0, "Error opening file: \"" + dir / "missing.bin",
+       false},
+      {kExtractInputPrompt, dir / "o2.bin", 0, "Error opening file: ", false},
+      {dir.Path(), dir / "o3.bin", 0, "Error opening file: ", false},
+      {dir / "rec.bin", std::nullopt, 1, "", false},  // the save dialog was cancelled
+      {dir / "empty.bin", dir / "o4.bin", 1, "No frames were processed.", true},
+      {dir / "rec.bin", dir / "rec.bin", 1, "Error opening file for output: ", false},
+  };
+  for (const auto& row : table) {
+    Fixture f;
+    f.Box("mep")->click();
+    f.dlg.SetInputPath(row.input);
+    f.output = row.output;
+    EXPECT_EQ(f.dlg.Extract(), row.completed) << row.input;
+    EXPECT_EQ(f.asked, row.asked) << row.input;
+    if (row.messageStart.empty()) {
+      EXPECT_TRUE(f.prompts.shown.empty()) << row.input;
+    } else {
+      ASSERT_EQ(f.prompts.shown.size(), 1u) << row.input;
+      EXPECT_EQ(f.prompts.shown[0].text.rfind(row.messageStart, 0), 0u) << f.prompts.shown[0].text;
+    }
+    EXPECT_EQ(f.store.Contains("ExtractStream", "MinAuxFrame"), row.completed) << row.input;
+  }
+  EXPECT_EQ(ReadAll(dir / "rec.bin"), "~Mab~*");  // the input refused as output is intact
+}
+
+}  // namespace
+}  // namespace vesk
