@@ -20,7 +20,10 @@
 #include "ui/dialogs/com_port_dlg_zev.h"
 #include "ui/dialogs/com_port_prop_sheet.h"
 #include "ui/dialogs/ctd_dlg.h"
+#include "ui/dialogs/lat_long_parsing_config_dlg.h"
+#include "ui/dialogs/nav_viewer_dlg.h"
 #include "ui/dialogs/os200_config_dlg.h"
+#include "ui/dialogs/remote_control_dlg.h"
 #include "ui/dialogs/sbe19p_config_dlg.h"
 #include "ui/dialogs/sbe49_config_dlg.h"
 #include "ui/dialogs/serial_device_list.h"
@@ -429,6 +432,129 @@ TEST(PortSheet, OkTakesEveryValueOverUnlessBothPagesNameOneDevice) {
   EXPECT_EQ(doc.counterPort.device, "/dev/ttyUSB7");
   EXPECT_EQ(doc.auxPortMode, 1);
   EXPECT_EQ(doc.nav.nmeaStart[0], "$GPGGA");
+}
+
+TEST(LatLongParsingDialog, OffersTheCapturedSentencesAndWritesThePositions) {
+  TestDoc t;
+  t.store.WriteString("NavSettings", "NmeaStart1", "$GPGGA");
+  t.store.WriteString("NavSettings", "NmeaStart3", "$GPRMC");
+  CVESKDoc& doc = t.Make();
+  CLatLongParsingConfigDlg dlg(doc);
+  EXPECT_EQ(dlg.windowTitle(), "LAT/LONG Parsing Configuration");
+  auto* sentence = dlg.findChild<QComboBox*>("SentenceToParse");
+  ASSERT_EQ(sentence->count(), 2);
+  EXPECT_EQ(sentence->itemText(1), "$GPRMC");
+  sentence->setCurrentText("$GPGGA");
+  const std::pair<const char*, int> positions[] = {
+      {"LatPos", 3}, {"LatNSPos", 4}, {"LongPos", 5}, {"LongEWPos", 6}, {"TimePos", 2}};
+  for (const auto& [key, value] : positions) dlg.findChild<QSpinBox*>(key)->setValue(value);
+  dlg.accept();
+  for (const auto& [key, value] : positions)
+    EXPECT_EQ(t.store.ReadInt("NavSettings", key, 0), value);
+  EXPECT_EQ(t.store.Read(keys::kSentenceToParse), "$GPGGA");
+  std::lock_guard lock(doc.navLock);
+  EXPECT_EQ(doc.nav.sentenceToParse, "$GPGGA");
+  EXPECT_EQ(doc.nav.timePos, 2);
+}
+
+TEST(NavViewer, ShowsTheNewestSentencesOfALongCruiseWithinItsBound) {
+  TestDoc t;
+  t.store.WriteString("NavSettings", "NmeaStart1", "$GPGGA");
+  t.store.Write(keys::kSentenceToParse, "$GPGGA");
+  CVESKDoc& doc = t.Make();
+  auto* viewer = new CNavViewerDlg(doc);
+  EXPECT_TRUE(doc.navViewerOpen);
+  EXPECT_EQ(viewer->findChild<QLabel*>("sentenceToParse")->text(), "Sentence to parse: $GPGGA");
+
+  doc.logging = true;
+  const int sentences = 5000;
+  for (int i = 0; i < sentences; ++i) {
+    doc.OnNmeaText("$GPGGA," + std::to_string(i) + ",4807.038,N,01131.000,E*47\r\n");
+  }
+  EXPECT_EQ(t.windows.Count(Uwm::NavViewerUpdate), sentences);
+  viewer->OnMessage(Uwm::NavViewerUpdate);
+  const QStringList lines = viewer->Text().split('\n', Qt::SkipEmptyParts);
+  EXPECT_LE(lines.size(), CNavViewerDlg::kMaxLines);
+  EXPECT_GT(lines.size(), 100);
+  EXPECT_EQ(lines.back().trimmed(), "$GPGGA,4999,4807.038,N,01131.000,E*47");
+  {
+    std::lock_guard lock(doc.navLock);
+    EXPECT_LE(doc.navViewerText.size(), NmeaCapture::kMaxViewerText);
+  }
+  delete viewer;
+  EXPECT_FALSE(doc.navViewerOpen);
+  std::lock_guard lock(doc.navLock);
+  EXPECT_TRUE(doc.navViewerText.empty());
+}
+
+TEST(RemoteControlRules, AddressesAndTheOpenToOtherHostsTest) {
+  const struct {
+    const char* bind;
+    bool valid, open;
+  } binds[] = {{"127.0.0.1", true, false},
+               {"127.8.0.1", true, false},
+               {"::1", true, false},
+               {"::ffff:127.0.0.1", true, false},
+               {"0.0.0.0", true, true},
+               {"*", true, true},
+               {"", true, true},
+               {"::", true, true},
+               {"192.168.1.20", true, true},
+               {"localhost", false, true},
+               {"1.2.3", false, true}};
+  for (const auto& row : binds) {
+    EXPECT_EQ(CheckBindAddress(row.bind).empty(), row.valid) << row.bind;
+    EXPECT_EQ(OpensToOtherHosts(row.bind), row.open) << row.bind;
+  }
+  const struct {
+    const char* hosts;
+    bool valid;
+  } hosts[] = {{"", true},
+               {"10.0.0.5", true},
+               {" 10.0.0.5 , fe80::1 ,", true},
+               {"10.0.0.5, bridge-pc", false},
+               {"10.0.0.256", false}};
+  for (const auto& row : hosts)
+    EXPECT_EQ(CheckAllowedHosts(row.hosts).empty(), row.valid) << row.hosts;
+  EXPECT_NE(CheckAllowedHosts("10.0.0.5, bridge-pc").find("\"bridge-pc\""), std::string::npos);
+  EXPECT_NE(OtherHostsWarning("0.0.0.0", "").find("EVERY computer"), std::string::npos);
+  EXPECT_NE(OtherHostsWarning("0.0.0.0", "10.0.0.5")
+                .find("Only these hosts may send commands: "
+                      "10.0.0.5"),
+            std::string::npos);
+}
+
+TEST(RemoteControlDialog, OpeningToOtherHostsNeedsAYes) {
+  TestDoc t;
+  t.Make();
+  RecordingPrompts prompts;
+  CRemoteControlDlg dlg(t.store);
+  dlg.SetPrompts(prompts);
+  EXPECT_EQ(dlg.findChild<QLineEdit*>("bindAddress")->text(), "127.0.0.1");
+  dlg.findChild<QSpinBox*>("port")->setValue(50000);
+  dlg.accept();  // loopback: nothing to ask
+  EXPECT_TRUE(prompts.shown.empty());
+  EXPECT_EQ(t.store.Read(keys::kRemotePort), 50000);
+
+  SetText(dlg, "bindAddress", "0.0.0.0");
+  prompts.answers = {false};
+  dlg.accept();
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_TRUE(prompts.shown[0].question);
+  EXPECT_EQ(prompts.shown[0].text.rfind("WARNING !!", 0), 0u);
+  EXPECT_EQ(t.store.Read(keys::kRemoteBindAddress), "127.0.0.1");
+
+  SetText(dlg, "allowedHosts", "10.0.0.5,ship-lab");
+  prompts.shown.clear();
+  dlg.accept();  // refused before anything is asked
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_FALSE(prompts.shown[0].question);
+
+  SetText(dlg, "allowedHosts", "10.0.0.5");
+  prompts.answers = {true};
+  dlg.accept();
+  EXPECT_EQ(t.store.Read(keys::kRemoteBindAddress), "0.0.0.0");
+  EXPECT_EQ(t.store.Read(keys::kRemoteAllowedHosts), "10.0.0.5");
 }
 
 }  // namespace

@@ -1,0 +1,75 @@
+#include "ui/dialogs/lat_long_parsing_config_dlg.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "acquisition/vesk_doc.h"
+
+namespace vesk {
+namespace {
+
+constexpr const char* kCaption = "LAT/LONG Parsing Configuration";
+constexpr const char* kSentenceLabel = "NMEA sentence to parse";
+constexpr const char* kHint =
+    "Field positions count from 1, the sentence identifier being field 1\n(for $GPGGA: time 2, "
+    "latitude 3, N/S 4, longitude 5, E/W 6).";
+
+struct PositionField {
+  const IntKey* key;
+  const char* label;
+};
+const std::array<PositionField, 5> kPositions = {{{&keys::kLatPos, "Latitude"},
+                                                  {&keys::kLatNsPos, "N/S indicator"},
+                                                  {&keys::kLongPos, "Longitude"},
+                                                  {&keys::kLongEwPos, "E/W indicator"},
+                                                  {&keys::kTimePos, "UTC time"}}};
+
+}  // namespace
+
+CLatLongParsingConfigDlg::CLatLongParsingConfigDlg(CVESKDoc& doc, QWidget* parent)
+    : QDialog(parent), doc_(doc) {
+  setWindowTitle(kCaption);
+  auto* layout = new QVBoxLayout(this);
+  auto* form = new QFormLayout;
+  sentence_ = new QComboBox(this);
+  sentence_->setObjectName("SentenceToParse");
+  sentence_->setEditable(true);
+  // The captured identifiers are the useful choices.
+  for (int i = 1; i <= 4; ++i) {
+    const std::string id =
+        doc_.store.ReadString("NavSettings", "NmeaStart" + std::to_string(i), "");
+    if (!id.empty()) sentence_->addItem(QString::fromStdString(id));
+  }
+  sentence_->setCurrentText(QString::fromStdString(doc_.store.Read(keys::kSentenceToParse)));
+  form->addRow(kSentenceLabel, sentence_);
+  for (std::size_t i = 0; i < kPositions.size(); ++i) {
+    positions_[i] = new QSpinBox(this);
+    positions_[i]->setObjectName(kPositions[i].key->key);
+    positions_[i]->setRange(0, kMaxFieldPosition);
+    positions_[i]->setValue(doc_.store.Read(*kPositions[i].key));
+    form->addRow(kPositions[i].label, positions_[i]);
+  }
+  layout->addLayout(form);
+  layout->addWidget(new QLabel(kHint, this));
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, &CLatLongParsingConfigDlg::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &CLatLongParsingConfigDlg::reject);
+  layout->addWidget(buttons);
+}
+
+void CLatLongParsingConfigDlg::accept() {
+  doc_.store.Write(keys::kSentenceToParse, sentence_->currentText().trimmed().toStdString());
+  for (std::size_t i = 0; i < kPositions.size(); ++i) {
+    doc_.store.Write(*kPositions[i].key, positions_[i]->value());
+  }
+  // The parser uses the settings loaded at the start of acquisition; between scans the
+  // document follows at once.
+  if (!doc_.scanning) doc_.LoadNavSettings();
+  QDialog::accept();
+}
+
+}  // namespace vesk
