@@ -1,0 +1,204 @@
+#include "ui/dialogs/store_snapshot_dlg.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTextCursor>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cstdio>
+
+#include "acquisition/serial_port.h"
+#include "acquisition/vesk_doc.h"
+#include "ui/dialogs/dialog_prompts.h"
+
+namespace vesk {
+namespace {
+
+constexpr const char* kCaption = "Store Snap-Shot";
+constexpr const char* kWaiting = "Waiting for file number...";
+constexpr const char* kStoreCaption = "Store";
+constexpr const char* kCloseCaption = "Close";
+constexpr const char* kSendError = "WARNING!! \n\nError sending command to VESK";
+constexpr const char* kSendErrorCaption = "WARNING: Communication Error";
+constexpr const char* kOpenStoreCommand = "p";
+
+constexpr std::size_t kReplyLimit = 500;
+constexpr std::size_t kPollLimit = 100;
+constexpr int kReplyGapMs = 100;  // a reply is complete after this long without a byte
+constexpr SerialTimeouts kTimeouts{0, 0, kReplyGapMs, 0, 500};
+
+// What the counter sends within the reply gap, at most `limit` bytes.
+std::string ReadReply(CSerialPort& port, std::size_t limit) {
+  std::string reply(limit, '\0');
+  std::size_t got = 0;
+  while (got < limit) {
+    const std::size_t n = port.Read(reply.data() + got, limit - got, kReplyGapMs);
+    if (n == 0) break;
+    got += n;
+  }
+  reply.resize(got);
+  return reply;
+}
+
+}  // namespace
+
+CStoreSnapshotDlg::CStoreSnapshotDlg(CVESKDoc& doc, QWidget* parent)
+    : QDialog(parent), doc_(doc), prompts_(&StandardPrompts()) {
+  setWindowTitle(kCaption);
+  setModal(true);
+
+  fileNumber_ = new QSpinBox(this);
+  fileNumber_->setRange(1, 99);
+  fileNumber_->setValue(std::clamp(doc_.store.Read(keys::kLastSnapshotFileNumber), 1, 99));
+  store_ = new QPushButton(kStoreCaption, this);
+  store_->setObjectName("storeButton");
+  store_->setAutoDefault(false);
+  reply_ = new QPlainTextEdit(this);
+  reply_->setReadOnly(true);
+  reply_->setPlainText(kWaiting);
+  reply_->setMinimumSize(380, 160);
+  auto* buttons = new QDialogButtonBox(this);
+  QPushButton* close = buttons->addButton(kCloseCaption, QDialogButtonBox::AcceptRole);
+  close->setObjectName("closeButton");
+
+  auto* row = new QHBoxLayout();
+  row->addWidget(new QLabel("File Number (1 - 99):", this));
+  row->addWidget(fileNumber_);
+  row->addWidget(store_);
+  row->addStretch(1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(row);
+  layout->addWidget(reply_, 1);
+  layout->addWidget(buttons);
+
+  connect(store_, &QPushButton::clicked, this, &CStoreSnapshotDlg::Store);
+  connect(buttons, &QDialogButtonBox::accepted, this, &CStoreSnapshotDlg::accept);
+  pollTimer_.setInterval(kPollMs);
+  connect(&pollTimer_, &QTimer::timeout, this, &CStoreSnapshotDlg::Poll);
+
+  // The port can be held by one side only: release the document's until the dialog closes.
+  if (!doc_.scanning && doc_.counterSerial.IsOpen()) {
+    doc_.counterSerial.Close();
+    doc_.connected = false;
+    reconnect_ = true;
+  }
+}
+
+CStoreSnapshotDlg::~CStoreSnapshotDlg() {
+  Reconnect();
+}
+
+void CStoreSnapshotDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (opened_) return;
+  opened_ = true;
+  // Once the window is up: the counter may take a moment to answer.
+  QTimer::singleShot(0, this, &CStoreSnapshotDlg::OpenStore);
+}
+
+void CStoreSnapshotDlg::OpenPort(CSerialPort& port) {
+  const PortSettings& p = doc_.counterPort;
+  port.Open(p.port, p.bitRate, p.parity, p.dataBits, p.stopBits, p.flowControl, p.device);
+  port.SetTimeouts(kTimeouts);
+  port.Purge(kPurgeRxClear | kPurgeTxClear);
+}
+
+void CStoreSnapshotDlg::OpenStore() {
+  opened_ = true;
+  if (doc_.scanning) return;  // the scan owns the port
+  try {
+    CSerialPort port;
+    OpenPort(port);
+    ready_ = port.Write(kOpenStoreCommand, 1) == 1;
+    AppendReply(ReadReply(port, kReplyLimit));
+    port.Close();
+  } catch (const CSerialException&) {
+    ready_ = false;
+  }
+  if (!ready_) ReportFailure();
+}
+
+void CStoreSnapshotDlg::Store() {
+  if (doc_.scanning) return;
+  const int number = fileNumber_->value();
+  fileNumber_->setEnabled(false);
+  store_->setEnabled(false);
+  bool ok = false;
+  try {
+    CSerialPort port;
+    OpenPort(port);
+    if (ready_) {
+      char command[16];
+      const int length = std::snprintf(command, sizeof command, "%d\r\n", number);
+      if (port.Write(command, static_cast<std::size_t>(length)) ==
+          static_cast<std::size_t>(length)) {
+        sent_ = true;
+        ok = true;
+        doc_.store.Write(keys::kLastSnapshotFileNumber, number);
+      }
+    }
+    AppendReply(ReadReply(port, kReplyLimit));
+    port.Close();
+  } catch (const CSerialException&) {
+    ok = false;
+  }
+  if (!ok) {
+    // Nothing went out: say so, and let the operator try again.
+    fileNumber_->setEnabled(true);
+    store_->setEnabled(true);
+    ReportFailure();
+    return;
+  }
+  if (ready_ && sent_) pollTimer_.start();
+}
+
+void CStoreSnapshotDlg::Poll() {
+  try {
+    CSerialPort port;
+    OpenPort(port);
+    AppendReply(ReadReply(port, kPollLimit));
+    port.Close();
+  } catch (const CSerialException&) {
+    pollTimer_.stop();  // one warning, not one every tick
+    ReportFailure();
+  }
+}
+
+void CStoreSnapshotDlg::AppendReply(const std::string& bytes) {
+  if (bytes.empty()) return;
+  QString text = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  text.replace("\r\n", "\n").replace('\r', '\n').remove(QChar('\0'));
+  QTextCursor end = reply_->textCursor();
+  end.movePosition(QTextCursor::End);
+  if (!reply_->toPlainText().endsWith('\n')) end.insertText("\n");
+  end.insertText(text);
+  reply_->setTextCursor(end);
+  reply_->ensureCursorVisible();
+}
+
+QString CStoreSnapshotDlg::ReplyText() const {
+  return reply_->toPlainText();
+}
+
+void CStoreSnapshotDlg::ReportFailure() {
+  prompts_->Message(this, kSendError, kSendErrorCaption, QMessageBox::Warning);
+}
+
+void CStoreSnapshotDlg::done(int result) {
+  pollTimer_.stop();
+  QDialog::done(result);
+  Reconnect();
+}
+
+void CStoreSnapshotDlg::Reconnect() {
+  if (!reconnect_) return;
+  reconnect_ = false;
+  doc_.ConnectCounterPort();
+}
+
+}  // namespace vesk
