@@ -1,0 +1,192 @@
+// The shadowgram grid: which rows a paint draws and where, the scroll range and auto-scroll,
+// the pointer query, the redraw timer and the disabled grid, the colour, and the scaling
+// factor dialog.
+
+#include "display/grid_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QMenu>
+#include <QPainter>
+#include <QScrollBar>
+
+#include "gui/view_test_support.h"
+#include "ui/dialogs/grid_scaling_factor_dlg.h"
+
+namespace vesk {
+namespace {
+
+using test::TestDoc;
+
+TEST(GridGeometry, VisibleRows) {
+  struct Case {
+    const char* name;
+    int top, bottom, scrollY;
+    std::size_t rows;
+    GridRowSpan span;
+  };
+  const Case cases[] = {
+      {"top of the grid", 0, 300, 0, 1000, {0, 300}},
+      {"fewer rows than the view", 0, 300, 0, 120, {0, 120}},
+      {"scrolled: one row above the band too", 0, 300, 700, 1000, {699, 1000}},
+      {"a band inside the view", 100, 150, 400, 1000, {499, 550}},
+      {"500000 rows, at the bottom", 0, 400, 499600, 500000, {499599, 500000}},
+      {"no rows", 0, 300, 0, 0, {0, 0}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(CGridView::VisibleRows(c.top, c.bottom, c.scrollY, c.rows), c.span) << c.name;
+}
+
+TEST(GridGeometry, PointerQuery) {
+  struct Case {
+    int x, y, scrollY;
+    std::optional<GridCell> cell;
+  };
+  const Case cases[] = {
+      {9, 5, 0, std::nullopt},     // left of the margin
+      {7, 5, 0, std::nullopt},     // (7 - 10) / 4 would round to element 0
+      {10, 5, 0, GridCell{0, 5}},  // first pixel of element 0
+      {13, 5, 0, GridCell{0, 5}},       {14, 5, 0, GridCell{1, 5}},
+      {149, 7, 0, GridCell{34, 7}},      // last pixel of element 34
+      {150, 7, 0, std::nullopt},         // right of element 34
+      {30, 7, 1000, GridCell{5, 1007}},  // rows count from the first stored row
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(CGridView::CellAt(c.x, c.y, c.scrollY), c.cell) << c.x << "," << c.y;
+}
+
+class GridTest : public ::testing::Test {
+ protected:
+  TestDoc t;
+  CVESKDoc& doc = t.Make();
+  test::RecordingPrompts prompts;
+
+  void Store(std::size_t rows, int element = -1) {
+    std::lock_guard lock(doc.gridLock);
+    doc.gridRows.clear();
+    for (std::size_t i = 0; i < rows; ++i) {
+      GridRow row;
+      if (element >= 0) row.set(static_cast<std::size_t>(element));
+      doc.gridRows.push_back(row);
+    }
+  }
+  QImage Paint(CGridView& view) {
+    QImage image(view.viewport()->size(), QImage::Format_RGB32);
+    QPainter painter(&image);
+    view.PaintGrid(painter, image.rect());
+    return image;
+  }
+};
+
+TEST_F(GridTest, PaintsShadedCellsOfTheRowsInView) {
+  CGridView view(doc);
+  view.resize(200, 300);
+  {
+    std::lock_guard lock(doc.gridLock);
+    doc.gridRows.resize(10);
+    doc.gridRows[3].set(5);
+    doc.gridRows[3].set(34);
+    doc.gridRows[4].set(0);
+  }
+  const QImage image = Paint(view);
+  const QRgb mep = QColor(0, 0, 128).rgb();
+  const QRgb background = QColor(230, 230, 230).rgb();
+  EXPECT_EQ(image.pixel(10 + 5 * 4, 3), mep);
+  EXPECT_EQ(image.pixel(10 + 5 * 4 + 3, 3), mep);
+  EXPECT_EQ(image.pixel(10 + 5 * 4 + 4, 3), background);  // element 6
+  EXPECT_EQ(image.pixel(10 + 34 * 4 + 3, 3), mep);
+  EXPECT_EQ(image.pixel(10, 4), mep);
+  EXPECT_EQ(image.pixel(9, 4), background);  // margin
+  EXPECT_EQ(image.pixel(10 + 5 * 4, 2), background);
+  EXPECT_EQ(image.pixel(10 + 5 * 4, 20), background);  // past the stored rows
+
+  view.SetColorChooser([](const QColor&) { return QColor(200, 0, 0); });
+  view.CreateContextMenu()->actions().front()->trigger();
+  EXPECT_EQ(view.MepColor(), QColor(200, 0, 0));
+  EXPECT_EQ(Paint(view).pixel(10 + 5 * 4, 3), QColor(200, 0, 0).rgb());
+  view.SetColorChooser([](const QColor&) { return QColor(); });  // cancelled
+  view.ChooseMepColor();
+  EXPECT_EQ(view.MepColor(), QColor(200, 0, 0));
+}
+
+TEST_F(GridTest, ContextMenu) {
+  CGridView view(doc);
+  const auto menu = view.CreateContextMenu();
+  EXPECT_EQ(menu->title(), "Grid Menu");
+  ASSERT_EQ(menu->actions().size(), 1);
+  EXPECT_EQ(menu->actions().front()->text(), "&MEB Color");
+}
+
+TEST_F(GridTest, AutoScrollOnlyPast500Rows) {
+  struct Case {
+    std::size_t rows;
+    bool autoScroll;
+    bool atBottom;
+  };
+  const Case cases[] = {
+      {500, true, false}, {501, true, true}, {5000, true, true}, {5000, false, false}};
+  for (const Case& c : cases) {
+    CGridView view(doc);
+    view.resize(200, 200);
+    doc.gridAutoScroll = c.autoScroll;
+    Store(c.rows, 1);
+    view.RedrawTick();
+    QScrollBar* bar = view.verticalScrollBar();
+    EXPECT_EQ(bar->maximum(), static_cast<int>(c.rows) - view.viewport()->height()) << c.rows;
+    EXPECT_EQ(bar->value() == bar->maximum(), c.atBottom) << c.rows;
+    EXPECT_EQ(bar->value() == 0, !c.atBottom) << c.rows;
+    if (c.atBottom) {
+      // The newest row is drawn on the bottom line of the view.
+      const QImage image = Paint(view);
+      EXPECT_EQ(image.pixel(10 + 4, image.height() - 1), QColor(0, 0, 128).rgb());
+    }
+  }
+}
+
+TEST_F(GridTest, QueryShowsElementAndRow) {
+  CGridView view(doc);
+  view.resize(200, 200);
+  EXPECT_EQ(view.QueryAt({30, 12}), "Element: 5   Row: 12");
+  EXPECT_EQ(view.QueryAt({5, 12}), "");
+  EXPECT_EQ(view.QueryAt({160, 12}), "");
+}
+
+TEST_F(GridTest, RedrawsBetweenStartAndStopUnlessDisabled) {
+  CGridView view(doc);
+  view.SetPrompts(prompts);
+  EXPECT_FALSE(view.IsRedrawing());
+  view.OnMessage(Uwm::StartGrid);
+  EXPECT_TRUE(view.IsRedrawing());
+  EXPECT_TRUE(prompts.shown.empty());
+  view.RedrawTick();
+  EXPECT_EQ(view.RedrawCount(), 1);
+  doc.gridPaused = true;  // "&Disable MEP Grid"
+  view.RedrawTick();
+  EXPECT_EQ(view.RedrawCount(), 1);
+  doc.gridPaused = false;
+  view.RedrawTick();
+  EXPECT_EQ(view.RedrawCount(), 2);
+  view.OnMessage(Uwm::StopGrid);
+  EXPECT_FALSE(view.IsRedrawing());
+}
+
+TEST_F(GridTest, ScalingFactorDialogStoresTheValue) {
+  t.store.Write(keys::kGridScalingFactor, 0);  // out of range when stored by hand
+  CGridScalingFactorDlg dlg(doc);
+  EXPECT_EQ(dlg.windowTitle(), "Grid Scaling Factor");
+  EXPECT_EQ(dlg.Value(), 1);
+  dlg.SetValue(250);  // the spin control keeps 1..100
+  EXPECT_EQ(dlg.Value(), 100);
+  dlg.SetValue(7);
+  dlg.accept();
+  EXPECT_EQ(t.store.Read(keys::kGridScalingFactor), 7);
+  EXPECT_EQ(doc.gridScalingFactor, 7);
+  CGridScalingFactorDlg cancelled(doc);
+  cancelled.SetValue(9);
+  cancelled.reject();
+  EXPECT_EQ(t.store.Read(keys::kGridScalingFactor), 7);
+}
+
+}  // namespace
+}  // namespace vesk
