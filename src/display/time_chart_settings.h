@@ -1,0 +1,72 @@
+#pragma once
+// The ten time chart series (captions, selection texts, default y scaling) and the stored
+// settings of the time charts ("Time Plots"), with the arithmetic of the x buttons.
+
+#include <QString>
+#include <array>
+#include <optional>
+
+#include "app/settings_store.h"
+
+namespace vesk {
+
+namespace keys {
+inline constexpr IntKey kTimePlotsAutoScale{"Time Plots", "AutoScale", 0};
+inline constexpr IntKey kTimePlotsGridLines{"Time Plots", "Grid Lines", 1};
+inline constexpr IntKey kPlotA{"Time Plots", "PlotA", 0};
+inline constexpr IntKey kPlotB{"Time Plots", "PlotB", 1};
+inline constexpr IntKey kPlotC{"Time Plots", "PlotC", 2};
+inline constexpr IntKey kDefaultMinX{"Time Plots", "DefaultMinX", 0};
+inline constexpr IntKey kDefaultMaxX{"Time Plots", "DefaultMaxX", 600};
+// Their defaults are DefaultMinX and DefaultMaxX as stored.
+inline constexpr IntKey kLastMinX{"Time Plots", "LastMinX", 0};
+inline constexpr IntKey kLastMaxX{"Time Plots", "LastMaxX", 600};
+inline constexpr IntKey kSaveDefaults{"Time Plots", "SaveDefaults", 1};
+inline constexpr IntKey kTotalPlots{"Time Plots", "Total Plots", 3};
+}  // namespace keys
+
+inline constexpr int kTimeSeriesCount = 10;
+inline constexpr int kSelectableSeries = 9;  // the laser monitor is not offered
+inline constexpr int kTimeCharts = 3;
+
+struct TimeSeriesInfo {
+  const char* caption;    // Latin-1
+  const char* selection;  // nullptr when not offered
+  int minY;
+  int maxY;
+  int scaling;
+};
+
+// The series of index 0..9.
+const TimeSeriesInfo& SeriesInfo(int index);
+// The y axis caption of a series; "Plot %d" for an unknown index.
+QString SeriesCaption(int index);
+
+// A series' y scaling: range and tick spacing.
+struct SeriesScale {
+  int minY = 0;
+  int maxY = 0;
+  int scaling = 0;
+  bool operator==(const SeriesScale&) const = default;
+};
+SeriesScale LoadSeriesScale(const SettingsStore& store, int index);
+void StoreSeriesScale(SettingsStore& store, int index, const SeriesScale& scale);
+void StoreSeriesRange(SettingsStore& store, int index, int minY, int maxY);
+
+struct XWindow {
+  double minimum = 0;
+  double maximum = 0;
+  bool operator==(const XWindow&) const = default;
+};
+
+// The x buttons; `span` is "DefaultMaxX".
+XWindow XPlus(XWindow x, int span);
+XWindow XMinus(XWindow x, int span);
+// "<<" moves half the default span towards older samples, only while the minimum stays at
+// 0 or above; ">>" moves as far towards newer ones.
+std::optional<XWindow> XOlder(XWindow x, int defaultMinX, int defaultMaxX);
+XWindow XNewer(XWindow x, int defaultMinX, int defaultMaxX);
+// The "%d min" label beside the x buttons.
+QString StepLabel(int defaultMaxX);
+
+}  // namespace vesk

@@ -1,0 +1,365 @@
+// The time charts: the replay of the buffered history and the update per sample, the
+// buttons' arithmetic, the selection, scaling and cursor dialogs, and what closing stores.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+
+#include "display/graph.h"
+#include "display/time_plots_view.h"
+#include "gui/view_test_support.h"
+#include "ui/dialogs/select_time_plots_dlg.h"
+#include "ui/dialogs/time_charts_scaling_prop.h"
+#include "ui/dialogs/time_plot_insert_cursor_dlg.h"
+
+namespace vesk {
+namespace {
+
+using test::TestDoc;
+
+TEST(TimeChartSeries, CaptionsDefaultsAndStepLabel) {
+  EXPECT_EQ(SeriesCaption(0), "Depth (m)");
+  EXPECT_EQ(SeriesCaption(1), QString::fromUtf8("Temperature (\u00B0C)"));
+  EXPECT_EQ(SeriesCaption(9), "Laser Monitor");
+  EXPECT_EQ(SeriesCaption(12), "Plot 12");
+  EXPECT_EQ(SeriesInfo(9).selection, nullptr);
+  EXPECT_EQ((SeriesScale{SeriesInfo(7).minY, SeriesInfo(7).maxY, SeriesInfo(7).scaling}),
+            (SeriesScale{0, 4095, 100}));
+  EXPECT_EQ(StepLabel(600), "5 min");
+  EXPECT_EQ(StepLabel(1199), "9 min");
+  EXPECT_EQ(StepLabel(100), "0 min");
+}
+
+TEST(TimeChartButtons, XArithmetic) {
+  EXPECT_EQ(XPlus({0, 600}, 600), (XWindow{0, 1200}));
+  EXPECT_EQ(XMinus({0, 1200}, 600), (XWindow{0, 600}));
+  EXPECT_EQ(XMinus({0, 600}, 600), (XWindow{0, 600}));  // only above the default span
+  EXPECT_EQ(XOlder({300, 900}, 0, 600), (XWindow{0, 600}));
+  EXPECT_EQ(XOlder({299, 899}, 0, 600), std::nullopt);  // would go below 0
+  EXPECT_EQ(XOlder({0, 600}, 0, 600), std::nullopt);
+  EXPECT_EQ(XNewer({0, 600}, 0, 600), (XWindow{300, 900}));
+}
+
+TEST(TimeChartScaling, RefusalsInTheirOrder) {
+  ScalingRows defaults{};
+  for (int r = 0; r < kSelectableSeries; ++r)
+    defaults[r] = {SeriesInfo(r).minY, SeriesInfo(r).maxY, SeriesInfo(r).scaling};
+  EXPECT_EQ(ValidateTimeChartScaling(defaults), std::nullopt);
+  struct Case {
+    const char* name;
+    int row;
+    SeriesScale value;
+    int failRow;
+    ScalingField field;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"Depth scaling 0",
+       0,
+       {0, 100, 0},
+       0,
+       ScalingField::Scaling,
+       "Error: 0 is an invalid value.\n\nDepth - Scaling Values must be multiples of 25 and not "
+       "equal to 0."},
+      {"Depth scaling 30",
+       0,
+       {0, 100, 30},
+       0,
+       ScalingField::Scaling,
+       "Error: 30 is an invalid value.\n\nDepth - Scaling Values must be multiples of 25 and not "
+       "equal to 0."},
+      {"negative tick spacing",
+       2,
+       {0, 100, -50},
+       2,
+       ScalingField::Scaling,
+       "Error: -50 is an invalid value.\n\nCPS - Scaling Values must be multiples of 50 and not "
+       "equal to 0."},
+      {"Flow Speed scaling 0",
+       6,
+       {0, 8, 0},
+       6,
+       ScalingField::Scaling,
+       "Error: 0 is an invalid value.\n\nFlow Speed - Scaling Value must be greater than 0."},
+      {"Temperature min = max",
+       1,
+       {5, 5, 2},
+       1,
+       ScalingField::MinY,
+       "Error: 5 is an invalid value.\n\nTemperature - Min Y must be less than Max Y"},
+      {"Counter min above max",
+       8,
+       {20, 10, 1},
+       8,
+       ScalingField::MinY,
+       "Error: 20 is an invalid value.\n\nCounter - Min Y value must be less than Max Y."},
+  };
+  for (const Case& c : cases) {
+    ScalingRows rows = defaults;
+    rows[c.row] = c.value;
+    const auto failure = ValidateTimeChartScaling(rows);
+    ASSERT_TRUE(failure.has_value()) << c.name;
+    EXPECT_EQ(failure->row, c.failRow) << c.name;
+    EXPECT_EQ(failure->field, c.field) << c.name;
+    EXPECT_EQ(failure->message, c.message) << c.name;
+  }
+  // Every scaling value is checked before any range.
+  ScalingRows rows = defaults;
+  rows[0] = {50, 50, 25};
+  rows[8].scaling = 0;
+  EXPECT_EQ(ValidateTimeChartScaling(rows)->row, 8);
+}
+
+class TimePlotsTest : public ::testing::Test {
+ protected:
+  TestDoc t;
+  CVESKDoc& doc = t.Make();
+  test::RecordingPrompts prompts;
+
+  static double Value(int channel, int i) { return channel * 10000.0 + i; }
+  void FillHistory(int samples) {
+    std::lock_guard lock(doc.timeChartHistoryLock);
+    doc.timeChartHistory.clear();
+    for (int i = 0; i < samples; ++i) {
+      TimeChartSample s{};
+      for (int ch = 0; ch < kTimeChartChannels; ++ch) s[ch] = Value(ch, i);
+      doc.timeChartHistory.push_back(s);
+    }
+  }
+  void NewSample(int i) {
+    {
+      std::lock_guard lock(doc.timeChartLock);
+      for (int ch = 0; ch < kTimeChartChannels; ++ch) doc.latestSample[ch] = Value(ch, i);
+    }
+    {
+      // What the processing thread does with the history, so a later replay agrees.
+      std::lock_guard lock(doc.timeChartHistoryLock);
+      while (doc.timeChartHistory.size() >= static_cast<std::size_t>(doc.bufferLength))
+        doc.timeChartHistory.pop_front();
+      doc.timeChartHistory.push_back(doc.latestSample);
+    }
+  }
+  std::unique_ptr<CTimePlotsView> MakeView() {
+    auto view = std::make_unique<CTimePlotsView>(doc);
+    view->SetPrompts(prompts);
+    return view;
+  }
+  void Click(CTimePlotsView& view, const char* name) {
+    auto* b = view.findChild<QPushButton*>(name);
+    ASSERT_NE(b, nullptr) << name;
+    b->click();
+  }
+};
+
+TEST_F(TimePlotsTest, ReplaysTheFullHistoryThenOnePointPerUpdate) {
+  t.store.Write(keys::kPlotA, 2);
+  t.store.Write(keys::kPlotB, 9);
+  t.store.Write(keys::kPlotC, 5);
+  auto view = MakeView();
+  FillHistory(3600);
+  view->OnMessage(Uwm::StartGraph);
+  const int series[] = {2, 9, 5};
+  for (int c = 0; c < kTimeCharts; ++c) {
+    const auto points = view->Chart(c).PlotData(CTimePlotsView::kPlot);
+    ASSERT_EQ(points.size(), 3600u);
+    EXPECT_EQ(points.front(), QPointF(0, Value(series[c], 0)));
+    EXPECT_EQ(points.back(), QPointF(3599, Value(series[c], 3599)));
+  }
+  // The 3601st sample pushes out the oldest.
+  NewSample(3600);
+  view->OnMessage(Uwm::UpdateTimePlots);
+  for (int c = 0; c < kTimeCharts; ++c) {
+    const auto points = view->Chart(c).PlotData(CTimePlotsView::kPlot);
+    ASSERT_EQ(points.size(), 3600u);
+    EXPECT_EQ(points.front(), QPointF(1, Value(series[c], 1)));
+    EXPECT_EQ(points.back(), QPointF(3600, Value(series[c], 3600)));
+  }
+  view->OnMessage(Uwm::StopGraph);  // nothing changes
+  EXPECT_EQ(view->Chart(0).PlotData(CTimePlotsView::kPlot).size(), 3600u);
+}
+
+TEST_F(TimePlotsTest, ReplayUsesTheLastXRangeAndTheWindowFollowsNewSamples) {
+  t.store.Write(keys::kLastMinX, 100);
+  t.store.Write(keys::kLastMaxX, 700);
+  auto view = MakeView();
+  FillHistory(700);
+  view->OnMessage(Uwm::StartGraph);
+  EXPECT_EQ(view->XShown(), (XWindow{100, 700}));
+  NewSample(700);  // at the right edge
+  view->OnMessage(Uwm::UpdateTimePlots);
+  EXPECT_EQ(view->XShown(), (XWindow{100, 700}));
+  NewSample(701);
+  view->OnMessage(Uwm::UpdateTimePlots);
+  EXPECT_EQ(view->XShown(), (XWindow{101, 701}));
+  // Moved back by the user: the window stays where it is.
+  Click(*view, "resetXButton");
+  NewSample(702);
+  view->OnMessage(Uwm::UpdateTimePlots);
+  EXPECT_EQ(view->XShown(), (XWindow{0, 600}));
+}
+
+TEST_F(TimePlotsTest, ButtonsActOnEveryChart) {
+  auto view = MakeView();
+  EXPECT_EQ(view->StepText(), "5 min");
+  EXPECT_EQ(view->XShown(), (XWindow{0, 600}));
+  Click(*view, "xPlusButton");
+  EXPECT_EQ(view->XShown(), (XWindow{0, 1200}));
+  Click(*view, "xMinusButton");
+  EXPECT_EQ(view->XShown(), (XWindow{0, 600}));
+  Click(*view, "xNewerButton");
+  EXPECT_EQ(view->XShown(), (XWindow{300, 900}));
+  Click(*view, "xOlderButton");
+  Click(*view, "xOlderButton");  // would go below 0
+  EXPECT_EQ(view->XShown(), (XWindow{0, 600}));
+  Click(*view, "xPlusButton");
+  Click(*view, "resetXButton");
+  for (int c = 0; c < kTimeCharts; ++c) {
+    const AxisRange x = view->Chart(c).Range(CTimePlotsView::kXAxis);
+    EXPECT_EQ(x.maximum, 600) << c;
+  }
+
+  // Depth 0..100 by 25, temperature 0..25 by 2, counts per second 0..100 by 50.
+  Click(*view, "yMaxUpButton");
+  Click(*view, "yMinDownButton");
+  const double expected[3][2] = {{-25, 125}, {-2, 27}, {-50, 150}};
+  for (int c = 0; c < kTimeCharts; ++c) {
+    const AxisRange y = view->Chart(c).Range(CTimePlotsView::kYAxis);
+    EXPECT_EQ(y.minimum, expected[c][0]) << c;
+    EXPECT_EQ(y.maximum, expected[c][1]) << c;
+  }
+  Click(*view, "resetYButton");
+  EXPECT_EQ(view->Chart(1).Range(CTimePlotsView::kYAxis).maximum, 25);
+  for (int i = 0; i < 3; ++i) Click(*view, "yMaxDownButton");  // counts: 100 -> 50 -> 0 refused
+  EXPECT_EQ(view->Chart(2).Range(CTimePlotsView::kYAxis).maximum, 50);
+
+  FillHistory(10);
+  view->OnMessage(Uwm::StartGraph);
+  Click(*view, "clearPlotsButton");
+  for (int c = 0; c < kTimeCharts; ++c)
+    EXPECT_TRUE(view->Chart(c).PlotData(CTimePlotsView::kPlot).empty());
+}
+
+TEST_F(TimePlotsTest, SelectionRefusesDuplicatesAndRebuilds) {
+  auto view = MakeView();
+  FillHistory(5);
+  std::array<int, 3> choice{0, 3, 0};
+  int result = -1;
+  view->SetDialogRunner([&](QDialog& d) {
+    auto& dlg = dynamic_cast<CSelectTimePlotsDlg&>(d);
+    EXPECT_EQ(dlg.Combo(0)->count(), kSelectableSeries);
+    for (int c = 0; c < 3; ++c) dlg.Select(c, choice[c]);
+    dlg.accept();
+    result = dlg.result();
+    return dlg.result();
+  });
+  view->ChangeTimeCharts();  // A and C the same
+  EXPECT_EQ(result, QDialog::Rejected);
+  ASSERT_EQ(prompts.Texts(), std::vector<std::string>{kDuplicateSelections});
+  EXPECT_EQ(t.store.Read(keys::kPlotC), 2);
+  choice = {8, 3, 6};
+  view->ChangeTimeCharts();
+  EXPECT_EQ(result, QDialog::Accepted);
+  EXPECT_EQ(t.store.Read(keys::kPlotA), 8);
+  EXPECT_EQ(t.store.Read(keys::kPlotB), 3);
+  EXPECT_EQ(t.store.Read(keys::kPlotC), 6);
+  EXPECT_EQ(t.store.Read(keys::kTotalPlots), 3);
+  EXPECT_EQ(view->SeriesOf(0), 8);
+  EXPECT_EQ(view->Chart(2).Caption(CTimePlotsView::kYAxis), "Flow Speed (m/s)");
+  EXPECT_EQ(view->Chart(0).PlotData(CTimePlotsView::kPlot).back(), QPointF(4, Value(8, 4)));
+}
+
+TEST_F(TimePlotsTest, ScalingDialogRestoresTheRefusedFieldAndStoresOnOk) {
+  auto view = MakeView();
+  int calls = 0;
+  view->SetDialogRunner([&](QDialog& d) {
+    auto& dlg = dynamic_cast<CTimeChartsScalingProp&>(d);
+    ++calls;
+    if (calls == 1) {
+      dlg.Field(0, ScalingField::Scaling)->setText("0");
+      dlg.accept();
+      EXPECT_EQ(dlg.Field(0, ScalingField::Scaling)->text(), "25");
+      return dlg.result();
+    }
+    dlg.Field(1, ScalingField::MinY)->setText("-4");
+    dlg.Field(1, ScalingField::MaxY)->setText("30");
+    dlg.Field(1, ScalingField::Scaling)->setText("4");
+    dlg.SaveDefaultsBox()->setChecked(false);
+    dlg.accept();
+    return dlg.result();
+  });
+  view->ScalingProperties();
+  ASSERT_EQ(prompts.Texts().size(), 1u);
+  EXPECT_EQ(prompts.Texts()[0],
+            "Error: 0 is an invalid value.\n\nDepth - Scaling Values must be multiples of 25 and "
+            "not equal to 0.");
+  EXPECT_FALSE(t.store.Contains("Time Plots", "DefSFY0"));
+  view->ScalingProperties();
+  EXPECT_EQ(LoadSeriesScale(t.store, 1), (SeriesScale{-4, 30, 4}));
+  EXPECT_EQ(LoadSeriesScale(t.store, 0), (SeriesScale{0, 100, 25}));
+  EXPECT_EQ(t.store.Read(keys::kSaveDefaults), 0);
+  const AxisRange y = view->Chart(1).Range(CTimePlotsView::kYAxis);
+  EXPECT_EQ(y.minimum, -4);
+  EXPECT_EQ(y.maximum, 30);
+}
+
+TEST_F(TimePlotsTest, CursorsAddedAtASampleAndRemovedOnYes) {
+  auto view = MakeView();
+  view->SetDialogRunner([](QDialog& d) {
+    auto& dlg = dynamic_cast<CTimePlot_InsertCursorDlg&>(d);
+    dlg.SetSample(120);
+    dlg.accept();
+    return dlg.result();
+  });
+  view->AddNewCursor();
+  for (int c = 0; c < kTimeCharts; ++c)
+    EXPECT_EQ(view->Chart(c).CursorPositions(), std::vector<double>{120}) << c;
+  prompts.answers = {false, true};
+  view->RemoveAllCursors();
+  EXPECT_EQ(view->Chart(0).CursorPositions().size(), 1u);
+  view->RemoveAllCursors();
+  for (int c = 0; c < kTimeCharts; ++c) EXPECT_TRUE(view->Chart(c).CursorPositions().empty());
+  EXPECT_EQ(prompts.Texts(), (std::vector<std::string>(2, kConfirmRemoveCursors)));
+}
+
+TEST_F(TimePlotsTest, ContextMenuTogglesAndStores) {
+  auto view = MakeView();
+  const auto menu = view->CreateContextMenu();
+  EXPECT_EQ(menu->title(), "Time Charts");
+  QStringList texts;
+  for (QAction* a : menu->actions())
+    if (!a->isSeparator()) texts << a->text();
+  EXPECT_EQ(texts, (QStringList{"Auto Scale", "Grid Lines", "Change Time Charts",
+                                "Scaling Properties", "Add New Cursor", "Remove All Cursors"}));
+  menu->findChild<QAction*>("autoScaleAction")->trigger();
+  EXPECT_TRUE(view->AutoScaleOn());
+  EXPECT_EQ(t.store.Read(keys::kTimePlotsAutoScale), 1);
+  EXPECT_TRUE(view->Chart(0).AutoScale(CTimePlotsView::kYAxis));
+  menu->findChild<QAction*>("gridLinesAction")->trigger();
+  EXPECT_EQ(t.store.Read(keys::kTimePlotsGridLines), 0);
+  EXPECT_FALSE(view->Chart(2).MajorGrid(CTimePlotsView::kYAxis));
+}
+
+TEST_F(TimePlotsTest, ClosingStoresRangesAsDefaultsWhenAsked) {
+  {
+    auto view = MakeView();
+    Click(*view, "xPlusButton");
+    Click(*view, "yMaxUpButton");
+  }
+  EXPECT_EQ(t.store.Read(keys::kLastMaxX), 1200);
+  EXPECT_EQ(LoadSeriesScale(t.store, 0), (SeriesScale{0, 125, 25}));
+  EXPECT_EQ(LoadSeriesScale(t.store, 2), (SeriesScale{0, 150, 50}));
+  t.store.Write(keys::kSaveDefaults, 0);
+  {
+    auto view = MakeView();
+    EXPECT_EQ(view->XShown(), (XWindow{0, 1200}));
+    Click(*view, "yMaxUpButton");
+  }
+  EXPECT_EQ(LoadSeriesScale(t.store, 0), (SeriesScale{0, 125, 25}));
+}
+
+}  // namespace
+}  // namespace vesk
