@@ -187,6 +187,16 @@ bool NetcdfExporter::Define(const ExportContext& c) {
       ok = ok && text(id, "positive", "down") && text(id, "axis", "Z");
     }
     if (!v.coordinate) ok = ok && text(id, "coordinates", kCoordinates);
+    if (v.member == &ExportRow::epochSeconds) {
+      ok = ok && text(id, "comment",
+                      "missing until an RMC sentence has given the date; time_of_day holds the "
+                      "time alone");
+    }
+    if (v.member == &ExportRow::countsPerVolume) {
+      ok = ok && text(id, "comment",
+                      "frame_total / (tunnel cross-section x flow_speed) x 0.001 of this frame "
+                      "alone; 0 when the flow speed is 0");
+    }
     if (!ok) return false;
   }
   ok = Check(nc_def_var(ncid_, "l_frame_index", NC_UINT, 1, &obsDim, &indexId_), "l_frame_index") &&
