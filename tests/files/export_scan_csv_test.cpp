@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/settings_keys.h"
 #include "files/export_csv.h"
@@ -24,10 +25,21 @@ Frame CountingLFrame(std::uint16_t laser) {
   return f;
 }
 
-Frame DollarFrame(std::string_view sentence) {
-  Bytes f(sentence.size() + 1, '$');
-  std::copy(sentence.begin(), sentence.end(), f.begin() + 1);
+Frame TextFrame(char type, std::string_view text) {
+  Bytes f(text.size() + 1, static_cast<std::uint8_t>(type));
+  std::copy(text.begin(), text.end(), f.begin() + 1);
   return f;
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = line.find(',', start);
+    fields.push_back(line.substr(start, comma == std::string::npos ? comma : comma - start));
+    if (comma == std::string::npos) return fields;
+    start = comma + 1;
+  }
 }
 
 TEST(ScanCsvExport, WritesBesideTheDatWhenTheOptionIsOn) {
@@ -47,7 +59,7 @@ TEST(ScanCsvExport, WritesBesideTheDatWhenTheOptionIsOn) {
     }
     p.processor->SetExportSink(stage.get());
     p.Process(CountingLFrame(7));
-    p.Process(DollarFrame("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47"));
+    p.Process(TextFrame('$', "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47"));
     p.Process(CountingLFrame(8));
     ASSERT_TRUE(stage->Finish()) << stage->Error();
     const std::vector<std::string> lines = SplitLines(ReadFile(p.dir / "out.csv"));
@@ -62,6 +74,48 @@ TEST(ScanCsvExport, WritesBesideTheDatWhenTheOptionIsOn) {
     EXPECT_EQ(lines[1], "0,,,,,,,,,,0,0,8128,8001,0,7" + bins);
     EXPECT_EQ(lines[2], "1,12:35:19Z,48.1173,11.516666666666667,,,,,,,0,0,8128,8001,0,8" + bins);
     EXPECT_EQ(p.Dat().find("L1 0 1 2 3"), 0u) << "the .dat is written as ever";
+  }
+}
+
+TEST(ScanCsvExport, WhatTheInstrumentDoesNotMeasureIsMissing) {
+  struct Case {
+    int model;
+    const char* line;
+    // pressure, temperature, conductivity, salinity, analog as the CSV shows them
+    std::vector<std::string> expected;
+  };
+  const Case cases[] = {
+      {1, "10.5 4.2914 0 7", {"0", "10.5", "4.291399955749512", "", "7"}},
+      {2, "1,2,3,4,12.5 3", {"12.5", "", "", "", "3"}},
+      {3, "12.5 3", {"12.5", "", "", "", "3"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    Pipeline p;
+    p.store.Write(keys::kExportCsv, 1);
+    p.store.WriteInt("Settings", "Model_CTD", c.model);
+    p.Start();
+    std::string error;
+    auto stage = StartScanCsvExport(*p.doc, &error);
+    ASSERT_NE(stage, nullptr) << error;
+    p.processor->SetExportSink(stage.get());
+    p.Process(TextFrame('C', c.line));
+    p.Process(CountingLFrame(7));
+    ASSERT_TRUE(stage->Finish()) << stage->Error();
+    const std::vector<std::string> lines = SplitLines(ReadFile(p.dir / "out.csv"));
+    ASSERT_EQ(lines.size(), 2u);
+    const std::vector<std::string> f = Fields(lines[1]);
+    ASSERT_GT(f.size(), 10u);
+    const std::vector<std::string> ctd = {f[4], f[6], f[7], f[8], f[9]};
+    if (c.model != 1) {
+      EXPECT_EQ(ctd, c.expected);
+    } else {
+      EXPECT_EQ(std::vector<std::string>(ctd.begin(), ctd.begin() + 3),
+                std::vector<std::string>(c.expected.begin(), c.expected.begin() + 3));
+      EXPECT_NE(ctd[3], "") << "salinity from conductivity, temperature and pressure";
+      EXPECT_EQ(ctd[4], "7");
+    }
+    EXPECT_NE(f[5], "") << "depth from the pressure";
   }
 }
 
