@@ -160,6 +160,22 @@ TEST(CtdDialog, TakesModelSerialAndMultiplexerOverAtOnce) {
   EXPECT_TRUE(doc.ctd.viaMux);
 }
 
+TEST(CtdDialog, DuringARemotelyStartedScanOnlyTheDecoderFollows) {
+  TestDoc t;
+  CVESKDoc& doc = t.Make();
+  CCTDDlg dlg(doc);
+  doc.scanning = true;  // started by remote control while the window was open
+  const std::string dataDir = doc.dataDir;
+  t.store.Write(keys::kDataDir, "/elsewhere/");
+  SelectModel(dlg, CtdCatalogue::kSbe49);
+  dlg.accept();
+  EXPECT_EQ(doc.dataDir, dataDir);  // the scan's settings stay as they were loaded
+  EXPECT_EQ(doc.catalogue.Find(CtdCatalogue::kSbe49)->serial, "n/a");
+  std::lock_guard lock(doc.ctdLock);
+  EXPECT_EQ(doc.ctd.model, CtdCatalogue::kSbe49);
+  doc.scanning = false;
+}
+
 TEST(CtdDialog, RefusesNoSelectionAndModelsWithoutConfiguration) {
   TestDoc t;
   t.store.Write(keys::kModelCtd, CtdCatalogue::kOs200);  // stored, but not in the list

@@ -74,8 +74,11 @@ void CComPortPropSheet::accept() {
   WritePort(doc_.store, aux, kComPortZev, kBpsZev, kDataBitsZev, kParityZev, kStopBitsZev,
             kFlowControlZev, kDeviceZev);
   zev_->Write(doc_.store);
-  doc_.LoadPortSettings();
-  doc_.LoadNavSettings();
+  // A scan started meanwhile (by remote control) keeps its settings until its next start.
+  if (!doc_.scanning) {
+    doc_.LoadPortSettings();
+    doc_.LoadNavSettings();
+  }
   QDialog::accept();
 }
 

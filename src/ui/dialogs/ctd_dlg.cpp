@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <mutex>
 
 #include "acquisition/vesk_doc.h"
 #include "ui/dialogs/dialog_prompts.h"
@@ -163,7 +164,15 @@ void CCTDDlg::accept() {
   // The document follows at once: the multiplexer flag here, the model and the serial number
   // (catalogue entry and decoder, under the CTD lock) through the port-settings loader.
   doc_.instrInputViaMux = viaMux;
-  doc_.LoadPortSettings();
+  if (doc_.scanning) {
+    // A scan started while this window was open (by remote control): only the decoder's part,
+    // under its lock; the port settings are loaded again at the next start.
+    doc_.catalogue.SetSerial(model, serial.empty() ? keys::kCtdSerial.def : serial);
+    std::lock_guard lock(doc_.ctdLock);
+    doc_.ctd.LoadScanSettings(model, viaMux, doc_.surveyLat);
+  } else {
+    doc_.LoadPortSettings();
+  }
   QDialog::accept();
 }
 
