@@ -72,6 +72,25 @@ QButtonGroup* Choice(QWidget* parent, QVBoxLayout* box, const char* name, const 
   return group;
 }
 
+// The two coefficient sets of one choice side by side (the first `split` fields form set 0);
+// only the chosen set can be edited.
+std::array<CoefficientForm*, 2> SetPair(SettingsStore& store, std::span<const CoefficientField> f,
+                                        std::size_t split, QButtonGroup* choice, QGroupBox* box,
+                                        QVBoxLayout* layout) {
+  std::array<CoefficientForm*, 2> forms = {
+      new CoefficientForm(store, kSection, f.first(split), 1, box),
+      new CoefficientForm(store, kSection, f.subspan(split), 1, box)};
+  auto* row = new QHBoxLayout;
+  for (CoefficientForm* form : forms) row->addWidget(form);
+  layout->addLayout(row);
+  auto enable = [forms, choice] {
+    for (int id = 0; id < 2; ++id) forms[id]->setEnabled(choice->checkedId() == id);
+  };
+  QObject::connect(choice, &QButtonGroup::idToggled, box, enable);
+  enable();
+  return forms;
+}
+
 }  // namespace
 
 CTempCondCoeffDlg::CTempCondCoeffDlg(SettingsStore& store, QWidget* parent)
@@ -83,16 +102,14 @@ CTempCondCoeffDlg::CTempCondCoeffDlg(SettingsStore& store, QWidget* parent)
   auto* tempLayout = new QVBoxLayout(tempBox);
   tempSet_ = Choice(this, tempLayout, "tempSet", "ITS-90 (G, H, I, J, F0)",
                     "IPTS-68 (A, B, C, D, F0)", store_.Read(keys::kTcTempCoeff));
-  temp_ = new CoefficientForm(store_, kSection, kTempFields, 2, tempBox);
-  tempLayout->addWidget(temp_);
+  temp_ = SetPair(store_, kTempFields, 5, tempSet_, tempBox, tempLayout);
   layout->addWidget(tempBox);
 
   auto* condBox = new QGroupBox("Conductivity Coefficients", this);
   auto* condLayout = new QVBoxLayout(condBox);
   condSet_ = Choice(this, condLayout, "condSet", "G, H, I, J, CPcor, CTcor", "A, B, C, D, M, CPcor",
                     store_.Read(keys::kTcCondCoeff));
-  cond_ = new CoefficientForm(store_, kSection, kCondFields, 2, condBox);
-  condLayout->addWidget(cond_);
+  cond_ = SetPair(store_, kCondFields, 6, condSet_, condBox, condLayout);
   condStandard_ = new QCheckBox("Standard conductivity frequency calculation", condBox);
   condStandard_->setObjectName("CondStandardCalc");
   condStandard_->setChecked(store_.ReadBool(keys::kTcCondStandardCalc));
@@ -103,8 +120,7 @@ CTempCondCoeffDlg::CTempCondCoeffDlg(SettingsStore& store, QWidget* parent)
   auto* presLayout = new QVBoxLayout(presBox);
   presSet_ = Choice(this, presLayout, "presSet", "Quadratic (PA0, PA1, PA2)", "Linear (M, B)",
                     store_.Read(keys::kTcPresCoeff));
-  pres_ = new CoefficientForm(store_, kSection, kPresFields, 2, presBox);
-  presLayout->addWidget(pres_);
+  pres_ = SetPair(store_, kPresFields, 3, presSet_, presBox, presLayout);
   layout->addWidget(presBox);
 
   auto* options = new QFormLayout;
@@ -130,9 +146,12 @@ CTempCondCoeffDlg::CTempCondCoeffDlg(SettingsStore& store, QWidget* parent)
 }
 
 void CTempCondCoeffDlg::accept() {
-  std::string refusal = temp_->Check();
-  if (refusal.empty()) refusal = cond_->Check();
-  if (refusal.empty()) refusal = pres_->Check();
+  std::string refusal;
+  for (const auto* pair : {&temp_, &cond_, &pres_}) {
+    for (CoefficientForm* form : *pair) {
+      if (refusal.empty()) refusal = form->Check();
+    }
+  }
   if (refusal.empty()) {
     refusal = CheckCoefficientText("SBE Firmware Version", firmware_->text().toStdString());
     if (!refusal.empty()) firmware_->setFocus();
@@ -145,9 +164,9 @@ void CTempCondCoeffDlg::accept() {
                      DialogPrompts::Buttons::YesNo)) {
     return;  // the dialog stays open, the store unchanged
   }
-  temp_->Write();
-  cond_->Write();
-  pres_->Write();
+  for (const auto* pair : {&temp_, &cond_, &pres_}) {
+    for (CoefficientForm* form : *pair) form->Write();
+  }
   store_.Write(keys::kTcTempCoeff, tempSet_->checkedId());
   store_.Write(keys::kTcCondCoeff, condSet_->checkedId());
   store_.Write(keys::kTcPresCoeff, presSet_->checkedId());

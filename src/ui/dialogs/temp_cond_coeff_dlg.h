@@ -3,6 +3,7 @@
 // decoder reads them for every line, so a confirmed change applies from the next line on.
 
 #include <QDialog>
+#include <array>
 
 class QButtonGroup;
 class QCheckBox;
@@ -32,9 +33,10 @@ class CTempCondCoeffDlg : public QDialog {
  private:
   SettingsStore& store_;
   DialogPrompts* prompts_;
-  CoefficientForm* temp_ = nullptr;
-  CoefficientForm* cond_ = nullptr;
-  CoefficientForm* pres_ = nullptr;
+  // Each choice's two coefficient sets: set 0 and set 1.
+  std::array<CoefficientForm*, 2> temp_{};
+  std::array<CoefficientForm*, 2> cond_{};
+  std::array<CoefficientForm*, 2> pres_{};
   QButtonGroup* tempSet_ = nullptr;
   QButtonGroup* condSet_ = nullptr;
   QButtonGroup* presSet_ = nullptr;
