@@ -126,7 +126,6 @@ QString CComPortDlgZEV::ModeText() const {
 void CComPortDlgZEV::ShowMode() {
   const int mode = Mode();
   modeText_->setText(mode == 1 ? kNmeaInput : mode == 2 ? kCtdOutput : kNotUsed);
-  fields_->setEnabled(mode != 0);
   nmea_->setEnabled(mode == 1);
 }
 
