@@ -73,6 +73,19 @@ inline constexpr IntKey kPopupYPos{"BinnedPopup", "yPos", 300};
 
 // Time Plots
 inline constexpr IntKey kBufferLength{"Time Plots", "BufferLength", 3600};
+inline constexpr IntKey kTimePlotsAutoScale{"Time Plots", "AutoScale", 0};
+inline constexpr IntKey kTimePlotsGridLines{"Time Plots", "Grid Lines", 1};
+inline constexpr IntKey kPlotA{"Time Plots", "PlotA", 0};
+inline constexpr IntKey kPlotB{"Time Plots", "PlotB", 1};
+inline constexpr IntKey kPlotC{"Time Plots", "PlotC", 2};
+inline constexpr IntKey kDefaultMinX{"Time Plots", "DefaultMinX", 0};
+inline constexpr IntKey kDefaultMaxX{"Time Plots", "DefaultMaxX", 600};
+// Read with DefaultMinX and DefaultMaxX as stored for their defaults.
+inline constexpr IntKey kLastMinX{"Time Plots", "LastMinX", 0};
+inline constexpr IntKey kLastMaxX{"Time Plots", "LastMaxX", 600};
+inline constexpr IntKey kSaveDefaults{"Time Plots", "SaveDefaults", 1};
+inline constexpr IntKey kTotalPlots{"Time Plots", "Total Plots", 3};
+// DefMinY0..9, DefMaxY0..9 and DefSFY0..9: see display/time_chart_settings.h.
 
 // PortSettings: the counter (deck unit) port and the auxiliary port
 inline constexpr IntKey kComPortDu{"PortSettings", "ComPort_DU", 1};

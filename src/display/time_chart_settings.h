@@ -10,21 +10,6 @@
 
 namespace vesk {
 
-namespace keys {
-inline constexpr IntKey kTimePlotsAutoScale{"Time Plots", "AutoScale", 0};
-inline constexpr IntKey kTimePlotsGridLines{"Time Plots", "Grid Lines", 1};
-inline constexpr IntKey kPlotA{"Time Plots", "PlotA", 0};
-inline constexpr IntKey kPlotB{"Time Plots", "PlotB", 1};
-inline constexpr IntKey kPlotC{"Time Plots", "PlotC", 2};
-inline constexpr IntKey kDefaultMinX{"Time Plots", "DefaultMinX", 0};
-inline constexpr IntKey kDefaultMaxX{"Time Plots", "DefaultMaxX", 600};
-// Their defaults are DefaultMinX and DefaultMaxX as stored.
-inline constexpr IntKey kLastMinX{"Time Plots", "LastMinX", 0};
-inline constexpr IntKey kLastMaxX{"Time Plots", "LastMaxX", 600};
-inline constexpr IntKey kSaveDefaults{"Time Plots", "SaveDefaults", 1};
-inline constexpr IntKey kTotalPlots{"Time Plots", "Total Plots", 3};
-}  // namespace keys
-
 inline constexpr int kTimeSeriesCount = 10;
 inline constexpr int kSelectableSeries = 9;  // the laser monitor is not offered
 inline constexpr int kTimeCharts = 3;
