@@ -93,14 +93,18 @@ BarTexts ControlBarReader::Read(CVESKDoc& doc, TimePoint now) {
     lastFrameCount_ = frames;
   }
 
+  // Particles per second over the last 10 s: from the newest refresh at least 10 s old (or
+  // the oldest one, early in a scan) up to now.
   const std::uint32_t mep = doc.mepParticleCount.load();
   mepHistory_.emplace_back(now, mep);
-  while (mepHistory_.size() > 1 && now - mepHistory_[1].first >= kMepRateWindow) {
+  while (mepHistory_.size() > 1 && mepHistory_[1].first <= now - kMepRateWindow) {
     mepHistory_.pop_front();
   }
-  const std::uint32_t mepBefore = mepHistory_.front().second;
-  const double mepRate =
-      static_cast<double>(mep - mepBefore) / std::chrono::duration<double>(kMepRateWindow).count();
+  double mepRate = 0;
+  const double span = std::chrono::duration<double>(now - mepHistory_.front().first).count();
+  if (mepHistory_.size() > 1 && span > 0) {
+    mepRate = static_cast<double>(mep - mepHistory_.front().second) / span;
+  }
 
   BarTexts t;
   auto set = [&t](BarField f, std::string text) { t[static_cast<int>(f)] = std::move(text); };

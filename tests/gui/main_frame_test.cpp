@@ -406,5 +406,33 @@ TEST_F(MainFrameTest, SplitterAndPanesAtStart) {
             "Snapshot in progress: 1 (green) = YES, 0 (red) = NO.");
 }
 
+TEST(SoftwareManual, NameAndErrorTexts) {
+  const std::pair<const char*, const char*> names[] = {
+      {"*.pdf", "*.pdf"},
+      {"VESK_Manual", "VESK_Manual.pdf"},
+      {"VESK_Manual.PDF", "VESK_Manual.PDF"},
+      {"", ".pdf"},
+  };
+  for (const auto& [stored, shown] : names) EXPECT_EQ(ManualFileName(stored), shown);
+  EXPECT_EQ(ManualErrorText(ManualProblem::NotFound, "m.pdf"),
+            "ERROR: The file m.pdf was not found");
+  EXPECT_EQ(ManualErrorText(ManualProblem::Other, "m.pdf"), "ERROR: Problem opening file m.pdf");
+  EXPECT_EQ(ManualErrorText(ManualProblem::NoApplication, "m.pdf")
+                .rfind("ERROR: No application was detected to open this file type '*.PDF'.\n\n"
+                       "The file m.pdf",
+                       0),
+            0u);
+}
+
+TEST_F(MainFrameTest, AMissingManualIsReported) {
+  store_.WriteString("Settings", "SwManualVer", dir_ / "VESK_Manual");
+  Open();
+  frame_->FindAction("VESK Software Manual")->trigger();
+  EXPECT_EQ(dialogs_.Messages().back(),
+            "ERROR: The file " + (dir_ / "VESK_Manual.pdf") + " was not found");
+  frame_->FindAction("Counts Histogram (&Main View)")->trigger();
+  EXPECT_EQ(dialogs_.Messages().back(), "Binned Data View is already active");
+}
+
 }  // namespace
 }  // namespace vesk

@@ -30,13 +30,22 @@ QString Caption(const std::string& caption) {
 
 }  // namespace
 
-void QtUserDialogs::Print(const std::string& caption, const std::string& text) const {
+void QtUserDialogs::Print(const std::string& caption, const std::string& text) {
+  {
+    std::lock_guard lock(mutex_);
+    shown_.push_back(text);
+  }
   std::string oneLine = text;
   for (char& c : oneLine) {
     if (c == '\n' || c == '\t') c = ' ';
   }
   std::fprintf(stderr, "vesk: %s%s%s\n", caption.c_str(), caption.empty() ? "" : ": ",
                oneLine.c_str());
+}
+
+std::vector<std::string> QtUserDialogs::Shown() const {
+  std::lock_guard lock(mutex_);
+  return shown_;
 }
 
 void QtUserDialogs::ShowMessage(const std::string& text, const std::string& caption,

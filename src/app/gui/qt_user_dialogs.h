@@ -6,6 +6,9 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "acquisition/user_dialogs.h"
 
@@ -21,6 +24,8 @@ class QtUserDialogs : public UserDialogs {
   // The window the boxes belong to (the main frame once it exists).
   void SetParent(QWidget* parent) { parent_ = parent; }
   bool Scripted() const { return scripted_; }
+  // Every text shown or asked so far in a scripted run.
+  std::vector<std::string> Shown() const;
 
   void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
   void QueueMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
@@ -29,10 +34,12 @@ class QtUserDialogs : public UserDialogs {
                                              const std::string& directory) override;
 
  private:
-  void Print(const std::string& caption, const std::string& text) const;
+  void Print(const std::string& caption, const std::string& text);
 
   const bool scripted_;
   QPointer<QWidget> parent_;
+  mutable std::mutex mutex_;
+  std::vector<std::string> shown_;
 };
 
 }  // namespace vesk

@@ -20,7 +20,7 @@ constexpr int kCounterWaitStepMs = 100;
 }  // namespace
 
 CVESKApp::CVESKApp(SettingsStore& store, const AppOptions& options)
-    : store_(store), options_(options), dialogs_(!options.screenshot.empty()) {}
+    : store_(store), options_(options), dialogs_(options.scripted || !options.screenshot.empty()) {}
 
 CVESKApp::~CVESKApp() {
   frame_.reset();
@@ -112,6 +112,10 @@ int CVESKApp::Run() {
   const int code = QApplication::exec();
   if (doc_ && doc_->scanning) doc_->StopScan();
   return exitCode_ != 0 ? exitCode_ : code;
+}
+
+quint16 CVESKApp::RemoteControlPort() const {
+  return udp_ && remoteControl_ ? udp_->LocalPort() : 0;
 }
 
 void CVESKApp::TakeScreenshot() {

@@ -30,6 +30,8 @@ struct AppOptions {
   double duration = 0;         // seconds; then stop and end (0: run until closed)
   std::string screenshot;      // save a picture of the main window here, then end
   double screenshotAfter = 5;  // seconds before the picture
+  // Messages to stderr and Yes to every question (always so with a screenshot).
+  bool scripted = false;
 };
 
 class CVESKApp : public QObject {
@@ -47,6 +49,9 @@ class CVESKApp : public QObject {
   CVESKDoc* Doc() const { return doc_.get(); }
   CMainFrame* Frame() const { return frame_.get(); }
   bool RemoteControlAvailable() const { return remoteControl_; }
+  const QtUserDialogs& Dialogs() const { return dialogs_; }
+  // The remote control's UDP port (0 when it is not available).
+  quint16 RemoteControlPort() const;
 
  private:
   void TakeScreenshot();

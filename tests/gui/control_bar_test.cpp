@@ -1,0 +1,146 @@
+// The control bar: field texts from the document's latest values, and the buttons of each
+// scan state.
+
+#include "display/control_bar.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+
+#include "acquisition/headless_seams.h"
+#include "acquisition/vesk_doc.h"
+#include "app/memory_settings_store.h"
+#include "instruments/ctd_conversions.h"
+
+namespace vesk {
+namespace {
+
+using std::chrono::milliseconds;
+
+class ControlBarReaderTest : public ::testing::Test {
+ protected:
+  ControlBarReaderTest() {
+    store_.WriteString("Settings", "SurveyLat", "45.0");
+    store_.WriteString("Settings", "AnalogScale", "2.5");
+    doc_ = std::make_unique<CVESKDoc>(store_, windows_, dialogs_, clock_);
+  }
+  std::string Field(const BarTexts& t, BarField f) { return t[static_cast<int>(f)]; }
+
+  MemorySettingsStore store_;
+  HeadlessWindows windows_;
+  ConsoleDialogs dialogs_{true, true};
+  SystemClock clock_;
+  std::unique_ptr<CVESKDoc> doc_;
+  ControlBarReader reader_;
+  const ControlBarReader::TimePoint t0_{std::chrono::seconds(1000)};
+};
+
+TEST_F(ControlBarReaderTest, InstrumentAndEngineeringFields) {
+  {
+    std::lock_guard lock(doc_->ctdLock);
+    doc_->ctd.sample.pressure = 1000;
+    doc_->ctd.sample.temperature = 12.3456;
+    doc_->ctd.sample.salinity = 34.5678;
+    doc_->ctd.sample.analog = 2;
+  }
+  {
+    std::lock_guard lock(doc_->housekeepingLock);
+    doc_->housekeeping = {2499, 1, 2, 1000, 8000, 401, 2006};
+    doc_->flowSpeed = 0.4567;
+    doc_->counterValue = 12.5;
+  }
+  {
+    std::lock_guard lock(doc_->binLock);
+    doc_->frameTotal = 106.4;
+    doc_->cumulativeTotalCount = 1374;
+    doc_->cumulativeWindowCount = 1300;
+  }
+  doc_->frameErrorCount = 3;
+  const BarTexts t = reader_.Read(*doc_, t0_);
+  char depth[32];
+  std::snprintf(depth, sizeof depth, "%.2f", PressureToDepth(1000, 45.0));
+  const std::pair<BarField, std::string> want[] = {
+      {BarField::Depth, depth},           {BarField::Temp, "12.346"},
+      {BarField::Salinity, "34.568"},     {BarField::Analog, "5.00"},
+      {BarField::Counter, "12.50"},       {BarField::FlowCounts, "1000 / 8000"},
+      {BarField::FlowSpeed, "0.457 m/s"}, {BarField::TotalCount, "1374"},
+      {BarField::TotalCps, "106"},        {BarField::WindowCount, "1300"},
+      {BarField::LMon, "2006"},           {BarField::LVolt, "401"},
+      {BarField::Sensor, "2499"},         {BarField::FrameErrors, "3"},
+      {BarField::Latitude, "xx xx xx"},   {BarField::Longitude, "yy yy yy"},
+      {BarField::Time, "00:00:00"},
+  };
+  for (const auto& [field, text] : want) {
+    EXPECT_EQ(Field(t, field), text) << static_cast<int>(field);
+  }
+}
+
+TEST_F(ControlBarReaderTest, DeltaTimeAndParticleRateFollowThePcClock) {
+  struct Step {
+    int ms;                // since t0
+    std::uint32_t frames;  // L frame count
+    std::uint32_t mep;     // particles so far
+    const char* delta;
+    const char* sample;
+    const char* mepCps;
+  };
+  const Step steps[] = {
+      {0, 1, 0, "0.00", "1", "0"},  // first frame: no interval yet
+      {500, 2, 0, "0.50", "2", "0"},
+      {1500, 4, 0, "0.50", "4", "0"},      // two frames since the last refresh
+      {2000, 4, 0, "0.50", "4", "0"},      // nothing new: the interval stays
+      {5000, 5, 50, "3.50", "5", "10"},    // 50 particles in 5 s
+      {12000, 6, 100, "7.00", "6", "10"},  // from the refresh 10 s before: 100 in 10 s
+      {20000, 7, 130, "8.00", "7", "5"},   // from the 5 s refresh: 80 in 15 s
+      {20100, 0, 0, "0.00", "0", "0"},     // a new scan starts over
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.ms);
+    doc_->lFrameCount = s.frames;
+    doc_->mepParticleCount = s.mep;
+    if (s.frames == 0) reader_.Reset();
+    const BarTexts t = reader_.Read(*doc_, t0_ + milliseconds(s.ms));
+    EXPECT_EQ(Field(t, BarField::DeltaTime), s.delta);
+    EXPECT_EQ(Field(t, BarField::SampleNo), s.sample);
+    EXPECT_EQ(Field(t, BarField::MepCounts), std::to_string(s.mep));
+    EXPECT_EQ(Field(t, BarField::MepCps), s.mepCps);
+  }
+}
+
+TEST(ControlBar, ButtonsOfEachScanState) {
+  struct Case {
+    ScanDisplay state;
+    bool connected;
+    bool acquire, logging, stop, connect, flashing;
+  };
+  const Case cases[] = {
+      {ScanDisplay::Idle, true, true, true, false, false, false},
+      {ScanDisplay::Idle, false, true, true, false, true, false},
+      {ScanDisplay::Acquiring, true, false, true, true, false, true},
+      {ScanDisplay::Logging, true, false, false, true, false, true},
+      {ScanDisplay::Idle, true, true, true, false, false, false},
+  };
+  CVESKDialogBar bar;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.state));
+    bar.SetScanDisplay(c.state, c.connected);
+    bar.SetConnected(c.connected);
+    EXPECT_EQ(bar.StartAcquisitionButton()->isEnabled(), c.acquire);
+    EXPECT_EQ(bar.StartLoggingButton()->isEnabled(), c.logging);
+    EXPECT_EQ(bar.StopButton()->isEnabled(), c.stop);
+    EXPECT_EQ(bar.ConnectButton()->isEnabled(), c.connect);
+    EXPECT_EQ(bar.Flashing(), c.flashing);
+    EXPECT_EQ(bar.ConnectionIndicator()->text(), c.connected ? "Connected" : "Disconnected");
+  }
+  EXPECT_EQ(bar.StartAcquisitionButton()->toolTip(),
+            "Start data acquisition (WITHOUT LOGGING to file)");
+  EXPECT_EQ(bar.StopButton()->toolTip(), "STOP data acquisition");
+  EXPECT_EQ(bar.ResetTotalButton()->toolTip(), "Reset Total Count to zero");
+  EXPECT_EQ(bar.ResetWindowButton()->toolTip(), "Reset Window Count to zero");
+  bar.SetSnapshotActive(true);
+  EXPECT_EQ(bar.SnapshotIndicator()->text(), "Active");
+}
+
+}  // namespace
+}  // namespace vesk

@@ -1,0 +1,91 @@
+// The window seam over Qt events: where messages and pane texts go, from which thread.
+
+#include "app/gui/qt_window_messages.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace vesk {
+namespace {
+
+class FakeFrame : public QObject, public MessageFrame {
+ public:
+  explicit FakeFrame(QtWindowMessages& messages) : messages_(messages) {}
+  QObject* FrameObject() override { return this; }
+  void Deliver(WindowTarget target, Uwm message) override {
+    delivered.emplace_back(target, message);
+  }
+  void ShowPaneText(int pane, const std::string& text) override { panes.emplace_back(pane, text); }
+  bool event(QEvent* e) override {
+    if (auto* uwm = dynamic_cast<UwmEvent*>(e)) {
+      messages_.Taken(uwm->Message());
+      Deliver(uwm->Target(), uwm->Message());
+      return true;
+    }
+    return QObject::event(e);
+  }
+
+  std::vector<std::pair<WindowTarget, Uwm>> delivered;
+  std::vector<std::pair<int, std::string>> panes;
+
+ private:
+  QtWindowMessages& messages_;
+};
+
+TEST(QtWindowMessages, PaneTextsBeforeTheFrameAndFromWorkers) {
+  QtWindowMessages messages;
+  messages.SetPaneText(kPaneState, "\tIDLE\t");
+  messages.SetPaneText(7, "ignored");
+  FakeFrame frame(messages);
+  messages.Attach(&frame);
+  ASSERT_EQ(frame.panes.size(), 1u);
+  EXPECT_EQ(frame.panes[0], std::make_pair(0, std::string("\tIDLE\t")));
+
+  std::thread worker([&] { messages.SetPaneText(kPaneDest, "  Dest: x.bin  "); });
+  worker.join();
+  EXPECT_EQ(frame.panes.size(), 1u);  // queued to the user-interface thread
+  QCoreApplication::processEvents();
+  ASSERT_EQ(frame.panes.size(), 2u);
+  EXPECT_EQ(frame.panes[1], std::make_pair(4, std::string("  Dest: x.bin  ")));
+  EXPECT_EQ(messages.PaneText(kPaneDest), "  Dest: x.bin  ");
+  messages.Detach();
+}
+
+TEST(QtWindowMessages, SendIsImmediatePostIsQueuedAndDetachDrops) {
+  QtWindowMessages messages;
+  FakeFrame frame(messages);
+  messages.Attach(&frame);
+  messages.Send(WindowTarget::AllViews, Uwm::StartGraph);
+  ASSERT_EQ(frame.delivered.size(), 1u);
+  EXPECT_EQ(frame.delivered[0], std::make_pair(WindowTarget::AllViews, Uwm::StartGraph));
+
+  std::thread worker([&] {
+    messages.Post(WindowTarget::MainFrame, Uwm::PerformStop);
+    messages.Post(WindowTarget::NavViewer, Uwm::NavViewerUpdate);
+  });
+  worker.join();
+  EXPECT_EQ(frame.delivered.size(), 1u);
+  QCoreApplication::processEvents();
+  ASSERT_EQ(frame.delivered.size(), 3u);
+  EXPECT_EQ(frame.delivered[1], std::make_pair(WindowTarget::MainFrame, Uwm::PerformStop));
+  EXPECT_EQ(frame.delivered[2], std::make_pair(WindowTarget::NavViewer, Uwm::NavViewerUpdate));
+
+  messages.Detach();
+  messages.Post(WindowTarget::MainFrame, Uwm::UpdateControlBar);
+  messages.Send(WindowTarget::MainFrame, Uwm::ClosePlayback);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(frame.delivered.size(), 3u);
+  // The coalescing flag of a dropped post does not hold back the next frame's first update.
+  messages.Attach(&frame);
+  messages.Post(WindowTarget::MainFrame, Uwm::UpdateControlBar);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(frame.delivered.size(), 4u);
+  messages.Detach();
+}
+
+}  // namespace
+}  // namespace vesk
