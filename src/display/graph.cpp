@@ -145,8 +145,19 @@ void CGraph::AppendPoint(const QString& plot, double x, double y) {
   Plot* p = FindPlot(plot);
   if (p == nullptr) return;
   p->points.emplace_back(x, y);
-  while (static_cast<int>(p->points.size()) > historyLength_) p->points.pop_front();
-  Redraw(*p);
+  int dropped = 0;
+  while (static_cast<int>(p->points.size()) > historyLength_) {
+    p->points.pop_front();
+    ++dropped;
+  }
+  if (p->style == PlotStyle::Line &&
+      p->series->count() + 1 - dropped == static_cast<int>(p->points.size())) {
+    // One point in, the oldest out: no need to hand the whole curve over again.
+    if (dropped > 0) p->series->removePoints(0, dropped);
+    p->series->append(x, y);
+  } else {
+    Redraw(*p);
+  }
   ApplyAutoScale();
 }
 

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
+#include <QLineSeries>
 #include <QMouseEvent>
 
 namespace vesk {
@@ -56,6 +57,10 @@ TEST(Graph, WholeArraysUseFirstXAndStepAndAppendedPointsKeepTheHistoryLength) {
   graph.SetHistoryLength(3);
   for (int i = 0; i < 5; ++i) graph.AppendPoint("Plot-1", i * 2.0, i);
   EXPECT_EQ(graph.PlotData("Plot-1"), (std::vector<QPointF>{{4, 2}, {6, 3}, {8, 4}}));
+  // What is drawn is what is held.
+  auto* drawn = qobject_cast<QLineSeries*>(graph.Chart()->series().at(0));
+  ASSERT_NE(drawn, nullptr);
+  EXPECT_EQ(drawn->points(), (QList<QPointF>{{4, 2}, {6, 3}, {8, 4}}));
   graph.AppendValue("Plot-1", 9);  // one step after the last point
   EXPECT_EQ(graph.PlotData("Plot-1").back(), QPointF(9, 9));
 
