@@ -19,41 +19,23 @@
 #include <mutex>
 
 #include "acquisition/vesk_doc.h"
-
-// The views and dialogs are built beside the frame; each is wired as soon as it is there.
-#if __has_include("display/vesk_view.h")
-#include "display/vesk_view.h"
-#define VESK_HAVE_VIEW 1
-#endif
-#if __has_include("display/binned_data_popup_dlg.h")
 #include "display/binned_data_popup_dlg.h"
-#define VESK_HAVE_POPUP 1
-#endif
-#if __has_include("ui/dialogs/playback_data_dlg.h")
-#include "ui/dialogs/playback_data_dlg.h"
-#define VESK_HAVE_PLAYBACK 1
-#endif
-#if __has_include("ui/dialogs/select_folder_dialog.h")
-#include "ui/dialogs/select_folder_dialog.h"
-#define VESK_HAVE_FOLDER 1
-#endif
-#if __has_include("ui/dialogs/data_file_naming_dlg.h")
+#include "display/vesk_view.h"
 #include "ui/dialogs/data_file_naming_dlg.h"
-#define VESK_HAVE_NAMING 1
-#endif
-#if __has_include("ui/dialogs/store_snapshot_dlg.h")
+#include "ui/dialogs/playback_data_dlg.h"
+#include "ui/dialogs/select_folder_dialog.h"
 #include "ui/dialogs/store_snapshot_dlg.h"
-#define VESK_HAVE_STORE 1
-#endif
-#if __has_include("ui/dialogs/value_dialogs.h")
 #include "ui/dialogs/value_dialogs.h"
-#define VESK_HAVE_VALUES 1
-#endif
 
 namespace vesk {
 namespace {
 
 constexpr int kStateSyncMs = 250;
+// Menu command rules: disabled while a scan runs, or not; its window there, or to come.
+constexpr bool kIdleOnly = true;
+constexpr bool kAnyTime = false;
+constexpr bool kReady = true;
+constexpr bool kLater = false;
 constexpr int kBarHeightReserve = 225;
 constexpr const char* kSourcePrefix = "  Source: ";
 constexpr const char* kDestPrefix = "  Dest: ";
@@ -113,11 +95,7 @@ CMainFrame::CMainFrame(CVESKDoc& doc, QtWindowMessages& messages, QWidget* paren
   splitter_ = new QSplitter(Qt::Horizontal, this);
   splitter_->setObjectName(QStringLiteral("mainSplitter"));
   splitter_->setChildrenCollapsible(false);
-#ifdef VESK_HAVE_VIEW
   mainView_ = new CVESKView(doc_, splitter_);
-#else
-  mainView_ = new QWidget(splitter_);
-#endif
   mainView_->setObjectName(QStringLiteral("mainView"));
   gridPane_ = new QWidget(splitter_);
   gridPane_->setObjectName(QStringLiteral("gridPane"));
@@ -222,29 +200,6 @@ QAction* CMainFrame::AddAction(QMenu* menu, const char* text, const char* key, b
 }
 
 void CMainFrame::BuildMenus() {
-  bool haveView = false, havePopup = false, havePlayback = false, haveFolder = false,
-       haveNaming = false, haveStore = false, haveValues = false;
-#ifdef VESK_HAVE_VIEW
-  haveView = true;
-#endif
-#ifdef VESK_HAVE_POPUP
-  havePopup = true;
-#endif
-#ifdef VESK_HAVE_PLAYBACK
-  havePlayback = true;
-#endif
-#ifdef VESK_HAVE_FOLDER
-  haveFolder = true;
-#endif
-#ifdef VESK_HAVE_NAMING
-  haveNaming = true;
-#endif
-#ifdef VESK_HAVE_STORE
-  haveStore = true;
-#endif
-#ifdef VESK_HAVE_VALUES
-  haveValues = true;
-#endif
   QMenuBar* bar = menuBar();
 
   // The "Data Storage" commands appear in two menus: the same two actions in both, so that
@@ -254,9 +209,9 @@ void CMainFrame::BuildMenus() {
   auto addDataStorage = [&](QMenu* parent) {
     QMenu* storage = parent->addMenu(QStringLiteral("Data Storage"));
     if (storageDir == nullptr) {
-      storageDir = AddAction(storage, "Data &Storage Directory...", "Ctrl+Alt+S", true, haveFolder,
+      storageDir = AddAction(storage, "Data &Storage Directory...", "Ctrl+Alt+S", kIdleOnly, kReady,
                              &CMainFrame::OnDataStorageDirectory);
-      fileNaming = AddAction(storage, "Data &File Naming...", "Ctrl+Alt+N", true, haveNaming,
+      fileNaming = AddAction(storage, "Data &File Naming...", "Ctrl+Alt+N", kIdleOnly, kReady,
                              &CMainFrame::OnDataFileNaming);
     } else {
       storage->addAction(storageDir);
@@ -265,53 +220,53 @@ void CMainFrame::BuildMenus() {
   };
 
   QMenu* file = bar->addMenu(QStringLiteral("&File"));
-  AddAction(file, "&Open File (Data Playback)...", "Ctrl+O", true, havePlayback,
+  AddAction(file, "&Open File (Data Playback)...", "Ctrl+O", kIdleOnly, kReady,
             &CMainFrame::OnOpenFile);
   addDataStorage(file);
   file->addSeparator();
-  QAction* exit = AddAction(file, "E&xit", nullptr, false, true);
+  QAction* exit = AddAction(file, "E&xit", nullptr, kAnyTime, kReady);
   connect(exit, &QAction::triggered, this, &QWidget::close);
 
   QMenu* commands = bar->addMenu(QStringLiteral("&Commands"));
   QMenu* snapshot = commands->addMenu(QStringLiteral("&Snapshot"));
-  takeSnapShot_ =
-      AddAction(snapshot, "&Take Snap-Shot...", nullptr, false, true, &CMainFrame::OnTakeSnapShot);
-  AddAction(snapshot, "&Store Snap-Shot...", nullptr, true, haveStore,
+  takeSnapShot_ = AddAction(snapshot, "&Take Snap-Shot...", nullptr, kAnyTime, kReady,
+                            &CMainFrame::OnTakeSnapShot);
+  AddAction(snapshot, "&Store Snap-Shot...", nullptr, kIdleOnly, kReady,
             &CMainFrame::OnStoreSnapShot);
 
   QMenu* display = bar->addMenu(QStringLiteral("&Display"));
-  AddAction(display, "Counts Histogram (&Main View)", "Ctrl+H", false, true,
+  AddAction(display, "Counts Histogram (&Main View)", "Ctrl+H", kAnyTime, kReady,
             &CMainFrame::OnHistogramMainView);
-  AddAction(display, "Counts Histogram (&PopUp)", "Ctrl+P", false, havePopup,
+  AddAction(display, "Counts Histogram (&PopUp)", "Ctrl+P", kAnyTime, kReady,
             &CMainFrame::ShowPopup);
-  AddAction(display, "&Time Charts", "Ctrl+T", false, false);
-  AddAction(display, "&Change Time Charts...", "Ctrl+C", false, false);
+  AddAction(display, "&Time Charts", "Ctrl+T", kAnyTime, kLater);
+  AddAction(display, "&Change Time Charts...", "Ctrl+C", kAnyTime, kLater);
   display->addSeparator();
-  AddAction(display, "Nav Viewer", nullptr, false, false);
+  AddAction(display, "Nav Viewer", nullptr, kAnyTime, kLater);
 
   QMenu* settings = bar->addMenu(QStringLiteral("&Settings"));
   addDataStorage(settings);
-  AddAction(settings, "&Port Settings...", "Shift+P", true, false);
-  AddAction(settings, "&Instrument Input (CTD)...", "Shift+I", true, false);
+  AddAction(settings, "&Port Settings...", "Shift+P", kIdleOnly, kLater);
+  AddAction(settings, "&Instrument Input (CTD)...", "Shift+I", kIdleOnly, kLater);
   QMenu* grid = settings->addMenu(QStringLiteral("Multi-Element Plankton &Grid"));
-  AddAction(grid, "Max MEP &Length...", nullptr, true, haveValues, &CMainFrame::OnMaxMepLength);
-  AddAction(grid, "&Grid Scaling Factor...", nullptr, false, false);
-  QAction* disableGrid = AddAction(grid, "&Disable MEP Grid", nullptr, false, true);
+  AddAction(grid, "Max MEP &Length...", nullptr, kIdleOnly, kReady, &CMainFrame::OnMaxMepLength);
+  AddAction(grid, "&Grid Scaling Factor...", nullptr, kAnyTime, kLater);
+  QAction* disableGrid = AddAction(grid, "&Disable MEP Grid", nullptr, kAnyTime, kReady);
   disableGrid->setCheckable(true);
   disableGrid->setChecked(doc_.gridPaused);
   connect(disableGrid, &QAction::toggled, this, [this](bool on) { doc_.gridPaused = on; });
-  AddAction(settings, "&Window Count Bounds...", "Shift+W", false, haveValues,
+  AddAction(settings, "&Window Count Bounds...", "Shift+W", kAnyTime, kReady,
             &CMainFrame::OnWindowCountBounds);
-  AddAction(settings, "Set Survey &Latitude...", "Shift+L", true, haveValues,
+  AddAction(settings, "Set Survey &Latitude...", "Shift+L", kIdleOnly, kReady,
             &CMainFrame::OnSurveyLatitude);
-  AddAction(settings, "User Supplied File Header...", "Shift+H", true, haveValues,
+  AddAction(settings, "User Supplied File Header...", "Shift+H", kIdleOnly, kReady,
             &CMainFrame::OnUserFileHeader);
-  AddAction(settings, "Counter Constant...", nullptr, true, haveValues,
+  AddAction(settings, "Counter Constant...", nullptr, kIdleOnly, kReady,
             &CMainFrame::OnCounterConstant);
   QMenu* tunnel = settings->addMenu(QStringLiteral("Installed Tunnel"));
   auto* tunnels = new QActionGroup(this);
-  QAction* standard = AddAction(tunnel, "Standard Tunnel", nullptr, false, true);
-  QAction* wide = AddAction(tunnel, "Wide (2.5x) Tunnel", nullptr, false, true);
+  QAction* standard = AddAction(tunnel, "Standard Tunnel", nullptr, kAnyTime, kReady);
+  QAction* wide = AddAction(tunnel, "Wide (2.5x) Tunnel", nullptr, kAnyTime, kReady);
   for (QAction* a : {standard, wide}) {
     a->setCheckable(true);
     tunnels->addAction(a);
@@ -325,19 +280,20 @@ void CMainFrame::BuildMenus() {
     doc_.standardTunnel = false;
     doc_.store.Write(keys::kStandardTunnel, 0);
   });
-  AddAction(settings, "NMEA Data Parsing...", nullptr, true, false);
-  AddAction(settings, "VESK Firmware Version...", nullptr, true, haveValues,
+  AddAction(settings, "NMEA Data Parsing...", nullptr, kIdleOnly, kLater);
+  AddAction(settings, "VESK Firmware Version...", nullptr, kIdleOnly, kReady,
             &CMainFrame::OnFirmwareVersion);
 
   QMenu* options = bar->addMenu(QStringLiteral("&Options"));
-  QAction* header = AddAction(options, "Add Header to DAT File", nullptr, false, true);
+  QAction* header = AddAction(options, "Add Header to DAT File", nullptr, kAnyTime, kReady);
   header->setCheckable(true);
   header->setChecked(doc_.addHeaderToDatFile);
   connect(header, &QAction::toggled, this, [this](bool on) {
     doc_.addHeaderToDatFile = on;
     doc_.store.Write(keys::kAddHeaderToDatFile, on ? 1 : 0);
   });
-  QAction* initialNmea = AddAction(options, "Log Initial NMEA Sample Only", nullptr, false, true);
+  QAction* initialNmea =
+      AddAction(options, "Log Initial NMEA Sample Only", nullptr, kAnyTime, kReady);
   initialNmea->setCheckable(true);
   initialNmea->setChecked(doc_.logInitialNmeaOnly);
   connect(initialNmea, &QAction::toggled, this, [this](bool on) {
@@ -346,18 +302,17 @@ void CMainFrame::BuildMenus() {
   });
 
   QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
-  AddAction(tools, "&Extract Data Stream...", nullptr, false, false);
+  AddAction(tools, "&Extract Data Stream...", nullptr, kAnyTime, kLater);
   const int statsWindow = doc_.store.Read(keys::kStatsWindow);
-  if (statsWindow != 0) AddAction(tools, "&Statistical Analysis...", nullptr, false, false);
+  if (statsWindow != 0) AddAction(tools, "&Statistical Analysis...", nullptr, kAnyTime, kLater);
   doc_.store.Write(keys::kStatsWindow, statsWindow);
 
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));
-  AddAction(help, "&About VESK...", nullptr, false, true, &CMainFrame::OnAbout);
-  AddAction(help, "Corvane Web", nullptr, false, true, &CMainFrame::OnWebPage);
-  AddAction(help, "VESK Software Manual", nullptr, false, true, &CMainFrame::OnManual);
+  AddAction(help, "&About VESK...", nullptr, kAnyTime, kReady, &CMainFrame::OnAbout);
+  AddAction(help, "Corvane Web", nullptr, kAnyTime, kReady, &CMainFrame::OnWebPage);
+  AddAction(help, "VESK Software Manual", nullptr, kAnyTime, kReady, &CMainFrame::OnManual);
 
   for (QAction* a : actions_) addAction(a);  // shortcuts work with the menus closed
-  (void)haveView;
 }
 
 QAction* CMainFrame::FindAction(const QString& text) const {
@@ -504,7 +459,6 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
 }
 
 void CMainFrame::ShowPopup() {
-#ifdef VESK_HAVE_POPUP
   if (popup_ == nullptr) {
     auto* popup = new CBinnedDataPopupDlg(doc_, this);
     popup_ = popup;
@@ -515,11 +469,9 @@ void CMainFrame::ShowPopup() {
     popup_->raise();
     popup_->activateWindow();
   }
-#endif
 }
 
 void CMainFrame::OnOpenFile() {
-#ifdef VESK_HAVE_PLAYBACK
   const QString path = QFileDialog::getOpenFileName(
       this, QString::fromLatin1(kPlaybackOpenTitle), Latin1(doc_.dataDir),
       QStringLiteral("VESK Binary Data Files (*.bin);;All Files (*)"));
@@ -538,23 +490,18 @@ void CMainFrame::OnOpenFile() {
     playback_->raise();
     playback_->activateWindow();
   }
-#endif
 }
 
 void CMainFrame::OnDataStorageDirectory() {
-#ifdef VESK_HAVE_FOLDER
   const std::optional<std::string> folder = CSelectFolderDialog::ChooseFolder(this, doc_.dataDir);
   if (!folder) return;
   doc_.store.Write(keys::kDataDir, *folder);
   doc_.dataDir = *folder;
-#endif
 }
 
 void CMainFrame::OnDataFileNaming() {
-#ifdef VESK_HAVE_NAMING
   CDataFileNamingDlg d(doc_, this);
   d.exec();
-#endif
 }
 
 void CMainFrame::OnTakeSnapShot() {
@@ -563,10 +510,8 @@ void CMainFrame::OnTakeSnapShot() {
 }
 
 void CMainFrame::OnStoreSnapShot() {
-#ifdef VESK_HAVE_STORE
   CStoreSnapshotDlg d(doc_, this);
   d.exec();
-#endif
 }
 
 void CMainFrame::OnHistogramMainView() {
@@ -575,45 +520,33 @@ void CMainFrame::OnHistogramMainView() {
 }
 
 void CMainFrame::OnMaxMepLength() {
-#ifdef VESK_HAVE_VALUES
   CMaxMepLengthDlg d(doc_, this);
   d.exec();
-#endif
 }
 
 void CMainFrame::OnWindowCountBounds() {
-#ifdef VESK_HAVE_VALUES
   CWindowCountBoundsDlg d(doc_, this);
   d.exec();
-#endif
 }
 
 void CMainFrame::OnSurveyLatitude() {
-#ifdef VESK_HAVE_VALUES
   CSurveyLatDlg d(doc_, this);
   d.exec();
-#endif
 }
 
 void CMainFrame::OnUserFileHeader() {
-#ifdef VESK_HAVE_VALUES
   CUserHeaderDlg d(doc_, this);
   d.exec();
-#endif
 }
 
 void CMainFrame::OnCounterConstant() {
-#ifdef VESK_HAVE_VALUES
   CCounterConstantDlg d(doc_, this);
   d.exec();
-#endif
 }
 
 void CMainFrame::OnFirmwareVersion() {
-#ifdef VESK_HAVE_VALUES
   CFirmwareVersionDlg d(doc_, this);
   d.exec();
-#endif
 }
 
 void CMainFrame::OnAbout() {
