@@ -33,6 +33,7 @@ CBinnedDataPopupDlg::CBinnedDataPopupDlg(CVESKDoc& doc, QWidget* parent)
   ApplyHistogramXMode(*graph_, true, XReset());
   graph_->SetRange(kHistogramYAxis, 0, kHistogramYDefaultTop);
   graph_->SetAutoScale(kHistogramYAxis, true);
+  graph_->SetTickSpacing(kHistogramYAxis, 5, 0);
   connect(graph_, &CGraph::ContextMenuRequested, this,
           [this](const QPoint& pos) { CreateContextMenu()->exec(pos); });
   auto* layout = new QVBoxLayout(this);

@@ -61,6 +61,9 @@ CGraph::CGraph(QWidget* parent) : QWidget(parent) {
     chart_->addAxis(a.axis, i == 0 ? Qt::AlignBottom : Qt::AlignLeft);
   }
   connect(axes_[0].axis, &QValueAxis::rangeChanged, this, [this] { ApplyTicks(axes_[0]); });
+  connect(chart_, &QChart::plotAreaChanged, this, [this] {
+    for (Axis& a : axes_) ApplyTicks(a);
+  });
   connect(axes_[1].axis, &QValueAxis::rangeChanged, this, [this] {
     ApplyTicks(axes_[1]);
     UpdateCursors();
@@ -293,19 +296,27 @@ void CGraph::SetTickSpacing(const QString& axis, double major, double minor) {
 void CGraph::ApplyTicks(Axis& a) {
   if (!(a.majorSpacing > 0)) return;
   const double span = a.axis->max() - a.axis->min();
-  if (span / a.majorSpacing > kMaxMajorTicks) {
-    // Thousands of labels would hide the plot: fall back to evenly spread ticks.
-    a.axis->setTickType(QValueAxis::TicksFixed);
-    a.axis->setTickCount(11);
-    a.axis->setMinorTickCount(0);
-    return;
+  if (!(span > 0) || !std::isfinite(span)) return;
+  // Labels need room: as many as the plot area holds, else their text is cut to "...".
+  const bool horizontal = a.orientation == Qt::Horizontal;
+  const double pixels = horizontal ? chart_->plotArea().width() : chart_->plotArea().height();
+  int maxTicks = kMaxMajorTicks;
+  if (pixels > 0)
+    maxTicks = std::clamp(static_cast<int>(pixels / (horizontal ? 45 : 22)), 2, kMaxMajorTicks);
+  // Coarser ticks stay multiples of the spacing asked for: x1, x2, x5, x10, x20 ...
+  double multiplier = 1;
+  for (int i = 0; span / (a.majorSpacing * multiplier) > maxTicks; ++i) {
+    multiplier = std::pow(10.0, i / 3) * (i % 3 == 0 ? 2 : i % 3 == 1 ? 5 : 10);
   }
+  const double interval = a.majorSpacing * multiplier;
   a.axis->setTickType(QValueAxis::TicksDynamic);
   a.axis->setTickAnchor(0);
-  a.axis->setTickInterval(a.majorSpacing);
-  const int minorCount =
-      a.minorSpacing > 0 ? static_cast<int>(std::lround(a.majorSpacing / a.minorSpacing)) - 1 : 0;
-  a.axis->setMinorTickCount(std::max(0, minorCount));
+  a.axis->setTickInterval(interval);
+  int minorCount =
+      a.minorSpacing > 0 ? static_cast<int>(std::lround(interval / a.minorSpacing)) - 1 : 0;
+  // Too many minor lines for one major step: mark the spacing asked for instead.
+  if (minorCount > 9) minorCount = static_cast<int>(std::lround(multiplier)) - 1;
+  a.axis->setMinorTickCount(std::clamp(minorCount, 0, 9));
 }
 
 void CGraph::SetLabelFormat(const QString& axis, const QString& format) {
