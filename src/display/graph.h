@@ -35,7 +35,7 @@ class CGraph : public QWidget {
   static constexpr int kXAxis = 1;
   static constexpr int kYAxis = 2;
   static constexpr int kDefaultHistoryLength = 1000;
-  static constexpr int kMaxMajorTicks = 30;
+  static constexpr int kMaxMajorTicks = 30;  // labels on one axis at most
 
   // A new graph holds one plot "Plot-1" on the axes "XAxis" and "YAxis-1".
   explicit CGraph(QWidget* parent = nullptr);
@@ -77,8 +77,9 @@ class CGraph : public QWidget {
   QString Caption(const QString& axis) const;
   void SetMajorGrid(const QString& axis, bool on, const QColor& color = QColor(128, 128, 128));
   bool MajorGrid(const QString& axis) const;
-  // Major ticks every `major` units from 0, minor ticks every `minor` units between them
-  // (a range that would need too many ticks gets a fixed number instead).
+  // Major ticks every `major` units from 0, minor ticks every `minor` units between them.
+  // Where the labels would not fit, the major step becomes a multiple of `major` (x2, x5,
+  // x10, ...).
   void SetTickSpacing(const QString& axis, double major, double minor);
   // printf-style label format ("%d", "%.1f").
   void SetLabelFormat(const QString& axis, const QString& format);

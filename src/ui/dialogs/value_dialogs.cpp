@@ -120,6 +120,7 @@ void CValueDlg::accept() {
   const std::string error = Validate();
   if (!error.empty()) {
     prompts_->Message(this, error, windowTitle().toStdString(), QMessageBox::Warning);
+    if (QWidget* field = Field()) field->setFocus();
     return;
   }
   Apply();
@@ -263,6 +264,25 @@ std::string CMaxMepLengthDlg::Validate() const {
 void CMaxMepLengthDlg::Apply() {
   doc_.store.Write(keys::kMaxMepLength, length_->value());
   doc_.maxMepLength = length_->value();
+}
+
+QWidget* CFirmwareVersionDlg::Field() const {
+  return version_;
+}
+QWidget* CWindowCountBoundsDlg::Field() const {
+  return lower_;
+}
+QWidget* CSurveyLatDlg::Field() const {
+  return latitude_;
+}
+QWidget* CUserHeaderDlg::Field() const {
+  return header_;
+}
+QWidget* CCounterConstantDlg::Field() const {
+  return constant_;
+}
+QWidget* CMaxMepLengthDlg::Field() const {
+  return length_;
 }
 
 }  // namespace vesk

@@ -50,6 +50,8 @@ class CValueDlg : public QDialog {
   virtual bool Confirm() { return true; }
   virtual std::string Validate() const = 0;
   virtual void Apply() = 0;
+  // The field that takes the focus back after a refused value.
+  virtual QWidget* Field() const = 0;
 
   CVESKDoc& doc_;
 
@@ -68,6 +70,7 @@ class CFirmwareVersionDlg : public CValueDlg {
  protected:
   std::string Validate() const override;
   void Apply() override;
+  QWidget* Field() const override;
 
  private:
   QLineEdit* version_;
@@ -84,6 +87,7 @@ class CWindowCountBoundsDlg : public CValueDlg {
  protected:
   std::string Validate() const override;
   void Apply() override;
+  QWidget* Field() const override;
 
  private:
   QSpinBox* lower_;
@@ -100,6 +104,7 @@ class CSurveyLatDlg : public CValueDlg {
  protected:
   std::string Validate() const override;
   void Apply() override;
+  QWidget* Field() const override;
 
  private:
   QLineEdit* latitude_;
@@ -115,6 +120,7 @@ class CUserHeaderDlg : public CValueDlg {
  protected:
   std::string Validate() const override { return {}; }
   void Apply() override;
+  QWidget* Field() const override;
 
  private:
   QPlainTextEdit* header_;
@@ -131,6 +137,7 @@ class CCounterConstantDlg : public CValueDlg {
   bool Confirm() override;
   std::string Validate() const override;
   void Apply() override;
+  QWidget* Field() const override;
 
  private:
   QLineEdit* constant_;
@@ -146,6 +153,7 @@ class CMaxMepLengthDlg : public CValueDlg {
  protected:
   std::string Validate() const override;
   void Apply() override;
+  QWidget* Field() const override;
 
  private:
   QSpinBox* length_;
