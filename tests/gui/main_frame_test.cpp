@@ -6,14 +6,17 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
 #include <chrono>
+#include <deque>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -95,6 +98,23 @@ std::vector<std::uint8_t> LFrameWire(std::uint16_t binValue) {
   return wire;
 }
 
+// Console dialogs whose file-name prompt gives the answers queued by the test (nothing:
+// cancelled), and counts how often it was shown.
+class NamingDialogs : public ConsoleDialogs {
+ public:
+  NamingDialogs() : ConsoleDialogs(true, true) {}
+  std::optional<std::string> AskDataFileName(const std::string& proposedName,
+                                             const std::string& directory) override {
+    ++prompts;
+    if (answers.empty()) return ConsoleDialogs::AskDataFileName(proposedName, directory);
+    auto answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  std::deque<std::optional<std::string>> answers;
+  int prompts = 0;
+};
+
 class MainFrameTest : public ::testing::Test {
  protected:
   MainFrameTest() {
@@ -125,7 +145,7 @@ class MainFrameTest : public ::testing::Test {
   PtyCounter counter_;
   MemorySettingsStore store_;
   QtWindowMessages messages_;
-  ConsoleDialogs dialogs_{true, true};
+  NamingDialogs dialogs_;
   SystemClock clock_;
   std::unique_ptr<CVESKDoc> doc_;
   std::unique_ptr<CMainFrame> frame_;
@@ -378,6 +398,38 @@ TEST_F(MainFrameTest, SplitterAndPanesAtStart) {
   EXPECT_EQ(Bar().SnapshotIndicator()->text(), "Inactive");
   EXPECT_EQ(Bar().SnapshotIndicator()->toolTip(),
             "Snapshot in progress: 1 (green) = YES, 0 (red) = NO.");
+}
+
+TEST_F(MainFrameTest, CustomNamingReplacesOrRefusesExistingFiles) {
+  store_.WriteInt("Settings", "UseDefaultFileNaming", 0);
+  test::WriteFile(dir_ / "run1.bin", "old raw");
+  test::WriteFile(dir_ / "run1.dat", "old dat");
+  test::WriteFile(dir_ / "run2.bin", "kept");
+  ::chmod((dir_ / "run2.bin").c_str(), 0444);
+  Open();
+
+  // An existing normal file: the old pair is moved aside and logging starts under the name.
+  dialogs_.answers = {dir_ / "run1.bin"};
+  Bar().StartLoggingButton()->click();
+  ASSERT_TRUE(doc_->scanning);
+  EXPECT_EQ(Pane(kPaneState), "  Scanning & Logging  ");
+  EXPECT_EQ(Pane(kPaneDest), "  Dest: " + (dir_ / "run1.bin") + "  ");
+  EXPECT_EQ(test::ReadFile(dir_ / "run1.bin-OLD"), "old raw");
+  EXPECT_EQ(test::ReadFile(dir_ / "run1.dat-OLD"), "old dat");
+  EXPECT_EQ(store_.ReadString("Settings", "LastDataFileName", ""), "run1");
+  frame_->Stop();
+
+  // A read-only one: refused, asked again; cancelling that starts nothing.
+  dialogs_.prompts = 0;
+  dialogs_.answers = {dir_ / "run2.bin", std::nullopt};
+  Bar().StartLoggingButton()->click();
+  EXPECT_EQ(dialogs_.prompts, 2);
+  EXPECT_EQ(dialogs_.Messages().back().rfind(
+                "ERROR: You have selected a file that cannot be overwritten!", 0),
+            0u);
+  EXPECT_FALSE(doc_->scanning);
+  ExpectButtons(Bar(), {true, true, false, false}, "naming cancelled");
+  EXPECT_EQ(test::ReadFile(dir_ / "run2.bin"), "kept");
 }
 
 TEST(SoftwareManual, NameAndErrorTexts) {

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QThread>
 #include <cstdio>
 
 namespace vesk {
@@ -22,6 +23,11 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
 // The texts are single-byte Windows-1252; Latin-1 shows them alike (the degree sign).
 QString Text(const std::string& text) {
   return QString::fromLatin1(text.data(), text.size());
+}
+
+bool OnUiThread() {
+  const auto* app = QCoreApplication::instance();
+  return app != nullptr && QThread::currentThread() == app->thread();
 }
 
 QString Caption(const std::string& caption) {
@@ -54,6 +60,11 @@ void QtUserDialogs::ShowMessage(const std::string& text, const std::string& capt
     Print(caption, text);
     return;
   }
+  // A box belongs to the user-interface thread; from anywhere else it is shown later.
+  if (!OnUiThread()) {
+    QueueMessage(text, caption, icon);
+    return;
+  }
   QMessageBox box(ToQt(icon), Caption(caption), Text(text), QMessageBox::Ok, parent_.data());
   box.exec();
 }
@@ -74,6 +85,12 @@ bool QtUserDialogs::AskYesNo(const std::string& text, const std::string& caption
     Print(caption, text);
     std::fprintf(stderr, "vesk: answering Yes\n");
     return true;
+  }
+  if (!OnUiThread()) {
+    // A worker never waits for the user (the user-interface thread may be waiting for it).
+    Print(caption, text);
+    std::fprintf(stderr, "vesk: not on the window thread, answering No\n");
+    return false;
   }
   QMessageBox box(QMessageBox::Question, Caption(caption), Text(text),
                   QMessageBox::Yes | QMessageBox::No, parent_.data());
