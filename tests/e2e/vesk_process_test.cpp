@@ -375,6 +375,25 @@ TEST_F(VeskProcess, InputsWithTheSameNameDoNotOverwriteEachOther) {
   }
 }
 
+TEST_F(VeskProcess, MemoryStaysBoundedOnNoisyTimeStamps) {
+  GTEST_SKIP() << "pending fix: the batch player keeps every shadowgram row of the run (no "
+                  "housekeeping bound on the grid rows); a 200 KB recording with random element "
+                  "time stamps needs 1.3 GB and aborts with std::bad_alloc under a 1 GB limit";
+  // Random time stamps make each element event span thousands of grid rows.
+  WriteBytes(dir / "noisy.bin", MixedStream(250, 4, 20, 11, true));
+  const std::string command = "ulimit -v 1000000 && exec \"$0\" \"$@\"";
+  const ProcessResult r =
+      RunProcess("/bin/sh",
+                 {"-c", command, VESK_PROCESS_PATH, "--settings", ini, "--summary", "--output",
+                  dir / "noisy.dat", dir / "noisy.bin"},
+                 {{"HOME", dir.Path()}});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const auto all = Summaries(r.out);
+  ASSERT_EQ(all.size(), 1u);
+  EXPECT_EQ(all[0]["frames"]["M"].number, 1000);
+  EXPECT_GT(ReadFile(dir / "noisy.dat").size(), 100000u);
+}
+
 TEST_F(VeskProcess, NeverWritesTheSettingsStore) {
   WriteFile(ini, "[Settings]\nFirmwareVer=2.40\n; a comment the tool must keep\n");
   const std::string before = ReadFile(ini);

@@ -24,7 +24,7 @@ inline void PutWord(Bytes& out, std::uint16_t w) {
 
 // An L frame: 128 bins, H0..H6, then N, T and A as far as `length` reaches. Lengths other
 // than 271/274/276 are made by cutting or padding with zero bytes.
-struct LFrameSpec {
+struct LFrameFields {
   std::array<std::uint16_t, 128> bins{};
   std::array<std::uint16_t, 7> housekeeping{};
   std::uint8_t n = 0;
@@ -33,14 +33,14 @@ struct LFrameSpec {
   std::size_t length = 276;
 };
 
-inline Frame MakeLFrame(const LFrameSpec& spec) {
+inline Frame MakeLFrame(const LFrameFields& fields) {
   Bytes f{'L'};
-  for (auto b : spec.bins) PutWord(f, b);
-  for (auto h : spec.housekeeping) PutWord(f, h);
-  f.push_back(spec.n);
-  PutWord(f, spec.t);
-  PutWord(f, spec.a);
-  f.resize(spec.length, 0);
+  for (auto b : fields.bins) PutWord(f, b);
+  for (auto h : fields.housekeeping) PutWord(f, h);
+  f.push_back(fields.n);
+  PutWord(f, fields.t);
+  PutWord(f, fields.a);
+  f.resize(fields.length, 0);
   return f;
 }
 
@@ -137,9 +137,11 @@ inline DeframeResult Deframe(std::span<const std::uint8_t> stream) {
 }
 
 // A realistic mixed stream: L frames once a second with M frames between them, a CTD line
-// and an NMEA sentence now and then, a little noise. Deterministic for a given seed.
+// and an NMEA sentence now and then, a little noise. Element time stamps advance a little
+// from event to event, as the counter's clock does; with `noisyStamps` they are random (a
+// damaged or hostile recording). Deterministic for a given seed.
 inline Bytes MixedStream(std::size_t lFrames, std::size_t mPerL, std::size_t eventsPerM,
-                         std::uint32_t seed = 1) {
+                         std::uint32_t seed = 1, bool noisyStamps = false) {
   std::uint32_t x = seed * 2654435761u + 1;
   auto next = [&x] {
     x ^= x << 13;
@@ -150,14 +152,17 @@ inline Bytes MixedStream(std::size_t lFrames, std::size_t mPerL, std::size_t eve
   Bytes out;
   AppendText(out, "deck unit start-up text\r\n");
   std::vector<MEvent> events(eventsPerM);
+  std::uint32_t stamp = 0;
   for (std::size_t i = 0; i < lFrames; ++i) {
     for (std::size_t m = 0; m < mPerL; ++m) {
       for (auto& ev : events) {
-        ev = MEvent{next() % 35, next() & 0xFFFF, next() % 1000, next() % 4096, next() % 16 == 0};
+        stamp = noisyStamps ? next() & 0xFFFF : (stamp + next() % 40) & 0xFFFF;
+        const std::uint32_t d = noisyStamps ? next() % 1000 : next() % 30 + 1;
+        ev = MEvent{next() % 35, stamp, d, next() % 4096, next() % 16 == 0};
       }
       AppendWire(out, MakeMFrame(events));
     }
-    LFrameSpec l;
+    LFrameFields l;
     for (auto& b : l.bins) b = static_cast<std::uint16_t>(next() % 200);
     l.bins[17] = 0x7E7E;  // escaped bytes on the wire
     l.housekeeping = {1, 2, 3, 100, 1000, 5, static_cast<std::uint16_t>(next() % 4096)};
