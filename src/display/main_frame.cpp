@@ -379,6 +379,7 @@ void CMainFrame::StatusTick() {
   bar_->SetConnected(doc_.connected);
   bar_->SetSnapshotActive(status.snapshotInProgress);
   SyncScanState();
+  UpdateElapsed();  // keeps counting while the counter is silent
 }
 
 void CMainFrame::RefreshControlBar() {
