@@ -245,13 +245,18 @@ int main(int argc, char** argv) {
         continue;
       }
       std::uint64_t reported = 0;
-      results[i] = player.Run(
+      try {
+        results[i] = player.Run(
           in, out,
           [&](std::uint64_t done, std::uint64_t) {
             bar.Add(done - reported);
             reported = done;
           },
           outputs);
+      } catch (const std::exception& e) {
+        results[i] = BatchResult{};
+        results[i].error = in + ": " + e.what();
+      }
     }
   };
   std::vector<std::thread> threads;

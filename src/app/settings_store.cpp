@@ -2,6 +2,7 @@
 
 #include <locale.h>
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -40,11 +41,11 @@ double SettingsStore::ReadReal(std::string_view section, std::string_view key, d
 }
 
 void SettingsStore::WriteReal(std::string_view section, std::string_view key, double value) {
+  // 15 significant digits keep what a user typed ("2.25", "99.9999"); to_chars writes a
+  // decimal point whatever the process locale (a decimal comma would read back as 2).
   char text[64];
-  // %.15g keeps what a user typed ("2.25", "99.9999") and reads back to the same double
-  // for every value typed with up to 15 significant digits.
-  std::snprintf(text, sizeof text, "%.15g", value);
-  WriteString(section, key, text);
+  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 15);
+  WriteString(section, key, std::string_view(text, static_cast<std::size_t>(result.ptr - text)));
 }
 
 }  // namespace vesk

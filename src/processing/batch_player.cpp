@@ -63,6 +63,9 @@ BatchResult BatchPlayer::Run(const std::string& input, const std::string& output
   ConsoleDialogs dialogs(true, true);
   auto doc = std::make_unique<CVESKDoc>(store_, windows, dialogs, clock_);
   doc->playback = true;
+  // No window shows a shadowgram in a batch run, and no housekeeping thread bounds it:
+  // keeping the grid would only grow memory with the recording.
+  doc->gridPaused = true;
   doc->rawFileName = input;
   doc->LoadNavSettings();
   doc->ResetForScan();

@@ -6,11 +6,15 @@
 #include <exception>
 #include <thread>
 
+#include "files/export_csv.h"
+#include "files/export_stage.h"
 #include "files/processed_records.h"
 #include "instruments/ctd_conversions.h"
 
 namespace vesk {
 namespace {
+
+constexpr const char* kCsvExportWarning = "WARNING !!\n\nThe CSV export cannot be written: ";
 
 constexpr std::size_t kLShort = 271;  // bins and housekeeping only
 constexpr std::size_t kLCounter = 274;  // + counter N and T
@@ -255,6 +259,15 @@ void ProcessingThread(CVESKDoc& doc) {
   try {
     doc.OpenDatFile();
     FrameProcessor processor(doc);
+    // The CSV export beside the .dat, when the option is on.
+    std::string exportError;
+    std::unique_ptr<ExportStage> csv = StartScanCsvExport(doc, &exportError);
+    if (csv) {
+      processor.SetExportSink(csv.get());
+    } else if (!exportError.empty()) {
+      doc.dialogs.QueueMessage(std::string(kCsvExportWarning) + exportError, "",
+                               MessageIcon::Warning);
+    }
     Frame current;
     bool stopping = false;
     for (;;) {
@@ -273,6 +286,10 @@ void ProcessingThread(CVESKDoc& doc) {
       // After the stop, the frames the source queued before it ended are still processed:
       // the source has stopped, so this ends.
       processor.Process(current);
+    }
+    if (csv && !csv->Finish()) {
+      doc.dialogs.QueueMessage(std::string(kCsvExportWarning) + csv->Error(), "",
+                               MessageIcon::Warning);
     }
   } catch (const std::exception& e) {
     doc.dialogs.QueueMessage(std::string("ERROR: frame processing stopped.\n\n") + e.what());

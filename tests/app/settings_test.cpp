@@ -230,8 +230,6 @@ TEST(SettingsReal, AtofSemanticsUnderADecimalCommaLocale) {
 }
 
 TEST(SettingsReal, WriteRealUnderADecimalCommaLocale) {
-  GTEST_SKIP() << "pending fix: WriteReal formats with the process locale and stores \"2,25\" "
-                  "(read back as 2) when LC_NUMERIC has a decimal comma";
   DecimalCommaLocale locale;
   if (locale.Name().empty()) GTEST_SKIP() << "no locale with a decimal comma available";
   ScopedLocale scoped(locale.Name());
