@@ -300,6 +300,12 @@ void CMainFrame::BuildMenus() {
     doc_.logInitialNmeaOnly = on;
     doc_.store.Write(keys::kLogInitialNmeaOnly, on ? 1 : 0);
   });
+  // The analysis CSV beside each .dat (taken at the next scan start).
+  QAction* exportCsv = AddAction(options, "Write CSV Export File", nullptr, kAnyTime, kReady);
+  exportCsv->setCheckable(true);
+  exportCsv->setChecked(doc_.store.ReadBool(keys::kExportCsv));
+  connect(exportCsv, &QAction::toggled, this,
+          [this](bool on) { doc_.store.Write(keys::kExportCsv, on ? 1 : 0); });
 
   QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
   AddAction(tools, "&Extract Data Stream...", nullptr, kAnyTime, kLater);
