@@ -27,8 +27,8 @@ class BatchPlayerTest : public testing::Test {
   BatchPlayer player{store, clock};
 };
 
-LFrameSpec Ones() {
-  LFrameSpec s;
+LFrameFields Ones() {
+  LFrameFields s;
   s.bins.fill(1);
   return s;
 }
@@ -57,7 +57,7 @@ TEST_F(BatchPlayerTest, CountsFramesAndErrors) {
       if (ch == '@') {
         AppendWire(bin, MakeLFrame(Ones()));
       } else if (ch == '%') {
-        LFrameSpec s = Ones();
+        LFrameFields s = Ones();
         s.length = 273;
         AppendWire(bin, MakeLFrame(s));
       } else {
@@ -89,7 +89,7 @@ TEST_F(BatchPlayerTest, CumulativeCountsAndRecords) {
   store.WriteString("Settings", "FirmwareVer", "2.20");
   store.Write(keys::kAddHeaderToDatFile, 0);
   Bytes bin;
-  LFrameSpec s = Ones();
+  LFrameFields s = Ones();
   s.bins[127] = 10;
   AppendWire(bin, MakeLFrame(s));
   AppendWire(bin, MakeMFrame(std::vector<MEvent>{{1, 2, 3, 4, false}}));

@@ -23,8 +23,8 @@ std::vector<std::uint64_t> Numbers(const std::string& line) {
   return out;
 }
 
-LFrameSpec Counting(std::uint16_t base) {
-  LFrameSpec s;
+LFrameFields Counting(std::uint16_t base) {
+  LFrameFields s;
   for (int k = 0; k < 128; ++k) s.bins[k] = static_cast<std::uint16_t>(base + k);
   s.housekeeping = {11, 12, 13, 100, 1000, 15, 16};
   s.n = 7;
@@ -44,7 +44,7 @@ TEST(LFrame, LengthDecidesAcceptance) {
     SCOPED_TRACE(testing::Message() << "length " << c.length);
     Pipeline p;
     CVESKDoc& doc = p.Start();
-    LFrameSpec s = Counting(1);
+    LFrameFields s = Counting(1);
     s.length = c.length;
     p.Process(MakeLFrame(s));
     EXPECT_EQ(doc.frameErrorCount, c.accepted ? 0u : 1u);
@@ -95,7 +95,7 @@ TEST(LFrame, L5FieldsFollowFirmwareAndLength) {
     Pipeline p;
     p.store.WriteString("Settings", "FirmwareVer", c.firmware);
     p.Start();
-    LFrameSpec s = Counting(0);
+    LFrameFields s = Counting(0);
     s.length = c.length;
     p.Process(MakeLFrame(s));
     const auto lines = SplitLines(p.Dat());
@@ -109,12 +109,12 @@ TEST(LFrame, ShortFrameKeepsPreviousCounterFields) {
   p.store.WriteString("Settings", "FirmwareVer", "2.40");
   p.store.WriteString("Settings", "CounterConstant", "3.47826e-05");  // K = 1
   CVESKDoc& doc = p.Start();
-  LFrameSpec s = Counting(0);
+  LFrameFields s = Counting(0);
   s.n = 9;
   s.t = 90;
   p.Process(MakeLFrame(s));
   ASSERT_DOUBLE_EQ(doc.counterValue, 0.1);
-  LFrameSpec shortFrame = Counting(0);
+  LFrameFields shortFrame = Counting(0);
   shortFrame.length = 271;
   p.Process(MakeLFrame(shortFrame));
   EXPECT_EQ(doc.counterN, 9u);
@@ -131,7 +131,7 @@ TEST(LFrame, FailedRecordWriteStillAccumulates) {
   Pipeline p;
   CVESKDoc& doc = p.Start();
   ASSERT_TRUE(doc.datFile.Create("/dev/full"));
-  LFrameSpec s = Counting(1);
+  LFrameFields s = Counting(1);
   p.Process(MakeLFrame(s));
   p.Process(MakeMFrame(std::vector<MEvent>{{1, 2, 3, 4, false}}));
   p.Process(MakeLFrame(s));
@@ -157,9 +157,9 @@ TEST(LFrame, BinsTotalsAndWindow) {
       p.store.Write(keys::kWindowCountsUpperBound, c.upper);
     }
     CVESKDoc& doc = p.Start();
-    LFrameSpec a = Counting(0);
+    LFrameFields a = Counting(0);
     a.bins[127] = 5000;
-    LFrameSpec b = Counting(100);
+    LFrameFields b = Counting(100);
     b.bins[127] = 60000;
     std::uint64_t windowA = 0, windowB = 0, totalA = 0, totalB = 0;
     for (int k = 0; k < 128; ++k) {
@@ -188,7 +188,7 @@ TEST(LFrame, BinsTotalsAndWindow) {
 TEST(LFrame, DefaultWindowIsTotalLessBin127) {
   Pipeline p;
   CVESKDoc& doc = p.Start();
-  LFrameSpec s;
+  LFrameFields s;
   s.bins.fill(1);
   s.bins[127] = 40;
   p.Process(MakeLFrame(s));
@@ -201,7 +201,7 @@ TEST(LFrame, WindowOfFiveToSixCountsBinFiveOnly) {
   p.store.Write(keys::kWindowCountsLowerBound, 5);
   p.store.Write(keys::kWindowCountsUpperBound, 6);
   CVESKDoc& doc = p.Start();
-  LFrameSpec s;
+  LFrameFields s;
   s.bins.fill(3);
   s.bins[5] = 77;
   p.Process(MakeLFrame(s));
@@ -251,7 +251,7 @@ TEST(LFrame, CounterValueDecaysOverThreeBadReadings) {
     p.store.WriteString("Settings", "FirmwareVer", c.firmware);
     CVESKDoc& doc = p.Start();
     for (std::size_t i = 0; i < c.readings.size(); ++i) {
-      LFrameSpec s = Counting(0);
+      LFrameFields s = Counting(0);
       s.length = 274;
       s.n = c.readings[i].n;
       s.t = c.readings[i].t;
@@ -276,7 +276,7 @@ TEST(LFrame, FlowSpeedBounds) {
     SCOPED_TRACE(testing::Message() << "H3 " << c.h3 << " H4 " << c.h4);
     Pipeline p;
     CVESKDoc& doc = p.Start();
-    LFrameSpec s = Counting(0);
+    LFrameFields s = Counting(0);
     s.housekeeping[3] = c.h3;
     s.housekeeping[4] = c.h4;
     p.Process(MakeLFrame(s));
@@ -299,7 +299,7 @@ TEST(LFrame, FlowSpeedBounds) {
 
 // Ten channel values of one L frame as the processing derives them.
 struct FrameValues {
-  LFrameSpec spec;
+  LFrameFields frame;
   double total = 0;
   double window = 0;
   double flow = 0;
@@ -307,14 +307,14 @@ struct FrameValues {
 
 FrameValues Values(std::uint16_t base, std::uint16_t h3, std::uint16_t h4, std::uint16_t laser) {
   FrameValues f;
-  f.spec = Counting(base);
-  f.spec.length = 271;
-  f.spec.housekeeping[3] = h3;
-  f.spec.housekeeping[4] = h4;
-  f.spec.housekeeping[6] = laser;
+  f.frame = Counting(base);
+  f.frame.length = 271;
+  f.frame.housekeeping[3] = h3;
+  f.frame.housekeeping[4] = h4;
+  f.frame.housekeeping[6] = laser;
   for (int k = 0; k < 128; ++k) {
-    f.total += f.spec.bins[k];
-    if (k < 127) f.window += f.spec.bins[k];
+    f.total += f.frame.bins[k];
+    if (k < 127) f.window += f.frame.bins[k];
   }
   f.flow = FlowSpeed(h3, h4);
   return f;
@@ -328,11 +328,11 @@ TEST(TimeChart, FirstSampleIsSecondFrameThenMeansOfPairs) {
   doc.ctd.sample = CtdSample{30.0, 12.5, 101.25, 2048, 35.5};
   const FrameValues f[] = {Values(0, 0, 0, 100), Values(10, 0, 0, 200), Values(20, 0, 0, 300),
                            Values(30, 0, 0, 500), Values(40, 0, 0, 700)};
-  p.Process(MakeLFrame(f[0].spec));
+  p.Process(MakeLFrame(f[0].frame));
   EXPECT_TRUE(doc.timeChartHistory.empty());
   EXPECT_EQ(p.windows.Count(Uwm::UpdateTimePlotsRelay), 0);
 
-  p.Process(MakeLFrame(f[1].spec));
+  p.Process(MakeLFrame(f[1].frame));
   ASSERT_EQ(doc.timeChartHistory.size(), 1u);
   const TimeChartSample first = doc.timeChartHistory.back();
   EXPECT_EQ(first, doc.latestSample);
@@ -351,9 +351,9 @@ TEST(TimeChart, FirstSampleIsSecondFrameThenMeansOfPairs) {
   EXPECT_DOUBLE_EQ(first[kChLaserMonitor], 200);
   EXPECT_EQ(p.windows.Count(Uwm::UpdateTimePlotsRelay), 1);
 
-  p.Process(MakeLFrame(f[2].spec));
+  p.Process(MakeLFrame(f[2].frame));
   EXPECT_EQ(doc.timeChartHistory.size(), 1u);
-  p.Process(MakeLFrame(f[3].spec));
+  p.Process(MakeLFrame(f[3].frame));
   ASSERT_EQ(doc.timeChartHistory.size(), 2u);
   const TimeChartSample second = doc.timeChartHistory.back();
   EXPECT_DOUBLE_EQ(second[kChCountsPerSecond], (f[2].total + f[3].total) / 2);
@@ -362,7 +362,7 @@ TEST(TimeChart, FirstSampleIsSecondFrameThenMeansOfPairs) {
   EXPECT_DOUBLE_EQ(second[kChDepth], first[kChDepth]);
   EXPECT_EQ(p.windows.Count(Uwm::UpdateTimePlotsRelay), 2);
 
-  p.Process(MakeLFrame(f[4].spec));
+  p.Process(MakeLFrame(f[4].frame));
   EXPECT_EQ(doc.timeChartHistory.size(), 2u);
   EXPECT_EQ(doc.latestSample, second);
 }
@@ -376,7 +376,7 @@ TEST(TimeChart, CountsPerVolumeUsesMeanFlow) {
     const double area = standard ? 0.0049 : 0.01225;
     const FrameValues f[] = {Values(0, 100, 1000, 1), Values(10, 100, 2000, 1),
                              Values(20, 100, 500, 1), Values(30, 100, 5000, 1)};
-    for (const auto& v : f) p.Process(MakeLFrame(v.spec));
+    for (const auto& v : f) p.Process(MakeLFrame(v.frame));
     ASSERT_EQ(doc.timeChartHistory.size(), 2u);
     const TimeChartSample& first = doc.timeChartHistory[0];
     EXPECT_DOUBLE_EQ(first[kChFlowSpeed], f[1].flow);
@@ -393,7 +393,7 @@ TEST(TimeChart, CountsPerVolumeUsesMeanFlow) {
 TEST(TimeChart, ZeroMeanFlowKeepsHalfSampleCountsPerVolume) {
   Pipeline p;
   CVESKDoc& doc = p.Start();
-  for (int i = 0; i < 4; ++i) p.Process(MakeLFrame(Values(10, 0, 0, 1).spec));
+  for (int i = 0; i < 4; ++i) p.Process(MakeLFrame(Values(10, 0, 0, 1).frame));
   ASSERT_EQ(doc.timeChartHistory.size(), 2u);
   EXPECT_EQ(doc.timeChartHistory[1][kChCountsPerVolume], 0);
   EXPECT_EQ(doc.timeChartHistory[1][kChFlowSpeed], 0);
@@ -403,15 +403,15 @@ TEST(TimeChart, AbortedLFrameShiftsThePairing) {
   Pipeline p;
   CVESKDoc& doc = p.Start();
   const FrameValues a = Values(0, 0, 0, 1), b = Values(50, 0, 0, 1), c = Values(90, 0, 0, 1);
-  Bytes wire = Wire(MakeLFrame(a.spec));
+  Bytes wire = Wire(MakeLFrame(a.frame));
   AppendText(wire, "~Lbroken~x");  // counted as an L frame by the source
-  AppendWire(wire, MakeLFrame(b.spec));
+  AppendWire(wire, MakeLFrame(b.frame));
   p.Feed(wire);
   // Counts 0 (a), 1 (aborted), 2 (b): no sample yet.
   EXPECT_EQ(doc.lFrameCount, 3u);
   EXPECT_EQ(doc.frameErrorCount, 1u);
   EXPECT_TRUE(doc.timeChartHistory.empty());
-  p.Feed(Wire(MakeLFrame(c.spec)));
+  p.Feed(Wire(MakeLFrame(c.frame)));
   ASSERT_EQ(doc.timeChartHistory.size(), 1u);
   EXPECT_DOUBLE_EQ(doc.timeChartHistory[0][kChCountsPerSecond], (b.total + c.total) / 2);
 }
@@ -429,7 +429,7 @@ TEST(TimeChart, HistoryIsBoundedByBufferLength) {
     if (c.bufferLength > 0) p.store.Write(keys::kBufferLength, c.bufferLength);
     CVESKDoc& doc = p.Start();
     doc.datFile.Close();  // records are not looked at here
-    LFrameSpec s;
+    LFrameFields s;
     s.length = 271;
     // Frame i carries a total of i, so sample j (j >= 1) is the mean of 2j and 2j+1.
     for (std::size_t i = 0; i < 2 * c.samples; ++i) {
