@@ -1,58 +1,93 @@
 #include "files/processed_records.h"
 
 #include <charconv>
+#include <cstring>
 
 namespace vesk {
 namespace {
 
-inline void AppendNumber(std::string& out, std::uint32_t v) {
-  char text[16];
-  const auto r = std::to_chars(text, text + sizeof text, v);
-  out.append(text, r.ptr);
-}
+// Records are formatted into a stack buffer and appended once: the batch player formats
+// hundreds of thousands of them per second.
+class LineBuffer {
+ public:
+  void Text(const char* text, std::size_t size) {
+    std::memcpy(p_, text, size);
+    p_ += size;
+  }
+  template <std::size_t N>
+  void Literal(const char (&text)[N]) {
+    Text(text, N - 1);
+  }
+  void Char(char c) { *p_++ = c; }
+  void Number(std::uint32_t v) { p_ = std::to_chars(p_, end_, v).ptr; }
+  void Signed(std::int32_t v) { p_ = std::to_chars(p_, end_, v).ptr; }
+  // Room for `bytes` more characters, flushing into `out` when needed.
+  void Reserve(std::string& out, std::size_t bytes) {
+    if (static_cast<std::size_t>(end_ - p_) < bytes) Flush(out);
+  }
+  void Flush(std::string& out) {
+    out.append(buf_, static_cast<std::size_t>(p_ - buf_));
+    p_ = buf_;
+  }
 
-inline void AppendSpaced(std::string& out, std::uint32_t v) {
-  out += ' ';
-  AppendNumber(out, v);
-}
+ private:
+  char buf_[2048];
+  char* p_ = buf_;
+  char* const end_ = buf_ + sizeof buf_;
+};
+
+// A line holds at most 32 numbers of up to 11 characters each, plus its label and ending.
+constexpr std::size_t kMaxLine = 2 + 32 * 12 + 2;
 
 }  // namespace
 
 void AppendLRecord(std::string& out, const LRecordFields& f) {
-  static constexpr const char* kLabels[4] = {"L1", "L2", "L3", "L4"};
-  for (int line = 0; line < 4; ++line) {
-    out += kLabels[line];
-    for (int k = line * 32; k < line * 32 + 32; ++k) AppendSpaced(out, f.bins[k]);
-    out += "\r\n";
+  static constexpr char kLabels[4][3] = {"L1", "L2", "L3", "L4"};
+  LineBuffer line;
+  for (int row = 0; row < 4; ++row) {
+    line.Reserve(out, kMaxLine);
+    line.Text(kLabels[row], 2);
+    for (int k = row * 32; k < row * 32 + 32; ++k) {
+      line.Char(' ');
+      line.Number(f.bins[k]);
+    }
+    line.Literal("\r\n");
   }
-  out += "L5";
-  for (std::uint32_t h : f.housekeeping) AppendSpaced(out, h);
+  line.Reserve(out, kMaxLine);
+  line.Literal("L5");
+  for (std::uint32_t h : f.housekeeping) {
+    line.Char(' ');
+    line.Number(h);
+  }
   if (f.firmwareVersion >= 2.25) {
-    AppendSpaced(out, f.n);
-    AppendSpaced(out, f.t);
+    line.Char(' ');
+    line.Number(f.n);
+    line.Char(' ');
+    line.Number(f.t);
   }
-  if (f.firmwareVersion >= 2.36) AppendSpaced(out, f.a);
-  out += "\r\n";
+  if (f.firmwareVersion >= 2.36) {
+    line.Char(' ');
+    line.Number(f.a);
+  }
+  line.Literal("\r\n");
+  line.Flush(out);
 }
 
 void AppendMRecord(std::string& out, std::span<const std::uint32_t> events) {
   if (events.size() < 4) return;
-  if (events[events.size() - 3] == kPartialEventStamp) out += "&&& ";
+  LineBuffer line;
+  if (events[events.size() - 3] == kPartialEventStamp) line.Literal("&&& ");
   for (std::size_t i = 0; i + 3 < events.size(); i += 4) {
-    out += "M ";
+    line.Reserve(out, 2 + 4 * 12 + 2);
+    line.Literal("M ");
     for (std::size_t j = 0; j < 4; ++j) {
       // The record prints each value as a signed integer followed by a blank.
-      const auto v = static_cast<std::int32_t>(events[i + j]);
-      if (v < 0) {
-        out += '-';
-        AppendNumber(out, static_cast<std::uint32_t>(-static_cast<std::int64_t>(v)));
-      } else {
-        AppendNumber(out, static_cast<std::uint32_t>(v));
-      }
-      out += ' ';
+      line.Signed(static_cast<std::int32_t>(events[i + j]));
+      line.Char(' ');
     }
-    out += "\r\n";
+    line.Literal("\r\n");
   }
+  line.Flush(out);
 }
 
 }  // namespace vesk
