@@ -8,6 +8,11 @@ namespace {
 
 // Records are formatted into a stack buffer and appended once: the batch player formats
 // hundreds of thousands of them per second.
+constexpr char kTwoDigits[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 class LineBuffer {
  public:
   void Text(const char* text, std::size_t size) {
@@ -19,8 +24,24 @@ class LineBuffer {
     Text(text, N - 1);
   }
   void Char(char c) { *p_++ = c; }
-  void Number(std::uint32_t v) { p_ = std::to_chars(p_, end_, v).ptr; }
-  void Signed(std::int32_t v) { p_ = std::to_chars(p_, end_, v).ptr; }
+  // Most counts are below 100: those take a table look-up.
+  void Number(std::uint32_t v) {
+    if (v < 10) {
+      *p_++ = static_cast<char>('0' + v);
+    } else if (v < 100) {
+      std::memcpy(p_, kTwoDigits + 2 * v, 2);
+      p_ += 2;
+    } else {
+      p_ = std::to_chars(p_, end_, v).ptr;
+    }
+  }
+  void Signed(std::int32_t v) {
+    if (v >= 0) {
+      Number(static_cast<std::uint32_t>(v));
+    } else {
+      p_ = std::to_chars(p_, end_, v).ptr;
+    }
+  }
   // Room for `bytes` more characters, flushing into `out` when needed.
   void Reserve(std::string& out, std::size_t bytes) {
     if (static_cast<std::size_t>(end_ - p_) < bytes) Flush(out);

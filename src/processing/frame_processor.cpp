@@ -179,7 +179,10 @@ void FrameProcessor::ProcessM(std::span<const std::uint8_t> frame) {
   auto emit = [&](std::uint32_t s) {
     const std::uint32_t e = high * 8 + low;
     if (e > 34 || d > 1000) invalid = true;
-    events.insert(events.end(), {e, s, d, z});
+    events.push_back(e);
+    events.push_back(s);
+    events.push_back(d);
+    events.push_back(z);
   };
   std::size_t i = 0;
   for (; i + 6 <= size; i += 6) {
