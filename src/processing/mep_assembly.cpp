@@ -66,8 +66,13 @@ void MepAssembly::AddEvent(std::uint32_t e, std::uint32_t s, std::uint32_t d, st
 
   const auto limit = static_cast<std::uint32_t>(std::max(doc_.maxMepLength, 1));
   const std::int64_t ticks = std::clamp<std::uint32_t>(d, 1, limit);
-  const std::int64_t first = FloorDiv(t, scale_);
-  const std::int64_t last = FloorDiv(t + ticks - 1, scale_);
+  // The particle's window: MaxMepLength ticks either side of its origin.
+  const std::int64_t reach = limit;
+  const std::int64_t from = std::max(t, -reach);
+  const std::int64_t to = std::min(t + ticks - 1, reach);
+  if (from > to) return;
+  const std::int64_t first = FloorDiv(from, scale_);
+  const std::int64_t last = FloorDiv(to, scale_);
   if (held_.empty()) firstRow_ = first;
   for (; firstRow_ > first; --firstRow_) held_.emplace_front();
   while (firstRow_ + static_cast<std::int64_t>(held_.size()) <= last) held_.emplace_back();

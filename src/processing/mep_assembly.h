@@ -26,6 +26,10 @@
 //     an event at offset t shades element E in the rows floor(t / f) to floor((t + D - 1) / f),
 //     both included, counted from the origin's row. Rows that no element shades but that lie
 //     between shaded ones stay empty, so a pause within a particle shows as a gap.
+//     A particle is confined to "MaxMepLength" ticks either side of its origin, the longest
+//     particle the setting allows: shading outside that window is cut (an event wholly
+//     outside it draws nothing), so damaged or random time stamps cannot flood the grid
+//     with tens of thousands of rows per particle.
 //  6. Writing out. Because a later event may still reach any row of the open particle, its
 //     rows are held, across frames, until the particle is closed: by the next MEP flag, by a
 //     start over, by a frame that is not usable, or by the end of the scan. Then, under the

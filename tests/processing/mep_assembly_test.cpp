@@ -148,14 +148,42 @@ TEST_F(Assembly, KnownSequences) {
   }
 }
 
-TEST_F(Assembly, OffsetOf32000StillOpensTheGap) {
-  Frame({{3, 100, 1, true}, {4, 32100, 1}});
+TEST_F(Assembly, ParticleIsConfinedToMaxMepLengthAroundItsOrigin) {
+  // Offsets up to 32000 stay in the particle, but draw only within 1000 ticks of the origin.
+  Frame({{3, 100, 1, true}, {4, 1099, 5}, {5, 32100, 1}, {6, 65000, 800}, {7, 64000, 1}});
   mep.Finish();
   const R rows = Rows(doc);
-  ASSERT_EQ(rows.size(), 2u + 32001u);
-  EXPECT_EQ(rows[2], "3");
-  EXPECT_EQ(rows[3], "-");
-  EXPECT_EQ(rows.back(), "4");
+  // Element 6 starts 636 ticks before the origin; 7 lies 1636 before it and is cut.
+  ASSERT_EQ(rows.size(), 2u + 636u + 1001u);
+  EXPECT_EQ(rows[2], "6");
+  EXPECT_EQ(rows[2 + 636], "3 6");
+  EXPECT_EQ(rows[2 + 636 + 163], "6");
+  EXPECT_EQ(rows[2 + 636 + 164], "-");
+  EXPECT_EQ(rows[2 + 636 + 999], "4");
+  EXPECT_EQ(rows.back(), "4");  // 1099 + 5 ticks cut at 1000
+  EXPECT_EQ(doc.mepParticleCount, 1u);
+}
+
+TEST_F(Assembly, RandomTimeStampsStayBounded) {
+  std::uint32_t x = 12345;
+  auto next = [&x] {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    return x;
+  };
+  std::size_t events = 0;
+  for (int f = 0; f < 200; ++f) {
+    Events frame;
+    for (int i = 0; i < 20; ++i, ++events)
+      frame.push_back({next() % 35, next() & 0xFFFF, next() % 1000, next() % 16 == 0});
+    Frame(frame);
+  }
+  mep.Finish();
+  // Each particle or run holds at most 2 x 1000 + 1 rows and its separator.
+  std::lock_guard lock(doc.gridLock);
+  EXPECT_LT(doc.gridRows.size(), events * 2003);
+  EXPECT_LT(doc.gridRows.size(), 4000000u);
 }
 
 TEST_F(Assembly, UnusableFrameWritesOutAndClosesTheParticle) {
