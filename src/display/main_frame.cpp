@@ -21,8 +21,15 @@
 #include "acquisition/vesk_doc.h"
 #include "display/binned_data_popup_dlg.h"
 #include "display/vesk_view.h"
+#include "ui/dialogs/analog_input_dlg.h"
+#include "ui/dialogs/com_port_prop_sheet.h"
+#include "ui/dialogs/ctd_dlg.h"
 #include "ui/dialogs/data_file_naming_dlg.h"
+#include "ui/dialogs/extract_data_stream_dlg.h"
+#include "ui/dialogs/lat_long_parsing_config_dlg.h"
+#include "ui/dialogs/nav_viewer_dlg.h"
 #include "ui/dialogs/playback_data_dlg.h"
+#include "ui/dialogs/remote_control_dlg.h"
 #include "ui/dialogs/select_folder_dialog.h"
 #include "ui/dialogs/store_snapshot_dlg.h"
 #include "ui/dialogs/value_dialogs.h"
@@ -242,12 +249,33 @@ void CMainFrame::BuildMenus() {
   AddAction(display, "&Time Charts", "Ctrl+T", kAnyTime, kLater);
   AddAction(display, "&Change Time Charts...", "Ctrl+C", kAnyTime, kLater);
   display->addSeparator();
-  AddAction(display, "Nav Viewer", nullptr, kAnyTime, kLater);
+  connect(AddAction(display, "Nav Viewer", nullptr, kAnyTime, kReady), &QAction::triggered, this,
+          [this] {
+            auto* viewer = findChild<CNavViewerDlg*>();
+            if (viewer == nullptr) viewer = new CNavViewerDlg(doc_, this);
+            viewer->show();
+            viewer->raise();
+            viewer->activateWindow();
+          });
 
   QMenu* settings = bar->addMenu(QStringLiteral("&Settings"));
   addDataStorage(settings);
-  AddAction(settings, "&Port Settings...", "Shift+P", kIdleOnly, kLater);
-  AddAction(settings, "&Instrument Input (CTD)...", "Shift+I", kIdleOnly, kLater);
+  // The configuration dialogs, modal on the document.
+  auto modal = [this](QAction* action, auto open) {
+    connect(action, &QAction::triggered, this, open);
+  };
+  modal(AddAction(settings, "&Port Settings...", "Shift+P", kIdleOnly, kReady), [this] {
+    CComPortPropSheet d(doc_, this);
+    d.exec();
+  });
+  modal(AddAction(settings, "&Instrument Input (CTD)...", "Shift+I", kIdleOnly, kReady), [this] {
+    CCTDDlg d(doc_, this);
+    d.exec();
+  });
+  modal(AddAction(settings, "Analog Input...", nullptr, kAnyTime, kReady), [this] {
+    CAnalogInputDlg d(doc_, this);
+    if (d.exec() == QDialog::Accepted) bar_->SetAnalogCaption(Latin1(doc_.analogCaption));
+  });
   QMenu* grid = settings->addMenu(QStringLiteral("Multi-Element Plankton &Grid"));
   AddAction(grid, "Max MEP &Length...", nullptr, kIdleOnly, kReady, &CMainFrame::OnMaxMepLength);
   AddAction(grid, "&Grid Scaling Factor...", nullptr, kAnyTime, kLater);
@@ -280,7 +308,14 @@ void CMainFrame::BuildMenus() {
     doc_.standardTunnel = false;
     doc_.store.Write(keys::kStandardTunnel, 0);
   });
-  AddAction(settings, "NMEA Data Parsing...", nullptr, kIdleOnly, kLater);
+  modal(AddAction(settings, "NMEA Data Parsing...", nullptr, kIdleOnly, kReady), [this] {
+    CLatLongParsingConfigDlg d(doc_, this);
+    d.exec();
+  });
+  modal(AddAction(settings, "Remote Control...", nullptr, kAnyTime, kReady), [this] {
+    CRemoteControlDlg d(doc_.store, this);
+    d.exec();
+  });
   AddAction(settings, "VESK Firmware Version...", nullptr, kIdleOnly, kReady,
             &CMainFrame::OnFirmwareVersion);
 
@@ -308,7 +343,10 @@ void CMainFrame::BuildMenus() {
           [this](bool on) { doc_.store.Write(keys::kExportCsv, on ? 1 : 0); });
 
   QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
-  AddAction(tools, "&Extract Data Stream...", nullptr, kAnyTime, kLater);
+  modal(AddAction(tools, "&Extract Data Stream...", nullptr, kAnyTime, kReady), [this] {
+    CExtractDataStreamDlg d(doc_.store, this);
+    d.exec();
+  });
   const int statsWindow = doc_.store.Read(keys::kStatsWindow);
   if (statsWindow != 0) AddAction(tools, "&Statistical Analysis...", nullptr, kAnyTime, kLater);
   doc_.store.Write(keys::kStatsWindow, statsWindow);
@@ -427,7 +465,9 @@ void CMainFrame::Deliver(WindowTarget target, Uwm message) {
         receiver->OnMessage(message);
       }
       break;
-    case WindowTarget::NavViewer: break;  // the navigation viewer is not built yet
+    case WindowTarget::NavViewer:
+      if (auto* viewer = findChild<CNavViewerDlg*>()) viewer->OnMessage(message);
+      break;
   }
 }
 
