@@ -20,17 +20,22 @@
 
 #include "acquisition/vesk_doc.h"
 #include "display/binned_data_popup_dlg.h"
+#include "display/grid_view.h"
+#include "display/time_plots_view.h"
 #include "display/vesk_view.h"
 #include "ui/dialogs/analog_input_dlg.h"
 #include "ui/dialogs/com_port_prop_sheet.h"
 #include "ui/dialogs/ctd_dlg.h"
 #include "ui/dialogs/data_file_naming_dlg.h"
 #include "ui/dialogs/extract_data_stream_dlg.h"
+#include "ui/dialogs/grid_scaling_factor_dlg.h"
 #include "ui/dialogs/lat_long_parsing_config_dlg.h"
 #include "ui/dialogs/nav_viewer_dlg.h"
 #include "ui/dialogs/playback_data_dlg.h"
 #include "ui/dialogs/remote_control_dlg.h"
 #include "ui/dialogs/select_folder_dialog.h"
+#include "ui/dialogs/select_time_plots_dlg.h"
+#include "ui/dialogs/statistic_analysis_dlg.h"
 #include "ui/dialogs/store_snapshot_dlg.h"
 #include "ui/dialogs/value_dialogs.h"
 
@@ -102,9 +107,14 @@ CMainFrame::CMainFrame(CVESKDoc& doc, QtWindowMessages& messages, QWidget* paren
   splitter_ = new QSplitter(Qt::Horizontal, this);
   splitter_->setObjectName(QStringLiteral("mainSplitter"));
   splitter_->setChildrenCollapsible(false);
-  mainView_ = new CVESKView(doc_, splitter_);
+  if (doc_.store.Read(keys::kActiveMainView) == 1) {
+    mainView_ = new CTimePlotsView(doc_, splitter_);
+    doc_.timeChartRelay = true;
+  } else {
+    mainView_ = new CVESKView(doc_, splitter_);
+  }
   mainView_->setObjectName(QStringLiteral("mainView"));
-  gridPane_ = new QWidget(splitter_);
+  gridPane_ = new CGridView(doc_, splitter_);
   gridPane_->setObjectName(QStringLiteral("gridPane"));
   gridPane_->setAutoFillBackground(true);
   splitter_->addWidget(mainView_);
@@ -246,8 +256,9 @@ void CMainFrame::BuildMenus() {
             &CMainFrame::OnHistogramMainView);
   AddAction(display, "Counts Histogram (&PopUp)", "Ctrl+P", kAnyTime, kReady,
             &CMainFrame::ShowPopup);
-  AddAction(display, "&Time Charts", "Ctrl+T", kAnyTime, kLater);
-  AddAction(display, "&Change Time Charts...", "Ctrl+C", kAnyTime, kLater);
+  AddAction(display, "&Time Charts", "Ctrl+T", kAnyTime, kReady, &CMainFrame::OnTimeCharts);
+  AddAction(display, "&Change Time Charts...", "Ctrl+C", kAnyTime, kReady,
+            &CMainFrame::OnChangeTimeCharts);
   display->addSeparator();
   connect(AddAction(display, "Nav Viewer", nullptr, kAnyTime, kReady), &QAction::triggered, this,
           [this] {
@@ -278,7 +289,8 @@ void CMainFrame::BuildMenus() {
   });
   QMenu* grid = settings->addMenu(QStringLiteral("Multi-Element Plankton &Grid"));
   AddAction(grid, "Max MEP &Length...", nullptr, kIdleOnly, kReady, &CMainFrame::OnMaxMepLength);
-  AddAction(grid, "&Grid Scaling Factor...", nullptr, kAnyTime, kLater);
+  AddAction(grid, "&Grid Scaling Factor...", nullptr, kAnyTime, kReady,
+            &CMainFrame::OnGridScalingFactor);
   QAction* disableGrid = AddAction(grid, "&Disable MEP Grid", nullptr, kAnyTime, kReady);
   disableGrid->setCheckable(true);
   disableGrid->setChecked(doc_.gridPaused);
@@ -348,7 +360,10 @@ void CMainFrame::BuildMenus() {
     d.exec();
   });
   const int statsWindow = doc_.store.Read(keys::kStatsWindow);
-  if (statsWindow != 0) AddAction(tools, "&Statistical Analysis...", nullptr, kAnyTime, kLater);
+  if (statsWindow != 0) {
+    AddAction(tools, "&Statistical Analysis...", nullptr, kAnyTime, kReady,
+              &CMainFrame::OnStatisticalAnalysis);
+  }
   doc_.store.Write(keys::kStatsWindow, statsWindow);
 
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));
@@ -562,8 +577,51 @@ void CMainFrame::OnStoreSnapShot() {
 }
 
 void CMainFrame::OnHistogramMainView() {
-  // The time charts are not built yet: the histogram is always the main view.
-  doc_.dialogs.ShowMessage(kBinnedViewActive, "", MessageIcon::Information);
+  ShowMainView(false);
+}
+
+void CMainFrame::OnTimeCharts() {
+  ShowMainView(true);
+}
+
+void CMainFrame::ShowMainView(bool timeCharts) {
+  if ((dynamic_cast<CTimePlotsView*>(mainView_) != nullptr) == timeCharts) {
+    doc_.dialogs.ShowMessage(timeCharts ? kTimeChartsActive : kBinnedViewActive, "",
+                             MessageIcon::Information);
+    return;
+  }
+  const QList<int> sizes = splitter_->sizes();
+  QWidget* view =
+      timeCharts ? static_cast<QWidget*>(new CTimePlotsView(doc_)) : new CVESKView(doc_);
+  view->setObjectName(QStringLiteral("mainView"));
+  // Made without a parent: a child of the splitter would be added to it as a third pane.
+  QWidget* old = splitter_->replaceWidget(0, view);
+  splitter_->setSizes(sizes);
+  mainView_ = view;
+  doc_.timeChartRelay = timeCharts;
+  delete old;
+  if (doc_.scanning) Deliver(WindowTarget::AllViews, Uwm::StartGraph);
+  doc_.store.Write(keys::kActiveMainView, timeCharts ? 1 : 0);
+}
+
+void CMainFrame::OnChangeTimeCharts() {
+  if (auto* charts = dynamic_cast<CTimePlotsView*>(mainView_)) {
+    charts->ChangeTimeCharts();
+    return;
+  }
+  CSelectTimePlotsDlg d(doc_, this);
+  d.exec();
+}
+
+void CMainFrame::OnGridScalingFactor() {
+  CGridScalingFactorDlg d(doc_, this);
+  if (d.exec() == QDialog::Accepted)
+    bar_->SetField(BarField::ScaleFactor, QString::number(doc_.gridScalingFactor.load()));
+}
+
+void CMainFrame::OnStatisticalAnalysis() {
+  CStatisticAnalysisDlg d(doc_, this);
+  d.exec();
 }
 
 void CMainFrame::OnMaxMepLength() {

@@ -103,6 +103,12 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   void OnTakeSnapShot();
   void OnStoreSnapShot();
   void OnHistogramMainView();
+  void OnTimeCharts();
+  void OnChangeTimeCharts();
+  void OnGridScalingFactor();
+  void OnStatisticalAnalysis();
+  // The histogram or the time charts in the left pane (Display menu).
+  void ShowMainView(bool timeCharts);
   void OnMaxMepLength();
   void OnWindowCountBounds();
   void OnSurveyLatitude();

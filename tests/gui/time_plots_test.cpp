@@ -9,8 +9,12 @@
 #include <QMenu>
 #include <QPushButton>
 
+#include "app/gui/qt_window_messages.h"
 #include "display/graph.h"
+#include "display/grid_view.h"
+#include "display/main_frame.h"
 #include "display/time_plots_view.h"
+#include "display/vesk_view.h"
 #include "gui/view_test_support.h"
 #include "ui/dialogs/select_time_plots_dlg.h"
 #include "ui/dialogs/time_charts_scaling_prop.h"
@@ -359,6 +363,37 @@ TEST_F(TimePlotsTest, ClosingStoresRangesAsDefaultsWhenAsked) {
     Click(*view, "yMaxUpButton");
   }
   EXPECT_EQ(LoadSeriesScale(t.store, 0), (SeriesScale{0, 125, 25}));
+}
+
+// The main window's Display menu puts the time charts in the left pane and back, with the
+// relay of new samples on only while they are shown; the grid view is the right pane.
+TEST(TimeChartsInTheMainFrame, SwitchingViews) {
+  MemorySettingsStore store;
+  store.Write(keys::kSurveyLat, "45.0");
+  QtWindowMessages messages;
+  ConsoleDialogs dialogs(true, true);
+  FixedClock clock{test::FixedTestTime()};
+  CVESKDoc doc(store, messages, dialogs, clock);
+  CMainFrame frame(doc, messages);
+  EXPECT_NE(dynamic_cast<CGridView*>(frame.GridPane()), nullptr);
+  ASSERT_NE(dynamic_cast<CVESKView*>(frame.MainView()), nullptr);
+  EXPECT_FALSE(doc.timeChartRelay);
+
+  frame.FindAction("&Time Charts")->trigger();
+  auto* charts = dynamic_cast<CTimePlotsView*>(frame.MainView());
+  ASSERT_NE(charts, nullptr);
+  EXPECT_EQ(frame.Splitter()->widget(0), charts);
+  EXPECT_TRUE(doc.timeChartRelay);
+  EXPECT_EQ(store.Read(keys::kActiveMainView), 1);
+  frame.FindAction("&Time Charts")->trigger();
+  EXPECT_EQ(frame.MainView(), charts);
+  EXPECT_EQ(dialogs.Messages().back(), "Time-Charts are already active");
+
+  frame.FindAction("Counts Histogram (&Main View)")->trigger();
+  EXPECT_NE(dynamic_cast<CVESKView*>(frame.MainView()), nullptr);
+  EXPECT_FALSE(doc.timeChartRelay);
+  EXPECT_EQ(store.Read(keys::kActiveMainView), 0);
+  EXPECT_EQ(frame.Splitter()->count(), 2);
 }
 
 }  // namespace
