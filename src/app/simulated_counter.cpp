@@ -64,6 +64,16 @@ bool SimulatedCounter::Start() {
     return false;
   }
   store_.Overrides().Write(keys::kDeviceDu, simulator_->SlavePath());
+  if (store_.Read(keys::kSentenceToParse).empty()) {
+    // The simulated ship's GGA sentences show a position unless the store chose a sentence.
+    MemorySettingsStore& o = store_.Overrides();
+    o.Write(keys::kSentenceToParse, "$GPGGA");
+    o.Write(keys::kTimePos, 2);
+    o.Write(keys::kLatPos, 3);
+    o.Write(keys::kLatNsPos, 4);
+    o.Write(keys::kLongPos, 5);
+    o.Write(keys::kLongEwPos, 6);
+  }
   if (options.auxNmea) {
     // A receiver's usual line unless the store sets one (the stored defaults are all 0).
     MemorySettingsStore& o = store_.Overrides();
