@@ -8,6 +8,7 @@
 #include "instruments/ctd_catalogue.h"
 #include "instruments/ctd_conversions.h"
 #include "instruments/ctd_test_support.h"
+#include "test_support/locale.h"
 
 namespace vesk {
 namespace {
@@ -89,11 +90,14 @@ TEST(DecimalInstruments, BrokenLinesLeaveTheRecordAlone) {
 }
 
 TEST(DecimalInstruments, NumbersReadInTheCLocaleWhateverTheProcessLocale) {
-  const char* previous = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-  if (previous == nullptr) GTEST_SKIP() << "no de_DE locale installed";
+  test::DecimalCommaLocale locale;
+  if (locale.Name().empty()) GTEST_SKIP() << "no locale with a decimal comma available";
   DecoderRig rig(1);
-  rig.Decode("12.5 3.25 100.75 1");
-  std::setlocale(LC_NUMERIC, "C");
+  {
+    test::ScopedLocale scoped(locale.Name());
+    ASSERT_TRUE(scoped.Ok());
+    rig.Decode("12.5 3.25 100.75 1");
+  }
   EXPECT_EQ(rig.Sample().temperature, 12.5);
   EXPECT_EQ(rig.Sample().pressure, 100.75);
 }
