@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -12,11 +13,15 @@ namespace {
 
 constexpr std::size_t kBufferSize = 1 << 20;
 
-std::string ErrnoText(int err) { return std::strerror(err); }
+std::string ErrnoText(int err) {
+  return std::strerror(err);
+}
 
 }  // namespace
 
-DataFile::~DataFile() { Close(); }
+DataFile::~DataFile() {
+  Close();
+}
 
 bool DataFile::Create(const std::string& path, std::string_view header) {
   std::lock_guard lock(mutex_);
@@ -122,27 +127,21 @@ std::string DataFile::Error() const {
   return error_;
 }
 
-bool ReadWholeFile(const std::string& path, std::string* contents, std::string* error) {
+std::string ReadRawHeader(const std::string& path, std::size_t limit) {
+  std::string out;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    *error = ErrnoText(errno);
-    return false;
-  }
-  contents->clear();
-  char buf[1 << 16];
-  for (;;) {
+  if (fd < 0) return out;
+  char buf[4096];
+  while (out.size() < limit) {
     const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      *error = ErrnoText(errno);
-      ::close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    contents->append(buf, static_cast<std::size_t>(n));
+    if (n <= 0) break;
+    const std::string_view chunk(buf, static_cast<std::size_t>(n));
+    const std::size_t tilde = chunk.find('~');
+    out.append(chunk.substr(0, std::min(tilde, limit - out.size())));
+    if (tilde != std::string_view::npos) break;
   }
   ::close(fd);
-  return true;
+  return out;
 }
 
 }  // namespace vesk

@@ -48,7 +48,8 @@ class DataFile {
   std::string buffer_;
 };
 
-// Reads a whole file; false (with errno text in *error) when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::string* contents, std::string* error);
+// The text header of a recorded .bin: its bytes up to the first "~" (or the end), at most
+// `limit` bytes. Opened read-only; empty when the file cannot be read.
+std::string ReadRawHeader(const std::string& path, std::size_t limit = std::string::npos);
 
 }  // namespace vesk

@@ -1,9 +1,7 @@
 #include "files/export_stage.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "acquisition/vesk_doc.h"
+#include "files/data_file.h"
 
 namespace vesk {
 namespace {
@@ -67,26 +65,10 @@ void ParseBinHeader(std::string_view header, ExportContext& c) {
   }
 }
 
-std::string ReadBinHeader(const std::string& path) {
-  std::string out;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return out;
-  char buf[4096];
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n <= 0) break;
-    const std::string_view chunk(buf, static_cast<std::size_t>(n));
-    const std::size_t tilde = chunk.find('~');
-    out.append(chunk.substr(0, tilde));
-    if (tilde != std::string_view::npos || out.size() > (1u << 20)) break;
-  }
-  ::close(fd);
-  return out;
-}
-
 ExportContext MakeExportContext(const CVESKDoc& doc) {
   ExportContext c;
-  ParseBinHeader(doc.playback ? ReadBinHeader(doc.rawFileName) : doc.BuildFileHeader(), c);
+  ParseBinHeader(doc.playback ? ReadRawHeader(doc.rawFileName, 1u << 20) : doc.BuildFileHeader(),
+                 c);
   c.processingVersion = CVESKDoc::kVersion;
   const std::size_t slash = doc.rawFileName.find_last_of('/');
   c.source = slash == std::string::npos ? doc.rawFileName : doc.rawFileName.substr(slash + 1);

@@ -1,8 +1,5 @@
 // The text header of the .bin and .dat files, and opening the two output files.
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -66,35 +63,48 @@ void AppendSbe19Block(std::string& out, const SettingsStore& s, const CtdModelEn
   const char* tc = "TC_Coeff";
   if (s.Read(kTcTempCoeff) == 0) {
     Line(out, CoefficientLine(s, tc,
-                              {{"TempCoeff_G", "0.0"}, {"TempCoeff_H", "0.0"}, {"TempCoeff_I", "0.0"},
-                               {"TempCoeff_J", "0.0"}, {"TempCoeff_F0G", "1000.0"}},
+                              {{"TempCoeff_G", "0.0"},
+                               {"TempCoeff_H", "0.0"},
+                               {"TempCoeff_I", "0.0"},
+                               {"TempCoeff_J", "0.0"},
+                               {"TempCoeff_F0G", "1000.0"}},
                               {"# TC_G: ", ", TC_H: ", ", TC_I: ", ", TC_J: ", ", TC_F0G: "}));
   } else {
     Line(out, CoefficientLine(s, tc,
-                              {{"TempCoeff_A", "0.0"}, {"TempCoeff_B", "0.0"}, {"TempCoeff_C", "0.0"},
-                               {"TempCoeff_D", "0.0"}, {"TempCoeff_F0A", "0.0"}},
+                              {{"TempCoeff_A", "0.0"},
+                               {"TempCoeff_B", "0.0"},
+                               {"TempCoeff_C", "0.0"},
+                               {"TempCoeff_D", "0.0"},
+                               {"TempCoeff_F0A", "0.0"}},
                               {"# TC_A: ", ", TC_B: ", ", TC_C: ", ", TC_D: ", ", TC_F0A: "}));
   }
   if (s.Read(kTcCondCoeff) == 0) {
-    Line(out, CoefficientLine(
-                  s, tc,
-                  {{"CondCoeff_G", "0.0"}, {"CondCoeff_H", "0.0"}, {"CondCoeff_I", "0.0"},
-                   {"CondCoeff_J", "0.0"}, {"CondCoeff_CpcorG", "-9.570000e-008"},
-                   {"CondCoeff_Ctcor", "3.250000e-006"}},
-                  {"# CC_G: ", ", CC_H: ", ", CC_I: ", ", CC_J: ", ", CC_CPcor: ", ", CC_CTcor: "}));
+    Line(out,
+         CoefficientLine(
+             s, tc,
+             {{"CondCoeff_G", "0.0"},
+              {"CondCoeff_H", "0.0"},
+              {"CondCoeff_I", "0.0"},
+              {"CondCoeff_J", "0.0"},
+              {"CondCoeff_CpcorG", "-9.570000e-008"},
+              {"CondCoeff_Ctcor", "3.250000e-006"}},
+             {"# CC_G: ", ", CC_H: ", ", CC_I: ", ", CC_J: ", ", CC_CPcor: ", ", CC_CTcor: "}));
   } else {
     Line(out, CoefficientLine(
                   s, tc,
-                  {{"CondCoeff_A", "0.0"}, {"CondCoeff_B", "0.0"}, {"CondCoeff_C", "0.0"},
-                   {"CondCoeff_D", "0.0"}, {"CondCoeff_M", "0.0"},
+                  {{"CondCoeff_A", "0.0"},
+                   {"CondCoeff_B", "0.0"},
+                   {"CondCoeff_C", "0.0"},
+                   {"CondCoeff_D", "0.0"},
+                   {"CondCoeff_M", "0.0"},
                    {"CondCoeff_CpcorA", "-9.570000e-008"}},
                   {"# CC_A: ", ", CC_B: ", ", CC_C: ", ", CC_D: ", ", CC_M: ", ", CC_CPcor: "}));
   }
   if (s.Read(kTcPresCoeff) == 0) {
-    Line(out, CoefficientLine(s, tc,
-                              {{"PresCoeff_PA0", "0.0"}, {"PresCoeff_PA1", "0.0"},
-                               {"PresCoeff_PA2", "0.0"}},
-                              {"# PC_PA0: ", ", PC_PA1: ", ", PC_PA2: "}));
+    Line(out,
+         CoefficientLine(
+             s, tc, {{"PresCoeff_PA0", "0.0"}, {"PresCoeff_PA1", "0.0"}, {"PresCoeff_PA2", "0.0"}},
+             {"# PC_PA0: ", ", PC_PA1: ", ", PC_PA2: "}));
   } else {
     Line(out, CoefficientLine(s, tc, {{"PresCoeff_M", "0.0"}, {"PresCoeff_B", "0.0"}},
                               {"# PC_M: ", ", PC_B: "}));
@@ -117,40 +127,38 @@ void AppendSbe19plusBlock(std::string& out, const SettingsStore& s, const CtdMod
   Line(out, CoefficientLine(s, sec, {{"A0", "0.0"}, {"A1", "0.0"}, {"A2", "0.0"}, {"A3", "0.0"}},
                             {"# A0: ", ", A1: ", ", A2: ", ", A3: "}));
   Line(out, CoefficientLine(s, sec,
-                            {{"G", "0.0"}, {"H", "0.0"}, {"I", "0.0"}, {"J", "0.0"},
-                             {"CPcor", "-9.5700e-008"}, {"CTcor", "3.2500e-006"}},
+                            {{"G", "0.0"},
+                             {"H", "0.0"},
+                             {"I", "0.0"},
+                             {"J", "0.0"},
+                             {"CPcor", "-9.5700e-008"},
+                             {"CTcor", "3.2500e-006"}},
                             {"# G: ", ", H: ", ", I: ", ", J: ", ", CPcor: ", ", CTcor: "}));
-  Line(out, CoefficientLine(
-                s, sec,
-                {{"PA0", "0.0"}, {"PA1", "0.0"}, {"PA2", "0.0"}, {"PTCA0", "0.0"}, {"PTCA1", "0.0"},
-                 {"PTCA2", "0.0"}, {"PTCB0", "0.0"}, {"PTCB1", "0.0"}, {"PTCB2", "0.0"},
-                 {"PTEMPA0", "0.0"}, {"PTEMPA1", "0.0"}, {"PTEMPA2", "0.0"}},
-                {"# PA0: ", ", PA1: ", ", PA2: ", ", PTCA0: ", ", PTCA1: ", ", PTCA2: ",
-                 ", PTCB0: ", ", PTCB1: ", ", PTCB2: ", ", PTEMPA0: ", ", PTEMPA1: ", ", PTEMPA2: "}));
+  Line(out, CoefficientLine(s, sec,
+                            {{"PA0", "0.0"},
+                             {"PA1", "0.0"},
+                             {"PA2", "0.0"},
+                             {"PTCA0", "0.0"},
+                             {"PTCA1", "0.0"},
+                             {"PTCA2", "0.0"},
+                             {"PTCB0", "0.0"},
+                             {"PTCB1", "0.0"},
+                             {"PTCB2", "0.0"},
+                             {"PTEMPA0", "0.0"},
+                             {"PTEMPA1", "0.0"},
+                             {"PTEMPA2", "0.0"}},
+                            {"# PA0: ", ", PA1: ", ", PA2: ", ", PTCA0: ", ", PTCA1: ", ", PTCA2: ",
+                             ", PTCB0: ", ", PTCB1: ", ", PTCB2: ", ", PTEMPA0: ", ", PTEMPA1: ",
+                             ", PTEMPA2: "}));
 }
 
-// The played file's header: its bytes up to the first "~", with "# " after each line feed
-// that is not followed by "#". Opened read-only; a file that cannot be read adds nothing.
+// The played file's header with "# " after each line feed that is not followed by "#".
 std::string CopyPlayedHeader(const std::string& path) {
   std::string out;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return out;
-  char buf[4096];
-  bool done = false;
-  while (!done) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n <= 0) break;
-    for (ssize_t i = 0; i < n; ++i) {
-      const char c = buf[i];
-      if (c == '~') {
-        done = true;
-        break;
-      }
-      if (!out.empty() && out.back() == '\n' && c != '#') out += "# ";
-      out += c;
-    }
+  for (const char c : ReadRawHeader(path)) {
+    if (!out.empty() && out.back() == '\n' && c != '#') out += "# ";
+    out += c;
   }
-  ::close(fd);
   return out;
 }
 
@@ -191,8 +199,9 @@ std::string CVESKDoc::BuildFileHeader() const {
   Line(out, "# Survey_Lat: \t\t" + Format("%.4f", surveyLat));
   Line(out, std::string("# Tunnel_Type: \t\t") + (standardTunnel ? "Standard" : "2.5x"));
   Line(out, "# Counter_Constant: \t" + store.Read(kCounterConstant));
-  Line(out, std::string("# Aux_Port_Mode: \t") +
-                (auxMode == 1 ? "GPS/NMEA Input" : auxMode == 2 ? "CTD Output" : "Not In Use"));
+  Line(out, std::string("# Aux_Port_Mode: \t") + (auxMode == 1   ? "GPS/NMEA Input"
+                                                  : auxMode == 2 ? "CTD Output"
+                                                                 : "Not In Use"));
   Line(out, "# Data_Directory: \t" + dataDir);
   Line(out, std::string("# File_Naming: \t\t") +
                 (useDefaultFileNaming ? "Auto Naming" : "Custom Naming"));

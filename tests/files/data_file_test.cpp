@@ -118,17 +118,16 @@ TEST(DataFile, ClosedFileRefusesWrites) {
   EXPECT_TRUE(f.Close());
 }
 
-TEST(ReadWholeFile, ContentsOrReason) {
+TEST(ReadRawHeader, BytesUpToTheFirstTildeWithinTheLimit) {
   TempDir dir;
-  std::string bytes("a\0b\r\n~*", 7);
-  WriteFile(dir / "f.bin", bytes);
-  std::string contents, error;
-  ASSERT_TRUE(ReadWholeFile(dir / "f.bin", &contents, &error));
-  EXPECT_EQ(contents, bytes);
-  EXPECT_FALSE(ReadWholeFile(dir / "none.bin", &contents, &error));
-  EXPECT_EQ(error, "No such file or directory");
-  EXPECT_FALSE(ReadWholeFile(dir.Path(), &contents, &error));
-  EXPECT_EQ(error, "Is a directory");
+  const std::string header("# a\0b\r\n", 8);
+  WriteFile(dir / "f.bin", header + "~L\x01~*");
+  EXPECT_EQ(ReadRawHeader(dir / "f.bin"), header);
+  EXPECT_EQ(ReadRawHeader(dir / "f.bin", 3), "# a");
+  WriteFile(dir / "noframes.bin", "no frame at all");
+  EXPECT_EQ(ReadRawHeader(dir / "noframes.bin"), "no frame at all");
+  EXPECT_EQ(ReadRawHeader(dir / "none.bin"), "");
+  EXPECT_EQ(ReadRawHeader(dir.Path()), "");
 }
 
 }  // namespace
