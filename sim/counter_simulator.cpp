@@ -138,9 +138,16 @@ void CounterSimulator::Stop() {
   ClosePty(auxMaster_, auxSlave_);
 }
 
-std::vector<std::uint8_t> CounterSimulator::ScanBytes() const {
+std::vector<std::string> CounterSimulator::ScanSegments() const {
   std::lock_guard<std::mutex> lock(recordLock_);
   return recorded_;
+}
+
+std::vector<std::uint8_t> CounterSimulator::ScanBytes() const {
+  std::lock_guard<std::mutex> lock(recordLock_);
+  std::vector<std::uint8_t> all;
+  for (const std::string& scan : recorded_) all.insert(all.end(), scan.begin(), scan.end());
+  return all;
 }
 
 std::string CounterSimulator::ReceivedCommands() const {
@@ -178,13 +185,7 @@ void CounterSimulator::HandleInput(const std::uint8_t* data, std::size_t n, doub
     digits_.clear();
     switch (c) {
       case 'a':
-        if (!scanning_) {
-          pending_.clear();  // the status text still queued is not sent any more
-          generator_ = std::make_unique<CastGenerator>(options_.cast);
-          scanStart_ = now;
-          scanSent_ = 0;
-          scanning_ = true;
-        }
+        if (!scanning_) BeginScan(now);
         break;
       case 'q':
         if (scanning_) {
@@ -200,6 +201,18 @@ void CounterSimulator::HandleInput(const std::uint8_t* data, std::size_t n, doub
         break;
       default: break;
     }
+  }
+}
+
+void CounterSimulator::BeginScan(double now) {
+  pending_.clear();  // the status text still queued is not sent any more
+  generator_ = std::make_unique<CastGenerator>(options_.cast);
+  scanStart_ = now;
+  scanSent_ = 0;
+  scanning_ = true;
+  if (options_.recordScanBytes) {
+    std::lock_guard<std::mutex> lock(recordLock_);
+    recorded_.emplace_back();
   }
 }
 
@@ -227,7 +240,7 @@ void CounterSimulator::Pump(double now) {
       if (tee_ != nullptr) std::fwrite(pending_.data() + sent, 1, w, tee_);
       if (options_.recordScanBytes) {
         std::lock_guard<std::mutex> lock(recordLock_);
-        recorded_.insert(recorded_.end(), pending_.data() + sent, pending_.data() + sent + w);
+        recorded_.back().append(reinterpret_cast<const char*>(pending_.data() + sent), w);
       }
       scanSent_ += w;
       scanBytesSent_ += w;
@@ -247,6 +260,7 @@ void CounterSimulator::Run() {
   const double start = Seconds();
   nextStatus_ = start;
   nextNmea_ = start + 1.0;
+  if (options_.scanAtStart) BeginScan(start);
   std::uint8_t buf[512];
   while (!stopRequested_) {
     pollfd p{master_, POLLIN, 0};

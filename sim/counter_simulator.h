@@ -30,6 +30,8 @@ struct CounterSimulatorOptions {
   std::string auxLinkPath;       // when set, a symlink to the auxiliary device
   std::string teePath;           // when set, every byte sent while scanning is appended here
   bool recordScanBytes = false;  // keep the scan bytes in memory (ScanBytes())
+  bool scanAtStart = false;      // streams at once, as a counter still scanning when its line
+                                 // comes back (a replugged adapter) does
 };
 
 class CounterSimulator {
@@ -54,8 +56,10 @@ class CounterSimulator {
   bool IsScanning() const { return scanning_.load(); }
   // Bytes sent while scanning, over all scans.
   std::uint64_t ScanBytesSent() const { return scanBytesSent_.load(); }
-  // The bytes sent while scanning (only with recordScanBytes).
+  // The bytes sent while scanning (only with recordScanBytes): all of them, or one string per
+  // scan ("a" to "q") in order.
   std::vector<std::uint8_t> ScanBytes() const;
+  std::vector<std::string> ScanSegments() const;
   // Every command byte the counter received.
   std::string ReceivedCommands() const;
 
@@ -66,6 +70,7 @@ class CounterSimulator {
   void Say(const std::string& text);
   // Sends what is pending as far as the pacing and the line allow.
   void Pump(double now);
+  void BeginScan(double now);
 
   CounterSimulatorOptions options_;
   int master_ = -1, slave_ = -1, auxMaster_ = -1, auxSlave_ = -1;
@@ -85,7 +90,7 @@ class CounterSimulator {
   std::FILE* tee_ = nullptr;
 
   mutable std::mutex recordLock_;
-  std::vector<std::uint8_t> recorded_;
+  std::vector<std::string> recorded_;  // one per scan
   std::string received_;
 };
 

@@ -15,8 +15,7 @@ void ConsoleDialogs::Print(const std::string& prefix, const std::string& text) {
   std::fprintf(stderr, "%s%s\n", prefix.c_str(), oneLine.c_str());
 }
 
-void ConsoleDialogs::ShowMessage(const std::string& text, const std::string& caption,
-                                 MessageIcon) {
+void ConsoleDialogs::ShowMessage(const std::string& text, const std::string& caption, MessageIcon) {
   Print(caption.empty() ? "vesk: " : "vesk: " + caption + ": ", text);
 }
 
@@ -33,7 +32,21 @@ bool ConsoleDialogs::AskYesNo(const std::string& text, const std::string& captio
 
 std::optional<std::string> ConsoleDialogs::AskDataFileName(const std::string& proposedName,
                                                            const std::string& directory) {
-  // Without a window the proposed name is taken as it stands.
+  // Without a window the proposed name is taken as it stands. Asked again for the same name
+  // with a message shown in between, the name was refused: no other can be chosen, so the
+  // question is cancelled instead of asked forever.
+  std::lock_guard lock(mutex_);
+  const bool refused = proposedName == lastProposedName_ && messages_.size() > messagesAtLastAsk_;
+  lastProposedName_ = proposedName;
+  messagesAtLastAsk_ = messages_.size();
+  if (refused) {
+    if (!quiet_) {
+      std::fprintf(stderr, "vesk: the data file name \"%s\" cannot be used; not logging\n",
+                   proposedName.c_str());
+    }
+    lastProposedName_.clear();
+    return std::nullopt;
+  }
   return directory + proposedName + ".bin";
 }
 
@@ -47,9 +60,13 @@ int ConsoleDialogs::MessageCount() const {
   return static_cast<int>(messages_.size());
 }
 
-void HeadlessWindows::Post(WindowTarget, Uwm message) { ++counts_[static_cast<int>(message)]; }
+void HeadlessWindows::Post(WindowTarget, Uwm message) {
+  ++counts_[static_cast<int>(message)];
+}
 
-void HeadlessWindows::Send(WindowTarget, Uwm message) { ++counts_[static_cast<int>(message)]; }
+void HeadlessWindows::Send(WindowTarget, Uwm message) {
+  ++counts_[static_cast<int>(message)];
+}
 
 void HeadlessWindows::SetPaneText(int pane, const std::string& text) {
   if (pane < 0 || pane >= static_cast<int>(panes_.size())) return;

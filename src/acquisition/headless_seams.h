@@ -36,6 +36,8 @@ class ConsoleDialogs : public UserDialogs {
   const bool quiet_;
   mutable std::mutex mutex_;
   std::vector<std::string> messages_;
+  std::string lastProposedName_;
+  std::size_t messagesAtLastAsk_ = 0;
 };
 
 class HeadlessWindows : public WindowMessages {

@@ -1,7 +1,12 @@
 // Starting, switching and stopping a scan, and the counter's state between scans.
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "acquisition/source_threads.h"
@@ -26,6 +31,12 @@ constexpr const char* kCannotSendInit =
 constexpr const char* kCannotOverwrite =
     "ERROR: You have selected a file that cannot be overwritten!\nThe file may be Read-Only, a "
     "System file, a Volume, etc.\n\n--  PLEASE ENTER ANOTHER FILENAME  --";
+
+constexpr const char* kDataDirUnwritable =
+    "ERROR: The data directory cannot be written - the scan was not started.\n\n";
+constexpr const char* kDataDirAdvice =
+    "\n\nChoose another folder with \"Data Storage Directory...\" or make this one writable, "
+    "then start again.";
 
 constexpr std::uint32_t kCounterReadTimeoutMs = 200;
 constexpr auto kRespondingWindow = std::chrono::seconds(5);
@@ -87,6 +98,7 @@ void CVESKDoc::StartDataLogging() {
     return;
   }
   if (scanning) {
+    if (!DataDirectoryWritable()) return;  // the scan goes on with the files it has
     // The threads keep running; their output goes to the new files from here on. Each file
     // is swapped under its own lock, so no byte is lost or written twice.
     if (replaceExisting) RenameOldDataFiles(dataDir + rawFileName, dataDir + processedFileName);
@@ -126,6 +138,32 @@ bool CVESKDoc::RunCustomNaming() {
   }
 }
 
+bool CVESKDoc::DataDirectoryWritable() {
+  std::string reason;
+  if (!CreateDirectories(dataDir)) {
+    struct stat st {};
+    reason = ::stat(dataDir.c_str(), &st) == 0 || errno == ENOTDIR ? "not a folder"
+                                                                   : std::strerror(errno);
+  } else if (::access(dataDir.c_str(), W_OK | X_OK) != 0) {
+    reason = std::strerror(errno);
+  } else {
+    return true;
+  }
+  dialogs.ShowMessage(kDataDirUnwritable + dataDir + ": " + reason + kDataDirAdvice, "",
+                      MessageIcon::Error);
+  return false;
+}
+
+void CVESKDoc::PreparePlayback(const std::string& fullPath) {
+  playback = true;
+  rawFileName = fullPath;
+  const std::size_t slash = fullPath.find_last_of('/');
+  processedFileName =
+      (slash == std::string::npos ? fullPath : fullPath.substr(slash + 1)) + "_PB.dat";
+  windows.SetPaneText(kPaneSource, "  Source: " + fullPath + "  ");
+  windows.SetPaneText(kPaneDest, "  Dest: " + dataDir + processedFileName + "  ");
+}
+
 bool CVESKDoc::StartScan() {
   if (sourceThread_.joinable()) JoinScanThreads();  // a scan that ended on its own
   ResetForScan();
@@ -137,9 +175,11 @@ bool CVESKDoc::StartScan() {
     e->Reset();
   }
   ctdOutputPending = false;
+  // Every scan writes in the data directory (the pre-logging files, the recording or the
+  // playback's .dat): one clear message rather than one per file that cannot be opened.
+  if (!DataDirectoryWritable()) return false;
 
   if (playback) {
-    CreateDirectories(dataDir);
     const std::string name = PlaybackDatName(rawFileName, clock.LocalTime());
     processedFileName = UniqueStem(dataDir, name.substr(0, name.size() - 4)) + ".dat";
   } else {
@@ -148,7 +188,6 @@ bool CVESKDoc::StartScan() {
       dialogs.ShowMessage("Start-Logging Error.", "ERROR", MessageIcon::Error);
       return false;
     }
-    CreateDirectories(dataDir);
     std::lock_guard lock(commandLock);
     commandQueue.clear();  // a stop queued while idle must not stop the new scan
   }
@@ -282,7 +321,8 @@ CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
       block = idleText_.substr(0, lastLineEnd + 1);
       idleText_.erase(0, lastLineEnd + 1);
     }
-    if (idleText_.size() > kEepromTextLimit) idleText_.erase(0, idleText_.size() - kEepromTextLimit);
+    if (idleText_.size() > kEepromTextLimit)
+      idleText_.erase(0, idleText_.size() - kEepromTextLimit);
     if (block.size() > kEepromTextLimit) block.erase(0, block.size() - kEepromTextLimit);
     if (!block.empty()) {
       snapshotPending_ = false;

@@ -164,6 +164,7 @@ void PlaybackSourceThread(CVESKDoc& doc) {
     struct stat st {};
     ::fstat(fd, &st);
     doc.playbackBytesDone = 0;
+    doc.playbackAtEnd = false;
     doc.playbackTotalBytes = static_cast<std::uint32_t>(st.st_size);
     Deframer deframer;
     std::uint8_t buffer[kChunk];
@@ -185,6 +186,7 @@ void PlaybackSourceThread(CVESKDoc& doc) {
       const ssize_t n = ::read(fd, buffer, sizeof buffer);
       if (n <= 0) {
         // End of file: playback goes on until it is stopped, without spinning.
+        doc.playbackAtEnd = true;
         if (doc.playbackStop.Wait(100)) break;
         continue;
       }

@@ -98,6 +98,7 @@ void CVESKDoc::LoadNavSettings() {
 }
 
 void CVESKDoc::ResetForScan() {
+  playbackAtEnd = false;
   {
     std::lock_guard lock(binLock);
     cumulativeTotalCount = 0;

@@ -90,6 +90,9 @@ class CVESKDoc {
   void StartDataLogging();
   // Resets the pipeline and starts the threads; false when nothing was started.
   bool StartScan();
+  // The Open File command's work once a file was chosen: the document set up to play
+  // `fullPath` (the playback flag, the names, the source and destination panes).
+  void PreparePlayback(const std::string& fullPath);
   // Sends the counter its scan command; false when the port is not connected.
   bool SendScanAll();
   void QueueStopScan();
@@ -146,11 +149,12 @@ class CVESKDoc {
   const Clock& clock;
 
   // --- settings in memory ---------------------------------------------------------
-  bool addHeaderToDatFile = true;
+  // The next three are changed by the window thread while a scan may read them.
+  std::atomic<bool> addHeaderToDatFile{true};
   bool logInitialNmeaOnly = false;
   std::string counterConstantText;
   double counterScale = 0;  // K: CounterConstant / reference constant
-  int playbackSpeed = 1;    // pause per 1024-byte chunk, in 100 ms
+  std::atomic<int> playbackSpeed{1};  // pause per 1024-byte chunk, in 100 ms
   std::string eepromData;
   bool gridAutoScroll = true;
   int binnedMinX = 0;
@@ -160,7 +164,7 @@ class CVESKDoc {
   double firmwareVersion = 2.25;
   double surveyLat = 99.9999;
   std::string userSuppliedFileHeader;
-  bool standardTunnel = true;
+  std::atomic<bool> standardTunnel{true};
   bool instrInputViaMux = false;
   int windowLowerBound = 0;
   int windowUpperBound = 127;
@@ -202,6 +206,7 @@ class CVESKDoc {
   std::atomic<std::uint32_t> mepParticleCount{0};
   std::atomic<std::uint32_t> playbackTotalBytes{0};
   std::atomic<std::uint32_t> playbackBytesDone{0};
+  std::atomic<bool> playbackAtEnd{false};  // the played file was read to its end
   std::atomic<bool> initialNmeaWritten{false};  // "log initial NMEA sample only"
 
   // --- queues and results, each with its lock --------------------------------------
@@ -266,6 +271,8 @@ class CVESKDoc {
   bool RunCustomNaming();
   void JoinScanThreads();
   void StartThreads();
+  // Creates the data directory when missing; false (the user told) when it cannot be written.
+  bool DataDirectoryWritable();
 
   std::thread sourceThread_;
   std::thread auxThread_;

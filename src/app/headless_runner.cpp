@@ -14,6 +14,8 @@ namespace vesk {
 namespace {
 
 int signalPipe[2] = {-1, -1};
+constexpr char kQuitByte = 1;
+constexpr char kPauseByte = 2;
 
 std::string Elapsed(std::chrono::steady_clock::duration d) {
   const long s = static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(d).count());
@@ -33,6 +35,12 @@ std::string ForTerminal(const std::string& text) {
     }
   }
   return out;
+}
+
+const char* State(const CVESKDoc& d) {
+  if (!d.scanning) return "idle";
+  if (d.playback) return d.playbackPaused ? "paused" : "playing";
+  return d.logging ? "logging" : "scanning";
 }
 
 }  // namespace
@@ -58,26 +66,50 @@ void HeadlessRunner::Windows::SetPaneText(int pane, const std::string& text) {
 HeadlessRunner::HeadlessRunner(SettingsStore& store, const HeadlessOptions& options)
     : options_(options), windows_(*this), dialogs_(true, false) {
   doc_ = std::make_unique<CVESKDoc>(store, windows_, dialogs_, clock_);
-  udp_ = std::make_unique<CUDPControl>(
-      store,
-      CUDPControl::Actions{
-          [this] { doc_->StartDataLogging(); },
-          [this] { StopIfScanning(); },
-          [this] { Quit(); },
-          [this] { doc_->StartAcquisition(); },
-      },
-      this);
+  udp_ = std::make_unique<CUDPControl>(store,
+                                       CUDPControl::Actions{
+                                           [this] { doc_->StartDataLogging(); },
+                                           [this] { StopIfScanning(); },
+                                           [this] { Quit(); },
+                                           [this] { doc_->StartAcquisition(); },
+                                       },
+                                       this);
   connect(&statusTimer_, &QTimer::timeout, this, [this] { PrintStatus(); });
   connect(&pollTimer_, &QTimer::timeout, this, [this] {
     if (!doc_->scanning) doc_->PollCounterStatus();
+  });
+  connect(&playbackTimer_, &QTimer::timeout, this, [this] {
+    if (!doc_->scanning) {
+      playbackTimer_.stop();  // stopped from outside (remote control): stay for more commands
+    } else if (doc_->playbackAtEnd) {
+      std::fprintf(stderr, "vesk: Processing Complete\n");
+      Quit();
+    }
   });
 }
 
 HeadlessRunner::~HeadlessRunner() = default;
 
-void HeadlessRunner::OnSignal(int) {
-  const char byte = 1;
+void HeadlessRunner::OnSignal(int signal) {
+  const char byte = signal == SIGUSR1 ? kPauseByte : kQuitByte;
   [[maybe_unused]] const auto n = ::write(signalPipe[1], &byte, 1);
+}
+
+bool HeadlessRunner::StartPlayback() {
+  doc_->PreparePlayback(options_.playback);
+  doc_->playbackSpeed = options_.playbackSpeed;
+  doc_->playbackPaused = false;
+  if (!doc_->StartScan()) return false;
+  std::fprintf(stderr, "vesk: Playback data File...\n");
+  playbackTimer_.start(100);
+  return true;
+}
+
+void HeadlessRunner::TogglePause() {
+  if (!doc_->playback || !doc_->scanning) return;
+  const bool paused = !doc_->playbackPaused;
+  doc_->playbackPaused = paused;
+  std::fprintf(stderr, "vesk: %s\n", paused ? "Playback Paused..." : "Playback Data File.");
 }
 
 void HeadlessRunner::StopIfScanning() {
@@ -85,6 +117,7 @@ void HeadlessRunner::StopIfScanning() {
 }
 
 void HeadlessRunner::Quit() {
+  PrintStatus();  // the last counts, before the end of the scan clears them
   StopIfScanning();
   QCoreApplication::exit(exitCode_);
 }
@@ -108,14 +141,13 @@ void HeadlessRunner::PrintStatus() {
     std::lock_guard lock(doc_->navLock);
     nav = d.navDisplay;
   }
-  std::printf("%s  %s  L frames %u  frame errors %u  total %u  CPS %.0f  depth %.2f m  "
-              "temp %.3f C  sal %.3f  pos %s %s %s\n",
-              Elapsed(std::chrono::steady_clock::now() - started_).c_str(),
-              d.scanning ? (d.logging ? "logging" : "scanning") : "idle", d.lFrameCount.load(),
-              d.frameErrorCount.load(), cumulative, total,
-              PressureToDepth(ctd.pressure, d.surveyLat), ctd.temperature, ctd.salinity,
-              ForTerminal(nav.latitude).c_str(), ForTerminal(nav.longitude).c_str(),
-              nav.time.c_str());
+  std::printf(
+      "%s  %s  L frames %u  frame errors %u  total %u  CPS %.0f  depth %.2f m  "
+      "temp %.3f C  sal %.3f  pos %s %s %s\n",
+      Elapsed(std::chrono::steady_clock::now() - started_).c_str(), State(d), d.lFrameCount.load(),
+      d.frameErrorCount.load(), cumulative, total, PressureToDepth(ctd.pressure, d.surveyLat),
+      ctd.temperature, ctd.salinity, ForTerminal(nav.latitude).c_str(),
+      ForTerminal(nav.longitude).c_str(), nav.time.c_str());
   std::fflush(stdout);
 }
 
@@ -123,18 +155,39 @@ int HeadlessRunner::Run() {
   if (::pipe(signalPipe) == 0) {
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, [this] {
-      char byte;
+      char byte = kQuitByte;
       [[maybe_unused]] const auto n = ::read(signalPipe[0], &byte, 1);
-      Quit();
+      if (byte == kPauseByte) {
+        TogglePause();
+      } else {
+        Quit();
+      }
     });
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
+    std::signal(SIGUSR1, OnSignal);
   }
   if (!udp_->Open()) {
     dialogs_.ShowMessage(std::string(kNetworkUnavailable) + " (" + udp_->ErrorText() + ")", "",
                          MessageIcon::Information);
   }
   started_ = std::chrono::steady_clock::now();
+  if (!options_.playback.empty()) {
+    // Playback needs no counter; a file that cannot be played ends the run.
+    if (!StartPlayback()) return 1;
+  } else {
+    StartCounterScan();
+  }
+  statusTimer_.start(1000);
+  if (options_.duration > 0) {
+    QTimer::singleShot(static_cast<int>(options_.duration * 1000), this, [this] { Quit(); });
+  }
+  const int code = QCoreApplication::exec();
+  StopIfScanning();
+  return code;
+}
+
+void HeadlessRunner::StartCounterScan() {
   doc_->ConnectCounterPort();
   // Give a counter that is just powering up (or the simulator) a moment to say it is there
   // before asking whether to start anyway.
@@ -147,14 +200,7 @@ int HeadlessRunner::Run() {
   } else {
     doc_->StartAcquisition();
   }
-  statusTimer_.start(1000);
   pollTimer_.start(1500);
-  if (options_.duration > 0) {
-    QTimer::singleShot(static_cast<int>(options_.duration * 1000), this, [this] { Quit(); });
-  }
-  const int code = QCoreApplication::exec();
-  StopIfScanning();
-  return code;
 }
 
 }  // namespace vesk

@@ -2,6 +2,7 @@
 // `vesk --headless`: the document and its threads without windows. A status line on stdout
 // about once a second, messages on stderr, the UDP remote control, and a clean end (files
 // closed, threads joined) on SIGINT, SIGTERM, remote command 3 or the end of --duration.
+// With a recording to play back, SIGUSR1 pauses and resumes it and its end ends the run.
 
 #include <QObject>
 #include <QTimer>
@@ -19,6 +20,8 @@ namespace vesk {
 struct HeadlessOptions {
   bool log = false;       // start with StartDataLogging, else StartAcquisition
   double duration = 0;    // seconds; 0 runs until told to stop
+  std::string playback;   // play this recording instead of scanning; the end of it ends the run
+  int playbackSpeed = 0;  // pause per 1024-byte chunk, in 100 ms (0: as fast as processed)
 };
 
 class HeadlessRunner : public QObject {
@@ -44,6 +47,9 @@ class HeadlessRunner : public QObject {
   };
 
   void PrintStatus();
+  bool StartPlayback();
+  void StartCounterScan();
+  void TogglePause();
   void Quit();
   void StopIfScanning();
   static void OnSignal(int);
@@ -56,6 +62,7 @@ class HeadlessRunner : public QObject {
   std::unique_ptr<CUDPControl> udp_;
   QTimer statusTimer_;
   QTimer pollTimer_;
+  QTimer playbackTimer_;
   std::chrono::steady_clock::time_point started_;
   int exitCode_ = 0;
 };

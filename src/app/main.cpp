@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -49,6 +50,8 @@ int main(int argc, char** argv) {
   std::string screenshot;
   double after = 5;
   unsigned seed = 1;
+  std::string playback;
+  int speed = 8;
   cli.add_flag("--headless", headless, "run without windows");
   cli.add_flag("--simulate", simulate, "connect the counter port to the built-in simulator");
   cli.add_flag("--log", log, "start a logging scan at once");
@@ -57,6 +60,12 @@ int main(int argc, char** argv) {
   cli.add_option("--duration", duration, "stop and end after this many seconds")
       ->check(CLI::NonNegativeNumber);
   cli.add_option("--settings", settingsFile, "use this INI file as the settings store");
+  cli.add_option("--playback", playback,
+                 "play this recording (.bin) without windows, write its .dat and end; SIGUSR1 "
+                 "pauses and resumes")
+      ->check(CLI::ExistingFile);
+  cli.add_option("--speed", speed, "playback speed: 1, 2, 4 or 8 (as fast as it is processed)")
+      ->check(CLI::IsMember({1, 2, 4, 8}));
   cli.add_option("--seed", seed, "seed of the simulated counter");
   cli.add_option("--screenshot", screenshot,
                  "save a picture of the main window to this PNG file and end (window only)");
@@ -68,6 +77,11 @@ int main(int argc, char** argv) {
     const int code = cli.exit(e);
     return code == 0 ? 0 : 2;
   }
+
+  // A file-size limit reached while logging must fail the write (the user is told and the
+  // scan goes on), not kill the program with what is queued.
+  std::signal(SIGXFSZ, SIG_IGN);
+  if (!playback.empty()) headless = true;
 
   if (!headless && !HaveDisplay()) {
     if (!screenshot.empty()) {
@@ -120,6 +134,8 @@ int main(int argc, char** argv) {
     vesk::HeadlessOptions options;
     options.log = log;
     options.duration = duration;
+    options.playback = playback;
+    options.playbackSpeed = speed == 8 ? 0 : 4 / speed;  // the pause per chunk of each button
     vesk::HeadlessRunner runner(store, options);
     code = runner.Run();
   } else {

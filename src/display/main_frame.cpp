@@ -538,11 +538,7 @@ void CMainFrame::OnOpenFile() {
       this, QString::fromLatin1(kPlaybackOpenTitle), Latin1(doc_.dataDir),
       QStringLiteral("VESK Binary Data Files (*.bin);;All Files (*)"));
   if (path.isEmpty()) return;
-  doc_.playback = true;
-  doc_.rawFileName = path.toStdString();
-  doc_.processedFileName = QFileInfo(path).fileName().toStdString() + "_PB.dat";
-  messages_.SetPaneText(kPaneSource, kSourcePrefix + doc_.rawFileName + "  ");
-  messages_.SetPaneText(kPaneDest, kDestPrefix + doc_.dataDir + doc_.processedFileName + "  ");
+  doc_.PreparePlayback(path.toStdString());
   if (playback_ == nullptr) {
     auto* dialog = new CPlaybackDataDlg(doc_, this);
     playback_ = dialog;

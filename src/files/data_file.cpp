@@ -49,6 +49,7 @@ bool DataFile::Create(const std::string& path, std::string_view header) {
   }
   fd_ = fd;
   error_.clear();
+  writeFailed_ = false;
   buffer_.clear();
   if (!header.empty() && !WriteAllLocked(header.data(), header.size())) {
     ::close(fd_);
@@ -64,6 +65,7 @@ bool DataFile::WriteAllLocked(const char* data, std::size_t size) {
     if (n < 0) {
       if (errno == EINTR) continue;
       error_ = ErrnoText(errno);
+      writeFailed_ = true;
       return false;
     }
     data += n;
@@ -115,6 +117,11 @@ bool DataFile::Close() {
 bool DataFile::IsOpen() const {
   std::lock_guard lock(mutex_);
   return fd_ >= 0;
+}
+
+bool DataFile::WriteFailed() const {
+  std::lock_guard lock(mutex_);
+  return writeFailed_;
 }
 
 std::string DataFile::Path() const {

@@ -32,6 +32,8 @@ class DataFile {
   // Closes the file; false when flushing buffered text failed.
   bool Close();
   bool IsOpen() const;
+  // True once any write since Create failed (buffered text lost in a flush included).
+  bool WriteFailed() const;
   std::string Path() const;
   // The system's reason for the last failure (strerror text).
   std::string Error() const;
@@ -45,6 +47,7 @@ class DataFile {
   std::string path_;
   std::string error_;
   bool buffered_ = false;
+  bool writeFailed_ = false;
   std::string buffer_;
 };
 

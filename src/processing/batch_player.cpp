@@ -125,7 +125,8 @@ BatchResult BatchPlayer::Run(const std::string& input, const std::string& output
     if (progress) progress(result.bytes, total);
   }
   ::close(fd);
-  if (!doc->datFile.Close()) ok = false;
+  // A block lost in a flush on the way fails the run too, not only the last one.
+  if (!doc->datFile.Close() || doc->datFile.WriteFailed()) ok = false;
   const std::string partialPath = doc->dataDir + partial;
   if (!ok && result.error.empty()) result.error = output + ": " + doc->datFile.Error();
   if (exports && result.error.empty() && !exports->Finish()) result.error = exports->Error();

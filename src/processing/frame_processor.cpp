@@ -16,7 +16,7 @@ namespace {
 
 constexpr const char* kCsvExportWarning = "WARNING !!\n\nThe CSV export cannot be written: ";
 
-constexpr std::size_t kLShort = 271;  // bins and housekeeping only
+constexpr std::size_t kLShort = 271;    // bins and housekeeping only
 constexpr std::size_t kLCounter = 274;  // + counter N and T
 constexpr std::size_t kLAnalog = 276;   // + extra analog word A
 
@@ -31,12 +31,13 @@ double FlowSpeed(std::uint32_t h3, std::uint32_t h4) {
   const double r = static_cast<double>(h4) / static_cast<double>(h3);
   if (r < 4 || r > 210) return 0;
   const double y = std::pow(r, 0.25);
-  return 6987.567587 *
-         std::exp(-(4.0135 * std::sqrt(y) + 1.7857899 * y - 0.12719751516 * y * y -
-                    0.03 * y * y * y));
+  return 6987.567587 * std::exp(-(4.0135 * std::sqrt(y) + 1.7857899 * y - 0.12719751516 * y * y -
+                                  0.03 * y * y * y));
 }
 
-FrameProcessor::FrameProcessor(CVESKDoc& doc) : doc_(doc), mep_(doc) { record_.reserve(2048); }
+FrameProcessor::FrameProcessor(CVESKDoc& doc) : doc_(doc), mep_(doc) {
+  record_.reserve(2048);
+}
 
 void FrameProcessor::Process(std::span<const std::uint8_t> frame) {
   if (frame.empty()) return;
@@ -85,7 +86,7 @@ void FrameProcessor::ProcessL(std::span<const std::uint8_t> frame) {
   record_.clear();
   AppendLRecord(record_, LRecordFields{doc_.currentBins, doc_.housekeeping, doc_.counterN,
                                        doc_.counterT, doc_.analogA, doc_.firmwareVersion});
-  doc_.datFile.Write(record_);  // a failed write loses this record only
+  WriteRecord(record_);  // a failed write loses this record only
   if (exportSink_ != nullptr) exportRow_.bins = doc_.currentBins;
   for (int k = 0; k < kBinCount; ++k) {
     doc_.cumulativeBins[k] += doc_.currentBins[k];
@@ -199,7 +200,7 @@ void FrameProcessor::ProcessM(std::span<const std::uint8_t> frame) {
   if (!events.empty()) {
     record_.clear();
     AppendMRecord(record_, events);
-    doc_.datFile.Write(record_);
+    WriteRecord(record_);
   }
   const bool usable = events.size() % 4 == 0 && !doc_.gridPaused && !invalid;
   mep_.Consume(events, usable);
@@ -226,7 +227,7 @@ void FrameProcessor::ProcessC(std::span<const std::uint8_t> frame) {
   record_.assign("C ");
   record_ += doc_.ctd.line;
   record_ += "\r\n";
-  doc_.datFile.Write(record_);
+  WriteRecord(record_);
 }
 
 void FrameProcessor::ProcessDollar(std::span<const std::uint8_t> frame) {
@@ -255,7 +256,20 @@ void FrameProcessor::ProcessDollar(std::span<const std::uint8_t> frame) {
 
 void FrameProcessor::WriteNmea(const std::string& sentence) {
   if (doc_.logInitialNmeaOnly && doc_.initialNmeaWritten) return;
-  if (doc_.datFile.Write(sentence)) doc_.initialNmeaWritten = true;
+  if (WriteRecord(sentence)) doc_.initialNmeaWritten = true;
+}
+
+bool FrameProcessor::WriteRecord(std::string_view text) {
+  if (doc_.datFile.Write(text)) return true;
+  if (!datFailureReported_ && doc_.datFile.IsOpen()) {
+    datFailureReported_ = true;
+    doc_.dialogs.QueueMessage("WARNING !!\n\nThe processed data file " + doc_.datFile.Path() +
+                                  " cannot be written: " + doc_.datFile.Error() +
+                                  "\n\nAcquisition goes on; records that cannot be written are "
+                                  "lost.",
+                              "", MessageIcon::Warning);
+  }
+  return false;
 }
 
 void ProcessingThread(CVESKDoc& doc) {

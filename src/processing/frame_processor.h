@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "acquisition/vesk_doc.h"
 #include "files/export_sink.h"
@@ -36,6 +37,9 @@ class FrameProcessor {
   void UpdateCounterValue(std::uint32_t n, std::uint32_t t);
   void UpdateTimeChart(std::uint32_t lCount);
   void WriteNmea(const std::string& sentence);
+  // Appends a record group to the .dat file; false when it was not written. The first failed
+  // write of an open file is told to the user; acquisition goes on.
+  bool WriteRecord(std::string_view text);
   double CrossSection() const { return doc_.standardTunnel ? 0.0049 : 0.01225; }
 
   CVESKDoc& doc_;
@@ -45,6 +49,7 @@ class FrameProcessor {
   std::string record_;  // reused for every record group
   ExportSink* exportSink_ = nullptr;
   ExportRow exportRow_;
+  bool datFailureReported_ = false;
 };
 
 // The processing thread: takes frames from the queue (40 ms poll when it is empty) until its

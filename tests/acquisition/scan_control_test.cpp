@@ -200,21 +200,41 @@ TEST_F(ScanControl, RawWriteFailureIsToldOnceAndProcessingGoesOn) {
   ASSERT_TRUE(WaitFor([&] { return doc->lFrameCount >= 3; }));
   doc->StopScan();
   int binErrors = 0;
-  for (const auto& m : dialogs_->Messages()) binErrors += m.find("Bin data file") != std::string::npos;
+  for (const auto& m : dialogs_->Messages())
+    binErrors += m.find("Bin data file") != std::string::npos;
   EXPECT_EQ(binErrors, 1);
   EXPECT_NE(ReadAll(dir_ + "/VESK_PRELOGGING_DATADUMP.dat").find("L1 3 3"), std::string::npos);
 }
 
-TEST_F(ScanControl, UnwritableDataDirectoryStopsTheScanWithAMessage) {
+TEST_F(ScanControl, UnwritableDataDirectoryRefusesTheScanWithOneMessage) {
   std::ofstream(dir_ + "/plainfile") << "x";
   store_.WriteString("Settings", "DataDir", dir_ + "/plainfile/sub");
+  auto doc = MakeDoc();
+  ASSERT_TRUE(doc->ConnectCounterPort());
+  doc->StartDataLogging();
+  EXPECT_FALSE(doc->scanning);
+  int told = 0;
+  for (const auto& m : dialogs_->Messages()) {
+    told += m.find("The data directory cannot be written") != std::string::npos;
+    EXPECT_EQ(m.find("Performing STOP LOGGING"), std::string::npos);
+  }
+  EXPECT_EQ(told, 1);
+  EXPECT_EQ(windows_.Count(Uwm::PerformStop), 0);
+}
+
+TEST_F(ScanControl, FilesThatCannotBeCreatedStopTheScanWithAMessageEach) {
+  // The folder is writable, but directories stand where the pre-logging files go.
+  std::filesystem::create_directories(dir_ + "/data/VESK_PRELOGGING_DATADUMP.bin");
+  std::filesystem::create_directories(dir_ + "/data/VESK_PRELOGGING_DATADUMP.dat");
+  store_.WriteString("Settings", "DataDir", dir_ + "/data");
   auto doc = MakeDoc();
   ASSERT_TRUE(doc->ConnectCounterPort());
   doc->StartAcquisition();
   ASSERT_TRUE(WaitFor([&] { return windows_.Count(Uwm::PerformStop) >= 2; }));
   doc->StopScan();
   int openErrors = 0;
-  for (const auto& m : dialogs_->Messages()) openErrors += m.find("Performing STOP LOGGING") != std::string::npos;
+  for (const auto& m : dialogs_->Messages())
+    openErrors += m.find("Performing STOP LOGGING") != std::string::npos;
   EXPECT_EQ(openErrors, 2);  // .bin and .dat
 }
 
@@ -267,8 +287,8 @@ TEST_F(ScanControl, AVanishedDeviceIsToldOnceAndReadingResumesWhenItReturns) {
   PtyCounter returned;
   fs::remove(link);
   fs::create_symlink(returned.Slave(), link);
-  ASSERT_TRUE(WaitFor([&] { return windows_.PaneText(kPaneState).find("reconnected") !=
-                                   std::string::npos; }));
+  ASSERT_TRUE(WaitFor(
+      [&] { return windows_.PaneText(kPaneState).find("reconnected") != std::string::npos; }));
   for (int i = 0; i < 3; ++i) returned.Send(LFrameWire(5));
   ASSERT_TRUE(WaitFor([&] { return doc->lFrameCount >= 6; }));
   doc->StopScan();

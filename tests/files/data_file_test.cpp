@@ -47,7 +47,9 @@ TEST(DataFile, WriteToAFullDeviceFailsAndTheObjectStaysUsable) {
   EXPECT_EQ(f.Error(), "No space left on device");
   EXPECT_TRUE(f.IsOpen());
   EXPECT_FALSE(f.Write("again"));
+  EXPECT_TRUE(f.WriteFailed());
   ASSERT_TRUE(f.Create(dir / "next.dat"));
+  EXPECT_FALSE(f.WriteFailed());  // a new file starts clean
   EXPECT_TRUE(f.Write("fine"));
   EXPECT_TRUE(f.Close());
   EXPECT_EQ(ReadFile(dir / "next.dat"), "fine");
@@ -60,6 +62,17 @@ TEST(DataFile, BufferedWriteToAFullDeviceFailsAtClose) {
   EXPECT_TRUE(f.Write("held in memory"));
   EXPECT_FALSE(f.Close());
   EXPECT_EQ(f.Error(), "No space left on device");
+}
+
+TEST(DataFile, ABlockLostInAFlushIsRememberedUntilTheNextCreate) {
+  // The batch player asks at the end whether anything was lost on the way.
+  DataFile f;
+  ASSERT_TRUE(f.Create("/dev/full"));
+  f.SetBuffered(true);
+  EXPECT_FALSE(f.Write(std::string(2 << 20, 'x')));  // past the buffer: flushed, and lost
+  EXPECT_TRUE(f.WriteFailed());
+  f.Close();
+  EXPECT_TRUE(f.WriteFailed());
 }
 
 TEST(DataFile, SecondCreateOnALockedFileFails) {

@@ -109,7 +109,7 @@ TEST(PlaybackDialog, OpenFileSetsTheNamesAndPanes) {
   TestDoc t;
   CVESKDoc& doc = t.Make();
   doc.dataDir = "/data/vesk/";
-  PreparePlayback(doc, "/casts/cast01.bin");
+  doc.PreparePlayback("/casts/cast01.bin");
   EXPECT_TRUE(doc.playback);
   EXPECT_EQ(doc.rawFileName, "/casts/cast01.bin");
   EXPECT_EQ(doc.processedFileName, "cast01.bin_PB.dat");
@@ -134,7 +134,7 @@ TEST(PlaybackDialog, PlayingARecordedFileFillsTheHistogramView) {
   CVESKDoc& doc = t.Make();
   CVESKView view(doc);
   t.windows.view = &view;
-  PreparePlayback(doc, dir / "cast.bin");
+  doc.PreparePlayback(dir / "cast.bin");
   auto* dlg = new CPlaybackDataDlg(doc);
   dlg->findChild<QPushButton*>("playButton")->click();
   ASSERT_TRUE(doc.scanning);

@@ -36,16 +36,6 @@ int ClampSpeedIndex(int index) {
 
 }  // namespace
 
-void PreparePlayback(CVESKDoc& doc, const std::string& fullPath) {
-  doc.playback = true;
-  doc.rawFileName = fullPath;
-  const std::size_t slash = fullPath.find_last_of('/');
-  doc.processedFileName =
-      (slash == std::string::npos ? fullPath : fullPath.substr(slash + 1)) + "_PB.dat";
-  doc.windows.SetPaneText(kPaneSource, "  Source: " + fullPath + "  ");
-  doc.windows.SetPaneText(kPaneDest, "  Dest: " + doc.dataDir + doc.processedFileName + "  ");
-}
-
 CPlaybackDataDlg::CPlaybackDataDlg(CVESKDoc& doc, QWidget* parent) : QDialog(parent), doc_(doc) {
   setObjectName("playbackDialog");
   setAttribute(Qt::WA_DeleteOnClose);

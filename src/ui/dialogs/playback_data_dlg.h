@@ -21,10 +21,6 @@ class CVESKDoc;
 inline constexpr std::array<int, 4> kPlaybackSpeeds = {0, 1, 2, 4};
 inline constexpr const char* kPlaybackFileFilter = "VESK Binary Data Files (*.bin);;All Files (*)";
 
-// The Open File command's work once a file was chosen: the document set up to play
-// `fullPath` (provisional .dat name shown until Play) and status panes 3 and 4.
-void PreparePlayback(CVESKDoc& doc, const std::string& fullPath);
-
 class CPlaybackDataDlg : public QDialog {
   Q_OBJECT
 
