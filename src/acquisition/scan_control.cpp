@@ -273,6 +273,14 @@ void CVESKDoc::StopScan() {
   processingStop.Set();
   housekeepingStop.Set();
   JoinScanThreads();
+  // A counter that streamed until the stop is alive: a start soon after must not ask.
+  const std::chrono::steady_clock::time_point lastByte{
+      std::chrono::steady_clock::duration(lastScanByteTicks.load())};
+  if (!playback && lastByte > lastHeard_) {
+    lastHeard_ = lastByte;
+    counterResponding =
+        connected && std::chrono::steady_clock::now() - lastHeard_ < kRespondingWindow;
+  }
   windows.Send(WindowTarget::AllViews, Uwm::StopGrid);
   windows.Send(WindowTarget::AllViews, Uwm::StopGraph);
   windows.Send(WindowTarget::Popup, Uwm::StopBinnedDataPopup);

@@ -99,6 +99,7 @@ void SerialSourceThread(CVESKDoc& doc) {
       if (n == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
       } else {
+        doc.lastScanByteTicks = std::chrono::steady_clock::now().time_since_epoch().count();
         if (doc.rawFile.IsOpen() &&
             !doc.rawFile.Write(std::string_view(reinterpret_cast<const char*>(buffer), n))) {
           // Acquisition goes on; the bytes still reach processing. Tell the user once and keep

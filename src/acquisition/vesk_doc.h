@@ -207,6 +207,8 @@ class CVESKDoc {
   std::atomic<std::uint32_t> playbackTotalBytes{0};
   std::atomic<std::uint32_t> playbackBytesDone{0};
   std::atomic<bool> playbackAtEnd{false};  // the played file was read to its end
+  // Steady-clock ticks of the last byte a scan received from the counter (0: none yet).
+  std::atomic<std::chrono::steady_clock::rep> lastScanByteTicks{0};
   std::atomic<bool> initialNmeaWritten{false};  // "log initial NMEA sample only"
 
   // --- queues and results, each with its lock --------------------------------------

@@ -130,6 +130,24 @@ TEST_F(ScanControl, SilentCounterAsksAndNoLeavesItIdle) {
             0u);
 }
 
+TEST_F(ScanControl, ACounterThatStreamedUntilTheStopIsNotAskedAboutAtTheNextStart) {
+  auto doc = MakeDoc(/*answerYes=*/false);
+  ASSERT_TRUE(doc->ConnectCounterPort());
+  doc->counterResponding = true;  // as the idle poll found it
+  doc->StartAcquisition();
+  ASSERT_TRUE(doc->scanning);
+  counter_.Send(LFrameWire(1));
+  ASSERT_TRUE(WaitFor([&] { return doc->lFrameCount >= 1; }));
+  doc->StopScan();
+  doc->PollCounterStatus();  // the counter says nothing after the stop
+  doc->StartAcquisition();
+  EXPECT_TRUE(doc->scanning);
+  doc->StopScan();
+  for (const auto& m : dialogs_->Messages()) {
+    EXPECT_EQ(m.find("appears to be inactive"), std::string::npos);
+  }
+}
+
 TEST_F(ScanControl, AcquisitionThenLoggingSwapsFilesWithoutLosingBytes) {
   auto doc = MakeDoc();
   ASSERT_TRUE(doc->ConnectCounterPort());
