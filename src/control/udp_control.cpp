@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <QNetworkDatagram>
+#include <QNetworkProxy>
 
 #include "control/remote_command.h"
 
@@ -9,6 +10,9 @@ namespace vesk {
 
 CUDPControl::CUDPControl(const SettingsStore& store, Actions actions, QObject* parent)
     : QObject(parent), store_(store), actions_(std::move(actions)) {
+  // Commands come straight to this socket: no proxy lookup (it would start a resolver thread
+  // and consult the system's proxy settings for a local listener).
+  socket_.setProxy(QNetworkProxy::NoProxy);
   connect(&socket_, &QUdpSocket::readyRead, this, &CUDPControl::OnReadyRead);
 }
 
