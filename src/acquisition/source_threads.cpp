@@ -108,11 +108,8 @@ void SerialSourceThread(CVESKDoc& doc) {
           const auto now = std::chrono::steady_clock::now();
           if (!writeFailureReported) {
             writeFailureReported = true;
-            doc.dialogs.QueueMessage("WARNING !!\n\nThe raw data file " + doc.rawFile.Path() +
-                                         " cannot be written: " + doc.rawFile.Error() +
-                                         "\n\nAcquisition goes on; bytes not written are counted "
-                                         "in the status bar.",
-                                     "", MessageIcon::Warning);
+            doc.TellWriteFailure(doc.rawFile, "raw",
+                                 "bytes not written are counted in the status bar.");
           }
           if (now - lastPaneUpdate > std::chrono::seconds(1)) {
             lastPaneUpdate = now;

@@ -8,10 +8,10 @@
 #include <atomic>
 #include <bitset>
 #include <chrono>
-#include <span>
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -74,8 +74,7 @@ class CVESKDoc {
   static constexpr const char* kVersion = VESK_VERSION_TEXT;
 
   // Builds the catalogue and loads the document's settings. Opens no port.
-  CVESKDoc(SettingsStore& store, WindowMessages& windows, UserDialogs& dialogs,
-           const Clock& clock);
+  CVESKDoc(SettingsStore& store, WindowMessages& windows, UserDialogs& dialogs, const Clock& clock);
   CVESKDoc(const CVESKDoc&) = delete;
   CVESKDoc& operator=(const CVESKDoc&) = delete;
 
@@ -129,6 +128,9 @@ class CVESKDoc {
   // Opens data directory + processed file name and writes the header (playback form when
   // playing back) when the option is on. On failure as above.
   bool OpenDatFile();
+  // Tells the user (once per file, the caller keeps count) that an open data file stopped
+  // taking writes: `kind` "raw" or "processed", and what it means for the scan.
+  void TellWriteFailure(const DataFile& file, const char* kind, const char* consequence);
   // The header text: live form, or playback form (copy of the played file's header).
   std::string BuildFileHeader() const;
   // The .dat name of a playback of `playedPath` at `tm` ("cast01_PB_2005-03-05_140307.dat").
@@ -153,7 +155,7 @@ class CVESKDoc {
   std::atomic<bool> addHeaderToDatFile{true};
   bool logInitialNmeaOnly = false;
   std::string counterConstantText;
-  double counterScale = 0;  // K: CounterConstant / reference constant
+  double counterScale = 0;            // K: CounterConstant / reference constant
   std::atomic<int> playbackSpeed{1};  // pause per 1024-byte chunk, in 100 ms
   std::string eepromData;
   bool gridAutoScroll = true;
@@ -190,12 +192,12 @@ class CVESKDoc {
   std::atomic<bool> playbackPaused{false};
   std::atomic<bool> replaceExisting{false};
   std::atomic<bool> scanning{false};
-  std::atomic<bool> timeChartRelay{false};  // announce every new time chart sample
-  std::atomic<bool> gridPaused{false};      // M frames not used for the grid
-  std::atomic<bool> ctdOutputActive{false};  // an auxiliary thread sends CTD lines out
+  std::atomic<bool> timeChartRelay{false};    // announce every new time chart sample
+  std::atomic<bool> gridPaused{false};        // M frames not used for the grid
+  std::atomic<bool> ctdOutputActive{false};   // an auxiliary thread sends CTD lines out
   std::atomic<bool> ctdOutputPending{false};  // a line was handed over and not yet sent
   std::string ctdOutputLine;  // the line handed to the auxiliary port, under ctdLock
-  std::string rawFileName;        // playback: the full path of the played file
+  std::string rawFileName;    // playback: the full path of the played file
   std::string processedFileName;
   DataFile rawFile;
   DataFile datFile;
@@ -214,13 +216,13 @@ class CVESKDoc {
   // --- queues and results, each with its lock --------------------------------------
   // Lock order in L processing: binLock, housekeepingLock, ctdLock, timeChartLock,
   // timeChartHistoryLock. Every other thread takes one lock at a time.
-  std::mutex ctdLock;        // ctd, the time chart sample computation
-  std::mutex binLock;        // bins, window and total counters
-  std::mutex housekeepingLock;  // housekeeping words, N, T, A, counter value
-  std::mutex gridLock;       // gridRows
-  std::mutex frameQueueLock;  // frameQueue
+  std::mutex ctdLock;               // ctd, the time chart sample computation
+  std::mutex binLock;               // bins, window and total counters
+  std::mutex housekeepingLock;      // housekeeping words, N, T, A, counter value
+  std::mutex gridLock;              // gridRows
+  std::mutex frameQueueLock;        // frameQueue
   std::mutex timeChartHistoryLock;  // timeChartHistory
-  std::mutex timeChartLock;  // latestSample
+  std::mutex timeChartLock;         // latestSample
 
   std::deque<Frame> frameQueue;
   std::deque<GridRow> gridRows;

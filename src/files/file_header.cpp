@@ -238,6 +238,13 @@ bool CVESKDoc::OpenBinFile() {
   return true;
 }
 
+void CVESKDoc::TellWriteFailure(const DataFile& file, const char* kind, const char* consequence) {
+  dialogs.QueueMessage("WARNING !!\n\nThe " + std::string(kind) + " data file " + file.Path() +
+                           " cannot be written: " + file.Error() + "\n\nAcquisition goes on; " +
+                           consequence,
+                       "", MessageIcon::Warning);
+}
+
 bool CVESKDoc::OpenDatFile() {
   const bool ok = datFile.Create(DataPath(processedFileName),
                                  addHeaderToDatFile ? BuildFileHeader() : std::string());

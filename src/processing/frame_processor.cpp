@@ -263,11 +263,7 @@ bool FrameProcessor::WriteRecord(std::string_view text) {
   if (doc_.datFile.Write(text)) return true;
   if (!datFailureReported_ && doc_.datFile.IsOpen()) {
     datFailureReported_ = true;
-    doc_.dialogs.QueueMessage("WARNING !!\n\nThe processed data file " + doc_.datFile.Path() +
-                                  " cannot be written: " + doc_.datFile.Error() +
-                                  "\n\nAcquisition goes on; records that cannot be written are "
-                                  "lost.",
-                              "", MessageIcon::Warning);
+    doc_.TellWriteFailure(doc_.datFile, "processed", "records that cannot be written are lost.");
   }
   return false;
 }
