@@ -87,21 +87,34 @@ void CVESKDoc::StartDataLogging() {
     return;
   }
   if (!counterResponding && !dialogs.AskYesNo(kCounterInactive)) return;
-  LoadPortSettings();  // the data directory in force
-  useDefaultFileNaming = store.ReadBool(keys::kUseDefaultFileNaming);
-  if (useDefaultFileNaming) {
-    CreateDirectories(dataDir);
-    const std::string stem = AutomaticStem(dataDir, clock.LocalTime());
-    rawFileName = stem + ".bin";
-    processedFileName = stem + ".dat";
-  } else if (!RunCustomNaming()) {
-    return;
-  }
+  // The data directory in force. A running scan's threads use the port settings: then only
+  // the directory is read again.
+  std::string dir;
   if (scanning) {
-    if (!DataDirectoryWritable()) return;  // the scan goes on with the files it has
+    dir = ConfiguredDataDir(store);
+  } else {
+    LoadPortSettings();
+    dir = dataDir;
+  }
+  useDefaultFileNaming = store.ReadBool(keys::kUseDefaultFileNaming);
+  std::string stem;
+  if (useDefaultFileNaming) {
+    CreateDirectories(dir);
+    stem = AutomaticStem(dir, clock.LocalTime());
+  } else {
+    std::optional<std::string> chosen = ChooseCustomStem(dir);
+    if (!chosen) return;
+    stem = *chosen;
+  }
+  if (replaceExisting) RenameOldDataFiles(dir + stem + ".bin", dir + stem + ".dat");
+  if (scanning) {
+    if (!DataDirectoryWritable(dir)) return;  // the scan goes on with the files it has
     // The threads keep running; their output goes to the new files from here on. Each file
     // is swapped under its own lock, so no byte is lost or written twice.
-    if (replaceExisting) RenameOldDataFiles(dataDir + rawFileName, dataDir + processedFileName);
+    std::lock_guard names(fileNameLock);
+    dataDir = dir;
+    rawFileName = stem + ".bin";
+    processedFileName = stem + ".dat";
     logging = true;
     initialNmeaWritten = false;
     if (!playback) OpenBinFile();
@@ -109,23 +122,22 @@ void CVESKDoc::StartDataLogging() {
     windows.SetPaneText(kPaneDest, "  Dest: " + dataDir + rawFileName + "  ");
     return;
   }
-  if (replaceExisting) RenameOldDataFiles(dataDir + rawFileName, dataDir + processedFileName);
+  rawFileName = stem + ".bin";
+  processedFileName = stem + ".dat";
   logging = true;
   if (StartScan()) windows.SetPaneText(kPaneDest, "  Dest: " + dataDir + rawFileName + "  ");
 }
 
-bool CVESKDoc::RunCustomNaming() {
+std::optional<std::string> CVESKDoc::ChooseCustomStem(const std::string& dir) {
   for (;;) {
     const std::optional<std::string> chosen =
-        dialogs.AskDataFileName(store.Read(keys::kLastDataFileName), dataDir);
-    if (!chosen) return false;
+        dialogs.AskDataFileName(store.Read(keys::kLastDataFileName), dir);
+    if (!chosen) return std::nullopt;
     const std::string stem = FileTitle(*chosen);
-    rawFileName = stem + ".bin";
-    processedFileName = stem + ".dat";
     // The files are written in the data directory whatever folder the dialog showed, so
     // that is where an existing recording must be looked for.
-    const std::string rawPath = dataDir + rawFileName;
-    const std::string datPath = dataDir + processedFileName;
+    const std::string rawPath = dir + stem + ".bin";
+    const std::string datPath = dir + stem + ".dat";
     if (PathExists(rawPath) || PathExists(datPath)) {
       if (!OverwriteCheck(rawPath, datPath)) {
         dialogs.ShowMessage(kCannotOverwrite, "", MessageIcon::Error);
@@ -134,22 +146,22 @@ bool CVESKDoc::RunCustomNaming() {
       replaceExisting = true;
     }
     store.Write(keys::kLastDataFileName, stem);
-    return true;
+    return stem;
   }
 }
 
-bool CVESKDoc::DataDirectoryWritable() {
+bool CVESKDoc::DataDirectoryWritable(const std::string& dir) {
   std::string reason;
-  if (!CreateDirectories(dataDir)) {
+  if (!CreateDirectories(dir)) {
     struct stat st {};
-    reason = ::stat(dataDir.c_str(), &st) == 0 || errno == ENOTDIR ? "not a folder"
-                                                                   : std::strerror(errno);
-  } else if (::access(dataDir.c_str(), W_OK | X_OK) != 0) {
+    reason =
+        ::stat(dir.c_str(), &st) == 0 || errno == ENOTDIR ? "not a folder" : std::strerror(errno);
+  } else if (::access(dir.c_str(), W_OK | X_OK) != 0) {
     reason = std::strerror(errno);
   } else {
     return true;
   }
-  dialogs.ShowMessage(kDataDirUnwritable + dataDir + ": " + reason + kDataDirAdvice, "",
+  dialogs.ShowMessage(kDataDirUnwritable + dir + ": " + reason + kDataDirAdvice, "",
                       MessageIcon::Error);
   return false;
 }
@@ -177,7 +189,7 @@ bool CVESKDoc::StartScan() {
   ctdOutputPending = false;
   // Every scan writes in the data directory (the pre-logging files, the recording or the
   // playback's .dat): one clear message rather than one per file that cannot be opened.
-  if (!DataDirectoryWritable()) return false;
+  if (!DataDirectoryWritable(dataDir)) return false;
 
   if (playback) {
     const std::string name = PlaybackDatName(rawFileName, clock.LocalTime());

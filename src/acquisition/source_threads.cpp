@@ -72,7 +72,11 @@ bool ReopenCounterPort(CVESKDoc& doc) {
 
 void SerialSourceThread(CVESKDoc& doc) {
   Guarded(doc, "serial acquisition", [&] {
-    doc.OpenBinFile();  // without a raw file the scan still runs (the main frame stops it)
+    {
+      // Without a raw file the scan still runs (the main frame stops it).
+      std::lock_guard names(doc.fileNameLock);
+      doc.OpenBinFile();
+    }
     Deframer deframer;
     std::uint8_t buffer[kChunk];
     std::uint64_t bytesNotWritten = 0;
@@ -151,9 +155,14 @@ void SerialSourceThread(CVESKDoc& doc) {
 }
 
 void PlaybackSourceThread(CVESKDoc& doc) {
-  const int fd = ::open(doc.rawFileName.c_str(), O_RDONLY | O_CLOEXEC);  // never created
+  std::string played;
+  {
+    std::lock_guard names(doc.fileNameLock);
+    played = doc.rawFileName;
+  }
+  const int fd = ::open(played.c_str(), O_RDONLY | O_CLOEXEC);  // never created
   if (fd < 0) {
-    doc.dialogs.QueueMessage(std::string(kBinOpenError) + "\n\n" + doc.rawFileName + ": " +
+    doc.dialogs.QueueMessage(std::string(kBinOpenError) + "\n\n" + played + ": " +
                              std::strerror(errno));
     doc.windows.Post(WindowTarget::MainFrame, Uwm::PerformStop);
     return;

@@ -32,6 +32,11 @@ std::string DefaultDataDir() {
   return std::string(home != nullptr && *home != '\0' ? home : ".") + "/VESK/";
 }
 
+std::string ConfiguredDataDir(const SettingsStore& store) {
+  const std::string dir = store.Read(keys::kDataDir);
+  return dir.empty() ? DefaultDataDir() : WithTrailingSlash(dir);
+}
+
 std::string WithTrailingSlash(std::string dir) {
   while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
   if (dir != "/") dir += '/';
@@ -78,8 +83,7 @@ void CVESKDoc::LoadPortSettings() {
                      kFlowControlZev, kDeviceZev);
   const int model = store.Read(kModelCtd);
   catalogue.SetSerial(model, store.Read(kCtdSerial));
-  const std::string dir = store.Read(kDataDir);
-  dataDir = dir.empty() ? DefaultDataDir() : WithTrailingSlash(dir);
+  dataDir = ConfiguredDataDir(store);
   enableTx2Zev = store.ReadBool(kEnableTx2Zev);
   maxMepLength = store.Read(kMaxMepLength);
   gridScalingFactor = store.Read(kGridScalingFactor);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <thread>
@@ -122,8 +123,8 @@ class CVESKDoc {
   void LoadNavSettings();
 
   // --- output files ---------------------------------------------------------------
-  // Opens data directory + raw file name and writes the live header. On failure tells the
-  // user and asks the main frame to stop.
+  // Opens data directory + raw file name and writes the live header (the caller holds
+  // fileNameLock while a scan runs). On failure tells the user and asks the main frame to stop.
   bool OpenBinFile();
   // Opens data directory + processed file name and writes the header (playback form when
   // playing back) when the option is on. On failure as above.
@@ -223,6 +224,10 @@ class CVESKDoc {
   std::mutex frameQueueLock;        // frameQueue
   std::mutex timeChartHistoryLock;  // timeChartHistory
   std::mutex timeChartLock;         // latestSample
+  // dataDir, rawFileName, processedFileName while a scan runs: the window thread changes them
+  // when logging switches to new files; the threads read them when they open theirs. Held
+  // across the change and the opening, so a thread never reopens a file another has begun.
+  std::mutex fileNameLock;
 
   std::deque<Frame> frameQueue;
   std::deque<GridRow> gridRows;
@@ -272,11 +277,12 @@ class CVESKDoc {
   static constexpr std::size_t kPlaybackQueueLimit = 4000;
 
  private:
-  bool RunCustomNaming();
+  // The file-name prompt until a usable stem is chosen; nothing when cancelled.
+  std::optional<std::string> ChooseCustomStem(const std::string& dir);
   void JoinScanThreads();
   void StartThreads();
-  // Creates the data directory when missing; false (the user told) when it cannot be written.
-  bool DataDirectoryWritable();
+  // Creates `dir` when missing; false (the user told) when it cannot be written.
+  bool DataDirectoryWritable(const std::string& dir);
 
   std::thread sourceThread_;
   std::thread auxThread_;
@@ -296,5 +302,7 @@ class CVESKDoc {
 std::string DefaultDataDir();
 // A directory text with exactly one trailing '/'.
 std::string WithTrailingSlash(std::string dir);
+// The data directory the settings name (with its trailing '/').
+std::string ConfiguredDataDir(const SettingsStore& store);
 
 }  // namespace vesk

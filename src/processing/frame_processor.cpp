@@ -270,11 +270,15 @@ bool FrameProcessor::WriteRecord(std::string_view text) {
 
 void ProcessingThread(CVESKDoc& doc) {
   try {
-    doc.OpenDatFile();
     FrameProcessor processor(doc);
-    // The CSV export beside the .dat, when the option is on.
     std::string exportError;
-    std::unique_ptr<ExportStage> csv = StartScanCsvExport(doc, &exportError);
+    std::unique_ptr<ExportStage> csv;
+    {
+      std::lock_guard names(doc.fileNameLock);
+      doc.OpenDatFile();
+      // The CSV export beside the .dat, when the option is on.
+      csv = StartScanCsvExport(doc, &exportError);
+    }
     if (csv) {
       processor.SetExportSink(csv.get());
     } else if (!exportError.empty()) {

@@ -1,15 +1,17 @@
 // The UDP remote control on real sockets on 127.0.0.1.
 
+#include "control/udp_control.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QNetworkProxy>
 #include <QUdpSocket>
 #include <string>
 #include <vector>
 
 #include "app/memory_settings_store.h"
-#include "control/udp_control.h"
 
 namespace vesk {
 namespace {
@@ -31,6 +33,7 @@ class UdpControl : public ::testing::Test {
   // Sends each datagram, then one marker datagram (command 2), and waits for the marker.
   void SendAndSettle(CUDPControl& control, const std::vector<QByteArray>& datagrams) {
     QUdpSocket sender;
+    sender.setProxy(QNetworkProxy::NoProxy);  // no system-proxy lookup thread
     for (const QByteArray& d : datagrams) {
       sender.writeDatagram(d, QHostAddress::LocalHost, control.LocalPort());
     }
@@ -40,8 +43,7 @@ class UdpControl : public ::testing::Test {
     sender.writeDatagram(marker, QHostAddress::LocalHost, control.LocalPort());
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < 3000 &&
-           (calls_.size() == before || calls_.back() != "stop")) {
+    while (timer.elapsed() < 3000 && (calls_.size() == before || calls_.back() != "stop")) {
       QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
   }
@@ -64,8 +66,8 @@ class UdpControl : public ::testing::Test {
 TEST_F(UdpControl, CommandsOneToFourActAndEverythingElseIsIgnored) {
   auto control = Make();
   ASSERT_TRUE(control->Open()) << control->ErrorText();
-  SendAndSettle(*control, {Datagram(1, 9), Datagram(0), Datagram(5), Datagram(0x0101),
-                           Datagram(1), Datagram(4), Datagram(3, 64)});
+  SendAndSettle(*control, {Datagram(1, 9), Datagram(0), Datagram(5), Datagram(0x0101), Datagram(1),
+                           Datagram(4), Datagram(3, 64)});
   EXPECT_EQ(calls_, (std::vector<std::string>{"log", "acquire", "close", "stop"}));
 }
 
@@ -74,6 +76,7 @@ TEST_F(UdpControl, OnlyAllowedSendersAreObeyed) {
   auto refusing = Make();
   ASSERT_TRUE(refusing->Open());
   QUdpSocket sender;
+  sender.setProxy(QNetworkProxy::NoProxy);  // no system-proxy lookup thread
   sender.writeDatagram(Datagram(1), QHostAddress::LocalHost, refusing->LocalPort());
   QElapsedTimer timer;
   timer.start();
@@ -89,6 +92,7 @@ TEST_F(UdpControl, OnlyAllowedSendersAreObeyed) {
 
 TEST_F(UdpControl, APortInUseCannotBeOpened) {
   QUdpSocket holder;
+  holder.setProxy(QNetworkProxy::NoProxy);  // no system-proxy lookup thread
   ASSERT_TRUE(holder.bind(QHostAddress::LocalHost, 0));
   store_.WriteInt("RemoteControl", "Port", holder.localPort());
   auto control = Make();

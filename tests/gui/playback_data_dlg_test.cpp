@@ -101,8 +101,8 @@ TEST(PlaybackDialog, PauseResumeAndProgressTexts) {
 
   dlg->findChild<QPushButton*>("quitButton")->click();
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  ASSERT_EQ(t.windows.toMainFrame.size(), 1u);
-  EXPECT_EQ(t.windows.toMainFrame[0], Uwm::ClosePlayback);
+  ASSERT_EQ(t.windows.ToMainFrame().size(), 1u);
+  EXPECT_EQ(t.windows.ToMainFrame()[0], Uwm::ClosePlayback);
 }
 
 TEST(PlaybackDialog, OpenFileSetsTheNamesAndPanes) {
@@ -157,8 +157,8 @@ TEST(PlaybackDialog, PlayingARecordedFileFillsTheHistogramView) {
 
   dlg->Quit();
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  ASSERT_FALSE(t.windows.toMainFrame.empty());
-  EXPECT_EQ(t.windows.toMainFrame.back(), Uwm::ClosePlayback);
+  ASSERT_FALSE(t.windows.ToMainFrame().empty());
+  EXPECT_EQ(t.windows.ToMainFrame().back(), Uwm::ClosePlayback);
   doc.StopScan();  // what the main frame does on that message
   EXPECT_FALSE(view.IsRefreshing());
   t.windows.view = nullptr;

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QNetworkProxy>
 #include <QUdpSocket>
 #include <chrono>
 #include <thread>
@@ -116,6 +117,7 @@ TEST(VeskApp, RemoteControlDrivesTheWindow) {
   ASSERT_TRUE(app.InitInstance());
   ASSERT_NE(app.RemoteControlPort(), 0);
   QUdpSocket sender;
+  sender.setProxy(QNetworkProxy::NoProxy);  // no system-proxy lookup thread
   auto send = [&](std::uint16_t command) {
     char datagram[10] = {static_cast<char>(command & 0xFF), static_cast<char>(command >> 8)};
     sender.writeDatagram(datagram, sizeof datagram, QHostAddress::LocalHost,

@@ -249,8 +249,8 @@ TEST_F(ViewTest, PopupRefreshesOverSizesAndClearsFromItsMenu) {
   EXPECT_FALSE(popup->IsRefreshing());
   menu.reset();
   delete popup;
-  ASSERT_EQ(t.windows.toMainFrame.size(), 1u);
-  EXPECT_EQ(t.windows.toMainFrame[0], Uwm::CloseBinnedDataPopup);
+  ASSERT_EQ(t.windows.ToMainFrame().size(), 1u);
+  EXPECT_EQ(t.windows.ToMainFrame()[0], Uwm::CloseBinnedDataPopup);
 }
 
 TEST_F(ViewTest, PopupComesBackWhereItWasAndStoresMovesAndResizesAfterItsPlacement) {
@@ -274,8 +274,8 @@ TEST_F(ViewTest, PopupComesBackWhereItWasAndStoresMovesAndResizesAfterItsPlaceme
   EXPECT_EQ(doc.store.Read(keys::kPopupHeight), 333);
   popup->close();  // deletes itself
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  ASSERT_EQ(t.windows.toMainFrame.size(), 1u);
-  EXPECT_EQ(t.windows.toMainFrame[0], Uwm::CloseBinnedDataPopup);
+  ASSERT_EQ(t.windows.ToMainFrame().size(), 1u);
+  EXPECT_EQ(t.windows.ToMainFrame()[0], Uwm::CloseBinnedDataPopup);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -23,15 +24,28 @@ class RelayWindows : public HeadlessWindows {
     HeadlessWindows::Send(target, message);
     if (target == WindowTarget::AllViews && view != nullptr) view->OnMessage(message);
     if (target == WindowTarget::Popup && popup != nullptr) popup->OnMessage(message);
-    if (target == WindowTarget::MainFrame) toMainFrame.push_back(message);
+    if (target == WindowTarget::MainFrame) Record(message);
   }
+  // Worker threads post too.
   void Post(WindowTarget target, Uwm message) override {
     HeadlessWindows::Post(target, message);
-    if (target == WindowTarget::MainFrame) toMainFrame.push_back(message);
+    if (target == WindowTarget::MainFrame) Record(message);
+  }
+  // The messages sent or posted to the main frame so far.
+  std::vector<Uwm> ToMainFrame() const {
+    std::lock_guard lock(mainFrameLock_);
+    return toMainFrame_;
   }
   MessageReceiver* view = nullptr;
   MessageReceiver* popup = nullptr;
-  std::vector<Uwm> toMainFrame;
+
+ private:
+  void Record(Uwm message) {
+    std::lock_guard lock(mainFrameLock_);
+    toMainFrame_.push_back(message);
+  }
+  mutable std::mutex mainFrameLock_;
+  std::vector<Uwm> toMainFrame_;
 };
 
 inline std::tm FixedTestTime() {
