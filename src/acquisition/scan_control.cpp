@@ -106,9 +106,10 @@ void CVESKDoc::StartDataLogging() {
     if (!chosen) return;
     stem = *chosen;
   }
+  // A running scan goes on with the files it has; nothing is renamed.
+  if (!DataDirectoryWritable(dir)) return;
   if (replaceExisting) RenameOldDataFiles(dir + stem + ".bin", dir + stem + ".dat");
   if (scanning) {
-    if (!DataDirectoryWritable(dir)) return;  // the scan goes on with the files it has
     // The threads keep running; their output goes to the new files from here on. Each file
     // is swapped under its own lock, so no byte is lost or written twice.
     std::lock_guard names(fileNameLock);

@@ -171,7 +171,6 @@ void PlaybackSourceThread(CVESKDoc& doc) {
     struct stat st {};
     ::fstat(fd, &st);
     doc.playbackBytesDone = 0;
-    doc.playbackAtEnd = false;
     doc.playbackTotalBytes = static_cast<std::uint32_t>(st.st_size);
     Deframer deframer;
     std::uint8_t buffer[kChunk];
