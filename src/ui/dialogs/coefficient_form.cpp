@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/settings_store.h"
+#include "ui/dialogs/dialog_prompts.h"
 
 namespace vesk {
 namespace {
@@ -81,6 +82,13 @@ QLineEdit* CoefficientForm::Field(const char* key) const {
     if (std::strcmp(fields_[i].key, key) == 0) return edits_[i];
   }
   return nullptr;
+}
+
+bool CoefficientForm::CheckAndTell(DialogPrompts& prompts, const char* caption) const {
+  const std::string refusal = Check();
+  if (refusal.empty()) return true;
+  prompts.Message(window(), refusal, caption, QMessageBox::Warning);
+  return false;
 }
 
 }  // namespace vesk

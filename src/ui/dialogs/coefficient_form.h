@@ -12,6 +12,8 @@ class QLineEdit;
 
 namespace vesk {
 
+class DialogPrompts;
+
 class SettingsStore;
 
 struct CoefficientField {
@@ -33,6 +35,9 @@ class CoefficientForm : public QWidget {
 
   // The first refusal (fields in order) or "": the refused field gets the focus.
   std::string Check() const;
+  // Check() for an OK button: false, with the refusal shown as a warning over the dialog,
+  // when a field is refused.
+  bool CheckAndTell(DialogPrompts& prompts, const char* caption) const;
   // Writes every field's trimmed text to the store.
   void Write() const;
   QLineEdit* Field(const char* key) const;

@@ -38,11 +38,7 @@ COS200ConfigDlg::COS200ConfigDlg(SettingsStore& store, QWidget* parent)
 }
 
 void COS200ConfigDlg::accept() {
-  const std::string refusal = form_->Check();
-  if (!refusal.empty()) {
-    prompts_->Message(this, refusal, kCaption, QMessageBox::Warning);
-    return;
-  }
+  if (!form_->CheckAndTell(*prompts_, kCaption)) return;
   form_->Write();
   QDialog::accept();
 }

@@ -106,11 +106,7 @@ CSBE19pConfigDlg::CSBE19pConfigDlg(SettingsStore& store, QWidget* parent)
 }
 
 void CSBE19pConfigDlg::accept() {
-  const std::string refusal = form_->Check();
-  if (!refusal.empty()) {
-    prompts_->Message(this, refusal, kCaption, QMessageBox::Warning);
-    return;
-  }
+  if (!form_->CheckAndTell(*prompts_, kCaption)) return;
   if (!prompts_->Ask(this, kConfirmCoefficientUpdate, kCaption, QMessageBox::Warning,
                      DialogPrompts::Buttons::YesNo)) {
     return;

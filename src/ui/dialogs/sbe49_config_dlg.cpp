@@ -65,11 +65,7 @@ CSbe49ConfigDlg::CSbe49ConfigDlg(SettingsStore& store, QWidget* parent)
 }
 
 void CSbe49ConfigDlg::accept() {
-  const std::string refusal = form_->Check();
-  if (!refusal.empty()) {
-    prompts_->Message(this, refusal, kCaption, QMessageBox::Warning);
-    return;
-  }
+  if (!form_->CheckAndTell(*prompts_, kCaption)) return;
   form_->Write();
   store_.Write(keys::kSbe49OutputFormat, outputFormat_->value());
   QDialog::accept();
