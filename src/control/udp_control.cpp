@@ -35,17 +35,28 @@ bool CUDPControl::Open() {
 }
 
 void CUDPControl::OnReadyRead() {
+  // Everything waiting is taken in at once and coalesced, so a burst costs one stop and one
+  // start at most, and the event loop is back after them.
+  std::vector<RemoteCommand> batch;
   while (socket_.hasPendingDatagrams()) {
     const QNetworkDatagram datagram = socket_.receiveDatagram(65536);
     const std::string sender = datagram.senderAddress().toString().toStdString();
     if (!IsRemoteSenderAllowed(sender, allowedHosts_)) continue;
     const QByteArray data = datagram.data();
-    const RemoteCommand command = ParseRemoteCommand(std::span<const std::uint8_t>(
-        reinterpret_cast<const std::uint8_t*>(data.constData()),
-        static_cast<std::size_t>(data.size())));
+    const RemoteCommand command = ParseRemoteCommand(
+        std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(data.constData()),
+                                      static_cast<std::size_t>(data.size())));
+    if (command != RemoteCommand::kNone) batch.push_back(command);
+  }
+  if (batch.empty()) return;
+  const std::uint64_t droppedBefore = gate_.Dropped();
+  const std::vector<RemoteCommand> run = gate_.Coalesce(batch, RemoteCommandGate::Clock::now());
+  if (gate_.Dropped() > droppedBefore && actions_.note) {
+    actions_.note("Remote control: " + std::to_string(gate_.Dropped() - droppedBefore) +
+                  " start command(s) ignored - they came faster than a scan can start.");
+  }
+  for (const RemoteCommand command : run) {
     switch (command) {
-      case RemoteCommand::kNone:
-        break;
       case RemoteCommand::kStartLogging:
         if (actions_.startLogging) actions_.startLogging();
         break;
@@ -58,6 +69,7 @@ void CUDPControl::OnReadyRead() {
       case RemoteCommand::kStartAcquisition:
         if (actions_.startAcquisition) actions_.startAcquisition();
         break;
+      case RemoteCommand::kNone: break;
     }
   }
 }

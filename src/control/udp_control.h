@@ -11,16 +11,18 @@
 #include <string>
 
 #include "app/settings_store.h"
+#include "control/remote_command.h"
 
 namespace vesk {
 
 class CUDPControl : public QObject {
  public:
   struct Actions {
-    std::function<void()> startLogging;      // 1
-    std::function<void()> stop;              // 2
-    std::function<void()> closeApplication;  // 3
-    std::function<void()> startAcquisition;  // 4
+    std::function<void()> startLogging;            // 1
+    std::function<void()> stop;                    // 2
+    std::function<void()> closeApplication;        // 3
+    std::function<void()> startAcquisition;        // 4
+    std::function<void(const std::string&)> note;  // commands dropped, for the user
   };
 
   CUDPControl(const SettingsStore& store, Actions actions, QObject* parent = nullptr);
@@ -37,6 +39,7 @@ class CUDPControl : public QObject {
   const SettingsStore& store_;
   Actions actions_;
   QUdpSocket socket_;
+  RemoteCommandGate gate_;
   std::string allowedHosts_;
   std::string error_;
 };

@@ -30,26 +30,28 @@ CVESKApp::~CVESKApp() {
 
 bool CVESKApp::InitInstance() {
   // 1. The remote control socket. Its commands wait for the document and the window.
-  udp_ = std::make_unique<CUDPControl>(store_,
-                                       CUDPControl::Actions{
-                                           [this] {
-                                             if (frame_) frame_->StartLogging();
-                                           },
-                                           [this] {
-                                             if (frame_) frame_->Stop();
-                                           },
-                                           [this] {
-                                             if (frame_) {
-                                               QTimer::singleShot(0, frame_.get(), &QWidget::close);
-                                             } else {
-                                               QCoreApplication::exit(0);
-                                             }
-                                           },
-                                           [this] {
-                                             if (frame_) frame_->StartAcquisition();
-                                           },
-                                       },
-                                       this);
+  udp_ =
+      std::make_unique<CUDPControl>(store_,
+                                    CUDPControl::Actions{
+                                        [this] {
+                                          if (frame_) frame_->StartLogging();
+                                        },
+                                        [this] {
+                                          if (frame_) frame_->Stop();
+                                        },
+                                        [this] {
+                                          if (frame_) {
+                                            QTimer::singleShot(0, frame_.get(), &QWidget::close);
+                                          } else {
+                                            QCoreApplication::exit(0);
+                                          }
+                                        },
+                                        [this] {
+                                          if (frame_) frame_->StartAcquisition();
+                                        },
+                                        [this](const std::string& text) { dialogs_.Notify(text); },
+                                    },
+                                    this);
   remoteControl_ = udp_->Open();
   if (!remoteControl_) {
     std::fprintf(stderr, "vesk: remote control: %s\n", udp_->ErrorText().c_str());
