@@ -22,6 +22,9 @@ namespace keys {
 inline constexpr IntKey kAddHeaderToDatFile{"Options", "AddHeaderToDatFile", 1};
 inline constexpr IntKey kLogInitialNmeaOnly{"Options", "LogInitialNmeaOnly", 0};
 inline constexpr IntKey kExportCsv{"Options", "ExportCsv", 0};  // CSV beside the .dat
+// Free space of the data folder (MB) below which a logging scan warns: about an hour at the
+// full line rate.
+inline constexpr IntKey kLowDiskSpaceMb{"Options", "LowDiskSpaceMB", 150};
 
 // Settings
 inline constexpr TextKey kCounterConstant{"Settings", "CounterConstant", "0.0"};
@@ -131,8 +134,7 @@ inline constexpr IntKey kSbe19pOutputFormat{"SBE19plusConfig", "OutputFormat", 0
 inline constexpr IntKey kSbe19pOutputSal{"SBE19plusConfig", "OutputSal", 0};
 inline constexpr IntKey kSbe19pOutputSv{"SBE19plusConfig", "OutputSV", 0};
 inline constexpr IntKey kSbe19pAnalogInputs{"SBE19plusConfig", "AnalogInputs", 0};
-inline constexpr IntKey kSbe19pLogRawDataToAsciiFile{"SBE19plusConfig", "LogRawDataToAsciiFile",
-                                                     0};
+inline constexpr IntKey kSbe19pLogRawDataToAsciiFile{"SBE19plusConfig", "LogRawDataToAsciiFile", 0};
 
 // SBE49: the output format the instrument is set to (3 is the recommended one)
 inline constexpr IntKey kSbe49OutputFormat{"SBE49", "OUTPUTFORMAT", 3};

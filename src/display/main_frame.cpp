@@ -553,8 +553,7 @@ void CMainFrame::OnOpenFile() {
 void CMainFrame::OnDataStorageDirectory() {
   const std::optional<std::string> folder = CSelectFolderDialog::ChooseFolder(this, doc_.dataDir);
   if (!folder) return;
-  doc_.store.Write(keys::kDataDir, *folder);
-  doc_.dataDir = *folder;
+  doc_.SetDataDirectory(*folder);
 }
 
 void CMainFrame::OnDataFileNaming() {

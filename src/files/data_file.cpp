@@ -50,6 +50,7 @@ bool DataFile::Create(const std::string& path, std::string_view header) {
   fd_ = fd;
   error_.clear();
   writeFailed_ = false;
+  size_ = 0;
   buffer_.clear();
   if (!header.empty() && !WriteAllLocked(header.data(), header.size())) {
     ::close(fd_);
@@ -60,17 +61,23 @@ bool DataFile::Create(const std::string& path, std::string_view header) {
 }
 
 bool DataFile::WriteAllLocked(const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd_, data, size);
+  // After a failed write the file takes nothing more: it never holds a gap or a torn record.
+  if (writeFailed_) return false;
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::write(fd_, data + done, size - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       error_ = ErrnoText(errno);
       writeFailed_ = true;
+      // What of this write reached the file is cut off again: the file ends where the last
+      // whole write ended.
+      if (done > 0) (void)::ftruncate(fd_, static_cast<off_t>(size_));
       return false;
     }
-    data += n;
-    size -= static_cast<std::size_t>(n);
+    done += static_cast<std::size_t>(n);
   }
+  size_ += done;
   return true;
 }
 
@@ -102,10 +109,36 @@ bool DataFile::Flush() {
   return FlushLocked();
 }
 
+bool DataFile::Sync() {
+  int fd = -1;
+  {
+    std::lock_guard lock(mutex_);
+    if (fd_ < 0 || buffered_) return true;
+    // A copy of the descriptor: writers go on while the disk catches up, and a file swapped
+    // meanwhile is still synced through it.
+    fd = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return true;
+  }
+  const bool ok = ::fdatasync(fd) == 0 || errno == EINVAL;  // EINVAL: /dev/null and the like
+  const int err = errno;
+  ::close(fd);
+  if (!ok) {
+    std::lock_guard lock(mutex_);
+    error_ = ErrnoText(err);
+    writeFailed_ = true;
+  }
+  return ok;
+}
+
 bool DataFile::Close() {
   std::lock_guard lock(mutex_);
   if (fd_ < 0) return true;
   bool ok = FlushLocked();
+  // A recording closed is on the disk (a batch output is made safe by its rename instead).
+  if (!buffered_ && ::fdatasync(fd_) != 0 && errno != EINVAL && ok) {
+    error_ = ErrnoText(errno);
+    ok = false;
+  }
   if (::close(fd_) != 0 && ok) {
     error_ = ErrnoText(errno);
     ok = false;
@@ -117,6 +150,11 @@ bool DataFile::Close() {
 bool DataFile::IsOpen() const {
   std::lock_guard lock(mutex_);
   return fd_ >= 0;
+}
+
+std::uint64_t DataFile::Size() const {
+  std::lock_guard lock(mutex_);
+  return size_ + buffer_.size();
 }
 
 bool DataFile::WriteFailed() const {

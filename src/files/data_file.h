@@ -4,6 +4,7 @@
 // The open file is locked (flock) so a second program cannot write the same recording.
 
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -22,9 +23,15 @@ class DataFile {
   // `header` is written under the same lock, so no other writer's bytes can come before it
   // (a file swapped under running threads starts with its header).
   bool Create(const std::string& path, std::string_view header = {});
-  // One write call for the whole text. False when the file is closed or the write failed
-  // (the text is lost; the file stays open).
+  // One write call for the whole text. False when the file is closed or the write failed:
+  // the text is lost whole (a part that reached the file is cut off again) and the file
+  // takes no more writes until it is created anew, so it never holds a gap.
   bool Write(std::string_view bytes);
+  // Puts what was written on the disk (fdatasync) without holding up the writers; a file
+  // closed is synced too. False (and WriteFailed) when the disk refused it.
+  bool Sync();
+  // Bytes in the file, and in the buffer of a buffered file.
+  std::uint64_t Size() const;
   // Batch mode: collect writes in memory and write in large blocks (vesk-process).
   void SetBuffered(bool buffered);
   // Writes what the buffer holds; false on a write error.
@@ -48,6 +55,7 @@ class DataFile {
   std::string error_;
   bool buffered_ = false;
   bool writeFailed_ = false;
+  std::uint64_t size_ = 0;  // where the last whole write ended
   std::string buffer_;
 };
 

@@ -86,7 +86,7 @@ void NmeaCapture::CompleteGroup(CVESKDoc& doc, const std::string& group) {
     if (doc.datFile.Write(group)) {
       doc.initialNmeaWritten = true;
     } else if (doc.datFile.IsOpen()) {
-      doc.ctd.warnings.Raise(doc.dialogs, kNmeaWriteError, doc.datFile.Error(), MessageIcon::Error);
+      doc.ReportWriteFailure(doc.datFile, false, kNmeaWriteError);
     }
   }
   if (doc.navViewerOpen) {

@@ -209,20 +209,10 @@ void FrameProcessor::ProcessM(std::span<const std::uint8_t> frame) {
 void FrameProcessor::ProcessC(std::span<const std::uint8_t> frame) {
   if (frame.size() < 2) return;
   const std::string_view text(reinterpret_cast<const char*>(frame.data()) + 1, frame.size() - 1);
-  if (doc_.ctdOutputActive) {
-    // The auxiliary port sends each line on; give it up to 500 ms to take the previous one.
-    if (doc_.ctdOutputPending) {
-      if (doc_.ctdOutputDone.Wait(500)) doc_.ctdOutputDone.Reset();
-      doc_.ctdOutputPending = false;
-    }
-  }
   std::lock_guard ctdLock(doc_.ctdLock);
   doc_.ctd.line.assign(text);
-  if (doc_.ctdOutputActive) {
-    doc_.ctdOutputLine = doc_.ctd.line;
-    doc_.ctdOutputReady.Set();
-    doc_.ctdOutputPending = true;
-  }
+  // The auxiliary port sends each line on; it takes the latest when it can.
+  if (doc_.ctdOutputActive) doc_.ctdOutput.Put(doc_.ctd.line);
   doc_.DecodeCtdLine();
   record_.assign("C ");
   record_ += doc_.ctd.line;
@@ -261,10 +251,7 @@ void FrameProcessor::WriteNmea(const std::string& sentence) {
 
 bool FrameProcessor::WriteRecord(std::string_view text) {
   if (doc_.datFile.Write(text)) return true;
-  if (!datFailureReported_ && doc_.datFile.IsOpen()) {
-    datFailureReported_ = true;
-    doc_.TellWriteFailure(doc_.datFile, "processed", "records that cannot be written are lost.");
-  }
+  if (doc_.datFile.IsOpen()) doc_.ReportWriteFailure(doc_.datFile, false);
   return false;
 }
 
@@ -310,7 +297,7 @@ void ProcessingThread(CVESKDoc& doc) {
     }
   } catch (const std::exception& e) {
     doc.dialogs.QueueMessage(std::string("ERROR: frame processing stopped.\n\n") + e.what());
-    doc.windows.Post(WindowTarget::MainFrame, Uwm::PerformStop);
+    doc.StopForFault();
   }
   doc.datFile.Close();
 }

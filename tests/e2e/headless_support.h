@@ -72,15 +72,17 @@ inline int Occurrences(const std::string& text, const std::string& what) {
 }
 
 // A settings file for a headless run: data directory, counter device, remote-control port
-// (0: none) and further "Key=value\n" lines of the Settings section.
+// (0: none), and further "Key=value\n" lines of the Settings and PortSettings sections.
 inline std::string WriteHeadlessSettings(const TempDir& dir, const std::string& dataDir,
                                          const std::string& device, int udpPort,
-                                         const std::string& settings = "") {
+                                         const std::string& settings = "",
+                                         const std::string& portSettings = "") {
   const std::string ini = dir / "vesk.ini";
   WriteFile(ini, "[Settings]\nDataDir=" + dataDir + "\nSurveyLat=44.5\n" + settings +
                      "[Options]\nAddHeaderToDatFile=0\n[PortSettings]\n"
                      "Device_DU=" +
-                     device + "\n[RemoteControl]\nPort=" + std::to_string(udpPort) + "\n");
+                     device + "\n" + portSettings +
+                     "[RemoteControl]\nPort=" + std::to_string(udpPort) + "\n");
   return ini;
 }
 

@@ -104,9 +104,9 @@ class NamingDialogs : public ConsoleDialogs {
  public:
   NamingDialogs() : ConsoleDialogs(true, true) {}
   std::optional<std::string> AskDataFileName(const std::string& proposedName,
-                                             const std::string& directory) override {
+                                             const std::string& directory, bool again) override {
     ++prompts;
-    if (answers.empty()) return ConsoleDialogs::AskDataFileName(proposedName, directory);
+    if (answers.empty()) return ConsoleDialogs::AskDataFileName(proposedName, directory, again);
     auto answer = answers.front();
     answers.pop_front();
     return answer;
