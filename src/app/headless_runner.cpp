@@ -143,11 +143,15 @@ void HeadlessRunner::PrintStatus() {
   }
   std::printf(
       "%s  %s  L frames %u  frame errors %u  total %u  CPS %.0f  depth %.2f m  "
-      "temp %.3f C  sal %.3f  pos %s %s %s\n",
+      "temp %.3f C  sal %.3f  pos %s %s %s",
       Elapsed(std::chrono::steady_clock::now() - started_).c_str(), State(d), d.lFrameCount.load(),
       d.frameErrorCount.load(), cumulative, total, PressureToDepth(ctd.pressure, d.surveyLat),
       ctd.temperature, ctd.salinity, ForTerminal(nav.latitude).c_str(),
       ForTerminal(nav.longitude).c_str(), nav.time.c_str());
+  // How old the position is, and what the remote control last asked for.
+  std::printf("  fix %s  remote %s\n",
+              FixAgeAt(nav, std::chrono::steady_clock::now(), d.nav.staleFixSeconds).text.c_str(),
+              DescribeReceivedCommand(udp_->LastReceived()).c_str());
   std::fflush(stdout);
 }
 

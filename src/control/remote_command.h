@@ -4,7 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace vesk {
@@ -29,5 +32,15 @@ RemoteCommand ParseRemoteCommand(std::span<const std::uint8_t> datagram);
 // trimmed and compared as addresses, an IPv4-mapped IPv6 sender ("::ffff:10.0.0.5")
 // matching its IPv4 entry ("10.0.0.5") and the other way round.
 bool IsRemoteSenderAllowed(std::string_view senderAddress, std::string_view allowedHosts);
+
+// A command taken from an allowed sender, for the status displays (whether or not it could
+// be carried out).
+struct ReceivedRemoteCommand {
+  RemoteCommand command = RemoteCommand::kNone;
+  std::string sender;  // numeric address
+  std::tm localTime{};
+};
+// "START LOGGING (1) at 14:03:07 from 127.0.0.1", or "none received" before the first.
+std::string DescribeReceivedCommand(const std::optional<ReceivedRemoteCommand>& received);
 
 }  // namespace vesk

@@ -3,6 +3,7 @@
 #include <QHostAddress>
 #include <QNetworkDatagram>
 #include <QNetworkProxy>
+#include <ctime>
 
 #include "control/remote_command.h"
 
@@ -34,18 +35,25 @@ bool CUDPControl::Open() {
   return true;
 }
 
+void CUDPControl::NoteReceived(RemoteCommand command, const std::string& sender) {
+  ReceivedRemoteCommand received{command, sender, {}};
+  const std::time_t now = std::time(nullptr);
+  localtime_r(&now, &received.localTime);
+  lastReceived_ = received;
+}
+
 void CUDPControl::OnReadyRead() {
   while (socket_.hasPendingDatagrams()) {
     const QNetworkDatagram datagram = socket_.receiveDatagram(65536);
     const std::string sender = datagram.senderAddress().toString().toStdString();
     if (!IsRemoteSenderAllowed(sender, allowedHosts_)) continue;
     const QByteArray data = datagram.data();
-    const RemoteCommand command = ParseRemoteCommand(std::span<const std::uint8_t>(
-        reinterpret_cast<const std::uint8_t*>(data.constData()),
-        static_cast<std::size_t>(data.size())));
+    const RemoteCommand command = ParseRemoteCommand(
+        std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(data.constData()),
+                                      static_cast<std::size_t>(data.size())));
+    if (command != RemoteCommand::kNone) NoteReceived(command, sender);
     switch (command) {
-      case RemoteCommand::kNone:
-        break;
+      case RemoteCommand::kNone: break;
       case RemoteCommand::kStartLogging:
         if (actions_.startLogging) actions_.startLogging();
         break;

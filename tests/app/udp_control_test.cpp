@@ -66,9 +66,14 @@ class UdpControl : public ::testing::Test {
 TEST_F(UdpControl, CommandsOneToFourActAndEverythingElseIsIgnored) {
   auto control = Make();
   ASSERT_TRUE(control->Open()) << control->ErrorText();
+  EXPECT_FALSE(control->LastReceived().has_value());
   SendAndSettle(*control, {Datagram(1, 9), Datagram(0), Datagram(5), Datagram(0x0101), Datagram(1),
                            Datagram(4), Datagram(3, 64)});
   EXPECT_EQ(calls_, (std::vector<std::string>{"log", "acquire", "close", "stop"}));
+  // The status displays show the last one, the marker.
+  ASSERT_TRUE(control->LastReceived().has_value());
+  EXPECT_EQ(control->LastReceived()->command, RemoteCommand::kStop);
+  EXPECT_EQ(control->LastReceived()->sender, "127.0.0.1");
 }
 
 TEST_F(UdpControl, OnlyAllowedSendersAreObeyed) {
