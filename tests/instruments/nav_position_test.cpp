@@ -84,7 +84,7 @@ TEST(PositionSentence, SecondsRoundOnceAndCarryOverTheWholeRange) {
   // reads 0-59 seconds and 0-59 minutes, and is the position rounded to the second.
   for (int degree : {0, 44, 89, 179}) {
     for (int minute = 0; minute < 60; ++minute) {
-      for (int fraction = 0; fraction < 10000; fraction += minute % 10 == 0 ? 1 : 37) {
+      for (int fraction = 0; fraction < 10000; fraction += minute % 59 == 0 ? 1 : 37) {
         char sentence[96];
         std::snprintf(sentence, sizeof sentence, "$GPGGA,120000,%02d%02d.%04d,N,%03d%02d.%04d,W",
                       degree % 90, minute, fraction, degree, minute, fraction);
