@@ -149,12 +149,17 @@ void CVESKDoc::ResetForScan() {
   {
     std::lock_guard lock(timeChartHistoryLock);
     timeChartHistory.clear();
+    timeChartSamples = 0;
   }
   lFrameCount = 0;
   mepParticleCount = 0;
   frameErrorCount = 0;
   initialNmeaWritten = false;
   lastScanByteTicks = 0;
+  {
+    std::lock_guard lock(navLock);
+    navDisplay = NavDisplay{};  // no position of an earlier scan or playback
+  }
   std::lock_guard lock(ctdLock);
   ctd.StartScan();
 }

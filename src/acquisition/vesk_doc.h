@@ -28,6 +28,7 @@
 #include "instruments/ctd_decoder.h"
 #include "instruments/latest_line_mailbox.h"
 #include "instruments/nav_display.h"
+#include "instruments/nav_viewer_log.h"
 #include "instruments/nmea_capture.h"
 #include "processing/deframer.h"
 
@@ -264,6 +265,9 @@ class CVESKDoc {
   std::deque<Frame> frameQueue;
   std::deque<GridRow> gridRows;
   std::deque<TimeChartSample> timeChartHistory;
+  // Samples made since the scan started (the history holds the newest of them): the number
+  // of the next one. Under timeChartHistoryLock.
+  std::uint64_t timeChartSamples = 0;
   std::vector<std::uint32_t> elementEvents;  // E, S, D, Z per event; processing thread only
 
   BinCounts currentBins{};
@@ -282,11 +286,11 @@ class CVESKDoc {
 
   TimeChartSample latestSample{};
 
-  // Navigation texts and the viewer text: written by the processing and auxiliary threads,
-  // read by the window thread.
+  // Navigation texts (under navLock) and the viewer's history (its own lock): written by the
+  // processing and auxiliary threads, read by the window thread.
   std::mutex navLock;
   NavDisplay navDisplay;
-  std::string navViewerText;
+  NavViewerLog navViewer;
   std::atomic<bool> navViewerOpen{false};
   NmeaCapture nmea;  // auxiliary thread only
 

@@ -170,11 +170,16 @@ void HeadlessRunner::PrintStatus() {
 void HeadlessRunner::PrintStatus(const ScanStatus& s, const char* state) {
   std::printf(
       "%s  %s  L frames %u  frame errors %u  total %u  CPS %.0f  depth %.2f m  "
-      "temp %.3f C  sal %.3f  pos %s %s %s\n",
+      "temp %.3f C  sal %.3f  pos %s %s %s",
       Elapsed(std::chrono::steady_clock::now() - started_).c_str(), state, s.lFrames, s.frameErrors,
       s.cumulativeTotal, s.countsPerSecond, s.depth, s.ctd.temperature, s.ctd.salinity,
       ForTerminal(s.nav.latitude).c_str(), ForTerminal(s.nav.longitude).c_str(),
       s.nav.time.c_str());
+  // How old the position is, and what the remote control last asked for.
+  std::printf(
+      "  fix %s  remote %s\n",
+      FixAgeAt(s.nav, std::chrono::steady_clock::now(), doc_->nav.staleFixSeconds).text.c_str(),
+      DescribeReceivedCommand(udp_->LastReceived()).c_str());
   std::fflush(stdout);  // a closed stdout (a pipe whose reader left) is no reason to stop
 }
 

@@ -62,7 +62,8 @@ inline constexpr IntKey kGridScalingFactor{"MEP Grid", "GridScalingFactor", 1};
 inline constexpr IntKey kBinnedMinX{"BinnedGraph", "MinX", 0};
 inline constexpr IntKey kBinnedMaxX{"BinnedGraph", "MaxX", 127};
 inline constexpr IntKey kBinnedShowBinSizes{"BinnedGraph", "ShowBinSizes", 0};
-inline constexpr IntKey kBinnedAutoScale{"BinnedGraph", "AutoScale", 0};
+// On by default: the stored 0..100 clips the cumulative counts within seconds.
+inline constexpr IntKey kBinnedAutoScale{"BinnedGraph", "AutoScale", 1};
 inline constexpr IntKey kBinnedMinXBins{"BinnedGraph", "MinXBins", 0};
 inline constexpr IntKey kBinnedMaxXBins{"BinnedGraph", "MaxXBins", 128};
 inline constexpr IntKey kBinnedMinY{"BinnedGraph", "MinY", 0};
@@ -76,7 +77,10 @@ inline constexpr IntKey kPopupYPos{"BinnedPopup", "yPos", 300};
 
 // Time Plots
 inline constexpr IntKey kBufferLength{"Time Plots", "BufferLength", 3600};
-inline constexpr IntKey kTimePlotsAutoScale{"Time Plots", "AutoScale", 0};
+// On by default: the stored ranges clip real data within seconds.
+inline constexpr IntKey kTimePlotsAutoScale{"Time Plots", "AutoScale", 1};
+// The x window follows the newest sample.
+inline constexpr IntKey kTimePlotsAutoScroll{"Time Plots", "AutoScroll", 1};
 inline constexpr IntKey kTimePlotsGridLines{"Time Plots", "Grid Lines", 1};
 inline constexpr IntKey kPlotA{"Time Plots", "PlotA", 0};
 inline constexpr IntKey kPlotB{"Time Plots", "PlotB", 1};
@@ -114,6 +118,8 @@ inline constexpr IntKey kLatNsPos{"NavSettings", "LatNSPos", 0};
 inline constexpr IntKey kLongPos{"NavSettings", "LongPos", 0};
 inline constexpr IntKey kLongEwPos{"NavSettings", "LongEWPos", 0};
 inline constexpr IntKey kTimePos{"NavSettings", "TimePos", 0};
+// Seconds after which the shown position is marked stale.
+inline constexpr IntKey kStaleFixSeconds{"NavSettings", "StaleFixSeconds", 10};
 
 // RemoteControl (UDP)
 inline constexpr IntKey kRemotePort{"RemoteControl", "Port", 55123};

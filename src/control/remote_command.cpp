@@ -107,4 +107,20 @@ std::vector<RemoteCommand> RemoteCommandGate::Coalesce(std::span<const RemoteCom
   return run;
 }
 
+std::string DescribeReceivedCommand(const std::optional<ReceivedRemoteCommand>& received) {
+  if (!received) return "none received";
+  const char* name = "unknown";
+  switch (received->command) {
+    case RemoteCommand::kNone: break;
+    case RemoteCommand::kStartLogging: name = "START LOGGING"; break;
+    case RemoteCommand::kStop: name = "STOP"; break;
+    case RemoteCommand::kCloseApplication: name = "CLOSE"; break;
+    case RemoteCommand::kStartAcquisition: name = "START ACQUISITION"; break;
+  }
+  char when[16];
+  if (std::strftime(when, sizeof when, "%H:%M:%S", &received->localTime) == 0) when[0] = '\0';
+  return std::string(name) + " (" + std::to_string(static_cast<int>(received->command)) + ") at " +
+         when + " from " + received->sender;
+}
+
 }  // namespace vesk

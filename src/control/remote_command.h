@@ -5,7 +5,10 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -54,5 +57,15 @@ class RemoteCommandGate {
   bool stoppedSinceStart_ = false;
   std::uint64_t dropped_ = 0;
 };
+
+// A command taken from an allowed sender, for the status displays (whether or not it could
+// be carried out).
+struct ReceivedRemoteCommand {
+  RemoteCommand command = RemoteCommand::kNone;
+  std::string sender;  // numeric address
+  std::tm localTime{};
+};
+// "START LOGGING (1) at 14:03:07 from 127.0.0.1", or "none received" before the first.
+std::string DescribeReceivedCommand(const std::optional<ReceivedRemoteCommand>& received);
 
 }  // namespace vesk

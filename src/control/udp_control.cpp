@@ -3,6 +3,7 @@
 #include <QHostAddress>
 #include <QNetworkDatagram>
 #include <QNetworkProxy>
+#include <ctime>
 
 #include "control/remote_command.h"
 
@@ -34,6 +35,13 @@ bool CUDPControl::Open() {
   return true;
 }
 
+void CUDPControl::NoteReceived(RemoteCommand command, const std::string& sender) {
+  ReceivedRemoteCommand received{command, sender, {}};
+  const std::time_t now = std::time(nullptr);
+  localtime_r(&now, &received.localTime);
+  lastReceived_ = received;
+}
+
 void CUDPControl::OnReadyRead() {
   // Everything waiting is taken in at once and coalesced, so a burst costs one stop and one
   // start at most, and the event loop is back after them.
@@ -46,7 +54,9 @@ void CUDPControl::OnReadyRead() {
     const RemoteCommand command = ParseRemoteCommand(
         std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(data.constData()),
                                       static_cast<std::size_t>(data.size())));
-    if (command != RemoteCommand::kNone) batch.push_back(command);
+    if (command == RemoteCommand::kNone) continue;
+    NoteReceived(command, sender);
+    batch.push_back(command);
   }
   if (batch.empty()) return;
   const std::uint64_t droppedBefore = gate_.Dropped();
@@ -57,6 +67,7 @@ void CUDPControl::OnReadyRead() {
   }
   for (const RemoteCommand command : run) {
     switch (command) {
+      case RemoteCommand::kNone: break;
       case RemoteCommand::kStartLogging:
         if (actions_.startLogging) actions_.startLogging();
         break;
@@ -69,7 +80,6 @@ void CUDPControl::OnReadyRead() {
       case RemoteCommand::kStartAcquisition:
         if (actions_.startAcquisition) actions_.startAcquisition();
         break;
-      case RemoteCommand::kNone: break;
     }
   }
 }

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QUdpSocket>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "app/settings_store.h"
@@ -32,9 +33,12 @@ class CUDPControl : public QObject {
   bool Open();
   std::string ErrorText() const { return error_; }
   quint16 LocalPort() const { return socket_.localPort(); }
+  // The last command an allowed sender sent, and when (nothing before the first).
+  const std::optional<ReceivedRemoteCommand>& LastReceived() const { return lastReceived_; }
 
  private:
   void OnReadyRead();
+  void NoteReceived(RemoteCommand command, const std::string& sender);
 
   const SettingsStore& store_;
   Actions actions_;
@@ -42,6 +46,7 @@ class CUDPControl : public QObject {
   RemoteCommandGate gate_;
   std::string allowedHosts_;
   std::string error_;
+  std::optional<ReceivedRemoteCommand> lastReceived_;
 };
 
 inline constexpr const char* kNetworkUnavailable =

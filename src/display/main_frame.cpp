@@ -19,6 +19,7 @@
 #include <mutex>
 
 #include "acquisition/vesk_doc.h"
+#include "control/udp_control.h"
 #include "display/binned_data_popup_dlg.h"
 #include "display/grid_view.h"
 #include "display/time_plots_view.h"
@@ -190,6 +191,30 @@ void CMainFrame::BuildStatusBar() {
     statusBar()->addPermanentWidget(panes_[i], i == 4 ? 1 : 0);
     ShowPaneText(i, initial[i]);
   }
+  // Beside the panes: the remote control's last command.
+  remote_ = new QLabel(this);
+  remote_->setObjectName(QStringLiteral("remotePane"));
+  remote_->setFrameShape(QFrame::Panel);
+  remote_->setFrameShadow(QFrame::Sunken);
+  remote_->setToolTip(QStringLiteral("The last command of the UDP remote control"));
+  statusBar()->addPermanentWidget(remote_);
+  UpdateRemote();
+}
+
+void CMainFrame::SetRemoteControl(const CUDPControl* remote) {
+  remoteControl_ = remote;
+  UpdateRemote();
+}
+
+void CMainFrame::UpdateRemote() {
+  const std::string text = remoteControl_ == nullptr
+                               ? std::string("not available")
+                               : DescribeReceivedCommand(remoteControl_->LastReceived());
+  remote_->setText(QStringLiteral("  Remote: %1  ").arg(Latin1(text)));
+}
+
+QString CMainFrame::RemoteText() const {
+  return remote_->text().trimmed();
 }
 
 void CMainFrame::ShowPaneText(int pane, const std::string& text) {
@@ -437,12 +462,19 @@ void CMainFrame::StatusTick() {
   const CVESKDoc::CounterStatus status = doc_.PollCounterStatus();
   bar_->SetConnected(doc_.connected);
   bar_->SetSnapshotActive(status.snapshotInProgress);
+  UpdateRemote();
   SyncScanState();
-  UpdateElapsed();  // keeps counting while the counter is silent
+  // The elapsed time and the age of the position keep counting while the counter is silent.
+  if (doc_.scanning) {
+    RefreshControlBar();
+  } else {
+    UpdateElapsed();
+  }
 }
 
 void CMainFrame::RefreshControlBar() {
   bar_->SetFields(reader_.Read(doc_, std::chrono::steady_clock::now()));
+  bar_->SetPositionStale(reader_.PositionStale());
   bar_->SetAnalogCaption(Latin1(doc_.analogCaption));
   UpdateElapsed();
 }

@@ -21,6 +21,7 @@
 
 namespace vesk {
 
+class CUDPControl;
 class CVESKDoc;
 
 inline constexpr const char* kScanningNoLogging = "  Scanning - NO Logging  ";
@@ -71,6 +72,9 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   void RefreshControlBar();
   // One turn of the 1500 ms status timer.
   void StatusTick();
+  // The remote control whose last command the status bar shows (null: not available).
+  void SetRemoteControl(const CUDPControl* remote);
+  QString RemoteText() const;
 
   CVESKDialogBar* ControlBar() const { return bar_; }
   QString PaneText(int pane) const;
@@ -95,6 +99,7 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   void BuildStatusBar();
   void UpdateCommandStates();
   void UpdateElapsed();
+  void UpdateRemote();
 
   // Menu commands
   void OnOpenFile();
@@ -130,6 +135,8 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   QPointer<QWidget> playback_;
   std::array<QLabel*, 5> panes_{};
   std::array<QString, 5> paneTexts_;
+  QLabel* remote_ = nullptr;
+  const CUDPControl* remoteControl_ = nullptr;
   QTimer statusTimer_;
   QTimer stateTimer_;
   ControlBarReader reader_;

@@ -159,6 +159,7 @@ void FrameProcessor::UpdateTimeChart(std::uint32_t lCount) {
   const std::size_t capacity = static_cast<std::size_t>(std::max(doc_.bufferLength, 1));
   while (doc_.timeChartHistory.size() >= capacity) doc_.timeChartHistory.pop_front();
   doc_.timeChartHistory.push_back(sample);
+  ++doc_.timeChartSamples;
   if (doc_.timeChartRelay) doc_.windows.Post(WindowTarget::MainFrame, Uwm::UpdateTimePlotsRelay);
 }
 
@@ -235,13 +236,8 @@ void FrameProcessor::ProcessDollar(std::span<const std::uint8_t> frame) {
   } else if (sentence[0] == '$') {
     WriteNmea(sentence);
   }
-  if (doc_.navViewerOpen) {
-    {
-      std::lock_guard navLock(doc_.navLock);
-      doc_.navViewerText = sentence;
-    }
+  if (doc_.navViewer.Append(sentence) && doc_.navViewerOpen)
     doc_.windows.Post(WindowTarget::NavViewer, Uwm::NavViewerUpdate);
-  }
 }
 
 void FrameProcessor::WriteNmea(const std::string& sentence) {

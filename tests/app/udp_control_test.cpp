@@ -74,6 +74,7 @@ class UdpControl : public ::testing::Test {
 TEST_F(UdpControl, DatagramsReachTheirActionsAndABurstIsCoalesced) {
   auto control = Make();
   ASSERT_TRUE(control->Open()) << control->ErrorText();
+  EXPECT_FALSE(control->LastReceived().has_value());
   SendAndSettle(*control, {Datagram(1, 9), Datagram(0), Datagram(5), Datagram(0x0101)});
   EXPECT_EQ(calls_, (std::vector<std::string>{"stop"}));  // only the marker
   calls_.clear();
@@ -93,6 +94,10 @@ TEST_F(UdpControl, DatagramsReachTheirActionsAndABurstIsCoalesced) {
   calls_.clear();
   SendAndSettle(*control, {Datagram(3, 64)});
   EXPECT_EQ(calls_, (std::vector<std::string>{"close", "stop"}));
+  // The status displays show the last one received, the marker.
+  ASSERT_TRUE(control->LastReceived().has_value());
+  EXPECT_EQ(control->LastReceived()->command, RemoteCommand::kStop);
+  EXPECT_EQ(control->LastReceived()->sender, "127.0.0.1");
 }
 
 TEST_F(UdpControl, OnlyAllowedSendersAreObeyed) {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -70,12 +71,17 @@ bool CVESKApp::InitInstance() {
 
   // 9. The main window.
   frame_ = std::make_unique<CMainFrame>(*doc_, messages_);
+  if (remoteControl_) frame_->SetRemoteControl(udp_.get());
   dialogs_.SetParent(frame_.get());
   if (options_.screenshot.empty()) {
     frame_->showMaximized();
   } else {
-    // A picture has the same size on every machine.
-    frame_->resize(1600, 1000);
+    // A picture has the same size on every machine whose screen holds it; a smaller screen
+    // (a laptop's 1366x768) shows the window as it would fill that screen.
+    QSize size(1600, 1000);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+      size = size.boundedTo(screen->availableSize());
+    frame_->resize(size);
     frame_->show();
   }
   return true;
@@ -121,6 +127,8 @@ quint16 CVESKApp::RemoteControlPort() const {
 }
 
 void CVESKApp::TakeScreenshot() {
+  // Layouts and chart axes asked for by the last messages first, so the picture agrees.
+  QCoreApplication::processEvents();
   QPixmap picture = frame_->grab();
   // The popup is a window of its own: put it where it stands over the main window.
   if (QWidget* popup = frame_->Popup(); popup != nullptr && popup->isVisible()) {
