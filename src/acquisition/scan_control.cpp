@@ -437,6 +437,17 @@ CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
     if (idleText_.size() > kEepromTextLimit)
       idleText_.erase(0, idleText_.size() - kEepromTextLimit);
     if (block.size() > kEepromTextLimit) block.erase(0, block.size() - kEepromTextLimit);
+    // The text goes into every file header, which readers end at the first "~": noise of
+    // the line (control bytes, a stray frame) is no part of it.
+    block.erase(std::remove_if(block.begin(), block.end(),
+                               [](char c) {
+                                 const auto u = static_cast<unsigned char>(c);
+                                 const bool text =
+                                     (u >= 0x20 && u < 0x7F) || c == '\r' || c == '\n' || c == '\t';
+                                 return !text || c == '~';
+                               }),
+                block.end());
+    if (block.find_first_not_of(" \r\n\t") == std::string::npos) block.clear();
     if (!block.empty()) {
       snapshotPending_ = false;
       if (block != eepromData) {

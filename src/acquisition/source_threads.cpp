@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <thread>
 
 #include "acquisition/vesk_doc.h"
@@ -115,6 +116,13 @@ constexpr auto kGridCheckInterval = std::chrono::seconds(10);
 // What a logging scan writes at the full line rate of 115200 bit/s: the raw bytes and the
 // processed text (about 2.6 times as much).
 constexpr double kFullRateBytesPerSecond = 11520 * 3.6;
+
+// Where a recording whose folder was deleted goes when the folder cannot be made again.
+std::string RecoveryDir() {
+  std::error_code ec;
+  const std::string tmp = std::filesystem::temp_directory_path(ec).string();
+  return (ec ? std::string("/tmp") : tmp) + "/VESK-recovered/";
+}
 
 // Warns once per scan when the data folder's free space falls below the limit of the
 // settings (and again after it rose clearly above it).
@@ -287,6 +295,21 @@ void HousekeepingThread(CVESKDoc& doc) {
   auto nextGridCheck = std::chrono::steady_clock::now();
   do {
     if (doc.logging && !doc.playback) {
+      // A folder deleted under the recording: the files are written again, whole.
+      std::string restored;
+      for (DataFile* file : {&doc.rawFile, &doc.datFile}) {
+        if (const std::optional<std::string> path = file->RestoreIfUnlinked(RecoveryDir())) {
+          restored += (restored.empty() ? "" : " and ") + *path;
+        }
+      }
+      if (!restored.empty()) {
+        doc.dialogs.QueueMessage(
+            "WARNING !!\n\nThe recording's folder was removed while "
+            "logging.\n\nThe recording was written again with everything "
+            "it held, as " +
+                restored + "; logging goes on there.",
+            "", MessageIcon::Warning);
+      }
       // A power cut loses at most the last couple of seconds of a recording.
       if (!doc.rawFile.Sync()) doc.ReportWriteFailure(doc.rawFile, true);
       if (!doc.datFile.Sync()) doc.ReportWriteFailure(doc.datFile, false);

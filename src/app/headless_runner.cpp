@@ -202,6 +202,7 @@ int HeadlessRunner::Run() {
     dialogs_.ShowMessage(std::string(kNetworkUnavailable) + " (" + udp_->ErrorText() + ")", "",
                          MessageIcon::Information);
   }
+  for (const std::string& warning : udp_->Warnings()) dialogs_.Notify(warning);
   started_ = std::chrono::steady_clock::now();
   if (!options_.playback.empty()) {
     // Playback needs no counter; a file that cannot be played ends the run.

@@ -2,6 +2,8 @@
 // Every settings key of the program with its one default. Where two places once gave one
 // key two defaults, the value the document's reader uses is the one kept here.
 
+#include <string_view>
+
 namespace vesk {
 
 struct IntKey {
@@ -145,9 +147,23 @@ inline constexpr IntKey kSbe19pLogRawDataToAsciiFile{"SBE19plusConfig", "LogRawD
 // SBE49: the output format the instrument is set to (3 is the recommended one)
 inline constexpr IntKey kSbe49OutputFormat{"SBE49", "OUTPUTFORMAT", 3};
 
+// Recent File List: File1 .. File4, the recordings last opened for playback
+inline constexpr const char* kRecentFileSection = "Recent File List";
+
 // ExtractStream: the auxiliary frame size range of the stream extraction dialog
 inline constexpr IntKey kMinAuxFrame{"ExtractStream", "MinAuxFrame", 80};
 inline constexpr IntKey kMaxAuxFrame{"ExtractStream", "MaxAuxFrame", 238};
 
 }  // namespace keys
+// Keys that name files and devices: their text is the file system's own bytes (UTF-8 on
+// Linux), where every other text is single-byte Windows-1252.
+inline bool IsPathKey(std::string_view section, std::string_view key) {
+  if (section == keys::kRecentFileSection) return true;
+  for (const TextKey& k :
+       {keys::kDataDir, keys::kLastDataFileName, keys::kDeviceDu, keys::kDeviceZev}) {
+    if (section == k.section && key == k.key) return true;
+  }
+  return false;
+}
+
 }  // namespace vesk

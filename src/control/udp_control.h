@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/settings_store.h"
 #include "control/remote_command.h"
@@ -32,12 +33,15 @@ class CUDPControl : public QObject {
   // port cannot be bound.
   bool Open();
   std::string ErrorText() const { return error_; }
+  // What Open found wrong without failing (an allowed host name without an address).
+  const std::vector<std::string>& Warnings() const { return warnings_; }
   quint16 LocalPort() const { return socket_.localPort(); }
   // The last command an allowed sender sent, and when (nothing before the first).
   const std::optional<ReceivedRemoteCommand>& LastReceived() const { return lastReceived_; }
 
  private:
   void OnReadyRead();
+  std::string ResolveAllowedHosts(const std::string& hosts);
   void NoteReceived(RemoteCommand command, const std::string& sender);
 
   const SettingsStore& store_;
@@ -46,6 +50,7 @@ class CUDPControl : public QObject {
   RemoteCommandGate gate_;
   std::string allowedHosts_;
   std::string error_;
+  std::vector<std::string> warnings_;
   std::optional<ReceivedRemoteCommand> lastReceived_;
 };
 

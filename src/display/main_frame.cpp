@@ -1,5 +1,7 @@
 #include "display/main_frame.h"
 
+#include <unistd.h>
+
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -15,6 +17,8 @@
 #include <QUrl>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 
@@ -90,7 +94,7 @@ std::string ManualErrorText(ManualProblem problem, const std::string& name) {
 }
 
 CMainFrame::CMainFrame(CVESKDoc& doc, QtWindowMessages& messages, QWidget* parent)
-    : QMainWindow(parent), doc_(doc), messages_(messages) {
+    : QMainWindow(parent), doc_(doc), messages_(messages), recentFiles_(doc.store) {
   setObjectName(QStringLiteral("mainFrame"));
   setWindowTitle(QStringLiteral("VESK - %1 [Data Collection, Processing and Display]")
                      .arg(QString::fromLatin1(kInstrumentDescription)));
@@ -266,6 +270,15 @@ void CMainFrame::BuildMenus() {
             &CMainFrame::OnOpenFile);
   addDataStorage(file);
   file->addSeparator();
+  for (std::size_t i = 0; i < recentActions_.size(); ++i) {
+    QAction* recent = AddAction(file, "", nullptr, kIdleOnly, kReady);
+    connect(recent, &QAction::triggered, this, [this, i] {
+      if (i < recentFiles_.Entries().size()) OpenPlayback(recentFiles_.Entries()[i]);
+    });
+    recentActions_[i] = recent;
+  }
+  recentSeparator_ = file->addSeparator();
+  UpdateRecentFiles();
   QAction* exit = AddAction(file, "E&xit", nullptr, kAnyTime, kReady);
   connect(exit, &QAction::triggered, this, &QWidget::close);
 
@@ -567,10 +580,24 @@ void CMainFrame::ShowPopup() {
 
 void CMainFrame::OnOpenFile() {
   const QString path = QFileDialog::getOpenFileName(
-      this, QString::fromLatin1(kPlaybackOpenTitle), Latin1(doc_.dataDir),
+      this, QString::fromLatin1(kPlaybackOpenTitle), QString::fromStdString(doc_.dataDir),
       QStringLiteral("VESK Binary Data Files (*.bin);;All Files (*)"));
   if (path.isEmpty()) return;
-  doc_.PreparePlayback(path.toStdString());
+  OpenPlayback(path.toStdString());
+}
+
+void CMainFrame::OpenPlayback(const std::string& path) {
+  if (::access(path.c_str(), R_OK) != 0) {
+    // A recording moved or deleted since: said, and dropped from the list.
+    const std::string reason = std::strerror(errno);
+    recentFiles_.Remove(path);
+    UpdateRecentFiles();
+    doc_.dialogs.ShowMessage("ERROR: Cannot open " + path + ":\n" + reason, "", MessageIcon::Error);
+    return;
+  }
+  recentFiles_.Add(path);
+  UpdateRecentFiles();
+  doc_.PreparePlayback(path);
   if (playback_ == nullptr) {
     auto* dialog = new CPlaybackDataDlg(doc_, this);
     playback_ = dialog;
@@ -580,6 +607,21 @@ void CMainFrame::OnOpenFile() {
     playback_->raise();
     playback_->activateWindow();
   }
+}
+
+void CMainFrame::UpdateRecentFiles() {
+  const std::vector<std::string>& entries = recentFiles_.Entries();
+  for (std::size_t i = 0; i < recentActions_.size(); ++i) {
+    QAction* a = recentActions_[i];
+    a->setVisible(i < entries.size());
+    if (i < entries.size()) {
+      const QString path = QString::fromStdString(entries[i]);
+      a->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(
+          fontMetrics().elidedText(path, Qt::ElideMiddle, fontMetrics().averageCharWidth() * 60)));
+      a->setToolTip(path);
+    }
+  }
+  recentSeparator_->setVisible(!entries.empty());
 }
 
 void CMainFrame::OnDataStorageDirectory() {

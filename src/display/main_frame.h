@@ -18,6 +18,7 @@
 #include "app/gui/qt_window_messages.h"
 #include "display/control_bar.h"
 #include "display/message_receiver.h"
+#include "files/recent_files.h"
 
 namespace vesk {
 
@@ -103,6 +104,10 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
 
   // Menu commands
   void OnOpenFile();
+  // Plays `path` back (the playback dialog opens) and puts it first in the recent files.
+  void OpenPlayback(const std::string& path);
+  // The File menu's recent-file entries, shown as the list stands.
+  void UpdateRecentFiles();
   void OnDataStorageDirectory();
   void OnDataFileNaming();
   void OnTakeSnapShot();
@@ -143,6 +148,9 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   std::vector<QAction*> idleOnly_;
   std::vector<QAction*> actions_;
   QAction* takeSnapShot_ = nullptr;
+  RecentFileList recentFiles_;
+  std::array<QAction*, RecentFileList::kSize> recentActions_{};
+  QAction* recentSeparator_ = nullptr;
   bool shownScanning_ = false;
   bool shownConnected_ = false;
 };

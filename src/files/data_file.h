@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,12 @@ class DataFile {
   // Puts what was written on the disk (fdatasync) without holding up the writers; a file
   // closed is synced too. False (and WriteFailed) when the disk refused it.
   bool Sync();
+  // When the open file has lost its name (its folder was deleted under it), writes it again
+  // under its path, the folder made anew (or, failing that, under `fallbackDir`), with all
+  // it held, and goes on there. The path it has now when it was restored; nothing when the
+  // file still had its name or could not be restored (then Error() says why, and the file
+  // goes on as it was).
+  std::optional<std::string> RestoreIfUnlinked(const std::string& fallbackDir);
   // Bytes in the file, and in the buffer of a buffered file.
   std::uint64_t Size() const;
   // Batch mode: collect writes in memory and write in large blocks (vesk-process).
@@ -47,6 +54,8 @@ class DataFile {
 
  private:
   bool WriteAllLocked(const char* data, std::size_t size);
+  // A new file at `path` holding what the open file holds; its descriptor, or -1.
+  int CopyToNewFileLocked(const std::string& path);
   bool FlushLocked();
 
   mutable std::mutex mutex_;

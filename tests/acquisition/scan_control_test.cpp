@@ -338,6 +338,13 @@ TEST_F(ScanControl, IdlePollKeepsTheCounterStatusAndItsLatestTextBlock) {
   status = doc->PollCounterStatus();
   EXPECT_FALSE(status.snapshotInProgress);  // the counter answered with a text block
   EXPECT_EQ(doc->eepromData, "SERIAL NO: 0042\r\n");
+
+  // Line noise is no part of the text that every file header carries (and that readers end
+  // at its first "~").
+  counter_.Send(std::string("~L\x01\x02~*SERIAL\x7F NO: 0043\xFF\r\n", 25));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  doc->PollCounterStatus();
+  EXPECT_EQ(doc->eepromData, "L*SERIAL NO: 0043\r\n");
 }
 
 TEST_F(ScanControl, ACommandQueuedDuringAScanReachesTheCounterBetweenReads) {

@@ -13,15 +13,14 @@
 #include <vector>
 
 #include "app/memory_settings_store.h"
+#include "test_support/udp.h"
 
 namespace vesk {
 namespace {
 
 class UdpControl : public ::testing::Test {
  protected:
-  UdpControl() {
-    store_.WriteInt("RemoteControl", "Port", 0);  // any free port
-  }
+  UdpControl() { store_.WriteInt("RemoteControl", "Port", test::FreeUdpPort()); }
 
   std::unique_ptr<CUDPControl> Make() {
     return std::make_unique<CUDPControl>(
@@ -107,21 +106,29 @@ TEST_F(UdpControl, OnlyAllowedSendersAreObeyed) {
   SendAndSettle(*refusing, {Datagram(4)}, false);
   EXPECT_TRUE(calls_.empty());
 
-  store_.WriteString("RemoteControl", "AllowedHosts", "10.9.8.7,127.0.0.1");
+  // Names are looked up when the socket opens; one without an address is told.
+  store_.WriteString("RemoteControl", "AllowedHosts", "10.9.8.7,localhost,no-such-host.invalid");
+  store_.WriteInt("RemoteControl", "Port", test::FreeUdpPort());
   auto allowing = Make();
   ASSERT_TRUE(allowing->Open());
+  ASSERT_EQ(allowing->Warnings().size(), 1u);
+  EXPECT_NE(allowing->Warnings()[0].find("no-such-host.invalid"), std::string::npos);
   SendAndSettle(*allowing, {Datagram(4)});
   EXPECT_EQ(calls_, (std::vector<std::string>{"acquire", "stop"}));
 }
 
-TEST_F(UdpControl, APortInUseCannotBeOpened) {
+TEST_F(UdpControl, PortsThatCannotBeUsedAreRefusedWithTheirReason) {
   QUdpSocket holder;
   holder.setProxy(QNetworkProxy::NoProxy);  // no system-proxy lookup thread
   ASSERT_TRUE(holder.bind(QHostAddress::LocalHost, 0));
-  store_.WriteInt("RemoteControl", "Port", holder.localPort());
-  auto control = Make();
-  EXPECT_FALSE(control->Open());
-  EXPECT_FALSE(control->ErrorText().empty());
+  for (const int port : {static_cast<int>(holder.localPort()), 0, 70000, -1}) {
+    SCOPED_TRACE(port);
+    store_.WriteInt("RemoteControl", "Port", port);
+    auto control = Make();
+    EXPECT_FALSE(control->Open());
+    EXPECT_NE(control->ErrorText().find(std::to_string(port)), std::string::npos)
+        << control->ErrorText();
+  }
 }
 
 }  // namespace

@@ -3,11 +3,14 @@
 // should), says so once, and every byte it wrote before the fault is still there and right.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -16,6 +19,7 @@
 #include "e2e/headless_support.h"
 #include "sim/cast_generator.h"
 #include "sim/counter_simulator.h"
+#include "test_support/frame_builder.h"
 #include "test_support/pty.h"
 #include "test_support/run_process.h"
 #include "test_support/temp_dir.h"
@@ -80,7 +84,7 @@ class HeadlessRun : public ::testing::Test {
     all.insert(all.begin(), launcher.begin(), launcher.end());
     const std::string program = all.front();
     all.erase(all.begin());
-    vesk_ = std::make_unique<ChildProcess>(program, all);
+    vesk_ = std::make_unique<ChildProcess>(program, all, env_);
   }
 
   // Waits for `text` on the program's stderr (messages) or stdout (status lines).
@@ -100,6 +104,12 @@ class HeadlessRun : public ::testing::Test {
   void Remote(int command) { SendRemoteCommand(port_, command); }
 
   // Stops the scan and ends the program through the remote control; its exit code.
+  int StopAndQuitWithoutStatus() {
+    Remote(2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    Remote(3);
+    return vesk_->Wait(20);
+  }
   int StopAndQuit() {
     Remote(2);
     EXPECT_TRUE(Status("idle")) << vesk_->Out();
@@ -118,7 +128,8 @@ class HeadlessRun : public ::testing::Test {
 
   TempDir dir_;
   std::string portSettings_;  // further [PortSettings] lines
-  const std::string dataDir_ = dir_ / "data";
+  std::string dataDir_ = dir_ / "data";
+  std::map<std::string, std::string> env_;  // added to the program's environment
   const std::string link_ = dir_ / "counter";
   const int port_ = test::FreeUdpPort();
   std::vector<std::unique_ptr<CounterSimulator>> counters_;
@@ -138,7 +149,8 @@ TEST_F(HeadlessRun, CounterDeviceVanishesAndReturns) {
   std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // retried, not told again
   EXPECT_TRUE(vesk_->Running());
 
-  StartCounter(12, /*scanAtStart=*/true);  // plugged back in, the counter still streaming
+  // Plugged back in after a power cycle: the counter is idle until it is told to scan again.
+  StartCounter(12);
   ASSERT_TRUE(Says("device reconnected")) << Err();
   ASSERT_TRUE(WaitUntil([&] { return Counter().ScanBytesSent() > 8000; }, 15));
   EXPECT_EQ(StopAndQuit(), 0) << Err();
@@ -456,6 +468,134 @@ TEST_F(HeadlessRun, ALostCtdOutputDeviceNeverStallsTheScan) {
   ExpectRecordingHolds(Recordings(dataDir_, ".bin").at(0), Counter().ScanSegments().at(0));
 }
 
+TEST_F(HeadlessRun, TheDataFolderDeletedWhileLoggingLosesNothing) {
+  dataDir_ = dir_ / "d\xC3\xA4t\xC3\xA4 \xE6\x95\xB0\xE6\x8D\xAE";  // a UTF-8 name
+  StartCounter(56);
+  StartVesk({"--log"});
+  ASSERT_TRUE(WaitUntil([&] { return Counter().ScanBytesSent() > 4000; }, 15)) << Err();
+  ASSERT_EQ(Recordings(dataDir_, ".bin").size(), 1u);  // in the folder the settings name
+  fs::remove_all(dataDir_);
+  ASSERT_TRUE(Says("was removed while logging")) << Err();
+  const std::uint64_t sent = Counter().ScanBytesSent();
+  ASSERT_TRUE(WaitUntil([&] { return Counter().ScanBytesSent() > sent + 4000; }, 15));
+  EXPECT_EQ(StopAndQuit(), 0) << Err();
+  EXPECT_EQ(Occurrences(Err(), "was removed while logging"), 1) << Err();
+  // The recording is whole, from before the folder went to the end of the scan.
+  const std::vector<std::string> bins = Recordings(dataDir_, ".bin");
+  ASSERT_EQ(bins.size(), 1u);
+  ExpectRecordingHolds(bins[0], Counter().ScanSegments().at(0));
+  const auto replay =
+      test::RunProcess(VESK_PROCESS_PATH,
+                       {"--settings", dir_ / "vesk.ini", "--output", dir_ / "replay.dat", bins[0]});
+  ASSERT_EQ(replay.exitCode, 0) << replay.err;
+  EXPECT_EQ(ReadFile(Recordings(dataDir_, ".dat").at(0)), ReadFile(dir_ / "replay.dat"));
+}
+
+TEST_F(HeadlessRun, HangUpAndABrokenPipeEndNothingButTheScan) {
+  // The status lines go to a pipe whose reader leaves after two: logging goes on.
+  StartCounter(57);
+  StartVesk({"--log"}, "", {"/bin/bash", "-c", "set -o pipefail; \"$0\" \"$@\" | head -2"});
+  ASSERT_TRUE(WaitUntil([&] { return Counter().ScanBytesSent() > 6000; }, 20)) << Err();
+  ASSERT_TRUE(vesk_->Running()) << Err();
+  EXPECT_EQ(StopAndQuitWithoutStatus(), 0) << Err();
+  ExpectRecordingHolds(Recordings(dataDir_, ".bin").at(0), Counter().ScanSegments().at(0));
+
+  // A hang-up (the ssh session gone) stops the scan cleanly, the counter told to stop.
+  fs::remove_all(dataDir_);
+  StartVesk({"--log"});
+  ASSERT_TRUE(Status("logging")) << Err();
+  ASSERT_TRUE(WaitUntil([&] { return Counter().ScanSegments().size() == 2u; }, 10));
+  ASSERT_TRUE(WaitUntil([&] { return Counter().ScanSegments()[1].size() > 3000; }, 10));
+  vesk_->Signal(SIGHUP);
+  EXPECT_EQ(vesk_->Wait(10), 0) << Err();
+  EXPECT_TRUE(WaitUntil([&] { return !Counter().IsScanning(); }, 3));
+  ExpectRecordingHolds(Recordings(dataDir_, ".bin").at(0), Counter().ScanSegments().at(1));
+}
+
+TEST_F(HeadlessRun, ACounterThatSendsNoFramesIsTold) {
+  test::Pty counter(link_);  // the test plays a counter that falls silent
+  StartVesk({"--log"});
+  ASSERT_TRUE(Status("logging", 15)) << Err();
+  std::string frames;
+  for (int i = 0; i < 4; ++i) {
+    const test::Bytes wire = test::Wire(test::MakeLFrame(test::LFrameFields{}));
+    frames.append(wire.begin(), wire.end());
+  }
+  counter.Send(frames);
+  for (int i = 0; i < 12; ++i) {  // 12 s of idle text
+    counter.Send("STATUS: IDLE\r\n");
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+  }
+  ASSERT_TRUE(Says("no frame from the counter for 10 s")) << Err();
+  counter.Send(frames);
+  ASSERT_TRUE(Says("Frames arrive from the counter again")) << Err();
+  EXPECT_EQ(StopAndQuit(), 0) << Err();
+  EXPECT_EQ(Occurrences(Err(), "no frame from the counter"), 1) << Err();
+}
+
+TEST_F(HeadlessRun, TwoProgramsLoggingIntoOneFolderNeverShareARecording) {
+  // Two counters, two programs, one data folder; every start at the same moment.
+  StartCounter(58);
+  const std::string secondLink = dir_ / "counter2";
+  CounterSimulatorOptions options;
+  options.cast.seed = 59;
+  options.auxNmea = false;
+  options.linkPath = secondLink;
+  options.recordScanBytes = true;
+  CounterSimulator second(options);
+  second.Start();
+  const int secondPort = test::FreeUdpPort();
+  TempDir otherDir;
+  const std::string ini =
+      test::WriteHeadlessSettings(otherDir, dataDir_, secondLink, secondPort, "");
+  StartVesk({"--log"});
+  ChildProcess other(VESK_PATH, {"--headless", "--log", "--settings", ini});
+  ASSERT_TRUE(Status("logging", 15)) << Err();
+  ASSERT_TRUE(WaitUntil([&] { return other.Out().find("logging") != std::string::npos; }, 15));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  Remote(2);
+  test::SendRemoteCommand(secondPort, 2);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  constexpr int kStarts = 5;  // the first scan of each and four restarts together
+  for (int i = 1; i < kStarts; ++i) {
+    Remote(1);
+    test::SendRemoteCommand(secondPort, 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    Remote(2);
+    test::SendRemoteCommand(secondPort, 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  }
+  test::SendRemoteCommand(secondPort, 3);
+  EXPECT_EQ(other.Wait(20), 0) << other.Err();
+  Remote(3);
+  EXPECT_EQ(vesk_->Wait(20), 0) << Err();
+  // Every scan of either counter is in a recording of its own: each recording holds one whole
+  // scan (a counter's scans all start alike), four of each counter.
+  const std::vector<std::string> bins = Recordings(dataDir_, ".bin");
+  ASSERT_EQ(bins.size(), 2u * kStarts);
+  const std::vector<std::string> scans[2] = {Counter().ScanSegments(), second.ScanSegments()};
+  int recordingsOf[2] = {0, 0};
+  for (const std::string& bin : bins) {
+    const std::string raw = ReadFile(bin);
+    int owners = 0;
+    for (int c = 0; c < 2; ++c) {
+      for (const std::string& scan : scans[c]) {
+        // The scan whole, with only the header (a few kB) around it.
+        if (!scan.empty() && raw.size() < scan.size() + 4096 &&
+            raw.find(scan) != std::string::npos) {
+          ++recordingsOf[c];
+          ++owners;
+          break;
+        }
+      }
+    }
+    EXPECT_EQ(owners, 1) << bin << " " << raw.size() << " bytes; scans " << scans[0].size() << "/"
+                         << scans[1].size();
+  }
+  EXPECT_EQ(recordingsOf[0], kStarts);
+  EXPECT_EQ(recordingsOf[1], kStarts);
+}
+
 // Recordings played back: made by the cast generator, then damaged.
 class PlaybackRun : public HeadlessRun {
  protected:
@@ -536,6 +676,63 @@ TEST_F(PlaybackRun, ExtractedStreamsPlayBackAsTheOriginal) {
   const std::string original = lmRecords(BatchReplay(recording));
   ASSERT_GT(Occurrences(original, "\nM "), 50);
   EXPECT_EQ(lmRecords(BatchReplay(extracted)), original);
+}
+
+TEST_F(PlaybackRun, AReadErrorIsNoEndOfTheRecording) {
+#ifndef VESK_READ_FAULT_SHIM
+  GTEST_SKIP() << "no fault injection under a sanitizer";
+#else
+  const std::string recording = MakeRecording("cast.bin", 120);
+  env_ = {{"LD_PRELOAD", VESK_READ_FAULT_SHIM},
+          {"VESK_FAULT_READ_FILE", recording},
+          {"VESK_FAULT_READ_AFTER", std::to_string(SizeOf(recording) / 3)}};
+  StartVesk({"--playback", recording});
+  EXPECT_EQ(vesk_->Wait(30), 1) << Err();
+  EXPECT_NE(Err().find("cannot be read: Input/output error"), std::string::npos) << Err();
+  EXPECT_EQ(Err().find("Processing Complete"), std::string::npos) << Err();
+  // What was read before the fault is in the .dat, as a batch run writes it.
+  const std::string dat = ReadFile(PlaybackDat());
+  const std::string full = BatchReplay(recording);
+  EXPECT_GT(dat.size(), 1000u);
+  EXPECT_LT(dat.size(), full.size());
+  EXPECT_EQ(full.compare(0, dat.size(), dat), 0);
+#endif
+}
+
+TEST_F(PlaybackRun, HostileRecordingsKeepMemoryBounded) {
+#ifdef VESK_SANITIZED
+  GTEST_SKIP() << "a sanitizer's own memory would be measured";
+#endif
+  // Element events flagged as the start of a particle, each 1000 ticks long: every one
+  // spans a thousand grid rows.
+  test::Bytes hostile;
+  std::vector<test::MEvent> events(1000);
+  for (int frame = 0; frame < 400; ++frame) {
+    for (std::size_t i = 0; i < events.size(); ++i) {
+      events[i] = test::MEvent{static_cast<std::uint32_t>(i % 35),
+                               static_cast<std::uint32_t>((frame * 7919 + i * 104729) & 0xFFFF),
+                               1000, 100, true};
+    }
+    test::AppendWire(hostile, test::MakeMFrame(events));
+  }
+  const std::string mep = dir_ / "hostile.bin";
+  test::WriteBytes(mep, hostile);
+  StartVesk({"--playback", mep});
+  EXPECT_EQ(vesk_->Wait(120), 0) << Err();
+  // A frame that never ends, 100 MB long, for the extraction tool.
+  const std::string endless = dir_ / "endless.bin";
+  {
+    std::ofstream out(endless, std::ios::binary);
+    out << "~M";
+    const std::string block(1 << 20, 'x');
+    for (int i = 0; i < 100; ++i) out << block;
+  }
+  const auto extract = test::RunProcess(
+      VESK_EXTRACT_PATH, {"--input", endless, "--output", dir_ / "out.bin", "--mep"});
+  EXPECT_EQ(extract.exitCode, 0) << extract.err;
+  rusage usage{};
+  ::getrusage(RUSAGE_CHILDREN, &usage);
+  EXPECT_LT(usage.ru_maxrss, 150 * 1024) << "peak resident kB of the programs run";
 }
 
 TEST_F(PlaybackRun, StopWhilePausedEndsThePlaybackAtOnce) {

@@ -553,11 +553,13 @@ TEST(RemoteControlRules, AddressesAndTheOpenToOtherHostsTest) {
   } hosts[] = {{"", true},
                {"10.0.0.5", true},
                {" 10.0.0.5 , fe80::1 ,", true},
-               {"10.0.0.5, bridge-pc", false},
+               {"10.0.0.5, bridge-pc", true},  // names are looked up at start
+               {"bridge pc", false},
+               {"-gw", false},
                {"10.0.0.256", false}};
   for (const auto& row : hosts)
     EXPECT_EQ(CheckAllowedHosts(row.hosts).empty(), row.valid) << row.hosts;
-  EXPECT_NE(CheckAllowedHosts("10.0.0.5, bridge-pc").find("\"bridge-pc\""), std::string::npos);
+  EXPECT_NE(CheckAllowedHosts("10.0.0.5, bridge pc").find("\"bridge pc\""), std::string::npos);
   EXPECT_NE(OtherHostsWarning("0.0.0.0", "").find("EVERY computer"), std::string::npos);
   EXPECT_NE(OtherHostsWarning("0.0.0.0", "10.0.0.5")
                 .find("Only these hosts may send commands: "
@@ -585,7 +587,7 @@ TEST(RemoteControlDialog, OpeningToOtherHostsNeedsAYes) {
   EXPECT_EQ(prompts.shown[0].text.rfind("WARNING !!", 0), 0u);
   EXPECT_EQ(t.store.Read(keys::kRemoteBindAddress), "127.0.0.1");
 
-  SetText(dlg, "allowedHosts", "10.0.0.5,ship-lab");
+  SetText(dlg, "allowedHosts", "10.0.0.5,ship lab");
   prompts.shown.clear();
   dlg.accept();  // refused before anything is asked
   ASSERT_EQ(prompts.shown.size(), 1u);

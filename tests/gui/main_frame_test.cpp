@@ -28,6 +28,7 @@
 #include "display/graph.h"
 #include "display/vesk_view.h"
 #include "test_support/temp_dir.h"
+#include "test_support/udp.h"
 
 namespace vesk {
 namespace {
@@ -121,7 +122,7 @@ class MainFrameTest : public ::testing::Test {
     store_.WriteString("Settings", "DataDir", dir_.Path());
     store_.WriteString("Settings", "SurveyLat", "45.0");
     store_.WriteString("PortSettings", "Device_DU", counter_.Slave());
-    store_.WriteInt("RemoteControl", "Port", 0);
+    store_.WriteInt("RemoteControl", "Port", test::FreeUdpPort());
   }
   ~MainFrameTest() override {
     frame_.reset();

@@ -54,9 +54,12 @@ bool CVESKApp::InitInstance() {
                                     },
                                     this);
   remoteControl_ = udp_->Open();
+  for (const std::string& warning : udp_->Warnings()) dialogs_.Notify(warning);
   if (!remoteControl_) {
     std::fprintf(stderr, "vesk: remote control: %s\n", udp_->ErrorText().c_str());
-    dialogs_.ShowMessage(kNetworkUnavailable, "", MessageIcon::Information);
+    dialogs_.ShowMessage(std::string(kNetworkUnavailable) + "\n\n" + udp_->ErrorText() +
+                             " (Settings > Remote Control...)",
+                         "", MessageIcon::Information);
   }
 
   // 5. First run: the counter port has never been configured.
