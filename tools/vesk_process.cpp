@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/qsettings_store.h"
 #include "files/export_csv.h"
 #include "files/export_netcdf.h"
@@ -78,7 +79,8 @@ std::string SummaryLine(const std::string& input, const BatchResult& r) {
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
+  struct stat sa {
+  }, sb{};
   if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
@@ -140,14 +142,10 @@ int main(int argc, char** argv) {
   std::string formatList = "dat";
   app.add_option("--format", formatList,
                  "outputs, comma separated: dat, csv (beside the .dat), netcdf (.nc, CF)");
-  app.add_option("--jobs", jobs, "files processed in parallel")->check(CLI::PositiveNumber);
+  app.add_option("--jobs", jobs, "files processed in parallel")->check(vesk::NumberFrom(1, true));
   app.add_option("inputs", inputs, "recorded .bin files")->required();
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
-    const int code = app.exit(e);
-    return code == 0 ? 0 : 2;
-  }
+  vesk::AddVersionFlag(app, "vesk-process");
+  if (const auto status = vesk::ParseCommandLine(app, argc, argv)) return *status;
   for (std::size_t start = 0; start <= formatList.size();) {
     const std::size_t comma = std::min(formatList.find(',', start), formatList.size());
     const std::string format = formatList.substr(start, comma - start);
@@ -210,8 +208,8 @@ int main(int argc, char** argv) {
       outputsByInput[i] = output;
       continue;
     }
-    const std::string name =
-        player.PlaybackOutputPath(inputs[i], outputDir.empty() ? DirectoryOf(inputs[i]) : outputDir);
+    const std::string name = player.PlaybackOutputPath(
+        inputs[i], outputDir.empty() ? DirectoryOf(inputs[i]) : outputDir);
     const std::string stem = name.substr(0, name.size() - 4);  // without ".dat"
     std::string candidate = name;
     for (int n = 2; taken.count(candidate) != 0; ++n) {
@@ -247,12 +245,12 @@ int main(int argc, char** argv) {
       std::uint64_t reported = 0;
       try {
         results[i] = player.Run(
-          in, out,
-          [&](std::uint64_t done, std::uint64_t) {
-            bar.Add(done - reported);
-            reported = done;
-          },
-          outputs);
+            in, out,
+            [&](std::uint64_t done, std::uint64_t) {
+              bar.Add(done - reported);
+              reported = done;
+            },
+            outputs);
       } catch (const std::exception& e) {
         results[i] = BatchResult{};
         results[i].error = in + ": " + e.what();
