@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
   app.add_option("--max", options.maxAuxFrame, "maximum auxiliary frame length")
       ->check(CLI::Range(0, vesk::kAuxFrameLimitMax))
       ->capture_default_str();
-  vesk::AddVersionFlag(app, "vesk-extract");
+  vesk::NameProgram(app, "vesk-extract");
   if (const auto status = vesk::ParseCommandLine(app, argc, argv)) return *status;
   if (!auxType.empty()) {
     options.aux = true;

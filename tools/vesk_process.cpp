@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
                  "outputs, comma separated: dat, csv (beside the .dat), netcdf (.nc, CF)");
   app.add_option("--jobs", jobs, "files processed in parallel")->check(vesk::NumberFrom(1, true));
   app.add_option("inputs", inputs, "recorded .bin files")->required();
-  vesk::AddVersionFlag(app, "vesk-process");
+  vesk::NameProgram(app, "vesk-process");
   if (const auto status = vesk::ParseCommandLine(app, argc, argv)) return *status;
   for (std::size_t start = 0; start <= formatList.size();) {
     const std::size_t comma = std::min(formatList.find(',', start), formatList.size());

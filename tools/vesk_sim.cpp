@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
   app.add_flag("--print-coefficients", printCoefficients,
                "Print the SBE 19 calibration of the simulated CTD as settings (TC_Coeff) and "
                "exit");
-  vesk::AddVersionFlag(app, "vesk-sim");
+  vesk::NameProgram(app, "vesk-sim");
   if (const auto status = vesk::ParseCommandLine(app, argc, argv)) return *status;
 
   if (printCoefficients) {

@@ -12,8 +12,9 @@ namespace vesk {
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
-// "--version" printing "<program> <version>".
-inline void AddVersionFlag(CLI::App& app, const std::string& program) {
+// The name the help shows, and "--version" printing "<program> <version>".
+inline void NameProgram(CLI::App& app, const std::string& program) {
+  app.name(program);
   app.set_version_flag("--version", program + " " + VESK_VERSION_TEXT);
 }
 

@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
                  "save a picture of the main window to this PNG file and end (window only)");
   cli.add_option("--after", after, "seconds before the --screenshot picture")
       ->check(vesk::NumberFrom(0, true));
-  vesk::AddVersionFlag(cli, "vesk");
+  vesk::NameProgram(cli, "vesk");
   if (const auto status = vesk::ParseCommandLine(cli, argc, argv)) return *status;
 
   // A file-size limit reached while logging must fail the write (the user is told and the
