@@ -23,6 +23,20 @@ inline constexpr IntKey kAddHeaderToDatFile{"Options", "AddHeaderToDatFile", 1};
 inline constexpr IntKey kLogInitialNmeaOnly{"Options", "LogInitialNmeaOnly", 0};
 inline constexpr IntKey kExportCsv{"Options", "ExportCsv", 0};  // CSV beside the .dat
 
+// Export: what the analysis files say about the data set (empty title and summary: made from
+// the recording's name), and how old a GPS fix may be, in L frames, before its position
+// counts as missing.
+inline constexpr TextKey kExportTitle{"Export", "Title", ""};
+inline constexpr TextKey kExportSummary{"Export", "Summary", ""};
+inline constexpr TextKey kExportKeywords{
+    "Export", "Keywords", "particle size spectrum, plankton, particle counter, CTD, GPS"};
+inline constexpr TextKey kExportInstitution{"Export", "Institution", "unknown"};
+inline constexpr TextKey kExportProject{"Export", "Project", "unknown"};
+inline constexpr TextKey kExportPlatform{"Export", "Platform", "unknown"};
+inline constexpr TextKey kExportCreatorName{"Export", "CreatorName", "unknown"};
+inline constexpr TextKey kExportLicense{"Export", "License", "unknown"};
+inline constexpr IntKey kExportMaxFixAge{"Export", "MaxFixAge", 20};
+
 // Settings
 inline constexpr TextKey kCounterConstant{"Settings", "CounterConstant", "0.0"};
 inline constexpr IntKey kPlaybackSpeed{"Settings", "PlaybackSpeed", 1};
@@ -131,8 +145,7 @@ inline constexpr IntKey kSbe19pOutputFormat{"SBE19plusConfig", "OutputFormat", 0
 inline constexpr IntKey kSbe19pOutputSal{"SBE19plusConfig", "OutputSal", 0};
 inline constexpr IntKey kSbe19pOutputSv{"SBE19plusConfig", "OutputSV", 0};
 inline constexpr IntKey kSbe19pAnalogInputs{"SBE19plusConfig", "AnalogInputs", 0};
-inline constexpr IntKey kSbe19pLogRawDataToAsciiFile{"SBE19plusConfig", "LogRawDataToAsciiFile",
-                                                     0};
+inline constexpr IntKey kSbe19pLogRawDataToAsciiFile{"SBE19plusConfig", "LogRawDataToAsciiFile", 0};
 
 // SBE49: the output format the instrument is set to (3 is the recommended one)
 inline constexpr IntKey kSbe49OutputFormat{"SBE49", "OUTPUTFORMAT", 3};
