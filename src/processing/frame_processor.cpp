@@ -202,6 +202,7 @@ void FrameProcessor::ProcessM(std::span<const std::uint8_t> frame) {
     record_.clear();
     AppendMRecord(record_, events);
     WriteRecord(record_);
+    if (exportSink_ != nullptr) exportSink_->OnMEvents(events, doc_.lFrameCount.load());
   }
   const bool usable = events.size() % 4 == 0 && !doc_.gridPaused && !invalid;
   mep_.Consume(events, usable);
