@@ -4,19 +4,49 @@
 
 namespace vesk {
 
-void ConsoleDialogs::Print(const std::string& prefix, const std::string& text) {
+namespace {
+
+// A run of months keeps only the latest texts.
+void Keep(std::vector<std::string>& texts, const std::string& text) {
+  if (texts.size() >= ConsoleDialogs::kKept) texts.erase(texts.begin());
+  texts.push_back(text);
+}
+
+LogSeverity SeverityOf(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Error: return LogSeverity::Error;
+    case MessageIcon::Warning: return LogSeverity::Warning;
+    case MessageIcon::None:
+    case MessageIcon::Question: return LogSeverity::Notice;
+    case MessageIcon::Information: break;
+  }
+  return LogSeverity::Info;
+}
+
+}  // namespace
+
+void ConsoleDialogs::Print(const std::string& caption, const std::string& text,
+                           LogSeverity severity) {
   std::lock_guard lock(mutex_);
-  messages_.push_back(text);
-  if (quiet_) return;
-  std::string oneLine = text;
+  Keep(messages_, text);
+  std::string oneLine = caption.empty() ? text : caption + ": " + text;
   for (char& c : oneLine) {
     if (c == '\n' || c == '\t') c = ' ';
   }
-  std::fprintf(stderr, "%s%s\n", prefix.c_str(), oneLine.c_str());
+  SayLocked(severity, oneLine);
 }
 
-void ConsoleDialogs::ShowMessage(const std::string& text, const std::string& caption, MessageIcon) {
-  Print(caption.empty() ? "vesk: " : "vesk: " + caption + ": ", text);
+void ConsoleDialogs::SayLocked(LogSeverity severity, const std::string& line) {
+  if (log_ != nullptr) {
+    log_->Write(severity, line, !quiet_);
+  } else if (!quiet_) {
+    std::fprintf(stderr, "vesk: %s\n", line.c_str());
+  }
+}
+
+void ConsoleDialogs::ShowMessage(const std::string& text, const std::string& caption,
+                                 MessageIcon icon) {
+  Print(caption, text, SeverityOf(icon));
 }
 
 void ConsoleDialogs::QueueMessage(const std::string& text, const std::string& caption,
@@ -26,8 +56,8 @@ void ConsoleDialogs::QueueMessage(const std::string& text, const std::string& ca
 
 void ConsoleDialogs::Notify(const std::string& text) {
   std::lock_guard lock(mutex_);
-  notes_.push_back(text);
-  if (!quiet_) std::fprintf(stderr, "vesk: %s\n", text.c_str());
+  Keep(notes_, text);
+  SayLocked(LogSeverity::Notice, text);
 }
 
 std::vector<std::string> ConsoleDialogs::Notes() const {
@@ -36,8 +66,9 @@ std::vector<std::string> ConsoleDialogs::Notes() const {
 }
 
 bool ConsoleDialogs::AskYesNo(const std::string& text, const std::string& caption) {
-  Print(caption.empty() ? "vesk: " : "vesk: " + caption + ": ", text);
-  if (!quiet_) std::fprintf(stderr, "vesk: answering %s\n", answerYes_ ? "Yes" : "No");
+  Print(caption, text, LogSeverity::Notice);
+  std::lock_guard lock(mutex_);
+  SayLocked(LogSeverity::Notice, answerYes_ ? "answering Yes" : "answering No");
   return answerYes_;
 }
 

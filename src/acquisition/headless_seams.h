@@ -10,6 +10,7 @@
 
 #include "acquisition/user_dialogs.h"
 #include "acquisition/window_messages.h"
+#include "files/message_log.h"
 
 namespace vesk {
 
@@ -24,17 +25,23 @@ class ConsoleDialogs : public UserDialogs {
   bool AskYesNo(const std::string& text, const std::string& caption) override;
   std::optional<std::string> AskDataFileName(const std::string& proposedName,
                                              const std::string& directory, bool again) override;
+  // Every message and note also goes to `log` (which then writes the terminal's lines too).
+  void SetLog(MessageLog* log) { log_ = log; }
 
-  // Every text shown or queued so far (tests).
+  // The texts shown or queued so far, the latest kKept of them (tests).
+  static constexpr std::size_t kKept = 1000;
   std::vector<std::string> Messages() const;
   int MessageCount() const;
-  // Every note so far (tests).
+  // The notes so far, likewise.
   std::vector<std::string> Notes() const;
 
  private:
-  void Print(const std::string& prefix, const std::string& text);
+  void Print(const std::string& caption, const std::string& text, LogSeverity severity);
+  // The terminal's line (and the log's); the caller holds mutex_.
+  void SayLocked(LogSeverity severity, const std::string& line);
   const bool answerYes_;
   const bool quiet_;
+  MessageLog* log_ = nullptr;
   mutable std::mutex mutex_;
   std::vector<std::string> messages_;
   std::vector<std::string> notes_;

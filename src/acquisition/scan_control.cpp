@@ -270,6 +270,7 @@ bool CVESKDoc::StartScan() {
     commandQueue.clear();  // a stop queued while idle must not stop the new scan
   }
   scanning = true;
+  ++scanNumber;
   windows.Send(WindowTarget::AllViews, Uwm::StartGrid);
   windows.Send(WindowTarget::AllViews, Uwm::StartGraph);
   windows.Send(WindowTarget::Popup, Uwm::StartBinnedDataPopup);

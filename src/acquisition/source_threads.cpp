@@ -31,44 +31,12 @@ void Guarded(CVESKDoc& doc, const char* what, Body&& body) {
   }
 }
 
-// Deframes `n` bytes into the frame queue; the number of whole frames they completed.
-std::size_t FeedDeframer(CVESKDoc& doc, Deframer& deframer, const std::uint8_t* data,
-                         std::size_t n) {
-  std::size_t frames = 0;
+// Deframes `n` bytes into the frame queue.
+void FeedDeframer(CVESKDoc& doc, Deframer& deframer, const std::uint8_t* data, std::size_t n) {
   deframer.Feed(
-      data, n,
-      [&](std::span<const std::uint8_t> frame) {
-        doc.QueueFrame(frame);
-        ++frames;
-      },
+      data, n, [&](std::span<const std::uint8_t> frame) { doc.QueueFrame(frame); },
       [&](std::uint8_t type) { doc.CountAbortedFrame(type); });
-  return frames;
 }
-
-// A logging scan that hears bytes but no frame (a counter that came back idle, a line of
-// noise) is told once, and again when frames return.
-class SilenceWatch {
- public:
-  static constexpr auto kLimit = std::chrono::seconds(10);
-  void Frames(CVESKDoc& doc, std::size_t frames, std::chrono::steady_clock::time_point now) {
-    if (frames > 0) {
-      last_ = now;
-      if (told_) {
-        told_ = false;
-        doc.dialogs.Notify("Frames arrive from the counter again.");
-      }
-    } else if (!told_ && doc.logging && now - last_ >= kLimit) {
-      told_ = true;
-      doc.dialogs.Notify(
-          "WARNING: no frame from the counter for 10 s - the scan logs nothing "
-          "new. Check the counter and its cable.");
-    }
-  }
-
- private:
-  std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
-  bool told_ = false;
-};
 
 // The bytes read go to the raw file as they came; a file that stops taking them is told.
 void WriteRaw(CVESKDoc& doc, const std::uint8_t* data, std::size_t n) {
@@ -165,7 +133,6 @@ void SerialSourceThread(CVESKDoc& doc) {
       doc.OpenBinFile();
     }
     Deframer deframer;
-    SilenceWatch silence;
     std::uint8_t buffer[kChunk];
     while (doc.connected) {
       if (doc.serialStop.Wait(0)) break;
@@ -182,20 +149,16 @@ void SerialSourceThread(CVESKDoc& doc) {
           doc.counterSerial.Close();
           if (!ReopenCounterPort(doc)) break;
           doc.windows.SetPaneText(kPaneState, "  Scanning - device reconnected  ");
-          silence = SilenceWatch{};
           continue;
         }
       }
-      const auto now = std::chrono::steady_clock::now();
-      std::size_t frames = 0;
       if (n == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
       } else {
-        doc.lastScanByteTicks = now.time_since_epoch().count();
+        doc.lastScanByteTicks = std::chrono::steady_clock::now().time_since_epoch().count();
         WriteRaw(doc, buffer, n);
-        frames = FeedDeframer(doc, deframer, buffer, n);
+        FeedDeframer(doc, deframer, buffer, n);
       }
-      silence.Frames(doc, frames, now);
       WriteOneCommand(doc);
     }
     // Commands still queued (the stop command above all) reach the counter before the end,

@@ -174,6 +174,11 @@ ScanStatus CVESKDoc::StatusSnapshot() {
     status.cumulativeTotal = cumulativeTotalCount;
   }
   {
+    std::lock_guard lock(housekeepingLock);
+    status.flowSpeed = flowSpeed;
+    status.laserMonitor = housekeeping[6];
+  }
+  {
     std::lock_guard lock(ctdLock);
     status.ctd = ctd.sample;
   }

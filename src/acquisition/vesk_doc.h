@@ -34,6 +34,8 @@
 
 namespace vesk {
 
+class RecordSink;
+
 inline constexpr int kBinCount = 128;
 inline constexpr int kHousekeepingCount = 7;
 inline constexpr int kTimeChartChannels = 10;
@@ -78,6 +80,8 @@ struct ScanStatus {
   std::uint32_t frameErrors = 0;
   std::uint32_t cumulativeTotal = 0;
   double countsPerSecond = 0;
+  double flowSpeed = 0;
+  std::uint32_t laserMonitor = 0;
   double depth = 0;
   CtdSample ctd;
   NavDisplay nav;
@@ -236,6 +240,8 @@ class CVESKDoc {
   DataFile rawFile;
   DataFile datFile;
   std::tm scanStartTime{};
+  std::uint64_t scanNumber = 0;      // the scans started so far (user-interface thread)
+  RecordSink* recordSink = nullptr;  // takes every record live when set (between scans)
 
   std::atomic<std::uint32_t> frameErrorCount{0};
   std::atomic<std::uint32_t> lFrameCount{0};

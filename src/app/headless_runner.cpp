@@ -61,12 +61,14 @@ void HeadlessRunner::Windows::SetPaneText(int pane, const std::string& text) {
   const auto first = trimmed.find_first_not_of(' ');
   if (first == std::string::npos) return;
   trimmed = trimmed.substr(first, trimmed.find_last_not_of(' ') - first + 1);
-  std::fprintf(stderr, "vesk: %s\n", trimmed.c_str());
+  runner_.dialogs_.Notify(trimmed);
 }
 
 HeadlessRunner::HeadlessRunner(SettingsStore& store, const HeadlessOptions& options)
     : options_(options), windows_(*this), dialogs_(true, false) {
+  dialogs_.SetLog(options_.messageLog);
   doc_ = std::make_unique<CVESKDoc>(store, windows_, dialogs_, clock_);
+  services_ = std::make_unique<LiveServices>(*doc_);
   // Without a window nobody can press Connect: a start that finds the port closed says what
   // happens instead.
   auto remoteStart = [this](bool log) {
@@ -80,17 +82,21 @@ HeadlessRunner::HeadlessRunner(SettingsStore& store, const HeadlessOptions& opti
       doc_->StartAcquisition();
     }
   };
-  udp_ =
-      std::make_unique<CUDPControl>(store,
-                                    CUDPControl::Actions{
-                                        [remoteStart] { remoteStart(true); },
-                                        [this] { StopIfScanning(); },
-                                        [this] { Quit(); },
-                                        [remoteStart] { remoteStart(false); },
-                                        [this](const std::string& text) { dialogs_.Notify(text); },
-                                    },
-                                    this);
-  connect(&statusTimer_, &QTimer::timeout, this, [this] { PrintStatus(); });
+  udp_ = std::make_unique<CUDPControl>(
+      store,
+      CUDPControl::Actions{
+          [remoteStart] { remoteStart(true); },
+          [this] { StopIfScanning(); },
+          [this] { Quit(); },
+          [remoteStart] { remoteStart(false); },
+          [this](const std::string& text) { dialogs_.Notify(text); },
+          [this](const std::string& note) { dialogs_.Notify(services_->AddMark(note).text); },
+      },
+      this);
+  connect(&statusTimer_, &QTimer::timeout, this, [this] {
+    services_->Tick();
+    if (++ticks_ % std::max(1, options_.statusSeconds) == 0) PrintStatus();
+  });
   connect(&pollTimer_, &QTimer::timeout, this, [this] {
     if (!doc_->scanning) doc_->PollCounterStatus();
   });
@@ -103,7 +109,7 @@ HeadlessRunner::HeadlessRunner(SettingsStore& store, const HeadlessOptions& opti
       if (exitCode_ != 0) Quit();
     } else if (doc_->playbackAtEnd) {
       Quit();
-      if (exitCode_ == 0) std::fprintf(stderr, "vesk: Processing Complete\n");
+      if (exitCode_ == 0) dialogs_.Notify("Processing Complete");
     }
   });
 }
@@ -120,7 +126,7 @@ bool HeadlessRunner::StartPlayback() {
   doc_->playbackSpeed = options_.playbackSpeed;
   doc_->playbackPaused = false;
   if (!doc_->StartScan()) return false;
-  std::fprintf(stderr, "vesk: Playback data File...\n");
+  dialogs_.Notify("Playback data File...");
   playbackTimer_.start(100);
   return true;
 }
@@ -129,20 +135,20 @@ void HeadlessRunner::TogglePause() {
   if (!doc_->playback || !doc_->scanning) return;
   const bool paused = !doc_->playbackPaused;
   doc_->playbackPaused = paused;
-  std::fprintf(stderr, "vesk: %s\n", paused ? "Playback Paused..." : "Playback Data File.");
+  dialogs_.Notify(paused ? "Playback Paused..." : "Playback Data File.");
 }
 
 void HeadlessRunner::StopIfScanning() {
   if (!doc_->scanning) return;
   doc_->StopScan();
+  services_->Tick();  // the scan's alarms are cleared
   // A scan ended by a fault (a file that cannot be written, a recording that cannot be
   // read, a thread that failed) makes the run fail, whatever else it did.
   if (doc_->StoppedByFault()) exitCode_ = 1;
 }
 
 void HeadlessRunner::Fail(const std::string& text) {
-  std::fprintf(stderr, "vesk: %s%s\n", text.c_str(),
-               doc_->connected ? "" : " (the counter port could not be opened)");
+  dialogs_.Notify(text + (doc_->connected ? "" : " (the counter port could not be opened)"));
   exitCode_ = 1;
   Quit();
 }
@@ -156,8 +162,8 @@ void HeadlessRunner::Quit() {
     PrintStatus();
   }
   if (!scanStarted_ && exitCode_ == 0) {
-    std::fprintf(stderr, "vesk: no scan was started%s\n",
-                 doc_->connected ? "" : " (the counter port could not be opened)");
+    dialogs_.Notify(std::string("no scan was started") +
+                    (doc_->connected ? "" : " (the counter port could not be opened)"));
     exitCode_ = 1;
   }
   QCoreApplication::exit(exitCode_);
@@ -175,11 +181,14 @@ void HeadlessRunner::PrintStatus(const ScanStatus& s, const char* state) {
       s.cumulativeTotal, s.countsPerSecond, s.depth, s.ctd.temperature, s.ctd.salinity,
       ForTerminal(s.nav.latitude).c_str(), ForTerminal(s.nav.longitude).c_str(),
       s.nav.time.c_str());
-  // How old the position is, and what the remote control last asked for.
+  // How old the position is, what the remote control last asked for, the alarms raised and
+  // what was published.
+  const std::string published = services_->PublishSummary();
   std::printf(
-      "  fix %s  remote %s\n",
+      "  fix %s  remote %s  alarms %s%s%s\n",
       FixAgeAt(s.nav, std::chrono::steady_clock::now(), doc_->nav.staleFixSeconds).text.c_str(),
-      DescribeReceivedCommand(udp_->LastReceived()).c_str());
+      DescribeReceivedCommand(udp_->LastReceived()).c_str(), services_->AlarmSummary().c_str(),
+      published.empty() ? "" : "  ", published.c_str());
   std::fflush(stdout);  // a closed stdout (a pipe whose reader left) is no reason to stop
 }
 
@@ -230,10 +239,8 @@ int HeadlessRunner::Run() {
 
 void HeadlessRunner::StartCounterScan() {
   if (!doc_->ConnectCounterPort()) {
-    std::fprintf(stderr,
-                 "vesk: waiting for the counter port %s; it is tried again every few "
-                 "seconds\n",
-                 doc_->CounterDeviceName().c_str());
+    dialogs_.Notify("waiting for the counter port " + doc_->CounterDeviceName() +
+                    "; it is tried again every few seconds");
   }
   pollTimer_.start(1500);  // also reopens the port while it is missing
   startTimer_.start(200);

@@ -2,9 +2,10 @@
 // `vesk --headless`: the document and its threads without windows. A status line on stdout
 // about once a second, messages on stderr, the UDP remote control, and a clean end (files
 // closed, threads joined) on SIGINT, SIGTERM, SIGHUP, remote command 3 or the end of
-// --duration. A counter port that is missing is tried again every few seconds, and the scan
-// asked for starts once it opens. With a recording to play back, SIGUSR1 pauses and resumes
-// it and its end ends the run. The exit status is 0 only when what was asked for was done.
+// --duration. The alarms are judged every second and shown on the status line; remote
+// command 6 makes an event mark. A counter port that is missing is tried again every few seconds,
+// and the scan asked for starts once it opens. With a recording to play back, SIGUSR1 pauses and
+// resumes it and its end ends the run. The exit status is 0 only when what was asked for was done.
 
 #include <QObject>
 #include <QTimer>
@@ -14,6 +15,7 @@
 #include <string>
 
 #include "acquisition/headless_seams.h"
+#include "acquisition/live_services.h"
 #include "acquisition/vesk_doc.h"
 #include "control/udp_control.h"
 
@@ -24,6 +26,8 @@ struct HeadlessOptions {
   double duration = 0;    // seconds; 0 runs until told to stop
   std::string playback;   // play this recording instead of scanning; the end of it ends the run
   int playbackSpeed = 0;  // pause per 1024-byte chunk, in 100 ms (0: as fast as processed)
+  MessageLog* messageLog = nullptr;  // the messages also go here
+  int statusSeconds = 1;             // between status lines
 };
 
 class HeadlessRunner : public QObject {
@@ -67,11 +71,13 @@ class HeadlessRunner : public QObject {
   ConsoleDialogs dialogs_;
   SystemClock clock_;
   std::unique_ptr<CVESKDoc> doc_;
+  std::unique_ptr<LiveServices> services_;
   std::unique_ptr<CUDPControl> udp_;
   QTimer statusTimer_;
   QTimer pollTimer_;
   QTimer playbackTimer_;
   QTimer startTimer_;  // while the requested scan waits for its port and counter
+  int ticks_ = 0;      // of the status timer
   std::chrono::steady_clock::time_point started_;
   std::chrono::steady_clock::time_point connectedAt_{};
   bool scanStarted_ = false;  // the requested scan (or playback) ran at some time

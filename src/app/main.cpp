@@ -17,6 +17,7 @@
 #include "app/overlay_settings_store.h"
 #include "app/qsettings_store.h"
 #include "app/simulated_counter.h"
+#include "files/message_log.h"
 
 namespace {
 
@@ -129,9 +130,14 @@ int main(int argc, char** argv) {
     }
   }
 
+  // The messages also go to the log file, or to the journal when systemd runs the program.
+  vesk::MessageLog messageLog(vesk::LogDestinationFromEnvironment());
   int code = 0;
   if (headless) {
     vesk::HeadlessOptions options;
+    options.messageLog = &messageLog;
+    // Under systemd the status line goes to the journal: once a minute is enough there.
+    options.statusSeconds = vesk::RunBySystemd() ? 60 : 1;
     options.log = log;
     options.duration = duration;
     options.playback = playback;
@@ -146,6 +152,7 @@ int main(int argc, char** argv) {
     options.duration = duration;
     options.screenshot = screenshot;
     options.screenshotAfter = after;
+    options.messageLog = &messageLog;
     vesk::CVESKApp vesk(store, options);
     code = vesk.Run();
   }

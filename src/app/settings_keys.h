@@ -42,6 +42,30 @@ inline constexpr TextKey kExportCreatorName{"Export", "CreatorName", "unknown"};
 inline constexpr TextKey kExportLicense{"Export", "License", "unknown"};
 inline constexpr IntKey kExportMaxFixAge{"Export", "MaxFixAge", 20};
 
+// Publish: every processed record as one JSON datagram (UDP) for the ship's data systems, off
+// by default; the address may be unicast, broadcast or multicast.
+inline constexpr IntKey kPublishEnabled{"Publish", "Enabled", 0};
+inline constexpr TextKey kPublishAddress{"Publish", "Address", "127.0.0.1"};
+inline constexpr IntKey kPublishPort{"Publish", "Port", 55124};
+inline constexpr IntKey kPublishLRecords{"Publish", "LRecords", 1};
+inline constexpr IntKey kPublishCRecords{"Publish", "CRecords", 1};
+inline constexpr IntKey kPublishMRecords{"Publish", "MRecords", 1};
+inline constexpr IntKey kPublishAlarms{"Publish", "Alarms", 1};
+inline constexpr IntKey kPublishMarks{"Publish", "Marks", 1};
+inline constexpr IntKey kPublishMulticastTtl{"Publish", "MulticastTTL", 1};
+
+// Alarms of a live scan (0 turns one off). A condition of flow, laser, frame errors or disk
+// space must last HoldSeconds to raise its alarm, and be gone as long to clear it. The disk
+// limit is Options/LowDiskSpaceMB.
+inline constexpr IntKey kAlarmNoDataSeconds{"Alarms", "NoDataSeconds", 10};
+inline constexpr TextKey kAlarmMinFlowSpeed{"Alarms", "MinFlowSpeed", "0.1"};  // m/s
+inline constexpr IntKey kAlarmMinLaserMonitor{"Alarms", "MinLaserMonitor", 1000};
+inline constexpr IntKey kAlarmMaxLaserMonitor{"Alarms", "MaxLaserMonitor", 4000};
+inline constexpr TextKey kAlarmMaxFrameErrorPercent{"Alarms", "MaxFrameErrorPercent", "5"};
+inline constexpr IntKey kAlarmFrameErrorWindowSeconds{"Alarms", "FrameErrorWindowSeconds", 60};
+inline constexpr IntKey kAlarmGpsStaleSeconds{"Alarms", "GpsStaleSeconds", 30};
+inline constexpr IntKey kAlarmHoldSeconds{"Alarms", "HoldSeconds", 5};
+
 // Settings
 inline constexpr TextKey kCounterConstant{"Settings", "CounterConstant", "0.0"};
 inline constexpr IntKey kPlaybackSpeed{"Settings", "PlaybackSpeed", 1};

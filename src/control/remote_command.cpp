@@ -44,8 +44,16 @@ bool ToAddress(std::string_view text, unsigned char (&out)[16]) {
 RemoteCommand ParseRemoteCommand(std::span<const std::uint8_t> datagram) {
   if (datagram.size() < kRemoteDatagramMinLength) return RemoteCommand::kNone;
   const unsigned command = datagram[0] | (unsigned{datagram[1]} << 8);
-  if (command < 1 || command > 4) return RemoteCommand::kNone;
+  if (command < 1 || command > 6 || command == 5) return RemoteCommand::kNone;
   return static_cast<RemoteCommand>(command);
+}
+
+std::string RemoteMarkNote(std::span<const std::uint8_t> datagram) {
+  std::string note;
+  for (std::size_t i = 2; i < datagram.size() && datagram[i] != 0; ++i) {
+    note += static_cast<char>(datagram[i]);
+  }
+  return note;
 }
 
 bool IsRemoteSenderAllowed(std::string_view senderAddress, std::string_view allowedHosts) {
@@ -72,14 +80,19 @@ bool IsRemoteSenderAllowed(std::string_view senderAddress, std::string_view allo
 std::vector<RemoteCommand> RemoteCommandGate::Coalesce(std::span<const RemoteCommand> batch,
                                                        Clock::time_point now) {
   bool stop = false;
-  std::optional<RemoteCommand> start;  // the last start after the last stop
+  bool close = false;
+  RemoteCommand start = RemoteCommand::kNone;  // the last start after the last stop
   std::uint64_t starts = 0;
+  std::size_t marks = 0;
+  std::size_t marksBeforeStop = 0;
   for (const RemoteCommand command : batch) {
     switch (command) {
-      case RemoteCommand::kCloseApplication: return {RemoteCommand::kCloseApplication};
+      case RemoteCommand::kCloseApplication: close = true; break;
+      case RemoteCommand::kMark: ++marks; break;
       case RemoteCommand::kStop:
         stop = true;
-        start.reset();
+        start = RemoteCommand::kNone;
+        marksBeforeStop = marks;
         break;
       case RemoteCommand::kStartLogging:
       case RemoteCommand::kStartAcquisition:
@@ -90,20 +103,30 @@ std::vector<RemoteCommand> RemoteCommandGate::Coalesce(std::span<const RemoteCom
     }
   }
   std::vector<RemoteCommand> run;
+  if (close) {
+    run.assign(marks, RemoteCommand::kMark);
+    run.push_back(RemoteCommand::kCloseApplication);
+    return run;
+  }
+  run.assign(marksBeforeStop, RemoteCommand::kMark);
   if (stop) {
     run.push_back(RemoteCommand::kStop);
     stoppedSinceStart_ = true;
   }
   // A start right after a stop is a restart: one a second at most. A start with no stop
   // since the last (acquisition, then logging) only switches the running scan to files.
-  if (start && stoppedSinceStart_ && started_ && now - lastStart_ < kStartInterval) start.reset();
-  if (start) {
+  const bool starting = start != RemoteCommand::kNone;
+  if (starting && stoppedSinceStart_ && started_ && now - lastStart_ < kStartInterval) {
+    start = RemoteCommand::kNone;
+  }
+  if (start != RemoteCommand::kNone) {
     started_ = true;
     stoppedSinceStart_ = false;
     lastStart_ = now;
-    run.push_back(*start);
+    run.push_back(start);
   }
-  dropped_ += starts - (start ? 1 : 0);
+  dropped_ += starts - (start != RemoteCommand::kNone ? 1 : 0);
+  run.insert(run.end(), marks - marksBeforeStop, RemoteCommand::kMark);
   return run;
 }
 
@@ -116,6 +139,7 @@ std::string DescribeReceivedCommand(const std::optional<ReceivedRemoteCommand>& 
     case RemoteCommand::kStop: name = "STOP"; break;
     case RemoteCommand::kCloseApplication: name = "CLOSE"; break;
     case RemoteCommand::kStartAcquisition: name = "START ACQUISITION"; break;
+    case RemoteCommand::kMark: name = "MARK"; break;
   }
   char when[16];
   if (std::strftime(when, sizeof when, "%H:%M:%S", &received->localTime) == 0) when[0] = '\0';

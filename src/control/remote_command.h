@@ -20,14 +20,18 @@ enum class RemoteCommand {
   kStop = 2,              // the "STOP" button
   kCloseApplication = 3,  // close the main window (or quit without one)
   kStartAcquisition = 4,  // the "START ACQUISITION" button
+  kMark = 6,              // an operator event mark; bytes 2 on may carry its note
 };
 
 // Datagrams shorter than this are ignored whatever they hold.
 inline constexpr std::size_t kRemoteDatagramMinLength = 10;
 
-// The command of one datagram: bytes 0-1 as a little-endian 16-bit number, 1 to 4; the
-// other bytes are not read. kNone for a short datagram or any other number.
+// The command of one datagram: bytes 0-1 as a little-endian 16-bit number, 1 to 4 or 6;
+// kNone for a short datagram or any other number.
 RemoteCommand ParseRemoteCommand(std::span<const std::uint8_t> datagram);
+// The note of a mark datagram: its bytes from offset 2 up to the first zero byte (so the
+// plain 10-byte form carries none).
+std::string RemoteMarkNote(std::span<const std::uint8_t> datagram);
 
 // True when `senderAddress` (numeric text, IPv4 or IPv6) may send commands under the
 // comma-separated `allowedHosts`: an empty (or blank) list allows everyone; entries are
@@ -39,14 +43,16 @@ bool IsRemoteSenderAllowed(std::string_view senderAddress, std::string_view allo
 // together count by what they leave behind (a start undone by a later stop in the same batch
 // is dropped; a stop followed by a start is a restart), and a scan is restarted at most once
 // a second. A burst of start/stop pairs so leaves one short recording, never one per pair.
+// Marks are never dropped: those sent before the batch's last stop are made before it, the
+// others after the start.
 class RemoteCommandGate {
  public:
   static constexpr std::chrono::milliseconds kStartInterval{1000};
   using Clock = std::chrono::steady_clock;
 
   // The commands to carry out, in order, for the batch of commands that arrived together
-  // (kNone entries ignored): the close command alone when the batch holds one; else at most
-  // one stop, then at most one start.
+  // (kNone entries ignored): the marks and then the close command when the batch holds one;
+  // else the marks before the last stop, at most one stop, at most one start, the other marks.
   std::vector<RemoteCommand> Coalesce(std::span<const RemoteCommand> batch, Clock::time_point now);
   // Starts dropped so far.
   std::uint64_t Dropped() const { return dropped_; }

@@ -80,15 +80,18 @@ void CUDPControl::OnReadyRead() {
   // Everything waiting is taken in at once and coalesced, so a burst costs one stop and one
   // start at most, and the event loop is back after them.
   std::vector<RemoteCommand> batch;
+  std::deque<std::string> notes;  // of the marks, in order
   while (socket_.hasPendingDatagrams()) {
     const QNetworkDatagram datagram = socket_.receiveDatagram(65536);
     const std::string sender = datagram.senderAddress().toString().toStdString();
     if (!IsRemoteSenderAllowed(sender, allowedHosts_)) continue;
     const QByteArray data = datagram.data();
-    const RemoteCommand command = ParseRemoteCommand(
-        std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(data.constData()),
-                                      static_cast<std::size_t>(data.size())));
+    const std::span<const std::uint8_t> bytes(
+        reinterpret_cast<const std::uint8_t*>(data.constData()),
+        static_cast<std::size_t>(data.size()));
+    const RemoteCommand command = ParseRemoteCommand(bytes);
     if (command == RemoteCommand::kNone) continue;
+    if (command == RemoteCommand::kMark) notes.push_back(RemoteMarkNote(bytes));
     NoteReceived(command, sender);
     batch.push_back(command);
   }
@@ -113,6 +116,10 @@ void CUDPControl::OnReadyRead() {
         break;
       case RemoteCommand::kStartAcquisition:
         if (actions_.startAcquisition) actions_.startAcquisition();
+        break;
+      case RemoteCommand::kMark:
+        if (actions_.mark) actions_.mark(notes.front());
+        notes.pop_front();
         break;
     }
   }

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QUdpSocket>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -25,6 +26,7 @@ class CUDPControl : public QObject {
     std::function<void()> closeApplication;        // 3
     std::function<void()> startAcquisition;        // 4
     std::function<void(const std::string&)> note;  // commands dropped, for the user
+    std::function<void(const std::string&)> mark;  // 6, with the datagram's note
   };
 
   CUDPControl(const SettingsStore& store, Actions actions, QObject* parent = nullptr);

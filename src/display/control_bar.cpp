@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <mutex>
 
+#include "acquisition/alarm_monitor.h"
 #include "acquisition/vesk_doc.h"
+#include "display/alarm_pane.h"
 #include "instruments/ctd_conversions.h"
 
 namespace vesk {
@@ -33,6 +35,7 @@ constexpr const char* kDisconnectedLook =
 constexpr const char* kActiveLook = "background-color:#2e7d32; color:white; padding:2px;";
 constexpr const char* kInactiveLook = "background-color:#c62828; color:white; padding:2px;";
 constexpr const char* kStaleLook = "color:#9e9e9e; background-color:#fff3e0;";
+constexpr const char* kAlarmLook = "color:white; background-color:#c62828; font-weight:bold;";
 constexpr int kFlashMs = 500;
 constexpr int kFieldPadding = 14;  // the frame and margins of a line edit
 
@@ -164,6 +167,7 @@ CVESKDialogBar::CVESKDialogBar(QWidget* parent) : QWidget(parent) {
   AddField(system, 1, 0, BarField::DeltaTime, "Delta Time");
   AddField(system, 2, 0, BarField::FlowCounts, "Flow Counts");
   AddField(system, 3, 0, BarField::FlowSpeed, "Flow Speed");
+  AddField(system, 4, 0, BarField::Alarms, "Alarms", kTipAlarms)->setText(QStringLiteral("none"));
 
   auto* buttons = new QWidget(this);
   auto* buttonGrid = new QGridLayout(buttons);
@@ -287,7 +291,8 @@ QString CVESKDialogBar::FieldText(BarField field) const {
 
 void CVESKDialogBar::SetFields(const BarTexts& texts) {
   for (int i = 0; i < kBarFieldCount; ++i) {
-    if (static_cast<BarField>(i) == BarField::ScaleFactor) continue;
+    const auto field = static_cast<BarField>(i);
+    if (field == BarField::ScaleFactor || field == BarField::Alarms) continue;
     SetField(static_cast<BarField>(i), Latin1(texts[i]));
   }
 }
@@ -349,6 +354,19 @@ void CVESKDialogBar::SetPositionStale(bool stale) {
   for (BarField f : {BarField::Latitude, BarField::Longitude, BarField::Time, BarField::FixAge})
     fields_[static_cast<int>(f)]->setStyleSheet(stale ? QString::fromLatin1(kStaleLook)
                                                       : QString());
+}
+
+void CVESKDialogBar::SetAlarms(const AlarmMonitor& alarms) {
+  const std::vector<AlarmId> active = alarms.ActiveAlarms();
+  const QString text = active.empty()       ? QStringLiteral("none")
+                       : active.size() == 1 ? QString::fromLatin1(AlarmLabel(active[0]))
+                                            : QStringLiteral("%1 alarms").arg(active.size());
+  SetField(BarField::Alarms, text);
+  QLineEdit* edit = fields_[static_cast<int>(BarField::Alarms)];
+  edit->setToolTip(active.empty() ? QString::fromLatin1(kTipAlarms) : AlarmTexts(alarms));
+  if (alarmsRaised_ == !active.empty()) return;
+  alarmsRaised_ = !active.empty();
+  edit->setStyleSheet(alarmsRaised_ ? QString::fromLatin1(kAlarmLook) : QString());
 }
 
 void CVESKDialogBar::SetAutoScroll(bool on) {

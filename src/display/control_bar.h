@@ -19,6 +19,7 @@
 
 namespace vesk {
 
+class AlarmMonitor;
 class CVESKDoc;
 
 enum class BarField {
@@ -45,8 +46,9 @@ enum class BarField {
   Longitude,
   Time,
   FixAge,
+  Alarms,
 };
-inline constexpr int kBarFieldCount = static_cast<int>(BarField::FixAge) + 1;
+inline constexpr int kBarFieldCount = static_cast<int>(BarField::Alarms) + 1;
 
 using BarTexts = std::array<std::string, kBarFieldCount>;
 
@@ -60,7 +62,7 @@ class ControlBarReader {
   using TimePoint = std::chrono::steady_clock::time_point;
   static constexpr auto kMepRateWindow = std::chrono::seconds(10);
 
-  // Every field except "Scale Factor" (the frame's own setting). Takes the document's locks
+  // Every field except "Scale Factor" and "Alarms" (the frame's own). Takes the document's locks
   // one at a time.
   BarTexts Read(CVESKDoc& doc, TimePoint now);
   // A new scan: no previous frame, no particle history.
@@ -95,6 +97,8 @@ class CVESKDialogBar : public QWidget {
   // Marks the position fields as out of date (or back to normal).
   void SetPositionStale(bool stale);
   bool PositionStaleShown() const { return positionStale_; }
+  // "none", the one alarm raised or how many, red while any is raised.
+  void SetAlarms(const AlarmMonitor& alarms);
 
   QPushButton* StartAcquisitionButton() const { return startAcquisition_; }
   QPushButton* StartLoggingButton() const { return startLogging_; }
@@ -137,6 +141,7 @@ class CVESKDialogBar : public QWidget {
   bool flashOn_ = false;
   ScanDisplay display_ = ScanDisplay::Idle;
   bool positionStale_ = false;
+  bool alarmsRaised_ = false;
 };
 
 // Tooltips and captions the bar shows.
@@ -150,6 +155,7 @@ inline constexpr const char* kTipSnapshot = "Snapshot in progress: 1 (green) = Y
 inline constexpr const char* kTipFixAge =
     "Time since the last position arrived; STALE once older than the limit set in NMEA Data "
     "Parsing.";
+inline constexpr const char* kTipAlarms = "The alarms raised (Settings > Alarm Limits...)";
 inline constexpr const char* kConnected = "Connected";
 inline constexpr const char* kDisconnected = "Disconnected";
 inline constexpr const char* kSnapshotActive = "Active";

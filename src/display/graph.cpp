@@ -8,6 +8,7 @@
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPen>
+#include <QScatterSeries>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
@@ -552,10 +553,54 @@ std::vector<double> CGraph::CursorPositions() const {
   return out;
 }
 
+void CGraph::SetMarkers(const std::vector<std::pair<double, QString>>& markers) {
+  for (Marker& m : markers_) {
+    for (QAbstractSeries* s :
+         {static_cast<QAbstractSeries*>(m.line), static_cast<QAbstractSeries*>(m.label)}) {
+      chart_->removeSeries(s);
+      delete s;
+    }
+  }
+  markers_.clear();
+  const QColor color(21, 101, 192);
+  for (const auto& [x, text] : markers) {
+    QLineSeries* line = NewSeries();
+    QPen pen(color);
+    pen.setWidth(2);
+    pen.setStyle(Qt::DashLine);
+    line->setPen(pen);
+    auto* label = new QScatterSeries(chart_);
+    chart_->addSeries(label);
+    label->attachAxis(axes_[0].axis);
+    label->attachAxis(axes_[1].axis);
+    label->setMarkerSize(7);
+    label->setColor(color);
+    label->setBorderColor(color);
+    label->setPointLabelsFormat(text);
+    label->setPointLabelsColor(color);
+    label->setPointLabelsClipping(false);
+    label->setPointLabelsVisible(true);
+    markers_.push_back({x, line, label});
+  }
+  UpdateCursors();
+}
+
+std::vector<double> CGraph::MarkerPositions() const {
+  std::vector<double> out;
+  for (const Marker& m : markers_) out.push_back(m.x);
+  return out;
+}
+
 void CGraph::UpdateCursors() {
   const double lo = axes_[1].axis->min();
   const double hi = axes_[1].axis->max();
   for (auto& [x, series] : cursors_) series->replace({QPointF(x, lo), QPointF(x, hi)});
+  // The label just under the top, where it stays inside the plot.
+  const double labelY = hi - (hi - lo) * 0.08;
+  for (Marker& m : markers_) {
+    m.line->replace({QPointF(m.x, lo), QPointF(m.x, hi)});
+    m.label->replace({QPointF(m.x, labelY)});
+  }
 }
 
 }  // namespace vesk

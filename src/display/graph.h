@@ -21,6 +21,7 @@ QT_BEGIN_NAMESPACE
 class QChart;
 class QChartView;
 class QLineSeries;
+class QScatterSeries;
 class QValueAxis;
 QT_END_NAMESPACE
 
@@ -106,6 +107,9 @@ class CGraph : public QWidget {
   void AddCursor(double x);
   void RemoveAllCursors();
   std::vector<double> CursorPositions() const;
+  // --- markers: labelled dashed vertical lines (the operator's event marks) ---
+  void SetMarkers(const std::vector<std::pair<double, QString>>& markers);
+  std::vector<double> MarkerPositions() const;
 
   QChart* Chart() const { return chart_; }
   QChartView* ChartView() const { return view_; }
@@ -156,6 +160,12 @@ class CGraph : public QWidget {
   std::vector<Plot> plots_;
   Axis axes_[2];
   std::vector<std::pair<double, QLineSeries*>> cursors_;
+  struct Marker {
+    double x;
+    QLineSeries* line;
+    QScatterSeries* label;
+  };
+  std::vector<Marker> markers_;
   int historyLength_ = kDefaultHistoryLength;
 };
 

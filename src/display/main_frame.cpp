@@ -24,6 +24,7 @@
 
 #include "acquisition/vesk_doc.h"
 #include "control/udp_control.h"
+#include "display/alarm_pane.h"
 #include "display/binned_data_popup_dlg.h"
 #include "display/grid_view.h"
 #include "display/time_plots_view.h"
@@ -195,7 +196,9 @@ void CMainFrame::BuildStatusBar() {
     statusBar()->addPermanentWidget(panes_[i], i == 4 ? 1 : 0);
     ShowPaneText(i, initial[i]);
   }
-  // Beside the panes: the remote control's last command.
+  // Beside the panes: the alarms, and the remote control's last command.
+  alarmPane_ = new CAlarmPane(this);
+  statusBar()->addPermanentWidget(alarmPane_);
   remote_ = new QLabel(this);
   remote_->setObjectName(QStringLiteral("remotePane"));
   remote_->setFrameShape(QFrame::Panel);
@@ -368,6 +371,7 @@ void CMainFrame::BuildMenus() {
   });
   AddAction(settings, "VESK Firmware Version...", nullptr, kIdleOnly, kReady,
             &CMainFrame::OnFirmwareVersion);
+  BuildLiveMenus(commands, settings);
 
   QMenu* options = bar->addMenu(QStringLiteral("&Options"));
   QAction* header = AddAction(options, "Add Header to DAT File", nullptr, kAnyTime, kReady);
@@ -423,6 +427,7 @@ void CMainFrame::UpdateCommandStates() {
   const bool scanning = doc_.scanning;
   for (QAction* a : idleOnly_) a->setEnabled(!scanning && a->property("available").toBool());
   takeSnapShot_->setEnabled(scanning);
+  for (QAction* a : scanOnly_) a->setEnabled(scanning);
 }
 
 void CMainFrame::SyncScanState() {
@@ -476,6 +481,7 @@ void CMainFrame::StatusTick() {
   bar_->SetConnected(doc_.connected);
   bar_->SetSnapshotActive(status.snapshotInProgress);
   UpdateRemote();
+  UpdateAlarms();
   SyncScanState();
   // The elapsed time and the age of the position keep counting while the counter is silent.
   if (doc_.scanning) {
@@ -519,6 +525,7 @@ void CMainFrame::Deliver(WindowTarget target, Uwm message) {
       for (QWidget* view : {mainView_, gridPane_}) {
         if (auto* receiver = dynamic_cast<MessageReceiver*>(view)) receiver->OnMessage(message);
       }
+      if (message == Uwm::StartGraph) ShowMarks();  // a new scan's marks (none yet)
       break;
     case WindowTarget::Popup:
       if (auto* receiver = dynamic_cast<MessageReceiver*>(popup_.data())) {
@@ -669,6 +676,7 @@ void CMainFrame::ShowMainView(bool timeCharts) {
   mainView_ = view;
   doc_.timeChartRelay = timeCharts;
   delete old;
+  ShowMarks();
   if (doc_.scanning) Deliver(WindowTarget::AllViews, Uwm::StartGraph);
   doc_.store.Write(keys::kActiveMainView, timeCharts ? 1 : 0);
 }

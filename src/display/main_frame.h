@@ -22,8 +22,10 @@
 
 namespace vesk {
 
+class CAlarmPane;
 class CUDPControl;
 class CVESKDoc;
+class LiveServices;
 
 inline constexpr const char* kScanningNoLogging = "  Scanning - NO Logging  ";
 inline constexpr const char* kScanningAndLogging = "  Scanning & Logging  ";
@@ -76,6 +78,11 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   // The remote control whose last command the status bar shows (null: not available).
   void SetRemoteControl(const CUDPControl* remote);
   QString RemoteText() const;
+  // The published records, the alarms (status pane and control bar) and the marks.
+  void SetLiveServices(LiveServices* services);
+  // An event mark with this note now (the Mark command, remote command 6).
+  void Mark(const std::string& note = {});
+  CAlarmPane* AlarmPane() const { return alarmPane_; }
 
   CVESKDialogBar* ControlBar() const { return bar_; }
   QString PaneText(int pane) const;
@@ -129,6 +136,12 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   void OnWebPage();
   void OnManual();
   void OnClosePlayback();
+  // The live services' part (main_frame_live.cpp).
+  void BuildLiveMenus(QMenu* commands, QMenu* settings);
+  void OnMarkWithNote();
+  void UpdateAlarms();
+  // The marks of the scan on the time charts, when they are shown.
+  void ShowMarks();
 
   CVESKDoc& doc_;
   QtWindowMessages& messages_;
@@ -142,6 +155,9 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   std::array<QString, 5> paneTexts_;
   QLabel* remote_ = nullptr;
   const CUDPControl* remoteControl_ = nullptr;
+  CAlarmPane* alarmPane_ = nullptr;
+  LiveServices* services_ = nullptr;
+  std::vector<QAction*> scanOnly_;  // enabled only while a scan runs
   QTimer statusTimer_;
   QTimer stateTimer_;
   ControlBarReader reader_;

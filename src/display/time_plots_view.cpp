@@ -16,6 +16,7 @@
 
 #include "acquisition/vesk_doc.h"
 #include "display/graph.h"
+#include "files/mark_log.h"
 #include "ui/dialogs/dialog_prompts.h"
 #include "ui/dialogs/select_time_plots_dlg.h"
 #include "ui/dialogs/time_charts_scaling_prop.h"
@@ -357,6 +358,15 @@ void CTimePlotsView::AddNewCursor() {
   CTimePlot_InsertCursorDlg dlg(this);
   if (runDialog_(dlg) != QDialog::Accepted) return;
   for (CGraph* chart : charts_) chart->AddCursor(dlg.Sample());
+}
+
+void CTimePlotsView::ShowMarks(const std::vector<Mark>& marks) {
+  // A sample is made of two L frames: the mark before L frame n stands at sample n / 2.
+  std::vector<std::pair<double, QString>> markers;
+  for (const Mark& m : marks) {
+    markers.emplace_back(m.lFrameIndex / 2.0, QStringLiteral("M%1").arg(m.number));
+  }
+  for (CGraph* chart : charts_) chart->SetMarkers(markers);
 }
 
 void CTimePlotsView::RemoveAllCursors() {

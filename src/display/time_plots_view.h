@@ -12,6 +12,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "display/message_receiver.h"
 #include "display/time_chart_settings.h"
@@ -28,6 +29,7 @@ namespace vesk {
 class CGraph;
 class CVESKDoc;
 class DialogPrompts;
+struct Mark;
 
 inline constexpr const char* kTimeChartsMenuTitle = "Time Charts";
 inline constexpr const char* kConfirmRemoveCursors = "Please confirm 'Remove All Cursors' request.";
@@ -72,6 +74,8 @@ class CTimePlotsView : public QWidget, public MessageReceiver {
   void ScalingProperties();
   void AddNewCursor();
   void RemoveAllCursors();
+  // The operator's event marks as labelled lines, each at the sample of its L frame.
+  void ShowMarks(const std::vector<Mark>& marks);
   std::unique_ptr<QMenu> CreateContextMenu();
 
   // Puts the stored selection and scaling on the charts and replays the history into them.

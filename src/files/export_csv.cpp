@@ -8,6 +8,7 @@
 
 #include "acquisition/vesk_doc.h"
 #include "app/settings_keys.h"
+#include "files/mark_log.h"
 #include "instruments/ctd_catalogue.h"
 
 namespace vesk {
@@ -126,7 +127,10 @@ const char* CsvExporter::EventHeaderRow() {
 }
 
 CsvExporter::CsvExporter(std::string path, bool buffered)
-    : rows_(path), events_(ExportPath(path, "_mep.csv")), buffered_(buffered) {}
+    : rows_(path),
+      events_(ExportPath(path, "_mep.csv")),
+      marks_(ExportPath(path, "_marks.csv")),
+      buffered_(buffered) {}
 
 bool CsvExporter::Begin(const ExportContext& context) {
   if (!rows_.Create(HeaderRow(context.ctdModel), buffered_)) {
@@ -138,7 +142,17 @@ bool CsvExporter::Begin(const ExportContext& context) {
     rows_.Discard();
     return false;
   }
+  if (!marks_.Create(MarkCsvHeader(), true)) {
+    error_ = marks_.Error();
+    rows_.Discard();
+    events_.Discard();
+    return false;
+  }
   return true;
+}
+
+void CsvExporter::WriteMarks(const std::vector<Mark>& marks) {
+  for (const Mark& m : marks) marks_.Write(MarkCsvRow(m));
 }
 
 void CsvExporter::Write(const ExportRow& row) {
@@ -188,9 +202,11 @@ void CsvExporter::WriteEvent(const MepEvent& e) {
 }
 
 bool CsvExporter::Finish() {
-  const bool ok = rows_.Commit() && events_.Commit();
+  const bool ok = rows_.Commit() && events_.Commit() && marks_.Commit();
   if (!ok) {
-    error_ = !rows_.Error().empty() ? rows_.Error() : events_.Error();
+    for (const ExportFile* f : {&rows_, &events_, &marks_}) {
+      if (error_.empty()) error_ = f->Error();
+    }
     Discard();
   }
   return ok;
@@ -199,6 +215,7 @@ bool CsvExporter::Finish() {
 void CsvExporter::Discard() {
   rows_.Discard();
   events_.Discard();
+  marks_.Discard();
 }
 
 std::unique_ptr<ExportStage> StartScanCsvExport(const CVESKDoc& doc, std::string* error) {

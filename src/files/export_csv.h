@@ -1,9 +1,9 @@
 #pragma once
 // The analysis export as CSV: a header row with the units in the column names, then one row
 // per accepted L frame; beside it "<name>_mep.csv" with one row per element event of the M
-// frames. Missing values are empty fields; numbers are written in the C locale with the
-// fewest digits that read back to the same value (to the same 32-bit float for the readings
-// an instrument sent as such).
+// frames, and "<name>_marks.csv" with the recording's event marks (as its .mrk has them). Missing
+// values are empty fields; numbers are written in the C locale with the fewest digits that read
+// back to the same value (to the same 32-bit float for the readings an instrument sent as such).
 
 #include <memory>
 #include <string>
@@ -21,6 +21,7 @@ class CsvExporter final : public ExportWriter {
   bool Begin(const ExportContext& context) override;
   void Write(const ExportRow& row) override;
   void WriteEvent(const MepEvent& event) override;
+  void WriteMarks(const std::vector<Mark>& marks) override;
   bool Finish() override;
   void Discard() override;
   std::string Error() const override { return error_; }
@@ -32,6 +33,7 @@ class CsvExporter final : public ExportWriter {
  private:
   ExportFile rows_;
   ExportFile events_;
+  ExportFile marks_;
   std::string error_;
   bool buffered_ = true;
 };

@@ -168,7 +168,8 @@ bool NetcdfExporter::Begin(const ExportContext& context) {
   {
     std::lock_guard lock(LibraryLock());
     ok = Check(nc_create_mem(file_.Path().c_str(), NC_NETCDF4, 1 << 20, &ncid_), "creating");
-    ok = ok && Define(context) && DefineEvents() && Check(nc_enddef(ncid_), "defining");
+    ok = ok && Define(context) && DefineEvents() && DefineMarks() &&
+         Check(nc_enddef(ncid_), "defining");
   }
   if (ok) {
     double esd[kExportBinCount];
@@ -401,6 +402,80 @@ void NetcdfExporter::Write(const ExportRow& row) {
   if (++rows_ >= blockRows_) WriteBlock();
 }
 
+bool NetcdfExporter::DefineMarks() {
+  auto text = [&](int var, const char* name, const std::string& value) {
+    return Check(nc_put_att_text(marksId_, var, name, value.size(), value.c_str()), name);
+  };
+  struct MarkVariable {
+    const char* name;
+    nc_type type;
+    const char* longName;
+    const char* units;  // nullptr: none (the note)
+  };
+  static const MarkVariable kMarkVariables[kMarkVariableCount] = {
+      {"mark", NC_INT, "number of the mark in its recording", "1"},
+      {"time", NC_DOUBLE, "UTC time of the mark by the PC clock",
+       "seconds since 1970-01-01T00:00:00Z"},
+      {"l_frame_index", NC_UINT,
+       "L frame count when the mark was made (l_frame_index of the next "
+       "L frame)",
+       "1"},
+      {"latitude", NC_DOUBLE, "latitude of the latest GPS fix at the mark", "degrees_north"},
+      {"longitude", NC_DOUBLE, "longitude of the latest GPS fix at the mark", "degrees_east"},
+      {"note", NC_STRING, "the operator's note", nullptr},
+  };
+  int markDim = -1;
+  bool ok = Check(nc_def_grp(ncid_, "marks", &marksId_), "marks group") &&
+            text(NC_GLOBAL, "title", "the operator's event marks (the recording's .mrk file)") &&
+            Check(nc_def_dim(marksId_, "mark", NC_UNLIMITED, &markDim), "mark dimension");
+  for (int i = 0; i < kMarkVariableCount && ok; ++i) {
+    const MarkVariable& v = kMarkVariables[i];
+    ok = Check(nc_def_var(marksId_, v.name, v.type, 1, &markDim, &markIds_[i]), v.name) &&
+         text(markIds_[i], "long_name", v.longName) &&
+         (v.units == nullptr || text(markIds_[i], "units", v.units));
+    if (ok && v.type == NC_DOUBLE) {
+      const double fill = kMissing;
+      ok = Check(nc_def_var_fill(marksId_, markIds_[i], 0, &fill), v.name);
+    }
+    if (ok && std::strcmp(v.name, "time") == 0) {
+      ok = text(markIds_[i], "standard_name", "time");
+    }
+  }
+  return ok;
+}
+
+void NetcdfExporter::WriteMarks(const std::vector<Mark>& marks) {
+  marks_ = marks;
+}
+
+bool NetcdfExporter::WriteMarksBlock() {
+  const std::size_t n = marks_.size();
+  if (n == 0) return !failed_;
+  std::vector<int> number(n);
+  std::vector<double> time(n), latitude(n), longitude(n);
+  std::vector<unsigned> frame(n);
+  std::vector<const char*> note(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    number[i] = marks_[i].number;
+    time[i] = marks_[i].epochSeconds;
+    frame[i] = marks_[i].lFrameIndex;
+    latitude[i] = marks_[i].latitude;
+    longitude[i] = marks_[i].longitude;
+    note[i] = marks_[i].note.c_str();
+  }
+  const std::size_t start = 0;
+  std::lock_guard lock(LibraryLock());
+  return Check(nc_put_vara_int(marksId_, markIds_[0], &start, &n, number.data()), "mark") &&
+         Check(nc_put_vara_double(marksId_, markIds_[1], &start, &n, time.data()), "time") &&
+         Check(nc_put_vara_uint(marksId_, markIds_[2], &start, &n, frame.data()),
+               "l_frame_index") &&
+         Check(nc_put_vara_double(marksId_, markIds_[3], &start, &n, latitude.data()),
+               "latitude") &&
+         Check(nc_put_vara_double(marksId_, markIds_[4], &start, &n, longitude.data()),
+               "longitude") &&
+         Check(nc_put_vara_string(marksId_, markIds_[5], &start, &n, note.data()), "note");
+}
+
 void NetcdfExporter::WriteEvent(const MepEvent& e) {
   if (failed_ || ncid_ < 0) return;
   const std::int32_t values[kEventVariables] = {
@@ -505,6 +580,7 @@ bool NetcdfExporter::Finish() {
   if (ncid_ < 0) return false;
   if (!failed_) WriteBlock();
   if (!failed_) WriteEventBlock();
+  if (!failed_) WriteMarksBlock();
   if (!failed_) WriteCoverage();
   void* image = nullptr;
   std::size_t size = 0;

@@ -2,7 +2,8 @@
 // The analysis export as a NetCDF-4 file following the CF (1.11) and ACDD (1.3) conventions: a
 // single trajectory along an unlimited obs dimension (one per accepted L frame), a bin
 // dimension whose coordinate is the bin's equivalent spherical diameter (with its bounds),
-// and a group "mep" of the M frames' element events. Missing values are NaN, declared as
+// a group "mep" of the M frames' element events and a group "marks" of the operator's
+// event marks. Missing values are NaN, declared as
 // _FillValue; every variable is compressed (deflate 4 with shuffle).
 //
 // The file is built in memory and written out in one piece when the run completes, so a
@@ -25,6 +26,7 @@ class NetcdfExporter final : public ExportWriter {
   bool Begin(const ExportContext& context) override;
   void Write(const ExportRow& row) override;
   void WriteEvent(const MepEvent& event) override;
+  void WriteMarks(const std::vector<Mark>& marks) override;
   bool Finish() override;
   void Discard() override;
   std::string Error() const override { return error_; }
@@ -33,6 +35,7 @@ class NetcdfExporter final : public ExportWriter {
   static constexpr int kRealVariables = 15;
   static const std::array<const char*, kRealVariables>& RealVariableNames();
   static constexpr int kEventVariables = 7;
+  static constexpr int kMarkVariableCount = 6;
 
  private:
   // The range of a coordinate over the rows, for the coverage attributes.
@@ -44,6 +47,8 @@ class NetcdfExporter final : public ExportWriter {
 
   bool Define(const ExportContext& context);
   bool DefineEvents();
+  bool DefineMarks();
+  bool WriteMarksBlock();
   bool WriteBlock();
   bool WriteEventBlock();
   bool WriteCoverage();
@@ -56,6 +61,9 @@ class NetcdfExporter final : public ExportWriter {
   std::size_t blockRows_;
   int ncid_ = -1;
   int mepId_ = -1;
+  int marksId_ = -1;
+  std::array<int, kMarkVariableCount> markIds_{};
+  std::vector<Mark> marks_;
   std::array<int, kRealVariables> realIds_{};
   int indexId_ = -1;
   int windowId_ = -1;

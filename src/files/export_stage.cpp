@@ -112,6 +112,8 @@ ExportContext MakeExportContext(const CVESKDoc& doc) {
   c.sentenceToParse = doc.nav.sentenceToParse;
   c.surveyLatitudeForDepth = doc.surveyLat;
   c.maxFixAge = doc.store.Read(keys::kExportMaxFixAge);
+  // A recording's marks are beside it; a live scan's beside the .dat it writes.
+  c.marksPath = MarksPath(doc.playback ? doc.rawFileName : doc.dataDir + doc.processedFileName);
   const std::string created = IsoUtc(std::time(nullptr));
   for (const MetadataKey& m : MetadataKeys()) {
     std::string value = doc.store.Read(m.key);
@@ -195,6 +197,7 @@ bool ExportStage::Begin(const ExportContext& context) {
   fixFrame_ = nextFrame_ = 0;
   surveyLatitude_ = context.surveyLatitudeForDepth;
   maxFixAge_ = context.maxFixAge;
+  marksPath_ = context.marksPath;
   for (std::size_t i = 0; i < writers_.size(); ++i) {
     if (!writers_[i]->Begin(context)) {
       error_ = writers_[i]->Error();
@@ -319,6 +322,8 @@ bool ExportStage::Finish() {
     for (auto& w : writers_) w->Discard();
     return false;
   }
+  const std::vector<Mark> marks = marksPath_.empty() ? std::vector<Mark>{} : ReadMarks(marksPath_);
+  for (auto& w : writers_) w->WriteMarks(marks);
   for (auto& w : writers_) {
     if (!w->Finish()) {
       error_ = w->Error();

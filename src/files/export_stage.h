@@ -19,6 +19,7 @@
 #include "files/data_file.h"
 #include "files/export_nmea.h"
 #include "files/export_sink.h"
+#include "files/mark_log.h"
 
 namespace vesk {
 
@@ -46,6 +47,9 @@ struct ExportContext {
   std::string sentenceToParse;
   double surveyLatitudeForDepth = 0;  // used when a row has no GPS latitude
   int maxFixAge = 20;                 // L frames; an older fix gives no position
+  // The recording's event marks (.mrk), read when the run completes (a live scan writes them
+  // as it goes).
+  std::string marksPath;
 
   // What the files say about the data set: attribute name and value, in order.
   std::vector<std::pair<std::string, std::string>> metadata;
@@ -112,6 +116,8 @@ class ExportWriter {
   // One row, one element event; a failure is kept and reported by Finish.
   virtual void Write(const ExportRow& row) = 0;
   virtual void WriteEvent(const MepEvent& event) = 0;
+  // The recording's event marks, once, before Finish.
+  virtual void WriteMarks(const std::vector<Mark>& marks) = 0;
   // Completes the file under its name; false with Error() when anything failed (the
   // temporary file is then removed).
   virtual bool Finish() = 0;
@@ -161,6 +167,7 @@ class ExportStage final : public ExportSink {
   std::uint32_t nextFrame_ = 0;   // L frame count after the latest row
   double surveyLatitude_ = 0;
   int maxFixAge_ = 20;
+  std::string marksPath_;
   Block block_;
   std::chrono::steady_clock::time_point blockStart_{};
   std::string error_;

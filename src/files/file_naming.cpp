@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "acquisition/clock.h"
+#include "files/mark_log.h"
 
 namespace vesk {
 
@@ -65,11 +66,16 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
 
 OldFilesMoved RenameOldDataFiles(const std::string& rawPath, const std::string& processedPath) {
   OldFilesMoved result;
+  // The recording's event marks go with it.
+  const std::string marksPath = MarksPath(processedPath);
   for (int generation = 1;; ++generation) {
     const std::string suffix = generation == 1 ? "-OLD" : "-OLD" + std::to_string(generation);
-    if (PathExists(rawPath + suffix) || PathExists(processedPath + suffix)) continue;
+    if (PathExists(rawPath + suffix) || PathExists(processedPath + suffix) ||
+        PathExists(marksPath + suffix)) {
+      continue;
+    }
     bool taken = false;  // another program took this generation meanwhile: try the next
-    for (const std::string* path : {&rawPath, &processedPath}) {
+    for (const std::string* path : {&rawPath, &processedPath, &marksPath}) {
       if (!PathExists(*path)) continue;
       if (!RenameNoReplace(*path, *path + suffix)) {
         if (errno == EEXIST) {

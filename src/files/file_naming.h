@@ -35,9 +35,9 @@ struct OldFilesMoved {
   std::string error;
 };
 
-// Moves the existing files of a recording aside, never over another file: both to the same
-// path + "-OLD", or "-OLD2", "-OLD3", ... (the first suffix free for both), so every earlier
-// generation is kept.
+// Moves the existing files of a recording aside, never over another file: both (and the
+// recording's .mrk) to the same path + "-OLD", or "-OLD2", "-OLD3", ... (the first suffix
+// free for all), so every earlier generation is kept.
 OldFilesMoved RenameOldDataFiles(const std::string& rawPath, const std::string& processedPath);
 
 // Takes the names directory/stem.bin and directory/stem.dat for a new recording by creating

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/settings_store.h"
+#include "files/export_nmea.h"
 #include "instruments/line_scanner.h"
 
 namespace vesk {
@@ -147,7 +148,13 @@ void ParsePositionSentence(std::string_view text, const NavSettings& settings, N
     if (const std::string* lon = Field(fields, settings.longPos)) {
       haveLongitude = FormatAngle(*lon, 3, Field(fields, settings.longEwPos), parsed.longitude);
     }
-    if (haveLatitude && haveLongitude) parsed.lastFix = now;
+    if (haveLatitude && haveLongitude) {
+      parsed.lastFix = now;
+      const std::string* ns = Field(fields, settings.latNsPos);
+      const std::string* ew = Field(fields, settings.longEwPos);
+      parsed.latitudeDegrees = NmeaDegrees(*Field(fields, settings.latPos), ns ? *ns : "", 2);
+      parsed.longitudeDegrees = NmeaDegrees(*Field(fields, settings.longPos), ew ? *ew : "", 3);
+    }
     if (const std::string* time = Field(fields, settings.timePos); time && time->size() >= 6) {
       parsed.time = time->substr(0, 2) + ":" + time->substr(2, 2) + ":" + time->substr(4, 2);
     }

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <chrono>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +36,9 @@ struct NavDisplay {
   std::string longitude = "yy yy yy";
   std::string time = "00:00:00";
   std::optional<TimePoint> lastFix;  // a sentence that gave latitude and longitude
+  // The same position as numbers (degrees north and east); NaN when the texts show none.
+  double latitudeDegrees = std::numeric_limits<double>::quiet_NaN();
+  double longitudeDegrees = std::numeric_limits<double>::quiet_NaN();
 };
 
 // Parses the lines of `text` whose identifier is the configured sentence into `display`; a

@@ -87,7 +87,7 @@ void FrameProcessor::ProcessL(std::span<const std::uint8_t> frame) {
   AppendLRecord(record_, LRecordFields{doc_.currentBins, doc_.housekeeping, doc_.counterN,
                                        doc_.counterT, doc_.analogA, doc_.firmwareVersion});
   WriteRecord(record_);  // a failed write loses this record only
-  if (exportSink_ != nullptr) exportRow_.bins = doc_.currentBins;
+  if (WantsRows()) exportRow_.bins = doc_.currentBins;
   for (int k = 0; k < kBinCount; ++k) {
     doc_.cumulativeBins[k] += doc_.currentBins[k];
     doc_.currentBins[k] = 0;
@@ -98,12 +98,11 @@ void FrameProcessor::ProcessL(std::span<const std::uint8_t> frame) {
   {
     std::lock_guard ctdLock(doc_.ctdLock);
     UpdateTimeChart(doc_.lFrameCount.load());
-    if (exportSink_ != nullptr) {
-      FillExportRow(exportRow_, doc_, doc_.lFrameCount.load(), CrossSection());
-    }
+    if (WantsRows()) FillExportRow(exportRow_, doc_, doc_.lFrameCount.load(), CrossSection());
   }
   housekeepingLock.unlock();
   if (exportSink_ != nullptr) exportSink_->OnLRecord(exportRow_);
+  if (recordSink_ != nullptr) recordSink_->OnLRecord(exportRow_);
 
   ++doc_.lFrameCount;
   doc_.windows.Post(WindowTarget::MainFrame, Uwm::UpdateControlBar);
@@ -203,6 +202,7 @@ void FrameProcessor::ProcessM(std::span<const std::uint8_t> frame) {
     AppendMRecord(record_, events);
     WriteRecord(record_);
     if (exportSink_ != nullptr) exportSink_->OnMEvents(events, doc_.lFrameCount.load());
+    if (recordSink_ != nullptr) recordSink_->OnMEvents(events, doc_.lFrameCount.load());
   }
   const bool usable = events.size() % 4 == 0 && !doc_.gridPaused && !invalid;
   mep_.Consume(events, usable);
@@ -220,6 +220,10 @@ void FrameProcessor::ProcessC(std::span<const std::uint8_t> frame) {
   record_ += doc_.ctd.line;
   record_ += "\r\n";
   WriteRecord(record_);
+  if (recordSink_ != nullptr) {
+    FillExportRow(exportRow_, doc_, doc_.lFrameCount.load(), CrossSection());
+    recordSink_->OnCRecord(doc_.ctd.line, exportRow_);
+  }
 }
 
 void FrameProcessor::ProcessDollar(std::span<const std::uint8_t> frame) {
@@ -262,6 +266,10 @@ void ProcessingThread(CVESKDoc& doc) {
       doc.OpenDatFile();
       // The CSV export beside the .dat, when the option is on.
       csv = StartScanCsvExport(doc, &exportError);
+    }
+    if (doc.recordSink != nullptr) {
+      doc.recordSink->OnScanStart({doc.playback, doc.ctd.model, doc.surveyLat});
+      processor.SetRecordSink(doc.recordSink);
     }
     if (csv) {
       processor.SetExportSink(csv.get());

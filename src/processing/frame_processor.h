@@ -12,6 +12,7 @@
 #include "acquisition/vesk_doc.h"
 #include "files/export_sink.h"
 #include "processing/mep_assembly.h"
+#include "processing/record_sink.h"
 
 namespace vesk {
 
@@ -28,6 +29,8 @@ class FrameProcessor {
   // The analysis export (CSV, NetCDF): every accepted L frame, M frame and $ sentence also go
   // to `sink` while it is set. It is called on the processing thread with no lock held.
   void SetExportSink(ExportSink* sink) { exportSink_ = sink; }
+  // Those who take the records live (the network publisher): every L, C and M record too.
+  void SetRecordSink(RecordSink* sink) { recordSink_ = sink; }
 
  private:
   void ProcessL(std::span<const std::uint8_t> frame);
@@ -41,6 +44,7 @@ class FrameProcessor {
   // tells the user and decides what the scan does).
   bool WriteRecord(std::string_view text);
   double CrossSection() const { return doc_.standardTunnel ? 0.0049 : 0.01225; }
+  bool WantsRows() const { return exportSink_ != nullptr || recordSink_ != nullptr; }
 
   CVESKDoc& doc_;
   MepAssembly mep_;
@@ -48,6 +52,7 @@ class FrameProcessor {
   TimeChartSample previousHalf_{};
   std::string record_;  // reused for every record group
   ExportSink* exportSink_ = nullptr;
+  RecordSink* recordSink_ = nullptr;
   ExportRow exportRow_;
 };
 

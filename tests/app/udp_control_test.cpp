@@ -27,7 +27,8 @@ class UdpControl : public ::testing::Test {
         store_, CUDPControl::Actions{
                     [this] { calls_.push_back("log"); }, [this] { calls_.push_back("stop"); },
                     [this] { calls_.push_back("close"); }, [this] { calls_.push_back("acquire"); },
-                    [this](const std::string& t) { notes_.push_back(t); }});
+                    [this](const std::string& t) { notes_.push_back(t); },
+                    [this](const std::string& note) { calls_.push_back("mark " + note); }});
   }
 
   // Sends the datagrams together, then (a moment later) one marker datagram (command 2),
@@ -79,6 +80,11 @@ TEST_F(UdpControl, DatagramsReachTheirActionsAndABurstIsCoalesced) {
   calls_.clear();
   SendAndSettle(*control, {Datagram(4)});
   EXPECT_EQ(calls_, (std::vector<std::string>{"acquire", "stop"}));
+  calls_.clear();
+  // Each mark with its own note, none dropped.
+  QByteArray noted = Datagram(6, 2) + QByteArray("net in\0\0\0\0", 10);
+  SendAndSettle(*control, {noted, Datagram(6, 10).replace(2, 8, QByteArray(8, '\0'))});
+  EXPECT_EQ(calls_, (std::vector<std::string>{"mark net in", "mark ", "stop"}));
   calls_.clear();
   // Pairs of start and stop faster than a scan can start leave one stop, and say so.
   std::vector<QByteArray> burst;

@@ -30,6 +30,8 @@ TEST(RemoteCommand, DatagramsGiveTheirCommandOrNone) {
       {1, 0, RemoteCommand::kNone},
       {0, 10, RemoteCommand::kNone},
       {5, 10, RemoteCommand::kNone},
+      {6, 10, RemoteCommand::kMark},
+      {7, 10, RemoteCommand::kNone},
       {0x0100, 10, RemoteCommand::kNone},  // 1 in the high byte: little-endian 256
       {0xFFFF, 10, RemoteCommand::kNone},
   };
@@ -37,6 +39,10 @@ TEST(RemoteCommand, DatagramsGiveTheirCommandOrNone) {
     const auto d = Datagram(c.command, c.length);
     EXPECT_EQ(ParseRemoteCommand(d), c.expected) << c.command << " / " << c.length << " bytes";
   }
+  // A mark's note: from byte 2 up to the first zero byte.
+  std::vector<std::uint8_t> mark = {6, 0, 'C', 'T', 'D', ' ', 'u', 'p', 0, 0, 'x'};
+  EXPECT_EQ(RemoteMarkNote(mark), "CTD up");
+  EXPECT_EQ(RemoteMarkNote(std::vector<std::uint8_t>(10, 0)), "");
 }
 
 TEST(RemoteCommand, AllowListDecidesBySenderAddress) {
@@ -88,14 +94,20 @@ TEST(RemoteCommand, BurstsAreCoalescedAndStartsLimitedToOneASecond) {
       {{C::kStop, C::kStartAcquisition}, 2100, {C::kStop, C::kStartAcquisition}},
       // No stop since the last start: acquisition, then logging, switches to files at once.
       {{C::kStartLogging}, 2150, {C::kStartLogging}},
-      {{C::kStartLogging, C::kCloseApplication, C::kStop}, 2200, {C::kCloseApplication}},
+      // Marks are never dropped: before the last stop they go first, the others last.
+      {{C::kMark, C::kStop, C::kMark, C::kStartAcquisition, C::kMark},
+       2160,
+       {C::kMark, C::kStop, C::kMark, C::kMark}},
+      {{C::kStartLogging, C::kCloseApplication, C::kMark, C::kStop},
+       2200,
+       {C::kMark, C::kCloseApplication}},
       {{C::kNone}, 2300, {}},
   };
   RemoteCommandGate gate;
   for (const Step& step : steps) {
     EXPECT_EQ(gate.Coalesce(step.batch, ms(step.at)), step.run) << "at " << step.at << " ms";
   }
-  EXPECT_EQ(gate.Dropped(), 4u);
+  EXPECT_EQ(gate.Dropped(), 5u);
 }
 
 TEST(RemoteCommand, TheLastReceivedAsTheStatusShowsIt) {
@@ -107,6 +119,8 @@ TEST(RemoteCommand, TheLastReceivedAsTheStatusShowsIt) {
   EXPECT_EQ(DescribeReceivedCommand(received), "START LOGGING (1) at 14:03:07 from 10.0.0.5");
   received.command = RemoteCommand::kStartAcquisition;
   EXPECT_EQ(DescribeReceivedCommand(received), "START ACQUISITION (4) at 14:03:07 from 10.0.0.5");
+  received.command = RemoteCommand::kMark;
+  EXPECT_EQ(DescribeReceivedCommand(received), "MARK (6) at 14:03:07 from 10.0.0.5");
 }
 
 }  // namespace

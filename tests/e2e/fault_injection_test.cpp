@@ -58,84 +58,6 @@ void ExpectRecordingHolds(const std::string& binPath, const std::string& scan) {
   EXPECT_EQ(raw.substr(at + scan.size()).find('~'), std::string::npos) << binPath;
 }
 
-// The simulated counter and `vesk --headless` logging from it, with the remote control on.
-class HeadlessRun : public ::testing::Test {
- protected:
-  void StartCounter(std::uint64_t seed, bool scanAtStart = false) {
-    CounterSimulatorOptions options;
-    options.cast.seed = seed;
-    options.auxNmea = false;
-    options.linkPath = link_;
-    options.recordScanBytes = true;
-    options.scanAtStart = scanAtStart;
-    counters_.push_back(std::make_unique<CounterSimulator>(options));
-    counters_.back()->Start();
-  }
-  CounterSimulator& Counter() { return *counters_.back(); }
-
-  // `launcher`: a program (and its arguments) that runs vesk, such as prlimit.
-  void StartVesk(const std::vector<std::string>& args, const std::string& settings = "",
-                 std::vector<std::string> launcher = {}) {
-    fs::create_directories(dataDir_);
-    const std::string ini =
-        test::WriteHeadlessSettings(dir_, dataDir_, link_, port_, settings, portSettings_);
-    std::vector<std::string> all = {VESK_PATH, "--headless", "--settings", ini};
-    all.insert(all.end(), args.begin(), args.end());
-    all.insert(all.begin(), launcher.begin(), launcher.end());
-    const std::string program = all.front();
-    all.erase(all.begin());
-    vesk_ = std::make_unique<ChildProcess>(program, all, env_);
-  }
-
-  // Waits for `text` on the program's stderr (messages) or stdout (status lines).
-  bool Says(const std::string& text, double seconds = 10) {
-    return WaitUntil([&] { return Err().find(text) != std::string::npos; }, seconds);
-  }
-  bool Status(const std::string& text, double seconds = 10) {
-    return WaitUntil(
-        [&] {
-          const std::string out = vesk_->Out();
-          const std::size_t line = out.rfind('\n', out.empty() ? 0 : out.size() - 2);
-          return out.find(text, line == std::string::npos ? 0 : line) != std::string::npos;
-        },
-        seconds);
-  }
-  std::string Err() const { return vesk_->Err(); }
-  void Remote(int command) { SendRemoteCommand(port_, command); }
-
-  // Stops the scan and ends the program through the remote control; its exit code.
-  int StopAndQuitWithoutStatus() {
-    Remote(2);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    Remote(3);
-    return vesk_->Wait(20);
-  }
-  int StopAndQuit() {
-    Remote(2);
-    EXPECT_TRUE(Status("idle")) << vesk_->Out();
-    Remote(3);
-    return vesk_->Wait(20);
-  }
-
-  // The last status line (stdout).
-  std::string LastStatus() const {
-    const std::string out = vesk_->Out();
-    const std::size_t end = out.find_last_not_of('\n');
-    if (end == std::string::npos) return "";
-    const std::size_t start = out.rfind('\n', end);
-    return out.substr(start == std::string::npos ? 0 : start + 1, end + 1 - (start + 1));
-  }
-
-  TempDir dir_;
-  std::string portSettings_;  // further [PortSettings] lines
-  std::string dataDir_ = dir_ / "data";
-  std::map<std::string, std::string> env_;  // added to the program's environment
-  const std::string link_ = dir_ / "counter";
-  const int port_ = test::FreeUdpPort();
-  std::vector<std::unique_ptr<CounterSimulator>> counters_;
-  std::unique_ptr<ChildProcess> vesk_;
-};
-
 TEST_F(HeadlessRun, CounterDeviceVanishesAndReturns) {
   StartCounter(11);
   StartVesk({"--log"});
@@ -510,27 +432,6 @@ TEST_F(HeadlessRun, HangUpAndABrokenPipeEndNothingButTheScan) {
   EXPECT_EQ(vesk_->Wait(10), 0) << Err();
   EXPECT_TRUE(WaitUntil([&] { return !Counter().IsScanning(); }, 3));
   ExpectRecordingHolds(Recordings(dataDir_, ".bin").at(0), Counter().ScanSegments().at(1));
-}
-
-TEST_F(HeadlessRun, ACounterThatSendsNoFramesIsTold) {
-  test::Pty counter(link_);  // the test plays a counter that falls silent
-  StartVesk({"--log"});
-  ASSERT_TRUE(Status("logging", 15)) << Err();
-  std::string frames;
-  for (int i = 0; i < 4; ++i) {
-    const test::Bytes wire = test::Wire(test::MakeLFrame(test::LFrameFields{}));
-    frames.append(wire.begin(), wire.end());
-  }
-  counter.Send(frames);
-  for (int i = 0; i < 12; ++i) {  // 12 s of idle text
-    counter.Send("STATUS: IDLE\r\n");
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-  }
-  ASSERT_TRUE(Says("no frame from the counter for 10 s")) << Err();
-  counter.Send(frames);
-  ASSERT_TRUE(Says("Frames arrive from the counter again")) << Err();
-  EXPECT_EQ(StopAndQuit(), 0) << Err();
-  EXPECT_EQ(Occurrences(Err(), "no frame from the counter"), 1) << Err();
 }
 
 TEST_F(HeadlessRun, TwoProgramsLoggingIntoOneFolderNeverShareARecording) {

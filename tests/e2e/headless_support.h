@@ -2,13 +2,20 @@
 // Running `vesk --headless` against the simulated counter: its settings file, the remote
 // control, and the recordings it leaves in its data directory.
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
+#include "sim/counter_simulator.h"
 #include "test_support/run_process.h"
 #include "test_support/temp_dir.h"
 #include "test_support/udp.h"
@@ -43,14 +50,17 @@ inline int Occurrences(const std::string& text, const std::string& what) {
 }
 
 // A settings file for a headless run: data directory, counter device, remote-control port
-// (0: none), and further "Key=value\n" lines of the Settings and PortSettings sections.
+// (0: none), and further "Key=value\n" lines of the Settings, PortSettings and Options
+// sections (the Settings lines may go on with sections of their own).
 inline std::string WriteHeadlessSettings(const TempDir& dir, const std::string& dataDir,
                                          const std::string& device, int udpPort,
                                          const std::string& settings = "",
-                                         const std::string& portSettings = "") {
+                                         const std::string& portSettings = "",
+                                         const std::string& options = "") {
   const std::string ini = dir / "vesk.ini";
   WriteFile(ini, "[Settings]\nDataDir=" + dataDir + "\nSurveyLat=44.5\n" + settings +
-                     "[Options]\nAddHeaderToDatFile=0\n[PortSettings]\n"
+                     "[Options]\nAddHeaderToDatFile=0\n" + options +
+                     "[PortSettings]\n"
                      "Device_DU=" +
                      device + "\n" + portSettings +
                      "[RemoteControl]\nPort=" + std::to_string(udpPort) + "\n");
@@ -58,3 +68,90 @@ inline std::string WriteHeadlessSettings(const TempDir& dir, const std::string& 
 }
 
 }  // namespace vesk::test
+
+namespace vesk {
+
+// The simulated counter and `vesk --headless` logging from it, with the remote control on.
+class HeadlessRun : public ::testing::Test {
+ protected:
+  void StartCounter(std::uint64_t seed, bool scanAtStart = false) {
+    CounterSimulatorOptions options;
+    options.cast.seed = seed;
+    options.auxNmea = false;
+    options.linkPath = link_;
+    options.recordScanBytes = true;
+    options.scanAtStart = scanAtStart;
+    options.timeScale = timeScale_;
+    counters_.push_back(std::make_unique<CounterSimulator>(options));
+    counters_.back()->Start();
+  }
+  CounterSimulator& Counter() { return *counters_.back(); }
+
+  // `launcher`: a program (and its arguments) that runs vesk, such as prlimit.
+  void StartVesk(const std::vector<std::string>& args, const std::string& settings = "",
+                 std::vector<std::string> launcher = {}) {
+    std::filesystem::create_directories(dataDir_);
+    const std::string ini = test::WriteHeadlessSettings(dir_, dataDir_, link_, port_, settings,
+                                                        portSettings_, optionSettings_);
+    std::vector<std::string> all = {VESK_PATH, "--headless", "--settings", ini};
+    all.insert(all.end(), args.begin(), args.end());
+    all.insert(all.begin(), launcher.begin(), launcher.end());
+    const std::string program = all.front();
+    all.erase(all.begin());
+    vesk_ = std::make_unique<test::ChildProcess>(program, all, env_);
+  }
+
+  // Waits for `text` on the program's stderr (messages) or stdout (status lines).
+  bool Says(const std::string& text, double seconds = 10) {
+    return test::WaitUntil([&] { return Err().find(text) != std::string::npos; }, seconds);
+  }
+  bool Status(const std::string& text, double seconds = 10) {
+    return test::WaitUntil(
+        [&] {
+          const std::string out = vesk_->Out();
+          const std::size_t line = out.rfind('\n', out.empty() ? 0 : out.size() - 2);
+          return out.find(text, line == std::string::npos ? 0 : line) != std::string::npos;
+        },
+        seconds);
+  }
+  std::string Err() const { return vesk_->Err(); }
+  void Remote(int command, const std::string& text = "") {
+    test::SendRemoteCommand(port_, command, text);
+  }
+
+  // Stops the scan and ends the program through the remote control; its exit code.
+  int StopAndQuitWithoutStatus() {
+    Remote(2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    Remote(3);
+    return vesk_->Wait(20);
+  }
+  int StopAndQuit() {
+    Remote(2);
+    EXPECT_TRUE(Status("idle")) << vesk_->Out();
+    Remote(3);
+    return vesk_->Wait(20);
+  }
+
+  // The last status line (stdout).
+  std::string LastStatus() const {
+    const std::string out = vesk_->Out();
+    const std::size_t end = out.find_last_not_of('\n');
+    if (end == std::string::npos) return "";
+    const std::size_t start = out.rfind('\n', end);
+    return out.substr(start == std::string::npos ? 0 : start + 1, end + 1 - (start + 1));
+  }
+
+  test::TempDir dir_;
+  std::string portSettings_;    // further [PortSettings] lines
+  std::string optionSettings_;  // further [Options] lines
+  double timeScale_ = 1.0;      // of the simulated cast
+  std::string dataDir_ = dir_ / "data";
+  std::map<std::string, std::string> env_;  // added to the program's environment
+  const std::string link_ = dir_ / "counter";
+  const int port_ = test::FreeUdpPort();
+  std::vector<std::unique_ptr<CounterSimulator>> counters_;
+  std::unique_ptr<test::ChildProcess> vesk_;
+};
+
+}  // namespace vesk

@@ -38,19 +38,42 @@ QString Caption(const std::string& caption) {
   return caption.empty() ? QStringLiteral("VESK") : Text(caption);
 }
 
+LogSeverity SeverityOf(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Error: return LogSeverity::Error;
+    case MessageIcon::Warning: return LogSeverity::Warning;
+    case MessageIcon::Information: return LogSeverity::Info;
+    case MessageIcon::Question:
+    case MessageIcon::None: break;
+  }
+  return LogSeverity::Notice;
+}
+
+std::string OneLine(const std::string& caption, const std::string& text) {
+  std::string line = caption.empty() ? text : caption + ": " + text;
+  for (char& c : line) {
+    if (c == '\n' || c == '\t') c = ' ';
+  }
+  return line;
+}
+
 }  // namespace
 
-void QtUserDialogs::Print(const std::string& caption, const std::string& text) {
-  {
+void QtUserDialogs::Print(const std::string& caption, const std::string& text, MessageIcon icon,
+                          bool keep) {
+  if (keep) {
     std::lock_guard lock(mutex_);
     shown_.push_back(text);
   }
-  std::string oneLine = text;
-  for (char& c : oneLine) {
-    if (c == '\n' || c == '\t') c = ' ';
+  if (log_ != nullptr) {
+    log_->Write(SeverityOf(icon), OneLine(caption, text));
+  } else {
+    std::fprintf(stderr, "vesk: %s\n", OneLine(caption, text).c_str());
   }
-  std::fprintf(stderr, "vesk: %s%s%s\n", caption.c_str(), caption.empty() ? "" : ": ",
-               oneLine.c_str());
+}
+
+void QtUserDialogs::Log(const std::string& caption, const std::string& text, MessageIcon icon) {
+  if (log_ != nullptr) log_->Write(SeverityOf(icon), OneLine(caption, text), false);
 }
 
 std::vector<std::string> QtUserDialogs::Shown() const {
@@ -61,7 +84,7 @@ std::vector<std::string> QtUserDialogs::Shown() const {
 void QtUserDialogs::ShowMessage(const std::string& text, const std::string& caption,
                                 MessageIcon icon) {
   if (scripted_) {
-    Print(caption, text);
+    Print(caption, text, icon);
     return;
   }
   // A box belongs to the user-interface thread; from anywhere else it is shown later.
@@ -69,6 +92,7 @@ void QtUserDialogs::ShowMessage(const std::string& text, const std::string& capt
     QueueMessage(text, caption, icon);
     return;
   }
+  Log(caption, text, icon);
   QMessageBox box(ToQt(icon), Caption(caption), Text(text), QMessageBox::Ok, parent_.data());
   box.exec();
 }
@@ -76,7 +100,7 @@ void QtUserDialogs::ShowMessage(const std::string& text, const std::string& capt
 void QtUserDialogs::QueueMessage(const std::string& text, const std::string& caption,
                                  MessageIcon icon) {
   if (scripted_) {
-    Print(caption, text);
+    Print(caption, text, icon);
     return;
   }
   QMetaObject::invokeMethod(
@@ -85,7 +109,11 @@ void QtUserDialogs::QueueMessage(const std::string& text, const std::string& cap
 }
 
 void QtUserDialogs::Notify(const std::string& text) {
-  std::fprintf(stderr, "vesk: %s\n", text.c_str());
+  if (log_ != nullptr) {
+    log_->Write(LogSeverity::Notice, text);
+  } else {
+    std::fprintf(stderr, "vesk: %s\n", text.c_str());
+  }
   QMetaObject::invokeMethod(
       QCoreApplication::instance(),
       [this, text] {
@@ -98,16 +126,17 @@ void QtUserDialogs::Notify(const std::string& text) {
 
 bool QtUserDialogs::AskYesNo(const std::string& text, const std::string& caption) {
   if (scripted_) {
-    Print(caption, text);
-    std::fprintf(stderr, "vesk: answering Yes\n");
+    Print(caption, text, MessageIcon::Question);
+    Print("", "answering Yes", MessageIcon::Question, false);
     return true;
   }
   if (!OnUiThread()) {
     // A worker never waits for the user (the user-interface thread may be waiting for it).
-    Print(caption, text);
-    std::fprintf(stderr, "vesk: not on the window thread, answering No\n");
+    Print(caption, text, MessageIcon::Question);
+    Print("", "not on the window thread, answering No", MessageIcon::Question, false);
     return false;
   }
+  Log(caption, text, MessageIcon::Question);
   QMessageBox box(QMessageBox::Question, Caption(caption), Text(text),
                   QMessageBox::Yes | QMessageBox::No, parent_.data());
   box.setDefaultButton(QMessageBox::Yes);

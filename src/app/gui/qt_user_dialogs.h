@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "acquisition/user_dialogs.h"
+#include "files/message_log.h"
 
 namespace vesk {
 
@@ -24,6 +25,8 @@ class QtUserDialogs : public UserDialogs {
   // The window the boxes belong to (the main frame once it exists).
   void SetParent(QWidget* parent) { parent_ = parent; }
   bool Scripted() const { return scripted_; }
+  // Every message and note also goes to `log`.
+  void SetLog(MessageLog* log) { log_ = log; }
   // Every text shown or asked so far in a scripted run.
   std::vector<std::string> Shown() const;
 
@@ -35,9 +38,14 @@ class QtUserDialogs : public UserDialogs {
                                              const std::string& directory, bool again) override;
 
  private:
-  void Print(const std::string& caption, const std::string& text);
+  // On stderr (and in the log); kept for Shown() unless `keep` is false.
+  void Print(const std::string& caption, const std::string& text, MessageIcon icon,
+             bool keep = true);
+  // The message in the log only (its box shows it).
+  void Log(const std::string& caption, const std::string& text, MessageIcon icon);
 
   const bool scripted_;
+  MessageLog* log_ = nullptr;
   QPointer<QWidget> parent_;
   mutable std::mutex mutex_;
   std::vector<std::string> shown_;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "acquisition/live_services.h"
 #include "acquisition/vesk_doc.h"
 #include "control/udp_control.h"
 #include "display/main_frame.h"
@@ -22,11 +23,14 @@ constexpr int kCounterWaitStepMs = 100;
 }  // namespace
 
 CVESKApp::CVESKApp(SettingsStore& store, const AppOptions& options)
-    : store_(store), options_(options), dialogs_(options.scripted || !options.screenshot.empty()) {}
+    : store_(store), options_(options), dialogs_(options.scripted || !options.screenshot.empty()) {
+  dialogs_.SetLog(options_.messageLog);
+}
 
 CVESKApp::~CVESKApp() {
   frame_.reset();
-  doc_.reset();  // stops a scan that still runs
+  services_.reset();  // stops a scan that still runs
+  doc_.reset();
   udp_.reset();
 }
 
@@ -52,6 +56,9 @@ bool CVESKApp::InitInstance() {
                                           if (frame_) frame_->StartAcquisition();
                                         },
                                         [this](const std::string& text) { dialogs_.Notify(text); },
+                                        [this](const std::string& note) {
+                                          if (frame_) frame_->Mark(note);
+                                        },
                                     },
                                     this);
   remoteControl_ = udp_->Open();
@@ -72,9 +79,11 @@ bool CVESKApp::InitInstance() {
   doc_ = std::make_unique<CVESKDoc>(store_, messages_, dialogs_, clock_);
   doc_->ConnectCounterPort();
   if (doc_->connected) doc_->PollCounterStatus();
+  services_ = std::make_unique<LiveServices>(*doc_);
 
   // 9. The main window.
   frame_ = std::make_unique<CMainFrame>(*doc_, messages_);
+  frame_->SetLiveServices(services_.get());
   if (remoteControl_) frame_->SetRemoteControl(udp_.get());
   dialogs_.SetParent(frame_.get());
   if (options_.screenshot.empty()) {

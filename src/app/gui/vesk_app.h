@@ -18,6 +18,8 @@ namespace vesk {
 class CVESKDoc;
 class CMainFrame;
 class CUDPControl;
+class LiveServices;
+class MessageLog;
 
 inline constexpr const char* kFirstRunMessage =
     "This appears to be the first time this software has been loaded.  Please configure the "
@@ -32,6 +34,7 @@ struct AppOptions {
   double screenshotAfter = 5;  // seconds before the picture
   // Messages to stderr and Yes to every question (always so with a screenshot).
   bool scripted = false;
+  MessageLog* messageLog = nullptr;  // the messages also go here
 };
 
 class CVESKApp : public QObject {
@@ -47,6 +50,7 @@ class CVESKApp : public QObject {
   int Run();
 
   CVESKDoc* Doc() const { return doc_.get(); }
+  LiveServices* Services() const { return services_.get(); }
   CMainFrame* Frame() const { return frame_.get(); }
   bool RemoteControlAvailable() const { return remoteControl_; }
   const QtUserDialogs& Dialogs() const { return dialogs_; }
@@ -64,6 +68,7 @@ class CVESKApp : public QObject {
   SystemClock clock_;
   std::unique_ptr<CUDPControl> udp_;
   std::unique_ptr<CVESKDoc> doc_;
+  std::unique_ptr<LiveServices> services_;
   std::unique_ptr<CMainFrame> frame_;
   bool remoteControl_ = false;
   int exitCode_ = 0;

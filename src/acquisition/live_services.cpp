@@ -1,0 +1,176 @@
+#include "acquisition/live_services.h"
+
+#include <sys/statvfs.h>
+
+#include <cstdio>
+#include <mutex>
+
+#include "acquisition/vesk_doc.h"
+
+namespace vesk {
+namespace {
+
+constexpr const char* kNoScan = "Mark ignored: no scan is running.";
+
+double SecondsSince(std::chrono::steady_clock::time_point then,
+                    std::chrono::steady_clock::time_point now) {
+  return std::chrono::duration<double>(now - then).count();
+}
+
+}  // namespace
+
+LiveServices::LiveServices(CVESKDoc& doc)
+    : doc_(doc), sink_(publisher_, [this] { return Position(); }) {
+  Configure();
+  doc_.recordSink = &sink_;
+}
+
+LiveServices::~LiveServices() {
+  if (doc_.scanning) doc_.StopScan();
+  doc_.recordSink = nullptr;
+}
+
+void LiveServices::Configure() {
+  PublishSettings publish;
+  publish.Load(doc_.store);
+  if (!publisher_.Configure(publish)) {
+    doc_.dialogs.Notify("Publishing records is off: " + publisher_.Error() + ".");
+  }
+  toldPublishError_.clear();
+  AlarmLimits limits;
+  limits.Load(doc_.store);
+  alarms_.SetLimits(limits);
+}
+
+LivePosition LiveServices::Position() const {
+  LivePosition p;
+  std::lock_guard lock(doc_.navLock);
+  const NavDisplay& nav = doc_.navDisplay;
+  if (nav.lastFix) {
+    p.latitude = nav.latitudeDegrees;
+    p.longitude = nav.longitudeDegrees;
+    p.fixAgeSeconds = SecondsSince(*nav.lastFix, std::chrono::steady_clock::now());
+  }
+  return p;
+}
+
+std::optional<double> LiveServices::FreeDiskMb(std::string& dir) const {
+  {
+    std::lock_guard names(doc_.fileNameLock);
+    dir = doc_.dataDir;
+  }
+  struct statvfs st {};
+  if (::statvfs(dir.c_str(), &st) != 0) return std::nullopt;
+  return static_cast<double>(st.f_bavail) * static_cast<double>(st.f_frsize) / 1e6;
+}
+
+std::vector<AlarmChange> LiveServices::Tick(TimePoint now) {
+  SyncScan();
+  AlarmInputs in;
+  in.now = now;
+  in.live = doc_.scanning && !doc_.playback;
+  in.scan = doc_.scanNumber;
+  if (in.live) {
+    const ScanStatus s = doc_.StatusSnapshot();
+    in.lFrames = s.lFrames;
+    in.frameErrors = s.frameErrors;
+    in.flowSpeed = s.flowSpeed;
+    in.laserMonitor = s.laserMonitor;
+    in.gpsExpected = !doc_.nav.sentenceToParse.empty();
+    if (s.nav.lastFix) in.fixAgeSeconds = SecondsSince(*s.nav.lastFix, now);
+    in.freeDiskMb = FreeDiskMb(in.dataDir);
+  }
+  std::vector<AlarmChange> changes = alarms_.Evaluate(in);
+  for (const AlarmChange& c : changes) {
+    doc_.dialogs.Notify(c.text);
+    sink_.PublishAlarm(AlarmName(c.id), c.raised, c.text);
+  }
+  // A network that refuses the datagrams is told once for each reason it gives.
+  const std::string error = publisher_.LastError();
+  if (!error.empty() && error != toldPublishError_) {
+    toldPublishError_ = error;
+    doc_.dialogs.Notify("Publishing records to " + publisher_.Destination() + " fails (" + error +
+                        "); they are dropped - " + std::to_string(publisher_.Dropped()) +
+                        " so far.");
+  }
+  return changes;
+}
+
+std::string LiveServices::AlarmSummary() const {
+  std::string text;
+  for (AlarmId id : alarms_.ActiveAlarms()) {
+    if (!text.empty()) text += ',';
+    text += AlarmLabel(id);
+  }
+  return text.empty() ? "none" : text;
+}
+
+std::string LiveServices::PublishSummary() const {
+  if (!publisher_.Enabled()) return {};
+  return "published " + std::to_string(publisher_.Sent()) + ", dropped " +
+         std::to_string(publisher_.Dropped());
+}
+
+void LiveServices::SyncScan() {
+  if (doc_.scanNumber == scan_) return;
+  scan_ = doc_.scanNumber;
+  scanMarks_.clear();
+  // A recording played back shows the marks made while it was recorded.
+  if (doc_.playback) scanMarks_ = ReadMarks(MarksPath(doc_.rawFileName));
+}
+
+const std::vector<Mark>& LiveServices::ScanMarks() {
+  SyncScan();
+  return scanMarks_;
+}
+
+std::optional<Mark> LiveServices::BeginMark() {
+  if (!doc_.scanning) return std::nullopt;
+  Mark m;
+  m.epochSeconds = UtcNow();
+  m.lFrameIndex = doc_.lFrameCount;
+  const LivePosition p = Position();
+  // A position older than the display's stale limit is no position for the mark.
+  if (!IsMissing(p.fixAgeSeconds) && p.fixAgeSeconds <= doc_.nav.staleFixSeconds) {
+    m.latitude = p.latitude;
+    m.longitude = p.longitude;
+  }
+  return m;
+}
+
+LiveServices::MarkResult LiveServices::AddMark(std::string_view note) {
+  std::optional<Mark> m = BeginMark();
+  if (!m) return {false, {}, kNoScan};
+  return FinishMark(*m, note);
+}
+
+LiveServices::MarkResult LiveServices::FinishMark(Mark mark, std::string_view note) {
+  SyncScan();
+  if (!doc_.scanning) return {false, mark, kNoScan};
+  mark.note = CleanNote(note);
+  std::string datName;
+  std::string datPath;
+  {
+    std::lock_guard names(doc_.fileNameLock);
+    datName = doc_.processedFileName;
+    datPath = doc_.dataDir + datName;
+  }
+  const std::string path = MarksPath(datPath);
+  if (path != marks_.Path() || logScan_ != scan_) {
+    // The pre-logging dump is written anew at every start, and so are its marks.
+    marks_.Begin(path, datName == std::string(kPreloggingStem) + ".dat");
+    logScan_ = scan_;
+  }
+  if (!marks_.Add(mark)) {
+    return {false, mark, "ERROR: the mark could not be written: " + marks_.Error()};
+  }
+  scanMarks_.push_back(mark);
+  sink_.PublishMark(mark);
+  char text[96];
+  std::snprintf(text, sizeof text, "Mark %d at L frame %u", mark.number, mark.lFrameIndex);
+  return {true, mark,
+          std::string(text) + (mark.note.empty() ? "" : " (" + mark.note + ")") + " written to " +
+              path};
+}
+
+}  // namespace vesk

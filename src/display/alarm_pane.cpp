@@ -1,0 +1,49 @@
+#include "display/alarm_pane.h"
+
+#include "acquisition/alarm_monitor.h"
+
+namespace vesk {
+namespace {
+
+constexpr const char* kQuietLook = "background-color:#2e7d32; color:white; padding:0 6px;";
+constexpr const char* kRaisedLook =
+    "background-color:#c62828; color:white; font-weight:bold; padding:0 6px;";
+constexpr const char* kNoAlarms = "No alarms";
+constexpr const char* kNoAlarmsTip =
+    "Alarms of a live scan: no counter data, low flow, laser monitor, frame errors, stale GPS "
+    "fix, low disk space (Settings > Alarm Limits...)";
+
+}  // namespace
+
+QString AlarmLabels(const AlarmMonitor& alarms) {
+  QStringList labels;
+  for (AlarmId id : alarms.ActiveAlarms()) labels << QString::fromLatin1(AlarmLabel(id));
+  return labels.join(QStringLiteral(", "));
+}
+
+QString AlarmTexts(const AlarmMonitor& alarms) {
+  QStringList texts;
+  for (AlarmId id : alarms.ActiveAlarms()) {
+    texts << QString::fromStdString(alarms.RaisedText(id));
+  }
+  return texts.join(QLatin1Char('\n'));
+}
+
+CAlarmPane::CAlarmPane(QWidget* parent) : QLabel(parent) {
+  setObjectName(QStringLiteral("alarmPane"));
+  setFrameShape(QFrame::Panel);
+  setFrameShadow(QFrame::Sunken);
+  setText(QString::fromLatin1(kNoAlarms));
+  setToolTip(QString::fromLatin1(kNoAlarmsTip));
+  setStyleSheet(QString::fromLatin1(kQuietLook));
+}
+
+void CAlarmPane::Show(const AlarmMonitor& alarms) {
+  const QString labels = AlarmLabels(alarms);
+  raised_ = !labels.isEmpty();
+  setText(raised_ ? QStringLiteral("ALARM: %1").arg(labels) : QString::fromLatin1(kNoAlarms));
+  setToolTip(raised_ ? AlarmTexts(alarms) : QString::fromLatin1(kNoAlarmsTip));
+  setStyleSheet(QString::fromLatin1(raised_ ? kRaisedLook : kQuietLook));
+}
+
+}  // namespace vesk

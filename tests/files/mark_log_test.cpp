@@ -1,0 +1,157 @@
+// The .mrk file of the operator's marks, and the program's own log file with its rotation
+// and the choice between it and the journal.
+
+#include "files/mark_log.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "files/file_naming.h"
+#include "files/message_log.h"
+#include "test_support/temp_dir.h"
+
+namespace vesk::test {
+namespace {
+
+TEST(MarkLog, MarksAreNumberedRowsThatReadBack) {
+  TempDir dir;
+  const std::string path = MarksPath(dir / "cast01.dat");
+  EXPECT_EQ(path, dir / "cast01.mrk");
+  MarkLog log;
+  log.Begin(path, false);
+  Mark a{0, 1781524803.25, 17, 44.650012, -63.5, "CTD down"};
+  Mark b{0, 1781524810.0, 31, kMissing, kMissing, CleanNote("net \"big\", slow\r\nhaul")};
+  ASSERT_TRUE(log.Add(a)) << log.Error();
+  ASSERT_TRUE(log.Add(b)) << log.Error();
+  EXPECT_EQ(ReadFile(path),
+            "mark,utc_time_iso8601,l_frame_index,latitude_deg_north,longitude_deg_east,note\r\n"
+            "1,2026-06-15T12:00:03.250Z,17,44.650012,-63.500000,\"CTD down\"\r\n"
+            "2,2026-06-15T12:00:10Z,31,,,\"net \"\"big\"\", slow  haul\"\r\n");
+  const std::vector<Mark> read = ReadMarks(path);
+  ASSERT_EQ(read.size(), 2u);
+  EXPECT_EQ(read[0].number, 1);
+  EXPECT_DOUBLE_EQ(read[0].epochSeconds, a.epochSeconds);
+  EXPECT_EQ(read[0].lFrameIndex, 17u);
+  EXPECT_DOUBLE_EQ(read[0].latitude, 44.650012);
+  EXPECT_TRUE(IsMissing(read[1].latitude));
+  EXPECT_EQ(read[1].note, "net \"big\", slow  haul");
+
+  // A later start on the same recording numbers on; the dump's marks start anew.
+  MarkLog again;
+  again.Begin(path, false);
+  Mark c{};
+  ASSERT_TRUE(again.Add(c));
+  EXPECT_EQ(c.number, 3);
+  again.Begin(path, true);
+  ASSERT_TRUE(again.Add(c));
+  EXPECT_EQ(c.number, 1);
+  EXPECT_EQ(ReadMarks(path).size(), 1u);
+  // A file that cannot be written gives no number and says why.
+  WriteFile(dir / "plain", "x");
+  again.Begin(dir / "plain/x.mrk", false);
+  EXPECT_FALSE(again.Add(c));
+  EXPECT_NE(again.Error().find("Not a directory"), std::string::npos) << again.Error();
+  EXPECT_TRUE(ReadMarks(dir / "none.mrk").empty());
+  // A recording moved aside takes its marks with it.
+  WriteFile(dir / "cast01.bin", "b");
+  WriteFile(dir / "cast01.dat", "d");
+  ASSERT_TRUE(RenameOldDataFiles(dir / "cast01.bin", dir / "cast01.dat").ok);
+  EXPECT_EQ(ReadMarks(dir / "cast01.mrk-OLD").size(), 1u);
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST(MarkLog, NotesAreOneLineOfUtf8) {
+  const struct {
+    std::string in;
+    std::string out;
+  } cases[] = {
+      {"plain", "plain"},
+      {"tab\there", "tab here"},
+      {"Temp \xC2\xB0"
+       "C",
+       "Temp \xC2\xB0"
+       "C"},  // UTF-8 kept
+      {"Temp \xB0"
+       "C",
+       "Temp ?C"},                 // Windows-1252 byte
+      {"cut \xE2\x82", "cut ??"},  // a character cut short
+      {std::string(300, 'x'), std::string(kMaxNoteBytes, 'x')},
+      {std::string(199, 'x') + "\xC2\xB0", std::string(199, 'x')},  // never half a character
+  };
+  for (const auto& c : cases) EXPECT_EQ(CleanNote(c.in), c.out) << c.in;
+}
+
+TEST(MessageLog, TheJournalWhenStderrIsItsStreamElseTheStateDirectory) {
+  TempDir dir;
+  const int fd = ::open((dir / "stream").c_str(), O_WRONLY | O_CREAT, 0644);
+  struct stat st {};
+  ASSERT_EQ(::fstat(fd, &st), 0);
+  const std::string stream = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+  const std::string other = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino + 1);
+  const struct {
+    const char* journal;
+    const char* stateHome;
+    const char* home;
+    bool inJournal;
+    std::string file;
+  } cases[] = {
+      {stream.c_str(), "/s", "/h", true, ""},
+      {other.c_str(), "/s", "/h", false, "/s/VESK/vesk.log"},  // stderr redirected
+      {nullptr, nullptr, "/h", false, "/h/.local/state/VESK/vesk.log"},
+      {"", "relative", "/h", false, "/h/.local/state/VESK/vesk.log"},
+      {nullptr, nullptr, nullptr, false, ""},
+  };
+  for (const auto& c : cases) {
+    const LogDestination d = ChooseLogDestination(c.journal, c.stateHome, c.home, fd);
+    EXPECT_EQ(d.journal, c.inJournal) << (c.journal ? c.journal : "-");
+    EXPECT_EQ(d.filePath, c.file);
+  }
+  ::close(fd);
+}
+
+TEST(MessageLog, FilesAreTimeStampedAndRotated) {
+  TempDir dir;
+  const std::string path = dir / "state/VESK/vesk.log";
+  std::FILE* terminal = std::tmpfile();
+  {
+    MessageLog log(LogDestination{false, path}, terminal);
+    log.Write(LogSeverity::Warning, "WARNING !!\n\ntwo lines");
+    const std::string first = ReadFile(path);
+    EXPECT_NE(first.find(" vesk[" + std::to_string(::getpid()) + "]: WARNING !!  two lines\n"),
+              std::string::npos)
+        << first;
+    EXPECT_EQ(first.substr(4, 1), "-");  // "2026-..."
+    const std::string line(1000, 'x');
+    for (int i = 0; i < 8 * 1100; ++i) log.Write(LogSeverity::Info, line, false);
+  }
+  EXPECT_TRUE(std::filesystem::exists(path + ".5"));
+  EXPECT_FALSE(std::filesystem::exists(path + ".6"));
+  EXPECT_LT(std::filesystem::file_size(path), MessageLog::kRotateBytes);
+  EXPECT_GE(std::filesystem::file_size(path + ".1"), MessageLog::kRotateBytes);
+  // The terminal got the first message only, on one line.
+  std::rewind(terminal);
+  char text[128] = {};
+  ASSERT_NE(std::fgets(text, sizeof text, terminal), nullptr);
+  EXPECT_STREQ(text, "vesk: WARNING !!  two lines\n");
+  EXPECT_EQ(std::fgets(text, sizeof text, terminal), nullptr);
+  std::fclose(terminal);
+
+  // In the journal the severity goes in front, and no file is written.
+  std::FILE* journal = std::tmpfile();
+  {
+    MessageLog log(LogDestination{true, ""}, journal);
+    log.Write(LogSeverity::Error, "ERROR: x");
+  }
+  std::rewind(journal);
+  ASSERT_NE(std::fgets(text, sizeof text, journal), nullptr);
+  EXPECT_STREQ(text, "<3>vesk: ERROR: x\n");
+  std::fclose(journal);
+}
+
+}  // namespace
+}  // namespace vesk::test
