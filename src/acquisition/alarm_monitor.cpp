@@ -77,7 +77,7 @@ void AlarmMonitor::StartScan(const AlarmInputs& in) {
   scanStart_ = lastData_ = in.now;
   lastFrames_ = in.lFrames;
   lastErrors_ = in.frameErrors;
-  haveL_ = false;
+  haveL_ = in.lFrames > 0;  // frames may have come before the first look
   window_.clear();
   for (State& s : state_) s = State{false, false, in.now, {}};
 }

@@ -87,6 +87,7 @@ class CVESKDialogBar : public QWidget {
 
   void SetField(BarField field, const QString& text);
   QString FieldText(BarField field) const;
+  QLineEdit* Field(BarField field) const { return fields_[static_cast<int>(field)]; }
   void SetFields(const BarTexts& texts);
   void SetAnalogCaption(const QString& caption);
   void SetScanDisplay(ScanDisplay state, bool connected);

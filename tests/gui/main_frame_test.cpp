@@ -21,12 +21,16 @@
 #include <thread>
 
 #include "acquisition/headless_seams.h"
+#include "acquisition/live_services.h"
 #include "acquisition/vesk_doc.h"
 #include "app/gui/qt_window_messages.h"
 #include "app/memory_settings_store.h"
+#include "display/alarm_pane.h"
 #include "display/control_bar.h"
 #include "display/graph.h"
+#include "display/time_plots_view.h"
 #include "display/vesk_view.h"
+#include "files/mark_log.h"
 #include "test_support/temp_dir.h"
 #include "test_support/udp.h"
 
@@ -257,6 +261,8 @@ TEST_F(MainFrameTest, MenusCarryEveryCommandWithItsKeyAndIdleRule) {
       {"NMEA Data Parsing...", "", true, false},
       {"Remote Control...", "", false, false},
       {"VESK Firmware Version...", "", true, false},
+      {"Alarm Limits...", "", false, false},
+      {"Publish Records...", "", false, false},
       {"Add Header to DAT File", "", false, false},
       {"Log Initial NMEA Sample Only", "", false, false},
       {"&Extract Data Stream...", "", false, false},
@@ -273,7 +279,10 @@ TEST_F(MainFrameTest, MenusCarryEveryCommandWithItsKeyAndIdleRule) {
       const bool wanted = !item.later && !(item.idleOnly && scanning);
       EXPECT_EQ(action->isEnabled(), wanted);
     }
-    EXPECT_EQ(frame_->FindAction("&Take Snap-Shot...")->isEnabled(), scanning);
+    for (const char* scanOnly : {"&Take Snap-Shot...", "&Mark Event", "Mark Event with &Note..."}) {
+      EXPECT_EQ(frame_->FindAction(scanOnly)->isEnabled(), scanning) << scanOnly;
+    }
+    EXPECT_EQ(frame_->FindAction("&Mark Event")->shortcut(), QKeySequence("Ctrl+M"));
   };
   check(false);
   // StatsWindow 0 (the default) leaves the statistics command out, and is written back.
@@ -349,6 +358,42 @@ TEST_F(MainFrameTest, AWholeScanFillsTheHistogramAndTheControlBar) {
   ASSERT_TRUE(PollUntil([&] { return !doc_->scanning; }));
   ExpectButtons(Bar(), {true, true, false, false}, "after a worker's stop");
   EXPECT_EQ(Pane(kPaneState), "\tIDLE\t");
+}
+
+TEST_F(MainFrameTest, AlarmsShowAndMarksGoToTheFileAndTheTimeCharts) {
+  store_.WriteString("Alarms", "MinFlowSpeed", "5");  // the frames' flow is below it
+  store_.WriteInt("Alarms", "HoldSeconds", 0);
+  Open();
+  LiveServices services(*doc_);
+  frame_->SetLiveServices(&services);
+  frame_->FindAction("&Time Charts")->trigger();
+  auto* charts = dynamic_cast<CTimePlotsView*>(frame_->MainView());
+  ASSERT_NE(charts, nullptr);
+  EXPECT_EQ(frame_->AlarmPane()->text(), "No alarms");
+  frame_->StartAcquisition();
+  for (int i = 0; i < 6; ++i) counter_.Send(LFrameWire(2));
+  ASSERT_TRUE(PollUntil([&] { return doc_->lFrameCount == 6; }));
+  frame_->StatusTick();
+  EXPECT_EQ(frame_->AlarmPane()->text(), "ALARM: FLOW");
+  EXPECT_TRUE(frame_->AlarmPane()->Raised());
+  EXPECT_EQ(Bar().FieldText(BarField::Alarms), "FLOW");
+  EXPECT_NE(Bar().Field(BarField::Alarms)->toolTip().indexOf("below 5.00 m/s"), -1);
+
+  frame_->FindAction("&Mark Event")->trigger();
+  const std::vector<Mark> marks = ReadMarks(dir_ / "VESK_PRELOGGING_DATADUMP.mrk");
+  ASSERT_EQ(marks.size(), 1u);
+  EXPECT_EQ(marks[0].lFrameIndex, 6u);
+  EXPECT_EQ(charts->Chart(0).MarkerPositions(), std::vector<double>{3.0});
+  EXPECT_EQ(charts->Chart(2).MarkerPositions(), std::vector<double>{3.0});
+
+  frame_->Stop();
+  frame_->StatusTick();
+  EXPECT_EQ(frame_->AlarmPane()->text(), "No alarms");
+  EXPECT_EQ(Bar().FieldText(BarField::Alarms), "none");
+  // A new scan starts without the last one's marks.
+  frame_->StartAcquisition();
+  EXPECT_TRUE(charts->Chart(0).MarkerPositions().empty());
+  frame_->Stop();
 }
 
 TEST_F(MainFrameTest, ClosingPlaybackStopsAndResetsThePanes) {
