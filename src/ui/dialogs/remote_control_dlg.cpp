@@ -19,7 +19,8 @@ namespace {
 
 constexpr const char* kCaption = "Remote Control";
 constexpr const char* kNote =
-    "Another program can start and stop acquisition and close VESK by UDP datagrams.\nChanges "
+    "Another program can start and stop acquisition, make event marks and close VESK by UDP "
+    "datagrams.\nChanges "
     "take effect the next time VESK starts.";
 constexpr const char* kBadBind =
     "The bind address must be a numeric IPv4 or IPv6 address (127.0.0.1 for this computer "
