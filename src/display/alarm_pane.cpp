@@ -12,14 +12,9 @@ constexpr const char* kNoAlarms = "No alarms";
 constexpr const char* kNoAlarmsTip =
     "Alarms of a live scan: no counter data, low flow, laser monitor, frame errors, stale GPS "
     "fix, low disk space (Settings > Alarm Limits...)";
+constexpr std::size_t kShownLabels = 3;
 
 }  // namespace
-
-QString AlarmLabels(const AlarmMonitor& alarms) {
-  QStringList labels;
-  for (AlarmId id : alarms.ActiveAlarms()) labels << QString::fromLatin1(AlarmLabel(id));
-  return labels.join(QStringLiteral(", "));
-}
 
 QString AlarmTexts(const AlarmMonitor& alarms) {
   QStringList texts;
@@ -39,9 +34,17 @@ CAlarmPane::CAlarmPane(QWidget* parent) : QLabel(parent) {
 }
 
 void CAlarmPane::Show(const AlarmMonitor& alarms) {
-  const QString labels = AlarmLabels(alarms);
-  raised_ = !labels.isEmpty();
-  setText(raised_ ? QStringLiteral("ALARM: %1").arg(labels) : QString::fromLatin1(kNoAlarms));
+  // Three names at most, so that the status bar keeps fitting a laptop's screen.
+  const std::vector<AlarmId> active = alarms.ActiveAlarms();
+  QStringList labels;
+  for (std::size_t i = 0; i < active.size() && i < kShownLabels; ++i) {
+    labels << QString::fromLatin1(AlarmLabel(active[i]));
+  }
+  QString text = labels.join(QStringLiteral(", "));
+  if (active.size() > kShownLabels)
+    text += QStringLiteral(" +%1").arg(active.size() - kShownLabels);
+  raised_ = !active.empty();
+  setText(raised_ ? QStringLiteral("ALARM: %1").arg(text) : QString::fromLatin1(kNoAlarms));
   setToolTip(raised_ ? AlarmTexts(alarms) : QString::fromLatin1(kNoAlarmsTip));
   setStyleSheet(QString::fromLatin1(raised_ ? kRaisedLook : kQuietLook));
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The alarm pane of the status bar: green "No alarms" or, red, the alarms raised; the
-// tooltip holds the text each was raised with.
+// The alarm pane of the status bar: green "No alarms" or, red, the alarms raised (three
+// named at most); the tooltip holds the text each was raised with.
 
 #include <QLabel>
 
@@ -8,8 +8,6 @@ namespace vesk {
 
 class AlarmMonitor;
 
-// The labels of the raised alarms ("FLOW, GPS"), empty when none.
-QString AlarmLabels(const AlarmMonitor& alarms);
 // Each raised alarm's text on a line of its own.
 QString AlarmTexts(const AlarmMonitor& alarms);
 

@@ -13,6 +13,7 @@
 #include "display/binned_data_popup_dlg.h"
 #include "display/main_frame.h"
 #include "gui/view_test_support.h"
+#include "ui/dialogs/alarm_limits_dlg.h"
 #include "ui/dialogs/analog_input_dlg.h"
 #include "ui/dialogs/com_port_prop_sheet.h"
 #include "ui/dialogs/ctd_dlg.h"
@@ -23,6 +24,7 @@
 #include "ui/dialogs/nav_viewer_dlg.h"
 #include "ui/dialogs/os200_config_dlg.h"
 #include "ui/dialogs/playback_data_dlg.h"
+#include "ui/dialogs/publish_dlg.h"
 #include "ui/dialogs/remote_control_dlg.h"
 #include "ui/dialogs/sbe19p_config_dlg.h"
 #include "ui/dialogs/sbe49_config_dlg.h"
@@ -44,6 +46,7 @@ TEST(LaptopScreen, EveryWindowFits) {
   CVESKDoc& doc = t.Make();
   using Make = std::function<std::unique_ptr<QWidget>()>;
   const std::pair<const char*, Make> windows[] = {
+      {"alarm limits", [&] { return std::make_unique<CAlarmLimitsDlg>(t.store); }},
       {"analog input", [&] { return std::make_unique<CAnalogInputDlg>(doc); }},
       {"port settings", [&] { return std::make_unique<CComPortPropSheet>(doc); }},
       {"CTD", [&] { return std::make_unique<CCTDDlg>(doc); }},
@@ -54,6 +57,7 @@ TEST(LaptopScreen, EveryWindowFits) {
       {"nav viewer", [&] { return std::make_unique<CNavViewerDlg>(doc); }},
       {"OS200", [&] { return std::make_unique<COS200ConfigDlg>(t.store); }},
       {"playback", [&] { return std::make_unique<CPlaybackDataDlg>(doc); }},
+      {"publish", [&] { return std::make_unique<CPublishDlg>(t.store); }},
       {"remote control", [&] { return std::make_unique<CRemoteControlDlg>(t.store); }},
       {"SBE 19plus", [&] { return std::make_unique<CSBE19pConfigDlg>(t.store); }},
       {"SBE 49", [&] { return std::make_unique<CSbe49ConfigDlg>(t.store); }},

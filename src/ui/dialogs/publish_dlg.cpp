@@ -20,9 +20,9 @@ namespace {
 
 constexpr const char* kCaption = "Publish Records";
 constexpr const char* kNote =
-    "Every processed record as one JSON object in a UDP datagram, for the ship's data systems "
-    "(the README describes the format).\nThe address may be unicast, broadcast "
-    "(255.255.255.255 or the subnet's) or multicast (239.x.x.x).";
+    "Every processed record as one JSON object in a UDP datagram,\nfor the ship's data systems "
+    "(the README describes the format).\nThe address may be unicast, broadcast (255.255.255.255 "
+    "or\nthe subnet's) or multicast (239.x.x.x).";
 constexpr const char* kBadAddress =
     "The address must be a numeric IPv4 or IPv6 address or a host name.";
 
