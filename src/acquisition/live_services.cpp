@@ -148,17 +148,15 @@ LiveServices::MarkResult LiveServices::FinishMark(Mark mark, std::string_view no
   SyncScan();
   if (!doc_.scanning) return {false, mark, kNoScan};
   mark.note = CleanNote(note);
-  std::string datName;
   std::string datPath;
   {
     std::lock_guard names(doc_.fileNameLock);
-    datName = doc_.processedFileName;
-    datPath = doc_.dataDir + datName;
+    datPath = doc_.dataDir + doc_.processedFileName;
   }
+  // (A scan's start removes the marks of an older .dat of its name: the dump's.)
   const std::string path = MarksPath(datPath);
   if (path != marks_.Path() || logScan_ != scan_) {
-    // The pre-logging dump is written anew at every start, and so are its marks.
-    marks_.Begin(path, datName == std::string(kPreloggingStem) + ".dat");
+    marks_.Begin(path);
     logScan_ = scan_;
   }
   if (!marks_.Add(mark)) {

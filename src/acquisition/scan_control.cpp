@@ -12,6 +12,7 @@
 #include "acquisition/source_threads.h"
 #include "acquisition/vesk_doc.h"
 #include "files/file_naming.h"
+#include "files/mark_log.h"
 #include "processing/frame_processor.h"
 
 namespace vesk {
@@ -269,6 +270,8 @@ bool CVESKDoc::StartScan() {
     std::lock_guard lock(commandLock);
     commandQueue.clear();  // a stop queued while idle must not stop the new scan
   }
+  // The .dat is written anew: event marks beside an older one of its name are not its own.
+  ::unlink(MarksPath(DataPath(processedFileName)).c_str());
   scanning = true;
   ++scanNumber;
   windows.Send(WindowTarget::AllViews, Uwm::StartGrid);

@@ -174,19 +174,15 @@ std::vector<Mark> ReadMarks(const std::string& path) {
   return marks;
 }
 
-void MarkLog::Begin(const std::string& path, bool replace) {
+void MarkLog::Begin(const std::string& path) {
   path_ = path;
-  replace_ = replace;
   next_ = 1;
   error_.clear();
-  if (!replace) {
-    for (const Mark& m : ReadMarks(path)) next_ = std::max(next_, m.number + 1);
-  }
+  for (const Mark& m : ReadMarks(path)) next_ = std::max(next_, m.number + 1);
 }
 
 bool MarkLog::Add(Mark& mark) {
-  const int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (replace_ ? O_TRUNC : 0);
-  const int fd = ::open(path_.c_str(), flags, 0644);
+  const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) {
     error_ = path_ + ": " + std::strerror(errno);
     return false;
@@ -205,7 +201,6 @@ bool MarkLog::Add(Mark& mark) {
   }
   ::close(fd);
   if (!ok) return false;
-  replace_ = false;  // only the first mark of a scan starts the file anew
   ++next_;
   return true;
 }

@@ -41,9 +41,8 @@ std::vector<Mark> ReadMarks(const std::string& path);
 // mark is on the disk when the operator is told it was made.
 class MarkLog {
  public:
-  // Marks go to `path` from here on, numbered after those it holds; with `replace` an
-  // existing file is started anew (the pre-logging dump's, overwritten at every start).
-  void Begin(const std::string& path, bool replace);
+  // Marks go to `path` from here on, numbered after those it holds.
+  void Begin(const std::string& path);
   const std::string& Path() const { return path_; }
   // Numbers `mark` and appends it (the header row first into a new file); false with
   // Error() when the file cannot be written (the number is then not used).
@@ -52,7 +51,6 @@ class MarkLog {
 
  private:
   std::string path_;
-  bool replace_ = false;
   int next_ = 1;
   std::string error_;
 };

@@ -23,7 +23,7 @@ TEST(MarkLog, MarksAreNumberedRowsThatReadBack) {
   const std::string path = MarksPath(dir / "cast01.dat");
   EXPECT_EQ(path, dir / "cast01.mrk");
   MarkLog log;
-  log.Begin(path, false);
+  log.Begin(path);
   Mark a{0, 1781524803.25, 17, 44.650012, -63.5, "CTD down"};
   Mark b{0, 1781524810.0, 31, kMissing, kMissing, CleanNote("net \"big\", slow\r\nhaul")};
   ASSERT_TRUE(log.Add(a)) << log.Error();
@@ -41,19 +41,16 @@ TEST(MarkLog, MarksAreNumberedRowsThatReadBack) {
   EXPECT_TRUE(IsMissing(read[1].latitude));
   EXPECT_EQ(read[1].note, "net \"big\", slow  haul");
 
-  // A later start on the same recording numbers on; the dump's marks start anew.
+  // Marks made later on the same recording number on.
   MarkLog again;
-  again.Begin(path, false);
+  again.Begin(path);
   Mark c{};
   ASSERT_TRUE(again.Add(c));
   EXPECT_EQ(c.number, 3);
-  again.Begin(path, true);
-  ASSERT_TRUE(again.Add(c));
-  EXPECT_EQ(c.number, 1);
-  EXPECT_EQ(ReadMarks(path).size(), 1u);
+  EXPECT_EQ(ReadMarks(path).size(), 3u);
   // A file that cannot be written gives no number and says why.
   WriteFile(dir / "plain", "x");
-  again.Begin(dir / "plain/x.mrk", false);
+  again.Begin(dir / "plain/x.mrk");
   EXPECT_FALSE(again.Add(c));
   EXPECT_NE(again.Error().find("Not a directory"), std::string::npos) << again.Error();
   EXPECT_TRUE(ReadMarks(dir / "none.mrk").empty());
@@ -61,7 +58,7 @@ TEST(MarkLog, MarksAreNumberedRowsThatReadBack) {
   WriteFile(dir / "cast01.bin", "b");
   WriteFile(dir / "cast01.dat", "d");
   ASSERT_TRUE(RenameOldDataFiles(dir / "cast01.bin", dir / "cast01.dat").ok);
-  EXPECT_EQ(ReadMarks(dir / "cast01.mrk-OLD").size(), 1u);
+  EXPECT_EQ(ReadMarks(dir / "cast01.mrk-OLD").size(), 3u);
   EXPECT_FALSE(std::filesystem::exists(path));
 }
 

@@ -390,9 +390,10 @@ TEST_F(MainFrameTest, AlarmsShowAndMarksGoToTheFileAndTheTimeCharts) {
   frame_->StatusTick();
   EXPECT_EQ(frame_->AlarmPane()->text(), "No alarms");
   EXPECT_EQ(Bar().FieldText(BarField::Alarms), "none");
-  // A new scan starts without the last one's marks.
+  // A new scan starts without the last one's marks, on the charts and beside the dump.
   frame_->StartAcquisition();
   EXPECT_TRUE(charts->Chart(0).MarkerPositions().empty());
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "VESK_PRELOGGING_DATADUMP.mrk"));
   frame_->Stop();
 }
 
