@@ -57,47 +57,51 @@ void RecordPublisher::CloseLocked() {
 }
 
 bool RecordPublisher::Configure(const PublishSettings& settings) {
+  // The address is looked up and the socket made outside the lock: a name's lookup may take
+  // seconds, and the processing thread must never wait for it.
+  std::string error;
+  int fd = -1;
+  sockaddr_storage to{};
+  socklen_t toLength = 0;
+  if (settings.enabled && (settings.port < 1 || settings.port > 65535)) {
+    error = "the port " + std::to_string(settings.port) + " is not one of 1 to 65535";
+  } else if (settings.enabled) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const std::string port = std::to_string(settings.port);
+    const int status = ::getaddrinfo(settings.address.c_str(), port.c_str(), &hints, &found);
+    if (status != 0 || found == nullptr) {
+      error = "the address \"" + settings.address + "\" cannot be used: " + ::gai_strerror(status);
+    } else {
+      std::memcpy(&to, found->ai_addr, found->ai_addrlen);
+      toLength = found->ai_addrlen;
+      fd = ::socket(found->ai_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+      if (fd < 0) error = std::string("no socket: ") + std::strerror(errno);
+      const int ttl = settings.multicastTtl < 0 ? 1 : settings.multicastTtl;
+      if (fd >= 0 && found->ai_family == AF_INET) {
+        // Broadcast addresses need the permission; it changes nothing for the others.
+        const int on = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+        const auto hops = static_cast<unsigned char>(ttl > 255 ? 255 : ttl);
+        ::setsockopt(fd, IPPROTO_IP, IP_MULTICAST_TTL, &hops, sizeof hops);
+      } else if (fd >= 0 && found->ai_family == AF_INET6) {
+        ::setsockopt(fd, IPPROTO_IPV6, IPV6_MULTICAST_HOPS, &ttl, sizeof ttl);
+      }
+      ::freeaddrinfo(found);
+    }
+  }
   std::lock_guard lock(mutex_);
   CloseLocked();
-  error_.clear();
+  error_ = error;
   destination_ = settings.address + ":" + std::to_string(settings.port);
-  if (!settings.enabled) return true;
-  if (settings.port < 1 || settings.port > 65535) {
-    error_ = "the port " + std::to_string(settings.port) + " is not one of 1 to 65535";
-    return false;
-  }
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_DGRAM;
-  hints.ai_flags = AI_NUMERICSERV;
-  addrinfo* found = nullptr;
-  const std::string port = std::to_string(settings.port);
-  const int status = ::getaddrinfo(settings.address.c_str(), port.c_str(), &hints, &found);
-  if (status != 0 || found == nullptr) {
-    error_ = "the address \"" + settings.address + "\" cannot be used: " + ::gai_strerror(status);
-    return false;
-  }
-  const int family = found->ai_family;
-  std::memcpy(&to_, found->ai_addr, found->ai_addrlen);
-  toLength_ = found->ai_addrlen;
-  ::freeaddrinfo(found);
-  fd_ = ::socket(family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd_ < 0) {
-    error_ = std::string("no socket: ") + std::strerror(errno);
-    return false;
-  }
-  const int ttl = settings.multicastTtl < 0 ? 1 : settings.multicastTtl;
-  if (family == AF_INET) {
-    // Broadcast addresses need the permission; it changes nothing for the others.
-    const int on = 1;
-    ::setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
-    const unsigned char hops = static_cast<unsigned char>(ttl > 255 ? 255 : ttl);
-    ::setsockopt(fd_, IPPROTO_IP, IP_MULTICAST_TTL, &hops, sizeof hops);
-  } else if (family == AF_INET6) {
-    ::setsockopt(fd_, IPPROTO_IPV6, IPV6_MULTICAST_HOPS, &ttl, sizeof ttl);
-  }
-  wanted_ = settings.types;
-  return true;
+  fd_ = fd;
+  to_ = to;
+  toLength_ = toLength;
+  wanted_ = fd >= 0 ? settings.types : 0;
+  return error.empty();
 }
 
 bool RecordPublisher::Send(std::string_view datagram) {

@@ -186,8 +186,8 @@ class AlarmRun : public LiveRun {
 
   // Ten L frames a second (every other one cut short while frames are bad) and a GGA
   // sentence every half second, as the causes say; idle text while silent.
-  void PlayCounter(test::Pty& counter) {
-    player_ = std::thread([this, &counter] {
+  void PlayCounter() {
+    player_ = std::thread([this] {
       for (int i = 0; !done_; ++i) {
         std::string bytes;
         if (causes_.silent) {
@@ -207,11 +207,12 @@ class AlarmRun : public LiveRun {
             bytes.append(gga.begin(), gga.end());
           }
         }
-        counter.Send(bytes);
+        counter_.Send(bytes);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
       }
     });
   }
+  // The player ends before the device it writes to.
   ~AlarmRun() override {
     done_ = true;
     if (player_.joinable()) player_.join();
@@ -220,6 +221,7 @@ class AlarmRun : public LiveRun {
   bool Alarms(const std::string& shown) { return Status("alarms " + shown + "  ", 12); }
   void SetFreeDisk(const std::string& bytes) { test::WriteFile(freeBytes_, bytes); }
 
+  test::Pty counter_{link_};  // the counter's device, which the test plays
   Causes causes_;
   std::atomic<bool> done_{false};
   std::thread player_;
@@ -235,7 +237,6 @@ constexpr bool kDiskFaked = false;
 #endif
 
 TEST_F(AlarmRun, EachAlarmIsRaisedOnceAndClearedWithItsCause) {
-  test::Pty counter(link_);
   SetFreeDisk("10000000000");
 #ifdef VESK_DISK_SPACE_SHIM
   env_["LD_PRELOAD"] = VESK_DISK_SPACE_SHIM;
@@ -243,7 +244,7 @@ TEST_F(AlarmRun, EachAlarmIsRaisedOnceAndClearedWithItsCause) {
 #endif
   const std::string state = dir_ / "state";
   env_["XDG_STATE_HOME"] = state;
-  PlayCounter(counter);
+  PlayCounter();
   StartVesk({"--log"}, std::string(kGgaSettings) + PublishSettings(listener_.Port()) +
                            "[Alarms]\nNoDataSeconds=2\nMinFlowSpeed=0.5\nMaxFrameErrorPercent=20\n"
                            "FrameErrorWindowSeconds=2\nGpsStaleSeconds=2\nHoldSeconds=1\n");
