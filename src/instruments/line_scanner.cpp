@@ -2,7 +2,9 @@
 
 #include <locale.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdlib>
 
@@ -12,6 +14,13 @@ namespace {
 locale_t CLocale() {
   static locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
   return loc;
+}
+
+// std::from_chars reads up to this many significant digits exactly; longer numbers go to strtof.
+constexpr std::ptrdiff_t kExactDigits = 19;
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
 }
 
 int HexDigit(char c) {
@@ -27,13 +36,37 @@ void LineScanner::SkipBlanks() {
   while (pos_ < text_.size() && IsBlank(text_[pos_])) ++pos_;
 }
 
+// The end of the value that starts at `pos_` as the C library would read it: a number never
+// runs past a blank or a NUL.
+std::size_t LineScanner::WordEnd() const {
+  std::size_t end = pos_;
+  while (end < text_.size() && !IsBlank(text_[end]) && text_[end] != '\0') ++end;
+  return end;
+}
+
 bool LineScanner::Float(float* value) {
   SkipBlanks();
   if (pos_ >= text_.size()) return false;
-  // strtof needs a terminated string; a number never runs past a blank, so copy one word.
-  std::size_t end = pos_;
-  while (end < text_.size() && !IsBlank(text_[end]) && text_[end] != '\0') ++end;
-  const std::string word(text_.substr(pos_, end - pos_));
+  // Plain decimal numbers (the instruments send nothing else) are read in place by
+  // std::from_chars, which rounds exactly as strtof does. Hex, inf and nan forms, values out
+  // of range and numbers of more than 19 digits take the C library's strtof.
+  const char* const begin = text_.data() + pos_;
+  const char* const end = text_.data() + text_.size();
+  const char* p = begin;
+  const bool negative = *p == '-';
+  if (*p == '-' || *p == '+') ++p;
+  const bool decimal = p < end && (IsDigit(*p) || (*p == '.' && p + 1 < end && IsDigit(p[1]))) &&
+                       !(*p == '0' && p + 1 < end && (p[1] == 'x' || p[1] == 'X'));
+  if (decimal) {
+    float v = 0;
+    const auto [stop, error] = std::from_chars(p, end, v, std::chars_format::general);
+    if (error == std::errc() && std::count_if(p, stop, IsDigit) <= kExactDigits) {
+      pos_ += static_cast<std::size_t>(stop - begin);
+      *value = negative ? -v : v;
+      return true;
+    }
+  }
+  const std::string word(text_.substr(pos_, WordEnd() - pos_));
   char* stop = nullptr;
   const float v = strtof_l(word.c_str(), &stop, CLocale());
   if (stop == word.c_str()) return false;
@@ -45,12 +78,27 @@ bool LineScanner::Float(float* value) {
 bool LineScanner::Int(int* value, int base) {
   SkipBlanks();
   if (pos_ >= text_.size()) return false;
-  std::size_t end = pos_;
-  while (end < text_.size() && !IsBlank(text_[end]) && text_[end] != '\0') ++end;
-  const std::string word(text_.substr(pos_, end - pos_));
+  long v = 0;
+  if (base == 10) {
+    // Decimal digits are read in place; a value out of the range of long takes strtol.
+    const char* const begin = text_.data() + pos_;
+    const char* const end = text_.data() + text_.size();
+    const char* p = begin;
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    if (p < end && IsDigit(*p)) {
+      const auto [stop, error] = std::from_chars(p, end, v);
+      if (error == std::errc()) {
+        pos_ += static_cast<std::size_t>(stop - begin);
+        *value = static_cast<int>(static_cast<unsigned long>(negative ? -v : v));
+        return true;
+      }
+    }
+  }
+  const std::string word(text_.substr(pos_, WordEnd() - pos_));
   char* stop = nullptr;
   errno = 0;
-  const long v = strtol_l(word.c_str(), &stop, base, CLocale());
+  v = strtol_l(word.c_str(), &stop, base, CLocale());
   if (stop == word.c_str()) return false;
   pos_ += static_cast<std::size_t>(stop - word.c_str());
   // Like the C library's conversion into an int: out-of-range values wrap, never trap.
