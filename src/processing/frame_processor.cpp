@@ -94,7 +94,7 @@ void FrameProcessor::ProcessL(std::span<const std::uint8_t> frame) {
   }
   binLock.unlock();
 
-  doc_.flowSpeed = FlowSpeed(doc_.housekeeping[3], doc_.housekeeping[4]);
+  doc_.flowSpeed = flowSpeed_.Of(doc_.housekeeping[3], doc_.housekeeping[4]);
   {
     std::lock_guard ctdLock(doc_.ctdLock);
     UpdateTimeChart(doc_.lFrameCount.load());
@@ -129,7 +129,11 @@ void FrameProcessor::UpdateTimeChart(std::uint32_t lCount) {
   const double flow = doc_.flowSpeed;
   const double total = doc_.frameTotal;
   TimeChartSample now{};
-  now[kChDepth] = PressureToDepth(ctd.pressure, doc_.surveyLat);
+  if (!(doc_.surveyLat == gravityLatitude_)) {
+    gravityLatitude_ = doc_.surveyLat;
+    surfaceGravity_ = SurfaceGravity(gravityLatitude_);
+  }
+  now[kChDepth] = PressureToDepthAtGravity(ctd.pressure, surfaceGravity_);
   now[kChTemperature] = ctd.temperature;
   now[kChCountsPerSecond] = total;
   now[kChSalinity] = ctd.salinity;

@@ -5,6 +5,7 @@
 // batch run and a playback write the same records.
 
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <string>
 #include <string_view>
@@ -42,8 +43,28 @@ class FrameProcessor {
   bool WriteRecord(std::string_view text);
   double CrossSection() const { return doc_.standardTunnel ? 0.0049 : 0.01225; }
 
+  // The flow sensor words change seldom; the flow formula is only worked out for new ones.
+  struct FlowSpeedOfLastWords {
+    double Of(std::uint32_t h3, std::uint32_t h4) {
+      if (!known || h3 != lastH3 || h4 != lastH4) {
+        speed = FlowSpeed(h3, h4);
+        lastH3 = h3;
+        lastH4 = h4;
+        known = true;
+      }
+      return speed;
+    }
+    bool known = false;
+    std::uint32_t lastH3 = 0, lastH4 = 0;
+    double speed = 0;
+  };
+
   CVESKDoc& doc_;
   MepAssembly mep_;
+  FlowSpeedOfLastWords flowSpeed_;
+  // The depth formula's latitude term, kept for the latitude it was computed for.
+  double gravityLatitude_ = std::numeric_limits<double>::quiet_NaN();
+  double surfaceGravity_ = 0;
   int counterFaultRun_ = 0;
   TimeChartSample previousHalf_{};
   std::string record_;  // reused for every record group
