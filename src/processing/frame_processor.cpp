@@ -59,12 +59,15 @@ void FrameProcessor::ProcessL(std::span<const std::uint8_t> frame) {
   }
   const std::uint8_t* f = frame.data();
   std::unique_lock binLock(doc_.binLock);
-  double total = 0;
+  // The frame total is a double, but a sum of 128 16-bit counts is exact in integers and in
+  // a double alike: summed as integers it needs no chain of floating-point additions.
+  std::uint64_t sum = 0;
   for (int k = 0; k < kBinCount; ++k) {
     const std::uint32_t count = Word(f + 1 + 2 * k);
     doc_.currentBins[k] = count;
-    total += count;
+    sum += count;
   }
+  const double total = static_cast<double>(sum);
   std::unique_lock housekeepingLock(doc_.housekeepingLock);
   for (int i = 0; i < kHousekeepingCount; ++i) doc_.housekeeping[i] = Word(f + 257 + 2 * i);
   if (doc_.firmwareVersion >= 2.25 && length >= kLCounter) {
@@ -168,9 +171,13 @@ void FrameProcessor::UpdateTimeChart(std::uint32_t lCount) {
 
 void FrameProcessor::ProcessM(std::span<const std::uint8_t> frame) {
   auto& events = doc_.elementEvents;
-  events.clear();
   const std::uint8_t* p = frame.data() + 1;
   const std::size_t size = frame.size() - 1;
+  // Three words per event; a partial last event still counts (time stamp 99999).
+  const std::size_t whole = size / 6;
+  const bool partial = size % 6 != 0;
+  events.resize(4 * (whole + (partial ? 1 : 0)));
+  std::uint32_t* out = events.data();
   std::uint32_t high = 0, low = 0, d = 0, z = 0;
   bool invalid = false;
   auto decodeW1 = [&](std::uint32_t w1) {
@@ -183,22 +190,23 @@ void FrameProcessor::ProcessM(std::span<const std::uint8_t> frame) {
   };
   auto emit = [&](std::uint32_t s) {
     const std::uint32_t e = high * 8 + low;
-    if (e > 34 || d > 1000) invalid = true;
-    events.push_back(e);
-    events.push_back(s);
-    events.push_back(d);
-    events.push_back(z);
+    invalid |= e > 34 || d > 1000;
+    out[0] = e;
+    out[1] = s;
+    out[2] = d;
+    out[3] = z;
+    out += 4;
   };
-  std::size_t i = 0;
-  for (; i + 6 <= size; i += 6) {
-    decodeW1(Word(p + i));
-    decodeW2(Word(p + i + 2));
-    emit(Word(p + i + 4));
+  for (std::size_t i = 0; i < whole; ++i, p += 6) {
+    decodeW1(Word(p));
+    decodeW2(Word(p + 2));
+    emit(Word(p + 4));
   }
-  if (i < size) {
-    // A partial last event: the words that arrived, time stamp 99999.
-    if (i + 2 <= size) decodeW1(Word(p + i));
-    if (i + 4 <= size) decodeW2(Word(p + i + 2));
+  if (partial) {
+    // The words that arrived, time stamp 99999.
+    const std::size_t rest = size % 6;
+    if (rest >= 2) decodeW1(Word(p));
+    if (rest >= 4) decodeW2(Word(p + 2));
     emit(kPartialEventStamp);
   }
   if (!events.empty()) {
