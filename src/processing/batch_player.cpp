@@ -79,11 +79,11 @@ BatchResult BatchPlayer::Run(const std::string& input, const std::string& output
       ::close(fd);
       return result;
     }
-    doc->datFile.SetBuffered(true);
     ok = !doc->addHeaderToDatFile || doc->datFile.Write(doc->BuildFileHeader());
   }
 
   FrameProcessor processor(*doc);
+  processor.SetBatchOutput(outputs.dat);
   std::unique_ptr<ExportStage> exports;
   if (outputs.exports) {
     auto writers = outputs.exports(output);
@@ -125,7 +125,8 @@ BatchResult BatchPlayer::Run(const std::string& input, const std::string& output
     if (progress) progress(result.bytes, total);
   }
   ::close(fd);
-  // A block lost in a flush on the way fails the run too, not only the last one.
+  processor.FlushRecords();
+  // A block lost on the way fails the run too, not only the last one.
   if (!doc->datFile.Close() || doc->datFile.WriteFailed()) ok = false;
   const std::string partialPath = doc->dataDir + partial;
   if (!ok && result.error.empty()) result.error = output + ": " + doc->datFile.Error();

@@ -20,6 +20,8 @@ constexpr std::size_t kLShort = 271;    // bins and housekeeping only
 constexpr std::size_t kLCounter = 274;  // + counter N and T
 constexpr std::size_t kLAnalog = 276;   // + extra analog word A
 
+constexpr std::size_t kBatchBlock = 1 << 20;  // bytes of records per .dat write in batch runs
+
 inline std::uint32_t Word(const std::uint8_t* p) {
   return (static_cast<std::uint32_t>(p[0]) << 8) | p[1];
 }
@@ -272,6 +274,25 @@ void FrameProcessor::WriteNmea(const std::string& sentence) {
 }
 
 bool FrameProcessor::WriteRecord(std::string_view text) {
+  if (!batchOutput_) return WriteToDat(text);
+  batch_.append(text);
+  if (batch_.size() >= kBatchBlock) FlushRecords();
+  return true;
+}
+
+void FrameProcessor::SetBatchOutput(bool batch) {
+  FlushRecords();
+  batchOutput_ = batch;
+  if (batch) batch_.reserve(kBatchBlock + 4096);
+}
+
+void FrameProcessor::FlushRecords() {
+  if (batch_.empty()) return;
+  WriteToDat(batch_);
+  batch_.clear();
+}
+
+bool FrameProcessor::WriteToDat(std::string_view text) {
   if (doc_.datFile.Write(text)) return true;
   if (!datFailureReported_ && doc_.datFile.IsOpen()) {
     datFailureReported_ = true;

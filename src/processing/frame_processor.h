@@ -29,6 +29,11 @@ class FrameProcessor {
   // The analysis export (CSV, NetCDF): every accepted L frame and every $ sentence also go
   // to `sink` while it is set. It is called on the processing thread with no lock held.
   void SetExportSink(ExportSink* sink) { exportSink_ = sink; }
+  // Batch runs: the records are collected and handed to the .dat file in blocks of about a
+  // megabyte rather than one write per record group; FlushRecords() hands over the rest. A
+  // block that cannot be written is told to the user like a record.
+  void SetBatchOutput(bool batch);
+  void FlushRecords();
 
  private:
   void ProcessL(std::span<const std::uint8_t> frame);
@@ -41,6 +46,7 @@ class FrameProcessor {
   // Appends a record group to the .dat file; false when it was not written. The first failed
   // write of an open file is told to the user; acquisition goes on.
   bool WriteRecord(std::string_view text);
+  bool WriteToDat(std::string_view text);
   double CrossSection() const { return doc_.standardTunnel ? 0.0049 : 0.01225; }
 
   // The flow sensor words change seldom; the flow formula is only worked out for new ones.
@@ -68,6 +74,8 @@ class FrameProcessor {
   int counterFaultRun_ = 0;
   TimeChartSample previousHalf_{};
   std::string record_;  // reused for every record group
+  bool batchOutput_ = false;
+  std::string batch_;  // records not yet handed to the .dat file (batch runs)
   ExportSink* exportSink_ = nullptr;
   ExportRow exportRow_;
   bool datFailureReported_ = false;
