@@ -56,6 +56,21 @@ inline char* PutCount(char* p, std::uint32_t v) {
   return p + 2;
 }
 
+// " %d" for an element event value, which the record prints as a signed integer.
+inline char* PutEventValue(char* p, std::uint32_t value) {
+  const auto v = static_cast<std::int32_t>(value);
+  if (v < 0) [[unlikely]] {
+    *p++ = ' ';
+    return std::to_chars(p, p + 11, v).ptr;
+  }
+  if (v >= 100) return PutNumber(p, value);
+  // One or two digits: both stored, the pointer moved by as many as there are.
+  const int digits = 1 + (v >= 10);
+  const std::uint64_t word = ' ' | (TwoDigitsWord(value) >> (8 * (2 - digits))) << 8;
+  std::memcpy(p, &word, 4);
+  return p + 1 + digits;
+}
+
 template <std::size_t N>
 char* PutLiteral(char* p, const char (&text)[N]) {
   std::memcpy(p, text, N - 1);
@@ -101,17 +116,13 @@ void AppendMRecord(std::string& out, std::span<const std::uint32_t> events) {
       out.append(buffer, static_cast<std::size_t>(p - buffer));
       p = buffer;
     }
+    // Written out for each of E, S, D and Z, so that every value has branches of its own:
+    // E and D are small, S and Z mostly are not, and each branch learns its value's habit.
     *p++ = 'M';
-    for (std::size_t j = 0; j < 4; ++j) {
-      // The record prints each value as a signed integer followed by a blank.
-      const auto v = static_cast<std::int32_t>(events[i + j]);
-      if (v >= 0) {
-        p = PutNumber(p, static_cast<std::uint32_t>(v));
-      } else {
-        *p++ = ' ';
-        p = std::to_chars(p, p + 11, v).ptr;
-      }
-    }
+    p = PutEventValue(p, events[i]);
+    p = PutEventValue(p, events[i + 1]);
+    p = PutEventValue(p, events[i + 2]);
+    p = PutEventValue(p, events[i + 3]);
     p = PutLiteral(p, " \r\n");
   }
   out.append(buffer, static_cast<std::size_t>(p - buffer));
