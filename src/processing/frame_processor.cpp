@@ -88,10 +88,9 @@ void FrameProcessor::ProcessL(std::span<const std::uint8_t> frame) {
   doc_.cumulativeWindowCount += static_cast<std::uint32_t>(window);
   doc_.cumulativeTotalCount += static_cast<std::uint32_t>(std::llround(total));
 
-  record_.clear();
-  AppendLRecord(record_, LRecordFields{doc_.currentBins, doc_.housekeeping, doc_.counterN,
-                                       doc_.counterT, doc_.analogA, doc_.firmwareVersion});
-  WriteRecord(record_);  // a failed write loses this record only
+  AppendLRecord(BeginRecord(), LRecordFields{doc_.currentBins, doc_.housekeeping, doc_.counterN,
+                                             doc_.counterT, doc_.analogA, doc_.firmwareVersion});
+  EndRecord();  // a failed write loses this record only
   if (exportSink_ != nullptr) exportRow_.bins = doc_.currentBins;
   for (int k = 0; k < kBinCount; ++k) {
     doc_.cumulativeBins[k] += doc_.currentBins[k];
@@ -212,9 +211,8 @@ void FrameProcessor::ProcessM(std::span<const std::uint8_t> frame) {
     emit(kPartialEventStamp);
   }
   if (!events.empty()) {
-    record_.clear();
-    AppendMRecord(record_, events);
-    WriteRecord(record_);
+    AppendMRecord(BeginRecord(), events);
+    EndRecord();
   }
   const bool usable = events.size() % 4 == 0 && !doc_.gridPaused && !invalid;
   mep_.Consume(events, usable);
@@ -276,6 +274,18 @@ void FrameProcessor::WriteNmea(const std::string& sentence) {
 bool FrameProcessor::WriteRecord(std::string_view text) {
   if (!batchOutput_) return WriteToDat(text);
   batch_.append(text);
+  if (batch_.size() >= kBatchBlock) FlushRecords();
+  return true;
+}
+
+std::string& FrameProcessor::BeginRecord() {
+  if (batchOutput_) return batch_;
+  record_.clear();
+  return record_;
+}
+
+bool FrameProcessor::EndRecord() {
+  if (!batchOutput_) return WriteToDat(record_);
   if (batch_.size() >= kBatchBlock) FlushRecords();
   return true;
 }

@@ -46,6 +46,10 @@ class FrameProcessor {
   // Appends a record group to the .dat file; false when it was not written. The first failed
   // write of an open file is told to the user; acquisition goes on.
   bool WriteRecord(std::string_view text);
+  // A record group formatted in place: into the text BeginRecord() gives (the batch block
+  // itself in batch runs), then handed over by EndRecord(), which answers like WriteRecord.
+  std::string& BeginRecord();
+  bool EndRecord();
   bool WriteToDat(std::string_view text);
   double CrossSection() const { return doc_.standardTunnel ? 0.0049 : 0.01225; }
 
