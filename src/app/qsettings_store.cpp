@@ -26,8 +26,8 @@ QSettingsStore::QSettingsStore()
                                             QStringLiteral("Corvane"), QStringLiteral("VESK"))) {}
 
 QSettingsStore::QSettingsStore(const std::string& iniPath)
-    : settings_(std::make_unique<QSettings>(QString::fromStdString(iniPath),
-                                            QSettings::IniFormat)) {}
+    : settings_(
+          std::make_unique<QSettings>(QString::fromStdString(iniPath), QSettings::IniFormat)) {}
 
 QSettingsStore::~QSettingsStore() = default;
 
@@ -58,6 +58,7 @@ void QSettingsStore::WriteInt(std::string_view section, std::string_view key, in
   std::lock_guard lock(mutex_);
   settings_->setValue(KeyPath(section, key), value);
   settings_->sync();
+  NoteChange();
 }
 
 void QSettingsStore::WriteString(std::string_view section, std::string_view key,
@@ -66,6 +67,7 @@ void QSettingsStore::WriteString(std::string_view section, std::string_view key,
   settings_->setValue(KeyPath(section, key),
                       QString::fromLatin1(value.data(), static_cast<qsizetype>(value.size())));
   settings_->sync();
+  NoteChange();
 }
 
 std::string QSettingsStore::FileName() const {
