@@ -44,10 +44,12 @@ double MinThreadCpu(Work&& work, int runs = 3) {
 // A memcpy of `bytes` bytes.
 inline double MemcpyCpuSeconds(std::size_t bytes) {
   std::vector<char> from(bytes, 'x'), to(bytes);
-  return MinThreadCpu([&] {
-    std::memcpy(to.data(), from.data(), bytes);
-    asm volatile("" : : "r"(to.data()) : "memory");
-  });
+  return MinThreadCpu(
+      [&] {
+        std::memcpy(to.data(), from.data(), bytes);
+        asm volatile("" : : "r"(to.data()) : "memory");
+      },
+      5);
 }
 
 // Reading a whole file in 1 MB blocks, as `cat` does.
