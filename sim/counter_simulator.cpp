@@ -87,6 +87,8 @@ std::size_t WriteSome(int fd, const std::uint8_t* data, std::size_t n) {
 
 constexpr std::size_t kChunk = 128;  // bytes per write, as a UART FIFO would send them
 constexpr std::size_t kMaxPending = std::size_t{1} << 20;
+// Bytes waiting for the line beyond which the cast's clock stops (about 0.2 s of line time).
+constexpr std::size_t kPaceBytes = 2048;
 
 }  // namespace
 
@@ -208,6 +210,8 @@ void CounterSimulator::BeginScan(double now) {
   pending_.clear();  // the status text still queued is not sent any more
   generator_ = std::make_unique<CastGenerator>(options_.cast);
   scanStart_ = now;
+  lastPump_ = now;
+  castTime_ = 0;
   scanSent_ = 0;
   scanning_ = true;
   if (options_.recordScanBytes) {
@@ -218,7 +222,11 @@ void CounterSimulator::BeginScan(double now) {
 
 void CounterSimulator::Pump(double now) {
   if (scanning_) {
-    generator_->AdvanceTo((now - scanStart_) * options_.timeScale, pending_);
+    // The cast's clock runs only while the line keeps up: a cast sped up past the line's
+    // rate is slowed to it, as a real counter's stream is never faster than its line.
+    if (pending_.size() < kPaceBytes) castTime_ += (now - lastPump_) * options_.timeScale;
+    lastPump_ = now;
+    generator_->AdvanceTo(castTime_, pending_);
     // Nobody reads the line: like a real counter's output buffer, the oldest bytes are lost
     // (the bytes counted as sent stay exactly those that went out).
     if (pending_.size() > kMaxPending) {

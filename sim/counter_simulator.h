@@ -84,6 +84,8 @@ class CounterSimulator {
   std::unique_ptr<CastGenerator> generator_;
   CastGenerator navigation_;  // the ship track for the auxiliary port
   double scanStart_ = 0;
+  double lastPump_ = 0;  // when Pump last ran during the scan
+  double castTime_ = 0;  // the cast's own clock, paced to the line
   std::uint64_t scanSent_ = 0;
   double nextStatus_ = 0, nextNmea_ = 0, diskWriteDue_ = -1;
   std::string digits_;

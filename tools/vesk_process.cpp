@@ -9,6 +9,7 @@
 #include <chrono>
 #include <clocale>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -78,7 +79,8 @@ std::string SummaryLine(const std::string& input, const BatchResult& r) {
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
+  struct stat sa {
+  }, sb{};
   if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
@@ -116,6 +118,15 @@ class ProgressBar {
   std::mutex mutex_;
   std::chrono::steady_clock::time_point last_{};
 };
+
+// Ctrl+C or SIGTERM: the runs end at their next block and remove their partial files; the
+// program then ends by the same signal.
+std::atomic<bool> interrupted{false};
+volatile std::sig_atomic_t interruptSignal = 0;
+void OnInterrupt(int signal) {
+  interruptSignal = signal;
+  interrupted = true;
+}
 
 }  // namespace
 
@@ -174,6 +185,8 @@ int main(int argc, char** argv) {
   }
   vesk::SystemClock clock;
   vesk::BatchPlayer player(*store, clock);
+  player.SetCancel(&interrupted);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, OnInterrupt);
   auto wants = [&](const char* format) {
     return std::find(formats.begin(), formats.end(), format) != formats.end();
   };
@@ -210,8 +223,8 @@ int main(int argc, char** argv) {
       outputsByInput[i] = output;
       continue;
     }
-    const std::string name =
-        player.PlaybackOutputPath(inputs[i], outputDir.empty() ? DirectoryOf(inputs[i]) : outputDir);
+    const std::string name = player.PlaybackOutputPath(
+        inputs[i], outputDir.empty() ? DirectoryOf(inputs[i]) : outputDir);
     const std::string stem = name.substr(0, name.size() - 4);  // without ".dat"
     std::string candidate = name;
     for (int n = 2; taken.count(candidate) != 0; ++n) {
@@ -247,12 +260,12 @@ int main(int argc, char** argv) {
       std::uint64_t reported = 0;
       try {
         results[i] = player.Run(
-          in, out,
-          [&](std::uint64_t done, std::uint64_t) {
-            bar.Add(done - reported);
-            reported = done;
-          },
-          outputs);
+            in, out,
+            [&](std::uint64_t done, std::uint64_t) {
+              bar.Add(done - reported);
+              reported = done;
+            },
+            outputs);
       } catch (const std::exception& e) {
         results[i] = BatchResult{};
         results[i].error = in + ": " + e.what();
@@ -264,6 +277,12 @@ int main(int argc, char** argv) {
   for (unsigned t = 0; t < n; ++t) threads.emplace_back(worker);
   for (auto& t : threads) t.join();
   bar.Finish();
+  if (interrupted) {
+    std::fprintf(stderr, "vesk-process: interrupted; no partial output was left\n");
+    std::signal(interruptSignal, SIG_DFL);
+    std::raise(interruptSignal);
+    return 128 + interruptSignal;
+  }
 
   int status = 0;
   for (std::size_t i = 0; i < inputs.size(); ++i) {

@@ -24,6 +24,17 @@ void ConsoleDialogs::QueueMessage(const std::string& text, const std::string& ca
   ShowMessage(text, caption, icon);
 }
 
+void ConsoleDialogs::Notify(const std::string& text) {
+  std::lock_guard lock(mutex_);
+  notes_.push_back(text);
+  if (!quiet_) std::fprintf(stderr, "vesk: %s\n", text.c_str());
+}
+
+std::vector<std::string> ConsoleDialogs::Notes() const {
+  std::lock_guard lock(mutex_);
+  return notes_;
+}
+
 bool ConsoleDialogs::AskYesNo(const std::string& text, const std::string& caption) {
   Print(caption.empty() ? "vesk: " : "vesk: " + caption + ": ", text);
   if (!quiet_) std::fprintf(stderr, "vesk: answering %s\n", answerYes_ ? "Yes" : "No");
@@ -31,20 +42,15 @@ bool ConsoleDialogs::AskYesNo(const std::string& text, const std::string& captio
 }
 
 std::optional<std::string> ConsoleDialogs::AskDataFileName(const std::string& proposedName,
-                                                           const std::string& directory) {
-  // Without a window the proposed name is taken as it stands. Asked again for the same name
-  // with a message shown in between, the name was refused: no other can be chosen, so the
-  // question is cancelled instead of asked forever.
-  std::lock_guard lock(mutex_);
-  const bool refused = proposedName == lastProposedName_ && messages_.size() > messagesAtLastAsk_;
-  lastProposedName_ = proposedName;
-  messagesAtLastAsk_ = messages_.size();
-  if (refused) {
+                                                           const std::string& directory,
+                                                           bool again) {
+  // Without a window the proposed name is taken as it stands; refused, no other can be
+  // chosen, so the question is cancelled.
+  if (again) {
     if (!quiet_) {
       std::fprintf(stderr, "vesk: the data file name \"%s\" cannot be used; not logging\n",
                    proposedName.c_str());
     }
-    lastProposedName_.clear();
     return std::nullopt;
   }
   return directory + proposedName + ".bin";

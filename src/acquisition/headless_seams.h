@@ -18,17 +18,18 @@ class ConsoleDialogs : public UserDialogs {
   // answerYes: the answer to every Yes/No question. quiet: print nothing.
   explicit ConsoleDialogs(bool answerYes = true, bool quiet = false)
       : answerYes_(answerYes), quiet_(quiet) {}
-  void ShowMessage(const std::string& text, const std::string& caption,
-                   MessageIcon icon) override;
-  void QueueMessage(const std::string& text, const std::string& caption,
-                    MessageIcon icon) override;
+  void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
+  void QueueMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
+  void Notify(const std::string& text) override;
   bool AskYesNo(const std::string& text, const std::string& caption) override;
   std::optional<std::string> AskDataFileName(const std::string& proposedName,
-                                             const std::string& directory) override;
+                                             const std::string& directory, bool again) override;
 
   // Every text shown or queued so far (tests).
   std::vector<std::string> Messages() const;
   int MessageCount() const;
+  // Every note so far (tests).
+  std::vector<std::string> Notes() const;
 
  private:
   void Print(const std::string& prefix, const std::string& text);
@@ -36,8 +37,7 @@ class ConsoleDialogs : public UserDialogs {
   const bool quiet_;
   mutable std::mutex mutex_;
   std::vector<std::string> messages_;
-  std::string lastProposedName_;
-  std::size_t messagesAtLastAsk_ = 0;
+  std::vector<std::string> notes_;
 };
 
 class HeadlessWindows : public WindowMessages {

@@ -32,6 +32,16 @@ constexpr const char* kCannotOverwrite =
     "ERROR: You have selected a file that cannot be overwritten!\nThe file may be Read-Only, a "
     "System file, a Volume, etc.\n\n--  PLEASE ENTER ANOTHER FILENAME  --";
 
+constexpr const char* kDumpNameRefused =
+    "ERROR: \"VESK_PRELOGGING_DATADUMP\" is the name of the pre-logging dump files, which every "
+    "start without logging overwrites.\n\n--  PLEASE ENTER ANOTHER FILENAME  --";
+constexpr const char* kOldFilesNotMoved =
+    "ERROR: The existing recording could not be moved aside - logging was not started, and "
+    "nothing was overwritten.\n\n";
+
+constexpr const char* kRecordingNotCreated =
+    "ERROR: The recording files cannot be created - logging was not started.\n\n";
+
 constexpr const char* kDataDirUnwritable =
     "ERROR: The data directory cannot be written - the scan was not started.\n\n";
 constexpr const char* kDataDirAdvice =
@@ -42,6 +52,7 @@ constexpr std::uint32_t kCounterReadTimeoutMs = 200;
 constexpr auto kRespondingWindow = std::chrono::seconds(5);
 constexpr auto kSnapshotTimeout = std::chrono::seconds(60);
 constexpr std::size_t kEepromTextLimit = 2048;
+constexpr auto kReconnectInterval = std::chrono::seconds(3);
 
 }  // namespace
 
@@ -49,7 +60,7 @@ CVESKDoc::~CVESKDoc() {
   if (scanning || sourceThread_.joinable()) StopScan();
 }
 
-bool CVESKDoc::ConnectCounterPort() {
+bool CVESKDoc::ConnectCounterPort(bool tellFailure) {
   LoadPortSettings();
   try {
     const PortSettings& p = counterPort;
@@ -63,13 +74,32 @@ bool CVESKDoc::ConnectCounterPort() {
     connected = true;
   } catch (const CSerialException& e) {
     counterSerial.Close();
-    dialogs.ShowMessage(kCannotOpenPort + std::string(e.what()), "", MessageIcon::Error);
+    if (tellFailure) {
+      dialogs.ShowMessage(kCannotOpenPort + std::string(e.what()), "", MessageIcon::Error);
+    }
     connected = false;
   }
   return connected;
 }
 
+bool CVESKDoc::StartIgnored(bool loggingStart) {
+  if (!scanning) return false;
+  if (playback) {
+    dialogs.Notify("Start ignored: a playback is running.");
+  } else if (loggingStart && logging) {
+    dialogs.Notify("Start Data Logging ignored: the scan already logs to " + dataDir + rawFileName +
+                   ".");
+  } else if (!loggingStart) {
+    dialogs.Notify(logging ? "Start Acquisition ignored: a logging scan is running."
+                           : "Start Acquisition ignored: the scan is already running.");
+  } else {
+    return false;  // a scan without logging switches to logging
+  }
+  return true;
+}
+
 void CVESKDoc::StartAcquisition() {
+  if (StartIgnored(false)) return;
   if (!connected) {
     dialogs.ShowMessage(kPortNotReady, "", MessageIcon::Error);
     return;
@@ -82,11 +112,13 @@ void CVESKDoc::StartAcquisition() {
 }
 
 void CVESKDoc::StartDataLogging() {
+  if (StartIgnored(true)) return;
   if (!connected) {
     dialogs.ShowMessage(kPortNotReady, "", MessageIcon::Error);
     return;
   }
-  if (!counterResponding && !dialogs.AskYesNo(kCounterInactive)) return;
+  // A running scan has its counter already: switching it to files needs no question.
+  if (!scanning && !counterResponding && !dialogs.AskYesNo(kCounterInactive)) return;
   // The data directory in force. A running scan's threads use the port settings: then only
   // the directory is read again.
   std::string dir;
@@ -108,7 +140,24 @@ void CVESKDoc::StartDataLogging() {
   }
   // A running scan goes on with the files it has; nothing is renamed.
   if (!DataDirectoryWritable(dir)) return;
-  if (replaceExisting) RenameOldDataFiles(dir + stem + ".bin", dir + stem + ".dat");
+  if (replaceExisting) {
+    const OldFilesMoved moved = RenameOldDataFiles(dir + stem + ".bin", dir + stem + ".dat");
+    if (!moved.ok) {
+      dialogs.ShowMessage(kOldFilesNotMoved + moved.error, "", MessageIcon::Error);
+      return;
+    }
+    if (!moved.text.empty()) dialogs.Notify("Existing files kept: " + moved.text + ".");
+  }
+  // The names are taken now, with exclusive creation: two programs logging into one folder
+  // never share a recording, and an automatic name taken meanwhile gives way to the next.
+  std::string reserveError;
+  std::optional<std::string> reserved =
+      ReserveRecording(dir, stem, useDefaultFileNaming, reserveError);
+  if (!reserved) {
+    dialogs.ShowMessage(kRecordingNotCreated + reserveError, "", MessageIcon::Error);
+    return;
+  }
+  stem = *reserved;
   if (scanning) {
     // The threads keep running; their output goes to the new files from here on. Each file
     // is swapped under its own lock, so no byte is lost or written twice.
@@ -126,15 +175,30 @@ void CVESKDoc::StartDataLogging() {
   rawFileName = stem + ".bin";
   processedFileName = stem + ".dat";
   logging = true;
-  if (StartScan()) windows.SetPaneText(kPaneDest, "  Dest: " + dataDir + rawFileName + "  ");
+  if (StartScan()) {
+    windows.SetPaneText(kPaneDest, "  Dest: " + dataDir + rawFileName + "  ");
+  } else {
+    // Nothing was recorded: the names taken above are given back.
+    for (const std::string& name : {rawFileName, processedFileName}) {
+      ::unlink((dir + name).c_str());
+    }
+  }
 }
 
 std::optional<std::string> CVESKDoc::ChooseCustomStem(const std::string& dir) {
-  for (;;) {
-    const std::optional<std::string> chosen =
-        dialogs.AskDataFileName(store.Read(keys::kLastDataFileName), dir);
+  // The dump's own name is never proposed for a recording: an automatic name stands in.
+  std::string proposed = store.Read(keys::kLastDataFileName);
+  if (proposed.empty() || proposed == kPreloggingStem) {
+    proposed = AutomaticStem(dir, clock.LocalTime());
+  }
+  for (bool again = false;; again = true) {
+    const std::optional<std::string> chosen = dialogs.AskDataFileName(proposed, dir, again);
     if (!chosen) return std::nullopt;
     const std::string stem = FileTitle(*chosen);
+    if (stem == kPreloggingStem) {
+      dialogs.ShowMessage(kDumpNameRefused, "", MessageIcon::Error);
+      continue;
+    }
     // The files are written in the data directory whatever folder the dialog showed, so
     // that is where an existing recording must be looked for.
     const std::string rawPath = dir + stem + ".bin";
@@ -178,16 +242,17 @@ void CVESKDoc::PreparePlayback(const std::string& fullPath) {
 }
 
 bool CVESKDoc::StartScan() {
-  if (sourceThread_.joinable()) JoinScanThreads();  // a scan that ended on its own
+  if (scanning) return false;  // one scan at a time: its threads are never started twice
+  if (sourceThread_.joinable()) StopThreads();  // a scan that ended on its own
   ResetForScan();
   LoadPortSettings();
   LoadNavSettings();
   // Events left set by a scan whose threads had already ended must not end the new ones.
-  for (Event* e : {&serialStop, &playbackStop, &auxStop, &processingStop, &housekeepingStop,
-                   &ctdOutputReady, &ctdOutputDone}) {
+  for (Event* e : {&serialStop, &playbackStop, &auxStop, &processingStop, &housekeepingStop}) {
     e->Reset();
   }
-  ctdOutputPending = false;
+  ctdOutput.Clear();
+  stoppedByFault_ = false;
   // Every scan writes in the data directory (the pre-logging files, the recording or the
   // playback's .dat): one clear message rather than one per file that cannot be opened.
   if (!DataDirectoryWritable(dataDir)) return false;
@@ -225,8 +290,10 @@ void CVESKDoc::StartThreads() {
   const bool auxEnabled = auxPortMode != 0 && !playback;
   ctdOutputActive = auxEnabled && auxPortMode == 2;
   if (playback) {
+    sourceStop_ = &playbackStop;
     sourceThread_ = std::thread(PlaybackSourceThread, std::ref(*this));
   } else {
+    sourceStop_ = &serialStop;
     sourceThread_ = std::thread(SerialSourceThread, std::ref(*this));
   }
   if (auxEnabled) auxThread_ = std::thread(AuxPortThread, std::ref(*this));
@@ -249,6 +316,16 @@ bool CVESKDoc::SendScanAll() {
     return false;
   }
   return true;
+}
+
+void CVESKDoc::StopForFault() {
+  stoppedByFault_ = true;
+  windows.Post(WindowTarget::MainFrame, Uwm::PerformStop);
+}
+
+std::string CVESKDoc::CounterDeviceName() const {
+  return counterPort.device.empty() ? "/dev/ttyS" + std::to_string(counterPort.port - 1)
+                                    : counterPort.device;
 }
 
 void CVESKDoc::QueueStopScan() {
@@ -274,18 +351,8 @@ void CVESKDoc::StopScan() {
   } else {
     QueueStopScan();
   }
-  (playback ? playbackStop : serialStop).Set();
-  if (auxPortMode != 0 && !playback) auxStop.Set();
-  // The source ends first (a serial source sends the stop command and keeps what the counter
-  // still sent); the processing thread then finishes the frames already queued, so the .dat
-  // holds every frame the .bin holds. Waiting for the threads means the next scan never
-  // races this one on the port and the files.
-  for (std::thread* t : {&sourceThread_, &auxThread_}) {
-    if (t->joinable()) t->join();
-  }
-  processingStop.Set();
-  housekeepingStop.Set();
-  JoinScanThreads();
+  StopThreads();
+  lastScanStatus_ = StatusSnapshot();
   // A counter that streamed until the stop is alive: a start soon after must not ask.
   const std::chrono::steady_clock::time_point lastByte{
       std::chrono::steady_clock::duration(lastScanByteTicks.load())};
@@ -303,8 +370,19 @@ void CVESKDoc::StopScan() {
   ctdOutputActive = false;
 }
 
-void CVESKDoc::JoinScanThreads() {
-  for (std::thread* t : {&sourceThread_, &auxThread_, &processingThread_, &housekeepingThread_}) {
+void CVESKDoc::StopThreads() {
+  // The source ends first (a serial source sends the stop command and keeps what the counter
+  // still sent); the processing thread then finishes the frames already queued, so the .dat
+  // holds every frame the .bin holds. Every thread is told before it is waited for, so a
+  // join never waits on a thread that was not asked to end.
+  if (sourceThread_.joinable()) sourceStop_->Set();
+  if (auxThread_.joinable()) auxStop.Set();
+  for (std::thread* t : {&sourceThread_, &auxThread_}) {
+    if (t->joinable()) t->join();
+  }
+  processingStop.Set();
+  housekeepingStop.Set();
+  for (std::thread* t : {&processingThread_, &housekeepingThread_}) {
     if (t->joinable()) t->join();
   }
 }
@@ -323,6 +401,12 @@ void CVESKDoc::CountAbortedFrame(std::uint8_t type) {
 CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
   CounterStatus status;
   const auto now = std::chrono::steady_clock::now();
+  if (!connected && !scanning && autoReconnect && now >= nextReconnect_) {
+    nextReconnect_ = now + kReconnectInterval;
+    if (ConnectCounterPort(false)) {
+      dialogs.Notify("The counter port " + counterSerial.DevicePath() + " is open.");
+    }
+  }
   if (connected && !scanning) {
     char buf[1024];
     std::string block;
@@ -333,8 +417,16 @@ CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
         lastHeard_ = now;
         idleText_.append(buf, n);
       }
-    } catch (const CSerialException&) {
-      // A port that fails here is noticed at the next connect or scan start.
+    } catch (const CSerialException& e) {
+      if (e.IsDeviceGone()) {
+        // Unplugged while idle: closed now, so that the device is opened anew when it
+        // returns rather than every later start failing on the dead one.
+        counterSerial.Close();
+        connected = false;
+        lastHeard_ = {};
+        dialogs.Notify("The counter's serial device has gone away (" + std::string(e.what()) +
+                       "); it is opened again when it returns.");
+      }
     }
     // Complete lines that arrived since the last poll form the counter's latest text block.
     const std::size_t lastLineEnd = idleText_.find_last_of('\n');
@@ -345,6 +437,17 @@ CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
     if (idleText_.size() > kEepromTextLimit)
       idleText_.erase(0, idleText_.size() - kEepromTextLimit);
     if (block.size() > kEepromTextLimit) block.erase(0, block.size() - kEepromTextLimit);
+    // The text goes into every file header, which readers end at the first "~": noise of
+    // the line (control bytes, a stray frame) is no part of it.
+    block.erase(std::remove_if(block.begin(), block.end(),
+                               [](char c) {
+                                 const auto u = static_cast<unsigned char>(c);
+                                 const bool text =
+                                     (u >= 0x20 && u < 0x7F) || c == '\r' || c == '\n' || c == '\t';
+                                 return !text || c == '~';
+                               }),
+                block.end());
+    if (block.find_first_not_of(" \r\n\t") == std::string::npos) block.clear();
     if (!block.empty()) {
       snapshotPending_ = false;
       if (block != eepromData) {

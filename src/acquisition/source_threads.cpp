@@ -2,12 +2,14 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <thread>
 
 #include "acquisition/vesk_doc.h"
@@ -25,14 +27,53 @@ void Guarded(CVESKDoc& doc, const char* what, Body&& body) {
     body();
   } catch (const std::exception& e) {
     doc.dialogs.QueueMessage(std::string("ERROR: ") + what + " stopped.\n\n" + e.what());
-    doc.windows.Post(WindowTarget::MainFrame, Uwm::PerformStop);
+    doc.StopForFault();
   }
 }
 
-void FeedDeframer(CVESKDoc& doc, Deframer& deframer, const std::uint8_t* data, std::size_t n) {
+// Deframes `n` bytes into the frame queue; the number of whole frames they completed.
+std::size_t FeedDeframer(CVESKDoc& doc, Deframer& deframer, const std::uint8_t* data,
+                         std::size_t n) {
+  std::size_t frames = 0;
   deframer.Feed(
-      data, n, [&](std::span<const std::uint8_t> frame) { doc.QueueFrame(frame); },
+      data, n,
+      [&](std::span<const std::uint8_t> frame) {
+        doc.QueueFrame(frame);
+        ++frames;
+      },
       [&](std::uint8_t type) { doc.CountAbortedFrame(type); });
+  return frames;
+}
+
+// A logging scan that hears bytes but no frame (a counter that came back idle, a line of
+// noise) is told once, and again when frames return.
+class SilenceWatch {
+ public:
+  static constexpr auto kLimit = std::chrono::seconds(10);
+  void Frames(CVESKDoc& doc, std::size_t frames, std::chrono::steady_clock::time_point now) {
+    if (frames > 0) {
+      last_ = now;
+      if (told_) {
+        told_ = false;
+        doc.dialogs.Notify("Frames arrive from the counter again.");
+      }
+    } else if (!told_ && doc.logging && now - last_ >= kLimit) {
+      told_ = true;
+      doc.dialogs.Notify(
+          "WARNING: no frame from the counter for 10 s - the scan logs nothing "
+          "new. Check the counter and its cable.");
+    }
+  }
+
+ private:
+  std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+  bool told_ = false;
+};
+
+// The bytes read go to the raw file as they came; a file that stops taking them is told.
+void WriteRaw(CVESKDoc& doc, const std::uint8_t* data, std::size_t n) {
+  if (doc.rawFile.Write(std::string_view(reinterpret_cast<const char*>(data), n))) return;
+  if (doc.rawFile.IsOpen()) doc.ReportWriteFailure(doc.rawFile, true);
 }
 
 // Writes the oldest queued command, if any, to the counter port.
@@ -52,7 +93,8 @@ void WriteOneCommand(CVESKDoc& doc) {
 }
 
 // Tries to reopen the vanished counter device about once a second until it returns or the
-// scan stops; true when it is back.
+// scan stops; true when it is back. The scan command is sent again: a counter that was
+// power-cycled with its cable comes back idle.
 bool ReopenCounterPort(CVESKDoc& doc) {
   const PortSettings& p = doc.counterPort;
   while (!doc.serialStop.Wait(1000)) {
@@ -60,6 +102,7 @@ bool ReopenCounterPort(CVESKDoc& doc) {
       doc.counterSerial.Open(p.port, p.bitRate, p.parity, p.dataBits, p.stopBits, p.flowControl,
                              p.device);
       doc.counterSerial.SetTimeouts(SerialTimeouts{0, 0, 200, 0, 0});
+      doc.counterSerial.Write("a", 1);
       return true;
     } catch (const CSerialException&) {
       // still gone
@@ -67,6 +110,50 @@ bool ReopenCounterPort(CVESKDoc& doc) {
   }
   return false;
 }
+
+constexpr int kSyncIntervalMs = 2000;
+constexpr auto kGridCheckInterval = std::chrono::seconds(10);
+// What a logging scan writes at the full line rate of 115200 bit/s: the raw bytes and the
+// processed text (about 2.6 times as much).
+constexpr double kFullRateBytesPerSecond = 11520 * 3.6;
+
+// Where a recording whose folder was deleted goes when the folder cannot be made again.
+std::string RecoveryDir() {
+  std::error_code ec;
+  const std::string tmp = std::filesystem::temp_directory_path(ec).string();
+  return (ec ? std::string("/tmp") : tmp) + "/VESK-recovered/";
+}
+
+// Warns once per scan when the data folder's free space falls below the limit of the
+// settings (and again after it rose clearly above it).
+class DiskSpaceWatch {
+ public:
+  void Check(CVESKDoc& doc) {
+    std::string dir;
+    {
+      std::lock_guard names(doc.fileNameLock);
+      dir = doc.dataDir;
+    }
+    struct statvfs st {};
+    if (::statvfs(dir.c_str(), &st) != 0) return;
+    const double free = static_cast<double>(st.f_bavail) * static_cast<double>(st.f_frsize);
+    const double limit = doc.lowDiskSpaceMb * 1e6;
+    if (warned_ && free > limit * 1.1) warned_ = false;
+    if (warned_ || free >= limit) return;
+    warned_ = true;
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "WARNING !!\n\nThe data folder %s has only %.0f MB free: about %.0f minutes of "
+                  "logging at the full line rate.\n\nFree some space, or choose another data "
+                  "folder for the next scan. When the disk is full, logging stops; what was "
+                  "recorded is kept.",
+                  dir.c_str(), free / 1e6, free / kFullRateBytesPerSecond / 60);
+    doc.dialogs.QueueMessage(text, "", MessageIcon::Warning);
+  }
+
+ private:
+  bool warned_ = false;
+};
 
 }  // namespace
 
@@ -78,10 +165,8 @@ void SerialSourceThread(CVESKDoc& doc) {
       doc.OpenBinFile();
     }
     Deframer deframer;
+    SilenceWatch silence;
     std::uint8_t buffer[kChunk];
-    std::uint64_t bytesNotWritten = 0;
-    bool writeFailureReported = false;
-    auto lastPaneUpdate = std::chrono::steady_clock::time_point{};
     while (doc.connected) {
       if (doc.serialStop.Wait(0)) break;
       std::size_t n = 0;
@@ -97,33 +182,20 @@ void SerialSourceThread(CVESKDoc& doc) {
           doc.counterSerial.Close();
           if (!ReopenCounterPort(doc)) break;
           doc.windows.SetPaneText(kPaneState, "  Scanning - device reconnected  ");
+          silence = SilenceWatch{};
           continue;
         }
       }
+      const auto now = std::chrono::steady_clock::now();
+      std::size_t frames = 0;
       if (n == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
       } else {
-        doc.lastScanByteTicks = std::chrono::steady_clock::now().time_since_epoch().count();
-        if (doc.rawFile.IsOpen() &&
-            !doc.rawFile.Write(std::string_view(reinterpret_cast<const char*>(buffer), n))) {
-          // Acquisition goes on; the bytes still reach processing. Tell the user once and keep
-          // the count of what the file misses in the status bar.
-          bytesNotWritten += n;
-          const auto now = std::chrono::steady_clock::now();
-          if (!writeFailureReported) {
-            writeFailureReported = true;
-            doc.TellWriteFailure(doc.rawFile, "raw",
-                                 "bytes not written are counted in the status bar.");
-          }
-          if (now - lastPaneUpdate > std::chrono::seconds(1)) {
-            lastPaneUpdate = now;
-            doc.windows.SetPaneText(kPaneDest, "  Dest: RAW FILE WRITE FAILED - " +
-                                                   std::to_string(bytesNotWritten) +
-                                                   " bytes not written  ");
-          }
-        }
-        FeedDeframer(doc, deframer, buffer, n);
+        doc.lastScanByteTicks = now.time_since_epoch().count();
+        WriteRaw(doc, buffer, n);
+        frames = FeedDeframer(doc, deframer, buffer, n);
       }
+      silence.Frames(doc, frames, now);
       WriteOneCommand(doc);
     }
     // Commands still queued (the stop command above all) reach the counter before the end,
@@ -145,9 +217,7 @@ void SerialSourceThread(CVESKDoc& doc) {
         break;
       }
       if (n == 0) break;
-      if (doc.rawFile.IsOpen()) {
-        doc.rawFile.Write(std::string_view(reinterpret_cast<const char*>(buffer), n));
-      }
+      WriteRaw(doc, buffer, n);
       FeedDeframer(doc, deframer, buffer, n);
     }
   });
@@ -164,14 +234,14 @@ void PlaybackSourceThread(CVESKDoc& doc) {
   if (fd < 0) {
     doc.dialogs.QueueMessage(std::string(kBinOpenError) + "\n\n" + played + ": " +
                              std::strerror(errno));
-    doc.windows.Post(WindowTarget::MainFrame, Uwm::PerformStop);
+    doc.StopForFault();
     return;
   }
   Guarded(doc, "playback", [&] {
     struct stat st {};
     ::fstat(fd, &st);
     doc.playbackBytesDone = 0;
-    doc.playbackTotalBytes = static_cast<std::uint32_t>(st.st_size);
+    doc.playbackTotalBytes = static_cast<std::uint64_t>(st.st_size);
     Deframer deframer;
     std::uint8_t buffer[kChunk];
     for (;;) {
@@ -190,13 +260,23 @@ void PlaybackSourceThread(CVESKDoc& doc) {
         continue;
       }
       const ssize_t n = ::read(fd, buffer, sizeof buffer);
-      if (n <= 0) {
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        // A read error is no end of the recording: the .dat would look complete.
+        doc.dialogs.QueueMessage("ERROR: The recording " + played +
+                                 " cannot be read: " + std::strerror(errno) +
+                                 "\n\nThe playback is stopped; its .dat "
+                                 "holds the records up to here.");
+        doc.StopForFault();
+        break;
+      }
+      if (n == 0) {
         // End of file: playback goes on until it is stopped, without spinning.
         doc.playbackAtEnd = true;
         if (doc.playbackStop.Wait(100)) break;
         continue;
       }
-      doc.playbackBytesDone += static_cast<std::uint32_t>(n);
+      doc.playbackBytesDone += static_cast<std::uint64_t>(n);
       FeedDeframer(doc, deframer, buffer, static_cast<std::size_t>(n));
       const int pauseMs = doc.playbackSpeed * 100;
       if (pauseMs > 0) {
@@ -211,10 +291,37 @@ void PlaybackSourceThread(CVESKDoc& doc) {
 
 void HousekeepingThread(CVESKDoc& doc) {
   if (doc.housekeepingStop.Wait(0)) return;
+  DiskSpaceWatch disk;
+  auto nextGridCheck = std::chrono::steady_clock::now();
   do {
-    std::lock_guard lock(doc.gridLock);
-    if (doc.gridRows.size() > kMaxGridRows) doc.gridRows.clear();
-  } while (!doc.housekeepingStop.Wait(10000));
+    if (doc.logging && !doc.playback) {
+      // A folder deleted under the recording: the files are written again, whole.
+      std::string restored;
+      for (DataFile* file : {&doc.rawFile, &doc.datFile}) {
+        if (const std::optional<std::string> path = file->RestoreIfUnlinked(RecoveryDir())) {
+          restored += (restored.empty() ? "" : " and ") + *path;
+        }
+      }
+      if (!restored.empty()) {
+        doc.dialogs.QueueMessage(
+            "WARNING !!\n\nThe recording's folder was removed while "
+            "logging.\n\nThe recording was written again with everything "
+            "it held, as " +
+                restored + "; logging goes on there.",
+            "", MessageIcon::Warning);
+      }
+      // A power cut loses at most the last couple of seconds of a recording.
+      if (!doc.rawFile.Sync()) doc.ReportWriteFailure(doc.rawFile, true);
+      if (!doc.datFile.Sync()) doc.ReportWriteFailure(doc.datFile, false);
+      disk.Check(doc);
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= nextGridCheck) {
+      nextGridCheck = now + kGridCheckInterval;
+      std::lock_guard lock(doc.gridLock);
+      if (doc.gridRows.size() > kMaxGridRows) doc.gridRows.clear();
+    }
+  } while (!doc.housekeepingStop.Wait(kSyncIntervalMs));
 }
 
 }  // namespace vesk

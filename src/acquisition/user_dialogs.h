@@ -19,11 +19,16 @@ class UserDialogs {
   // From a worker thread: shown later on the user-interface thread; returns at once.
   virtual void QueueMessage(const std::string& text, const std::string& caption = "",
                             MessageIcon icon = MessageIcon::None) = 0;
+  // A short note that needs no answer (a command ignored, a device back): the status bar in
+  // the window, a line on stderr without one. From any thread; returns at once.
+  virtual void Notify(const std::string& text) = 0;
   // Yes/No question on the user-interface thread; true for Yes.
   virtual bool AskYesNo(const std::string& text, const std::string& caption = "") = 0;
-  // The custom-naming save dialog: the chosen full path, or nothing when cancelled.
+  // The custom-naming save dialog: the chosen full path, or nothing when cancelled. `again`
+  // is true when the name chosen last time was refused (a prompt that cannot offer another
+  // name then cancels, rather than being asked forever).
   virtual std::optional<std::string> AskDataFileName(const std::string& proposedName,
-                                                     const std::string& directory) = 0;
+                                                     const std::string& directory, bool again) = 0;
 };
 
 }  // namespace vesk

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "instruments/ctd_conversions.h"
+
 namespace vesk {
 namespace {
 
@@ -75,6 +77,13 @@ CVESKDoc::CVESKDoc(SettingsStore& settingsStore, WindowMessages& windowMessages,
   LoadNavSettings();
 }
 
+void CVESKDoc::SetDataDirectory(const std::string& dir) {
+  const std::string withSlash = WithTrailingSlash(dir);
+  store.Write(keys::kDataDir, withSlash);
+  std::lock_guard names(fileNameLock);
+  if (!scanning) dataDir = withSlash;
+}
+
 void CVESKDoc::LoadPortSettings() {
   using namespace keys;
   counterPort = ReadPort(store, kComPortDu, kBpsDu, kDataBitsDu, kParityDu, kStopBitsDu,
@@ -87,6 +96,7 @@ void CVESKDoc::LoadPortSettings() {
   enableTx2Zev = store.ReadBool(kEnableTx2Zev);
   maxMepLength = store.Read(kMaxMepLength);
   gridScalingFactor = store.Read(kGridScalingFactor);
+  lowDiskSpaceMb = store.Read(kLowDiskSpaceMb);
   analogCaption = store.Read(kAnalogCaption);
   analogScale = store.ReadReal(kAnalogScale);
   std::lock_guard lock(ctdLock);
@@ -102,15 +112,30 @@ void CVESKDoc::LoadNavSettings() {
 }
 
 void CVESKDoc::ResetForScan() {
+  // Every scan starts from the state of a new document: nothing of the scan or playback
+  // before it (counter words, rates, CTD record) reaches its first records.
   playbackAtEnd = false;
   {
     std::lock_guard lock(binLock);
+    currentBins.fill(0);
+    cumulativeBins.fill(0);
+    frameTotal = 0;
+    frameWindowCount = 0;
     cumulativeTotalCount = 0;
     cumulativeWindowCount = 0;
   }
   {
+    std::lock_guard lock(housekeepingLock);
+    housekeeping.fill(0);
+    counterN = 0;
+    counterT = 0;
+    analogA = 0;
+    counterValue = 0;
+    flowSpeed = 0;
+  }
+  {
     std::lock_guard lock(timeChartLock);
-    latestSample[kChCountsPerSecond] = 0;
+    latestSample.fill(0);
   }
   {
     std::lock_guard lock(frameQueueLock);
@@ -124,13 +149,38 @@ void CVESKDoc::ResetForScan() {
   {
     std::lock_guard lock(timeChartHistoryLock);
     timeChartHistory.clear();
+    timeChartSamples = 0;
   }
   lFrameCount = 0;
   mepParticleCount = 0;
   frameErrorCount = 0;
   initialNmeaWritten = false;
+  lastScanByteTicks = 0;
+  {
+    std::lock_guard lock(navLock);
+    navDisplay = NavDisplay{};  // no position of an earlier scan or playback
+  }
   std::lock_guard lock(ctdLock);
   ctd.StartScan();
+}
+
+ScanStatus CVESKDoc::StatusSnapshot() {
+  ScanStatus status;
+  status.lFrames = lFrameCount;
+  status.frameErrors = frameErrorCount;
+  {
+    std::lock_guard lock(binLock);
+    status.countsPerSecond = frameTotal;
+    status.cumulativeTotal = cumulativeTotalCount;
+  }
+  {
+    std::lock_guard lock(ctdLock);
+    status.ctd = ctd.sample;
+  }
+  status.depth = PressureToDepth(status.ctd.pressure, surveyLat);
+  std::lock_guard lock(navLock);
+  status.nav = navDisplay;
+  return status;
 }
 
 void CVESKDoc::ClearResults() {

@@ -26,7 +26,9 @@
 #include "files/data_file.h"
 #include "instruments/ctd_catalogue.h"
 #include "instruments/ctd_decoder.h"
+#include "instruments/latest_line_mailbox.h"
 #include "instruments/nav_display.h"
+#include "instruments/nav_viewer_log.h"
 #include "instruments/nmea_capture.h"
 #include "processing/deframer.h"
 
@@ -70,6 +72,17 @@ struct PortSettings {
   std::string device;  // overrides /dev/ttyS{port-1} when set
 };
 
+// What the status line shows of a scan, read under the tables' locks in one go.
+struct ScanStatus {
+  std::uint32_t lFrames = 0;
+  std::uint32_t frameErrors = 0;
+  std::uint32_t cumulativeTotal = 0;
+  double countsPerSecond = 0;
+  double depth = 0;
+  CtdSample ctd;
+  NavDisplay nav;
+};
+
 class CVESKDoc {
  public:
   static constexpr const char* kVersion = VESK_VERSION_TEXT;
@@ -82,8 +95,9 @@ class CVESKDoc {
   ~CVESKDoc();
 
   // --- scan control (user-interface thread) ------------------------------------------
-  // Opens the counter port, stops any scan the counter still runs; the connected flag.
-  bool ConnectCounterPort();
+  // Opens the counter port, stops any scan the counter still runs; the connected flag. A
+  // failure is told unless `tellFailure` is false (the quiet retries of PollCounterStatus).
+  bool ConnectCounterPort(bool tellFailure = true);
   // A scan that writes the pre-logging dump files.
   void StartAcquisition();
   // A logging scan, or a running scan switched to new files without a restart.
@@ -104,7 +118,8 @@ class CVESKDoc {
   void TakeSnapShot();
 
   // The counter's state between scans, polled every 1500 ms by the main frame (or the
-  // headless runner): reads what the counter sends outside a scan.
+  // headless runner): reads what the counter sends outside a scan. A device that went away
+  // is closed; with autoReconnect the port is tried again every few seconds until it opens.
   struct CounterStatus {
     bool responding = false;          // it sent something in the last 5 s
     bool snapshotInProgress = false;  // "r" sent, no reply block yet (at most 60 s)
@@ -112,10 +127,20 @@ class CVESKDoc {
   };
   CounterStatus PollCounterStatus();
 
+  // The scan's counts, rates and texts now (any thread but the table writers).
+  ScanStatus StatusSnapshot();
+  // The same, taken when the last scan's threads had ended and before its tables were
+  // cleared: what a scan ended with.
+  ScanStatus LastScanStatus() const { return lastScanStatus_; }
+
   // Source threads: a deframed frame to the queue (one lock hold per frame), and an
   // aborted one to the counters.
   void QueueFrame(std::span<const std::uint8_t> frame);
   void CountAbortedFrame(std::uint8_t type);
+
+  // The data directory chosen in the window: stored at once, and used by the next scan (a
+  // running scan keeps its files where they are).
+  void SetDataDirectory(const std::string& dir);
 
   // Re-reads the port and instrument settings (at connect and at every scan start).
   void LoadPortSettings();
@@ -129,9 +154,16 @@ class CVESKDoc {
   // Opens data directory + processed file name and writes the header (playback form when
   // playing back) when the option is on. On failure as above.
   bool OpenDatFile();
-  // Tells the user (once per file, the caller keeps count) that an open data file stopped
-  // taking writes: `kind` "raw" or "processed", and what it means for the scan.
-  void TellWriteFailure(const DataFile& file, const char* kind, const char* consequence);
+  // A fault that ends the scan (a file or port that cannot be opened or written, a thread
+  // that failed): from any thread, the main frame is asked to stop the scan.
+  void StopForFault();
+  // True when the last scan was ended by such a fault (reset at each scan start).
+  bool StoppedByFault() const { return stoppedByFault_; }
+  // The counter's device as the settings name it ("/dev/ttyS0" for port 1).
+  std::string CounterDeviceName() const;
+  // An open data file stopped taking writes (any thread): told once per file and scan; a
+  // logging scan or a playback is then stopped. `lead` goes before the text when set.
+  void ReportWriteFailure(const DataFile& file, bool raw, const char* lead = nullptr);
   // The header text: live form, or playback form (copy of the played file's header).
   std::string BuildFileHeader() const;
   // The .dat name of a playback of `playedPath` at `tm` ("cast01_PB_2005-03-05_140307.dat").
@@ -154,7 +186,7 @@ class CVESKDoc {
   // --- settings in memory ---------------------------------------------------------
   // The next three are changed by the window thread while a scan may read them.
   std::atomic<bool> addHeaderToDatFile{true};
-  bool logInitialNmeaOnly = false;
+  std::atomic<bool> logInitialNmeaOnly{false};
   std::string counterConstantText;
   double counterScale = 0;            // K: CounterConstant / reference constant
   std::atomic<int> playbackSpeed{1};  // pause per 1024-byte chunk, in 100 ms
@@ -177,6 +209,7 @@ class CVESKDoc {
   bool enableTx2Zev = false;
   int maxMepLength = 1000;
   std::atomic<int> gridScalingFactor{1};  // time stamp units per grid row; set while scanning
+  int lowDiskSpaceMb = 150;               // warn below this free space while logging
   std::string analogCaption = "ANALOG";
   double analogScale = 1.0;
   int auxPortMode = 0;  // 0 unused, 1 NMEA input, 2 CTD output
@@ -187,18 +220,18 @@ class CVESKDoc {
 
   // --- scan state -----------------------------------------------------------------
   std::atomic<bool> connected{false};
+  bool autoReconnect = true;  // PollCounterStatus reopens a missing counter port
   std::atomic<bool> counterResponding{false};
   std::atomic<bool> logging{true};
   std::atomic<bool> playback{false};
   std::atomic<bool> playbackPaused{false};
   std::atomic<bool> replaceExisting{false};
   std::atomic<bool> scanning{false};
-  std::atomic<bool> timeChartRelay{false};    // announce every new time chart sample
-  std::atomic<bool> gridPaused{false};        // M frames not used for the grid
-  std::atomic<bool> ctdOutputActive{false};   // an auxiliary thread sends CTD lines out
-  std::atomic<bool> ctdOutputPending{false};  // a line was handed over and not yet sent
-  std::string ctdOutputLine;  // the line handed to the auxiliary port, under ctdLock
-  std::string rawFileName;    // playback: the full path of the played file
+  std::atomic<bool> timeChartRelay{false};   // announce every new time chart sample
+  std::atomic<bool> gridPaused{false};       // M frames not used for the grid
+  std::atomic<bool> ctdOutputActive{false};  // an auxiliary thread sends CTD lines out
+  LatestLineMailbox ctdOutput;               // the latest CTD line for the auxiliary port
+  std::string rawFileName;                   // playback: the full path of the played file
   std::string processedFileName;
   DataFile rawFile;
   DataFile datFile;
@@ -207,8 +240,8 @@ class CVESKDoc {
   std::atomic<std::uint32_t> frameErrorCount{0};
   std::atomic<std::uint32_t> lFrameCount{0};
   std::atomic<std::uint32_t> mepParticleCount{0};
-  std::atomic<std::uint32_t> playbackTotalBytes{0};
-  std::atomic<std::uint32_t> playbackBytesDone{0};
+  std::atomic<std::uint64_t> playbackTotalBytes{0};  // recordings may pass 4 GiB
+  std::atomic<std::uint64_t> playbackBytesDone{0};
   std::atomic<bool> playbackAtEnd{false};  // the played file was read to its end
   // Steady-clock ticks of the last byte a scan received from the counter (0: none yet).
   std::atomic<std::chrono::steady_clock::rep> lastScanByteTicks{0};
@@ -232,6 +265,9 @@ class CVESKDoc {
   std::deque<Frame> frameQueue;
   std::deque<GridRow> gridRows;
   std::deque<TimeChartSample> timeChartHistory;
+  // Samples made since the scan started (the history holds the newest of them): the number
+  // of the next one. Under timeChartHistoryLock.
+  std::uint64_t timeChartSamples = 0;
   std::vector<std::uint32_t> elementEvents;  // E, S, D, Z per event; processing thread only
 
   BinCounts currentBins{};
@@ -250,11 +286,11 @@ class CVESKDoc {
 
   TimeChartSample latestSample{};
 
-  // Navigation texts and the viewer text: written by the processing and auxiliary threads,
-  // read by the window thread.
+  // Navigation texts (under navLock) and the viewer's history (its own lock): written by the
+  // processing and auxiliary threads, read by the window thread.
   std::mutex navLock;
   NavDisplay navDisplay;
-  std::string navViewerText;
+  NavViewerLog navViewer;
   std::atomic<bool> navViewerOpen{false};
   NmeaCapture nmea;  // auxiliary thread only
 
@@ -264,8 +300,6 @@ class CVESKDoc {
   Event auxStop;
   Event processingStop;
   Event housekeepingStop;
-  Event ctdOutputReady{Event::ResetMode::Manual};
-  Event ctdOutputDone{Event::ResetMode::Manual};
 
   // --- ports and the command queue --------------------------------------------------
   CSerialPort counterSerial;  // the serial source thread's during a scan, else the UI's
@@ -279,20 +313,29 @@ class CVESKDoc {
  private:
   // The file-name prompt until a usable stem is chosen; nothing when cancelled.
   std::optional<std::string> ChooseCustomStem(const std::string& dir);
-  void JoinScanThreads();
+  // Tells each running thread of the scan to end and waits for it, source first.
+  void StopThreads();
+  // A start while a scan of that kind runs: told and ignored (true).
+  bool StartIgnored(bool loggingStart);
   void StartThreads();
   // Creates `dir` when missing; false (the user told) when it cannot be written.
   bool DataDirectoryWritable(const std::string& dir);
 
   std::thread sourceThread_;
+  Event* sourceStop_ = &serialStop;  // the stop event of the running source thread
   std::thread auxThread_;
   std::thread processingThread_;
   std::thread housekeepingThread_;
 
   // Idle status of the counter.
+  ScanStatus lastScanStatus_;
+  std::atomic<bool> stoppedByFault_{false};
+  std::atomic<bool> rawFailureTold_{false};
+  std::atomic<bool> datFailureTold_{false};
   std::string idleText_;
   std::chrono::steady_clock::time_point lastHeard_{};
   std::chrono::steady_clock::time_point snapshotSent_{};
+  std::chrono::steady_clock::time_point nextReconnect_{};
   bool snapshotPending_ = false;
 
   std::string DataPath(const std::string& name) const { return dataDir + name; }

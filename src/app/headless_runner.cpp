@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QThread>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 
@@ -66,24 +67,43 @@ void HeadlessRunner::Windows::SetPaneText(int pane, const std::string& text) {
 HeadlessRunner::HeadlessRunner(SettingsStore& store, const HeadlessOptions& options)
     : options_(options), windows_(*this), dialogs_(true, false) {
   doc_ = std::make_unique<CVESKDoc>(store, windows_, dialogs_, clock_);
-  udp_ = std::make_unique<CUDPControl>(store,
-                                       CUDPControl::Actions{
-                                           [this] { doc_->StartDataLogging(); },
-                                           [this] { StopIfScanning(); },
-                                           [this] { Quit(); },
-                                           [this] { doc_->StartAcquisition(); },
-                                       },
-                                       this);
+  // Without a window nobody can press Connect: a start that finds the port closed says what
+  // happens instead.
+  auto remoteStart = [this](bool log) {
+    if (!doc_->connected) {
+      dialogs_.Notify(
+          "Remote start ignored: the counter port is not open (it is tried again "
+          "every few seconds).");
+    } else if (log) {
+      doc_->StartDataLogging();
+    } else {
+      doc_->StartAcquisition();
+    }
+  };
+  udp_ =
+      std::make_unique<CUDPControl>(store,
+                                    CUDPControl::Actions{
+                                        [remoteStart] { remoteStart(true); },
+                                        [this] { StopIfScanning(); },
+                                        [this] { Quit(); },
+                                        [remoteStart] { remoteStart(false); },
+                                        [this](const std::string& text) { dialogs_.Notify(text); },
+                                    },
+                                    this);
   connect(&statusTimer_, &QTimer::timeout, this, [this] { PrintStatus(); });
   connect(&pollTimer_, &QTimer::timeout, this, [this] {
     if (!doc_->scanning) doc_->PollCounterStatus();
   });
+  connect(&startTimer_, &QTimer::timeout, this, [this] { StartRequestedScanWhenReady(); });
   connect(&playbackTimer_, &QTimer::timeout, this, [this] {
     if (!doc_->scanning) {
-      playbackTimer_.stop();  // stopped from outside (remote control): stay for more commands
+      // Stopped from outside (remote control): stay for more commands. Stopped by a fault
+      // (the recording could not be read, the .dat not written): the run failed.
+      playbackTimer_.stop();
+      if (exitCode_ != 0) Quit();
     } else if (doc_->playbackAtEnd) {
-      std::fprintf(stderr, "vesk: Processing Complete\n");
       Quit();
+      if (exitCode_ == 0) std::fprintf(stderr, "vesk: Processing Complete\n");
     }
   });
 }
@@ -113,42 +133,54 @@ void HeadlessRunner::TogglePause() {
 }
 
 void HeadlessRunner::StopIfScanning() {
-  if (doc_->scanning) doc_->StopScan();
+  if (!doc_->scanning) return;
+  doc_->StopScan();
+  // A scan ended by a fault (a file that cannot be written, a recording that cannot be
+  // read, a thread that failed) makes the run fail, whatever else it did.
+  if (doc_->StoppedByFault()) exitCode_ = 1;
+}
+
+void HeadlessRunner::Fail(const std::string& text) {
+  std::fprintf(stderr, "vesk: %s%s\n", text.c_str(),
+               doc_->connected ? "" : " (the counter port could not be opened)");
+  exitCode_ = 1;
+  Quit();
 }
 
 void HeadlessRunner::Quit() {
-  PrintStatus();  // the last counts, before the end of the scan clears them
-  StopIfScanning();
+  if (doc_->scanning) {
+    // The last line shows what the scan ended with, once its queued frames are processed.
+    StopIfScanning();
+    PrintStatus(doc_->LastScanStatus(), "stopped");
+  } else {
+    PrintStatus();
+  }
+  if (!scanStarted_ && exitCode_ == 0) {
+    std::fprintf(stderr, "vesk: no scan was started%s\n",
+                 doc_->connected ? "" : " (the counter port could not be opened)");
+    exitCode_ = 1;
+  }
   QCoreApplication::exit(exitCode_);
 }
 
 void HeadlessRunner::PrintStatus() {
-  const CVESKDoc& d = *doc_;
-  double total = 0;
-  std::uint32_t cumulative = 0;
-  {
-    std::lock_guard lock(doc_->binLock);
-    total = d.frameTotal;
-    cumulative = d.cumulativeTotalCount;
-  }
-  CtdSample ctd;
-  {
-    std::lock_guard lock(doc_->ctdLock);
-    ctd = d.ctd.sample;
-  }
-  NavDisplay nav;
-  {
-    std::lock_guard lock(doc_->navLock);
-    nav = d.navDisplay;
-  }
+  PrintStatus(doc_->StatusSnapshot(), State(*doc_));
+}
+
+void HeadlessRunner::PrintStatus(const ScanStatus& s, const char* state) {
   std::printf(
       "%s  %s  L frames %u  frame errors %u  total %u  CPS %.0f  depth %.2f m  "
-      "temp %.3f C  sal %.3f  pos %s %s %s\n",
-      Elapsed(std::chrono::steady_clock::now() - started_).c_str(), State(d), d.lFrameCount.load(),
-      d.frameErrorCount.load(), cumulative, total, PressureToDepth(ctd.pressure, d.surveyLat),
-      ctd.temperature, ctd.salinity, ForTerminal(nav.latitude).c_str(),
-      ForTerminal(nav.longitude).c_str(), nav.time.c_str());
-  std::fflush(stdout);
+      "temp %.3f C  sal %.3f  pos %s %s %s",
+      Elapsed(std::chrono::steady_clock::now() - started_).c_str(), state, s.lFrames, s.frameErrors,
+      s.cumulativeTotal, s.countsPerSecond, s.depth, s.ctd.temperature, s.ctd.salinity,
+      ForTerminal(s.nav.latitude).c_str(), ForTerminal(s.nav.longitude).c_str(),
+      s.nav.time.c_str());
+  // How old the position is, and what the remote control last asked for.
+  std::printf(
+      "  fix %s  remote %s\n",
+      FixAgeAt(s.nav, std::chrono::steady_clock::now(), doc_->nav.staleFixSeconds).text.c_str(),
+      DescribeReceivedCommand(udp_->LastReceived()).c_str());
+  std::fflush(stdout);  // a closed stdout (a pipe whose reader left) is no reason to stop
 }
 
 int HeadlessRunner::Run() {
@@ -163,44 +195,82 @@ int HeadlessRunner::Run() {
         Quit();
       }
     });
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
-    std::signal(SIGUSR1, OnSignal);
+    // A hang-up (the terminal or ssh session gone) ends the scan cleanly like SIGTERM.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) std::signal(signal, OnSignal);
   }
   if (!udp_->Open()) {
     dialogs_.ShowMessage(std::string(kNetworkUnavailable) + " (" + udp_->ErrorText() + ")", "",
                          MessageIcon::Information);
   }
+  for (const std::string& warning : udp_->Warnings()) dialogs_.Notify(warning);
   started_ = std::chrono::steady_clock::now();
   if (!options_.playback.empty()) {
     // Playback needs no counter; a file that cannot be played ends the run.
     if (!StartPlayback()) return 1;
+    scanStarted_ = true;
   } else {
     StartCounterScan();
   }
   statusTimer_.start(1000);
   if (options_.duration > 0) {
-    QTimer::singleShot(static_cast<int>(options_.duration * 1000), this, [this] { Quit(); });
+    if (scanStarted_) {
+      QuitAfterDuration();
+    } else {
+      // The scan runs for the duration from its start; a port that never opens within it
+      // ends the run as a failure.
+      QTimer::singleShot(DurationMs(), this, [this] {
+        if (!scanStarted_) Fail("no scan was started within the --duration");
+      });
+    }
   }
   const int code = QCoreApplication::exec();
   StopIfScanning();
-  return code;
+  return code != 0 ? code : exitCode_;
 }
 
 void HeadlessRunner::StartCounterScan() {
-  doc_->ConnectCounterPort();
+  if (!doc_->ConnectCounterPort()) {
+    std::fprintf(stderr,
+                 "vesk: waiting for the counter port %s; it is tried again every few "
+                 "seconds\n",
+                 doc_->CounterDeviceName().c_str());
+  }
+  pollTimer_.start(1500);  // also reopens the port while it is missing
+  startTimer_.start(200);
+}
+
+void HeadlessRunner::StartRequestedScanWhenReady() {
+  if (!doc_->connected) {
+    connectedAt_ = {};
+    return;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  if (connectedAt_ == std::chrono::steady_clock::time_point{}) connectedAt_ = now;
   // Give a counter that is just powering up (or the simulator) a moment to say it is there
   // before asking whether to start anyway.
-  for (int waited = 0; doc_->connected && waited < 4000 && !doc_->PollCounterStatus().responding;
-       waited += 100) {
-    QThread::msleep(100);
+  if (!doc_->PollCounterStatus().responding && now - connectedAt_ < std::chrono::seconds(4)) {
+    return;
   }
+  startTimer_.stop();
   if (options_.log) {
     doc_->StartDataLogging();
   } else {
     doc_->StartAcquisition();
   }
-  pollTimer_.start(1500);
+  if (!doc_->scanning) {
+    Fail("the scan was not started (see the message above)");
+    return;
+  }
+  scanStarted_ = true;
+  if (options_.duration > 0) QuitAfterDuration();
+}
+
+int HeadlessRunner::DurationMs() const {
+  return static_cast<int>(std::min(options_.duration * 1000, 2e9));
+}
+
+void HeadlessRunner::QuitAfterDuration() {
+  QTimer::singleShot(DurationMs(), this, [this] { Quit(); });
 }
 
 }  // namespace vesk

@@ -1,8 +1,10 @@
 #pragma once
 // `vesk --headless`: the document and its threads without windows. A status line on stdout
 // about once a second, messages on stderr, the UDP remote control, and a clean end (files
-// closed, threads joined) on SIGINT, SIGTERM, remote command 3 or the end of --duration.
-// With a recording to play back, SIGUSR1 pauses and resumes it and its end ends the run.
+// closed, threads joined) on SIGINT, SIGTERM, SIGHUP, remote command 3 or the end of
+// --duration. A counter port that is missing is tried again every few seconds, and the scan
+// asked for starts once it opens. With a recording to play back, SIGUSR1 pauses and resumes
+// it and its end ends the run. The exit status is 0 only when what was asked for was done.
 
 #include <QObject>
 #include <QTimer>
@@ -47,8 +49,14 @@ class HeadlessRunner : public QObject {
   };
 
   void PrintStatus();
+  void PrintStatus(const ScanStatus& status, const char* state);
   bool StartPlayback();
   void StartCounterScan();
+  // The requested scan, once the port is open and the counter had a moment to speak.
+  void StartRequestedScanWhenReady();
+  void Fail(const std::string& text);
+  int DurationMs() const;
+  void QuitAfterDuration();
   void TogglePause();
   void Quit();
   void StopIfScanning();
@@ -63,7 +71,11 @@ class HeadlessRunner : public QObject {
   QTimer statusTimer_;
   QTimer pollTimer_;
   QTimer playbackTimer_;
+  QTimer startTimer_;  // while the requested scan waits for its port and counter
   std::chrono::steady_clock::time_point started_;
+  std::chrono::steady_clock::time_point connectedAt_{};
+  bool scanStarted_ = false;  // the requested scan (or playback) ran at some time
+  bool waitingTold_ = false;
   int exitCode_ = 0;
 };
 

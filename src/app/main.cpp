@@ -81,6 +81,9 @@ int main(int argc, char** argv) {
   // A file-size limit reached while logging must fail the write (the user is told and the
   // scan goes on), not kill the program with what is queued.
   std::signal(SIGXFSZ, SIG_IGN);
+  // A status line written to a pipe whose reader has gone (`vesk --headless | head`) fails
+  // quietly; the scan and its files go on.
+  std::signal(SIGPIPE, SIG_IGN);
   if (!playback.empty()) headless = true;
 
   if (!headless && !HaveDisplay()) {

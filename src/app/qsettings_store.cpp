@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include "app/settings_keys.h"
+
 namespace vesk {
 namespace {
 
@@ -51,7 +53,8 @@ std::string QSettingsStore::ReadString(std::string_view section, std::string_vie
   const QVariant v = settings_->value(KeyPath(section, key));
   if (!v.isValid()) return std::string(def);
   // The program's texts are single-byte Windows-1252; Latin-1 keeps every byte as it was.
-  return AsText(v).toLatin1().toStdString();
+  // File and folder names are kept as the file system's UTF-8 bytes.
+  return IsPathKey(section, key) ? AsText(v).toStdString() : AsText(v).toLatin1().toStdString();
 }
 
 void QSettingsStore::WriteInt(std::string_view section, std::string_view key, int value) {
@@ -64,8 +67,10 @@ void QSettingsStore::WriteInt(std::string_view section, std::string_view key, in
 void QSettingsStore::WriteString(std::string_view section, std::string_view key,
                                  std::string_view value) {
   std::lock_guard lock(mutex_);
-  settings_->setValue(KeyPath(section, key),
-                      QString::fromLatin1(value.data(), static_cast<qsizetype>(value.size())));
+  const auto size = static_cast<qsizetype>(value.size());
+  settings_->setValue(KeyPath(section, key), IsPathKey(section, key)
+                                                 ? QString::fromUtf8(value.data(), size)
+                                                 : QString::fromLatin1(value.data(), size));
   settings_->sync();
   NoteChange();
 }

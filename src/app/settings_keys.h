@@ -2,6 +2,8 @@
 // Every settings key of the program with its one default. Where two places once gave one
 // key two defaults, the value the document's reader uses is the one kept here.
 
+#include <string_view>
+
 namespace vesk {
 
 struct IntKey {
@@ -22,6 +24,9 @@ namespace keys {
 inline constexpr IntKey kAddHeaderToDatFile{"Options", "AddHeaderToDatFile", 1};
 inline constexpr IntKey kLogInitialNmeaOnly{"Options", "LogInitialNmeaOnly", 0};
 inline constexpr IntKey kExportCsv{"Options", "ExportCsv", 0};  // CSV beside the .dat
+// Free space of the data folder (MB) below which a logging scan warns: about an hour at the
+// full line rate.
+inline constexpr IntKey kLowDiskSpaceMb{"Options", "LowDiskSpaceMB", 150};
 
 // Settings
 inline constexpr TextKey kCounterConstant{"Settings", "CounterConstant", "0.0"};
@@ -59,7 +64,8 @@ inline constexpr IntKey kGridScalingFactor{"MEP Grid", "GridScalingFactor", 1};
 inline constexpr IntKey kBinnedMinX{"BinnedGraph", "MinX", 0};
 inline constexpr IntKey kBinnedMaxX{"BinnedGraph", "MaxX", 127};
 inline constexpr IntKey kBinnedShowBinSizes{"BinnedGraph", "ShowBinSizes", 0};
-inline constexpr IntKey kBinnedAutoScale{"BinnedGraph", "AutoScale", 0};
+// On by default: the stored 0..100 clips the cumulative counts within seconds.
+inline constexpr IntKey kBinnedAutoScale{"BinnedGraph", "AutoScale", 1};
 inline constexpr IntKey kBinnedMinXBins{"BinnedGraph", "MinXBins", 0};
 inline constexpr IntKey kBinnedMaxXBins{"BinnedGraph", "MaxXBins", 128};
 inline constexpr IntKey kBinnedMinY{"BinnedGraph", "MinY", 0};
@@ -73,7 +79,10 @@ inline constexpr IntKey kPopupYPos{"BinnedPopup", "yPos", 300};
 
 // Time Plots
 inline constexpr IntKey kBufferLength{"Time Plots", "BufferLength", 3600};
-inline constexpr IntKey kTimePlotsAutoScale{"Time Plots", "AutoScale", 0};
+// On by default: the stored ranges clip real data within seconds.
+inline constexpr IntKey kTimePlotsAutoScale{"Time Plots", "AutoScale", 1};
+// The x window follows the newest sample.
+inline constexpr IntKey kTimePlotsAutoScroll{"Time Plots", "AutoScroll", 1};
 inline constexpr IntKey kTimePlotsGridLines{"Time Plots", "Grid Lines", 1};
 inline constexpr IntKey kPlotA{"Time Plots", "PlotA", 0};
 inline constexpr IntKey kPlotB{"Time Plots", "PlotB", 1};
@@ -111,6 +120,8 @@ inline constexpr IntKey kLatNsPos{"NavSettings", "LatNSPos", 0};
 inline constexpr IntKey kLongPos{"NavSettings", "LongPos", 0};
 inline constexpr IntKey kLongEwPos{"NavSettings", "LongEWPos", 0};
 inline constexpr IntKey kTimePos{"NavSettings", "TimePos", 0};
+// Seconds after which the shown position is marked stale.
+inline constexpr IntKey kStaleFixSeconds{"NavSettings", "StaleFixSeconds", 10};
 
 // RemoteControl (UDP)
 inline constexpr IntKey kRemotePort{"RemoteControl", "Port", 55123};
@@ -131,15 +142,28 @@ inline constexpr IntKey kSbe19pOutputFormat{"SBE19plusConfig", "OutputFormat", 0
 inline constexpr IntKey kSbe19pOutputSal{"SBE19plusConfig", "OutputSal", 0};
 inline constexpr IntKey kSbe19pOutputSv{"SBE19plusConfig", "OutputSV", 0};
 inline constexpr IntKey kSbe19pAnalogInputs{"SBE19plusConfig", "AnalogInputs", 0};
-inline constexpr IntKey kSbe19pLogRawDataToAsciiFile{"SBE19plusConfig", "LogRawDataToAsciiFile",
-                                                     0};
+inline constexpr IntKey kSbe19pLogRawDataToAsciiFile{"SBE19plusConfig", "LogRawDataToAsciiFile", 0};
 
 // SBE49: the output format the instrument is set to (3 is the recommended one)
 inline constexpr IntKey kSbe49OutputFormat{"SBE49", "OUTPUTFORMAT", 3};
+
+// Recent File List: File1 .. File4, the recordings last opened for playback
+inline constexpr const char* kRecentFileSection = "Recent File List";
 
 // ExtractStream: the auxiliary frame size range of the stream extraction dialog
 inline constexpr IntKey kMinAuxFrame{"ExtractStream", "MinAuxFrame", 80};
 inline constexpr IntKey kMaxAuxFrame{"ExtractStream", "MaxAuxFrame", 238};
 
 }  // namespace keys
+// Keys that name files and devices: their text is the file system's own bytes (UTF-8 on
+// Linux), where every other text is single-byte Windows-1252.
+inline bool IsPathKey(std::string_view section, std::string_view key) {
+  if (section == keys::kRecentFileSection) return true;
+  for (const TextKey& k :
+       {keys::kDataDir, keys::kLastDataFileName, keys::kDeviceDu, keys::kDeviceZev}) {
+    if (section == k.section && key == k.key) return true;
+  }
+  return false;
+}
+
 }  // namespace vesk

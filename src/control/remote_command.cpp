@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <optional>
 #include <string>
 
 namespace vesk {
@@ -66,6 +67,60 @@ bool IsRemoteSenderAllowed(std::string_view senderAddress, std::string_view allo
     }
   }
   return false;
+}
+
+std::vector<RemoteCommand> RemoteCommandGate::Coalesce(std::span<const RemoteCommand> batch,
+                                                       Clock::time_point now) {
+  bool stop = false;
+  std::optional<RemoteCommand> start;  // the last start after the last stop
+  std::uint64_t starts = 0;
+  for (const RemoteCommand command : batch) {
+    switch (command) {
+      case RemoteCommand::kCloseApplication: return {RemoteCommand::kCloseApplication};
+      case RemoteCommand::kStop:
+        stop = true;
+        start.reset();
+        break;
+      case RemoteCommand::kStartLogging:
+      case RemoteCommand::kStartAcquisition:
+        start = command;
+        ++starts;
+        break;
+      case RemoteCommand::kNone: break;
+    }
+  }
+  std::vector<RemoteCommand> run;
+  if (stop) {
+    run.push_back(RemoteCommand::kStop);
+    stoppedSinceStart_ = true;
+  }
+  // A start right after a stop is a restart: one a second at most. A start with no stop
+  // since the last (acquisition, then logging) only switches the running scan to files.
+  if (start && stoppedSinceStart_ && started_ && now - lastStart_ < kStartInterval) start.reset();
+  if (start) {
+    started_ = true;
+    stoppedSinceStart_ = false;
+    lastStart_ = now;
+    run.push_back(*start);
+  }
+  dropped_ += starts - (start ? 1 : 0);
+  return run;
+}
+
+std::string DescribeReceivedCommand(const std::optional<ReceivedRemoteCommand>& received) {
+  if (!received) return "none received";
+  const char* name = "unknown";
+  switch (received->command) {
+    case RemoteCommand::kNone: break;
+    case RemoteCommand::kStartLogging: name = "START LOGGING"; break;
+    case RemoteCommand::kStop: name = "STOP"; break;
+    case RemoteCommand::kCloseApplication: name = "CLOSE"; break;
+    case RemoteCommand::kStartAcquisition: name = "START ACQUISITION"; break;
+  }
+  char when[16];
+  if (std::strftime(when, sizeof when, "%H:%M:%S", &received->localTime) == 0) when[0] = '\0';
+  return std::string(name) + " (" + std::to_string(static_cast<int>(received->command)) + ") at " +
+         when + " from " + received->sender;
 }
 
 }  // namespace vesk

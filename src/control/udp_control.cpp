@@ -1,8 +1,10 @@
 #include "control/udp_control.h"
 
 #include <QHostAddress>
+#include <QHostInfo>
 #include <QNetworkDatagram>
 #include <QNetworkProxy>
+#include <ctime>
 
 #include "control/remote_command.h"
 
@@ -19,7 +21,7 @@ CUDPControl::CUDPControl(const SettingsStore& store, Actions actions, QObject* p
 bool CUDPControl::Open() {
   const int port = store_.Read(keys::kRemotePort);
   const QString bindText = QString::fromStdString(store_.Read(keys::kRemoteBindAddress));
-  allowedHosts_ = store_.Read(keys::kRemoteAllowedHosts);
+  allowedHosts_ = ResolveAllowedHosts(store_.Read(keys::kRemoteAllowedHosts));
   QHostAddress address;
   if (bindText.isEmpty() || bindText == QLatin1String("*")) {
     address = QHostAddress::Any;
@@ -27,25 +29,79 @@ bool CUDPControl::Open() {
     error_ = "invalid bind address " + bindText.toStdString();
     return false;
   }
-  if (port < 0 || port > 65535 || !socket_.bind(address, static_cast<quint16>(port))) {
-    error_ = socket_.errorString().toStdString();
+  // Port 0 would bind a port nobody knows; the senders need the one in the settings.
+  if (port < 1 || port > 65535) {
+    error_ = "the port " + std::to_string(port) + " is not one of 1 to 65535";
+    return false;
+  }
+  if (!socket_.bind(address, static_cast<quint16>(port))) {
+    error_ = "port " + std::to_string(port) + ": " + socket_.errorString().toStdString();
     return false;
   }
   return true;
 }
 
+std::string CUDPControl::ResolveAllowedHosts(const std::string& hosts) {
+  // Host names are looked up once, here; senders are then compared by address.
+  std::string resolved;
+  auto add = [&resolved](const std::string& entry) {
+    if (!resolved.empty()) resolved += ',';
+    resolved += entry;
+  };
+  for (const QString& raw : QString::fromStdString(hosts).split(QLatin1Char(','))) {
+    const QString entry = raw.trimmed();
+    if (entry.isEmpty()) continue;
+    if (!QHostAddress(entry).isNull()) {
+      add(entry.toStdString());
+      continue;
+    }
+    const QHostInfo info = QHostInfo::fromName(entry);
+    if (info.addresses().isEmpty()) {
+      warnings_.push_back("Remote control: the allowed host \"" + entry.toStdString() +
+                          "\" has no address (" + info.errorString().toStdString() +
+                          "); its commands are refused.");
+      continue;
+    }
+    for (const QHostAddress& a : info.addresses()) add(a.toString().toStdString());
+  }
+  // A list whose every entry failed allows nobody (not everybody, as an empty list would).
+  if (resolved.empty() && !QString::fromStdString(hosts).trimmed().isEmpty()) resolved = ",";
+  return resolved;
+}
+
+void CUDPControl::NoteReceived(RemoteCommand command, const std::string& sender) {
+  ReceivedRemoteCommand received{command, sender, {}};
+  const std::time_t now = std::time(nullptr);
+  localtime_r(&now, &received.localTime);
+  lastReceived_ = received;
+}
+
 void CUDPControl::OnReadyRead() {
+  // Everything waiting is taken in at once and coalesced, so a burst costs one stop and one
+  // start at most, and the event loop is back after them.
+  std::vector<RemoteCommand> batch;
   while (socket_.hasPendingDatagrams()) {
     const QNetworkDatagram datagram = socket_.receiveDatagram(65536);
     const std::string sender = datagram.senderAddress().toString().toStdString();
     if (!IsRemoteSenderAllowed(sender, allowedHosts_)) continue;
     const QByteArray data = datagram.data();
-    const RemoteCommand command = ParseRemoteCommand(std::span<const std::uint8_t>(
-        reinterpret_cast<const std::uint8_t*>(data.constData()),
-        static_cast<std::size_t>(data.size())));
+    const RemoteCommand command = ParseRemoteCommand(
+        std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(data.constData()),
+                                      static_cast<std::size_t>(data.size())));
+    if (command == RemoteCommand::kNone) continue;
+    NoteReceived(command, sender);
+    batch.push_back(command);
+  }
+  if (batch.empty()) return;
+  const std::uint64_t droppedBefore = gate_.Dropped();
+  const std::vector<RemoteCommand> run = gate_.Coalesce(batch, RemoteCommandGate::Clock::now());
+  if (gate_.Dropped() > droppedBefore && actions_.note) {
+    actions_.note("Remote control: " + std::to_string(gate_.Dropped() - droppedBefore) +
+                  " start command(s) ignored - they came faster than a scan can start.");
+  }
+  for (const RemoteCommand command : run) {
     switch (command) {
-      case RemoteCommand::kNone:
-        break;
+      case RemoteCommand::kNone: break;
       case RemoteCommand::kStartLogging:
         if (actions_.startLogging) actions_.startLogging();
         break;

@@ -8,19 +8,23 @@
 #include <QObject>
 #include <QUdpSocket>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/settings_store.h"
+#include "control/remote_command.h"
 
 namespace vesk {
 
 class CUDPControl : public QObject {
  public:
   struct Actions {
-    std::function<void()> startLogging;      // 1
-    std::function<void()> stop;              // 2
-    std::function<void()> closeApplication;  // 3
-    std::function<void()> startAcquisition;  // 4
+    std::function<void()> startLogging;            // 1
+    std::function<void()> stop;                    // 2
+    std::function<void()> closeApplication;        // 3
+    std::function<void()> startAcquisition;        // 4
+    std::function<void(const std::string&)> note;  // commands dropped, for the user
   };
 
   CUDPControl(const SettingsStore& store, Actions actions, QObject* parent = nullptr);
@@ -29,16 +33,25 @@ class CUDPControl : public QObject {
   // port cannot be bound.
   bool Open();
   std::string ErrorText() const { return error_; }
+  // What Open found wrong without failing (an allowed host name without an address).
+  const std::vector<std::string>& Warnings() const { return warnings_; }
   quint16 LocalPort() const { return socket_.localPort(); }
+  // The last command an allowed sender sent, and when (nothing before the first).
+  const std::optional<ReceivedRemoteCommand>& LastReceived() const { return lastReceived_; }
 
  private:
   void OnReadyRead();
+  std::string ResolveAllowedHosts(const std::string& hosts);
+  void NoteReceived(RemoteCommand command, const std::string& sender);
 
   const SettingsStore& store_;
   Actions actions_;
   QUdpSocket socket_;
+  RemoteCommandGate gate_;
   std::string allowedHosts_;
   std::string error_;
+  std::vector<std::string> warnings_;
+  std::optional<ReceivedRemoteCommand> lastReceived_;
 };
 
 inline constexpr const char* kNetworkUnavailable =

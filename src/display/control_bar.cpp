@@ -32,7 +32,9 @@ constexpr const char* kDisconnectedLook =
     "background-color:#b71c1c; color:#ffeb3b; font-weight:bold; padding:2px;";
 constexpr const char* kActiveLook = "background-color:#2e7d32; color:white; padding:2px;";
 constexpr const char* kInactiveLook = "background-color:#c62828; color:white; padding:2px;";
+constexpr const char* kStaleLook = "color:#9e9e9e; background-color:#fff3e0;";
 constexpr int kFlashMs = 500;
+constexpr int kFieldPadding = 14;  // the frame and margins of a line edit
 
 QString Latin1(const std::string& text) {
   return QString::fromLatin1(text.data(), text.size());
@@ -129,6 +131,9 @@ BarTexts ControlBarReader::Read(CVESKDoc& doc, TimePoint now) {
   set(BarField::Latitude, nav.latitude);
   set(BarField::Longitude, nav.longitude);
   set(BarField::Time, nav.time);
+  const FixAge age = FixAgeAt(nav, now, doc.nav.staleFixSeconds);
+  set(BarField::FixAge, age.text);
+  positionStale_ = age.stale || !nav.lastFix;
   return t;
 }
 
@@ -229,6 +234,7 @@ CVESKDialogBar::CVESKDialogBar(QWidget* parent) : QWidget(parent) {
   AddField(nmea, 0, 0, BarField::Latitude, "Latitude");
   AddField(nmea, 1, 0, BarField::Longitude, "Longitude");
   AddField(nmea, 2, 0, BarField::Time, "Time");
+  AddField(nmea, 3, 0, BarField::FixAge, "Fix Age", kTipFixAge);
   row->addStretch(1);
 
   connect(startAcquisition_, &QPushButton::clicked, this, &CVESKDialogBar::startAcquisitionClicked);
@@ -252,8 +258,12 @@ QLineEdit* CVESKDialogBar::AddField(QGridLayout* grid, int row, int column, BarF
   edit->setReadOnly(true);
   edit->setFocusPolicy(Qt::NoFocus);
   edit->setAlignment(Qt::AlignRight);
-  edit->setMinimumWidth(78);
-  edit->setMaximumWidth(110);
+  // Wide enough for its value and no wider, so that the bar fits a 1366-pixel screen.
+  const QFontMetrics metrics(edit->font());
+  const bool position = field == BarField::Latitude || field == BarField::Longitude;
+  const QString widest = QString::fromLatin1(position ? "000\xB0 00' 00\" W" : "0000000000");
+  edit->setMinimumWidth(metrics.horizontalAdvance(widest) + kFieldPadding);
+  edit->setMaximumWidth(metrics.horizontalAdvance(widest) * 4 / 3 + kFieldPadding);
   edit->setObjectName(QStringLiteral("field%1").arg(static_cast<int>(field)));
   if (tip != nullptr) {
     edit->setToolTip(QString::fromLatin1(tip));
@@ -331,6 +341,14 @@ void CVESKDialogBar::SetConnected(bool connected) {
 void CVESKDialogBar::SetSnapshotActive(bool active) {
   snapshot_->setText(QString::fromLatin1(active ? kSnapshotActive : kSnapshotInactive));
   snapshot_->setStyleSheet(QString::fromLatin1(active ? kActiveLook : kInactiveLook));
+}
+
+void CVESKDialogBar::SetPositionStale(bool stale) {
+  if (stale == positionStale_) return;
+  positionStale_ = stale;
+  for (BarField f : {BarField::Latitude, BarField::Longitude, BarField::Time, BarField::FixAge})
+    fields_[static_cast<int>(f)]->setStyleSheet(stale ? QString::fromLatin1(kStaleLook)
+                                                      : QString());
 }
 
 void CVESKDialogBar::SetAutoScroll(bool on) {

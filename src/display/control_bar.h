@@ -44,8 +44,9 @@ enum class BarField {
   Latitude,
   Longitude,
   Time,
+  FixAge,
 };
-inline constexpr int kBarFieldCount = static_cast<int>(BarField::Time) + 1;
+inline constexpr int kBarFieldCount = static_cast<int>(BarField::FixAge) + 1;
 
 using BarTexts = std::array<std::string, kBarFieldCount>;
 
@@ -64,8 +65,11 @@ class ControlBarReader {
   BarTexts Read(CVESKDoc& doc, TimePoint now);
   // A new scan: no previous frame, no particle history.
   void Reset();
+  // The last Read found the position older than the stale limit (or none yet).
+  bool PositionStale() const { return positionStale_; }
 
  private:
+  bool positionStale_ = false;
   std::uint32_t lastFrameCount_ = 0;
   TimePoint lastFrameTime_{};
   bool haveFrame_ = false;
@@ -88,6 +92,9 @@ class CVESKDialogBar : public QWidget {
   void SetConnected(bool connected);
   void SetSnapshotActive(bool active);
   void SetAutoScroll(bool on);
+  // Marks the position fields as out of date (or back to normal).
+  void SetPositionStale(bool stale);
+  bool PositionStaleShown() const { return positionStale_; }
 
   QPushButton* StartAcquisitionButton() const { return startAcquisition_; }
   QPushButton* StartLoggingButton() const { return startLogging_; }
@@ -129,6 +136,7 @@ class CVESKDialogBar : public QWidget {
   QTimer flashTimer_;
   bool flashOn_ = false;
   ScanDisplay display_ = ScanDisplay::Idle;
+  bool positionStale_ = false;
 };
 
 // Tooltips and captions the bar shows.
@@ -139,6 +147,9 @@ inline constexpr const char* kTipStop = "STOP data acquisition";
 inline constexpr const char* kTipResetTotal = "Reset Total Count to zero";
 inline constexpr const char* kTipResetWindow = "Reset Window Count to zero";
 inline constexpr const char* kTipSnapshot = "Snapshot in progress: 1 (green) = YES, 0 (red) = NO.";
+inline constexpr const char* kTipFixAge =
+    "Time since the last position arrived; STALE once older than the limit set in NMEA Data "
+    "Parsing.";
 inline constexpr const char* kConnected = "Connected";
 inline constexpr const char* kDisconnected = "Disconnected";
 inline constexpr const char* kSnapshotActive = "Active";

@@ -1,7 +1,10 @@
 #include "display/graph.h"
 
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPen>
@@ -9,6 +12,8 @@
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
+
+#include "display/axis_ticks.h"
 
 namespace vesk {
 namespace {
@@ -33,12 +38,58 @@ class GraphChartView : public QChartView {
   }
 };
 
-// Headroom above the highest value when an axis follows the data.
+// Headroom above the highest value when a horizontal axis follows the data.
 constexpr double kAutoScaleMargin = 0.05;
+// Pixels between two labels along an axis, beyond the labels themselves.
+constexpr double kLabelGap = 14;
+// Caption fonts are made no smaller than this to fit.
+constexpr int kSmallestCaptionPixels = 9;
+
+constexpr int kMaxCaptionLines = 3;
+
+// The words of `text` in `lines` lines (fewer when it has fewer words), broken where the
+// longest line is shortest.
+QStringList SplitIntoLines(const QString& text, int lines, const QFontMetricsF& metrics) {
+  const QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+  lines = std::clamp(lines, 1, static_cast<int>(std::max<qsizetype>(words.size(), 1)));
+  if (lines == 1) return {text};
+  QStringList best;
+  double bestWidth = 0;
+  // Each break after word i (and j for three lines).
+  const int n = static_cast<int>(words.size());
+  for (int i = 1; i < n; ++i) {
+    for (int j = lines == 3 ? i + 1 : n; j <= n; ++j) {
+      if (lines == 3 && j == n) break;
+      QStringList candidate{words.mid(0, i).join(' ')};
+      if (lines == 3) {
+        candidate << words.mid(i, j - i).join(' ') << words.mid(j).join(' ');
+      } else {
+        candidate << words.mid(i).join(' ');
+      }
+      double widest = 0;
+      for (const QString& line : candidate)
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+      if (best.isEmpty() || widest < bestWidth) {
+        best = candidate;
+        bestWidth = widest;
+      }
+      if (lines == 2) break;
+    }
+  }
+  return best;
+}
+
+// A label as a printf-style format shows the value ("%d" takes a whole number).
+QString FormatLabel(const QString& format, double value) {
+  const std::string f = format.toStdString();
+  if (f.find_first_of("di") != std::string::npos)
+    return QString::asprintf(f.c_str(), static_cast<int>(std::lround(value)));
+  return QString::asprintf(f.c_str(), value);
+}
 
 }  // namespace
 
-CGraph::CGraph(QWidget* parent) : QWidget(parent) {
+CGraph::CGraph(QWidget* parent, double xSecondsPerUnit) : QWidget(parent) {
   chart_ = new QChart();
   chart_->legend()->hide();
   chart_->setMargins(QMargins(4, 4, 4, 4));
@@ -56,13 +107,26 @@ CGraph::CGraph(QWidget* parent) : QWidget(parent) {
     a.name = names[i];
     a.axis = new QValueAxis(chart_);
     a.orientation = i == 0 ? Qt::Horizontal : Qt::Vertical;
+    if (i == 0 && xSecondsPerUnit > 0) {
+      // Labels at round times: a category axis whose categories end at those times.
+      auto* time = new QCategoryAxis(chart_);
+      time->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+      a.axis = time;
+      a.secondsPerUnit = xSecondsPerUnit;
+    } else {
+      a.axis = new QValueAxis(chart_);
+    }
     a.axis->setRange(0, 10);
-    a.axis->setLabelFormat(i == 0 ? "%g" : "%g");
+    a.axis->setLabelFormat(a.labelFormat);
     chart_->addAxis(a.axis, i == 0 ? Qt::AlignBottom : Qt::AlignLeft);
   }
   connect(axes_[0].axis, &QValueAxis::rangeChanged, this, [this] { ApplyTicks(axes_[0]); });
   connect(chart_, &QChart::plotAreaChanged, this, [this] {
-    for (Axis& a : axes_) ApplyTicks(a);
+    ApplyAutoScale();
+    for (Axis& a : axes_) {
+      ApplyTicks(a);
+      FitCaption(a);
+    }
   });
   connect(axes_[1].axis, &QValueAxis::rangeChanged, this, [this] {
     ApplyTicks(axes_[1]);
@@ -224,10 +288,37 @@ void CGraph::ApplyAutoScale() {
       }
     }
     if (!any) continue;
-    if (!horizontal) hi += (hi - lo) * kAutoScaleMargin;
-    if (hi <= lo) hi = lo + 1;
-    a.axis->setRange(lo, hi);
+    if (horizontal) {
+      if (hi <= lo) hi = lo + 1;
+      a.axis->setRange(lo, hi);
+      continue;
+    }
+    // Labels of the value axis need about two text lines of height each.
+    const double lineHeight = QFontMetricsF(a.axis->labelsFont()).height();
+    const int maxLabels = std::min(LabelsThatFit(a, lineHeight + 8), 7);
+    NiceRange nice = ChooseNiceRange(lo, hi, maxLabels);
+    if (nice.step < a.minimumStep) {
+      // As coarse as the values allow: whole multiples of the minimum step.
+      nice.step = a.minimumStep;
+      nice.minimum = std::floor(lo / nice.step) * nice.step;
+      nice.maximum = std::max(std::ceil(hi / nice.step) * nice.step, nice.minimum + nice.step);
+      nice.decimals = DecimalsForStep(nice.step);
+    }
+    a.autoStep = nice.step;
+    a.axis->setLabelFormat(QStringLiteral("%.%1f").arg(nice.decimals));
+    if (a.axis->min() != nice.minimum || a.axis->max() != nice.maximum) {
+      a.axis->setRange(nice.minimum, nice.maximum);
+    } else {
+      ApplyTicks(a);
+    }
   }
+}
+
+int CGraph::LabelsThatFit(const Axis& a, double labelExtent) const {
+  const bool horizontal = a.orientation == Qt::Horizontal;
+  const double pixels = horizontal ? chart_->plotArea().width() : chart_->plotArea().height();
+  if (!(pixels > 0) || !(labelExtent > 0)) return kMaxMajorTicks;
+  return std::clamp(static_cast<int>(pixels / labelExtent) + 1, 2, kMaxMajorTicks);
 }
 
 AxisRange CGraph::Range(const QString& axis) const {
@@ -256,7 +347,18 @@ void CGraph::SetAutoScale(const QString& axis, bool on) {
   Axis* a = FindAxis(axis);
   if (a == nullptr) return;
   a->autoScale = on;
-  if (on) ApplyAutoScale();
+  if (on) {
+    ApplyAutoScale();
+  } else if (a->autoStep > 0) {
+    // Back to the spacing and the label format the owner asked for.
+    a->autoStep = 0;
+    a->axis->setLabelFormat(a->labelFormat);
+    ApplyTicks(*a);
+  }
+}
+
+void CGraph::SetMinimumStep(const QString& axis, double step) {
+  if (Axis* a = FindAxis(axis)) a->minimumStep = std::max(0.0, step);
 }
 
 bool CGraph::AutoScale(const QString& axis) const {
@@ -265,12 +367,47 @@ bool CGraph::AutoScale(const QString& axis) const {
 }
 
 void CGraph::SetCaption(const QString& axis, const QString& text) {
-  if (Axis* a = FindAxis(axis)) a->axis->setTitleText(text);
+  Axis* a = FindAxis(axis);
+  if (a == nullptr) return;
+  a->caption = text;
+  FitCaption(*a);
 }
 
 QString CGraph::Caption(const QString& axis) const {
   const Axis* a = FindAxis(axis);
-  return a == nullptr ? QString() : a->axis->titleText();
+  return a == nullptr ? QString() : a->caption;
+}
+
+void CGraph::FitCaption(Axis& a) {
+  // The caption runs along its axis: a vertical one has the plot's height, less a little.
+  const QRectF area = chart_->plotArea();
+  const double room = (a.orientation == Qt::Vertical ? area.height() : area.width()) - 4;
+  if (!a.captionFont) a.captionFont = a.axis->titleFont();
+  QFont font = *a.captionFont;
+  QString shown = a.caption.toHtmlEscaped();
+  if (room > 0 && !a.caption.isEmpty()) {
+    // Whole, else in two or three lines, each size from the caption's own down to the
+    // smallest; where nothing fits, the smallest three lines (cut by the chart).
+    const int basePixels = QFontInfo(font).pixelSize();
+    bool fits = false;
+    for (int pixels = basePixels; !fits && pixels >= std::min(basePixels, kSmallestCaptionPixels);
+         --pixels) {
+      if (pixels != basePixels) font.setPixelSize(pixels);
+      const QFontMetricsF metrics(font);
+      for (int lines = 1; !fits && lines <= kMaxCaptionLines; ++lines) {
+        const QStringList split = SplitIntoLines(a.caption, lines, metrics);
+        double widest = 0;
+        for (const QString& line : split)
+          widest = std::max(widest, metrics.horizontalAdvance(line));
+        QStringList escaped;
+        for (const QString& line : split) escaped << line.toHtmlEscaped();
+        shown = escaped.join(QStringLiteral("<br>"));
+        fits = widest <= room;
+      }
+    }
+    if (font != a.axis->titleFont()) a.axis->setTitleFont(font);
+  }
+  if (a.axis->titleText() != shown) a.axis->setTitleText(shown);
 }
 
 void CGraph::SetMajorGrid(const QString& axis, bool on, const QColor& color) {
@@ -294,33 +431,87 @@ void CGraph::SetTickSpacing(const QString& axis, double major, double minor) {
 }
 
 void CGraph::ApplyTicks(Axis& a) {
-  if (!(a.majorSpacing > 0)) return;
+  if (a.secondsPerUnit > 0) {
+    ApplyTimeTicks(a);
+    return;
+  }
+  const double base = a.autoScale && a.autoStep > 0 ? a.autoStep : a.majorSpacing;
+  if (!(base > 0)) return;
   const double span = a.axis->max() - a.axis->min();
   if (!(span > 0) || !std::isfinite(span)) return;
   // Labels need room: as many as the plot area holds, else their text is cut to "...".
   const bool horizontal = a.orientation == Qt::Horizontal;
-  const double pixels = horizontal ? chart_->plotArea().width() : chart_->plotArea().height();
-  int maxTicks = kMaxMajorTicks;
-  if (pixels > 0)
-    maxTicks = std::clamp(static_cast<int>(pixels / (horizontal ? 45 : 22)), 2, kMaxMajorTicks);
+  const QFontMetricsF metrics(a.axis->labelsFont());
+  double extent = metrics.height() + 8;
+  if (horizontal) {
+    const QString format = a.autoStep > 0 ? a.axis->labelFormat() : a.labelFormat;
+    extent = std::max(metrics.horizontalAdvance(FormatLabel(format, a.axis->min())),
+                      metrics.horizontalAdvance(FormatLabel(format, a.axis->max()))) +
+             kLabelGap;
+  }
+  const int maxTicks = LabelsThatFit(a, extent);
   // Coarser ticks stay multiples of the spacing asked for: x1, x2, x5, x10, x20 ...
   double multiplier = 1;
-  for (int i = 0; span / (a.majorSpacing * multiplier) > maxTicks; ++i) {
+  for (int i = 0; span / (base * multiplier) + 1 > maxTicks; ++i) {
     multiplier = std::pow(10.0, i / 3) * (i % 3 == 0 ? 2 : i % 3 == 1 ? 5 : 10);
   }
-  const double interval = a.majorSpacing * multiplier;
+  const double interval = base * multiplier;
   a.axis->setTickType(QValueAxis::TicksDynamic);
   a.axis->setTickAnchor(0);
   a.axis->setTickInterval(interval);
-  int minorCount =
-      a.minorSpacing > 0 ? static_cast<int>(std::lround(interval / a.minorSpacing)) - 1 : 0;
+  int minorCount = a.minorSpacing > 0 && a.autoStep == 0
+                       ? static_cast<int>(std::lround(interval / a.minorSpacing)) - 1
+                       : 0;
   // Too many minor lines for one major step: mark the spacing asked for instead.
   if (minorCount > 9) minorCount = static_cast<int>(std::lround(multiplier)) - 1;
   a.axis->setMinorTickCount(std::clamp(minorCount, 0, 9));
 }
 
+void CGraph::ApplyTimeTicks(Axis& a) {
+  auto* time = static_cast<QCategoryAxis*>(a.axis);
+  const double lo = a.axis->min();
+  const double hi = a.axis->max();
+  if (!(hi > lo) || !std::isfinite(hi - lo)) return;
+  const bool withHours = std::max(std::abs(lo), std::abs(hi)) * a.secondsPerUnit >= 3600;
+  const QFontMetricsF metrics(a.axis->labelsFont());
+  const double extent = metrics.horizontalAdvance(QString::fromStdString(
+                            ElapsedLabel(withHours ? 36000 : 6000, withHours))) +
+                        kLabelGap * 2;
+  const double step =
+      ChooseTimeStep((hi - lo) * a.secondsPerUnit, LabelsThatFit(a, extent)) / a.secondsPerUnit;
+  QStringList labels;
+  std::vector<double> ends;
+  for (double k = std::ceil(lo / step - 1e-9); k * step <= hi + step * 1e-9; k += 1) {
+    labels << QString::fromStdString(ElapsedLabel(k * step * a.secondsPerUnit, withHours));
+    ends.push_back(k * step);
+  }
+  if (labels == time->categoriesLabels() && time->startValue() <= lo) return;
+  for (const QString& old : time->categoriesLabels()) time->remove(old);
+  // The first category starts below the range, so that a label on its lower end shows.
+  time->setStartValue(lo - step);
+  for (int i = 0; i < labels.size(); ++i) time->append(labels[i], ends[static_cast<size_t>(i)]);
+}
+
 void CGraph::SetLabelFormat(const QString& axis, const QString& format) {
-  if (Axis* a = FindAxis(axis)) a->axis->setLabelFormat(format);
+  Axis* a = FindAxis(axis);
+  if (a == nullptr) return;
+  a->labelFormat = format;
+  if (a->autoStep == 0) a->axis->setLabelFormat(format);
+}
+
+QStringList CGraph::Labels(const QString& axis) const {
+  const Axis* a = FindAxis(axis);
+  if (a == nullptr) return {};
+  if (a->secondsPerUnit > 0) return static_cast<QCategoryAxis*>(a->axis)->categoriesLabels();
+  // The multiples of the tick interval within the range, as the label format shows them.
+  QStringList labels;
+  const double interval = a->axis->tickInterval();
+  if (a->axis->tickType() != QValueAxis::TicksDynamic || !(interval > 0)) return labels;
+  const double lo = a->axis->min();
+  const double hi = a->axis->max();
+  for (double k = std::ceil(lo / interval - 1e-9); k * interval <= hi + interval * 1e-9; k += 1)
+    labels << FormatLabel(a->axis->labelFormat(), k * interval);
+  return labels;
 }
 
 void CGraph::SetPlotColor(const QString& plot, const QColor& color) {

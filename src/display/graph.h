@@ -2,14 +2,19 @@
 // The plotting surface of the histogram and the time charts, drawn with Qt Charts: named
 // plots on a named x axis and y axis, whole arrays and appended points with a history
 // length, axis ranges (also after the user zoomed with the mouse), autoscale, grid lines,
-// ticks and vertical cursors. Look-ups go by name; an unknown name does nothing.
+// ticks and vertical cursors. Look-ups go by name; an unknown name does nothing. An axis that
+// follows its data gets a range of "nice" label steps; an x axis of elapsed time labels its
+// ticks "mm:ss"; captions too long for their axis are wrapped or made smaller.
 
 #include <QColor>
+#include <QFont>
 #include <QPointF>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <vector>
 
 QT_BEGIN_NAMESPACE
@@ -37,8 +42,10 @@ class CGraph : public QWidget {
   static constexpr int kDefaultHistoryLength = 1000;
   static constexpr int kMaxMajorTicks = 30;  // labels on one axis at most
 
-  // A new graph holds one plot "Plot-1" on the axes "XAxis" and "YAxis-1".
-  explicit CGraph(QWidget* parent = nullptr);
+  // A new graph holds one plot "Plot-1" on the axes "XAxis" and "YAxis-1". With
+  // `xSecondsPerUnit` above 0 the x axis counts time, that many seconds per unit, and its
+  // labels read "mm:ss" (or "h:mm:ss") at round times.
+  explicit CGraph(QWidget* parent = nullptr, double xSecondsPerUnit = 0);
   ~CGraph() override;
 
   // --- names (indices are 1-based) ---
@@ -70,8 +77,11 @@ class CGraph : public QWidget {
   void SetRange(const QString& axis, double minimum, double maximum);
   void SetMinimum(const QString& axis, double minimum);
   void SetMaximum(const QString& axis, double maximum);
-  // When on, the axis follows the data after every change of data.
+  // When on, the axis follows the data after every change of data: its range becomes the
+  // data's widened to whole label steps of 1, 2 or 5 x 10^k (4 to 7 labels, fewer where the
+  // axis is too short for them), never finer than the axis' minimum step.
   void SetAutoScale(const QString& axis, bool on);
+  void SetMinimumStep(const QString& axis, double step);
   bool AutoScale(const QString& axis) const;
   void SetCaption(const QString& axis, const QString& text);
   QString Caption(const QString& axis) const;
@@ -81,8 +91,11 @@ class CGraph : public QWidget {
   // Where the labels would not fit, the major step becomes a multiple of `major` (x2, x5,
   // x10, ...).
   void SetTickSpacing(const QString& axis, double major, double minor);
-  // printf-style label format ("%d", "%.1f").
+  // printf-style label format ("%d", "%.1f"); an autoscaled axis uses as many decimals as
+  // its step needs instead.
   void SetLabelFormat(const QString& axis, const QString& format);
+  // The label texts an axis shows now (of the time axis: its round times).
+  QStringList Labels(const QString& axis) const;
 
   // --- appearance ---
   void SetPlotColor(const QString& plot, const QColor& color);
@@ -116,6 +129,12 @@ class CGraph : public QWidget {
     Qt::Orientation orientation = Qt::Horizontal;
     double majorSpacing = 0;  // 0: the chart's own ticks
     double minorSpacing = 0;
+    double autoStep = 0;  // the label step of the autoscaled range (0: not autoscaled)
+    double minimumStep = 0;
+    double secondsPerUnit = 0;  // above 0: a time axis (a QCategoryAxis)
+    QString labelFormat = QStringLiteral("%g");
+    QString caption;                   // as given; what is shown may be wrapped
+    std::optional<QFont> captionFont;  // the caption's own font, before any fitting
   };
 
   Plot* FindPlot(const QString& name);
@@ -127,6 +146,10 @@ class CGraph : public QWidget {
   void ApplyAutoScale();
   void UpdateCursors();
   void ApplyTicks(Axis& axis);
+  void ApplyTimeTicks(Axis& axis);
+  void FitCaption(Axis& axis);
+  // The labels that fit along the axis, each `labelExtent` pixels (with room around it).
+  int LabelsThatFit(const Axis& axis, double labelExtent) const;
 
   QChart* chart_ = nullptr;
   QChartView* view_ = nullptr;

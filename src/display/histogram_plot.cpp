@@ -25,6 +25,7 @@ void SetUpHistogramGraph(CGraph& graph) {
   graph.SetCaption(kHistogramYAxis, kYCaption);
   graph.SetLabelFormat(kHistogramXAxis, "%d");
   graph.SetLabelFormat(kHistogramYAxis, "%g");
+  graph.SetMinimumStep(kHistogramYAxis, 1);  // counts are whole numbers
   graph.SetMajorGrid(kHistogramXAxis, true, kDarkGrey);
   graph.SetMajorGrid(kHistogramYAxis, true, kDarkGrey);
   graph.SetBackground(kLightGrey);

@@ -1,5 +1,7 @@
 #include "display/main_frame.h"
 
+#include <unistd.h>
+
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -15,10 +17,13 @@
 #include <QUrl>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 
 #include "acquisition/vesk_doc.h"
+#include "control/udp_control.h"
 #include "display/binned_data_popup_dlg.h"
 #include "display/grid_view.h"
 #include "display/time_plots_view.h"
@@ -89,7 +94,7 @@ std::string ManualErrorText(ManualProblem problem, const std::string& name) {
 }
 
 CMainFrame::CMainFrame(CVESKDoc& doc, QtWindowMessages& messages, QWidget* parent)
-    : QMainWindow(parent), doc_(doc), messages_(messages) {
+    : QMainWindow(parent), doc_(doc), messages_(messages), recentFiles_(doc.store) {
   setObjectName(QStringLiteral("mainFrame"));
   setWindowTitle(QStringLiteral("VESK - %1 [Data Collection, Processing and Display]")
                      .arg(QString::fromLatin1(kInstrumentDescription)));
@@ -190,6 +195,30 @@ void CMainFrame::BuildStatusBar() {
     statusBar()->addPermanentWidget(panes_[i], i == 4 ? 1 : 0);
     ShowPaneText(i, initial[i]);
   }
+  // Beside the panes: the remote control's last command.
+  remote_ = new QLabel(this);
+  remote_->setObjectName(QStringLiteral("remotePane"));
+  remote_->setFrameShape(QFrame::Panel);
+  remote_->setFrameShadow(QFrame::Sunken);
+  remote_->setToolTip(QStringLiteral("The last command of the UDP remote control"));
+  statusBar()->addPermanentWidget(remote_);
+  UpdateRemote();
+}
+
+void CMainFrame::SetRemoteControl(const CUDPControl* remote) {
+  remoteControl_ = remote;
+  UpdateRemote();
+}
+
+void CMainFrame::UpdateRemote() {
+  const std::string text = remoteControl_ == nullptr
+                               ? std::string("not available")
+                               : DescribeReceivedCommand(remoteControl_->LastReceived());
+  remote_->setText(QStringLiteral("  Remote: %1  ").arg(Latin1(text)));
+}
+
+QString CMainFrame::RemoteText() const {
+  return remote_->text().trimmed();
 }
 
 void CMainFrame::ShowPaneText(int pane, const std::string& text) {
@@ -241,6 +270,15 @@ void CMainFrame::BuildMenus() {
             &CMainFrame::OnOpenFile);
   addDataStorage(file);
   file->addSeparator();
+  for (std::size_t i = 0; i < recentActions_.size(); ++i) {
+    QAction* recent = AddAction(file, "", nullptr, kIdleOnly, kReady);
+    connect(recent, &QAction::triggered, this, [this, i] {
+      if (i < recentFiles_.Entries().size()) OpenPlayback(recentFiles_.Entries()[i]);
+    });
+    recentActions_[i] = recent;
+  }
+  recentSeparator_ = file->addSeparator();
+  UpdateRecentFiles();
   QAction* exit = AddAction(file, "E&xit", nullptr, kAnyTime, kReady);
   connect(exit, &QAction::triggered, this, &QWidget::close);
 
@@ -437,12 +475,19 @@ void CMainFrame::StatusTick() {
   const CVESKDoc::CounterStatus status = doc_.PollCounterStatus();
   bar_->SetConnected(doc_.connected);
   bar_->SetSnapshotActive(status.snapshotInProgress);
+  UpdateRemote();
   SyncScanState();
-  UpdateElapsed();  // keeps counting while the counter is silent
+  // The elapsed time and the age of the position keep counting while the counter is silent.
+  if (doc_.scanning) {
+    RefreshControlBar();
+  } else {
+    UpdateElapsed();
+  }
 }
 
 void CMainFrame::RefreshControlBar() {
   bar_->SetFields(reader_.Read(doc_, std::chrono::steady_clock::now()));
+  bar_->SetPositionStale(reader_.PositionStale());
   bar_->SetAnalogCaption(Latin1(doc_.analogCaption));
   UpdateElapsed();
 }
@@ -535,10 +580,24 @@ void CMainFrame::ShowPopup() {
 
 void CMainFrame::OnOpenFile() {
   const QString path = QFileDialog::getOpenFileName(
-      this, QString::fromLatin1(kPlaybackOpenTitle), Latin1(doc_.dataDir),
+      this, QString::fromLatin1(kPlaybackOpenTitle), QString::fromStdString(doc_.dataDir),
       QStringLiteral("VESK Binary Data Files (*.bin);;All Files (*)"));
   if (path.isEmpty()) return;
-  doc_.PreparePlayback(path.toStdString());
+  OpenPlayback(path.toStdString());
+}
+
+void CMainFrame::OpenPlayback(const std::string& path) {
+  if (::access(path.c_str(), R_OK) != 0) {
+    // A recording moved or deleted since: said, and dropped from the list.
+    const std::string reason = std::strerror(errno);
+    recentFiles_.Remove(path);
+    UpdateRecentFiles();
+    doc_.dialogs.ShowMessage("ERROR: Cannot open " + path + ":\n" + reason, "", MessageIcon::Error);
+    return;
+  }
+  recentFiles_.Add(path);
+  UpdateRecentFiles();
+  doc_.PreparePlayback(path);
   if (playback_ == nullptr) {
     auto* dialog = new CPlaybackDataDlg(doc_, this);
     playback_ = dialog;
@@ -550,11 +609,25 @@ void CMainFrame::OnOpenFile() {
   }
 }
 
+void CMainFrame::UpdateRecentFiles() {
+  const std::vector<std::string>& entries = recentFiles_.Entries();
+  for (std::size_t i = 0; i < recentActions_.size(); ++i) {
+    QAction* a = recentActions_[i];
+    a->setVisible(i < entries.size());
+    if (i < entries.size()) {
+      const QString path = QString::fromStdString(entries[i]);
+      a->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(
+          fontMetrics().elidedText(path, Qt::ElideMiddle, fontMetrics().averageCharWidth() * 60)));
+      a->setToolTip(path);
+    }
+  }
+  recentSeparator_->setVisible(!entries.empty());
+}
+
 void CMainFrame::OnDataStorageDirectory() {
   const std::optional<std::string> folder = CSelectFolderDialog::ChooseFolder(this, doc_.dataDir);
   if (!folder) return;
-  doc_.store.Write(keys::kDataDir, *folder);
-  doc_.dataDir = *folder;
+  doc_.SetDataDirectory(*folder);
 }
 
 void CMainFrame::OnDataFileNaming() {

@@ -18,9 +18,11 @@
 #include "app/gui/qt_window_messages.h"
 #include "display/control_bar.h"
 #include "display/message_receiver.h"
+#include "files/recent_files.h"
 
 namespace vesk {
 
+class CUDPControl;
 class CVESKDoc;
 
 inline constexpr const char* kScanningNoLogging = "  Scanning - NO Logging  ";
@@ -71,6 +73,9 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   void RefreshControlBar();
   // One turn of the 1500 ms status timer.
   void StatusTick();
+  // The remote control whose last command the status bar shows (null: not available).
+  void SetRemoteControl(const CUDPControl* remote);
+  QString RemoteText() const;
 
   CVESKDialogBar* ControlBar() const { return bar_; }
   QString PaneText(int pane) const;
@@ -95,9 +100,14 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   void BuildStatusBar();
   void UpdateCommandStates();
   void UpdateElapsed();
+  void UpdateRemote();
 
   // Menu commands
   void OnOpenFile();
+  // Plays `path` back (the playback dialog opens) and puts it first in the recent files.
+  void OpenPlayback(const std::string& path);
+  // The File menu's recent-file entries, shown as the list stands.
+  void UpdateRecentFiles();
   void OnDataStorageDirectory();
   void OnDataFileNaming();
   void OnTakeSnapShot();
@@ -130,12 +140,17 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   QPointer<QWidget> playback_;
   std::array<QLabel*, 5> panes_{};
   std::array<QString, 5> paneTexts_;
+  QLabel* remote_ = nullptr;
+  const CUDPControl* remoteControl_ = nullptr;
   QTimer statusTimer_;
   QTimer stateTimer_;
   ControlBarReader reader_;
   std::vector<QAction*> idleOnly_;
   std::vector<QAction*> actions_;
   QAction* takeSnapShot_ = nullptr;
+  RecentFileList recentFiles_;
+  std::array<QAction*, RecentFileList::kSize> recentActions_{};
+  QAction* recentSeparator_ = nullptr;
   bool shownScanning_ = false;
   bool shownConnected_ = false;
 };

@@ -1,5 +1,6 @@
 #include "display/time_chart_settings.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace vesk {
@@ -79,9 +80,16 @@ XWindow XNewer(XWindow x, int defaultMinX, int defaultMaxX) {
   return {x.minimum + step, x.maximum + step};
 }
 
-QString StepLabel(int defaultMaxX) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%d min", defaultMaxX / 120);
+QString StepLabel(int samples) {
+  const long seconds = std::lround(samples * kTimeChartSampleSeconds);
+  char text[48];
+  if (seconds < 60) {
+    std::snprintf(text, sizeof text, "%ld s", seconds);
+  } else if (seconds % 60 == 0) {
+    std::snprintf(text, sizeof text, "%ld min", seconds / 60);
+  } else {
+    std::snprintf(text, sizeof text, "%ld min %ld s", seconds / 60, seconds % 60);
+  }
   return QString::fromLatin1(text);
 }
 

@@ -13,6 +13,8 @@ namespace vesk {
 inline constexpr int kTimeSeriesCount = 10;
 inline constexpr int kSelectableSeries = 9;  // the laser monitor is not offered
 inline constexpr int kTimeCharts = 3;
+// A time chart sample is made of two L frames, which the counter sends half a second apart.
+inline constexpr double kTimeChartSampleSeconds = 1.0;
 
 struct TimeSeriesInfo {
   const char* caption;    // Latin-1
@@ -51,7 +53,8 @@ XWindow XMinus(XWindow x, int span);
 // 0 or above; ">>" moves as far towards newer ones.
 std::optional<XWindow> XOlder(XWindow x, int defaultMinX, int defaultMaxX);
 XWindow XNewer(XWindow x, int defaultMinX, int defaultMaxX);
-// The "%d min" label beside the x buttons.
-QString StepLabel(int defaultMaxX);
+// The label beside the x buttons: the time `samples` samples span ("10 min", "45 s",
+// "1 min 30 s").
+QString StepLabel(int samples);
 
 }  // namespace vesk

@@ -1,6 +1,8 @@
 #include "display/time_plots_view.h"
 
 #include <QApplication>
+#include <QChart>
+#include <QCheckBox>
 #include <QFont>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -23,6 +25,13 @@ namespace vesk {
 namespace {
 
 constexpr const IntKey* kChartKeys[kTimeCharts] = {&keys::kPlotA, &keys::kPlotB, &keys::kPlotC};
+constexpr const char* kTimeCaption = "Time since the scan started";
+// Samples missing from the charts beyond which they are replayed whole rather than appended.
+constexpr double kMaxCatchUp = 60;
+// The chart margins around the plot area, before lining the charts up; on the right, room
+// for half the last time label, which stands centred on the plot's edge.
+constexpr int kChartMargin = 4;
+constexpr int kChartRightMargin = 22;
 
 QFont LabelFont() {
   QFont font("Arial");
@@ -43,6 +52,7 @@ CTimePlotsView::CTimePlotsView(CVESKDoc& doc, QWidget* parent)
       runDialog_([](QDialog& d) { return d.exec(); }) {
   setObjectName("timePlotsView");
   autoScale_ = doc_.store.ReadBool(keys::kTimePlotsAutoScale);
+  autoScroll_ = doc_.store.ReadBool(keys::kTimePlotsAutoScroll);
   gridLines_ = doc_.store.ReadBool(keys::kTimePlotsGridLines);
   defaultMinX_ = doc_.store.Read(keys::kDefaultMinX);
   defaultMaxX_ = doc_.store.Read(keys::kDefaultMaxX);
@@ -51,15 +61,19 @@ CTimePlotsView::CTimePlotsView(CVESKDoc& doc, QWidget* parent)
   layout->setContentsMargins(2, 2, 2, 2);
   layout->setSpacing(2);
   for (int c = 0; c < kTimeCharts; ++c) {
-    auto* graph = new CGraph(this);
+    auto* graph = new CGraph(this, kTimeChartSampleSeconds);
     graph->setObjectName(QStringLiteral("timeChart%1").arg(c));
     graph->SetPlotName(1, kPlot);
     graph->SetAxisName(CGraph::kXAxis, kXAxis);
     graph->SetAxisName(CGraph::kYAxis, kYAxis);
-    graph->SetLabelFormat(kXAxis, "%d");
     graph->SetHistoryLength(doc_.bufferLength);
+    if (c == kTimeCharts - 1) graph->SetCaption(kXAxis, kTimeCaption);
+    graph->Chart()->setMargins(
+        QMargins(kChartMargin, kChartMargin, kChartRightMargin, kChartMargin));
     connect(graph, &CGraph::ContextMenuRequested, this,
             [this](const QPoint& pos) { CreateContextMenu()->exec(pos); });
+    connect(graph->Chart(), &QChart::plotAreaChanged, this,
+            [this, c](const QRectF& area) { AlignPlotAreas(c, area); });
     charts_[c] = graph;
     layout->addWidget(graph, 1);
   }
@@ -79,8 +93,17 @@ CTimePlotsView::CTimePlotsView(CVESKDoc& doc, QWidget* parent)
   stepLabel_->setFont(LabelFont());
   buttons->addWidget(stepLabel_);
   button("Reset X", "resetXButton", "Default time axis", &CTimePlotsView::ResetX);
-  button("<<", "xOlderButton", "Show older samples", &CTimePlotsView::XOlder);
+  button("<<", "xOlderButton", "Show older samples (ends the auto-scroll)",
+         &CTimePlotsView::XOlder);
   button(">>", "xNewerButton", "Show newer samples", &CTimePlotsView::XNewer);
+  autoScrollBox_ = new QCheckBox(QStringLiteral("Auto Scroll"), this);
+  autoScrollBox_->setObjectName("autoScrollBox");
+  autoScrollBox_->setToolTip("Keep the newest samples in view");
+  autoScrollBox_->setFont(LabelFont());
+  autoScrollBox_->setFocusPolicy(Qt::NoFocus);
+  autoScrollBox_->setChecked(autoScroll_);
+  connect(autoScrollBox_, &QCheckBox::toggled, this, &CTimePlotsView::SetAutoScroll);
+  buttons->addWidget(autoScrollBox_);
   buttons->addSpacing(12);
   button("Reset Y", "resetYButton", "Stored value ranges", &CTimePlotsView::ResetY);
   struct Arrow {
@@ -107,10 +130,12 @@ CTimePlotsView::CTimePlotsView(CVESKDoc& doc, QWidget* parent)
   button("Clear Plots", "clearPlotsButton", "Empty the charts", &CTimePlotsView::ClearPlots);
 
   Rebuild();
+  // The window of the last session keeps its width; it shows the samples there are.
   SetXWindow({static_cast<double>(
                   doc_.store.ReadInt(keys::kLastMinX.section, keys::kLastMinX.key, defaultMinX_)),
               static_cast<double>(
                   doc_.store.ReadInt(keys::kLastMaxX.section, keys::kLastMaxX.key, defaultMaxX_))});
+  ShowSamples();
 }
 
 CTimePlotsView::~CTimePlotsView() {
@@ -145,14 +170,17 @@ void CTimePlotsView::OnMessage(Uwm message) {
 }
 
 void CTimePlotsView::Replay() {
-  for (CGraph* chart : charts_) {
-    chart->SetAutoScale(kYAxis, false);
-    chart->SetRange(kXAxis,
-                    doc_.store.ReadInt(keys::kLastMinX.section, keys::kLastMinX.key, defaultMinX_),
-                    doc_.store.ReadInt(keys::kLastMaxX.section, keys::kLastMaxX.key, defaultMaxX_));
-  }
+  for (CGraph* chart : charts_) chart->SetAutoScale(kYAxis, false);
   ReplayLocked();
+  ShowSamples();
   for (CGraph* chart : charts_) chart->SetAutoScale(kYAxis, autoScale_);
+}
+
+void CTimePlotsView::ShowSamples() {
+  // A window left where the samples of an earlier (longer) scan were shows none of this one.
+  const XWindow x = XShown();
+  const bool showsSamples = nextX_ > firstX_ && x.maximum >= firstX_ && x.minimum < nextX_;
+  if (autoScroll_ || !showsSamples) FollowNewest();
 }
 
 void CTimePlotsView::ReplayLocked() {
@@ -161,23 +189,74 @@ void CTimePlotsView::ReplayLocked() {
   for (auto& v : values) v.reserve(doc_.timeChartHistory.size());
   for (const TimeChartSample& sample : doc_.timeChartHistory)
     for (int c = 0; c < kTimeCharts; ++c) values[c].push_back(sample[series_[c]]);
-  for (int c = 0; c < kTimeCharts; ++c) charts_[c]->PlotY(kPlot, values[c], 0.0, 1.0);
-  nextX_ = static_cast<double>(doc_.timeChartHistory.size());
+  // The oldest sample kept is not the scan's first once the history is full.
+  const std::size_t kept = doc_.timeChartHistory.size();
+  nextX_ = static_cast<double>(std::max<std::uint64_t>(doc_.timeChartSamples, kept));
+  firstX_ = nextX_ - static_cast<double>(kept);
+  for (int c = 0; c < kTimeCharts; ++c) charts_[c]->PlotY(kPlot, values[c], firstX_, 1.0);
 }
 
 void CTimePlotsView::AppendLatest() {
-  TimeChartSample sample;
+  // The samples made since the last update: notices are coalesced, so there may be several.
+  std::vector<TimeChartSample> fresh;
+  double made = 0;
   {
-    std::lock_guard lock(doc_.timeChartLock);
-    sample = doc_.latestSample;
+    std::lock_guard lock(doc_.timeChartHistoryLock);
+    made = static_cast<double>(doc_.timeChartSamples);
+    if (made >= nextX_ && made - nextX_ <= kMaxCatchUp) {
+      const std::size_t count =
+          std::min(static_cast<std::size_t>(made - nextX_), doc_.timeChartHistory.size());
+      fresh.assign(doc_.timeChartHistory.end() - static_cast<std::ptrdiff_t>(count),
+                   doc_.timeChartHistory.end());
+    }
   }
-  const XWindow shown = XShown();
-  const double x = nextX_;
-  nextX_ += 1;
-  for (int c = 0; c < kTimeCharts; ++c) charts_[c]->AppendPoint(kPlot, x, sample[series_[c]]);
-  // A window at the newest sample follows the new ones; one the user moved back stays put.
-  if (x > shown.maximum && x - 1 <= shown.maximum)
-    SetXWindow({shown.minimum + (x - shown.maximum), x});
+  if (made < nextX_ || made - nextX_ > kMaxCatchUp) {
+    // A new scan, or far behind: the history as it stands.
+    ReplayLocked();
+  } else {
+    double x = made - static_cast<double>(fresh.size());
+    for (const TimeChartSample& sample : fresh) {
+      for (int c = 0; c < kTimeCharts; ++c) charts_[c]->AppendPoint(kPlot, x, sample[series_[c]]);
+      x += 1;
+    }
+    nextX_ = made;
+    firstX_ = std::max(firstX_, nextX_ - doc_.bufferLength);
+  }
+  if (autoScroll_) FollowNewest();
+}
+
+void CTimePlotsView::FollowNewest() {
+  const XWindow x = XShown();
+  const double width = x.maximum > x.minimum ? x.maximum - x.minimum : defaultMaxX_ - defaultMinX_;
+  const double start = std::max(0.0, nextX_ - 1 - width);
+  if (x.minimum != start || x.maximum != start + width) SetXWindow({start, start + width});
+}
+
+void CTimePlotsView::SetAutoScroll(bool on) {
+  if (on != autoScroll_) {
+    autoScroll_ = on;
+    doc_.store.Write(keys::kTimePlotsAutoScroll, on ? 1 : 0);
+  }
+  if (autoScrollBox_->isChecked() != on) {
+    const QSignalBlocker block(autoScrollBox_);
+    autoScrollBox_->setChecked(on);
+  }
+  if (on) FollowNewest();
+}
+
+void CTimePlotsView::AlignPlotAreas(int chart, const QRectF& area) {
+  // The chart just laid out with its present margins: its left edge without what was added
+  // to line it up is its own. All of them move to the widest; the right edges agree already
+  // (the x axes are the same).
+  naturalLeft_[chart] = area.left() - (charts_[chart]->Chart()->margins().left() - kChartMargin);
+  const double widest = *std::max_element(naturalLeft_.begin(), naturalLeft_.end());
+  for (int c = 0; c < kTimeCharts; ++c) {
+    if (naturalLeft_[c] <= 0) continue;  // not laid out yet
+    const int extra = static_cast<int>(std::lround(widest - naturalLeft_[c]));
+    QChart* qc = charts_[c]->Chart();
+    if (qc->margins().left() == kChartMargin + extra) continue;
+    qc->setMargins(QMargins(kChartMargin + extra, kChartMargin, kChartRightMargin, kChartMargin));
+  }
 }
 
 XWindow CTimePlotsView::XShown() const {
@@ -189,20 +268,28 @@ void CTimePlotsView::SetXWindow(XWindow x) {
   for (CGraph* chart : charts_) chart->SetRange(kXAxis, x.minimum, x.maximum);
 }
 
+// With auto-scroll on, a wider or narrower window keeps the newest sample at its right edge.
 void CTimePlotsView::XPlus() {
   SetXWindow(vesk::XPlus(XShown(), defaultMaxX_));
+  if (autoScroll_) FollowNewest();
 }
 
 void CTimePlotsView::XMinus() {
   SetXWindow(vesk::XMinus(XShown(), defaultMaxX_));
+  if (autoScroll_) FollowNewest();
 }
 
 void CTimePlotsView::ResetX() {
   SetXWindow({static_cast<double>(defaultMinX_), static_cast<double>(defaultMaxX_)});
+  if (autoScroll_) FollowNewest();
 }
 
 void CTimePlotsView::XOlder() {
-  if (const auto x = vesk::XOlder(XShown(), defaultMinX_, defaultMaxX_)) SetXWindow(*x);
+  const auto x = vesk::XOlder(XShown(), defaultMinX_, defaultMaxX_);
+  if (!x) return;
+  // Looking back: the window stays there while new samples come in.
+  SetAutoScroll(false);
+  SetXWindow(*x);
 }
 
 void CTimePlotsView::XNewer() {
@@ -232,7 +319,8 @@ void CTimePlotsView::StepY(YStep step) {
 
 void CTimePlotsView::ClearPlots() {
   for (CGraph* chart : charts_) chart->ClearData();
-  nextX_ = 0;
+  // New samples go on from where the scan is.
+  firstX_ = nextX_;
 }
 
 void CTimePlotsView::ToggleAutoScale() {

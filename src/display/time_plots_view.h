@@ -1,10 +1,12 @@
 #pragma once
 // The time charts (left pane, instead of the histogram): three stacked strip charts, each
-// one of the ten time chart series chosen by the user, over the sample number. On the
-// start-graph message the buffered history is replayed at once; then every update message
-// adds the newest sample. Buttons under the charts zoom and move the x window and step the
-// y ranges; the context menu toggles autoscale and grid lines, opens the selection and
-// scaling dialogs and adds or removes cursors.
+// one of the ten time chart series chosen by the user, over the time since the scan started
+// (x counts samples, labelled "mm:ss"). On the start-graph message the buffered history is
+// replayed at once; then every update message adds the samples made since. With auto-scroll
+// on, the x window follows the newest sample. Buttons under the charts zoom and move the x
+// window and step the y ranges; the context menu toggles autoscale and grid lines, opens the
+// selection and scaling dialogs and adds or removes cursors. The plot areas of the three
+// charts line up.
 
 #include <QWidget>
 #include <array>
@@ -14,10 +16,12 @@
 #include "display/message_receiver.h"
 #include "display/time_chart_settings.h"
 
+class QCheckBox;
 class QDialog;
 class QLabel;
 class QMenu;
 class QPushButton;
+class QRectF;
 
 namespace vesk {
 
@@ -43,10 +47,13 @@ class CTimePlotsView : public QWidget, public MessageReceiver {
   // Stores the x range, and the y ranges as defaults when "SaveDefaults" is on.
   ~CTimePlotsView() override;
 
-  // StartGraph: replay of the history; UpdateTimePlots: the newest sample; StopGraph: nothing.
+  // StartGraph: replay of the history; UpdateTimePlots: the new samples; StopGraph: nothing.
   void OnMessage(Uwm message) override;
   void Replay();
   void AppendLatest();
+  // The x window follows the newest sample (stored as "AutoScroll").
+  void SetAutoScroll(bool on);
+  bool AutoScrollOn() const { return autoScroll_; }
 
   // The commands of the buttons.
   void XPlus();
@@ -86,6 +93,13 @@ class CTimePlotsView : public QWidget, public MessageReceiver {
   void ApplyScale(int chart);
   void SetXWindow(XWindow x);
   void ReplayLocked();
+  // With auto-scroll on, or when the window shows none of the samples: FollowNewest.
+  void ShowSamples();
+  // The newest sample at the right edge (the window from 0 while the samples do not fill it).
+  void FollowNewest();
+  // Equal left edges of the plot areas, whatever their y labels' widths; `chart` was just
+  // laid out into `area`.
+  void AlignPlotAreas(int chart, const QRectF& area);
 
   CVESKDoc& doc_;
   DialogPrompts* prompts_;
@@ -93,11 +107,15 @@ class CTimePlotsView : public QWidget, public MessageReceiver {
   std::array<CGraph*, kTimeCharts> charts_{};
   std::array<int, kTimeCharts> series_{};
   QLabel* stepLabel_ = nullptr;
+  QCheckBox* autoScrollBox_ = nullptr;
+  std::array<double, kTimeCharts> naturalLeft_{};  // a plot area's left edge, unaligned
+  bool autoScroll_ = true;
   bool autoScale_ = false;
   bool gridLines_ = true;
   int defaultMinX_ = 0;
   int defaultMaxX_ = 600;
-  double nextX_ = 0;  // the sample number of the next point
+  double nextX_ = 0;   // the sample number of the next point
+  double firstX_ = 0;  // the sample number of the oldest point
 };
 
 }  // namespace vesk

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -50,6 +51,7 @@ bool DataFile::Create(const std::string& path, std::string_view header) {
   fd_ = fd;
   error_.clear();
   writeFailed_ = false;
+  size_ = 0;
   buffer_.clear();
   if (!header.empty() && !WriteAllLocked(header.data(), header.size())) {
     ::close(fd_);
@@ -60,17 +62,23 @@ bool DataFile::Create(const std::string& path, std::string_view header) {
 }
 
 bool DataFile::WriteAllLocked(const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd_, data, size);
+  // After a failed write the file takes nothing more: it never holds a gap or a torn record.
+  if (writeFailed_) return false;
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::write(fd_, data + done, size - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       error_ = ErrnoText(errno);
       writeFailed_ = true;
+      // What of this write reached the file is cut off again: the file ends where the last
+      // whole write ended.
+      if (done > 0) (void)::ftruncate(fd_, static_cast<off_t>(size_));
       return false;
     }
-    data += n;
-    size -= static_cast<std::size_t>(n);
+    done += static_cast<std::size_t>(n);
   }
+  size_ += done;
   return true;
 }
 
@@ -102,10 +110,36 @@ bool DataFile::Flush() {
   return FlushLocked();
 }
 
+bool DataFile::Sync() {
+  int fd = -1;
+  {
+    std::lock_guard lock(mutex_);
+    if (fd_ < 0 || buffered_) return true;
+    // A copy of the descriptor: writers go on while the disk catches up, and a file swapped
+    // meanwhile is still synced through it.
+    fd = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return true;
+  }
+  const bool ok = ::fdatasync(fd) == 0 || errno == EINVAL;  // EINVAL: /dev/null and the like
+  const int err = errno;
+  ::close(fd);
+  if (!ok) {
+    std::lock_guard lock(mutex_);
+    error_ = ErrnoText(err);
+    writeFailed_ = true;
+  }
+  return ok;
+}
+
 bool DataFile::Close() {
   std::lock_guard lock(mutex_);
   if (fd_ < 0) return true;
   bool ok = FlushLocked();
+  // A recording closed is on the disk (a batch output is made safe by its rename instead).
+  if (!buffered_ && ::fdatasync(fd_) != 0 && errno != EINVAL && ok) {
+    error_ = ErrnoText(errno);
+    ok = false;
+  }
   if (::close(fd_) != 0 && ok) {
     error_ = ErrnoText(errno);
     ok = false;
@@ -117,6 +151,74 @@ bool DataFile::Close() {
 bool DataFile::IsOpen() const {
   std::lock_guard lock(mutex_);
   return fd_ >= 0;
+}
+
+int DataFile::CopyToNewFileLocked(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash != std::string::npos && slash > 0) {
+    // Every missing level of the folder.
+    for (std::size_t at = path.find('/', 1); at != std::string::npos && at <= slash;
+         at = path.find('/', at + 1)) {
+      ::mkdir(path.substr(0, at).c_str(), 0755);
+    }
+  }
+  const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (out < 0) {
+    error_ = path + ": " + ErrnoText(errno);
+    return -1;
+  }
+  // The unlinked file is still open here: read it through the process's own descriptor.
+  const int in = ::open(("/proc/self/fd/" + std::to_string(fd_)).c_str(), O_RDONLY | O_CLOEXEC);
+  bool ok = in >= 0;
+  char block[1 << 16];
+  for (std::uint64_t done = 0; ok && done < size_;) {
+    const ssize_t n = ::pread(in, block, sizeof block, static_cast<off_t>(done));
+    if (n <= 0) {
+      ok = n == 0 && done == size_;
+      break;
+    }
+    for (ssize_t put = 0; ok && put < n;) {
+      const ssize_t w = ::write(out, block + put, static_cast<std::size_t>(n - put));
+      if (w < 0 && errno != EINTR) ok = false;
+      if (w > 0) put += w;
+    }
+    done += static_cast<std::uint64_t>(n);
+  }
+  if (!ok) error_ = path + ": " + ErrnoText(errno);
+  if (in >= 0) ::close(in);
+  if (ok) ok = ::fdatasync(out) == 0 || errno == EINVAL;
+  if (!ok) {
+    ::close(out);
+    ::unlink(path.c_str());
+    return -1;
+  }
+  (void)::flock(out, LOCK_EX | LOCK_NB);
+  return out;
+}
+
+std::optional<std::string> DataFile::RestoreIfUnlinked(const std::string& fallbackDir) {
+  std::lock_guard lock(mutex_);
+  struct stat st {};
+  if (fd_ < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink > 0) {
+    return std::nullopt;
+  }
+  FlushLocked();
+  const std::size_t slash = path_.find_last_of('/');
+  const std::string name = slash == std::string::npos ? path_ : path_.substr(slash + 1);
+  for (const std::string& candidate : {path_, fallbackDir + name}) {
+    const int fd = CopyToNewFileLocked(candidate);
+    if (fd < 0) continue;
+    ::close(fd_);
+    fd_ = fd;
+    path_ = candidate;
+    return path_;
+  }
+  return std::nullopt;
+}
+
+std::uint64_t DataFile::Size() const {
+  std::lock_guard lock(mutex_);
+  return size_ + buffer_.size();
 }
 
 bool DataFile::WriteFailed() const {

@@ -4,7 +4,9 @@
 // The open file is locked (flock) so a second program cannot write the same recording.
 
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,9 +24,21 @@ class DataFile {
   // `header` is written under the same lock, so no other writer's bytes can come before it
   // (a file swapped under running threads starts with its header).
   bool Create(const std::string& path, std::string_view header = {});
-  // One write call for the whole text. False when the file is closed or the write failed
-  // (the text is lost; the file stays open).
+  // One write call for the whole text. False when the file is closed or the write failed:
+  // the text is lost whole (a part that reached the file is cut off again) and the file
+  // takes no more writes until it is created anew, so it never holds a gap.
   bool Write(std::string_view bytes);
+  // Puts what was written on the disk (fdatasync) without holding up the writers; a file
+  // closed is synced too. False (and WriteFailed) when the disk refused it.
+  bool Sync();
+  // When the open file has lost its name (its folder was deleted under it), writes it again
+  // under its path, the folder made anew (or, failing that, under `fallbackDir`), with all
+  // it held, and goes on there. The path it has now when it was restored; nothing when the
+  // file still had its name or could not be restored (then Error() says why, and the file
+  // goes on as it was).
+  std::optional<std::string> RestoreIfUnlinked(const std::string& fallbackDir);
+  // Bytes in the file, and in the buffer of a buffered file.
+  std::uint64_t Size() const;
   // Batch mode: collect writes in memory and write in large blocks (vesk-process).
   void SetBuffered(bool buffered);
   // Writes what the buffer holds; false on a write error.
@@ -40,6 +54,8 @@ class DataFile {
 
  private:
   bool WriteAllLocked(const char* data, std::size_t size);
+  // A new file at `path` holding what the open file holds; its descriptor, or -1.
+  int CopyToNewFileLocked(const std::string& path);
   bool FlushLocked();
 
   mutable std::mutex mutex_;
@@ -48,6 +64,7 @@ class DataFile {
   std::string error_;
   bool buffered_ = false;
   bool writeFailed_ = false;
+  std::uint64_t size_ = 0;  // where the last whole write ended
   std::string buffer_;
 };
 

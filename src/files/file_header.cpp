@@ -1,5 +1,6 @@
 // The text header of the .bin and .dat files, and opening the two output files.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -152,13 +153,19 @@ void AppendSbe19plusBlock(std::string& out, const SettingsStore& s, const CtdMod
                              ", PTEMPA2: "}));
 }
 
-// The played file's header with "# " after each line feed that is not followed by "#".
+// A recording's text header is a few kilobytes; a file without any frame is not copied into
+// a header beyond this.
+constexpr std::size_t kPlayedHeaderLimit = 1 << 20;
+
+// The played file's header with "# " before each line that does not start with "#" (the
+// first included), ending with a line break so the first record starts a line of its own.
 std::string CopyPlayedHeader(const std::string& path) {
   std::string out;
-  for (const char c : ReadRawHeader(path)) {
-    if (!out.empty() && out.back() == '\n' && c != '#') out += "# ";
+  for (const char c : ReadRawHeader(path, kPlayedHeaderLimit)) {
+    if ((out.empty() || out.back() == '\n') && c != '#') out += "# ";
     out += c;
   }
+  if (!out.empty() && out.back() != '\n') out += "\r\n";
   return out;
 }
 
@@ -217,6 +224,9 @@ std::string CVESKDoc::BuildFileHeader() const {
   if (model == CtdCatalogue::kSbe19plus) AppendSbe19plusBlock(out, store, entry);
   Line(out, "");
   Line(out, store.Read(kVeskEepromData));
+  // Readers find the end of a recording's header at its first "~": a user's text, a folder
+  // name or a counter text never holds one.
+  std::replace(out.begin(), out.end(), '~', '-');
   return out;
 }
 
@@ -232,17 +242,26 @@ bool CVESKDoc::OpenBinFile() {
   if (!rawFile.Create(DataPath(rawFileName), BuildFileHeader())) {
     dialogs.QueueMessage(std::string(kBinOpenError) + "\n\n" + DataPath(rawFileName) + ": " +
                          rawFile.Error());
-    windows.Post(WindowTarget::MainFrame, Uwm::PerformStop);
+    StopForFault();
     return false;
   }
+  rawFailureTold_ = false;
   return true;
 }
 
-void CVESKDoc::TellWriteFailure(const DataFile& file, const char* kind, const char* consequence) {
-  dialogs.QueueMessage("WARNING !!\n\nThe " + std::string(kind) + " data file " + file.Path() +
-                           " cannot be written: " + file.Error() + "\n\nAcquisition goes on; " +
-                           consequence,
-                       "", MessageIcon::Warning);
+void CVESKDoc::ReportWriteFailure(const DataFile& file, bool raw, const char* lead) {
+  if ((raw ? rawFailureTold_ : datFailureTold_).exchange(true)) return;
+  // A recording (or a playback's .dat) that cannot be written ends the scan cleanly: the
+  // file keeps every whole write before the failure and gets no gap. The pre-logging dump
+  // is no recording: acquisition goes on without it.
+  const bool stop = logging || playback;
+  std::string text = lead != nullptr ? std::string(lead) + file.Error() + "\n\n" : "WARNING !!\n\n";
+  text += "The " + std::string(raw ? "raw" : "processed") + " data file " + file.Path() +
+          " cannot be written: " + file.Error() + "\n\n";
+  text += stop ? "Logging is stopped; the file keeps everything written before this."
+               : "Acquisition goes on without this file.";
+  dialogs.QueueMessage(text, "", MessageIcon::Warning);
+  if (stop) StopForFault();
 }
 
 bool CVESKDoc::OpenDatFile() {
@@ -251,7 +270,9 @@ bool CVESKDoc::OpenDatFile() {
   if (!ok) {
     dialogs.QueueMessage(std::string(kDatOpenError) + "\n\n" + DataPath(processedFileName) + ": " +
                          datFile.Error());
-    windows.Post(WindowTarget::MainFrame, Uwm::PerformStop);
+    StopForFault();
+  } else {
+    datFailureTold_ = false;
   }
   return ok;
 }

@@ -3,6 +3,7 @@
 // recording from being truncated.
 
 #include <ctime>
+#include <optional>
 #include <string>
 
 namespace vesk {
@@ -25,9 +26,26 @@ std::string FileTitle(const std::string& path);
 // processed file) is a regular file that its owner may write.
 bool OverwriteCheck(const std::string& rawPath, const std::string& processedPath);
 
-// Moves each existing file to the same path + "-OLD", replacing an older one. Failures are
-// ignored (a missing file is nothing to move).
-void RenameOldDataFiles(const std::string& rawPath, const std::string& processedPath);
+// What RenameOldDataFiles did: ok unless an existing file could not be moved (then `error`
+// says why, and nothing may be written under the old name); `text` names each file moved
+// ("cast.bin -> cast.bin-OLD2"), empty when none existed.
+struct OldFilesMoved {
+  bool ok = true;
+  std::string text;
+  std::string error;
+};
+
+// Moves the existing files of a recording aside, never over another file: both to the same
+// path + "-OLD", or "-OLD2", "-OLD3", ... (the first suffix free for both), so every earlier
+// generation is kept.
+OldFilesMoved RenameOldDataFiles(const std::string& rawPath, const std::string& processedPath);
+
+// Takes the names directory/stem.bin and directory/stem.dat for a new recording by creating
+// both files empty with exclusive creation. When either exists already: with `nextFree`, the
+// next free stem (stem_2, ...) is tried; otherwise nothing is taken. The stem taken, or
+// nothing with `error` set.
+std::optional<std::string> ReserveRecording(const std::string& directory, const std::string& stem,
+                                            bool nextFree, std::string& error);
 
 // Creates every missing level of a directory path; true when it exists afterwards.
 bool CreateDirectories(const std::string& path);

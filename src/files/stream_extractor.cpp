@@ -18,6 +18,8 @@ namespace {
 
 constexpr std::uint8_t kTilde = 0x7E;
 constexpr std::uint8_t kStar = 0x2A;
+// The longest frame kept: the acquisition deframer's bound.
+constexpr std::size_t kMaxFrameLength = 65536;
 // The two escapes are written out once this much has collected.
 constexpr std::size_t kWriteThreshold = 1 << 20;
 
@@ -29,6 +31,8 @@ constexpr const char* kBadFrameText =
     "\r\n\r\nFrame %" PRIu64 " bad, ending at byte %" PRIu64 "\r\n";
 constexpr const char* kCorruptFrameText =
     "\r\n\r\nFrame %" PRIu64 " corrupt, ending at byte %" PRIu64 "\r\n";
+constexpr const char* kTooLongFrameText =
+    "\r\n\r\nFrame dropped: no end within %zu bytes, at byte %" PRIu64 "\r\n";
 constexpr const char* kOpenInputText = "Error opening file: \"%s\" <%u> %s\n";
 constexpr const char* kOpenOutputText = "Error opening file for output: \"%s\" <%u> %s\n";
 constexpr const char* kReadText = "Error reading file: \"%s\" <%u> %s\n";
@@ -259,6 +263,8 @@ void StreamExtractor::Feed(std::span<const std::uint8_t> bytes, std::string& out
       // The byte after a held-back "~" decides: escaped "~", end, or the "~" is dropped.
       const std::uint8_t b = *p++;
       if (b == kTilde) {
+        // A framed copy keeps the escape, so it plays back as the counter sent it.
+        if (!Stripped(kind_)) frame_.push_back(static_cast<char>(kTilde));
         frame_.push_back(static_cast<char>(kTilde));
         previous_ = 0;
       } else if (b == kStar) {
@@ -271,15 +277,28 @@ void StreamExtractor::Feed(std::span<const std::uint8_t> bytes, std::string& out
       continue;
     }
 
-    // Payload: everything up to the next "~" in one go.
-    const void* t = std::memchr(p, kTilde, static_cast<std::size_t>(end - p));
-    const std::uint8_t* stop = t == nullptr ? end : static_cast<const std::uint8_t*>(t);
+    // Payload: everything up to the next "~" in one go, as far as a frame may grow.
+    if (frame_.size() >= kMaxFrameLength) {
+      // A frame without its end (a cut or noisy recording) is dropped, as acquisition does:
+      // memory stays flat whatever the file holds.
+      log += Printf(kTooLongFrameText, kMaxFrameLength,
+                    position_ + static_cast<std::uint64_t>(p - begin));
+      ++counts_.dropped;
+      inFrame_ = false;
+      frame_.clear();
+      frame_.shrink_to_fit();
+      continue;
+    }
+    const std::size_t room = kMaxFrameLength - frame_.size();
+    const std::size_t avail = std::min(room, static_cast<std::size_t>(end - p));
+    const void* t = std::memchr(p, kTilde, avail);
+    const std::uint8_t* stop = t == nullptr ? p + avail : static_cast<const std::uint8_t*>(t);
     if (stop > p) {
       frame_.append(reinterpret_cast<const char*>(p), static_cast<std::size_t>(stop - p));
       previous_ = stop[-1];
       p = stop;
     }
-    if (p < end) {
+    if (p < end && *p == kTilde) {
       previous_ = kTilde;  // held back until the next byte says what it is
       ++p;
     }

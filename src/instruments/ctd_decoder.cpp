@@ -22,6 +22,10 @@ void CtdDecoder::LoadScanSettings(int modelCode, bool inputViaMux, double latitu
 
 void CtdDecoder::StartScan() {
   sample = CtdSample{};
+  line.clear();
+  lastLine.clear();
+  refFrequencyA = 0;
+  refFrequencyB = 0;
   warnings.Reset();
 }
 

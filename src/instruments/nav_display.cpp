@@ -1,5 +1,7 @@
 #include "instruments/nav_display.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -55,21 +57,44 @@ const std::string_view* Field(const std::vector<std::string_view>& fields, int p
   return &fields[static_cast<std::size_t>(position) - 1];
 }
 
-// "dd\xB0 mm' ss\" H" from a ddmm.mmmm (or dddmm.mmmm) field and its hemisphere field.
+bool AllDigits(std::string_view text) {
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return !text.empty();
+}
+
+// "dd\xB0 mm' ss\" H" from a ddmm.mmmm (or dddmm.mmmm) field and its hemisphere field. The
+// seconds are rounded once, and a rounding up to 60 carries into the minutes and on into
+// the degrees: 6329.9999 reads 063\xB0 30' 00", never 29' 60".
 bool FormatAngle(std::string_view value, std::size_t degreeDigits,
                  const std::string_view* hemisphere, std::string& out) {
   if (value.size() < degreeDigits + 2) return false;
-  double seconds = 0;
+  double fraction = 0;
   const std::size_t point = value.find('.');
   if (point != std::string_view::npos && value.size() - point >= 2) {
-    seconds = ParseReal(value.substr(point)) * 60;
+    fraction = ParseReal(value.substr(point));
   }
-  char secondsText[32];
-  std::snprintf(secondsText, sizeof secondsText, "%02.f", seconds);
-  out.assign(value.substr(0, degreeDigits));
+  long seconds = std::lround(fraction * 60);
+  std::string degrees(value.substr(0, degreeDigits));
+  std::string minutes(value.substr(degreeDigits, 2));
+  if (seconds >= 60 && AllDigits(degrees) && AllDigits(minutes)) {
+    const int total = std::stoi(degrees) * 60 + std::stoi(minutes) + 1;
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*d", static_cast<int>(degreeDigits), total / 60);
+    degrees = text;
+    std::snprintf(text, sizeof text, "%02d", total % 60);
+    minutes = text;
+    seconds = 0;
+  }
+  // A field that is not a number cannot carry: its seconds stay below 60.
+  seconds = std::clamp(seconds, 0L, 59L);
+  char secondsText[8];
+  std::snprintf(secondsText, sizeof secondsText, "%02ld", seconds);
+  out = degrees;
   out += kDegreeSign;
   out += ' ';
-  out += value.substr(degreeDigits, 2);
+  out += minutes;
   out += "' ";
   out += secondsText;
   out += "\" ";
@@ -95,11 +120,13 @@ void NavSettings::Load(const SettingsStore& store) {
     nmeaStart[i] = store.ReadString("NavSettings", "NmeaStart" + n, "");
     nmeaEnd[i] = store.ReadString("NavSettings", "NmeaEnd" + n, "\r\n");
   }
+  staleFixSeconds = std::max(1, store.Read(keys::kStaleFixSeconds));
 }
 
-void ParsePositionSentence(std::string_view text, const NavSettings& settings,
-                           NavDisplay& display) {
+void ParsePositionSentence(std::string_view text, const NavSettings& settings, NavDisplay& display,
+                           NavDisplay::TimePoint now) {
   NavDisplay parsed;
+  parsed.lastFix = display.lastFix;
   bool used = false;
   std::vector<std::string_view> fields;
   while (!text.empty()) {
@@ -111,12 +138,15 @@ void ParsePositionSentence(std::string_view text, const NavSettings& settings,
     if (settings.sentenceToParse.empty() || fields[0] != settings.sentenceToParse) continue;
     if (!ChecksumMatches(line)) continue;
     used = true;
+    bool haveLatitude = false;
+    bool haveLongitude = false;
     if (const std::string_view* lat = Field(fields, settings.latPos)) {
-      FormatAngle(*lat, 2, Field(fields, settings.latNsPos), parsed.latitude);
+      haveLatitude = FormatAngle(*lat, 2, Field(fields, settings.latNsPos), parsed.latitude);
     }
     if (const std::string_view* lon = Field(fields, settings.longPos)) {
-      FormatAngle(*lon, 3, Field(fields, settings.longEwPos), parsed.longitude);
+      haveLongitude = FormatAngle(*lon, 3, Field(fields, settings.longEwPos), parsed.longitude);
     }
+    if (haveLatitude && haveLongitude) parsed.lastFix = now;
     if (const std::string_view* time = Field(fields, settings.timePos); time && time->size() >= 6) {
       parsed.time.assign(time->substr(0, 2));
       parsed.time += ':';
@@ -127,6 +157,23 @@ void ParsePositionSentence(std::string_view text, const NavSettings& settings,
   }
   // A text without a usable sentence (a corrupted one) leaves the display as it was.
   if (used) display = parsed;
+}
+
+FixAge FixAgeAt(const NavDisplay& display, NavDisplay::TimePoint now, int staleSeconds) {
+  if (!display.lastFix) return {"--", false};
+  const long seconds = std::max(
+      0L, static_cast<long>(
+              std::chrono::duration_cast<std::chrono::seconds>(now - *display.lastFix).count()));
+  char text[32];
+  if (seconds < 100) {
+    std::snprintf(text, sizeof text, "%ld s", seconds);
+  } else if (seconds < 100 * 60) {
+    std::snprintf(text, sizeof text, "%ld min", seconds / 60);
+  } else {
+    std::snprintf(text, sizeof text, "%ld h", seconds / 3600);
+  }
+  const bool stale = seconds > staleSeconds;
+  return {stale ? std::string("STALE ") + text : std::string(text), stale};
 }
 
 }  // namespace vesk

@@ -81,26 +81,15 @@ void NmeaCapture::OnNmeaText(CVESKDoc& doc, std::string_view text) {
 }
 
 void NmeaCapture::CompleteGroup(CVESKDoc& doc, const std::string& group) {
-  if (group.empty() || !doc.logging) return;
-  if (!(doc.logInitialNmeaOnly && doc.initialNmeaWritten)) {
-    if (doc.datFile.Write(group)) {
-      doc.initialNmeaWritten = true;
-    } else if (doc.datFile.IsOpen()) {
-      doc.ctd.warnings.Raise(doc.dialogs, kNmeaWriteError, doc.datFile.Error(), MessageIcon::Error);
-    }
-  }
-  if (doc.navViewerOpen) {
-    {
-      std::lock_guard lock(doc.navLock);
-      std::string& viewer = doc.navViewerText;
-      viewer += group;
-      if (viewer.size() > kMaxViewerText) {
-        // Keep whole sentences: cut after the first line end in the part to drop.
-        std::size_t cut = viewer.find('\n', viewer.size() - kMaxViewerText);
-        viewer.erase(0, cut == std::string::npos ? viewer.size() - kMaxViewerText : cut + 1);
-      }
-    }
+  if (group.empty()) return;
+  // The viewer shows what arrives, logging or not.
+  if (doc.navViewer.Append(group) && doc.navViewerOpen)
     doc.windows.Post(WindowTarget::NavViewer, Uwm::NavViewerUpdate);
+  if (!doc.logging || (doc.logInitialNmeaOnly && doc.initialNmeaWritten)) return;
+  if (doc.datFile.Write(group)) {
+    doc.initialNmeaWritten = true;
+  } else if (doc.datFile.IsOpen()) {
+    doc.ReportWriteFailure(doc.datFile, false, kNmeaWriteError);
   }
 }
 

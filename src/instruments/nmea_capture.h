@@ -18,8 +18,6 @@ class NmeaCapture {
  public:
   // The receive buffer keeps at most this many characters (the oldest are dropped).
   static constexpr std::size_t kMaxBuffer = 64 * 1024;
-  // The navigation viewer keeps about this much of the newest text.
-  static constexpr std::size_t kMaxViewerText = 64 * 1024;
 
   // One block of received characters (auxiliary thread only).
   void OnNmeaText(CVESKDoc& doc, std::string_view text);

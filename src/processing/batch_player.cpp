@@ -103,6 +103,10 @@ BatchResult BatchPlayer::Run(const std::string& input, const std::string& output
   std::vector<std::uint8_t> buffer(1 << 20);
   const std::uint64_t total = static_cast<std::uint64_t>(inStat.st_size);
   for (;;) {
+    if (cancel_ != nullptr && cancel_->load()) {
+      result.error = input + ": interrupted";
+      break;
+    }
     const ssize_t n = ::read(fd, buffer.data(), buffer.size());
     if (n < 0) {
       if (errno == EINTR) continue;

@@ -4,6 +4,7 @@
 // the pacing. The output appears under its name only once it is complete.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -48,12 +49,17 @@ class BatchPlayer {
   BatchResult Run(const std::string& input, const std::string& output,
                   const Progress& progress = {}, const BatchOutputs& outputs = {});
 
+  // A flag that, once set (from a signal handler, say), ends every run at its next block with
+  // the error "interrupted"; its partial outputs are removed like those of any failed run.
+  void SetCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
+
   // The playback name of a .dat for `input` in `directory` at the clock's time.
   std::string PlaybackOutputPath(const std::string& input, const std::string& directory) const;
 
  private:
   SettingsStore& store_;
   const Clock& clock_;
+  const std::atomic<bool>* cancel_ = nullptr;
 };
 
 // Index of a frame type in BatchResult::frames, or -1.

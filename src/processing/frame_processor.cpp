@@ -167,6 +167,7 @@ void FrameProcessor::UpdateTimeChart(std::uint32_t lCount) {
   const std::size_t capacity = static_cast<std::size_t>(std::max(doc_.bufferLength, 1));
   while (doc_.timeChartHistory.size() >= capacity) doc_.timeChartHistory.pop_front();
   doc_.timeChartHistory.push_back(sample);
+  ++doc_.timeChartSamples;
   if (doc_.timeChartRelay) doc_.windows.Post(WindowTarget::MainFrame, Uwm::UpdateTimePlotsRelay);
 }
 
@@ -221,20 +222,10 @@ void FrameProcessor::ProcessM(std::span<const std::uint8_t> frame) {
 void FrameProcessor::ProcessC(std::span<const std::uint8_t> frame) {
   if (frame.size() < 2) return;
   const std::string_view text(reinterpret_cast<const char*>(frame.data()) + 1, frame.size() - 1);
-  if (doc_.ctdOutputActive) {
-    // The auxiliary port sends each line on; give it up to 500 ms to take the previous one.
-    if (doc_.ctdOutputPending) {
-      if (doc_.ctdOutputDone.Wait(500)) doc_.ctdOutputDone.Reset();
-      doc_.ctdOutputPending = false;
-    }
-  }
   std::lock_guard ctdLock(doc_.ctdLock);
   doc_.ctd.line.assign(text);
-  if (doc_.ctdOutputActive) {
-    doc_.ctdOutputLine = doc_.ctd.line;
-    doc_.ctdOutputReady.Set();
-    doc_.ctdOutputPending = true;
-  }
+  // The auxiliary port sends each line on; it takes the latest when it can.
+  if (doc_.ctdOutputActive) doc_.ctdOutput.Put(doc_.ctd.line);
   doc_.DecodeCtdLine();
   record_.assign("C ");
   record_ += doc_.ctd.line;
@@ -257,13 +248,8 @@ void FrameProcessor::ProcessDollar(std::span<const std::uint8_t> frame) {
   } else if (sentence[0] == '$') {
     WriteNmea(sentence);
   }
-  if (doc_.navViewerOpen) {
-    {
-      std::lock_guard navLock(doc_.navLock);
-      doc_.navViewerText = sentence;
-    }
+  if (doc_.navViewer.Append(sentence) && doc_.navViewerOpen)
     doc_.windows.Post(WindowTarget::NavViewer, Uwm::NavViewerUpdate);
-  }
 }
 
 void FrameProcessor::WriteNmea(const std::string& sentence) {
@@ -304,10 +290,7 @@ void FrameProcessor::FlushRecords() {
 
 bool FrameProcessor::WriteToDat(std::string_view text) {
   if (doc_.datFile.Write(text)) return true;
-  if (!datFailureReported_ && doc_.datFile.IsOpen()) {
-    datFailureReported_ = true;
-    doc_.TellWriteFailure(doc_.datFile, "processed", "records that cannot be written are lost.");
-  }
+  if (doc_.datFile.IsOpen()) doc_.ReportWriteFailure(doc_.datFile, false);
   return false;
 }
 
@@ -353,7 +336,7 @@ void ProcessingThread(CVESKDoc& doc) {
     }
   } catch (const std::exception& e) {
     doc.dialogs.QueueMessage(std::string("ERROR: frame processing stopped.\n\n") + e.what());
-    doc.windows.Post(WindowTarget::MainFrame, Uwm::PerformStop);
+    doc.StopForFault();
   }
   doc.datFile.Close();
 }

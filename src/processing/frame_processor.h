@@ -43,8 +43,8 @@ class FrameProcessor {
   void UpdateCounterValue(std::uint32_t n, std::uint32_t t);
   void UpdateTimeChart(std::uint32_t lCount);
   void WriteNmea(const std::string& sentence);
-  // Appends a record group to the .dat file; false when it was not written. The first failed
-  // write of an open file is told to the user; acquisition goes on.
+  // Appends a record group to the .dat file; false when it was not written (the document
+  // tells the user and decides what the scan does).
   bool WriteRecord(std::string_view text);
   // A record group formatted in place: into the text BeginRecord() gives (the batch block
   // itself in batch runs), then handed over by EndRecord(), which answers like WriteRecord.
@@ -82,7 +82,6 @@ class FrameProcessor {
   std::string batch_;  // records not yet handed to the .dat file (batch runs)
   ExportSink* exportSink_ = nullptr;
   ExportRow exportRow_;
-  bool datFailureReported_ = false;
 };
 
 // The processing thread: takes frames from the queue (40 ms poll when it is empty) until its

@@ -90,6 +90,9 @@ void MepAssembly::Open(std::uint32_t s, bool particle) {
 void MepAssembly::Close() {
   if (open_ && particle_) out_.insert(out_.end(), kSeparatorRows, Row{});
   out_.insert(out_.end(), held_.begin(), held_.end());
+  // One frame of many long particles could still make millions of rows: the grid's bound
+  // holds here as well.
+  if (out_.size() > kMaxGridRows) out_.clear();
   held_.clear();
   open_ = false;
   particle_ = false;
@@ -98,7 +101,11 @@ void MepAssembly::Close() {
 void MepAssembly::Append() {
   if (out_.empty()) return;
   std::lock_guard lock(doc_.gridLock);
+  // The bound of the housekeeping check, applied as rows are added: a recording of long
+  // particles cannot grow the grid past it between two checks.
+  if (doc_.gridRows.size() + out_.size() > kMaxGridRows) doc_.gridRows.clear();
   doc_.gridRows.insert(doc_.gridRows.end(), out_.begin(), out_.end());
+  if (doc_.gridRows.size() > kMaxGridRows) doc_.gridRows.clear();
 }
 
 }  // namespace vesk

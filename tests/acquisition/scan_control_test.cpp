@@ -18,6 +18,8 @@
 #include "acquisition/source_threads.h"
 #include "acquisition/vesk_doc.h"
 #include "app/memory_settings_store.h"
+#include "processing/batch_player.h"
+#include "test_support/frame_builder.h"
 
 namespace vesk {
 namespace {
@@ -336,6 +338,13 @@ TEST_F(ScanControl, IdlePollKeepsTheCounterStatusAndItsLatestTextBlock) {
   status = doc->PollCounterStatus();
   EXPECT_FALSE(status.snapshotInProgress);  // the counter answered with a text block
   EXPECT_EQ(doc->eepromData, "SERIAL NO: 0042\r\n");
+
+  // Line noise is no part of the text that every file header carries (and that readers end
+  // at its first "~").
+  counter_.Send(std::string("~L\x01\x02~*SERIAL\x7F NO: 0043\xFF\r\n", 25));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  doc->PollCounterStatus();
+  EXPECT_EQ(doc->eepromData, "L*SERIAL NO: 0043\r\n");
 }
 
 TEST_F(ScanControl, ACommandQueuedDuringAScanReachesTheCounterBetweenReads) {
@@ -350,6 +359,40 @@ TEST_F(ScanControl, ACommandQueuedDuringAScanReachesTheCounterBetweenReads) {
   ASSERT_TRUE(WaitFor([&] { return (received += counter_.Received()) == "r"; }));
   doc->StopScan();
   EXPECT_EQ(counter_.Received(), "q");
+}
+
+TEST_F(ScanControl, APlaybackStartsFromScratchWhateverWasPlayedBefore) {
+  // One recording with the counter words N and T, then one whose frames lack them (and a
+  // third of the same): each playback writes what a batch run of it alone writes.
+  store_.WriteInt("Options", "AddHeaderToDatFile", 0);
+  const std::string withCounter = dir_ + "/a.bin";
+  const std::string withoutCounter = dir_ + "/b.bin";
+  const test::Bytes a = test::MixedStream(40, 2, 5, 3);
+  test::Bytes b;
+  for (int i = 0; i < 40; ++i) {
+    test::LFrameFields l;
+    l.bins[5] = static_cast<std::uint16_t>(i);
+    l.housekeeping = {1, 2, 3, 100, 1000, 5, 7};
+    l.length = 271;
+    test::AppendWire(b, test::MakeLFrame(l));
+  }
+  std::ofstream(withCounter, std::ios::binary)
+      .write(reinterpret_cast<const char*>(a.data()), static_cast<std::streamsize>(a.size()));
+  std::ofstream(withoutCounter, std::ios::binary)
+      .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+  auto doc = MakeDoc();
+  BatchPlayer batch(store_, clock_);
+  for (const std::string& played : {withCounter, withoutCounter, withoutCounter}) {
+    SCOPED_TRACE(played);
+    doc->PreparePlayback(played);
+    doc->playbackSpeed = 0;
+    ASSERT_TRUE(doc->StartScan());
+    ASSERT_TRUE(WaitFor([&] { return doc->playbackAtEnd.load(); }, 10000));
+    doc->StopScan();
+    doc->playback = false;
+    ASSERT_TRUE(batch.Run(played, dir_ + "/batch.dat").ok);
+    EXPECT_EQ(ReadAll(dir_ + "/" + doc->processedFileName), ReadAll(dir_ + "/batch.dat"));
+  }
 }
 
 TEST(Housekeeping, EmptiesTheGridOnlyPastItsBound) {

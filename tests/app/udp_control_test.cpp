@@ -8,42 +8,48 @@
 #include <QElapsedTimer>
 #include <QNetworkProxy>
 #include <QUdpSocket>
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "app/memory_settings_store.h"
+#include "test_support/udp.h"
 
 namespace vesk {
 namespace {
 
 class UdpControl : public ::testing::Test {
  protected:
-  UdpControl() {
-    store_.WriteInt("RemoteControl", "Port", 0);  // any free port
-  }
+  UdpControl() { store_.WriteInt("RemoteControl", "Port", test::FreeUdpPort()); }
 
   std::unique_ptr<CUDPControl> Make() {
     return std::make_unique<CUDPControl>(
-        store_, CUDPControl::Actions{[this] { calls_.push_back("log"); },
-                                     [this] { calls_.push_back("stop"); },
-                                     [this] { calls_.push_back("close"); },
-                                     [this] { calls_.push_back("acquire"); }});
+        store_, CUDPControl::Actions{
+                    [this] { calls_.push_back("log"); }, [this] { calls_.push_back("stop"); },
+                    [this] { calls_.push_back("close"); }, [this] { calls_.push_back("acquire"); },
+                    [this](const std::string& t) { notes_.push_back(t); }});
   }
 
-  // Sends each datagram, then one marker datagram (command 2), and waits for the marker.
-  void SendAndSettle(CUDPControl& control, const std::vector<QByteArray>& datagrams) {
+  // Sends the datagrams together, then (a moment later) one marker datagram (command 2),
+  // and waits for the marker. A refusing control never calls: then it waits 300 ms.
+  void SendAndSettle(CUDPControl& control, const std::vector<QByteArray>& datagrams,
+                     bool obeyed = true) {
     QUdpSocket sender;
     sender.setProxy(QNetworkProxy::NoProxy);  // no system-proxy lookup thread
     for (const QByteArray& d : datagrams) {
       sender.writeDatagram(d, QHostAddress::LocalHost, control.LocalPort());
     }
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 100) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     const std::size_t before = calls_.size();
     QByteArray marker(10, '\0');
     marker[0] = 2;
     sender.writeDatagram(marker, QHostAddress::LocalHost, control.LocalPort());
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < 3000 && (calls_.size() == before || calls_.back() != "stop")) {
+    while (timer.elapsed() < (obeyed ? 3000 : 300) &&
+           (calls_.size() == before || calls_.back() != "stop")) {
       QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
   }
@@ -61,43 +67,68 @@ class UdpControl : public ::testing::Test {
   QCoreApplication app_{argc_, argv_};
   MemorySettingsStore store_;
   std::vector<std::string> calls_;
+  std::vector<std::string> notes_;
 };
 
-TEST_F(UdpControl, CommandsOneToFourActAndEverythingElseIsIgnored) {
+TEST_F(UdpControl, DatagramsReachTheirActionsAndABurstIsCoalesced) {
   auto control = Make();
   ASSERT_TRUE(control->Open()) << control->ErrorText();
-  SendAndSettle(*control, {Datagram(1, 9), Datagram(0), Datagram(5), Datagram(0x0101), Datagram(1),
-                           Datagram(4), Datagram(3, 64)});
-  EXPECT_EQ(calls_, (std::vector<std::string>{"log", "acquire", "close", "stop"}));
+  EXPECT_FALSE(control->LastReceived().has_value());
+  SendAndSettle(*control, {Datagram(1, 9), Datagram(0), Datagram(5), Datagram(0x0101)});
+  EXPECT_EQ(calls_, (std::vector<std::string>{"stop"}));  // only the marker
+  calls_.clear();
+  SendAndSettle(*control, {Datagram(4)});
+  EXPECT_EQ(calls_, (std::vector<std::string>{"acquire", "stop"}));
+  calls_.clear();
+  // Pairs of start and stop faster than a scan can start leave one stop, and say so.
+  std::vector<QByteArray> burst;
+  for (int i = 0; i < 50; ++i) {
+    burst.push_back(Datagram(1));
+    burst.push_back(Datagram(2));
+  }
+  SendAndSettle(*control, burst);
+  EXPECT_EQ(calls_.front(), "stop");
+  EXPECT_EQ(std::count(calls_.begin(), calls_.end(), "log"), 0);
+  EXPECT_FALSE(notes_.empty());
+  calls_.clear();
+  SendAndSettle(*control, {Datagram(3, 64)});
+  EXPECT_EQ(calls_, (std::vector<std::string>{"close", "stop"}));
+  // The status displays show the last one received, the marker.
+  ASSERT_TRUE(control->LastReceived().has_value());
+  EXPECT_EQ(control->LastReceived()->command, RemoteCommand::kStop);
+  EXPECT_EQ(control->LastReceived()->sender, "127.0.0.1");
 }
 
 TEST_F(UdpControl, OnlyAllowedSendersAreObeyed) {
   store_.WriteString("RemoteControl", "AllowedHosts", "10.9.8.7, 192.168.1.1");
   auto refusing = Make();
   ASSERT_TRUE(refusing->Open());
-  QUdpSocket sender;
-  sender.setProxy(QNetworkProxy::NoProxy);  // no system-proxy lookup thread
-  sender.writeDatagram(Datagram(1), QHostAddress::LocalHost, refusing->LocalPort());
-  QElapsedTimer timer;
-  timer.start();
-  while (timer.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  SendAndSettle(*refusing, {Datagram(4)}, false);
   EXPECT_TRUE(calls_.empty());
 
-  store_.WriteString("RemoteControl", "AllowedHosts", "10.9.8.7,127.0.0.1");
+  // Names are looked up when the socket opens; one without an address is told.
+  store_.WriteString("RemoteControl", "AllowedHosts", "10.9.8.7,localhost,no-such-host.invalid");
+  store_.WriteInt("RemoteControl", "Port", test::FreeUdpPort());
   auto allowing = Make();
   ASSERT_TRUE(allowing->Open());
+  ASSERT_EQ(allowing->Warnings().size(), 1u);
+  EXPECT_NE(allowing->Warnings()[0].find("no-such-host.invalid"), std::string::npos);
   SendAndSettle(*allowing, {Datagram(4)});
   EXPECT_EQ(calls_, (std::vector<std::string>{"acquire", "stop"}));
 }
 
-TEST_F(UdpControl, APortInUseCannotBeOpened) {
+TEST_F(UdpControl, PortsThatCannotBeUsedAreRefusedWithTheirReason) {
   QUdpSocket holder;
   holder.setProxy(QNetworkProxy::NoProxy);  // no system-proxy lookup thread
   ASSERT_TRUE(holder.bind(QHostAddress::LocalHost, 0));
-  store_.WriteInt("RemoteControl", "Port", holder.localPort());
-  auto control = Make();
-  EXPECT_FALSE(control->Open());
-  EXPECT_FALSE(control->ErrorText().empty());
+  for (const int port : {static_cast<int>(holder.localPort()), 0, 70000, -1}) {
+    SCOPED_TRACE(port);
+    store_.WriteInt("RemoteControl", "Port", port);
+    auto control = Make();
+    EXPECT_FALSE(control->Open());
+    EXPECT_NE(control->ErrorText().find(std::to_string(port)), std::string::npos)
+        << control->ErrorText();
+  }
 }
 
 }  // namespace

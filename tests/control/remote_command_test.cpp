@@ -67,5 +67,47 @@ TEST(RemoteCommand, AllowListDecidesBySenderAddress) {
   }
 }
 
+TEST(RemoteCommand, BurstsAreCoalescedAndStartsLimitedToOneASecond) {
+  using C = RemoteCommand;
+  using R = std::vector<RemoteCommand>;
+  const auto t0 = RemoteCommandGate::Clock::now();
+  const auto ms = [&](int n) { return t0 + std::chrono::milliseconds(n); };
+  struct Step {
+    R batch;
+    int at;  // ms after t0
+    R run;
+  };
+  const Step steps[] = {
+      {{C::kStartLogging}, 0, {C::kStartLogging}},
+      // 100 start/stop pairs at once: the stop is what they leave behind.
+      {R(200, C::kStop), 10, {C::kStop}},
+      {{C::kStartLogging, C::kStop, C::kStartAcquisition, C::kStop}, 20, {C::kStop}},
+      // A restart within the second of the last start: the stop only.
+      {{C::kStop, C::kStartAcquisition}, 500, {C::kStop}},
+      {{C::kStartAcquisition, C::kStartLogging}, 1000, {C::kStartLogging}},
+      {{C::kStop, C::kStartAcquisition}, 2100, {C::kStop, C::kStartAcquisition}},
+      // No stop since the last start: acquisition, then logging, switches to files at once.
+      {{C::kStartLogging}, 2150, {C::kStartLogging}},
+      {{C::kStartLogging, C::kCloseApplication, C::kStop}, 2200, {C::kCloseApplication}},
+      {{C::kNone}, 2300, {}},
+  };
+  RemoteCommandGate gate;
+  for (const Step& step : steps) {
+    EXPECT_EQ(gate.Coalesce(step.batch, ms(step.at)), step.run) << "at " << step.at << " ms";
+  }
+  EXPECT_EQ(gate.Dropped(), 4u);
+}
+
+TEST(RemoteCommand, TheLastReceivedAsTheStatusShowsIt) {
+  EXPECT_EQ(DescribeReceivedCommand(std::nullopt), "none received");
+  ReceivedRemoteCommand received{RemoteCommand::kStartLogging, "10.0.0.5", {}};
+  received.localTime.tm_hour = 14;
+  received.localTime.tm_min = 3;
+  received.localTime.tm_sec = 7;
+  EXPECT_EQ(DescribeReceivedCommand(received), "START LOGGING (1) at 14:03:07 from 10.0.0.5");
+  received.command = RemoteCommand::kStartAcquisition;
+  EXPECT_EQ(DescribeReceivedCommand(received), "START ACQUISITION (4) at 14:03:07 from 10.0.0.5");
+}
+
 }  // namespace
 }  // namespace vesk

@@ -2,11 +2,6 @@
 // Running `vesk --headless` against the simulated counter: its settings file, the remote
 // control, and the recordings it leaves in its data directory.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
@@ -16,6 +11,7 @@
 
 #include "test_support/run_process.h"
 #include "test_support/temp_dir.h"
+#include "test_support/udp.h"
 
 namespace vesk::test {
 
@@ -37,31 +33,6 @@ inline std::vector<std::string> Recordings(const std::string& dir, const std::st
   return paths;
 }
 
-// A UDP port nobody listens on at the moment.
-inline int FreeUdpPort() {
-  const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t length = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
-
-// One remote-control datagram: the command number, little-endian, padded to 10 bytes.
-inline void SendRemoteCommand(int port, int command) {
-  const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<std::uint16_t>(port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const std::uint8_t datagram[10] = {static_cast<std::uint8_t>(command), 0};
-  ::sendto(fd, datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  ::close(fd);
-}
-
 // How often `what` occurs in `text`.
 inline int Occurrences(const std::string& text, const std::string& what) {
   int n = 0;
@@ -72,15 +43,17 @@ inline int Occurrences(const std::string& text, const std::string& what) {
 }
 
 // A settings file for a headless run: data directory, counter device, remote-control port
-// (0: none) and further "Key=value\n" lines of the Settings section.
+// (0: none), and further "Key=value\n" lines of the Settings and PortSettings sections.
 inline std::string WriteHeadlessSettings(const TempDir& dir, const std::string& dataDir,
                                          const std::string& device, int udpPort,
-                                         const std::string& settings = "") {
+                                         const std::string& settings = "",
+                                         const std::string& portSettings = "") {
   const std::string ini = dir / "vesk.ini";
   WriteFile(ini, "[Settings]\nDataDir=" + dataDir + "\nSurveyLat=44.5\n" + settings +
                      "[Options]\nAddHeaderToDatFile=0\n[PortSettings]\n"
                      "Device_DU=" +
-                     device + "\n[RemoteControl]\nPort=" + std::to_string(udpPort) + "\n");
+                     device + "\n" + portSettings +
+                     "[RemoteControl]\nPort=" + std::to_string(udpPort) + "\n");
   return ini;
 }
 

@@ -80,9 +80,9 @@ TEST_F(VeskExtract, SelectedFramesAndTheMessage) {
     std::string log;
   };
   for (const Case& c : std::vector<Case>{
-           {{"--mep"}, "~Mev~~*", "1 frames processed\n", ""},
+           {{"--mep"}, "~Mev~~~*", "1 frames processed\n", ""},
            {{"--binned", "--ctd", "--strip-ctd", "--gps", "--strip-gps"},
-            "~Lbins~~*12.5,35.1\r\n$GPGGA,1",
+            "~Lbins~~~*12.5,35.1\r\n$GPGGA,1",
             "3 frames processed\n",
             ""},
            {{"--strip-aux"},

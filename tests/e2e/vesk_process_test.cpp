@@ -6,9 +6,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <string>
+#include <thread>
 
 #include "test_support/frame_builder.h"
 #include "test_support/json.h"
@@ -350,6 +353,40 @@ TEST_F(VeskProcess, ExistingOutputReplacedOnlyWhenComplete) {
   const std::string dat = ReadFile(dir / "out.dat");
   EXPECT_EQ(dat.rfind("L1 0 1 2 3", 0), 0u);
   EXPECT_EQ(ReadFile(dir / "out.dat.partial"), "<missing>");
+}
+
+TEST_F(VeskProcess, AnInterruptedRunLeavesNoPartialOutput) {
+  // The recording comes through a pipe, so the run is surely in the middle of it.
+  WriteFile(dir / "out.dat", "previous run");
+  const std::string fifo = dir / "cast.bin";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::signal(SIGPIPE, SIG_IGN);  // the writer outlives the reader
+  for (int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    ChildProcess run(VESK_PROCESS_PATH,
+                     {"--settings", ini, "--format", "dat,csv", "--output", dir / "out.dat", fifo});
+    {
+      std::ofstream writer(fifo, std::ios::binary);
+      const Bytes stream = MixedStream(200, 2, 5);
+      writer.write(reinterpret_cast<const char*>(stream.data()),
+                   static_cast<std::streamsize>(stream.size()));
+      writer.flush();
+      ASSERT_TRUE(WaitUntil([&] { return fs::exists(dir / "out.dat.partial"); }, 10));
+      run.Signal(signal);
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      writer.write(reinterpret_cast<const char*>(stream.data()),
+                   static_cast<std::streamsize>(stream.size()));
+    }
+    run.Wait(10);
+    EXPECT_EQ(run.KilledBy(), signal) << run.Err();
+    EXPECT_NE(run.Err().find("interrupted"), std::string::npos) << run.Err();
+    EXPECT_EQ(ReadFile(dir / "out.dat"), "previous run");
+    EXPECT_FALSE(fs::exists(dir / "out.dat.partial"));
+    EXPECT_FALSE(fs::exists(dir / "out.csv"));
+    for (const auto& e : fs::directory_iterator(dir.Path())) {
+      EXPECT_EQ(e.path().string().find("partial"), std::string::npos) << e.path();
+    }
+  }
 }
 
 TEST_F(VeskProcess, InputsWithTheSameNameDoNotOverwriteEachOther) {

@@ -62,6 +62,9 @@ TEST(LiveHeader, SettingsShownInTheHeader) {
        [](SettingsStore& s) { s.Write(keys::kUserSuppliedFileHeader, "Cruise 12\r\nStation 7"); },
        {"# ___  USER SUPPLIED HEADER  ___", "# Cruise 12", "# Station 7", "",
         "# ___  VESK SOFTWARE CONFIG  ___"}},
+      {"a tilde in the user header (readers end the header at the first one)",
+       [](SettingsStore& s) { s.Write(keys::kUserSuppliedFileHeader, "Stn ~7"); },
+       {"# Stn -7"}},
       {"user header with bare line feeds",
        [](SettingsStore& s) { s.Write(keys::kUserSuppliedFileHeader, "a\nb\n\nc"); },
        {"# a", "# b", "# ", "# c", ""}},
@@ -264,9 +267,10 @@ TEST(PlaybackHeader, CopiesThePlayedFilesHeader) {
   const Case cases[] = {
       {"live header of a recording", "# ___  PC DATE-TIME  ___\r\n# Time: 1\r\n\r\nEEPROM\r\n~L~*",
        "# ___  PC DATE-TIME  ___\r\n# Time: 1\r\n# \r\n# EEPROM\r\n"},
-      {"without any tilde: copied whole", "one\ntwo\n#three", "one\n# two\n#three"},
-      {"line feed at the end", "x\n", "x\n"},
-      {"stops at the first tilde", "a~b\nc", "a"},
+      {"without any tilde: copied whole, every line commented and ended", "one\ntwo\n#three",
+       "# one\n# two\n#three\r\n"},
+      {"line feed at the end", "x\n", "# x\n"},
+      {"stops at the first tilde", "a~b\nc", "# a\r\n"},
       {"missing file", nullptr, ""},
   };
   for (const Case& c : cases) {

@@ -81,19 +81,19 @@ std::vector<FramingCase> FramingCases() {
   all.binned = all.ctd = all.gps = all.mep = all.aux = true;
   const std::string mixed = "~Ll1~*~Mm~~1~*~Cc1~*~$$GP~*~Ss1~*";
   return {
-      {"only MEP keeps framing with escapes reduced", Only('M'), mixed, "~Mm~1~*", 1},
+      {"only MEP keeps framing and its escapes", Only('M'), mixed, "~Mm~~1~*", 1},
       {"only binned", Only('L'), mixed, "~Ll1~*", 1},
-      {"every type in stream order", all, mixed, "~Ll1~*~Mm~1~*~Cc1~*~$$GP~*~Ss1~*", 5},
+      {"every type in stream order", all, mixed, mixed, 5},
       {"stripped C ends with CR LF", stripC, "~C  12.3 35.1~*~Cx~~y~*", "  12.3 35.1\r\nx~y\r\n",
        2},
       {"unstripped C keeps framing", Only('C'), "~C12.3~*", "~C12.3~*", 1},
       {"stripped GPS has no terminator", stripGps, "~$$GPGGA,1~*~$$GPGLL,2~*", "$GPGGA,1$GPGLL,2",
        2},
-      {"aux frames with their own letter", auxA, "~Aa1~*~Ss1~*~Aa~~2~*", "~Aa1~*~Aa~2~*", 2},
+      {"aux frames with their own letter", auxA, "~Aa1~*~Ss1~*~Aa~~2~*", "~Aa1~*~Aa~~2~*", 2},
       {"stripped aux without length check", stripAuxNoCheck, "~Sabc~*", "abc", 1},
       {"held-back tilde before other byte is dropped", Only('C'), "~Cab~xcd~*", "~Cabxcd~*", 1},
       {"tilde and type inside a frame do not abort it", Only('C'), "~Cab~Mcd~*", "~CabMcd~*", 1},
-      {"escaped tilde then terminator", Only('C'), "~Ca~~~*", "~Ca~~*", 1},
+      {"escaped tilde then terminator", Only('C'), "~Ca~~~*", "~Ca~~~*", 1},
       {"star without tilde is payload", Only('C'), "~Ca*b*~*", "~Ca*b*~*", 1},
       {"empty frame", Only('L'), "~L~*", "~L~*", 1},
       {"unselected type outside makes a blank", Only('M'), "~~Mab~*", "", 0},
@@ -176,12 +176,10 @@ TEST(StreamExtractor, NoLengthCheckWithoutAValidRange) {
     EXPECT_EQ(r.log, "");
     EXPECT_EQ(r.message, "3 frames processed");
   }
-  // Framing kept: the length check does not apply either.
+  // Framing kept: the length check does not apply either, and the frames stay as sent.
   StreamExtractOptions framed = StrippedAux(80, 238);
   framed.stripAux = false;
-  EXPECT_EQ(
-      ExtractCut(framed, stream).output,
-      "~S" + AuxText(79, 'a') + "~*~S" + AuxText(100, 'c') + "~*~S" + AuxText(239, 'd') + "~*");
+  EXPECT_EQ(ExtractCut(framed, stream).output, stream);
 }
 
 TEST(StreamExtractor, FinalMessage) {

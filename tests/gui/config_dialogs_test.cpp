@@ -8,11 +8,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <filesystem>
 
 #include "gui/view_test_support.h"
+#include "processing/frame_processor.h"
+#include "test_support/frame_builder.h"
 #include "test_support/temp_dir.h"
 #include "ui/dialogs/analog_input_dlg.h"
 #include "ui/dialogs/coefficient_form.h"
@@ -464,7 +468,12 @@ TEST(LatLongParsingDialog, OffersTheCapturedSentencesAndWritesThePositions) {
   const std::pair<const char*, int> positions[] = {
       {"LatPos", 3}, {"LatNSPos", 4}, {"LongPos", 5}, {"LongEWPos", 6}, {"TimePos", 2}};
   for (const auto& [key, value] : positions) dlg.findChild<QSpinBox*>(key)->setValue(value);
+  auto* stale = dlg.findChild<QSpinBox*>("StaleFixSeconds");
+  EXPECT_EQ(stale->value(), 10);
+  stale->setValue(30);
   dlg.accept();
+  EXPECT_EQ(t.store.Read(keys::kStaleFixSeconds), 30);
+  EXPECT_EQ(doc.nav.staleFixSeconds, 30);
   for (const auto& [key, value] : positions)
     EXPECT_EQ(t.store.ReadInt("NavSettings", key, 0), value);
   EXPECT_EQ(t.store.Read(keys::kSentenceToParse), "$GPGGA");
@@ -473,34 +482,50 @@ TEST(LatLongParsingDialog, OffersTheCapturedSentencesAndWritesThePositions) {
   EXPECT_EQ(doc.nav.timePos, 2);
 }
 
-TEST(NavViewer, ShowsTheNewestSentencesOfALongCruiseWithinItsBound) {
+// Sentences from the auxiliary port and from the counter's "$" frames, logging or not, are
+// appended to the viewer, which keeps the newest in view and a bounded history; a viewer
+// opened later shows the recent ones at once.
+TEST(NavViewer, AppendsFromBothSourcesWithinItsBound) {
   TestDoc t;
   t.store.WriteString("NavSettings", "NmeaStart1", "$GPGGA");
   t.store.Write(keys::kSentenceToParse, "$GPGGA");
   CVESKDoc& doc = t.Make();
+  doc.logging = false;
   auto* viewer = new CNavViewerDlg(doc);
+  viewer->resize(560, 320);
+  viewer->show();
   EXPECT_TRUE(doc.navViewerOpen);
   EXPECT_EQ(viewer->findChild<QLabel*>("sentenceToParse")->text(), "Sentence to parse: $GPGGA");
+  const auto lines = [&] { return viewer->Text().split('\n', Qt::SkipEmptyParts); };
 
-  doc.logging = true;
-  const int sentences = 5000;
+  doc.OnNmeaText("$GPGGA,aux-0,4807.038,N,01131.000,E*47\r\n");
+  FrameProcessor processor(doc);
+  processor.Process(test::MakeTextFrame('$', "$GPGGA,dollar-1,4807.038,N"));
+  EXPECT_EQ(t.windows.Count(Uwm::NavViewerUpdate), 1);  // one until the viewer reads
+  viewer->OnMessage(Uwm::NavViewerUpdate);
+  EXPECT_EQ(lines(),
+            (QStringList{"$GPGGA,aux-0,4807.038,N,01131.000,E*47", "$GPGGA,dollar-1,4807.038,N"}));
+
+  const int sentences = 3000;
   for (int i = 0; i < sentences; ++i) {
     doc.OnNmeaText("$GPGGA," + std::to_string(i) + ",4807.038,N,01131.000,E*47\r\n");
+    if (i % 700 == 0) viewer->OnMessage(Uwm::NavViewerUpdate);
   }
-  EXPECT_EQ(t.windows.Count(Uwm::NavViewerUpdate), sentences);
   viewer->OnMessage(Uwm::NavViewerUpdate);
-  const QStringList lines = viewer->Text().split('\n', Qt::SkipEmptyParts);
-  EXPECT_LE(lines.size(), CNavViewerDlg::kMaxLines);
-  EXPECT_GT(lines.size(), 100);
-  EXPECT_EQ(lines.back().trimmed(), "$GPGGA,4999,4807.038,N,01131.000,E*47");
-  {
-    std::lock_guard lock(doc.navLock);
-    EXPECT_LE(doc.navViewerText.size(), NmeaCapture::kMaxViewerText);
-  }
+  QStringList shown = lines();
+  ASSERT_EQ(shown.size(), static_cast<qsizetype>(NavViewerLog::kMaxLines));
+  EXPECT_EQ(shown.front(), QString("$GPGGA,%1,4807.038,N,01131.000,E*47").arg(sentences - 500));
+  EXPECT_EQ(shown.back(), QString("$GPGGA,%1,4807.038,N,01131.000,E*47").arg(sentences - 1));
+  QScrollBar* bar = viewer->findChild<QPlainTextEdit*>("viewerText")->verticalScrollBar();
+  EXPECT_GT(bar->maximum(), 0);
+  EXPECT_EQ(bar->value(), bar->maximum());  // the newest in view
+
   delete viewer;
   EXPECT_FALSE(doc.navViewerOpen);
-  std::lock_guard lock(doc.navLock);
-  EXPECT_TRUE(doc.navViewerText.empty());
+  CNavViewerDlg reopened(doc);
+  shown = reopened.Text().split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(shown.size(), static_cast<qsizetype>(NavViewerLog::kMaxLines));
+  EXPECT_EQ(shown.back(), QString("$GPGGA,%1,4807.038,N,01131.000,E*47").arg(sentences - 1));
 }
 
 TEST(RemoteControlRules, AddressesAndTheOpenToOtherHostsTest) {
@@ -528,11 +553,13 @@ TEST(RemoteControlRules, AddressesAndTheOpenToOtherHostsTest) {
   } hosts[] = {{"", true},
                {"10.0.0.5", true},
                {" 10.0.0.5 , fe80::1 ,", true},
-               {"10.0.0.5, bridge-pc", false},
+               {"10.0.0.5, bridge-pc", true},  // names are looked up at start
+               {"bridge pc", false},
+               {"-gw", false},
                {"10.0.0.256", false}};
   for (const auto& row : hosts)
     EXPECT_EQ(CheckAllowedHosts(row.hosts).empty(), row.valid) << row.hosts;
-  EXPECT_NE(CheckAllowedHosts("10.0.0.5, bridge-pc").find("\"bridge-pc\""), std::string::npos);
+  EXPECT_NE(CheckAllowedHosts("10.0.0.5, bridge pc").find("\"bridge pc\""), std::string::npos);
   EXPECT_NE(OtherHostsWarning("0.0.0.0", "").find("EVERY computer"), std::string::npos);
   EXPECT_NE(OtherHostsWarning("0.0.0.0", "10.0.0.5")
                 .find("Only these hosts may send commands: "
@@ -560,7 +587,7 @@ TEST(RemoteControlDialog, OpeningToOtherHostsNeedsAYes) {
   EXPECT_EQ(prompts.shown[0].text.rfind("WARNING !!", 0), 0u);
   EXPECT_EQ(t.store.Read(keys::kRemoteBindAddress), "127.0.0.1");
 
-  SetText(dlg, "allowedHosts", "10.0.0.5,ship-lab");
+  SetText(dlg, "allowedHosts", "10.0.0.5,ship lab");
   prompts.shown.clear();
   dlg.accept();  // refused before anything is asked
   ASSERT_EQ(prompts.shown.size(), 1u);

@@ -69,7 +69,7 @@ TEST_F(ControlBarReaderTest, InstrumentAndEngineeringFields) {
       {BarField::LMon, "2006"},           {BarField::LVolt, "401"},
       {BarField::Sensor, "2499"},         {BarField::FrameErrors, "3"},
       {BarField::Latitude, "xx xx xx"},   {BarField::Longitude, "yy yy yy"},
-      {BarField::Time, "00:00:00"},
+      {BarField::Time, "00:00:00"},       {BarField::FixAge, "--"},
   };
   for (const auto& [field, text] : want) {
     EXPECT_EQ(Field(t, field), text) << static_cast<int>(field);

@@ -124,7 +124,7 @@ TEST(ExtractDialog, ARunWritesTheChosenStreamsAndReportsTheCounts) {
   EXPECT_EQ(f.prompts.shown[0].text, "5 frames processed\n1 frames dropped\n1 frames corrupt");
   EXPECT_EQ(f.prompts.shown[0].caption, "Stream Extraction");
   EXPECT_EQ(f.prompts.shown[0].icon, QMessageBox::Information);
-  EXPECT_EQ(ReadAll(*f.output), "~Mab~c~*xyz\r\n" + std::string(80, 'a') + aux80);
+  EXPECT_EQ(ReadAll(*f.output), "~Mab~~c~*xyz\r\n" + std::string(80, 'a') + aux80);
   const std::string log = ReadAll(dir / "cast.err");
   EXPECT_NE(log.find("Frame 3 corrupt"), std::string::npos) << log;
   EXPECT_NE(log.find("Frame 5 bad"), std::string::npos) << log;

@@ -28,6 +28,7 @@
 #include "display/graph.h"
 #include "display/vesk_view.h"
 #include "test_support/temp_dir.h"
+#include "test_support/udp.h"
 
 namespace vesk {
 namespace {
@@ -104,9 +105,9 @@ class NamingDialogs : public ConsoleDialogs {
  public:
   NamingDialogs() : ConsoleDialogs(true, true) {}
   std::optional<std::string> AskDataFileName(const std::string& proposedName,
-                                             const std::string& directory) override {
+                                             const std::string& directory, bool again) override {
     ++prompts;
-    if (answers.empty()) return ConsoleDialogs::AskDataFileName(proposedName, directory);
+    if (answers.empty()) return ConsoleDialogs::AskDataFileName(proposedName, directory, again);
     auto answer = answers.front();
     answers.pop_front();
     return answer;
@@ -121,7 +122,7 @@ class MainFrameTest : public ::testing::Test {
     store_.WriteString("Settings", "DataDir", dir_.Path());
     store_.WriteString("Settings", "SurveyLat", "45.0");
     store_.WriteString("PortSettings", "Device_DU", counter_.Slave());
-    store_.WriteInt("RemoteControl", "Port", 0);
+    store_.WriteInt("RemoteControl", "Port", test::FreeUdpPort());
   }
   ~MainFrameTest() override {
     frame_.reset();

@@ -3,11 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QChart>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QValueAxis>
 
 #include "app/gui/qt_window_messages.h"
 #include "display/graph.h"
@@ -33,9 +38,10 @@ TEST(TimeChartSeries, CaptionsDefaultsAndStepLabel) {
   EXPECT_EQ(SeriesInfo(9).selection, nullptr);
   EXPECT_EQ((SeriesScale{SeriesInfo(7).minY, SeriesInfo(7).maxY, SeriesInfo(7).scaling}),
             (SeriesScale{0, 4095, 100}));
-  EXPECT_EQ(StepLabel(600), "5 min");
-  EXPECT_EQ(StepLabel(1199), "9 min");
-  EXPECT_EQ(StepLabel(100), "0 min");
+  // One sample a second: the step of "+ " and "- " as the time it spans.
+  EXPECT_EQ(StepLabel(600), "10 min");
+  EXPECT_EQ(StepLabel(90), "1 min 30 s");
+  EXPECT_EQ(StepLabel(45), "45 s");
 }
 
 TEST(TimeChartButtons, XArithmetic) {
@@ -128,10 +134,14 @@ class TimePlotsTest : public ::testing::Test {
   void FillHistory(int samples) {
     std::lock_guard lock(doc.timeChartHistoryLock);
     doc.timeChartHistory.clear();
+    doc.timeChartSamples = 0;
     for (int i = 0; i < samples; ++i) {
       TimeChartSample s{};
       for (int ch = 0; ch < kTimeChartChannels; ++ch) s[ch] = Value(ch, i);
       doc.timeChartHistory.push_back(s);
+      ++doc.timeChartSamples;
+      if (doc.timeChartHistory.size() > static_cast<std::size_t>(doc.bufferLength))
+        doc.timeChartHistory.pop_front();
     }
   }
   void NewSample(int i) {
@@ -145,6 +155,14 @@ class TimePlotsTest : public ::testing::Test {
       while (doc.timeChartHistory.size() >= static_cast<std::size_t>(doc.bufferLength))
         doc.timeChartHistory.pop_front();
       doc.timeChartHistory.push_back(doc.latestSample);
+      ++doc.timeChartSamples;
+    }
+  }
+  // Samples up to (not including) `until`, the views told after each `every` of them.
+  void Samples(CTimePlotsView& view, int from, int until, int every = 1) {
+    for (int i = from; i < until; ++i) {
+      NewSample(i);
+      if ((i - from + 1) % every == 0 || i + 1 == until) view.OnMessage(Uwm::UpdateTimePlots);
     }
   }
   std::unique_ptr<CTimePlotsView> MakeView() {
@@ -186,29 +204,107 @@ TEST_F(TimePlotsTest, ReplaysTheFullHistoryThenOnePointPerUpdate) {
   EXPECT_EQ(view->Chart(0).PlotData(CTimePlotsView::kPlot).size(), 3600u);
 }
 
-TEST_F(TimePlotsTest, ReplayUsesTheLastXRangeAndTheWindowFollowsNewSamples) {
-  t.store.Write(keys::kLastMinX, 100);
-  t.store.Write(keys::kLastMaxX, 700);
+// The window of a long session does not hide the next one's samples: with auto-scroll on the
+// newest sample stays at the right edge, whether the charts were open at the start, opened
+// mid-scan or told of several samples at once; looking back ends the auto-scroll.
+TEST_F(TimePlotsTest, FollowsTheNewestSamplesAfterARestart) {
+  t.store.Write(keys::kLastMinX, 3000);  // where an hour-long cast ended
+  t.store.Write(keys::kLastMaxX, 3600);
   auto view = MakeView();
-  FillHistory(700);
+  EXPECT_TRUE(view->AutoScrollOn());
+  const auto points = [&] { return view->Chart(2).PlotData(CTimePlotsView::kPlot); };
+
+  doc.ResetForScan();
   view->OnMessage(Uwm::StartGraph);
-  EXPECT_EQ(view->XShown(), (XWindow{100, 700}));
-  NewSample(700);  // at the right edge
-  view->OnMessage(Uwm::UpdateTimePlots);
-  EXPECT_EQ(view->XShown(), (XWindow{100, 700}));
-  NewSample(701);
-  view->OnMessage(Uwm::UpdateTimePlots);
-  EXPECT_EQ(view->XShown(), (XWindow{101, 701}));
-  // Moved back by the user: the window stays where it is.
-  Click(*view, "resetXButton");
-  NewSample(702);
-  view->OnMessage(Uwm::UpdateTimePlots);
   EXPECT_EQ(view->XShown(), (XWindow{0, 600}));
+  Samples(*view, 0, 10);
+  EXPECT_EQ(points().size(), 10u);
+  EXPECT_EQ(points().back(), QPointF(9, Value(2, 9)));
+  Samples(*view, 10, 1000, 7);  // notices coalesced: every sample still arrives
+  EXPECT_EQ(points().size(), 1000u);
+  EXPECT_EQ(points()[500], QPointF(500, Value(2, 500)));
+  EXPECT_EQ(view->XShown(), (XWindow{399, 999}));
+
+  Click(*view, "xOlderButton");
+  EXPECT_FALSE(view->AutoScrollOn());
+  EXPECT_FALSE(view->findChild<QCheckBox*>("autoScrollBox")->isChecked());
+  Samples(*view, 1000, 1010);
+  EXPECT_EQ(view->XShown(), (XWindow{99, 699}));  // stays where the user looks
+
+  // The next scan, with auto-scroll off: a window past its samples comes back to them.
+  doc.ResetForScan();
+  view->OnMessage(Uwm::StartGraph);
+  Samples(*view, 0, 5);
+  EXPECT_EQ(view->XShown(), (XWindow{0, 600}));
+  EXPECT_EQ(points().front(), QPointF(0, Value(2, 0)));
+  view->findChild<QCheckBox*>("autoScrollBox")->setChecked(true);
+  EXPECT_EQ(t.store.Read(keys::kTimePlotsAutoScroll), 1);
+
+  // Opened mid-scan, past the history's length: the newest samples, at their sample numbers.
+  view.reset();
+  FillHistory(5000);
+  view = MakeView();
+  view->OnMessage(Uwm::StartGraph);
+  ASSERT_EQ(points().size(), 3600u);
+  EXPECT_EQ(points().front().x(), 1400);
+  EXPECT_EQ(view->XShown(), (XWindow{4399, 4999}));
+  Samples(*view, 5000, 5002);
+  EXPECT_EQ(view->XShown(), (XWindow{4401, 5001}));
+  EXPECT_EQ(points().back(), QPointF(5001, Value(2, 5001)));
+}
+
+// On a laptop-sized pane: the plot areas line up whatever their y labels, the captions fit
+// their axes, the x axes read in time and the autoscaled y axes carry 4 to 7 labels however
+// small the values' range.
+TEST_F(TimePlotsTest, ChartsLineUpAndReadInTimeAndNiceValues) {
+  t.store.Write(keys::kPlotA, 7);  // analog counts: the widest labels
+  t.store.Write(keys::kPlotB, 6);  // flow speed, around half a metre a second
+  t.store.Write(keys::kPlotC, 2);  // counts per second: the longest caption
+  const auto value = [](int series, int i) {
+    return series == 7 ? 2000.0 + i : series == 6 ? 0.5 + 0.002 * (i % 30) : 100.0 + i % 7;
+  };
+  {
+    std::lock_guard lock(doc.timeChartHistoryLock);
+    for (int i = 0; i < 700; ++i) {
+      TimeChartSample s{};
+      for (int ch = 0; ch < kTimeChartChannels; ++ch) s[ch] = value(ch, i);
+      doc.timeChartHistory.push_back(s);
+    }
+    doc.timeChartSamples = 700;
+  }
+  auto view = MakeView();
+  view->resize(1080, 480);
+  view->show();
+  view->OnMessage(Uwm::StartGraph);
+  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+
+  const double left = view->Chart(0).Chart()->plotArea().left();
+  for (int c = 0; c < kTimeCharts; ++c) {
+    CGraph& chart = view->Chart(c);
+    const QRectF area = chart.Chart()->plotArea();
+    EXPECT_NEAR(area.left(), left, 1) << c;
+    EXPECT_NEAR(area.right(), view->Chart(0).Chart()->plotArea().right(), 1) << c;
+    // The caption as shown: every line of it within the plot's height.
+    const QValueAxis* y = qobject_cast<QValueAxis*>(chart.Chart()->axes(Qt::Vertical).at(0));
+    const QFontMetricsF metrics(y->titleFont());
+    for (const QString& line : y->titleText().split("<br>"))
+      EXPECT_LE(metrics.horizontalAdvance(line), area.height()) << line.toStdString();
+    const QStringList values = chart.Labels(CTimePlotsView::kYAxis);
+    EXPECT_GE(values.size(), 4) << c << " " << values.join(' ').toStdString();
+    EXPECT_LE(values.size(), 7) << c << " " << values.join(' ').toStdString();
+  }
+  EXPECT_EQ(view->Chart(1).Labels(CTimePlotsView::kYAxis).front(), "0.50");
+  const QStringList times = view->Chart(2).Labels(CTimePlotsView::kXAxis);
+  ASSERT_GE(times.size(), 4);
+  for (const QString& label : times)
+    EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d$").match(label).hasMatch())
+        << label.toStdString();
+  EXPECT_TRUE(times.contains("11:00")) << times.join(' ').toStdString();  // sample 660
 }
 
 TEST_F(TimePlotsTest, ButtonsActOnEveryChart) {
   auto view = MakeView();
-  EXPECT_EQ(view->StepText(), "5 min");
+  EXPECT_EQ(view->StepText(), "10 min");
   EXPECT_EQ(view->XShown(), (XWindow{0, 600}));
   Click(*view, "xPlusButton");
   EXPECT_EQ(view->XShown(), (XWindow{0, 1200}));
@@ -338,10 +434,12 @@ TEST_F(TimePlotsTest, ContextMenuTogglesAndStores) {
     if (!a->isSeparator()) texts << a->text();
   EXPECT_EQ(texts, (QStringList{"Auto Scale", "Grid Lines", "Change Time Charts",
                                 "Scaling Properties", "Add New Cursor", "Remove All Cursors"}));
+  EXPECT_TRUE(view->AutoScaleOn());  // out of the box the values decide the y ranges
   menu->findChild<QAction*>("autoScaleAction")->trigger();
-  EXPECT_TRUE(view->AutoScaleOn());
-  EXPECT_EQ(t.store.Read(keys::kTimePlotsAutoScale), 1);
-  EXPECT_TRUE(view->Chart(0).AutoScale(CTimePlotsView::kYAxis));
+  EXPECT_FALSE(view->AutoScaleOn());
+  EXPECT_EQ(t.store.Read(keys::kTimePlotsAutoScale), 0);
+  EXPECT_FALSE(view->Chart(0).AutoScale(CTimePlotsView::kYAxis));
+  EXPECT_EQ(view->Chart(0).Range(CTimePlotsView::kYAxis).maximum, 100);  // the stored range
   menu->findChild<QAction*>("gridLinesAction")->trigger();
   EXPECT_EQ(t.store.Read(keys::kTimePlotsGridLines), 0);
   EXPECT_FALSE(view->Chart(2).MajorGrid(CTimePlotsView::kYAxis));

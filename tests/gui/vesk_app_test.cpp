@@ -20,6 +20,7 @@
 #include "control/udp_control.h"
 #include "display/main_frame.h"
 #include "test_support/temp_dir.h"
+#include "test_support/udp.h"
 
 namespace vesk {
 namespace {
@@ -82,7 +83,7 @@ TEST(VeskApp, StartUpMessagesInOrder) {
     MemorySettingsStore store;
     store.WriteString("Settings", "DataDir", dir.Path());
     store.WriteString("PortSettings", "Device_DU", counter.Slave());
-    store.WriteInt("RemoteControl", "Port", 0);
+    store.WriteInt("RemoteControl", "Port", test::FreeUdpPort());
     store.WriteString("RemoteControl", "BindAddress", c.bindAddress);
     if (c.configured) {
       store.WriteInt("PortSettings", "ComPort_DU", 1);
@@ -110,7 +111,7 @@ TEST(VeskApp, RemoteControlDrivesTheWindow) {
   store.WriteString("Settings", "SurveyLat", "45.0");
   store.WriteInt("PortSettings", "ComPort_DU", 1);
   store.WriteString("PortSettings", "Device_DU", counter.Slave());
-  store.WriteInt("RemoteControl", "Port", 0);
+  store.WriteInt("RemoteControl", "Port", test::FreeUdpPort());
   AppOptions options;
   options.scripted = true;
   CVESKApp app(store, options);

@@ -210,22 +210,22 @@ TEST_F(ViewTest, ContextMenuTogglesAutoScaleAndTheBinSizeMode) {
   auto* mode = menu->findChild<QAction*>("binSizesAction");
   ASSERT_TRUE(autoScale && mode);
   EXPECT_EQ(autoScale->text(), "Auto-Scale");
-  EXPECT_FALSE(autoScale->isChecked());
+  EXPECT_TRUE(autoScale->isChecked());  // out of the box the counts decide the y range
   EXPECT_EQ(mode->text(), "Show Bin Sizes (ESD)");
   autoScale->trigger();
   mode->trigger();
-  EXPECT_TRUE(view.YAutoScale());
-  EXPECT_TRUE(view.Graph().AutoScale(kHistogramYAxis));
-  EXPECT_EQ(doc.store.Read(keys::kBinnedAutoScale), 1);
+  EXPECT_FALSE(view.YAutoScale());
+  EXPECT_FALSE(view.Graph().AutoScale(kHistogramYAxis));
+  EXPECT_EQ(doc.store.Read(keys::kBinnedAutoScale), 0);
   EXPECT_EQ(doc.store.Read(keys::kBinnedShowBinSizes), 1);
 
   menu = view.CreateContextMenu();
-  EXPECT_TRUE(menu->findChild<QAction*>("autoScaleAction")->isChecked());
+  EXPECT_FALSE(menu->findChild<QAction*>("autoScaleAction")->isChecked());
   EXPECT_EQ(menu->findChild<QAction*>("binSizesAction")->text(), "Show Bins");
 
   CVESKView restored(doc);  // both settings come back
   EXPECT_TRUE(restored.ShowBinSizes());
-  EXPECT_TRUE(restored.YAutoScale());
+  EXPECT_FALSE(restored.YAutoScale());
 }
 
 TEST_F(ViewTest, PopupRefreshesOverSizesAndClearsFromItsMenu) {

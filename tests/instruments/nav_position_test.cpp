@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+
 #include "instruments/nav_display.h"
 
 namespace vesk {
@@ -57,6 +60,74 @@ TEST(PositionSentence, FieldVariants) {
     EXPECT_EQ(display.latitude, c.latitude) << c.sentence;
     EXPECT_EQ(display.longitude, c.longitude) << c.sentence;
     EXPECT_EQ(display.time, c.time) << c.sentence;
+  }
+}
+
+// Seconds of "dd\xB0 mm' ss\" H": all three parts back as numbers, or false.
+bool ReadAngle(const std::string& text, int& degrees, int& minutes, int& seconds) {
+  char hemisphere = 0;
+  return std::sscanf(text.c_str(), "%d\xB0 %d' %d\" %c", &degrees, &minutes, &seconds,
+                     &hemisphere) == 4;
+}
+
+TEST(PositionSentence, SecondsRoundOnceAndCarryOverTheWholeRange) {
+  // The simulated ship's longitude, which once read 063\xB0 29' 60".
+  NavDisplay display;
+  ParsePositionSentence("$GPGGA,120000,8959.9999,N,06329.9999,W\r\n", GgaSettings(), display);
+  EXPECT_EQ(display.latitude, "90\xB0 00' 00\" N");
+  EXPECT_EQ(display.longitude, "063\xB0 30' 00\" W");
+  ParsePositionSentence("$GPGGA,120000,0000.0083,N,17959.9917,E\r\n", GgaSettings(), display);
+  EXPECT_EQ(display.latitude, "00\xB0 00' 00\" N");
+  EXPECT_EQ(display.longitude, "180\xB0 00' 00\" E");
+
+  // Every minute of both angles, with fractions across the whole minute: the text always
+  // reads 0-59 seconds and 0-59 minutes, and is the position rounded to the second.
+  for (int degree : {0, 44, 89, 179}) {
+    for (int minute = 0; minute < 60; ++minute) {
+      for (int fraction = 0; fraction < 10000; fraction += minute % 59 == 0 ? 1 : 37) {
+        char sentence[96];
+        std::snprintf(sentence, sizeof sentence, "$GPGGA,120000,%02d%02d.%04d,N,%03d%02d.%04d,W",
+                      degree % 90, minute, fraction, degree, minute, fraction);
+        ParsePositionSentence(sentence, GgaSettings(), display);
+        const double exact = minute * 60 + fraction * 60 / 10000.0;
+        const struct {
+          const std::string& text;
+          int degree;
+        } angles[] = {{display.latitude, degree % 90}, {display.longitude, degree}};
+        for (const auto& a : angles) {
+          int d = 0, m = 0, sec = 0;
+          ASSERT_TRUE(ReadAngle(a.text, d, m, sec)) << sentence;
+          ASSERT_TRUE(m >= 0 && m < 60 && sec >= 0 && sec < 60) << a.text << " of " << sentence;
+          ASSERT_EQ((d - a.degree) * 3600 + m * 60 + sec, std::lround(exact))
+              << a.text << " of " << sentence;
+        }
+      }
+    }
+  }
+}
+
+TEST(PositionSentence, AgeOfTheLastFix) {
+  using std::chrono::seconds;
+  const NavDisplay::TimePoint t0{seconds(5000)};
+  NavDisplay display;
+  EXPECT_EQ(FixAgeAt(display, t0, 10).text, "--");
+  ParsePositionSentence(kGga, GgaSettings(), display, t0);
+  ASSERT_EQ(display.lastFix, t0);
+  // A sentence without a position (no fix) is not a fix: the age goes on.
+  ParsePositionSentence("$GPGGA,123520,,,,,0,00,99.99,,,,,,*4F\r\n", GgaSettings(), display,
+                        t0 + seconds(5));
+  EXPECT_EQ(display.latitude, "xx xx xx");
+  EXPECT_EQ(display.lastFix, t0);
+  const struct {
+    int after;
+    const char* text;
+    bool stale;
+  } ages[] = {{0, "0 s", false},          {10, "10 s", false},       {11, "STALE 11 s", true},
+              {150, "STALE 2 min", true}, {7200, "STALE 2 h", true}, {-3, "0 s", false}};
+  for (const auto& a : ages) {
+    const FixAge age = FixAgeAt(display, t0 + seconds(a.after), 10);
+    EXPECT_EQ(age.text, a.text) << a.after;
+    EXPECT_EQ(age.stale, a.stale) << a.after;
   }
 }
 

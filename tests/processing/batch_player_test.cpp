@@ -122,33 +122,6 @@ TEST_F(BatchPlayerTest, SameDatWhateverTheReadSize) {
   EXPECT_EQ(Dat(), p.Dat());
 }
 
-TEST_F(BatchPlayerTest, PlaybackHeaderCopiesThePlayedHeader) {
-  struct Case {
-    const char* name;
-    std::string bin;
-    std::string copied;
-  };
-  const Case cases[] = {
-      {"comment lines kept, others get \"# \"",
-       "# ___  PC DATE-TIME  ___\r\n# Date: x\r\nplain line\r\n\r\n~L~*",
-       "# ___  PC DATE-TIME  ___\r\n# Date: x\r\n# plain line\r\n# \r\n"},
-      {"copy stops at the first tilde", "head\nmore~Lafter\n~*", "head\n# more"},
-      {"a file without tilde is copied whole", "a\nb\n#c\n", "a\n# b\n#c\n"},
-      {"tilde first", "~Lx~*", ""},
-      {"empty file", "", ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const BatchResult r = Play(ToBytes(c.bin));
-    ASSERT_TRUE(r.ok) << r.error;
-    const std::string dat = Dat();
-    const std::string head =
-        "# ___ PROCESSING INFORMATION ___\r\n# VESK v1.20\r\n"
-        "# Date: Saturday, March 05, 2005\r\n# Time: 14:03:07\r\n";
-    EXPECT_EQ(dat, head + c.copied);  // no records: the frames here are all rejected
-  }
-}
-
 TEST_F(BatchPlayerTest, OutputNameAndReplacement) {
   EXPECT_EQ(player.PlaybackOutputPath("/data/cast01.bin", "/out"),
             "/out/cast01_PB_2005-03-05_140307.dat");

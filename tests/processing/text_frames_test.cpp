@@ -62,18 +62,23 @@ TEST(DollarFrame, LogInitialNmeaOnlyRetriesAfterAFailedWrite) {
   EXPECT_EQ(p.Dat(), "$GPGGA,kept,2\r\n");
 }
 
-TEST(DollarFrame, NavViewerSeesEveryLongEnoughSentence) {
+TEST(DollarFrame, NavViewerHistoryGetsEveryLongEnoughSentence) {
   Pipeline p;
   CVESKDoc& doc = p.Start();
+  doc.logging = false;  // the viewer does not depend on logging
   doc.navViewerOpen = true;
   p.Process(MakeTextFrame('$', "$GPGGA,12"));  // 10 bytes: nothing
   EXPECT_EQ(p.windows.Count(Uwm::NavViewerUpdate), 0);
   p.Process(MakeTextFrame('$', "not nmea at all"));
-  EXPECT_EQ(p.windows.Count(Uwm::NavViewerUpdate), 1);
-  EXPECT_EQ(doc.navViewerText, "not nmea at all\r\n");
-  doc.navViewerOpen = false;
   p.Process(MakeTextFrame('$', "$GPGGA,1,2,3"));
+  // One notice until the viewer has read.
   EXPECT_EQ(p.windows.Count(Uwm::NavViewerUpdate), 1);
+  EXPECT_EQ(doc.navViewer.Since(0).lines,
+            (std::vector<std::string>{"not nmea at all", "$GPGGA,1,2,3"}));
+  doc.navViewerOpen = false;
+  p.Process(MakeTextFrame('$', "$GPGGA,4,5,6"));
+  EXPECT_EQ(p.windows.Count(Uwm::NavViewerUpdate), 1);
+  EXPECT_EQ(doc.navViewer.Total(), 3u);  // kept for when the viewer opens
 }
 
 TEST(CFrame, EmptyFrameIsIgnoredAndALineIsLogged) {

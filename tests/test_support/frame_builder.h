@@ -76,8 +76,9 @@ inline Frame MakeMFrame(std::span<const MEvent> events) {
 
 // A C or $ frame carrying text.
 inline Frame MakeTextFrame(char type, std::string_view text) {
-  Bytes f{static_cast<std::uint8_t>(type)};
-  f.insert(f.end(), text.begin(), text.end());
+  Bytes f(text.size() + 1);  // (sized first: g++ 12 warns wrongly on an insert here)
+  f[0] = static_cast<std::uint8_t>(type);
+  std::copy(text.begin(), text.end(), f.begin() + 1);
   return f;
 }
 

@@ -98,6 +98,8 @@ class ChildProcess {
     WaitUntil([this] { return !Running(); }, seconds);
     return exitCode_;
   }
+  // The signal that ended the program (0: it exited, or still runs).
+  int KilledBy() const { return killedBy_; }
   // What the program wrote so far.
   std::string Out() const { return startError_.empty() ? ReadFile(OutPath()) : ""; }
   std::string Err() const { return startError_.empty() ? ReadFile(ErrPath()) : startError_; }
@@ -120,6 +122,7 @@ class ChildProcess {
     if (r == pid_) {
       exited_ = true;
       if (WIFEXITED(status)) exitCode_ = WEXITSTATUS(status);
+      if (WIFSIGNALED(status)) killedBy_ = WTERMSIG(status);
     }
   }
 
@@ -127,6 +130,7 @@ class ChildProcess {
   pid_t pid_ = -1;
   bool exited_ = false;
   int exitCode_ = -1;
+  int killedBy_ = 0;
   std::string startError_;
 };
 

@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QMainWindow>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QThread>
 #include <cstdio>
 
@@ -24,6 +26,8 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
 QString Text(const std::string& text) {
   return QString::fromLatin1(text.data(), text.size());
 }
+
+constexpr int kNoteMilliseconds = 15000;
 
 bool OnUiThread() {
   const auto* app = QCoreApplication::instance();
@@ -80,6 +84,18 @@ void QtUserDialogs::QueueMessage(const std::string& text, const std::string& cap
       [this, text, caption, icon] { ShowMessage(text, caption, icon); }, Qt::QueuedConnection);
 }
 
+void QtUserDialogs::Notify(const std::string& text) {
+  std::fprintf(stderr, "vesk: %s\n", text.c_str());
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(),
+      [this, text] {
+        if (auto* window = qobject_cast<QMainWindow*>(parent_.data())) {
+          window->statusBar()->showMessage(Text(text), kNoteMilliseconds);
+        }
+      },
+      Qt::QueuedConnection);
+}
+
 bool QtUserDialogs::AskYesNo(const std::string& text, const std::string& caption) {
   if (scripted_) {
     Print(caption, text);
@@ -99,8 +115,12 @@ bool QtUserDialogs::AskYesNo(const std::string& text, const std::string& caption
 }
 
 std::optional<std::string> QtUserDialogs::AskDataFileName(const std::string& proposedName,
-                                                          const std::string& directory) {
-  if (scripted_) return directory + proposedName + ".bin";
+                                                          const std::string& directory,
+                                                          bool again) {
+  if (scripted_) {
+    if (again) return std::nullopt;  // nobody to type another name
+    return directory + proposedName + ".bin";
+  }
   // Opened in the data directory: that is where the files are written whatever folder is
   // chosen, and where an existing recording would be replaced.
   QFileDialog dialog(parent_.data(), QString::fromStdString(kDataFileNameTitle),

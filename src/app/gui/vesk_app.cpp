@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -30,30 +31,35 @@ CVESKApp::~CVESKApp() {
 
 bool CVESKApp::InitInstance() {
   // 1. The remote control socket. Its commands wait for the document and the window.
-  udp_ = std::make_unique<CUDPControl>(store_,
-                                       CUDPControl::Actions{
-                                           [this] {
-                                             if (frame_) frame_->StartLogging();
-                                           },
-                                           [this] {
-                                             if (frame_) frame_->Stop();
-                                           },
-                                           [this] {
-                                             if (frame_) {
-                                               QTimer::singleShot(0, frame_.get(), &QWidget::close);
-                                             } else {
-                                               QCoreApplication::exit(0);
-                                             }
-                                           },
-                                           [this] {
-                                             if (frame_) frame_->StartAcquisition();
-                                           },
-                                       },
-                                       this);
+  udp_ =
+      std::make_unique<CUDPControl>(store_,
+                                    CUDPControl::Actions{
+                                        [this] {
+                                          if (frame_) frame_->StartLogging();
+                                        },
+                                        [this] {
+                                          if (frame_) frame_->Stop();
+                                        },
+                                        [this] {
+                                          if (frame_) {
+                                            QTimer::singleShot(0, frame_.get(), &QWidget::close);
+                                          } else {
+                                            QCoreApplication::exit(0);
+                                          }
+                                        },
+                                        [this] {
+                                          if (frame_) frame_->StartAcquisition();
+                                        },
+                                        [this](const std::string& text) { dialogs_.Notify(text); },
+                                    },
+                                    this);
   remoteControl_ = udp_->Open();
+  for (const std::string& warning : udp_->Warnings()) dialogs_.Notify(warning);
   if (!remoteControl_) {
     std::fprintf(stderr, "vesk: remote control: %s\n", udp_->ErrorText().c_str());
-    dialogs_.ShowMessage(kNetworkUnavailable, "", MessageIcon::Information);
+    dialogs_.ShowMessage(std::string(kNetworkUnavailable) + "\n\n" + udp_->ErrorText() +
+                             " (Settings > Remote Control...)",
+                         "", MessageIcon::Information);
   }
 
   // 5. First run: the counter port has never been configured.
@@ -68,12 +74,17 @@ bool CVESKApp::InitInstance() {
 
   // 9. The main window.
   frame_ = std::make_unique<CMainFrame>(*doc_, messages_);
+  if (remoteControl_) frame_->SetRemoteControl(udp_.get());
   dialogs_.SetParent(frame_.get());
   if (options_.screenshot.empty()) {
     frame_->showMaximized();
   } else {
-    // A picture has the same size on every machine.
-    frame_->resize(1600, 1000);
+    // A picture has the same size on every machine whose screen holds it; a smaller screen
+    // (a laptop's 1366x768) shows the window as it would fill that screen.
+    QSize size(1600, 1000);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+      size = size.boundedTo(screen->availableSize());
+    frame_->resize(size);
     frame_->show();
   }
   return true;
@@ -119,6 +130,8 @@ quint16 CVESKApp::RemoteControlPort() const {
 }
 
 void CVESKApp::TakeScreenshot() {
+  // Layouts and chart axes asked for by the last messages first, so the picture agrees.
+  QCoreApplication::processEvents();
   QPixmap picture = frame_->grab();
   // The popup is a window of its own: put it where it stands over the main window.
   if (QWidget* popup = frame_->Popup(); popup != nullptr && popup->isVisible()) {

@@ -78,8 +78,7 @@ void CDataFileNamingDlg::ChangeFolder() {
   const std::optional<std::string> chosen = chooseFolder_(this, folder_->text().toStdString());
   if (!chosen) return;
   const std::string dir = WithTrailingSlash(*chosen);
-  doc_.store.Write(keys::kDataDir, dir);
-  if (!doc_.scanning) doc_.dataDir = dir;  // a running scan keeps its files where they are
+  doc_.SetDataDirectory(dir);
   folder_->setText(QString::fromStdString(dir));
   emit DataDirChanged(folder_->text());
 }

@@ -14,6 +14,7 @@ namespace {
 
 constexpr const char* kCaption = "LAT/LONG Parsing Configuration";
 constexpr const char* kSentenceLabel = "NMEA sentence to parse";
+constexpr const char* kStaleLabel = "Position stale after";
 constexpr const char* kHint =
     "Field positions count from 1, the sentence identifier being field 1\n(for $GPGGA: time 2, "
     "latitude 3, N/S 4, longitude 5, E/W 6).";
@@ -53,6 +54,12 @@ CLatLongParsingConfigDlg::CLatLongParsingConfigDlg(CVESKDoc& doc, QWidget* paren
     positions_[i]->setValue(doc_.store.Read(*kPositions[i].key));
     form->addRow(kPositions[i].label, positions_[i]);
   }
+  staleSeconds_ = new QSpinBox(this);
+  staleSeconds_->setObjectName(keys::kStaleFixSeconds.key);
+  staleSeconds_->setRange(1, kMaxStaleSeconds);
+  staleSeconds_->setSuffix(" s");
+  staleSeconds_->setValue(doc_.store.Read(keys::kStaleFixSeconds));
+  form->addRow(kStaleLabel, staleSeconds_);
   layout->addLayout(form);
   layout->addWidget(new QLabel(kHint, this));
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -66,9 +73,11 @@ void CLatLongParsingConfigDlg::accept() {
   for (std::size_t i = 0; i < kPositions.size(); ++i) {
     doc_.store.Write(*kPositions[i].key, positions_[i]->value());
   }
+  doc_.store.Write(keys::kStaleFixSeconds, staleSeconds_->value());
   // The parser uses the settings loaded at the start of acquisition; between scans the
-  // document follows at once.
+  // document follows at once. The stale limit only changes what the window shows: at once.
   if (!doc_.scanning) doc_.LoadNavSettings();
+  doc_.nav.staleFixSeconds = staleSeconds_->value();
   QDialog::accept();
 }
 

@@ -4,7 +4,6 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QVBoxLayout>
-#include <mutex>
 
 #include "acquisition/vesk_doc.h"
 
@@ -13,11 +12,6 @@ namespace {
 
 constexpr const char* kCaption = "Nav Viewer";
 constexpr const char* kSentencePrefix = "Sentence to parse: ";
-
-void ClearViewerText(CVESKDoc& doc) {
-  std::lock_guard lock(doc.navLock);
-  doc.navViewerText.clear();
-}
 
 }  // namespace
 
@@ -36,29 +30,36 @@ CNavViewerDlg::CNavViewerDlg(CVESKDoc& doc, QWidget* parent) : QDialog(parent), 
   text_->setObjectName("viewerText");
   text_->setReadOnly(true);
   text_->setLineWrapMode(QPlainTextEdit::NoWrap);
-  text_->setMaximumBlockCount(kMaxLines);
+  text_->setMaximumBlockCount(static_cast<int>(NavViewerLog::kMaxLines));
   layout->addWidget(text_);
   resize(560, 320);
-  ClearViewerText(doc_);
   doc_.navViewerOpen = true;
+  AppendNew();
 }
 
 CNavViewerDlg::~CNavViewerDlg() {
   doc_.navViewerOpen = false;
-  ClearViewerText(doc_);
 }
 
 void CNavViewerDlg::OnMessage(Uwm message) {
-  if (message != Uwm::NavViewerUpdate) return;
-  std::string copy;
-  {
-    std::lock_guard lock(doc_.navLock);
-    copy = doc_.navViewerText;
+  if (message == Uwm::NavViewerUpdate) AppendNew();
+}
+
+void CNavViewerDlg::AppendNew() {
+  NavViewerLog::NewLines fresh = doc_.navViewer.Since(seen_);
+  seen_ = fresh.next;
+  if (fresh.lines.empty()) return;
+  QScrollBar* bar = text_->verticalScrollBar();
+  const bool following = bar->value() >= bar->maximum();
+  QString block;
+  for (const std::string& line : fresh.lines) {
+    if (!block.isEmpty()) block += QLatin1Char('\n');
+    // Windows-1252 text: one character per byte.
+    block += QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size()));
   }
-  // Windows-1252 text: one character per byte.
-  text_->setPlainText(QString::fromLatin1(copy.data(), static_cast<qsizetype>(copy.size())));
-  text_->moveCursor(QTextCursor::End);
-  text_->ensureCursorVisible();
+  text_->appendPlainText(block);
+  // The newest stay in view, unless the user scrolled back to read older ones.
+  if (following) bar->setValue(bar->maximum());
 }
 
 QString CNavViewerDlg::Text() const {

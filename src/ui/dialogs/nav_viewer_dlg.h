@@ -1,9 +1,10 @@
 #pragma once
-// The navigation viewer: a modeless window that shows the NMEA sentences captured while it is
-// open, newest at the bottom. While it exists the document collects the viewer text (bounded
-// by the capture); closing it stops that and forgets the text.
+// The navigation viewer: a modeless window in which the captured NMEA sentences scroll by,
+// newest at the bottom and in view (unless the user scrolled back to read older ones). It
+// opens with the document's recent sentences and appends each new one.
 
 #include <QDialog>
+#include <cstdint>
 
 #include "display/message_receiver.h"
 
@@ -18,18 +19,18 @@ class CNavViewerDlg : public QDialog, public MessageReceiver {
   Q_OBJECT
 
  public:
-  // The edit box keeps at most this many lines (the document's text is bounded too).
-  static constexpr int kMaxLines = 2000;
-
   explicit CNavViewerDlg(CVESKDoc& doc, QWidget* parent = nullptr);
   ~CNavViewerDlg() override;
 
-  // Uwm::NavViewerUpdate: the document's viewer text into the edit box, newest in view.
+  // Uwm::NavViewerUpdate: the sentences that arrived since the last one, appended.
   void OnMessage(Uwm message) override;
   QString Text() const;
 
  private:
+  void AppendNew();
+
   CVESKDoc& doc_;
+  std::uint64_t seen_ = 0;
   QLabel* sentence_ = nullptr;
   QPlainTextEdit* text_ = nullptr;
 };

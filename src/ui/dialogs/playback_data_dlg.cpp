@@ -28,7 +28,7 @@ constexpr const char* kPlayingStatus = "Playback data File...";
 constexpr const char* kPausedStatus = "Playback Paused...";
 constexpr const char* kResumedStatus = "Playback Data File.";
 constexpr const char* kCompleteStatus = "Processing Complete - click 'Quit'";
-constexpr const char* kProgressFormat = "Processing bytes %d of %d";
+constexpr const char* kProgressFormat = "Processing bytes %llu of %llu";
 
 int ClampSpeedIndex(int index) {
   return std::clamp(index, 0, static_cast<int>(kPlaybackSpeeds.size()) - 1);
@@ -146,8 +146,8 @@ void CPlaybackDataDlg::reject() {
 
 void CPlaybackDataDlg::UpdateProgress() {
   if (doc_.playbackPaused) return;
-  const std::uint32_t done = doc_.playbackBytesDone;
-  const std::uint32_t total = doc_.playbackTotalBytes;
+  const std::uint64_t done = doc_.playbackBytesDone;
+  const std::uint64_t total = doc_.playbackTotalBytes;
   // Before the source thread has measured the file both are 0: that is not the end.
   if (total > 0 && done == total) {
     SetStatus(kCompleteStatus);
@@ -155,8 +155,8 @@ void CPlaybackDataDlg::UpdateProgress() {
     return;
   }
   char text[96];
-  std::snprintf(text, sizeof text, kProgressFormat, static_cast<int>(done),
-                static_cast<int>(total));
+  std::snprintf(text, sizeof text, kProgressFormat, static_cast<unsigned long long>(done),
+                static_cast<unsigned long long>(total));
   SetStatus(text);
 }
 

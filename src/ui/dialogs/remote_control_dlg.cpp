@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <cctype>
 #include <cstring>
 
 #include "app/settings_store.h"
@@ -25,8 +26,8 @@ constexpr const char* kBadBind =
     "only), or * for every network interface.";
 constexpr const char* kBadHostBefore = "The allowed host \"";
 constexpr const char* kBadHostAfter =
-    "\" is not a numeric IPv4 or IPv6 address.\n\nList the senders' addresses separated by "
-    "commas, or leave the list empty.";
+    "\" is neither an IPv4 or IPv6 address nor a host name.\n\nList the senders' addresses or "
+    "names separated by commas (names are looked up when VESK starts), or leave the list empty.";
 constexpr const char* kWarningBefore = "WARNING !!\n\nWith the bind address \"";
 constexpr const char* kWarningOpen =
     "\" remote control accepts datagrams from other computers on the network.  A host that may "
@@ -54,6 +55,29 @@ bool Numeric(const std::string& text, unsigned char out[16]) {
   return ::inet_pton(AF_INET6, text.c_str(), out) == 1;
 }
 
+// A host name: letters, digits and hyphens in dot-separated labels, not all digits (a
+// mistyped address such as 10.0.0.256 is no name).
+bool HostName(const std::string& text) {
+  if (text.empty() || text.size() > 253 ||
+      text.find_first_not_of("0123456789.") == std::string::npos) {
+    return false;
+  }
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t dot = text.find('.', start);
+    if (dot == std::string::npos) dot = text.size();
+    const std::string label = text.substr(start, dot - start);
+    if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-') {
+      return false;
+    }
+    for (const char c : label) {
+      if (std::isalnum(static_cast<unsigned char>(c)) == 0 && c != '-') return false;
+    }
+    start = dot + 1;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string CheckBindAddress(const std::string& bindAddress) {
@@ -69,7 +93,9 @@ std::string CheckAllowedHosts(const std::string& allowedHosts) {
     if (comma == std::string::npos) comma = allowedHosts.size();
     const std::string entry = Trim(allowedHosts.substr(start, comma - start));
     unsigned char a[16];
-    if (!entry.empty() && !Numeric(entry, a)) return kBadHostBefore + entry + kBadHostAfter;
+    if (!entry.empty() && !Numeric(entry, a) && !HostName(entry)) {
+      return kBadHostBefore + entry + kBadHostAfter;
+    }
     start = comma + 1;
   }
   return {};

@@ -96,14 +96,22 @@ std::array<CoefficientForm*, 2> SetPair(SettingsStore& store, std::span<const Co
 CTempCondCoeffDlg::CTempCondCoeffDlg(SettingsStore& store, QWidget* parent)
     : QDialog(parent), store_(store), prompts_(&StandardPrompts()) {
   setWindowTitle(kCaption);
+  // Two columns, so that the dialog fits a laptop's screen: temperature and pressure on the
+  // left, conductivity and the options on the right.
   auto* layout = new QVBoxLayout(this);
+  auto* columns = new QHBoxLayout;
+  auto* left = new QVBoxLayout;
+  auto* right = new QVBoxLayout;
+  columns->addLayout(left);
+  columns->addLayout(right);
+  layout->addLayout(columns);
 
   auto* tempBox = new QGroupBox("Temperature Coefficients", this);
   auto* tempLayout = new QVBoxLayout(tempBox);
   tempSet_ = Choice(this, tempLayout, "tempSet", "ITS-90 (G, H, I, J, F0)",
                     "IPTS-68 (A, B, C, D, F0)", store_.Read(keys::kTcTempCoeff));
   temp_ = SetPair(store_, kTempFields, 5, tempSet_, tempBox, tempLayout);
-  layout->addWidget(tempBox);
+  left->addWidget(tempBox);
 
   auto* condBox = new QGroupBox("Conductivity Coefficients", this);
   auto* condLayout = new QVBoxLayout(condBox);
@@ -114,14 +122,15 @@ CTempCondCoeffDlg::CTempCondCoeffDlg(SettingsStore& store, QWidget* parent)
   condStandard_->setObjectName("CondStandardCalc");
   condStandard_->setChecked(store_.ReadBool(keys::kTcCondStandardCalc));
   condLayout->addWidget(condStandard_);
-  layout->addWidget(condBox);
+  right->addWidget(condBox);
 
   auto* presBox = new QGroupBox("Pressure Coefficients", this);
   auto* presLayout = new QVBoxLayout(presBox);
   presSet_ = Choice(this, presLayout, "presSet", "Quadratic (PA0, PA1, PA2)", "Linear (M, B)",
                     store_.Read(keys::kTcPresCoeff));
   pres_ = SetPair(store_, kPresFields, 3, presSet_, presBox, presLayout);
-  layout->addWidget(presBox);
+  left->addWidget(presBox);
+  left->addStretch(1);
 
   auto* options = new QFormLayout;
   analog_ = new QComboBox(this);
@@ -137,7 +146,8 @@ CTempCondCoeffDlg::CTempCondCoeffDlg(SettingsStore& store, QWidget* parent)
   logRaw_->setObjectName("LogRawDataToAsciiFile");
   logRaw_->setChecked(store_.ReadBool(keys::kTcLogRawDataToAsciiFile));
   options->addRow(logRaw_);
-  layout->addLayout(options);
+  right->addLayout(options);
+  right->addStretch(1);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &CTempCondCoeffDlg::accept);
