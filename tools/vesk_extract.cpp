@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/command_line.h"
 #include "files/stream_extractor.h"
 
 int main(int argc, char** argv) {
@@ -43,12 +44,8 @@ int main(int argc, char** argv) {
   app.add_option("--max", options.maxAuxFrame, "maximum auxiliary frame length")
       ->check(CLI::Range(0, vesk::kAuxFrameLimitMax))
       ->capture_default_str();
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
-    const int code = app.exit(e);
-    return code == 0 ? 0 : 2;
-  }
+  vesk::NameProgram(app, "vesk-extract");
+  if (const auto status = vesk::ParseCommandLine(app, argc, argv)) return *status;
   if (!auxType.empty()) {
     options.aux = true;
     options.auxType = auxType[0];

@@ -13,11 +13,14 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/command_line.h"
+#include "app/overlay_settings_store.h"
 #include "app/qsettings_store.h"
 #include "files/export_csv.h"
 #include "files/export_netcdf.h"
@@ -27,55 +30,26 @@ namespace {
 
 using vesk::BatchResult;
 
-std::string JsonString(const std::string& s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char esc[8];
-          std::snprintf(esc, sizeof esc, "\\u%04x", c);
-          out += esc;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
-
-std::string JsonNumber(double v) {
-  if (!std::isfinite(v)) return "null";
-  char text[40];
-  std::snprintf(text, sizeof text, "%.17g", v);
-  return text;
-}
-
+// One JSON line per input. A file name that is not UTF-8 keeps its valid characters; each
+// byte that is not becomes U+FFFD, so the line stays valid JSON.
 std::string SummaryLine(const std::string& input, const BatchResult& r) {
-  std::string s = "{\"input\": " + JsonString(input) + ", \"bytes\": " + std::to_string(r.bytes);
-  s += ", \"frames\": {\"L\": " + std::to_string(r.frames[0]) +
-       ", \"M\": " + std::to_string(r.frames[1]) + ", \"C\": " + std::to_string(r.frames[2]) +
-       ", \"$\": " + std::to_string(r.frames[3]) + "}";
-  s += ", \"frame_errors\": " + std::to_string(r.frameErrors);
-  s += ", \"l_frame_count\": " + std::to_string(r.lFrameCount);
-  s += ", \"cumulative_total_count\": " + std::to_string(r.cumulativeTotalCount);
-  s += ", \"cumulative_window_count\": " + std::to_string(r.cumulativeWindowCount);
-  s += ", \"cumulative_bins\": [";
-  for (std::size_t k = 0; k < r.cumulativeBins.size(); ++k) {
-    if (k > 0) s += ", ";
-    s += std::to_string(r.cumulativeBins[k]);
-  }
-  s += "], \"ctd\": {\"conductivity\": " + JsonNumber(r.ctd.conductivity) +
-       ", \"temperature\": " + JsonNumber(r.ctd.temperature) +
-       ", \"pressure\": " + JsonNumber(r.ctd.pressure) +
-       ", \"analog\": " + JsonNumber(r.ctd.analog) +
-       ", \"salinity\": " + JsonNumber(r.ctd.salinity) + "}}";
-  return s;
+  using Json = nlohmann::ordered_json;
+  Json s;
+  s["input"] = input;
+  s["bytes"] = r.bytes;
+  s["frames"] = {{"L", r.frames[0]}, {"M", r.frames[1]}, {"C", r.frames[2]}, {"$", r.frames[3]}};
+  s["frame_errors"] = r.frameErrors;
+  s["l_frame_count"] = r.lFrameCount;
+  s["cumulative_total_count"] = r.cumulativeTotalCount;
+  s["cumulative_window_count"] = r.cumulativeWindowCount;
+  s["cumulative_bins"] = r.cumulativeBins;
+  // Not-a-number values (an unset coefficient set) are written as null.
+  s["ctd"] = {{"conductivity", r.ctd.conductivity},
+              {"temperature", r.ctd.temperature},
+              {"pressure", r.ctd.pressure},
+              {"analog", r.ctd.analog},
+              {"salinity", r.ctd.salinity}};
+  return s.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -132,6 +106,8 @@ void OnInterrupt(int signal) {
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "C");
+  // A file-size limit makes a write fail (and the run with it), not kill the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   CLI::App app{
       "Plays recorded VESK .bin files through the processing and writes their .dat files "
       "(and CSV or NetCDF exports)."};
@@ -151,21 +127,27 @@ int main(int argc, char** argv) {
   std::string formatList = "dat";
   app.add_option("--format", formatList,
                  "outputs, comma separated: dat, csv (beside the .dat), netcdf (.nc, CF)");
-  app.add_option("--jobs", jobs, "files processed in parallel")->check(CLI::PositiveNumber);
+  std::vector<std::string> attributes;
+  app.add_option("--attribute", attributes,
+                 "NAME=VALUE: a data set attribute of the exports (title, summary, keywords, "
+                 "institution, project, platform, creator_name, license), over the settings' "
+                 "section Export");
+  int maxFixAge = -1;
+  app.add_option("--max-fix-age", maxFixAge,
+                 "L frames after which a GPS fix no longer gives the exports a position "
+                 "(default: Export/MaxFixAge, 20)")
+      ->check(vesk::NumberFrom(0, true));
+  app.add_option("--jobs", jobs, "files processed in parallel")->check(vesk::NumberFrom(1, true));
   app.add_option("inputs", inputs, "recorded .bin files")->required();
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
-    const int code = app.exit(e);
-    return code == 0 ? 0 : 2;
-  }
+  vesk::NameProgram(app, "vesk-process");
+  if (const auto status = vesk::ParseCommandLine(app, argc, argv)) return *status;
   for (std::size_t start = 0; start <= formatList.size();) {
     const std::size_t comma = std::min(formatList.find(',', start), formatList.size());
     const std::string format = formatList.substr(start, comma - start);
     if (format != "dat" && format != "csv" && format != "netcdf") {
       std::fprintf(stderr, "vesk-process: --format: '%s' is not one of dat, csv, netcdf\n",
                    format.c_str());
-      return 2;
+      return vesk::kExitUsage;
     }
     formats.push_back(format);
     start = comma + 1;
@@ -173,18 +155,38 @@ int main(int argc, char** argv) {
   if (!output.empty() && inputs.size() != 1) {
     std::fprintf(stderr, "vesk-process: --output names one .dat, but %zu inputs were given\n",
                  inputs.size());
-    return 2;
+    return vesk::kExitUsage;
   }
 
-  // The tool only reads the store.
-  std::unique_ptr<vesk::SettingsStore> store;
+  // The tool only reads the store; what the command line sets shadows it for this run.
+  std::unique_ptr<vesk::SettingsStore> userStore;
   if (!settingsFile.empty()) {
-    store = std::make_unique<vesk::QSettingsStore>(settingsFile);
+    userStore = std::make_unique<vesk::QSettingsStore>(settingsFile);
   } else {
-    store = std::make_unique<vesk::QSettingsStore>();
+    userStore = std::make_unique<vesk::QSettingsStore>();
+  }
+  vesk::OverlaySettingsStore store(*userStore);
+  for (const std::string& attribute : attributes) {
+    const std::size_t eq = attribute.find('=');
+    const std::string name = attribute.substr(0, eq);
+    const auto& known = vesk::MetadataKeys();
+    const auto it = std::find_if(known.begin(), known.end(),
+                                 [&](const vesk::MetadataKey& m) { return name == m.attribute; });
+    if (eq == std::string::npos || it == known.end()) {
+      std::fprintf(stderr,
+                   "vesk-process: --attribute: '%s' is not NAME=VALUE with NAME one of title, "
+                   "summary, keywords, institution, project, platform, creator_name, license\n",
+                   attribute.c_str());
+      return vesk::kExitUsage;
+    }
+    store.Overrides().WriteString(it->key.section, it->key.key, attribute.substr(eq + 1));
+  }
+  if (maxFixAge >= 0) {
+    store.Overrides().WriteInt(vesk::keys::kExportMaxFixAge.section,
+                               vesk::keys::kExportMaxFixAge.key, maxFixAge);
   }
   vesk::SystemClock clock;
-  vesk::BatchPlayer player(*store, clock);
+  vesk::BatchPlayer player(store, clock);
   player.SetCancel(&interrupted);
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, OnInterrupt);
   auto wants = [&](const char* format) {
@@ -288,7 +290,7 @@ int main(int argc, char** argv) {
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     if (!results[i].ok) {
       std::fprintf(stderr, "vesk-process: %s\n", results[i].error.c_str());
-      status = 1;
+      status = vesk::kExitFailure;
       continue;
     }
     if (summary) std::printf("%s\n", SummaryLine(inputs[i], results[i]).c_str());

@@ -9,6 +9,7 @@
 #include <exception>
 #include <string>
 
+#include "app/command_line.h"
 #include "app/settings_store.h"
 #include "sim/counter_simulator.h"
 
@@ -52,7 +53,7 @@ int main(int argc, char** argv) {
   bool printCoefficients = false;
   app.add_option("--write", writePath, "Write a synthetic recording (.bin) and exit");
   app.add_option("--duration", duration, "Simulated seconds of the recording")
-      ->check(CLI::PositiveNumber);
+      ->check(vesk::NumberFrom(0, false));
   app.add_option("--seed", sim.cast.seed, "Random seed (the same seed gives the same stream)");
   app.add_option("--model", sim.cast.ctdModel, "CTD model of the C frames: 0 Micro CTD, 4 SBE 19")
       ->check(CLI::IsMember({0, 4}));
@@ -74,7 +75,8 @@ int main(int argc, char** argv) {
   app.add_flag("--print-coefficients", printCoefficients,
                "Print the SBE 19 calibration of the simulated CTD as settings (TC_Coeff) and "
                "exit");
-  CLI11_PARSE(app, argc, argv);
+  vesk::NameProgram(app, "vesk-sim");
+  if (const auto status = vesk::ParseCommandLine(app, argc, argv)) return *status;
 
   if (printCoefficients) {
     IniPrinter printer;
@@ -90,7 +92,7 @@ int main(int argc, char** argv) {
       return 0;
     } catch (const std::exception& e) {
       std::fprintf(stderr, "vesk-sim: %s\n", e.what());
-      return 1;
+      return vesk::kExitFailure;
     }
   }
 
@@ -106,7 +108,7 @@ int main(int argc, char** argv) {
     counter.Start();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "vesk-sim: %s\n", e.what());
-    return 1;
+    return vesk::kExitFailure;
   }
   std::printf("Counter device: %s\n", counter.SlavePath().c_str());
   if (!sim.linkPath.empty()) std::printf("Counter link: %s\n", sim.linkPath.c_str());

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "app/command_line.h"
 #include "app/gui/vesk_app.h"
 #include "app/headless_runner.h"
 #include "app/overlay_settings_store.h"
@@ -58,7 +59,7 @@ int main(int argc, char** argv) {
   cli.add_flag("--acquire", acquire, "start a scan without logging at once");
   cli.add_flag("--popup", popup, "open the histogram popup at once (window only)");
   cli.add_option("--duration", duration, "stop and end after this many seconds")
-      ->check(CLI::NonNegativeNumber);
+      ->check(vesk::NumberFrom(0, true));
   cli.add_option("--settings", settingsFile, "use this INI file as the settings store");
   cli.add_option("--playback", playback,
                  "play this recording (.bin) without windows, write its .dat and end; SIGUSR1 "
@@ -70,13 +71,9 @@ int main(int argc, char** argv) {
   cli.add_option("--screenshot", screenshot,
                  "save a picture of the main window to this PNG file and end (window only)");
   cli.add_option("--after", after, "seconds before the --screenshot picture")
-      ->check(CLI::NonNegativeNumber);
-  try {
-    cli.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
-    const int code = cli.exit(e);
-    return code == 0 ? 0 : 2;
-  }
+      ->check(vesk::NumberFrom(0, true));
+  vesk::NameProgram(cli, "vesk");
+  if (const auto status = vesk::ParseCommandLine(cli, argc, argv)) return *status;
 
   // A file-size limit reached while logging must fail the write (the user is told and the
   // scan goes on), not kill the program with what is queued.

@@ -28,6 +28,20 @@ inline constexpr IntKey kExportCsv{"Options", "ExportCsv", 0};  // CSV beside th
 // full line rate.
 inline constexpr IntKey kLowDiskSpaceMb{"Options", "LowDiskSpaceMB", 150};
 
+// Export: what the analysis files say about the data set (empty title and summary: made from
+// the recording's name), and how old a GPS fix may be, in L frames, before its position
+// counts as missing.
+inline constexpr TextKey kExportTitle{"Export", "Title", ""};
+inline constexpr TextKey kExportSummary{"Export", "Summary", ""};
+inline constexpr TextKey kExportKeywords{
+    "Export", "Keywords", "particle size spectrum, plankton, particle counter, CTD, GPS"};
+inline constexpr TextKey kExportInstitution{"Export", "Institution", "unknown"};
+inline constexpr TextKey kExportProject{"Export", "Project", "unknown"};
+inline constexpr TextKey kExportPlatform{"Export", "Platform", "unknown"};
+inline constexpr TextKey kExportCreatorName{"Export", "CreatorName", "unknown"};
+inline constexpr TextKey kExportLicense{"Export", "License", "unknown"};
+inline constexpr IntKey kExportMaxFixAge{"Export", "MaxFixAge", 20};
+
 // Settings
 inline constexpr TextKey kCounterConstant{"Settings", "CounterConstant", "0.0"};
 inline constexpr IntKey kPlaybackSpeed{"Settings", "PlaybackSpeed", 1};

@@ -1,7 +1,5 @@
 #include "files/export_csv.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -28,10 +26,14 @@ void CivilFromDays(std::int64_t z, int& y, int& m, int& d) {
   y = static_cast<int>(era * 400 + yoe) + (m <= 2);
 }
 
-// Numbers go straight into the row buffer: this runs once per L frame for every column.
+// Numbers go straight into the row buffer: this runs once per L frame for every column. A
+// value a float holds exactly is a reading the instrument sent as a 32-bit float: it gets the
+// shortest text of that float ("2.02", not "2.0199999809265137").
 char* PutReal(char* p, double v) {
   *p++ = ',';
   if (IsMissing(v)) return p;
+  const float f = static_cast<float>(v);
+  if (static_cast<double>(f) == v) return std::to_chars(p, p + 32, f).ptr;
   return std::to_chars(p, p + 32, v).ptr;
 }
 
@@ -68,38 +70,47 @@ char* PutInt(char* p, std::int32_t v) {
   return std::to_chars(p, p + 11, v).ptr;
 }
 
-}  // namespace
-
-std::string FormatIsoUtc(double epochSeconds, double timeOfDay) {
-  const bool dated = !IsMissing(epochSeconds);
-  if (!dated && IsMissing(timeOfDay)) return {};
-  const long long ms = std::llround((dated ? epochSeconds : timeOfDay) * 1000);
-  const long long days = (ms >= 0 ? ms : ms - 86399999) / 86400000;
-  const long long inDay = ms - days * 86400000;
+// "hh:mm:ss" and a ".mmm" fraction when there is one, of milliseconds within a day.
+int PutClock(char* text, std::size_t size, long long inDay) {
   const int hh = static_cast<int>(inDay / 3600000);
   const int mm = static_cast<int>(inDay / 60000 % 60);
   const int ss = static_cast<int>(inDay / 1000 % 60);
   const int frac = static_cast<int>(inDay % 1000);
+  int n = std::snprintf(text, size, "%02d:%02d:%02d", hh, mm, ss);
+  if (frac != 0) n += std::snprintf(text + n, size - n, ".%03d", frac);
+  return n;
+}
+
+}  // namespace
+
+std::string FormatIsoUtc(double epochSeconds) {
+  if (IsMissing(epochSeconds)) return {};
+  const long long ms = std::llround(epochSeconds * 1000);
+  const long long days = (ms >= 0 ? ms : ms - 86399999) / 86400000;
+  int y = 0, m = 0, d = 0;
+  CivilFromDays(days, y, m, d);
   char text[48];
-  int n = 0;
-  if (dated) {
-    int y = 0, m = 0, d = 0;
-    CivilFromDays(days, y, m, d);
-    n = std::snprintf(text, sizeof text, "%04d-%02d-%02dT", y, m, d);
-  }
-  n += std::snprintf(text + n, sizeof text - n, "%02d:%02d:%02d", hh, mm, ss);
-  if (frac != 0) n += std::snprintf(text + n, sizeof text - n, ".%03d", frac);
+  int n = std::snprintf(text, sizeof text, "%04d-%02d-%02dT", y, m, d);
+  n += PutClock(text + n, sizeof text - n, ms - days * 86400000);
   std::snprintf(text + n, sizeof text - n, "Z");
+  return text;
+}
+
+std::string FormatTimeOfDay(double seconds) {
+  if (IsMissing(seconds)) return {};
+  const long long ms = std::llround(seconds * 1000) % 86400000;
+  char text[24];
+  PutClock(text, sizeof text, ms < 0 ? ms + 86400000 : ms);
   return text;
 }
 
 std::string CsvExporter::HeaderRow(int ctdModel) {
   std::string h =
-      "l_frame_index,utc_time_iso8601,latitude_deg_north,longitude_deg_east,pressure_dbar,"
-      "depth_m,temperature_degC,";
+      "l_frame_index,utc_time_iso8601,utc_time_of_day,gps_fix_age_l_frames,latitude_deg_north,"
+      "longitude_deg_east,pressure_dbar,depth_m,temperature_degC,";
   h += ctdModel == CtdCatalogue::kMicroCtd ? "conductivity_mS_per_cm," : "conductivity_S_per_m,";
   h += "salinity_psu,analog_instrument_units,flow_speed_m_per_s,counts_per_volume_1000_per_m3,"
-       "frame_total_counts_per_s,window_count_counts_per_s,counter_value,laser_monitor";
+       "frame_total_counts,window_count_counts,counter_value,laser_monitor";
   char name[40];
   for (int k = 0; k < kExportBinCount; ++k) {
     std::snprintf(name, sizeof name, ",bin%03d_%dum_counts", k,
@@ -110,33 +121,43 @@ std::string CsvExporter::HeaderRow(int ctdModel) {
   return h;
 }
 
-CsvExporter::~CsvExporter() {
-  if (!partial_.empty() && !finished_) Discard();
+const char* CsvExporter::EventHeaderRow() {
+  return "l_frame_index,element,time_stamp,duration,digital_size,mep_flag,partial\r\n";
 }
 
+CsvExporter::CsvExporter(std::string path, bool buffered)
+    : rows_(path), events_(ExportPath(path, "_mep.csv")), buffered_(buffered) {}
+
 bool CsvExporter::Begin(const ExportContext& context) {
-  partial_ = path_ + ".partial";
-  if (!file_.Create(partial_, HeaderRow(context.ctdModel))) {
-    error_ = path_ + ": " + file_.Error();
-    partial_.clear();
+  if (!rows_.Create(HeaderRow(context.ctdModel), buffered_)) {
+    error_ = rows_.Error();
     return false;
   }
-  file_.SetBuffered(buffered_);
+  if (!events_.Create(EventHeaderRow(), buffered_)) {
+    error_ = events_.Error();
+    rows_.Discard();
+    return false;
+  }
   return true;
 }
 
 void CsvExporter::Write(const ExportRow& row) {
-  // 131 integers of at most 11 characters, 14 reals of at most 33, the time: under 2 KiB.
+  // 131 integers of at most 11 characters, 15 reals of at most 33, the times: under 2 KiB.
   char line[2048];
   char* p = std::to_chars(line, line + 12, row.lFrameIndex).ptr;
   *p++ = ',';
-  if (!IsMissing(row.epochSeconds) || !IsMissing(row.timeOfDay)) {
-    const std::string time = FormatIsoUtc(row.epochSeconds, row.timeOfDay);
+  if (!IsMissing(row.epochSeconds)) {
+    const std::string time = FormatIsoUtc(row.epochSeconds);
     p = std::copy(time.begin(), time.end(), p);
   }
-  for (double v :
-       {row.latitude, row.longitude, row.pressure, row.depth, row.temperature, row.conductivity,
-        row.salinity, row.analog, row.flowSpeed, row.countsPerVolume, row.frameTotal}) {
+  *p++ = ',';
+  if (!IsMissing(row.timeOfDay)) {
+    const std::string time = FormatTimeOfDay(row.timeOfDay);
+    p = std::copy(time.begin(), time.end(), p);
+  }
+  for (double v : {row.fixAge, row.latitude, row.longitude, row.pressure, row.depth,
+                   row.temperature, row.conductivity, row.salinity, row.analog, row.flowSpeed,
+                   row.countsPerVolume, row.frameTotal}) {
     p = PutReal(p, v);
   }
   p = PutInt(p, row.windowCount);
@@ -145,37 +166,39 @@ void CsvExporter::Write(const ExportRow& row) {
   for (std::uint32_t count : row.bins) p = PutCount(p, count);
   *p++ = '\r';
   *p++ = '\n';
-  if (!file_.Write(std::string_view(line, static_cast<std::size_t>(p - line))) && !failed_) {
-    failed_ = true;
-    error_ = path_ + ": " + file_.Error();
+  rows_.Write(std::string_view(line, static_cast<std::size_t>(p - line)));
+}
+
+void CsvExporter::WriteEvent(const MepEvent& e) {
+  char line[96];
+  char* p = std::to_chars(line, line + 12, e.lFrameIndex).ptr;
+  p = PutCount(p, e.element);
+  if (e.Partial()) {
+    *p++ = ',';  // the time stamp never arrived
+  } else {
+    p = PutCount(p, e.timeStamp);
   }
+  p = PutCount(p, e.duration);
+  p = PutCount(p, e.size);
+  p = PutCount(p, e.mepFlag ? 1 : 0);
+  p = PutCount(p, e.Partial() ? 1 : 0);
+  *p++ = '\r';
+  *p++ = '\n';
+  events_.Write(std::string_view(line, static_cast<std::size_t>(p - line)));
 }
 
 bool CsvExporter::Finish() {
-  if (partial_.empty()) return false;
-  if (!file_.Close() && !failed_) {
-    failed_ = true;
-    error_ = path_ + ": " + file_.Error();
+  const bool ok = rows_.Commit() && events_.Commit();
+  if (!ok) {
+    error_ = !rows_.Error().empty() ? rows_.Error() : events_.Error();
+    Discard();
   }
-  if (!failed_ && ::rename(partial_.c_str(), path_.c_str()) != 0) {
-    failed_ = true;
-    error_ = path_ + ": " + std::strerror(errno);
-  }
-  if (failed_) {
-    ::unlink(partial_.c_str());
-    partial_.clear();
-    return false;
-  }
-  finished_ = true;
-  return true;
+  return ok;
 }
 
 void CsvExporter::Discard() {
-  file_.Close();
-  if (partial_.empty()) return;
-  ::unlink((finished_ ? path_ : partial_).c_str());
-  partial_.clear();
-  finished_ = false;
+  rows_.Discard();
+  events_.Discard();
 }
 
 std::unique_ptr<ExportStage> StartScanCsvExport(const CVESKDoc& doc, std::string* error) {

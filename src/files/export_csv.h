@@ -1,12 +1,13 @@
 #pragma once
 // The analysis export as CSV: a header row with the units in the column names, then one row
-// per accepted L frame. Missing values are empty fields; numbers are written in the C locale
-// with the fewest digits that read back to the same value.
+// per accepted L frame; beside it "<name>_mep.csv" with one row per element event of the M
+// frames. Missing values are empty fields; numbers are written in the C locale with the
+// fewest digits that read back to the same value (to the same 32-bit float for the readings
+// an instrument sent as such).
 
 #include <memory>
 #include <string>
 
-#include "files/data_file.h"
 #include "files/export_stage.h"
 
 namespace vesk {
@@ -15,27 +16,24 @@ class CsvExporter final : public ExportWriter {
  public:
   // `buffered`: rows are collected and written in large blocks (batch runs); otherwise each
   // row is written at once (a live scan).
-  explicit CsvExporter(std::string path, bool buffered = true)
-      : path_(std::move(path)), buffered_(buffered) {}
-  ~CsvExporter() override;
+  explicit CsvExporter(std::string path, bool buffered = true);
 
   bool Begin(const ExportContext& context) override;
   void Write(const ExportRow& row) override;
+  void WriteEvent(const MepEvent& event) override;
   bool Finish() override;
   void Discard() override;
   std::string Error() const override { return error_; }
 
   // The header row for a CTD model (the Micro CTD gives conductivity in mS/cm), with "\r\n".
   static std::string HeaderRow(int ctdModel);
+  static const char* EventHeaderRow();
 
  private:
-  std::string path_;
-  std::string partial_;
-  DataFile file_;
+  ExportFile rows_;
+  ExportFile events_;
   std::string error_;
   bool buffered_ = true;
-  bool failed_ = false;
-  bool finished_ = false;
 };
 
 // The CSV of a scan, beside its .dat, when the option "ExportCsv" of section "Options" is on:
@@ -43,8 +41,10 @@ class CsvExporter final : public ExportWriter {
 // when the option is off, or when the file cannot be created (*error then says why).
 std::unique_ptr<ExportStage> StartScanCsvExport(const CVESKDoc& doc, std::string* error);
 
-// "2026-12-06T12:35:19Z" (seconds since 1970), or "12:35:19Z" from a time of day alone;
-// milliseconds are added when the time has a fraction. Empty when both are missing.
-std::string FormatIsoUtc(double epochSeconds, double timeOfDay);
+// "2026-12-06T12:35:19Z" of seconds since 1970, milliseconds added when the time has a
+// fraction; empty when missing.
+std::string FormatIsoUtc(double epochSeconds);
+// "12:35:19" (or "12:35:19.500") of seconds since midnight; empty when missing.
+std::string FormatTimeOfDay(double seconds);
 
 }  // namespace vesk

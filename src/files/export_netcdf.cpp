@@ -1,15 +1,17 @@
 #include "files/export_netcdf.h"
 
 #include <netcdf.h>
-#include <unistd.h>
+#include <netcdf_mem.h>
 
 #include <algorithm>
-#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
 #include "app/settings_store.h"
+#include "files/export_csv.h"
 #include "instruments/ctd_catalogue.h"
 
 namespace vesk {
@@ -21,11 +23,18 @@ std::mutex& LibraryLock() {
   return lock;
 }
 
+// ISO 19115 coverage content types (ACDD).
+constexpr const char* kCoordinate = "coordinate";
+constexpr const char* kMeasurement = "physicalMeasurement";
+constexpr const char* kAuxiliary = "auxiliaryInformation";
+constexpr const char* kQuality = "qualityInformation";
+
 struct RealVariable {
   const char* name;
   const char* standardName;  // empty: CF has none
   const char* longName;
   const char* units;
+  const char* contentType;
   double ExportRow::*member;
   bool coordinate;  // time and place: not given a "coordinates" attribute itself
 };
@@ -33,35 +42,74 @@ struct RealVariable {
 // Conductivity units are set per instrument in Define().
 const std::array<RealVariable, NetcdfExporter::kRealVariables> kReal = {{
     {"time", "time", "UTC time of the latest GPS fix", "seconds since 1970-01-01T00:00:00Z",
-     &ExportRow::epochSeconds, true},
-    {"time_of_day", "", "UTC time of day of the latest GPS fix", "s", &ExportRow::timeOfDay, true},
-    {"latitude", "latitude", "latitude of the latest GPS fix", "degrees_north",
+     kCoordinate, &ExportRow::epochSeconds, true},
+    {"time_of_day", "", "UTC time of day of the latest GPS fix", "s", kCoordinate,
+     &ExportRow::timeOfDay, true},
+    {"gps_fix_age", "", "L frames since the GPS sentence that gave time and position", "1",
+     kQuality, &ExportRow::fixAge, false},
+    {"latitude", "latitude", "latitude of the latest GPS fix", "degrees_north", kCoordinate,
      &ExportRow::latitude, true},
-    {"longitude", "longitude", "longitude of the latest GPS fix", "degrees_east",
+    {"longitude", "longitude", "longitude of the latest GPS fix", "degrees_east", kCoordinate,
      &ExportRow::longitude, true},
-    {"pressure", "sea_water_pressure", "sea pressure from the CTD", "dbar", &ExportRow::pressure,
-     false},
-    {"depth", "depth", "depth from the CTD pressure and the survey latitude", "m",
-     &ExportRow::depth, true},
+    {"pressure", "sea_water_pressure", "sea pressure from the CTD", "dbar", kMeasurement,
+     &ExportRow::pressure, false},
+    {"depth", "depth", "depth from the CTD pressure", "m", kCoordinate, &ExportRow::depth, true},
     {"temperature", "sea_water_temperature", "sea water temperature from the CTD", "degree_C",
-     &ExportRow::temperature, false},
+     kMeasurement, &ExportRow::temperature, false},
     {"conductivity", "sea_water_electrical_conductivity", "sea water conductivity from the CTD",
-     "S m-1", &ExportRow::conductivity, false},
-    {"salinity", "sea_water_practical_salinity", "practical salinity (PSS-78)", "1",
+     "S m-1", kMeasurement, &ExportRow::conductivity, false},
+    {"salinity", "sea_water_practical_salinity", "practical salinity (PSS-78)", "1", kMeasurement,
      &ExportRow::salinity, false},
-    {"analog", "", "analog channel of the external instrument", "1", &ExportRow::analog, false},
-    {"flow_speed", "", "flow speed through the sampling tunnel", "m s-1", &ExportRow::flowSpeed,
-     false},
-    {"counts_per_volume", "", "particles counted in the frame per volume sampled", "1000 m-3",
-     &ExportRow::countsPerVolume, false},
-    {"frame_total", "", "particles counted in the frame (all bins)", "s-1", &ExportRow::frameTotal,
-     false},
-    {"counter_value", "", "counter value", "1", &ExportRow::counterValue, false},
+    {"analog", "", "analog channel of the external instrument", "1", kMeasurement,
+     &ExportRow::analog, false},
+    {"flow_speed", "", "flow speed through the sampling tunnel", "m s-1", kMeasurement,
+     &ExportRow::flowSpeed, false},
+    {"counts_per_volume", "", "particles counted in the L frame per volume sampled", "1000 m-3",
+     kMeasurement, &ExportRow::countsPerVolume, false},
+    {"frame_total", "", "particles counted in the L frame (all bins)", "1", kMeasurement,
+     &ExportRow::frameTotal, false},
+    {"counter_value", "", "counter value", "1", kAuxiliary, &ExportRow::counterValue, false},
 }};
 
 constexpr const char* kCoordinates = "time latitude longitude depth";
 
+// The element events, as NC_INT columns of the group "mep" (narrower types on file).
+struct EventVariable {
+  const char* name;
+  nc_type type;
+  const char* longName;
+  const char* contentType;
+};
+const std::array<EventVariable, NetcdfExporter::kEventVariables> kEvent = {{
+    {"l_frame_index", NC_UINT,
+     "L frame count when the event arrived (l_frame_index of the next "
+     "L frame)",
+     kAuxiliary},
+    {"element", NC_UBYTE, "beam element number (0 to 34 valid)", kMeasurement},
+    {"time_stamp", NC_INT, "time stamp value S of the event", kMeasurement},
+    {"duration", NC_USHORT, "element duration value D (1000 at most valid)", kMeasurement},
+    {"digital_size", NC_USHORT, "digital size of the event (12 bits)", kMeasurement},
+    {"mep_flag", NC_UBYTE, "multi-element particle flag of the event", kMeasurement},
+    {"partial", NC_UBYTE, "the last words of the event never arrived", kQuality},
+}};
+
+// Compressed chunks of this many rows (events) along the unlimited dimensions.
+constexpr std::size_t kObsChunk = 4096;
+constexpr std::size_t kBinChunkRows = 1024;
+
+std::string ShortNumber(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3g", v);
+  return text;
+}
+
 }  // namespace
+
+void NetcdfExporter::Range::Add(double v) {
+  if (IsMissing(v)) return;
+  min = IsMissing(min) ? v : std::min(min, v);
+  max = IsMissing(max) ? v : std::max(max, v);
+}
 
 const std::array<const char*, NetcdfExporter::kRealVariables>& NetcdfExporter::RealVariableNames() {
   static const std::array<const char*, kRealVariables> names = [] {
@@ -73,30 +121,44 @@ const std::array<const char*, NetcdfExporter::kRealVariables>& NetcdfExporter::R
 }
 
 NetcdfExporter::NetcdfExporter(std::string path, std::size_t blockRows)
-    : path_(std::move(path)), blockRows_(blockRows > 0 ? blockRows : 1) {}
+    : file_(std::move(path)), blockRows_(blockRows > 0 ? blockRows : 1) {}
 
 NetcdfExporter::~NetcdfExporter() {
-  if (!partial_.empty() && !finished_) Discard();
+  CloseLibrary(nullptr, nullptr);
 }
 
 bool NetcdfExporter::Check(int status, const char* what) {
   if (status == NC_NOERR) return true;
   if (!failed_) {
     failed_ = true;
-    error_ = path_ + ": " + what + ": " + nc_strerror(status);
+    error_ = file_.Path() + ": " + what + ": " + nc_strerror(status);
   }
   return false;
 }
 
-void NetcdfExporter::CloseFile() {
-  if (ncid_ < 0) return;
+bool NetcdfExporter::CloseLibrary(void** image, std::size_t* size) {
+  if (ncid_ < 0) return false;
   std::lock_guard lock(LibraryLock());
-  Check(nc_close(ncid_), "closing");
+  NC_memio memio{};
+  const int status = image != nullptr ? nc_close_memio(ncid_, &memio) : nc_abort(ncid_);
   ncid_ = -1;
+  if (image != nullptr) {
+    *image = memio.memory;
+    *size = memio.size;
+  } else {
+    std::free(memio.memory);
+  }
+  return Check(status, "closing");
 }
 
 bool NetcdfExporter::Begin(const ExportContext& context) {
-  partial_ = path_ + ".partial";
+  failed_ = false;
+  error_.clear();
+  // The file is created first, so a place that cannot take it fails before any work.
+  if (!file_.Create({}, false)) {
+    error_ = file_.Error();
+    return false;
+  }
   for (auto& column : real_) column.reserve(blockRows_);
   index_.reserve(blockRows_);
   window_.reserve(blockRows_);
@@ -105,13 +167,30 @@ bool NetcdfExporter::Begin(const ExportContext& context) {
   bool ok = false;
   {
     std::lock_guard lock(LibraryLock());
-    ok = Check(nc_create(partial_.c_str(), NC_NETCDF4 | NC_CLOBBER, &ncid_), "creating");
-    if (ok) ok = Define(context);
+    ok = Check(nc_create_mem(file_.Path().c_str(), NC_NETCDF4, 1 << 20, &ncid_), "creating");
+    ok = ok && Define(context) && DefineEvents() && Check(nc_enddef(ncid_), "defining");
+  }
+  if (ok) {
+    double esd[kExportBinCount];
+    double bounds[kExportBinCount][2];
+    for (int k = 0; k < kExportBinCount; ++k) {
+      esd[k] = k * kBinEsdMicrometres;
+      bounds[k][0] = esd[k];
+      bounds[k][1] = esd[k] + kBinEsdMicrometres;
+    }
+    std::lock_guard lock(LibraryLock());
+    int bin = -1, binBounds = -1, trajectory = -1;
+    const char* name = trajectoryName_.c_str();
+    ok = Check(nc_inq_varid(ncid_, "bin", &bin), "bin") &&
+         Check(nc_inq_varid(ncid_, "bin_bounds", &binBounds), "bin_bounds") &&
+         Check(nc_inq_varid(ncid_, "trajectory", &trajectory), "trajectory") &&
+         Check(nc_put_var_string(ncid_, trajectory, &name), "trajectory") &&
+         Check(nc_put_var_double(ncid_, bin, esd), "bin") &&
+         Check(nc_put_var_double(ncid_, binBounds, &bounds[0][0]), "bin_bounds");
   }
   if (!ok) {
-    CloseFile();
-    ::unlink(partial_.c_str());
-    partial_.clear();
+    CloseLibrary(nullptr, nullptr);
+    file_.Discard();
   }
   return ok;
 }
@@ -126,20 +205,25 @@ bool NetcdfExporter::Define(const ExportContext& c) {
   auto integer = [&](int var, const char* name, int value) {
     return Check(nc_put_att_int(ncid_, var, name, NC_INT, 1, &value), name);
   };
+  auto compressed = [&](int var, const char* name, const std::size_t* chunks) {
+    return Check(nc_def_var_chunking(ncid_, var, NC_CHUNKED, chunks), name) &&
+           Check(nc_def_var_deflate(ncid_, var, 1, 1, 4), name);
+  };
   bool ok = Check(nc_set_fill(ncid_, NC_NOFILL, nullptr), "fill mode");
-  int obsDim = -1, binDim = -1;
+  int obsDim = -1, binDim = -1, nvDim = -1;
   ok = ok && Check(nc_def_dim(ncid_, "obs", NC_UNLIMITED, &obsDim), "obs dimension");
   ok = ok && Check(nc_def_dim(ncid_, "bin", kExportBinCount, &binDim), "bin dimension");
+  ok = ok && Check(nc_def_dim(ncid_, "nv", 2, &nvDim), "nv dimension");
   if (!ok) return false;
-  // Small chunks keep short recordings small. No compression: it would cost more than the
-  // whole processing of a frame (the file is still smaller than the .dat).
-  const std::size_t obsChunk = 1024;
-  const std::size_t binChunkRows = 256;
 
-  // Global attributes: what the recording's header says, then this processing.
-  ok = text(NC_GLOBAL, "Conventions", "CF-1.8") &&
-       text(NC_GLOBAL, "title", "VESK laser particle counter record") &&
-       text(NC_GLOBAL, "source", "VESK " + c.processingVersion + " processing of " + c.source);
+  // Global attributes: the conventions, the data set, what the recording's header says, then
+  // this processing.
+  ok = text(NC_GLOBAL, "Conventions", "CF-1.11, ACDD-1.3") &&
+       text(NC_GLOBAL, "featureType", "trajectory") &&
+       text(NC_GLOBAL, "cdm_data_type", "Trajectory");
+  for (const auto& [name, value] : c.metadata) ok = ok && text(NC_GLOBAL, name.c_str(), value);
+  ok =
+      ok && text(NC_GLOBAL, "source", "VESK " + c.processingVersion + " processing of " + c.source);
   if (!c.softwareVersion.empty()) ok = ok && text(NC_GLOBAL, "software_version", c.softwareVersion);
   if (!c.instrument.empty()) ok = ok && text(NC_GLOBAL, "instrument", c.instrument);
   if (!c.surveyLatitude.empty()) {
@@ -156,14 +240,30 @@ bool NetcdfExporter::Define(const ExportContext& c) {
        integer(NC_GLOBAL, "window_lower_bound", c.windowLowerBound) &&
        integer(NC_GLOBAL, "window_upper_bound", c.windowUpperBound) &&
        text(NC_GLOBAL, "nmea_sentence",
-            c.sentenceToParse.empty() ? "GGA, RMC or GLL" : c.sentenceToParse);
+            c.sentenceToParse.empty() ? "GGA, RMC or GLL" : c.sentenceToParse) &&
+       integer(NC_GLOBAL, "max_gps_fix_age", c.maxFixAge);
   if (!ok) return false;
 
-  // The bin coordinate.
-  int binVar = -1;
+  // The one trajectory of the file: the recording.
+  int trajectory = -1;
+  trajectoryName_ = c.source;
+  const std::size_t dot = trajectoryName_.find_last_of('.');
+  if (dot != std::string::npos && dot > 0) trajectoryName_.resize(dot);
+  ok = Check(nc_def_var(ncid_, "trajectory", NC_STRING, 0, nullptr, &trajectory), "trajectory") &&
+       text(trajectory, "cf_role", "trajectory_id") &&
+       text(trajectory, "long_name", "the recording the rows come from") &&
+       text(trajectory, "coverage_content_type", "referenceInformation");
+  if (!ok) return false;
+
+  // The bin coordinate and its bounds.
+  int binVar = -1, boundsVar = -1;
+  const int boundsDims[2] = {binDim, nvDim};
   ok = Check(nc_def_var(ncid_, "bin", NC_DOUBLE, 1, &binDim, &binVar), "bin") &&
        text(binVar, "long_name", "equivalent spherical diameter of the size bin") &&
-       text(binVar, "units", "um") && text(binVar, "comment", "bin k reads as 15 x k um");
+       text(binVar, "units", "um") && text(binVar, "bounds", "bin_bounds") &&
+       text(binVar, "coverage_content_type", kCoordinate) &&
+       text(binVar, "comment", "bin k reads as 15 x k um, up to 15 x (k + 1) um") &&
+       Check(nc_def_var(ncid_, "bin_bounds", NC_DOUBLE, 2, boundsDims, &boundsVar), "bin_bounds");
   if (!ok) return false;
 
   const double fill = kMissing;
@@ -171,73 +271,102 @@ bool NetcdfExporter::Define(const ExportContext& c) {
     const RealVariable& v = kReal[i];
     int& id = realIds_[i];
     ok = Check(nc_def_var(ncid_, v.name, NC_DOUBLE, 1, &obsDim, &id), v.name) &&
-         Check(nc_def_var_chunking(ncid_, id, NC_CHUNKED, &obsChunk), v.name) &&
-         Check(nc_def_var_fill(ncid_, id, 0, &fill), v.name);
+         compressed(id, v.name, &kObsChunk) && Check(nc_def_var_fill(ncid_, id, 0, &fill), v.name);
     if (!ok) return false;
     if (v.standardName[0] != '\0') ok = text(id, "standard_name", v.standardName);
     std::string units = v.units;
     if (v.member == &ExportRow::conductivity && c.ctdModel == CtdCatalogue::kMicroCtd) {
       units = "mS cm-1";
     }
-    ok = ok && text(id, "long_name", v.longName) && text(id, "units", units);
-    if (v.member == &ExportRow::epochSeconds) {
-      ok = ok && text(id, "calendar", "standard") && text(id, "axis", "T");
-    }
-    if (v.member == &ExportRow::depth) {
-      ok = ok && text(id, "positive", "down") && text(id, "axis", "Z");
-    }
+    ok = ok && text(id, "long_name", v.longName) && text(id, "units", units) &&
+         text(id, "coverage_content_type", v.contentType);
     if (!v.coordinate) ok = ok && text(id, "coordinates", kCoordinates);
     if (v.member == &ExportRow::epochSeconds) {
+      ok = ok && text(id, "calendar", "standard") && text(id, "axis", "T") &&
+           text(id, "comment",
+                "missing until an RMC sentence has given the date; time_of_day holds the time "
+                "alone");
+    } else if (v.member == &ExportRow::latitude || v.member == &ExportRow::longitude) {
       ok = ok && text(id, "comment",
-                      "missing until an RMC sentence has given the date; time_of_day holds the "
-                      "time alone");
-    }
-    if (v.member == &ExportRow::countsPerVolume) {
+                      "missing when the receiver has no fix, or when its latest fix is more "
+                      "than max_gps_fix_age L frames old");
+    } else if (v.member == &ExportRow::depth) {
+      char comment[200];
+      std::snprintf(comment, sizeof comment,
+                    "UNESCO 1983 depth of the pressure at the row's GPS latitude; rows without "
+                    "one use the survey latitude %.4f",
+                    c.surveyLatitudeForDepth);
+      ok = ok && text(id, "positive", "down") && text(id, "axis", "Z") &&
+           text(id, "comment", comment);
+    } else if (v.member == &ExportRow::countsPerVolume) {
       ok = ok && text(id, "comment",
                       "frame_total / (tunnel cross-section x flow_speed) x 0.001 of this frame "
-                      "alone; 0 when the flow speed is 0");
+                      "alone, as the time charts show it (it takes the frame as one second "
+                      "long: divide by l_frame_interval for the concentration); 0 when the "
+                      "flow speed is 0");
+    } else if (v.member == &ExportRow::frameTotal) {
+      countIds_[0] = id;
     }
     if (!ok) return false;
   }
   ok = Check(nc_def_var(ncid_, "l_frame_index", NC_UINT, 1, &obsDim, &indexId_), "l_frame_index") &&
-       Check(nc_def_var_chunking(ncid_, indexId_, NC_CHUNKED, &obsChunk), "l_frame_index") &&
+       compressed(indexId_, "l_frame_index", &kObsChunk) &&
        text(indexId_, "long_name", "L frame count before this frame (gaps: aborted frames)") &&
-       text(indexId_, "units", "1") &&
+       text(indexId_, "units", "1") && text(indexId_, "coverage_content_type", kAuxiliary) &&
        Check(nc_def_var(ncid_, "window_count", NC_INT, 1, &obsDim, &windowId_), "window_count") &&
-       Check(nc_def_var_chunking(ncid_, windowId_, NC_CHUNKED, &obsChunk), "window_count") &&
-       text(windowId_, "long_name", "particles counted in the window bins of the frame") &&
-       text(windowId_, "units", "s-1") && text(windowId_, "coordinates", kCoordinates) &&
+       compressed(windowId_, "window_count", &kObsChunk) &&
+       text(windowId_, "long_name", "particles counted in the window bins of the L frame") &&
+       text(windowId_, "units", "1") && text(windowId_, "coordinates", kCoordinates) &&
+       text(windowId_, "coverage_content_type", kMeasurement) &&
        Check(nc_def_var(ncid_, "laser_monitor", NC_UINT, 1, &obsDim, &laserId_), "laser_monitor") &&
-       Check(nc_def_var_chunking(ncid_, laserId_, NC_CHUNKED, &obsChunk), "laser_monitor") &&
+       compressed(laserId_, "laser_monitor", &kObsChunk) &&
        text(laserId_, "long_name", "laser monitor (housekeeping word H6)") &&
-       text(laserId_, "units", "1") && text(laserId_, "coordinates", kCoordinates);
+       text(laserId_, "units", "1") && text(laserId_, "coordinates", kCoordinates) &&
+       text(laserId_, "coverage_content_type", kAuxiliary);
   if (!ok) return false;
   const int binDims[2] = {obsDim, binDim};
-  const std::size_t binChunks[2] = {binChunkRows, kExportBinCount};
+  const std::size_t binChunks[2] = {kBinChunkRows, kExportBinCount};
   // The counter sends each bin as a 16-bit word.
   ok = Check(nc_def_var(ncid_, "bin_counts", NC_USHORT, 2, binDims, &binsId_), "bin_counts") &&
-       Check(nc_def_var_chunking(ncid_, binsId_, NC_CHUNKED, binChunks), "bin_counts") &&
-       text(binsId_, "long_name", "particles counted per size bin in the frame") &&
-       text(binsId_, "units", "s-1") && text(binsId_, "coordinates", kCoordinates);
-  if (!ok) return false;
-  // A small chunk cache writes each block out as it fills, on the writer's thread, rather
-  // than all of it when the file is closed.
-  int ids[kRealVariables + 4];
-  std::copy(realIds_.begin(), realIds_.end(), ids);
-  ids[kRealVariables] = indexId_;
-  ids[kRealVariables + 1] = windowId_;
-  ids[kRealVariables + 2] = laserId_;
-  ids[kRealVariables + 3] = binsId_;
-  for (int id : ids) {
-    if (!Check(nc_set_var_chunk_cache(ncid_, id, 256 * 1024, 7, 1.0f), "chunk cache")) {
-      return false;
+       compressed(binsId_, "bin_counts", binChunks) &&
+       text(binsId_, "long_name", "particles counted per size bin in the L frame") &&
+       text(binsId_, "units", "1") && text(binsId_, "coordinates", kCoordinates) &&
+       text(binsId_, "coverage_content_type", kMeasurement);
+  countIds_[1] = windowId_;
+  countIds_[2] = binsId_;
+  return ok;
+}
+
+bool NetcdfExporter::DefineEvents() {
+  auto text = [&](int var, const char* name, const std::string& value) {
+    return Check(nc_put_att_text(mepId_, var, name, value.size(), value.c_str()), name);
+  };
+  int eventDim = -1;
+  bool ok = Check(nc_def_grp(ncid_, "mep", &mepId_), "mep group") &&
+            text(NC_GLOBAL, "title", "element events of the M frames, in arrival order") &&
+            Check(nc_def_dim(mepId_, "event", NC_UNLIMITED, &eventDim), "event dimension");
+  for (std::size_t i = 0; i < kEvent.size() && ok; ++i) {
+    const EventVariable& v = kEvent[i];
+    int& id = eventIds_[i];
+    ok = Check(nc_def_var(mepId_, v.name, v.type, 1, &eventDim, &id), v.name) &&
+         Check(nc_def_var_chunking(mepId_, id, NC_CHUNKED, &kObsChunk), v.name) &&
+         Check(nc_def_var_deflate(mepId_, id, 1, 1, 4), v.name) &&
+         text(id, "long_name", v.longName) && text(id, "coverage_content_type", v.contentType);
+    const bool flag = v.type == NC_UBYTE && std::strcmp(v.name, "element") != 0;
+    if (ok && !flag) ok = text(id, "units", "1");
+    if (ok && flag) {
+      const unsigned char flags[2] = {0, 1};
+      ok = Check(nc_put_att_uchar(mepId_, id, "flag_values", NC_UBYTE, 2, flags), v.name) &&
+           text(id, "flag_meanings",
+                std::strcmp(v.name, "partial") == 0 ? "whole partial" : "unflagged flagged");
+    }
+    if (ok && std::strcmp(v.name, "time_stamp") == 0) {
+      const int fill = -1;
+      ok = Check(nc_def_var_fill(mepId_, id, 0, &fill), v.name) &&
+           text(id, "comment", "missing for a partial event (the .dat writes 99999)");
     }
   }
-  if (!Check(nc_enddef(ncid_), "defining")) return false;
-
-  double esd[kExportBinCount];
-  for (int k = 0; k < kExportBinCount; ++k) esd[k] = k * kBinEsdMicrometres;
-  return Check(nc_put_var_double(ncid_, binVar, esd), "bin");
+  return ok;
 }
 
 void NetcdfExporter::Write(const ExportRow& row) {
@@ -250,7 +379,40 @@ void NetcdfExporter::Write(const ExportRow& row) {
   window_.push_back(row.windowCount);
   laser_.push_back(row.laserMonitor);
   for (std::uint32_t count : row.bins) bins_.push_back(static_cast<std::uint16_t>(count));
+
+  time_.Add(row.epochSeconds);
+  latitude_.Add(row.latitude);
+  longitude_.Add(row.longitude);
+  depth_.Add(row.depth);
+  if (row.fixAge == 0 && !IsMissing(row.timeOfDay)) {
+    // The GPS clock against the L frame count, across midnight.
+    if (!IsMissing(previousTimeOfDay_) && row.timeOfDay < previousTimeOfDay_ - 43200) {
+      dayOffset_ += 86400;
+    }
+    previousTimeOfDay_ = row.timeOfDay;
+    const double t = row.timeOfDay + dayOffset_;
+    if (IsMissing(firstFixTime_)) {
+      firstFixTime_ = t;
+      firstFixFrame_ = row.lFrameIndex;
+    }
+    lastFixTime_ = t;
+    lastFixFrame_ = row.lFrameIndex;
+  }
   if (++rows_ >= blockRows_) WriteBlock();
+}
+
+void NetcdfExporter::WriteEvent(const MepEvent& e) {
+  if (failed_ || ncid_ < 0) return;
+  const std::int32_t values[kEventVariables] = {
+      static_cast<std::int32_t>(e.lFrameIndex),
+      static_cast<std::int32_t>(e.element),
+      e.Partial() ? -1 : static_cast<std::int32_t>(e.timeStamp),
+      static_cast<std::int32_t>(e.duration),
+      static_cast<std::int32_t>(e.size),
+      e.mepFlag ? 1 : 0,
+      e.Partial() ? 1 : 0};
+  for (int i = 0; i < kEventVariables; ++i) events_[i].push_back(values[i]);
+  if (events_[0].size() >= blockRows_) WriteEventBlock();
 }
 
 bool NetcdfExporter::WriteBlock() {
@@ -278,29 +440,91 @@ bool NetcdfExporter::WriteBlock() {
   return ok;
 }
 
+bool NetcdfExporter::WriteEventBlock() {
+  const std::size_t n = events_[0].size();
+  if (n == 0) return !failed_;
+  std::lock_guard lock(LibraryLock());
+  const std::size_t start = eventsWritten_;
+  bool ok = true;
+  for (int i = 0; i < kEventVariables && ok; ++i) {
+    ok =
+        Check(nc_put_vara_int(mepId_, eventIds_[i], &start, &n, events_[i].data()), kEvent[i].name);
+    events_[i].clear();
+  }
+  eventsWritten_ += n;
+  return ok;
+}
+
+bool NetcdfExporter::WriteCoverage() {
+  std::lock_guard lock(LibraryLock());
+  auto text = [&](int var, const char* name, const std::string& value) {
+    return Check(nc_put_att_text(ncid_, var, name, value.size(), value.c_str()), name);
+  };
+  auto real = [&](const char* name, double value) {
+    return Check(nc_put_att_double(ncid_, NC_GLOBAL, name, NC_DOUBLE, 1, &value), name);
+  };
+  bool ok = Check(nc_redef(ncid_), "coverage");
+  if (ok && !IsMissing(time_.min)) {
+    ok = text(NC_GLOBAL, "time_coverage_start", FormatIsoUtc(time_.min)) &&
+         text(NC_GLOBAL, "time_coverage_end", FormatIsoUtc(time_.max));
+  }
+  if (ok && !IsMissing(latitude_.min)) {
+    ok = real("geospatial_lat_min", latitude_.min) && real("geospatial_lat_max", latitude_.max) &&
+         text(NC_GLOBAL, "geospatial_lat_units", "degrees_north") &&
+         real("geospatial_lon_min", longitude_.min) && real("geospatial_lon_max", longitude_.max) &&
+         text(NC_GLOBAL, "geospatial_lon_units", "degrees_east");
+  }
+  if (ok && !IsMissing(depth_.min)) {
+    ok = real("geospatial_vertical_min", depth_.min) &&
+         real("geospatial_vertical_max", depth_.max) &&
+         text(NC_GLOBAL, "geospatial_vertical_units", "m") &&
+         text(NC_GLOBAL, "geospatial_vertical_positive", "down");
+  }
+  // The counts are those of one L frame; the GPS clock tells how long a frame is, once it
+  // has run for a while.
+  const std::uint32_t frames = lastFixFrame_ - firstFixFrame_;
+  const double span = lastFixTime_ - firstFixTime_;
+  std::string methods = "time: sum";
+  if (!IsMissing(span) && frames >= 20 && span >= 10) {
+    const std::string interval = ShortNumber(span / frames);
+    ok = ok && real("l_frame_interval", std::strtod(interval.c_str(), nullptr));
+    methods += " (interval: " + interval + " s)";
+  }
+  for (int id : countIds_) {
+    ok = ok && text(id, "cell_methods", methods);
+    if (methods == "time: sum") {
+      ok = ok && text(id, "comment",
+                      "counts of one L frame; the recording has no GPS clock to measure the "
+                      "frame interval by");
+    }
+  }
+  return Check(nc_enddef(ncid_), "coverage") && ok;
+}
+
 bool NetcdfExporter::Finish() {
-  if (partial_.empty()) return false;
-  if (ncid_ >= 0 && !failed_) WriteBlock();
-  CloseFile();
-  if (!failed_ && ::rename(partial_.c_str(), path_.c_str()) != 0) {
-    failed_ = true;
-    error_ = path_ + ": " + std::strerror(errno);
-  }
+  if (ncid_ < 0) return false;
+  if (!failed_) WriteBlock();
+  if (!failed_) WriteEventBlock();
+  if (!failed_) WriteCoverage();
+  void* image = nullptr;
+  std::size_t size = 0;
   if (failed_) {
-    ::unlink(partial_.c_str());
-    partial_.clear();
-    return false;
+    CloseLibrary(nullptr, nullptr);
+  } else if (CloseLibrary(&image, &size)) {
+    file_.Write(std::string_view(static_cast<const char*>(image), size));
   }
-  finished_ = true;
-  return true;
+  std::free(image);
+  if (!failed_ && !file_.Commit()) {
+    failed_ = true;
+    error_ = file_.Error();
+  }
+  if (failed_) file_.Discard();
+  return !failed_;
 }
 
 void NetcdfExporter::Discard() {
-  CloseFile();
-  if (partial_.empty()) return;
-  ::unlink((finished_ ? path_ : partial_).c_str());
-  partial_.clear();
-  finished_ = false;
+  CloseLibrary(nullptr, nullptr);
+  file_.Discard();
 }
 
 }  // namespace vesk

@@ -167,6 +167,7 @@ void GpsFixTracker::OnSentence(std::string_view sentence) {
   } else {
     return;
   }
+  ++updates_;
   if (!IsMissing(time)) fix_.timeOfDay = time;
   // A receiver without a fix says so: the position is then unknown, not the last one.
   const bool position = valid && !IsMissing(lat) && !IsMissing(lon);

@@ -2,6 +2,7 @@
 // The GPS time, date and position of the analysis export, read as numbers from the NMEA
 // sentences of the recording (GGA, RMC and GLL of any talker).
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -26,12 +27,15 @@ class GpsFixTracker {
   // One sentence, with or without its line end. Sentences with a wrong checksum are ignored.
   void OnSentence(std::string_view sentence);
   const GpsFix& Fix() const { return fix_; }
+  // How many sentences have set the fix (a receiver saying it has none included).
+  std::uint64_t Updates() const { return updates_; }
 
  private:
   void UpdateEpoch();
 
   std::string sentenceToParse_;
   GpsFix fix_;
+  std::uint64_t updates_ = 0;
   double dateDays_ = kMissing;  // days since 1970-01-01 of the latest RMC
   double dateTime_ = kMissing;  // that RMC's time of day
 };

@@ -1,7 +1,7 @@
 #include "files/export_row.h"
 
 #include "acquisition/vesk_doc.h"
-#include "instruments/ctd_conversions.h"
+#include "instruments/ctd_catalogue.h"
 
 namespace vesk {
 namespace {
@@ -28,7 +28,7 @@ void FillExportRow(ExportRow& row, const CVESKDoc& doc, std::uint32_t lFrameInde
     const bool measuresCt =
         model != CtdCatalogue::kFlowmeter && model != CtdCatalogue::kPressureSensor;
     row.pressure = Known(ctd.pressure);
-    row.depth = Known(PressureToDepth(ctd.pressure, doc.surveyLat));
+    row.depth = kMissing;  // the export stage knows the latitude to take
     row.temperature = measuresCt ? Known(ctd.temperature) : kMissing;
     row.conductivity = measuresCt ? Known(ctd.conductivity) : kMissing;
     row.salinity = measuresCt ? Known(ctd.salinity) : kMissing;

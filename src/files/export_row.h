@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "files/processed_records.h"
+
 namespace vesk {
 
 class CVESKDoc;
@@ -26,12 +28,13 @@ struct ExportRow {
   // GPS: the latest fix from the configured sentence (filled by the export stage).
   double epochSeconds = kMissing;  // UTC seconds since 1970-01-01, only when a date is known
   double timeOfDay = kMissing;     // UTC seconds since midnight
-  double latitude = kMissing;      // degrees north
-  double longitude = kMissing;     // degrees east
+  double latitude = kMissing;      // degrees north; missing once the fix is too old
+  double longitude = kMissing;     // degrees east; likewise
+  double fixAge = kMissing;        // L frames since the sentence that gave the fix
 
   // CTD: the latest decoded instrument line.
   double pressure = kMissing;      // dbar
-  double depth = kMissing;         // m, from the pressure and the survey latitude
+  double depth = kMissing;         // m, from the pressure and the fix's (or survey) latitude
   double temperature = kMissing;   // degrees Celsius
   double conductivity = kMissing;  // S/m (mS/cm for the Micro CTD)
   double salinity = kMissing;      // PSU
@@ -46,12 +49,24 @@ struct ExportRow {
   std::array<std::uint32_t, kExportBinCount> bins{};
 };
 
+// One element event of an M frame, as the .dat writes it, with the L frame count at its
+// arrival (the l_frame_index of the next L row).
+struct MepEvent {
+  std::uint32_t lFrameIndex = 0;
+  std::uint32_t element = 0;
+  std::uint32_t timeStamp = 0;  // kPartialEventStamp: the event's last words never arrived
+  std::uint32_t duration = 0;
+  std::uint32_t size = 0;  // digital size, the MEP flag taken out
+  bool mepFlag = false;
+  bool Partial() const { return timeStamp == kPartialEventStamp; }
+};
+
 // Counts per volume of one frame (1000 counts per m^3): total / (cross-section x flow) x 0.001,
 // 0 when there is no flow.
 double FrameCountsPerVolume(double frameTotal, double crossSection, double flowSpeed);
 
-// Fills everything but the bins and the GPS fields from the document after an L frame was
-// processed (caller holds the housekeeping and CTD locks). A CTD record that is all zero (no
+// Fills everything but the bins, the GPS fields and the depth from the document after an L frame
+// was processed (caller holds the housekeeping and CTD locks). A CTD record that is all zero (no
 // instrument line decoded yet) is missing, and so are the quantities the selected instrument
 // does not measure.
 void FillExportRow(ExportRow& row, const CVESKDoc& doc, std::uint32_t lFrameIndex,

@@ -1,7 +1,14 @@
 #include "files/export_stage.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
 #include "acquisition/vesk_doc.h"
 #include "files/data_file.h"
+#include "instruments/ctd_conversions.h"
 
 namespace vesk {
 namespace {
@@ -16,7 +23,30 @@ std::string_view Trim(std::string_view s) {
 
 constexpr std::string_view kUserHeaderTitle = "# ___  USER SUPPLIED HEADER  ___";
 
+// "2026-06-15T12:00:00Z" of a time_t.
+std::string IsoUtc(std::time_t t) {
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+  return text;
+}
+
 }  // namespace
+
+const std::vector<MetadataKey>& MetadataKeys() {
+  static const std::vector<MetadataKey> keys = {
+      {"title", keys::kExportTitle},
+      {"summary", keys::kExportSummary},
+      {"keywords", keys::kExportKeywords},
+      {"institution", keys::kExportInstitution},
+      {"project", keys::kExportProject},
+      {"platform", keys::kExportPlatform},
+      {"creator_name", keys::kExportCreatorName},
+      {"license", keys::kExportLicense},
+  };
+  return keys;
+}
 
 void ParseBinHeader(std::string_view header, ExportContext& c) {
   struct Field {
@@ -80,6 +110,26 @@ ExportContext MakeExportContext(const CVESKDoc& doc) {
   c.windowUpperBound = doc.windowUpperBound;
   c.ctdModel = doc.ctd.model;
   c.sentenceToParse = doc.nav.sentenceToParse;
+  c.surveyLatitudeForDepth = doc.surveyLat;
+  c.maxFixAge = doc.store.Read(keys::kExportMaxFixAge);
+  const std::string created = IsoUtc(std::time(nullptr));
+  for (const MetadataKey& m : MetadataKeys()) {
+    std::string value = doc.store.Read(m.key);
+    if (value.empty() && m.key.key == keys::kExportTitle.key) {
+      value = "VESK laser particle counter record " + c.source;
+    }
+    if (value.empty() && m.key.key == keys::kExportSummary.key) {
+      value =
+          "Particles counted by the VESK laser particle counter in 128 size bins, one row per L "
+          "frame, with the CTD readings and the GPS position; the element events of the "
+          "multi-element particles in the group mep. Processed from " +
+          c.source + ".";
+    }
+    c.metadata.emplace_back(m.attribute, value);
+  }
+  c.metadata.emplace_back("date_created", created);
+  c.metadata.emplace_back("history", created + " VESK " + c.processingVersion +
+                                         ": processed from the recording " + c.source);
   return c;
 }
 
@@ -91,6 +141,47 @@ std::string ExportPath(const std::string& datPath, std::string_view extension) {
   return (hasExtension ? datPath.substr(0, dot) : datPath) + std::string(extension);
 }
 
+bool ExportFile::Create(std::string_view header, bool buffered) {
+  Discard();
+  error_.clear();
+  if (!file_.Create(path_ + ".partial", header)) {
+    Fail(file_.Error());
+    return false;
+  }
+  file_.SetBuffered(buffered);
+  created_ = true;
+  return true;
+}
+
+void ExportFile::Write(std::string_view bytes) {
+  if (!file_.Write(bytes)) Fail(file_.Error());
+}
+
+void ExportFile::Fail(const std::string& reason) {
+  if (error_.empty()) error_ = path_ + ": " + reason;
+}
+
+bool ExportFile::Commit() {
+  if (!created_) return false;
+  if (!file_.Close() || file_.WriteFailed()) Fail(file_.Error());
+  const std::string partial = path_ + ".partial";
+  if (error_.empty() && ::rename(partial.c_str(), path_.c_str()) != 0) Fail(std::strerror(errno));
+  if (!error_.empty()) {
+    ::unlink(partial.c_str());
+    created_ = false;
+    return false;
+  }
+  committed_ = true;
+  return true;
+}
+
+void ExportFile::Discard() {
+  file_.Close();
+  if (!created_) return;
+  ::unlink((committed_ ? path_ : path_ + ".partial").c_str());
+  created_ = committed_ = false;
+}
+
 ExportStage::ExportStage(std::vector<std::unique_ptr<ExportWriter>> writers)
     : writers_(std::move(writers)) {}
 
@@ -100,6 +191,10 @@ ExportStage::~ExportStage() {
 
 bool ExportStage::Begin(const ExportContext& context) {
   gps_ = GpsFixTracker(context.sentenceToParse);
+  fixUpdates_ = 0;
+  fixFrame_ = nextFrame_ = 0;
+  surveyLatitude_ = context.surveyLatitudeForDepth;
+  maxFixAge_ = context.maxFixAge;
   for (std::size_t i = 0; i < writers_.size(); ++i) {
     if (!writers_[i]->Begin(context)) {
       error_ = writers_[i]->Error();
@@ -107,7 +202,7 @@ bool ExportStage::Begin(const ExportContext& context) {
       return false;
     }
   }
-  block_.reserve(kBlockRows);
+  block_.rows.reserve(kBlockRows);
   closing_ = false;
   thread_ = std::thread([this] { WriterThread(); });
   open_ = true;
@@ -116,14 +211,46 @@ bool ExportStage::Begin(const ExportContext& context) {
 
 void ExportStage::OnLRecord(const ExportRow& row) {
   if (!open_) return;
-  if (block_.empty()) blockStart_ = std::chrono::steady_clock::now();
-  ExportRow& r = block_.emplace_back(row);
+  const bool wasEmpty = block_.Size() == 0;
+  ExportRow& r = block_.rows.emplace_back(row);
+  nextFrame_ = row.lFrameIndex + 1;
   const GpsFix& fix = gps_.Fix();
   r.epochSeconds = fix.epochSeconds;
   r.timeOfDay = fix.timeOfDay;
-  r.latitude = fix.latitude;
-  r.longitude = fix.longitude;
-  if (block_.size() >= kBlockRows ||
+  if (gps_.Updates() > 0) {
+    r.fixAge = static_cast<double>(row.lFrameIndex - std::min(fixFrame_, row.lFrameIndex));
+    // A receiver that went silent leaves its last fix behind: an old one is no position.
+    if (r.fixAge <= maxFixAge_) {
+      r.latitude = fix.latitude;
+      r.longitude = fix.longitude;
+    }
+  }
+  if (!IsMissing(r.pressure)) {
+    const double latitude = IsMissing(r.latitude) ? surveyLatitude_ : r.latitude;
+    const double depth = PressureToDepth(r.pressure, latitude);
+    r.depth = std::isfinite(depth) ? depth : kMissing;
+  }
+  Added(wasEmpty);
+}
+
+void ExportStage::OnMEvents(std::span<const std::uint32_t> events, std::uint32_t lFrameCount) {
+  if (!open_ || events.size() < 4) return;
+  const bool wasEmpty = block_.Size() == 0;
+  for (std::size_t i = 0; i + 4 <= events.size(); i += 4) {
+    MepEvent& e = block_.events.emplace_back();
+    e.lFrameIndex = lFrameCount;
+    e.element = events[i];
+    e.timeStamp = events[i + 1];
+    e.duration = events[i + 2];
+    e.size = events[i + 3] & 0x7FFF;
+    e.mepFlag = (events[i + 3] & 0x8000) != 0;
+  }
+  Added(wasEmpty);
+}
+
+void ExportStage::Added(bool wasEmpty) {
+  if (wasEmpty) blockStart_ = std::chrono::steady_clock::now();
+  if (block_.Size() >= kBlockRows ||
       std::chrono::steady_clock::now() - blockStart_ >= std::chrono::seconds(1)) {
     HandOver();
   }
@@ -131,17 +258,21 @@ void ExportStage::OnLRecord(const ExportRow& row) {
 
 void ExportStage::OnNmeaSentence(std::string_view sentence) {
   gps_.OnSentence(sentence);
+  if (gps_.Updates() != fixUpdates_) {
+    fixUpdates_ = gps_.Updates();
+    fixFrame_ = nextFrame_;
+  }
 }
 
 void ExportStage::HandOver() {
-  if (block_.empty()) return;
+  if (block_.Size() == 0) return;
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [this] { return queue_.size() < kMaxQueuedBlocks; });
   queue_.push_back(std::move(block_));
   changed_.notify_all();
   lock.unlock();
   block_ = {};
-  block_.reserve(kBlockRows);
+  block_.rows.reserve(kBlockRows);
 }
 
 void ExportStage::WriterThread() {
@@ -149,13 +280,16 @@ void ExportStage::WriterThread() {
   for (;;) {
     changed_.wait(lock, [this] { return !queue_.empty() || closing_; });
     if (queue_.empty()) return;  // closing, and everything written
-    std::vector<ExportRow> rows = std::move(queue_.front());
+    Block block = std::move(queue_.front());
     queue_.pop_front();
     changed_.notify_all();
     lock.unlock();
     try {
-      for (const ExportRow& row : rows) {
+      for (const ExportRow& row : block.rows) {
         for (auto& w : writers_) w->Write(row);
+      }
+      for (const MepEvent& event : block.events) {
+        for (auto& w : writers_) w->WriteEvent(event);
       }
     } catch (const std::exception& e) {
       lock.lock();
@@ -202,7 +336,7 @@ void ExportStage::Discard() {
     queue_.clear();
   }
   StopWriterThread();
-  block_.clear();
+  block_ = {};
   for (auto& w : writers_) w->Discard();
 }
 

@@ -1,8 +1,8 @@
 #pragma once
-// The analysis export stage beside the .dat writer: takes the frame processor's rows and NMEA
-// sentences, adds the latest GPS fix to each row and hands it to the export writers (CSV,
-// NetCDF). Each writer fills a temporary file and puts it under its name only when the run
-// completes.
+// The analysis export stage beside the .dat writer: takes the frame processor's rows, element
+// events and NMEA sentences, adds the latest GPS fix to each row (its depth then uses the
+// fix's latitude) and hands rows and events to the export writers (CSV, NetCDF). Each writer
+// fills a temporary file and puts it under its name only when the run completes.
 
 #include <chrono>
 #include <condition_variable>
@@ -12,8 +12,11 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "app/settings_keys.h"
+#include "files/data_file.h"
 #include "files/export_nmea.h"
 #include "files/export_sink.h"
 
@@ -41,7 +44,20 @@ struct ExportContext {
   int windowUpperBound = 127;
   int ctdModel = 0;
   std::string sentenceToParse;
+  double surveyLatitudeForDepth = 0;  // used when a row has no GPS latitude
+  int maxFixAge = 20;                 // L frames; an older fix gives no position
+
+  // What the files say about the data set: attribute name and value, in order.
+  std::vector<std::pair<std::string, std::string>> metadata;
 };
+
+// The data set attributes a user sets (attribute name, settings key), for vesk-process's
+// --attribute and the settings store.
+struct MetadataKey {
+  const char* attribute;
+  TextKey key;
+};
+const std::vector<MetadataKey>& MetadataKeys();
 
 // Reads the header fields of a .bin header (the text before the first "~").
 void ParseBinHeader(std::string_view header, ExportContext& context);
@@ -53,14 +69,49 @@ ExportContext MakeExportContext(const CVESKDoc& doc);
 // `datPath` with its extension replaced by `extension` (".csv", ".nc").
 std::string ExportPath(const std::string& datPath, std::string_view extension);
 
+// One file of an export, written under "<path>.partial" and put under its name only when it is
+// complete; a discarded one leaves nothing behind.
+class ExportFile {
+ public:
+  explicit ExportFile(std::string path) : path_(std::move(path)) {}
+  // An unfinished file is removed; a committed one stays.
+  ~ExportFile() {
+    if (!committed_) Discard();
+  }
+  ExportFile(const ExportFile&) = delete;
+  ExportFile& operator=(const ExportFile&) = delete;
+
+  // `buffered`: writes are collected and written in large blocks.
+  bool Create(std::string_view header = {}, bool buffered = true);
+  // A failure is kept: Commit then fails with it.
+  void Write(std::string_view bytes);
+  // Closes the file and gives it its name; on any failure removes it.
+  bool Commit();
+  // Removes the partial file, or the committed one.
+  void Discard();
+  const std::string& Path() const { return path_; }
+  // "<path>: <reason>" of the first failure.
+  const std::string& Error() const { return error_; }
+
+ private:
+  void Fail(const std::string& reason);
+
+  std::string path_;
+  DataFile file_;
+  std::string error_;
+  bool created_ = false;
+  bool committed_ = false;
+};
+
 // One export file format.
 class ExportWriter {
  public:
   virtual ~ExportWriter() = default;
   // Creates the temporary file; false with Error() on failure.
   virtual bool Begin(const ExportContext& context) = 0;
-  // One row; a failure is kept and reported by Finish.
+  // One row, one element event; a failure is kept and reported by Finish.
   virtual void Write(const ExportRow& row) = 0;
+  virtual void WriteEvent(const MepEvent& event) = 0;
   // Completes the file under its name; false with Error() when anything failed (the
   // temporary file is then removed).
   virtual bool Finish() = 0;
@@ -70,8 +121,8 @@ class ExportWriter {
 };
 
 // The writers run on a thread of their own (a row costs them about as much as the whole
-// processing of its frame): rows are handed over in blocks, at the latest a second after the
-// first row of a block, and at most kMaxQueuedBlocks wait.
+// processing of its frame): rows and events are handed over in blocks, at the latest a second
+// after the first of a block, and at most kMaxQueuedBlocks wait.
 class ExportStage final : public ExportSink {
  public:
   static constexpr std::size_t kBlockRows = 256;
@@ -85,6 +136,7 @@ class ExportStage final : public ExportSink {
   // Before the first frame. On failure nothing is left behind and Error() says why.
   bool Begin(const ExportContext& context);
   void OnLRecord(const ExportRow& row) override;
+  void OnMEvents(std::span<const std::uint32_t> events, std::uint32_t lFrameCount) override;
   void OnNmeaSentence(std::string_view sentence) override;
   // After the last frame: every file under its name, or (false) none of them.
   bool Finish();
@@ -92,22 +144,33 @@ class ExportStage final : public ExportSink {
   const std::string& Error() const { return error_; }
 
  private:
+  struct Block {
+    std::vector<ExportRow> rows;
+    std::vector<MepEvent> events;
+    std::size_t Size() const { return rows.size() + events.size(); }
+  };
+  void Added(bool wasEmpty);
   void HandOver();
   void StopWriterThread();
   void WriterThread();
 
   std::vector<std::unique_ptr<ExportWriter>> writers_;
   GpsFixTracker gps_;
-  std::vector<ExportRow> block_;
+  std::uint64_t fixUpdates_ = 0;  // the tracker's count when fixFrame_ was taken
+  std::uint32_t fixFrame_ = 0;    // L frame count when the latest fix arrived
+  std::uint32_t nextFrame_ = 0;   // L frame count after the latest row
+  double surveyLatitude_ = 0;
+  int maxFixAge_ = 20;
+  Block block_;
   std::chrono::steady_clock::time_point blockStart_{};
   std::string error_;
   bool open_ = false;
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<std::vector<ExportRow>> queue_;  // under mutex_
-  bool closing_ = false;                      // under mutex_
-  std::string threadError_;                   // under mutex_
+  std::deque<Block> queue_;  // under mutex_
+  bool closing_ = false;     // under mutex_
+  std::string threadError_;  // under mutex_
   std::thread thread_;
 };
 

@@ -130,7 +130,7 @@ BatchResult BatchPlayer::Run(const std::string& input, const std::string& output
   }
   ::close(fd);
   processor.FlushRecords();
-  // A block lost on the way fails the run too, not only the last one.
+  // A block lost in a flush on the way fails the run too, not only the last one.
   if (!doc->datFile.Close() || doc->datFile.WriteFailed()) ok = false;
   const std::string partialPath = doc->dataDir + partial;
   if (!ok && result.error.empty()) result.error = output + ": " + doc->datFile.Error();

@@ -214,6 +214,7 @@ void FrameProcessor::ProcessM(std::span<const std::uint8_t> frame) {
   if (!events.empty()) {
     AppendMRecord(BeginRecord(), events);
     EndRecord();
+    if (exportSink_ != nullptr) exportSink_->OnMEvents(events, doc_.lFrameCount.load());
   }
   const bool usable = events.size() % 4 == 0 && !doc_.gridPaused && !invalid;
   mep_.Consume(events, usable);

@@ -26,7 +26,7 @@ class FrameProcessor {
 
   // One deframed frame, type byte first.
   void Process(std::span<const std::uint8_t> frame);
-  // The analysis export (CSV, NetCDF): every accepted L frame and every $ sentence also go
+  // The analysis export (CSV, NetCDF): every accepted L frame, M frame and $ sentence also go
   // to `sink` while it is set. It is called on the processing thread with no lock held.
   void SetExportSink(ExportSink* sink) { exportSink_ = sink; }
   // Batch runs: the records are collected and handed to the .dat file in blocks of about a

@@ -9,12 +9,13 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <regex>
 #include <string>
 #include <thread>
 
+#include "sim/cast_generator.h"
 #include "test_support/frame_builder.h"
-#include "test_support/json.h"
 #include "test_support/locale.h"
 #include "test_support/run_process.h"
 #include "test_support/temp_dir.h"
@@ -23,6 +24,7 @@ namespace vesk::test {
 namespace {
 
 namespace fs = std::filesystem;
+using Json = nlohmann::ordered_json;
 
 class VeskProcess : public testing::Test {
  protected:
@@ -54,7 +56,7 @@ class VeskProcess : public testing::Test {
       const std::size_t end = out.find('\n', start);
       EXPECT_NE(end, std::string::npos) << "every summary ends with a line feed";
       if (end == std::string::npos) break;
-      all.push_back(Json::Parse(out.substr(start, end - start)));
+      all.push_back(Json::parse(out.substr(start, end - start)));
       start = end + 1;
     }
     return all;
@@ -100,14 +102,14 @@ TEST_F(VeskProcess, SummaryOfAKnownStream) {
   const auto all = Summaries(r.out);
   ASSERT_EQ(all.size(), 1u) << r.out;
   const Json& j = all[0];
-  EXPECT_EQ(j["input"].text, dir / "cast.bin");
-  EXPECT_EQ(j["bytes"].number, bin.size());
-  EXPECT_EQ(j["frames"]["L"].number, 4);
-  EXPECT_EQ(j["frames"]["M"].number, 2);
-  EXPECT_EQ(j["frames"]["C"].number, 1);
-  EXPECT_EQ(j["frames"]["$"].number, 2);
-  EXPECT_EQ(j["frame_errors"].number, 2);   // the 273-byte frame and the aborted one
-  EXPECT_EQ(j["l_frame_count"].number, 4);  // three accepted, one aborted
+  EXPECT_EQ(j["input"].get<std::string>(), dir / "cast.bin");
+  EXPECT_EQ(j["bytes"].get<double>(), bin.size());
+  EXPECT_EQ(j["frames"]["L"].get<double>(), 4);
+  EXPECT_EQ(j["frames"]["M"].get<double>(), 2);
+  EXPECT_EQ(j["frames"]["C"].get<double>(), 1);
+  EXPECT_EQ(j["frames"]["$"].get<double>(), 2);
+  EXPECT_EQ(j["frame_errors"].get<double>(), 2);   // the 273-byte frame and the aborted one
+  EXPECT_EQ(j["l_frame_count"].get<double>(), 4);  // three accepted, one aborted
   std::uint64_t total = 0, window = 0;
   for (int i = 0; i < 3; ++i) {
     for (int k = 0; k < 128; ++k) {
@@ -115,18 +117,18 @@ TEST_F(VeskProcess, SummaryOfAKnownStream) {
       if (k >= 5 && k < 100) window += k + i;
     }
   }
-  EXPECT_EQ(j["cumulative_total_count"].number, total);
-  EXPECT_EQ(j["cumulative_window_count"].number, window);
-  ASSERT_EQ(j["cumulative_bins"].items.size(), 128u);
-  for (int k = 0; k < 128; ++k) EXPECT_EQ(j["cumulative_bins"][k].number, 3 * k + 3);
+  EXPECT_EQ(j["cumulative_total_count"].get<double>(), total);
+  EXPECT_EQ(j["cumulative_window_count"].get<double>(), window);
+  ASSERT_EQ(j["cumulative_bins"].size(), 128u);
+  for (int k = 0; k < 128; ++k) EXPECT_EQ(j["cumulative_bins"][k].get<double>(), 3 * k + 3);
   for (const char* key : {"conductivity", "temperature", "pressure", "analog", "salinity"}) {
-    ASSERT_TRUE(j["ctd"].Has(key)) << key;
+    ASSERT_TRUE(j["ctd"].contains(key)) << key;
     const Json& v = j["ctd"][key];
-    EXPECT_TRUE(v.type == Json::Type::Number || v.IsNull()) << key;
+    EXPECT_TRUE(v.is_number() || v.is_null()) << key;
   }
   // Members in the documented order.
   std::vector<std::string> keys;
-  for (const auto& m : j.members) keys.push_back(m.first);
+  for (const auto& m : j.items()) keys.push_back(m.key());
   EXPECT_EQ(keys, (std::vector<std::string>{"input", "bytes", "frames", "frame_errors",
                                             "l_frame_count", "cumulative_total_count",
                                             "cumulative_window_count", "cumulative_bins", "ctd"}));
@@ -154,19 +156,56 @@ TEST_F(VeskProcess, SummariesInInputOrder) {
   const auto all = Summaries(r.out);
   ASSERT_EQ(all.size(), inputs.size());
   for (std::size_t i = 0; i < inputs.size(); ++i) {
-    EXPECT_EQ(all[i]["input"].text, inputs[i]);
-    EXPECT_EQ(all[i]["frames"]["L"].number, 5 + 20 * (4 - i));
+    EXPECT_EQ(all[i]["input"].get<std::string>(), inputs[i]);
+    EXPECT_EQ(all[i]["frames"]["L"].get<double>(), 5 + 20 * (4 - i));
   }
 }
 
-TEST_F(VeskProcess, SummaryNamesAnyInputExactly) {
-  const std::string name = dir / "odd \"name\"\t\\ \x01.bin";
-  WriteBytes(name, KnownStream());
-  const ProcessResult r = Run({"--settings", ini, "--summary", "--output", dir / "odd.dat", name});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  const auto all = Summaries(r.out);
-  ASSERT_EQ(all.size(), 1u) << r.out;
-  EXPECT_EQ(all[0]["input"].text, name);
+TEST_F(VeskProcess, SummaryNamesAnyInputAsValidJson) {
+  struct Case {
+    std::string file;
+    std::string shown;  // the summary's "input", after the directory
+  };
+  const Case cases[] = {
+      {"odd \"name\"\t\\ \x01.bin", "odd \"name\"\t\\ \x01.bin"},
+      {"d\xC3\xA4t\xC3\xA4 \xE6\x95\xB0\xE6\x8D\xAE.bin",
+       "d\xC3\xA4t\xC3\xA4 \xE6\x95\xB0\xE6\x8D\xAE.bin"},
+      // Latin-1, not UTF-8: the byte that is no character becomes U+FFFD.
+      {"caf\xE9.bin", "caf\xEF\xBF\xBD.bin"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shown);
+    const std::string name = dir / c.file;
+    WriteBytes(name, KnownStream());
+    const ProcessResult r =
+        Run({"--settings", ini, "--summary", "--output", dir / "odd.dat", name});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto all = Summaries(r.out);  // a strict parser: invalid UTF-8 throws
+    ASSERT_EQ(all.size(), 1u) << r.out;
+    EXPECT_EQ(all[0]["input"].get<std::string>(), dir / c.shown);
+  }
+}
+
+TEST_F(VeskProcess, ExportsOntoAFullDiskFailAndLeaveNothing) {
+  // A file-size limit fails every write past 64 KiB, as a full disk does.
+  vesk::CastOptions cast;
+  vesk::WriteSyntheticRecording(dir / "cast.bin", cast, 600);
+  for (const char* format : {"netcdf", "csv", "dat,csv,netcdf"}) {
+    SCOPED_TRACE(format);
+    const ProcessResult r =
+        RunProcess("/bin/sh",
+                   {"-c", "ulimit -f 64 && exec \"$0\" \"$@\"", VESK_PROCESS_PATH, "--settings",
+                    ini, "--format", format, "--output", dir / "out.dat", dir / "cast.bin"},
+                   {{"HOME", dir.Path()}});
+    EXPECT_EQ(r.exitCode, 1) << r.err;  // not killed, not a crash in the library's exit
+    EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(dir.Path())) {
+      left.push_back(e.path().filename().string());
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"cast.bin", "settings.ini"}));
+  }
 }
 
 TEST_F(VeskProcess, SameDatFilesForOneAndTwoJobs) {
@@ -291,7 +330,7 @@ TEST_F(VeskProcess, OtherInputsAreStillProcessed) {
   EXPECT_EQ(r2.exitCode, 1);
   const auto all = Summaries(r2.out);
   ASSERT_EQ(all.size(), 1u) << r2.out;
-  EXPECT_EQ(all[0]["input"].text, dir / "good.bin");
+  EXPECT_EQ(all[0]["input"].get<std::string>(), dir / "good.bin");
   EXPECT_EQ(DatFiles(dir / "out").size(), 1u);
 }
 
@@ -315,12 +354,12 @@ TEST_F(VeskProcess, EmptyAndNoiseInputs) {
     const auto all = Summaries(r.out);
     ASSERT_EQ(all.size(), 1u);
     const Json& j = all[0];
-    EXPECT_EQ(j["bytes"].number, c.bytes.size());
-    for (const char* type : {"L", "M", "C", "$"}) EXPECT_EQ(j["frames"][type].number, 0);
-    EXPECT_EQ(j["frame_errors"].number, 0);
-    EXPECT_EQ(j["l_frame_count"].number, 0);
-    EXPECT_EQ(j["cumulative_total_count"].number, 0);
-    for (const auto& b : j["cumulative_bins"].items) EXPECT_EQ(b.number, 0);
+    EXPECT_EQ(j["bytes"].get<double>(), c.bytes.size());
+    for (const char* type : {"L", "M", "C", "$"}) EXPECT_EQ(j["frames"][type].get<double>(), 0);
+    EXPECT_EQ(j["frame_errors"].get<double>(), 0);
+    EXPECT_EQ(j["l_frame_count"].get<double>(), 0);
+    EXPECT_EQ(j["cumulative_total_count"].get<double>(), 0);
+    for (const auto& b : j["cumulative_bins"]) EXPECT_EQ(b.get<double>(), 0);
     const std::string dat = ReadFile(dir / "in.dat");
     EXPECT_EQ(dat.rfind("# ___ PROCESSING INFORMATION ___\r\n", 0), 0u);
     EXPECT_EQ(dat.find("\r\nL1"), std::string::npos);
@@ -427,7 +466,7 @@ TEST_F(VeskProcess, MemoryStaysBoundedOnNoisyTimeStamps) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const auto all = Summaries(r.out);
   ASSERT_EQ(all.size(), 1u);
-  EXPECT_EQ(all[0]["frames"]["M"].number, 1000);
+  EXPECT_EQ(all[0]["frames"]["M"].get<double>(), 1000);
   EXPECT_GT(ReadFile(dir / "noisy.dat").size(), 100000u);
 }
 
@@ -464,7 +503,7 @@ TEST_F(VeskProcess, SameOutputUnderADecimalCommaLocale) {
   ASSERT_EQ(c.exitCode, 0) << c.err;
   ASSERT_EQ(de.exitCode, 0) << de.err;
   EXPECT_EQ(ReadFile(dir / "de.dat"), ReadFile(dir / "c.dat"));
-  EXPECT_EQ(de.out.substr(de.out.find(", \"bytes\"")), c.out.substr(c.out.find(", \"bytes\"")));
+  EXPECT_EQ(de.out.substr(de.out.find(",\"bytes\"")), c.out.substr(c.out.find(",\"bytes\"")));
 }
 
 }  // namespace

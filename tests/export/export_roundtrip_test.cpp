@@ -69,17 +69,21 @@ struct CtdLine {
 struct Expected {
   std::uint32_t lFrameIndex = 0;
   int ctd = -1;  // index into Recording::ctd of the latest line, -1: none yet
-  double epoch = kNaN, timeOfDay = kNaN, lat = kNaN, lon = kNaN;
+  double epoch = kNaN, timeOfDay = kNaN, lat = kNaN, lon = kNaN, fixAge = kNaN;
 };
 
 struct Recording {
   Bytes bin;
   std::vector<CtdLine> ctd;
   std::vector<Expected> rows;
+  std::vector<MepEvent> events;
 };
 
-// L frames (some short, one rejected, one aborted) with a CTD line every 50 and, when asked,
-// an RMC every 100 and a GGA (not the configured sentence) between them.
+constexpr int kMaxFixAge = 20;  // the default
+
+// L frames (some short, one rejected, one aborted) with a CTD line every 50, M frames (some
+// ending in a partial event) and, when asked, an RMC every 100 and a GGA (not the configured
+// sentence) between them.
 Recording MakeRecording(int lFrames, bool gps) {
   Recording r;
   r.bin = ToBytes(
@@ -95,6 +99,8 @@ Recording MakeRecording(int lFrames, bool gps) {
     return x;
   };
   Expected now;
+  double fixLat = kNaN, fixLon = kNaN;
+  std::int64_t fixFrame = -1;  // L frame count when the latest RMC arrived
   std::uint32_t lCount = 0;
   for (int i = 0; i < lFrames; ++i) {
     if (i == 300) {
@@ -125,7 +131,24 @@ Recording MakeRecording(int lFrames, bool gps) {
     l.length = i % 3 == 0 ? 274 : 276;
     AppendWire(r.bin, LFrame(l));
     now.lFrameIndex = lCount++;
+    if (fixFrame >= 0) {
+      now.fixAge = static_cast<double>(now.lFrameIndex - fixFrame);
+      now.lat = now.fixAge <= kMaxFixAge ? fixLat : kNaN;
+      now.lon = now.fixAge <= kMaxFixAge ? fixLon : kNaN;
+    }
     r.rows.push_back(now);
+    if (i % 37 == 3) {
+      const MEvent events[] = {{static_cast<std::uint32_t>(i % 35), next() % 65536, i % 1000u,
+                                next() % 4096, i % 2 == 0},
+                               {34, 7, 1000, 4095, true}};
+      Frame m = MakeMFrame(events);
+      if (i % 111 == 3) m.resize(m.size() - 2);  // the second event's time stamp is lost
+      AppendWire(r.bin, m);
+      for (const MEvent& e : events) {
+        r.events.push_back(MepEvent{lCount, e.e, e.s, e.d, e.size, e.mep});
+      }
+      if (i % 111 == 3) r.events.back().timeStamp = kPartialEventStamp;
+    }
     if (i % 50 == 10) {
       const CtdLine c{10.0f + i * 0.01f, 4.2f - i * 0.001f, 2.5f * i, static_cast<float>(i % 7)};
       char text[96];
@@ -145,8 +168,9 @@ Recording MakeRecording(int lFrames, bool gps) {
       AppendWire(r.bin, MakeTextFrame('$', Checksummed(body)));
       now.timeOfDay = 45319.5 + second;
       now.epoch = 8847 * 86400.0 + now.timeOfDay;
-      now.lat = 48 + (second + 0.5) / 60;
-      now.lon = 11 + 31.0 / 60;
+      fixLat = 48 + (second + 0.5) / 60;
+      fixLon = 11 + 31.0 / 60;
+      fixFrame = lCount;
     }
     if (gps && i % 100 == 70) {
       AppendWire(r.bin, MakeTextFrame('$', Checksummed("GPGGA,000000,1000.000,S,02000.000,W,1,08,"
@@ -176,9 +200,16 @@ class NcFile {
  public:
   explicit NcFile(const std::string& path) {
     ok_ = nc_open(path.c_str(), NC_NOWRITE, &id_) == NC_NOERR;
+    file_ = id_;
   }
   ~NcFile() {
-    if (ok_) nc_close(id_);
+    if (ok_) nc_close(file_);
+  }
+  // Reads from the group `name` from now on.
+  void EnterGroup(const char* name) {
+    int group = -1;
+    ASSERT_EQ(nc_inq_grp_ncid(file_, name, &group), NC_NOERR) << "no group " << name;
+    id_ = group;
   }
   bool ok() const { return ok_; }
   std::size_t Dim(const char* name) const {
@@ -220,14 +251,15 @@ class NcFile {
 
  private:
   int id_ = -1;
+  int file_ = -1;
   bool ok_ = false;
 };
 
-// The CSV as columns by name; an empty field is NaN.
+// The CSV as columns by name; an empty field is NaN, the utc_time columns stay text.
 struct Csv {
   std::vector<std::string> names;
   std::map<std::string, std::vector<double>> numbers;
-  std::vector<std::string> times;
+  std::map<std::string, std::vector<std::string>> times;
 };
 
 Csv ParseCsv(const std::string& text) {
@@ -255,8 +287,8 @@ Csv ParseCsv(const std::string& text) {
     }
     EXPECT_EQ(fields.size(), csv.names.size());
     for (std::size_t i = 0; i < fields.size() && i < csv.names.size(); ++i) {
-      if (csv.names[i] == "utc_time_iso8601") {
-        csv.times.push_back(fields[i]);
+      if (csv.names[i].rfind("utc_time", 0) == 0) {
+        csv.times[csv.names[i]].push_back(fields[i]);
         continue;
       }
       double v = kNaN;
@@ -269,6 +301,14 @@ Csv ParseCsv(const std::string& text) {
     }
   }
   return csv;
+}
+
+// The CSV's text of a value: the shortest that reads back to the same double, or to the same
+// float for a value a float holds exactly.
+bool SameText(double csv, double nc) {
+  if (std::isnan(csv) || std::isnan(nc)) return std::isnan(csv) && std::isnan(nc);
+  const float f = static_cast<float>(nc);
+  return csv == nc || (static_cast<double>(f) == nc && static_cast<float>(csv) == f);
 }
 
 // Equal, NaN equal to NaN.
@@ -284,6 +324,7 @@ class ExportRoundTrip : public testing::Test {
     store.WriteString("Settings", "CounterConstant", "0.5");
     store.WriteString("Settings", "FirmwareVer", "2.40");
     store.WriteString("NavSettings", "SentenceToParse", "$GPRMC");
+    store.WriteString("Export", "Institution", "Institute of the test");
   }
 
   BatchOutputs Both() const {
@@ -365,13 +406,16 @@ TEST_F(ExportRoundTrip, EveryVariableMatchesTheDatAndTheSummary) {
       EXPECT_EQ(v["conductivity"][i], static_cast<double>(c.c));
       EXPECT_EQ(v["pressure"][i], static_cast<double>(c.p));
       EXPECT_EQ(v["analog"][i], static_cast<double>(c.analog));
-      EXPECT_DOUBLE_EQ(v["depth"][i], PressureToDepth(c.p, kSurveyLat));
+      // The row's GPS latitude when it has one.
+      const double latitude = std::isnan(e.lat) ? kSurveyLat : e.lat;
+      EXPECT_DOUBLE_EQ(v["depth"][i], PressureToDepth(c.p, latitude));
       EXPECT_GT(v["salinity"][i], 0);
     }
     EXPECT_TRUE(Same(v["time"][i], e.epoch)) << v["time"][i] << " vs " << e.epoch;
     EXPECT_TRUE(Same(v["time_of_day"][i], e.timeOfDay));
     EXPECT_TRUE(Same(v["latitude"][i], e.lat)) << v["latitude"][i];
     EXPECT_TRUE(Same(v["longitude"][i], e.lon));
+    EXPECT_TRUE(Same(v["gps_fix_age"][i], e.fixAge)) << v["gps_fix_age"][i];
   }
 
   // The summary: the last row carries the final CTD record, and the bins add up.
@@ -394,8 +438,9 @@ TEST_F(ExportRoundTrip, EveryVariableMatchesTheDatAndTheSummary) {
 
   // The CSV says the same, to the last digit.
   const Csv csv = ParseCsv(ReadFile(dir / "cast.csv"));
-  ASSERT_EQ(csv.times.size(), n);
+  ASSERT_EQ(csv.times.at("utc_time_iso8601").size(), n);
   const std::pair<const char*, const char*> columns[] = {
+      {"gps_fix_age_l_frames", "gps_fix_age"},
       {"latitude_deg_north", "latitude"},
       {"longitude_deg_east", "longitude"},
       {"pressure_dbar", "pressure"},
@@ -406,29 +451,80 @@ TEST_F(ExportRoundTrip, EveryVariableMatchesTheDatAndTheSummary) {
       {"analog_instrument_units", "analog"},
       {"flow_speed_m_per_s", "flow_speed"},
       {"counts_per_volume_1000_per_m3", "counts_per_volume"},
-      {"frame_total_counts_per_s", "frame_total"},
+      {"frame_total_counts", "frame_total"},
       {"counter_value", "counter_value"},
   };
   for (const auto& [column, variable] : columns) {
     ASSERT_EQ(csv.numbers.count(column), 1u) << column;
     for (std::size_t i = 0; i < n; ++i) {
-      ASSERT_TRUE(Same(csv.numbers.at(column)[i], v[variable][i])) << column << " row " << i;
+      ASSERT_TRUE(SameText(csv.numbers.at(column)[i], v[variable][i])) << column << " row " << i;
     }
   }
   for (std::size_t i = 0; i < n; ++i) {
     EXPECT_EQ(csv.numbers.at("l_frame_index")[i], index[i]);
-    EXPECT_EQ(csv.numbers.at("window_count_counts_per_s")[i], window[i]);
+    EXPECT_EQ(csv.numbers.at("window_count_counts")[i], window[i]);
     EXPECT_EQ(csv.numbers.at("laser_monitor")[i], laser[i]);
     for (int k = 0; k < 128; ++k) {
       char name[32];
       std::snprintf(name, sizeof name, "bin%03d_%dum_counts", k, 15 * k);
       ASSERT_EQ(csv.numbers.at(name)[i], records[i][k]) << name << " row " << i;
     }
-    const std::string expected = FormatIsoUtc(rec.rows[i].epoch, rec.rows[i].timeOfDay);
-    EXPECT_EQ(csv.times[i], expected);
+    EXPECT_EQ(csv.times.at("utc_time_iso8601")[i], FormatIsoUtc(rec.rows[i].epoch));
+    EXPECT_EQ(csv.times.at("utc_time_of_day")[i], FormatTimeOfDay(rec.rows[i].timeOfDay));
   }
-  EXPECT_EQ(csv.times[21], "1994-03-23T12:35:19.500Z");
-  EXPECT_EQ(csv.times[0], "");
+  // A full date and time, or nothing: never a time of day alone.
+  EXPECT_EQ(csv.times.at("utc_time_iso8601")[21], "1994-03-23T12:35:19.500Z");
+  EXPECT_EQ(csv.times.at("utc_time_of_day")[21], "12:35:19.500");
+  EXPECT_EQ(csv.times.at("utc_time_iso8601")[0], "");
+  // The first CTD line's conductivity, as the instrument sent it.
+  EXPECT_NE(ReadFile(dir / "cast.csv").find(",4.19,"), std::string::npos);
+
+  // The element events: the NetCDF group and the second CSV say what the .dat's M lines say.
+  std::vector<std::vector<std::uint32_t>> datEvents;
+  {
+    std::istringstream in(ReadFile(dir / "cast.dat"));
+    std::string line;
+    while (std::getline(in, line)) {
+      if (line.rfind("&&& ", 0) == 0) line = line.substr(4);
+      if (line.rfind("M ", 0) != 0) continue;
+      std::istringstream values(line.substr(2));
+      auto& e = datEvents.emplace_back(4);
+      values >> e[0] >> e[1] >> e[2] >> e[3];
+    }
+  }
+  ASSERT_EQ(datEvents.size(), rec.events.size());
+  ASSERT_GT(datEvents.size(), 30u);
+  nc.EnterGroup("mep");
+  const std::size_t events = nc.Dim("event");
+  ASSERT_EQ(events, rec.events.size());
+  std::map<std::string, std::vector<long long>> ev;
+  for (const char* name : {"l_frame_index", "element", "time_stamp", "duration", "digital_size",
+                           "mep_flag", "partial"}) {
+    ev[name] = nc.Ints(name, events);
+  }
+  const Csv mep = ParseCsv(ReadFile(dir / "cast_mep.csv"));
+  int partials = 0;
+  for (std::size_t i = 0; i < events; ++i) {
+    SCOPED_TRACE("event " + std::to_string(i));
+    const auto& d = datEvents[i];
+    const bool partial = d[1] == kPartialEventStamp;
+    partials += partial;
+    const long long stamp = partial ? -1LL : static_cast<long long>(d[1]);
+    EXPECT_EQ(ev["l_frame_index"][i], rec.events[i].lFrameIndex);
+    EXPECT_EQ(ev["element"][i], d[0]);
+    EXPECT_EQ(ev["time_stamp"][i], stamp);
+    EXPECT_EQ(ev["duration"][i], d[2]);
+    EXPECT_EQ(ev["digital_size"][i], d[3] & 0x7FFF);
+    EXPECT_EQ(ev["mep_flag"][i], d[3] >> 15);
+    EXPECT_EQ(ev["partial"][i], partial ? 1 : 0);
+    for (const auto& [name, values] : ev) {
+      const double csvValue = mep.numbers.at(name)[i];
+      EXPECT_TRUE(name == "time_stamp" && partial ? std::isnan(csvValue)
+                                                  : csvValue == static_cast<double>(values[i]))
+          << name;
+    }
+  }
+  EXPECT_EQ(partials, 6);
 }
 
 TEST_F(ExportRoundTrip, WithoutGpsTimesAndPositionsAreMissing) {
@@ -445,9 +541,10 @@ TEST_F(ExportRoundTrip, WithoutGpsTimesAndPositionsAreMissing) {
     EXPECT_TRUE(std::isnan(nc.Real(name, "_FillValue"))) << name << " declares NaN missing";
   }
   const Csv csv = ParseCsv(ReadFile(dir / "cast.csv"));
-  ASSERT_EQ(csv.times.size(), n);
+  ASSERT_EQ(csv.times.at("utc_time_iso8601").size(), n);
   for (std::size_t i = 0; i < n; ++i) {
-    EXPECT_EQ(csv.times[i], "");
+    EXPECT_EQ(csv.times.at("utc_time_iso8601")[i], "");
+    EXPECT_EQ(csv.times.at("utc_time_of_day")[i], "");
     EXPECT_TRUE(std::isnan(csv.numbers.at("latitude_deg_north")[i]));
     EXPECT_TRUE(std::isnan(csv.numbers.at("longitude_deg_east")[i]));
   }
@@ -511,7 +608,7 @@ TEST_F(ExportRoundTrip, AFailedExportLeavesNoFiles) {
 std::map<std::string, std::map<std::string, std::string>> NcdumpHeader(const std::string& path,
                                                                        bool* ran) {
   std::map<std::string, std::map<std::string, std::string>> vars;
-  const std::string command = "ncdump -h '" + path + "' 2>/dev/null";
+  const std::string command = "ncdump -hs '" + path + "' 2>/dev/null";
   FILE* p = ::popen(command.c_str(), "r");
   std::string text;
   if (p != nullptr) {
@@ -546,7 +643,25 @@ TEST_F(ExportRoundTrip, NcdumpShowsTheCfAttributes) {
   const auto vars = NcdumpHeader(dir / "cast.nc", &ran);
   if (!ran) GTEST_SKIP() << "ncdump is not installed";
   ASSERT_EQ(vars.count("global"), 1u);
-  EXPECT_EQ(vars.at("global").at("Conventions"), "\"CF-1.8\"");
+  // CF 1.11 (unsigned types are allowed since 1.9) and the attributes of ACDD 1.3.
+  const auto& global = vars.at("global");
+  EXPECT_EQ(global.at("Conventions"), "\"CF-1.11, ACDD-1.3\"");
+  EXPECT_EQ(global.at("featureType"), "\"trajectory\"");
+  for (const char* name :
+       {"title", "summary", "keywords", "history", "date_created", "time_coverage_start",
+        "time_coverage_end", "geospatial_lat_min", "geospatial_lat_max", "geospatial_lon_min",
+        "geospatial_lon_max", "institution", "project", "platform", "creator_name", "license"}) {
+    EXPECT_EQ(global.count(name), 1u) << name;
+  }
+  EXPECT_EQ(global.at("time_coverage_start"), "\"1994-03-23T12:35:19.500Z\"");
+  EXPECT_EQ(global.at("institution"), "\"Institute of the test\"");  // from the settings
+  EXPECT_EQ(global.at("project"), "\"unknown\"");                    // the default
+  EXPECT_EQ(vars.at("trajectory").at("cf_role"), "\"trajectory_id\"");
+  EXPECT_EQ(vars.at("bin").at("bounds"), "\"bin_bounds\"");
+  // The counts are those of one L frame; this recording's GPS clock runs too short to time it.
+  EXPECT_EQ(vars.at("bin_counts").at("cell_methods"), "\"time: sum\"");
+  EXPECT_EQ(vars.at("bin_counts").at("units"), "\"1\"");
+  EXPECT_EQ(global.count("l_frame_interval"), 0u);
   const std::pair<const char*, const char*> standardNames[] = {
       {"time", "time"},
       {"latitude", "latitude"},
@@ -568,11 +683,19 @@ TEST_F(ExportRoundTrip, NcdumpShowsTheCfAttributes) {
   EXPECT_EQ(vars.at("latitude").at("units"), "\"degrees_north\"");
   EXPECT_EQ(vars.at("longitude").at("units"), "\"degrees_east\"");
   EXPECT_EQ(vars.at("bin").at("units"), "\"um\"");
-  // Every variable has units; every variable along obs but time and place names them.
+  // Every variable says what it is and is compressed; every variable along obs but time and
+  // place names them.
   for (const auto& [var, attributes] : vars) {
-    if (var == "global") continue;
-    EXPECT_EQ(attributes.count("units"), 1u) << var;
+    if (var == "global" || var == "bin_bounds") continue;
     EXPECT_EQ(attributes.count("long_name"), 1u) << var;
+    EXPECT_EQ(attributes.count("coverage_content_type"), 1u) << var;
+    if (var == "trajectory") continue;
+    EXPECT_EQ(attributes.count("units"), 1u) << var;
+    if (var == "bin") continue;  // 128 numbers
+    EXPECT_EQ(attributes.count("_DeflateLevel") == 1 ? attributes.at("_DeflateLevel") : "", "4")
+        << var;
+    EXPECT_EQ(attributes.count("_Shuffle") == 1 ? attributes.at("_Shuffle") : "", "\"true\"")
+        << var;
   }
   for (const char* var : {"bin_counts", "temperature", "salinity", "frame_total"}) {
     EXPECT_EQ(vars.at(var).at("coordinates"), "\"time latitude longitude depth\"") << var;

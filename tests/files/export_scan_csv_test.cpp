@@ -64,15 +64,19 @@ TEST(ScanCsvExport, WritesBesideTheDatWhenTheOptionIsOn) {
     ASSERT_TRUE(stage->Finish()) << stage->Error();
     const std::vector<std::string> lines = SplitLines(ReadFile(p.dir / "out.csv"));
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0].rfind("l_frame_index,utc_time_iso8601,latitude_deg_north,", 0), 0u);
+    EXPECT_EQ(lines[0].rfind("l_frame_index,utc_time_iso8601,utc_time_of_day,gps_fix_age_l_frames,"
+                             "latitude_deg_north,",
+                             0),
+              0u);
     std::string bins;
     for (int k = 0; k < 128; ++k) {
       bins += ',';
       bins += std::to_string(k);
     }
-    // No CTD line yet: its six fields are empty; no flow: 0 counts per volume.
-    EXPECT_EQ(lines[1], "0,,,,,,,,,,0,0,8128,8001,0,7" + bins);
-    EXPECT_EQ(lines[2], "1,12:35:19Z,48.1173,11.516666666666667,,,,,,,0,0,8128,8001,0,8" + bins);
+    // No CTD line yet: its six fields are empty; no flow: 0 counts per volume. A GGA gives no
+    // date: the time of day alone.
+    EXPECT_EQ(lines[1], "0,,,,,,,,,,,,0,0,8128,8001,0,7" + bins);
+    EXPECT_EQ(lines[2], "1,,12:35:19,0,48.1173,11.516666666666667,,,,,,,0,0,8128,8001,0,8" + bins);
     EXPECT_EQ(p.Dat().find("L1 0 1 2 3"), 0u) << "the .dat is written as ever";
   }
 }
@@ -85,7 +89,7 @@ TEST(ScanCsvExport, WhatTheInstrumentDoesNotMeasureIsMissing) {
     std::vector<std::string> expected;
   };
   const Case cases[] = {
-      {1, "10.5 4.2914 0 7", {"0", "10.5", "4.291399955749512", "", "7"}},
+      {1, "10.5 4.2914 0 7", {"0", "10.5", "4.2914", "", "7"}},
       {2, "1,2,3,4,12.5 3", {"12.5", "", "", "", "3"}},
       {3, "12.5 3", {"12.5", "", "", "", "3"}},
   };
@@ -105,8 +109,8 @@ TEST(ScanCsvExport, WhatTheInstrumentDoesNotMeasureIsMissing) {
     const std::vector<std::string> lines = SplitLines(ReadFile(p.dir / "out.csv"));
     ASSERT_EQ(lines.size(), 2u);
     const std::vector<std::string> f = Fields(lines[1]);
-    ASSERT_GT(f.size(), 10u);
-    const std::vector<std::string> ctd = {f[4], f[6], f[7], f[8], f[9]};
+    ASSERT_GT(f.size(), 12u);
+    const std::vector<std::string> ctd = {f[6], f[8], f[9], f[10], f[11]};
     if (c.model != 1) {
       EXPECT_EQ(ctd, c.expected);
     } else {
@@ -115,7 +119,7 @@ TEST(ScanCsvExport, WhatTheInstrumentDoesNotMeasureIsMissing) {
       EXPECT_NE(ctd[3], "") << "salinity from conductivity, temperature and pressure";
       EXPECT_EQ(ctd[4], "7");
     }
-    EXPECT_NE(f[5], "") << "depth from the pressure";
+    EXPECT_NE(f[7], "") << "depth from the pressure";
   }
 }
 

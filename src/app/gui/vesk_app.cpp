@@ -1,6 +1,7 @@
 #include "app/gui/vesk_app.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
@@ -91,6 +92,11 @@ bool CVESKApp::InitInstance() {
 }
 
 int CVESKApp::Run() {
+  QIcon icon;
+  for (const char* picture : {":/vesk/vesk-48.png", ":/vesk/vesk-256.png"}) {
+    icon.addFile(QString::fromLatin1(picture));
+  }
+  QApplication::setWindowIcon(icon);
   if (!InitInstance()) return 1;
   // A scan asked for on the command line starts once the counter has said it is there (or
   // after a short wait, when the start operation asks whether to start anyway).
