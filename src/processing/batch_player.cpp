@@ -79,6 +79,7 @@ BatchResult BatchPlayer::Run(const std::string& input, const std::string& output
       ::close(fd);
       return result;
     }
+    doc->datFile.SetBuffered(true);
     ok = !doc->addHeaderToDatFile || doc->datFile.Write(doc->BuildFileHeader());
   }
 
