@@ -228,10 +228,11 @@ void FrameProcessor::ProcessC(std::span<const std::uint8_t> frame) {
   // The auxiliary port sends each line on; it takes the latest when it can.
   if (doc_.ctdOutputActive) doc_.ctdOutput.Put(doc_.ctd.line);
   doc_.DecodeCtdLine();
-  record_.assign("C ");
-  record_ += doc_.ctd.line;
-  record_ += "\r\n";
-  WriteRecord(record_);
+  std::string& record = BeginRecord();
+  record += "C ";
+  record += doc_.ctd.line;
+  record += "\r\n";
+  EndRecord();
 }
 
 void FrameProcessor::ProcessDollar(std::span<const std::uint8_t> frame) {
