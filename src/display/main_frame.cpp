@@ -608,7 +608,8 @@ void CMainFrame::OnOpenFile() {
   OpenPlayback(path.toStdString());
 }
 
-void CMainFrame::OpenPlayback(const std::string& path) {
+// `path` by value: it may be an entry of the recent list, which this changes.
+void CMainFrame::OpenPlayback(std::string path) {
   if (::access(path.c_str(), R_OK) != 0) {
     // A recording moved or deleted since: said, and dropped from the list.
     const std::string reason = std::strerror(errno);

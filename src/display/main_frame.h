@@ -110,7 +110,7 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   // Menu commands
   void OnOpenFile();
   // Plays `path` back (the playback dialog opens) and puts it first in the recent files.
-  void OpenPlayback(const std::string& path);
+  void OpenPlayback(std::string path);
   // The File menu's recent-file entries, shown as the list stands.
   void UpdateRecentFiles();
   void OnDataStorageDirectory();
