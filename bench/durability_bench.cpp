@@ -52,15 +52,19 @@ void BM_LoggingTwoSeconds(benchmark::State& state) {
   state.SetBytesProcessed(
       static_cast<std::int64_t>(state.iterations() * (kRawBytesPer2s + kDatBytesPer2s)));
 }
-BENCHMARK(BM_LoggingTwoSeconds)->ArgName("fdatasync")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoggingTwoSeconds)
+    ->ArgName("fdatasync")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond);
 
 // The physical anchor: the same bytes, the same chunks, plain write() on two descriptors.
 void BM_PlainWriteTwoSeconds(benchmark::State& state) {
   const std::string chunk(kChunk, 'x');
-  const int raw = ::open((Directory() + "/raw-plain.bin").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                         0644);
-  const int dat = ::open((Directory() + "/dat-plain.dat").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                         0644);
+  const int raw =
+      ::open((Directory() + "/raw-plain.bin").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int dat =
+      ::open((Directory() + "/dat-plain.dat").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   for (auto _ : state) {
     for (std::size_t done = 0; done < kRawBytesPer2s; done += kChunk) {
       benchmark::DoNotOptimize(::write(raw, chunk.data(), chunk.size()));

@@ -37,8 +37,9 @@ class GoldenRecordings : public testing::TestWithParam<const char*> {
 TEST_P(GoldenRecordings, BatchOutputsAreTheApprovedOnes) {
   const std::string name = GetParam();
   // Run in the recording's folder, so the summary names it as the approved one does.
-  const std::string command = "cd \"$1\" && exec \"$0\" --settings \"$2.ini\" --format dat,csv "
-                              "--summary --output \"$2.dat\" \"$2.bin\"";
+  const std::string command =
+      "cd \"$1\" && exec \"$0\" --settings \"$2.ini\" --format dat,csv "
+      "--summary --output \"$2.dat\" \"$2.bin\"";
   const ProcessResult r = RunProcess(
       "/bin/sh", {"-c", command, VESK_PROCESS_PATH, dir.Path(), name}, {{"HOME", dir.Path()}});
   ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -53,10 +54,10 @@ TEST_P(GoldenRecordings, BatchOutputsAreTheApprovedOnes) {
 
 TEST_P(GoldenRecordings, APlaybackWritesTheApprovedRecords) {
   const std::string name = GetParam();
-  const ProcessResult r = RunProcess(
-      VESK_PATH, {"--headless", "--settings", dir / (name + ".ini"), "--playback",
-                  dir / (name + ".bin"), "--speed", "8"},
-      {{"HOME", dir.Path()}});
+  const ProcessResult r = RunProcess(VESK_PATH,
+                                     {"--headless", "--settings", dir / (name + ".ini"),
+                                      "--playback", dir / (name + ".bin"), "--speed", "8"},
+                                     {{"HOME", dir.Path()}});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   std::string dat;
   for (const auto& entry : fs::directory_iterator(dir / "VESK")) {
