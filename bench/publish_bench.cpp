@@ -1,7 +1,7 @@
 // The network publisher at the full 115200 bit/s line rate: one iteration publishes what one
 // second of a full line gives (two L frames, the rest M frames of 40 events with a CTD line
-// each, as bench/live_bench.cpp sends), so its time per iteration is the share of a core it
-// takes. Beside it the physical floor: plain sendto() of the same datagrams on the same kind
+// each: the most datagrams a line can carry), so its time per iteration is the share of a core
+// it takes. Beside it the physical floor: plain sendto() of the same datagrams on the same kind
 // of socket, and the JSON formatting alone.
 
 #include <arpa/inet.h>

@@ -27,6 +27,13 @@ class Event {
   // is consumed by the wait that sees it.
   bool Wait(int milliseconds) {
     std::unique_lock lock(mutex_);
+    if (milliseconds <= 0) {
+      // Only a look: the worker loops ask this for every frame and every read, and a timed
+      // wait on the condition costs system calls even when it returns at once.
+      if (!signalled_) return false;
+      if (mode_ == ResetMode::Auto) signalled_ = false;
+      return true;
+    }
     if (!cv_.wait_for(lock, std::chrono::milliseconds(milliseconds),
                       [this] { return signalled_; })) {
       return false;

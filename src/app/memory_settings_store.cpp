@@ -39,12 +39,14 @@ std::string MemorySettingsStore::ReadString(std::string_view section, std::strin
 void MemorySettingsStore::WriteInt(std::string_view section, std::string_view key, int value) {
   std::lock_guard lock(mutex_);
   values_[Path(section, key)] = value;
+  NoteChange();
 }
 
 void MemorySettingsStore::WriteString(std::string_view section, std::string_view key,
                                       std::string_view value) {
   std::lock_guard lock(mutex_);
   values_[Path(section, key)] = std::string(value);
+  NoteChange();
 }
 
 }  // namespace vesk

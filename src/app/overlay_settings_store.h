@@ -25,6 +25,7 @@ class OverlaySettingsStore final : public SettingsStore {
     return overrides_.Contains(section, key) ? overrides_.ReadString(section, key, def)
                                              : base_.ReadString(section, key, def);
   }
+  std::uint64_t Changes() const override { return base_.Changes() + overrides_.Changes(); }
   // Writes go to the base store, except for keys this run overrides.
   void WriteInt(std::string_view section, std::string_view key, int value) override {
     if (overrides_.Contains(section, key)) {

@@ -61,6 +61,7 @@ void QSettingsStore::WriteInt(std::string_view section, std::string_view key, in
   std::lock_guard lock(mutex_);
   settings_->setValue(KeyPath(section, key), value);
   settings_->sync();
+  NoteChange();
 }
 
 void QSettingsStore::WriteString(std::string_view section, std::string_view key,
@@ -71,6 +72,7 @@ void QSettingsStore::WriteString(std::string_view section, std::string_view key,
                                                  ? QString::fromUtf8(value.data(), size)
                                                  : QString::fromLatin1(value.data(), size));
   settings_->sync();
+  NoteChange();
 }
 
 std::string QSettingsStore::FileName() const {

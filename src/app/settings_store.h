@@ -2,6 +2,8 @@
 // The settings store seam: named sections of integer and text values, as the program
 // keeps them between runs. Real numbers are kept as text and read like C atof.
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -20,6 +22,9 @@ class SettingsStore {
   virtual void WriteInt(std::string_view section, std::string_view key, int value) = 0;
   virtual void WriteString(std::string_view section, std::string_view key,
                            std::string_view value) = 0;
+  // Counts the writes made through this store (from any thread), so that a reader may keep
+  // what it worked out from the store until the count moves.
+  virtual std::uint64_t Changes() const { return changes_.load(std::memory_order_acquire); }
 
   // A real number stored as text: the text default when the key is absent, then atof.
   double ReadReal(std::string_view section, std::string_view key, std::string_view defText) const;
@@ -35,6 +40,13 @@ class SettingsStore {
   double ReadReal(const TextKey& k) const { return ReadReal(k.section, k.key, k.def); }
   void Write(const IntKey& k, int value) { WriteInt(k.section, k.key, value); }
   void Write(const TextKey& k, std::string_view value) { WriteString(k.section, k.key, value); }
+
+ protected:
+  // Implementations call this after every write.
+  void NoteChange() { changes_.fetch_add(1, std::memory_order_release); }
+
+ private:
+  std::atomic<std::uint64_t> changes_{0};
 };
 
 // C atof semantics in the C locale whatever the process locale: leading blanks and a

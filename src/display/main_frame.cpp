@@ -206,6 +206,28 @@ void CMainFrame::BuildStatusBar() {
   remote_->setToolTip(QStringLiteral("The last command of the UDP remote control"));
   statusBar()->addPermanentWidget(remote_);
   UpdateRemote();
+  // A short note (a command ignored, a device back) on the left for a while; the whole text
+  // in its tool tip.
+  note_ = new QLabel(this);
+  note_->setObjectName(QStringLiteral("notePane"));
+  note_->setStyleSheet(QStringLiteral("background-color:#fff3b0; padding:0 4px;"));
+  note_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  note_->hide();
+  statusBar()->insertWidget(0, note_, 2);
+  noteTimer_.setSingleShot(true);
+  connect(&noteTimer_, &QTimer::timeout, note_, &QWidget::hide);
+}
+
+void CMainFrame::ShowNote(const std::string& text) {
+  const QString shown = QString::fromStdString(text);
+  note_->setText(shown);
+  note_->setToolTip(shown);
+  note_->show();
+  noteTimer_.start(kNoteMilliseconds);
+}
+
+QString CMainFrame::NoteText() const {
+  return note_->isVisible() ? note_->text() : QString();
 }
 
 void CMainFrame::SetRemoteControl(const CUDPControl* remote) {
@@ -593,7 +615,8 @@ void CMainFrame::OnOpenFile() {
   OpenPlayback(path.toStdString());
 }
 
-void CMainFrame::OpenPlayback(const std::string& path) {
+// `path` by value: it may be an entry of the recent list, which this changes.
+void CMainFrame::OpenPlayback(std::string path) {
   if (::access(path.c_str(), R_OK) != 0) {
     // A recording moved or deleted since: said, and dropped from the list.
     const std::string reason = std::strerror(errno);

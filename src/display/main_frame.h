@@ -93,6 +93,11 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   QWidget* PlaybackDialog() const { return playback_; }
   // The menu command whose text (with its "&") is `text`, or null.
   QAction* FindAction(const QString& text) const;
+  // A note the user sees without a box, shown in the status bar for a while.
+  void ShowNote(const std::string& text);
+  // The note shown now (empty when none).
+  QString NoteText() const;
+  static constexpr int kNoteMilliseconds = 15000;
   // Opens the histogram popup, or brings it to the front.
   void ShowPopup();
 
@@ -112,7 +117,7 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   // Menu commands
   void OnOpenFile();
   // Plays `path` back (the playback dialog opens) and puts it first in the recent files.
-  void OpenPlayback(const std::string& path);
+  void OpenPlayback(std::string path);
   // The File menu's recent-file entries, shown as the list stands.
   void UpdateRecentFiles();
   void OnDataStorageDirectory();
@@ -154,6 +159,8 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   std::array<QLabel*, 5> panes_{};
   std::array<QString, 5> paneTexts_;
   QLabel* remote_ = nullptr;
+  QLabel* note_ = nullptr;
+  QTimer noteTimer_;
   const CUDPControl* remoteControl_ = nullptr;
   CAlarmPane* alarmPane_ = nullptr;
   LiveServices* services_ = nullptr;

@@ -93,6 +93,9 @@ bool DataFile::Write(std::string_view bytes) {
   std::lock_guard lock(mutex_);
   if (fd_ < 0) return false;
   if (!buffered_) return WriteAllLocked(bytes.data(), bytes.size());
+  // A block as large as the buffer goes to the file as it is, after what the buffer holds.
+  if (bytes.size() >= kBufferSize)
+    return FlushLocked() && WriteAllLocked(bytes.data(), bytes.size());
   buffer_.append(bytes);
   if (buffer_.size() >= kBufferSize) return FlushLocked();
   return true;

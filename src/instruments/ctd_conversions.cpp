@@ -143,12 +143,20 @@ double PracticalSalinity(double conductivity, double t, double p) {
   return PracticalSalinityFromRatio(Cond2CondRatio(conductivity, 1), t, p);
 }
 
-double PressureToDepth(double pressure, double latitude) {
+double SurfaceGravity(double latitude) {
   const double s = std::sin(latitude * 0.017453292519944444);
   const double x = s * s;
+  return 9.780318 * (1 + (5.2788e-3 + 2.36e-5 * x) * x);
+}
+
+double PressureToDepthAtGravity(double pressure, double surfaceGravity) {
   const double p = pressure;
-  const double g = 9.780318 * (1 + (5.2788e-3 + 2.36e-5 * x) * x) + 1.092e-6 * p;
+  const double g = surfaceGravity + 1.092e-6 * p;
   return ((((-1.82e-15 * p + 2.279e-10) * p - 2.2512e-5) * p + 9.72659) * p) / g;
+}
+
+double PressureToDepth(double pressure, double latitude) {
+  return PressureToDepthAtGravity(pressure, SurfaceGravity(latitude));
 }
 
 }  // namespace vesk

@@ -89,5 +89,9 @@ double PracticalSalinity(double conductivity, double t, double p);
 
 // Depth (m) of a sea pressure (dbar) at a latitude (degrees), UNESCO 1983.
 double PressureToDepth(double pressure, double latitude);
+// The same in two steps, for callers that convert many pressures at one latitude: the
+// latitude's gravity term, then the depth of a pressure with it (bit for bit the same result).
+double SurfaceGravity(double latitude);
+double PressureToDepthAtGravity(double pressure, double surfaceGravity);
 
 }  // namespace vesk

@@ -61,7 +61,7 @@ void CtdDecoder::DecodeCtdLine() {
     double t = sample.temperature;
     // The SBE 19 ITS-90 coefficients give ITS-90 temperatures; the salinity scale wants
     // IPTS-68.
-    if (model == CtdCatalogue::kSbe19 && !store_.ReadBool(keys::kTcTempCoeff)) t *= 1.00024;
+    if (model == CtdCatalogue::kSbe19 && !CurrentSbe19Coefficients().tempSetA) t *= 1.00024;
     sample.salinity =
         PracticalSalinityFromRatio(Cond2CondRatio(sample.conductivity, model), t, sample.pressure);
   }
@@ -132,7 +132,7 @@ bool CtdDecoder::DecodeOs200() {
   float s[5] = {};
   const int n = ScanFloats(line, s, 5);
   if (n < 4) return false;
-  const Os200Coefficients c = LoadOs200Coefficients(store_);
+  const Os200Coefficients& c = Current(os200Coefficients_, LoadOs200Coefficients);
   const double zero = s[3];
   const double l = std::log(s[2] - zero);
   sample.conductivity = (s[0] - zero) * c.cb + c.ca;

@@ -2,15 +2,16 @@
 // Decodes one external-instrument line into the CTD sample record, by the selected model,
 // and leaves in the line buffer the text to log for that line.
 
+#include <cstdint>
 #include <string>
 
+#include "app/settings_store.h"
 #include "instruments/ctd_coefficients.h"
 #include "instruments/ctd_sample.h"
 #include "instruments/scan_warnings.h"
 
 namespace vesk {
 
-class SettingsStore;
 class UserDialogs;
 
 inline constexpr const char* kUndefinedInstrument = "Warning!!\n\nUndefined Instrument Selected.";
@@ -65,8 +66,34 @@ class CtdDecoder {
   bool DecodeDecimal(const char* format, int full, void (*store)(CtdSample&, const float*, int));
   bool ModelSuppliesSalinity() const;
 
+  // Coefficients that take effect from the next line after a dialog stores them: read from
+  // the store again only when it has been written since they were read.
+  template <class T>
+  struct FromStore {
+    bool loaded = false;
+    std::uint64_t changes = 0;
+    T value{};
+  };
+  template <class T>
+  const T& Current(FromStore<T>& cached, T (*load)(const SettingsStore&)) {
+    // The count is taken first: a write that comes during the load is seen next time.
+    const std::uint64_t changes = store_.Changes();
+    if (!cached.loaded || cached.changes != changes) {
+      cached.value = load(store_);
+      cached.changes = changes;
+      cached.loaded = true;
+    }
+    return cached.value;
+  }
+  const Sbe19Coefficients& CurrentSbe19Coefficients() {
+    return Current(sbe19Coefficients_, LoadSbe19Coefficients);
+  }
+
   const SettingsStore& store_;
   UserDialogs& dialogs_;
+  FromStore<Sbe19Coefficients> sbe19Coefficients_;
+  FromStore<Sbe19plusConfig> sbe19plusConfig_;
+  FromStore<Os200Coefficients> os200Coefficients_;
   SeaBirdCoefficients sbe49_;
   Sbe25Coefficients sbe25_;
 };

@@ -144,7 +144,7 @@ CtdDecoder::Sbe19Status CtdDecoder::ConvertSbe19Word(const std::string& word,
 }
 
 bool CtdDecoder::DecodeSbe19() {
-  const Sbe19Coefficients c = LoadSbe19Coefficients(store_);
+  const Sbe19Coefficients& c = CurrentSbe19Coefficients();
   const HexLine h = ScanHexLine(line);
   if (h.count == 3) sample.analog = h.number;
   double t = 0, cond = 0, p = 0;
@@ -168,7 +168,7 @@ bool CtdDecoder::DecodeSbe19() {
 // --- SBE 19plus -----------------------------------------------------------------------
 
 bool CtdDecoder::DecodeSbe19plus() {
-  const Sbe19plusConfig cfg = LoadSbe19plusConfig(store_);
+  const Sbe19plusConfig& cfg = Current(sbe19plusConfig_, LoadSbe19plusConfig);
   switch (cfg.outputFormat) {
     case 0: return DecodeSbe19plusHex(cfg);
     case 1: return DecodeSbe19plusDecimal(cfg);

@@ -28,6 +28,8 @@ class LineScanner {
   std::string_view Rest() const { return text_.substr(pos_); }
 
  private:
+  std::size_t WordEnd() const;
+
   std::string_view text_;
   std::size_t pos_ = 0;
 };

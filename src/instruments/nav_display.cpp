@@ -38,24 +38,22 @@ bool ChecksumMatches(std::string_view line) {
   return high >= 0 && low >= 0 && static_cast<unsigned>(high * 16 + low) == sum;
 }
 
-// The fields of one sentence: "*" counts as a separator, empty fields are kept.
-std::vector<std::string> SplitFields(std::string_view line) {
-  std::vector<std::string> fields;
-  std::string field;
-  for (char c : line) {
-    if (c == ',' || c == '*') {
-      fields.push_back(field);
-      field.clear();
-    } else {
-      field += c;
+// The fields of one sentence: "*" counts as a separator, empty fields are kept. They point
+// into the sentence; `fields` is reused from sentence to sentence.
+void SplitFields(std::string_view line, std::vector<std::string_view>& fields) {
+  fields.clear();
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == ',' || line[i] == '*') {
+      fields.push_back(line.substr(start, i - start));
+      start = i + 1;
     }
   }
-  fields.push_back(field);
-  return fields;
+  fields.push_back(line.substr(start));
 }
 
 // The field at a position counted from 1, or nullptr when the sentence is shorter.
-const std::string* Field(const std::vector<std::string>& fields, int position) {
+const std::string_view* Field(const std::vector<std::string_view>& fields, int position) {
   if (position < 1 || static_cast<std::size_t>(position) > fields.size()) return nullptr;
   return &fields[static_cast<std::size_t>(position) - 1];
 }
@@ -70,17 +68,17 @@ bool AllDigits(std::string_view text) {
 // "dd\xB0 mm' ss\" H" from a ddmm.mmmm (or dddmm.mmmm) field and its hemisphere field. The
 // seconds are rounded once, and a rounding up to 60 carries into the minutes and on into
 // the degrees: 6329.9999 reads 063\xB0 30' 00", never 29' 60".
-bool FormatAngle(const std::string& value, std::size_t degreeDigits, const std::string* hemisphere,
-                 std::string& out) {
+bool FormatAngle(std::string_view value, std::size_t degreeDigits,
+                 const std::string_view* hemisphere, std::string& out) {
   if (value.size() < degreeDigits + 2) return false;
   double fraction = 0;
   const std::size_t point = value.find('.');
-  if (point != std::string::npos && value.size() - point >= 2) {
-    fraction = ParseReal(std::string_view(value).substr(point));
+  if (point != std::string_view::npos && value.size() - point >= 2) {
+    fraction = ParseReal(value.substr(point));
   }
   long seconds = std::lround(fraction * 60);
-  std::string degrees = value.substr(0, degreeDigits);
-  std::string minutes = value.substr(degreeDigits, 2);
+  std::string degrees(value.substr(0, degreeDigits));
+  std::string minutes(value.substr(degreeDigits, 2));
   if (seconds >= 60 && AllDigits(degrees) && AllDigits(minutes)) {
     const int total = std::stoi(degrees) * 60 + std::stoi(minutes) + 1;
     char text[16];
@@ -131,32 +129,37 @@ void ParsePositionSentence(std::string_view text, const NavSettings& settings, N
   NavDisplay parsed;
   parsed.lastFix = display.lastFix;
   bool used = false;
+  std::vector<std::string_view> fields;
   while (!text.empty()) {
     const std::size_t end = text.find("\r\n");
     const std::string_view line = text.substr(0, end);
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 2);
 
-    const std::vector<std::string> fields = SplitFields(line);
+    SplitFields(line, fields);
     if (settings.sentenceToParse.empty() || fields[0] != settings.sentenceToParse) continue;
     if (!ChecksumMatches(line)) continue;
     used = true;
     bool haveLatitude = false;
     bool haveLongitude = false;
-    if (const std::string* lat = Field(fields, settings.latPos)) {
+    if (const std::string_view* lat = Field(fields, settings.latPos)) {
       haveLatitude = FormatAngle(*lat, 2, Field(fields, settings.latNsPos), parsed.latitude);
     }
-    if (const std::string* lon = Field(fields, settings.longPos)) {
+    if (const std::string_view* lon = Field(fields, settings.longPos)) {
       haveLongitude = FormatAngle(*lon, 3, Field(fields, settings.longEwPos), parsed.longitude);
     }
     if (haveLatitude && haveLongitude) {
       parsed.lastFix = now;
-      const std::string* ns = Field(fields, settings.latNsPos);
-      const std::string* ew = Field(fields, settings.longEwPos);
+      const std::string_view* ns = Field(fields, settings.latNsPos);
+      const std::string_view* ew = Field(fields, settings.longEwPos);
       parsed.latitudeDegrees = NmeaDegrees(*Field(fields, settings.latPos), ns ? *ns : "", 2);
       parsed.longitudeDegrees = NmeaDegrees(*Field(fields, settings.longPos), ew ? *ew : "", 3);
     }
-    if (const std::string* time = Field(fields, settings.timePos); time && time->size() >= 6) {
-      parsed.time = time->substr(0, 2) + ":" + time->substr(2, 2) + ":" + time->substr(4, 2);
+    if (const std::string_view* time = Field(fields, settings.timePos); time && time->size() >= 6) {
+      parsed.time.assign(time->substr(0, 2));
+      parsed.time += ':';
+      parsed.time += time->substr(2, 2);
+      parsed.time += ':';
+      parsed.time += time->substr(4, 2);
     }
   }
   // A text without a usable sentence (a corrupted one) leaves the display as it was.

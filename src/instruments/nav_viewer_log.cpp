@@ -8,7 +8,10 @@ bool NavViewerLog::Append(std::string_view text) {
   std::lock_guard lock(mutex_);
   bool added = false;
   while (!text.empty()) {
-    const std::size_t end = std::min(text.find_first_of("\r\n"), text.size());
+    // find_first_of would call memchr once per character; a sentence ends at its "\r\n".
+    const std::size_t end = static_cast<std::size_t>(
+        std::find_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }) -
+        text.begin());
     if (end > 0) {
       lines_.emplace_back(text.substr(0, std::min(end, kMaxLineLength)));
       if (lines_.size() > kMaxLines) lines_.pop_front();

@@ -84,6 +84,7 @@ BatchResult BatchPlayer::Run(const std::string& input, const std::string& output
   }
 
   FrameProcessor processor(*doc);
+  processor.SetBatchOutput(outputs.dat);
   std::unique_ptr<ExportStage> exports;
   if (outputs.exports) {
     auto writers = outputs.exports(output);
@@ -129,6 +130,7 @@ BatchResult BatchPlayer::Run(const std::string& input, const std::string& output
     if (progress) progress(result.bytes, total);
   }
   ::close(fd);
+  processor.FlushRecords();
   // A block lost in a flush on the way fails the run too, not only the last one.
   if (!doc->datFile.Close() || doc->datFile.WriteFailed()) ok = false;
   const std::string partialPath = doc->dataDir + partial;

@@ -20,6 +20,8 @@ constexpr std::size_t kLShort = 271;    // bins and housekeeping only
 constexpr std::size_t kLCounter = 274;  // + counter N and T
 constexpr std::size_t kLAnalog = 276;   // + extra analog word A
 
+constexpr std::size_t kBatchBlock = 1 << 20;  // bytes of records per .dat write in batch runs
+
 inline std::uint32_t Word(const std::uint8_t* p) {
   return (static_cast<std::uint32_t>(p[0]) << 8) | p[1];
 }
@@ -59,12 +61,15 @@ void FrameProcessor::ProcessL(std::span<const std::uint8_t> frame) {
   }
   const std::uint8_t* f = frame.data();
   std::unique_lock binLock(doc_.binLock);
-  double total = 0;
+  // The frame total is a double, but a sum of 128 16-bit counts is exact in integers and in
+  // a double alike: summed as integers it needs no chain of floating-point additions.
+  std::uint64_t sum = 0;
   for (int k = 0; k < kBinCount; ++k) {
     const std::uint32_t count = Word(f + 1 + 2 * k);
     doc_.currentBins[k] = count;
-    total += count;
+    sum += count;
   }
+  const double total = static_cast<double>(sum);
   std::unique_lock housekeepingLock(doc_.housekeepingLock);
   for (int i = 0; i < kHousekeepingCount; ++i) doc_.housekeeping[i] = Word(f + 257 + 2 * i);
   if (doc_.firmwareVersion >= 2.25 && length >= kLCounter) {
@@ -83,10 +88,9 @@ void FrameProcessor::ProcessL(std::span<const std::uint8_t> frame) {
   doc_.cumulativeWindowCount += static_cast<std::uint32_t>(window);
   doc_.cumulativeTotalCount += static_cast<std::uint32_t>(std::llround(total));
 
-  record_.clear();
-  AppendLRecord(record_, LRecordFields{doc_.currentBins, doc_.housekeeping, doc_.counterN,
-                                       doc_.counterT, doc_.analogA, doc_.firmwareVersion});
-  WriteRecord(record_);  // a failed write loses this record only
+  AppendLRecord(BeginRecord(), LRecordFields{doc_.currentBins, doc_.housekeeping, doc_.counterN,
+                                             doc_.counterT, doc_.analogA, doc_.firmwareVersion});
+  EndRecord();  // a failed write loses this record only
   if (WantsRows()) exportRow_.bins = doc_.currentBins;
   for (int k = 0; k < kBinCount; ++k) {
     doc_.cumulativeBins[k] += doc_.currentBins[k];
@@ -94,7 +98,7 @@ void FrameProcessor::ProcessL(std::span<const std::uint8_t> frame) {
   }
   binLock.unlock();
 
-  doc_.flowSpeed = FlowSpeed(doc_.housekeeping[3], doc_.housekeeping[4]);
+  doc_.flowSpeed = flowSpeed_.Of(doc_.housekeeping[3], doc_.housekeeping[4]);
   {
     std::lock_guard ctdLock(doc_.ctdLock);
     UpdateTimeChart(doc_.lFrameCount.load());
@@ -128,7 +132,11 @@ void FrameProcessor::UpdateTimeChart(std::uint32_t lCount) {
   const double flow = doc_.flowSpeed;
   const double total = doc_.frameTotal;
   TimeChartSample now{};
-  now[kChDepth] = PressureToDepth(ctd.pressure, doc_.surveyLat);
+  if (!(doc_.surveyLat == gravityLatitude_)) {
+    gravityLatitude_ = doc_.surveyLat;
+    surfaceGravity_ = SurfaceGravity(gravityLatitude_);
+  }
+  now[kChDepth] = PressureToDepthAtGravity(ctd.pressure, surfaceGravity_);
   now[kChTemperature] = ctd.temperature;
   now[kChCountsPerSecond] = total;
   now[kChSalinity] = ctd.salinity;
@@ -164,9 +172,13 @@ void FrameProcessor::UpdateTimeChart(std::uint32_t lCount) {
 
 void FrameProcessor::ProcessM(std::span<const std::uint8_t> frame) {
   auto& events = doc_.elementEvents;
-  events.clear();
   const std::uint8_t* p = frame.data() + 1;
   const std::size_t size = frame.size() - 1;
+  // Three words per event; a partial last event still counts (time stamp 99999).
+  const std::size_t whole = size / 6;
+  const bool partial = size % 6 != 0;
+  events.resize(4 * (whole + (partial ? 1 : 0)));
+  std::uint32_t* out = events.data();
   std::uint32_t high = 0, low = 0, d = 0, z = 0;
   bool invalid = false;
   auto decodeW1 = [&](std::uint32_t w1) {
@@ -179,28 +191,28 @@ void FrameProcessor::ProcessM(std::span<const std::uint8_t> frame) {
   };
   auto emit = [&](std::uint32_t s) {
     const std::uint32_t e = high * 8 + low;
-    if (e > 34 || d > 1000) invalid = true;
-    events.push_back(e);
-    events.push_back(s);
-    events.push_back(d);
-    events.push_back(z);
+    invalid |= e > 34 || d > 1000;
+    out[0] = e;
+    out[1] = s;
+    out[2] = d;
+    out[3] = z;
+    out += 4;
   };
-  std::size_t i = 0;
-  for (; i + 6 <= size; i += 6) {
-    decodeW1(Word(p + i));
-    decodeW2(Word(p + i + 2));
-    emit(Word(p + i + 4));
+  for (std::size_t i = 0; i < whole; ++i, p += 6) {
+    decodeW1(Word(p));
+    decodeW2(Word(p + 2));
+    emit(Word(p + 4));
   }
-  if (i < size) {
-    // A partial last event: the words that arrived, time stamp 99999.
-    if (i + 2 <= size) decodeW1(Word(p + i));
-    if (i + 4 <= size) decodeW2(Word(p + i + 2));
+  if (partial) {
+    // The words that arrived, time stamp 99999.
+    const std::size_t rest = size % 6;
+    if (rest >= 2) decodeW1(Word(p));
+    if (rest >= 4) decodeW2(Word(p + 2));
     emit(kPartialEventStamp);
   }
   if (!events.empty()) {
-    record_.clear();
-    AppendMRecord(record_, events);
-    WriteRecord(record_);
+    AppendMRecord(BeginRecord(), events);
+    EndRecord();
     if (exportSink_ != nullptr) exportSink_->OnMEvents(events, doc_.lFrameCount.load());
     if (recordSink_ != nullptr) recordSink_->OnMEvents(events, doc_.lFrameCount.load());
   }
@@ -216,10 +228,11 @@ void FrameProcessor::ProcessC(std::span<const std::uint8_t> frame) {
   // The auxiliary port sends each line on; it takes the latest when it can.
   if (doc_.ctdOutputActive) doc_.ctdOutput.Put(doc_.ctd.line);
   doc_.DecodeCtdLine();
-  record_.assign("C ");
-  record_ += doc_.ctd.line;
-  record_ += "\r\n";
-  WriteRecord(record_);
+  std::string& record = BeginRecord();
+  record += "C ";
+  record += doc_.ctd.line;
+  record += "\r\n";
+  EndRecord();
   if (recordSink_ != nullptr) {
     FillExportRow(exportRow_, doc_, doc_.lFrameCount.load(), CrossSection());
     recordSink_->OnCRecord(doc_.ctd.line, exportRow_);
@@ -251,6 +264,37 @@ void FrameProcessor::WriteNmea(const std::string& sentence) {
 }
 
 bool FrameProcessor::WriteRecord(std::string_view text) {
+  if (!batchOutput_) return WriteToDat(text);
+  batch_.append(text);
+  if (batch_.size() >= kBatchBlock) FlushRecords();
+  return true;
+}
+
+std::string& FrameProcessor::BeginRecord() {
+  if (batchOutput_) return batch_;
+  record_.clear();
+  return record_;
+}
+
+bool FrameProcessor::EndRecord() {
+  if (!batchOutput_) return WriteToDat(record_);
+  if (batch_.size() >= kBatchBlock) FlushRecords();
+  return true;
+}
+
+void FrameProcessor::SetBatchOutput(bool batch) {
+  FlushRecords();
+  batchOutput_ = batch;
+  if (batch) batch_.reserve(kBatchBlock + 4096);
+}
+
+void FrameProcessor::FlushRecords() {
+  if (batch_.empty()) return;
+  WriteToDat(batch_);
+  batch_.clear();
+}
+
+bool FrameProcessor::WriteToDat(std::string_view text) {
   if (doc_.datFile.Write(text)) return true;
   if (doc_.datFile.IsOpen()) doc_.ReportWriteFailure(doc_.datFile, false);
   return false;

@@ -197,11 +197,12 @@ TEST_F(HeadlessRun, RemoteStartsStopsAndBurstsNeverHangOrLoseAScan) {
   // scan to a recording without a restart.
   Remote(4);
   ASSERT_TRUE(Says("Start Acquisition ignored")) << Err();
+  ASSERT_TRUE(WaitUntil([&] { return Counter().ScanBytesSent() > 2000; }, 15));  // in the dump
   Remote(1);
   ASSERT_TRUE(Status("logging")) << Err();
   Remote(1);
   ASSERT_TRUE(Says("Start Data Logging ignored")) << Err();
-  ASSERT_TRUE(WaitUntil([&] { return Counter().ScanBytesSent() > 3000; }, 15));
+  ASSERT_TRUE(WaitUntil([&] { return Counter().ScanBytesSent() > 5000; }, 15));
   Remote(2);
   ASSERT_TRUE(Status("idle")) << Err();
   const int idleThreads = vesk_->Threads();

@@ -12,6 +12,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
 #include <chrono>
 #include <deque>
 #include <filesystem>
@@ -36,6 +38,8 @@
 
 namespace vesk {
 namespace {
+
+namespace fs = std::filesystem;
 
 // The counter's end of a pseudo-terminal.
 class PtyCounter {
@@ -479,6 +483,51 @@ TEST_F(MainFrameTest, CustomNamingReplacesOrRefusesExistingFiles) {
   EXPECT_FALSE(doc_->scanning);
   ExpectButtons(Bar(), {true, true, false, false}, "naming cancelled");
   EXPECT_EQ(test::ReadFile(dir_ / "run2.bin"), "kept");
+
+  // The same name again: every earlier generation is kept. A start of the running scan
+  // is told and changes nothing.
+  dialogs_.answers = {dir_ / "run1.bin"};
+  Bar().StartLoggingButton()->click();
+  ASSERT_TRUE(doc_->scanning);
+  EXPECT_EQ(test::ReadFile(dir_ / "run1.bin-OLD"), "old raw");
+  EXPECT_TRUE(fs::exists(dir_ / "run1.bin-OLD2"));
+  doc_->StartAcquisition();
+  EXPECT_EQ(dialogs_.Notes().back(), "Start Acquisition ignored: a logging scan is running.");
+  EXPECT_TRUE(doc_->logging);
+  frame_->Stop();
+
+  // The dump's own name is never a recording's.
+  dialogs_.prompts = 0;
+  dialogs_.answers = {dir_ / "VESK_PRELOGGING_DATADUMP.bin", std::nullopt};
+  Bar().StartLoggingButton()->click();
+  EXPECT_EQ(dialogs_.prompts, 2);
+  EXPECT_EQ(dialogs_.Messages().back().rfind("ERROR: \"VESK_PRELOGGING_DATADUMP\"", 0), 0u);
+  EXPECT_FALSE(doc_->scanning);
+}
+
+TEST_F(MainFrameTest, RecentFilesOfTheFileMenu) {
+  test::WriteFile(dir_ / "a.bin", "");
+  store_.WriteString("Recent File List", "File1", dir_ / "gone.bin");
+  store_.WriteString("Recent File List", "File2", dir_ / "a.bin");
+  Open();
+  auto entry = [&](int n) {
+    for (QAction* a : frame_->menuBar()->actions().front()->menu()->actions()) {
+      if (a->isVisible() && a->text().startsWith(QStringLiteral("&%1 ").arg(n))) return a;
+    }
+    return static_cast<QAction*>(nullptr);
+  };
+  ASSERT_NE(entry(2), nullptr);
+  EXPECT_EQ(entry(3), nullptr);
+  entry(1)->trigger();  // moved or deleted since: said, and dropped
+  ASSERT_FALSE(dialogs_.Messages().empty());
+  EXPECT_EQ(dialogs_.Messages().back().rfind("ERROR: Cannot open " + (dir_ / "gone.bin"), 0), 0u)
+      << dialogs_.Messages().back();
+  EXPECT_EQ(store_.ReadString("Recent File List", "File1", ""), dir_ / "a.bin");
+  EXPECT_EQ(entry(2), nullptr);
+  entry(1)->trigger();  // plays it back
+  EXPECT_NE(frame_->PlaybackDialog(), nullptr);
+  EXPECT_TRUE(doc_->playback);
+  frame_->PlaybackDialog()->close();
 }
 
 TEST(SoftwareManual, NameAndErrorTexts) {

@@ -2,9 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
-#include <QMainWindow>
 #include <QMessageBox>
-#include <QStatusBar>
 #include <QThread>
 #include <cstdio>
 
@@ -26,8 +24,6 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
 QString Text(const std::string& text) {
   return QString::fromLatin1(text.data(), text.size());
 }
-
-constexpr int kNoteMilliseconds = 15000;
 
 bool OnUiThread() {
   const auto* app = QCoreApplication::instance();
@@ -117,9 +113,7 @@ void QtUserDialogs::Notify(const std::string& text) {
   QMetaObject::invokeMethod(
       QCoreApplication::instance(),
       [this, text] {
-        if (auto* window = qobject_cast<QMainWindow*>(parent_.data())) {
-          window->statusBar()->showMessage(Text(text), kNoteMilliseconds);
-        }
+        if (noteSink_) noteSink_(text);
       },
       Qt::QueuedConnection);
 }

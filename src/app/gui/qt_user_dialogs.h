@@ -6,6 +6,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -24,6 +25,8 @@ class QtUserDialogs : public UserDialogs {
 
   // The window the boxes belong to (the main frame once it exists).
   void SetParent(QWidget* parent) { parent_ = parent; }
+  // Where notes are shown (on the user-interface thread); until set they go to stderr only.
+  void SetNoteSink(std::function<void(const std::string&)> sink) { noteSink_ = std::move(sink); }
   bool Scripted() const { return scripted_; }
   // Every message and note also goes to `log`.
   void SetLog(MessageLog* log) { log_ = log; }
@@ -47,6 +50,7 @@ class QtUserDialogs : public UserDialogs {
   const bool scripted_;
   MessageLog* log_ = nullptr;
   QPointer<QWidget> parent_;
+  std::function<void(const std::string&)> noteSink_;
   mutable std::mutex mutex_;
   std::vector<std::string> shown_;
 };

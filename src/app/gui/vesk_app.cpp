@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
@@ -86,6 +87,9 @@ bool CVESKApp::InitInstance() {
   frame_->SetLiveServices(services_.get());
   if (remoteControl_) frame_->SetRemoteControl(udp_.get());
   dialogs_.SetParent(frame_.get());
+  dialogs_.SetNoteSink([frame = QPointer<CMainFrame>(frame_.get())](const std::string& text) {
+    if (frame) frame->ShowNote(text);
+  });
   if (options_.screenshot.empty()) {
     frame_->showMaximized();
   } else {
