@@ -43,10 +43,14 @@ void CAlarmPane::Show(const AlarmMonitor& alarms) {
   QString text = labels.join(QStringLiteral(", "));
   if (active.size() > kShownLabels)
     text += QStringLiteral(" +%1").arg(active.size() - kShownLabels);
-  raised_ = !active.empty();
-  setText(raised_ ? QStringLiteral("ALARM: %1").arg(text) : QString::fromLatin1(kNoAlarms));
-  setToolTip(raised_ ? AlarmTexts(alarms) : QString::fromLatin1(kNoAlarmsTip));
-  setStyleSheet(QString::fromLatin1(raised_ ? kRaisedLook : kQuietLook));
+  const bool raised = !active.empty();
+  const QString shown =
+      raised ? QStringLiteral("ALARM: %1").arg(text) : QString::fromLatin1(kNoAlarms);
+  setToolTip(raised ? AlarmTexts(alarms) : QString::fromLatin1(kNoAlarmsTip));
+  if (shown == this->text()) return;
+  setText(shown);
+  if (raised != raised_) setStyleSheet(QString::fromLatin1(raised ? kRaisedLook : kQuietLook));
+  raised_ = raised;
 }
 
 }  // namespace vesk
