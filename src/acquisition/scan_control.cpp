@@ -391,12 +391,6 @@ void CVESKDoc::StopThreads() {
   }
 }
 
-void CVESKDoc::QueueFrame(std::span<const std::uint8_t> frame) {
-  Frame copy(frame.begin(), frame.end());
-  std::lock_guard lock(frameQueueLock);
-  frameQueue.push_back(std::move(copy));
-}
-
 void CVESKDoc::CountAbortedFrame(std::uint8_t type) {
   ++frameErrorCount;
   if (type == 'L') ++lFrameCount;

@@ -18,6 +18,7 @@ namespace vesk {
 namespace {
 
 constexpr std::size_t kChunk = 1024;
+constexpr std::size_t kFastChunk = 1 << 16;  // a playback as fast as it is processed
 constexpr const char* kBinOpenError = "Error opening Bin data file -  - Performing STOP LOGGING.";
 
 // Every thread body reports an unexpected failure once and asks for a stop.
@@ -34,7 +35,7 @@ void Guarded(CVESKDoc& doc, const char* what, Body&& body) {
 // Deframes `n` bytes into the frame queue.
 void FeedDeframer(CVESKDoc& doc, Deframer& deframer, const std::uint8_t* data, std::size_t n) {
   deframer.Feed(
-      data, n, [&](std::span<const std::uint8_t> frame) { doc.QueueFrame(frame); },
+      data, n, [&](std::span<const std::uint8_t> frame) { doc.frames.Push(frame); },
       [&](std::uint8_t type) { doc.CountAbortedFrame(type); });
 }
 
@@ -206,23 +207,20 @@ void PlaybackSourceThread(CVESKDoc& doc) {
     doc.playbackBytesDone = 0;
     doc.playbackTotalBytes = static_cast<std::uint64_t>(st.st_size);
     Deframer deframer;
-    std::uint8_t buffer[kChunk];
+    std::vector<std::uint8_t> buffer(kFastChunk);
     for (;;) {
       if (doc.playbackStop.Wait(0)) break;
       if (doc.playbackPaused) {
         if (doc.playbackStop.Wait(1000)) break;  // a stop during a pause ends the thread
         continue;
       }
-      bool full = false;
-      {
-        std::lock_guard lock(doc.frameQueueLock);
-        full = doc.frameQueue.size() > CVESKDoc::kPlaybackQueueLimit;
-      }
-      if (full) {
-        if (doc.playbackStop.Wait(10)) break;
+      // A file is read far faster than it is processed: wait for the processing to catch up.
+      if (!doc.frames.WaitForRoom(CVESKDoc::kPlaybackQueueLimit, std::chrono::milliseconds(10))) {
         continue;
       }
-      const ssize_t n = ::read(fd, buffer, sizeof buffer);
+      // As fast as it is processed: large reads; else the pause per 1024 bytes sets the pace.
+      const int pauseMs = doc.playbackSpeed * 100;
+      const ssize_t n = ::read(fd, buffer.data(), pauseMs > 0 ? kChunk : buffer.size());
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) {
         // A read error is no end of the recording: the .dat would look complete.
@@ -240,13 +238,8 @@ void PlaybackSourceThread(CVESKDoc& doc) {
         continue;
       }
       doc.playbackBytesDone += static_cast<std::uint64_t>(n);
-      FeedDeframer(doc, deframer, buffer, static_cast<std::size_t>(n));
-      const int pauseMs = doc.playbackSpeed * 100;
-      if (pauseMs > 0) {
-        if (doc.playbackStop.Wait(pauseMs)) break;
-      } else {
-        std::this_thread::yield();
-      }
+      FeedDeframer(doc, deframer, buffer.data(), static_cast<std::size_t>(n));
+      if (pauseMs > 0 && doc.playbackStop.Wait(pauseMs)) break;
     }
   });
   ::close(fd);

@@ -137,10 +137,7 @@ void CVESKDoc::ResetForScan() {
     std::lock_guard lock(timeChartLock);
     latestSample.fill(0);
   }
-  {
-    std::lock_guard lock(frameQueueLock);
-    frameQueue.clear();
-  }
+  frames.Clear();
   {
     std::lock_guard lock(gridLock);
     gridRows.clear();

@@ -19,6 +19,7 @@
 
 #include "acquisition/clock.h"
 #include "acquisition/event.h"
+#include "acquisition/frame_queue.h"
 #include "acquisition/serial_port.h"
 #include "acquisition/user_dialogs.h"
 #include "acquisition/window_messages.h"
@@ -137,9 +138,7 @@ class CVESKDoc {
   // cleared: what a scan ended with.
   ScanStatus LastScanStatus() const { return lastScanStatus_; }
 
-  // Source threads: a deframed frame to the queue (one lock hold per frame), and an
-  // aborted one to the counters.
-  void QueueFrame(std::span<const std::uint8_t> frame);
+  // Source threads: an aborted frame to the counters.
   void CountAbortedFrame(std::uint8_t type);
 
   // The data directory chosen in the window: stored at once, and used by the next scan (a
@@ -260,7 +259,6 @@ class CVESKDoc {
   std::mutex binLock;               // bins, window and total counters
   std::mutex housekeepingLock;      // housekeeping words, N, T, A, counter value
   std::mutex gridLock;              // gridRows
-  std::mutex frameQueueLock;        // frameQueue
   std::mutex timeChartHistoryLock;  // timeChartHistory
   std::mutex timeChartLock;         // latestSample
   // dataDir, rawFileName, processedFileName while a scan runs: the window thread changes them
@@ -268,7 +266,7 @@ class CVESKDoc {
   // across the change and the opening, so a thread never reopens a file another has begun.
   std::mutex fileNameLock;
 
-  std::deque<Frame> frameQueue;
+  FrameQueue frames;  // source thread to processing thread, with its own lock
   std::deque<GridRow> gridRows;
   std::deque<TimeChartSample> timeChartHistory;
   // Samples made since the scan started (the history holds the newest of them): the number

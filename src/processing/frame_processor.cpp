@@ -321,24 +321,15 @@ void ProcessingThread(CVESKDoc& doc) {
       doc.dialogs.QueueMessage(std::string(kCsvExportWarning) + exportError, "",
                                MessageIcon::Warning);
     }
-    Frame current;
+    std::deque<Frame> batch;
     bool stopping = false;
     for (;;) {
       if (!stopping && doc.processingStop.Wait(0)) stopping = true;
-      {
-        std::unique_lock lock(doc.frameQueueLock);
-        if (doc.frameQueue.empty()) {
-          if (stopping) break;
-          lock.unlock();
-          std::this_thread::sleep_for(std::chrono::milliseconds(40));
-          continue;
-        }
-        current.swap(doc.frameQueue.front());
-        doc.frameQueue.pop_front();
-      }
+      doc.frames.TakeAll(batch, std::chrono::milliseconds(40));
       // After the stop, the frames the source queued before it ended are still processed:
       // the source has stopped, so this ends.
-      processor.Process(current);
+      if (batch.empty() && stopping) break;
+      for (const Frame& frame : batch) processor.Process(frame);
     }
     if (csv && !csv->Finish()) {
       doc.dialogs.QueueMessage(std::string(kCsvExportWarning) + csv->Error(), "",
