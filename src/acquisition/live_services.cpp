@@ -22,30 +22,29 @@ double SecondsSince(std::chrono::steady_clock::time_point then,
 LiveServices::LiveServices(CVESKDoc& doc)
     : doc_(doc), sink_(publisher_, [this] { return Position(); }) {
   Configure();
-  doc_.recordSink = &sink_;
+  doc_.SetRecordSink(&sink_);
 }
 
 LiveServices::~LiveServices() {
-  if (doc_.scanning) doc_.StopScan();
-  doc_.recordSink = nullptr;
+  if (doc_.Scanning()) doc_.StopScan();
+  doc_.SetRecordSink(nullptr);
 }
 
 void LiveServices::Configure() {
   PublishSettings publish;
-  publish.Load(doc_.store);
+  publish.Load(doc_.Store());
   if (!publisher_.Configure(publish)) {
-    doc_.dialogs.Notify("Publishing records is off: " + publisher_.Error() + ".");
+    doc_.Dialogs().Notify("Publishing records is off: " + publisher_.Error() + ".");
   }
   toldPublishError_.clear();
   AlarmLimits limits;
-  limits.Load(doc_.store);
+  limits.Load(doc_.Store());
   alarms_.SetLimits(limits);
 }
 
 LivePosition LiveServices::Position() const {
   LivePosition p;
-  std::lock_guard lock(doc_.navLock);
-  const NavDisplay& nav = doc_.navDisplay;
+  const NavDisplay nav = doc_.Results().Nav();
   if (nav.lastFix) {
     p.latitude = nav.latitudeDegrees;
     p.longitude = nav.longitudeDegrees;
@@ -55,10 +54,7 @@ LivePosition LiveServices::Position() const {
 }
 
 std::optional<double> LiveServices::FreeDiskMb(std::string& dir) const {
-  {
-    std::lock_guard names(doc_.fileNameLock);
-    dir = doc_.dataDir;
-  }
+  dir = doc_.DataDirectory();
   struct statvfs st {};
   if (::statvfs(dir.c_str(), &st) != 0) return std::nullopt;
   return static_cast<double>(st.f_bavail) * static_cast<double>(st.f_frsize) / 1e6;
@@ -68,28 +64,28 @@ std::vector<AlarmChange> LiveServices::Tick(TimePoint now) {
   SyncScan();
   AlarmInputs in;
   in.now = now;
-  in.live = doc_.scanning && !doc_.playback;
-  in.scan = doc_.scanNumber;
+  in.live = doc_.Scanning() && !doc_.IsPlayback();
+  in.scan = doc_.ScanNumber();
   if (in.live) {
     const ScanStatus s = doc_.StatusSnapshot();
     in.lFrames = s.lFrames;
     in.frameErrors = s.frameErrors;
     in.flowSpeed = s.flowSpeed;
     in.laserMonitor = s.laserMonitor;
-    in.gpsExpected = !doc_.nav.sentenceToParse.empty();
+    in.gpsExpected = !doc_.Settings().scan.nav.sentenceToParse.empty();
     if (s.nav.lastFix) in.fixAgeSeconds = SecondsSince(*s.nav.lastFix, now);
     in.freeDiskMb = FreeDiskMb(in.dataDir);
   }
   std::vector<AlarmChange> changes = alarms_.Evaluate(in);
   for (const AlarmChange& c : changes) {
-    doc_.dialogs.Notify(c.text);
+    doc_.Dialogs().Notify(c.text);
     sink_.PublishAlarm(AlarmName(c.id), c.raised, c.text);
   }
   // A network that refuses the datagrams is told once for each reason it gives.
   const std::string error = publisher_.LastError();
   if (!error.empty() && error != toldPublishError_) {
     toldPublishError_ = error;
-    doc_.dialogs.Notify("Publishing records to " + publisher_.Destination() + " fails (" + error +
+    doc_.Dialogs().Notify("Publishing records to " + publisher_.Destination() + " fails (" + error +
                         "); they are dropped - " + std::to_string(publisher_.Dropped()) +
                         " so far.");
   }
@@ -112,11 +108,11 @@ std::string LiveServices::PublishSummary() const {
 }
 
 void LiveServices::SyncScan() {
-  if (doc_.scanNumber == scan_) return;
-  scan_ = doc_.scanNumber;
+  if (doc_.ScanNumber() == scan_) return;
+  scan_ = doc_.ScanNumber();
   scanMarks_.clear();
   // A recording played back shows the marks made while it was recorded.
-  if (doc_.playback) scanMarks_ = ReadMarks(MarksPath(doc_.rawFileName));
+  if (doc_.IsPlayback()) scanMarks_ = ReadMarks(MarksPath(doc_.PlayedPath()));
 }
 
 const std::vector<Mark>& LiveServices::ScanMarks() {
@@ -125,13 +121,13 @@ const std::vector<Mark>& LiveServices::ScanMarks() {
 }
 
 std::optional<Mark> LiveServices::BeginMark() {
-  if (!doc_.scanning) return std::nullopt;
+  if (!doc_.Scanning()) return std::nullopt;
   Mark m;
   m.epochSeconds = UtcNow();
-  m.lFrameIndex = doc_.lFrameCount;
+  m.lFrameIndex = doc_.Results().LFrames();
   const LivePosition p = Position();
   // A position older than the display's stale limit is no position for the mark.
-  if (!IsMissing(p.fixAgeSeconds) && p.fixAgeSeconds <= doc_.nav.staleFixSeconds) {
+  if (!IsMissing(p.fixAgeSeconds) && p.fixAgeSeconds <= doc_.Settings().scan.nav.staleFixSeconds) {
     m.latitude = p.latitude;
     m.longitude = p.longitude;
   }
@@ -146,13 +142,10 @@ LiveServices::MarkResult LiveServices::AddMark(std::string_view note) {
 
 LiveServices::MarkResult LiveServices::FinishMark(Mark mark, std::string_view note) {
   SyncScan();
-  if (!doc_.scanning) return {false, mark, kNoScan};
+  if (!doc_.Scanning()) return {false, mark, kNoScan};
   mark.note = CleanNote(note);
   std::string datPath;
-  {
-    std::lock_guard names(doc_.fileNameLock);
-    datPath = doc_.dataDir + doc_.processedFileName;
-  }
+  datPath = doc_.DatPath();
   // (A scan's start removes the marks of an older .dat of its name: the dump's.)
   const std::string path = MarksPath(datPath);
   if (path != marks_.Path() || logScan_ != scan_) {

@@ -11,6 +11,7 @@
 
 #include "acquisition/source_threads.h"
 #include "acquisition/vesk_doc.h"
+#include "files/file_header.h"
 #include "files/file_naming.h"
 #include "files/mark_log.h"
 #include "processing/frame_processor.h"
@@ -34,14 +35,14 @@ constexpr const char* kCannotOverwrite =
     "System file, a Volume, etc.\n\n--  PLEASE ENTER ANOTHER FILENAME  --";
 
 constexpr const char* kDumpNameRefused =
-    "ERROR: \"VESK_PRELOGGING_DATADUMP\" is the name of the pre-logging dump files, which every "
-    "start without logging overwrites.\n\n--  PLEASE ENTER ANOTHER FILENAME  --";
+    "ERROR: \"VESK_PRELOGGING_DATADUMP\" is the name of the pre-logging_ dump files, which every "
+    "start without logging_ overwrites.\n\n--  PLEASE ENTER ANOTHER FILENAME  --";
 constexpr const char* kOldFilesNotMoved =
-    "ERROR: The existing recording could not be moved aside - logging was not started, and "
+    "ERROR: The existing recording could not be moved aside - logging_ was not started, and "
     "nothing was overwritten.\n\n";
 
 constexpr const char* kRecordingNotCreated =
-    "ERROR: The recording files cannot be created - logging was not started.\n\n";
+    "ERROR: The recording files cannot be created - logging_ was not started.\n\n";
 
 constexpr const char* kDataDirUnwritable =
     "ERROR: The data directory cannot be written - the scan was not started.\n\n";
@@ -58,82 +59,83 @@ constexpr auto kReconnectInterval = std::chrono::seconds(3);
 }  // namespace
 
 CVESKDoc::~CVESKDoc() {
-  if (scanning || sourceThread_.joinable()) StopScan();
+  if (scanning_ || sourceThread_.joinable()) StopScan();
 }
 
 bool CVESKDoc::ConnectCounterPort(bool tellFailure) {
   LoadPortSettings();
   try {
-    const PortSettings& p = counterPort;
-    counterSerial.Open(p.port, p.bitRate, p.parity, p.dataBits, p.stopBits, p.flowControl,
+    const PortSettings& p = settings_.counterPort;
+    counterSerial_.Open(p.port, p.bitRate, p.parity, p.dataBits, p.stopBits, p.flowControl,
                        p.device);
-    counterSerial.SetTimeouts(SerialTimeouts{0, 0, kCounterReadTimeoutMs, 0, 0});
-    counterSerial.Write("q", 1);
+    counterSerial_.SetTimeouts(SerialTimeouts{0, 0, kCounterReadTimeoutMs, 0, 0});
+    counterSerial_.Write("q", 1);
     // Only what the counter sent is discarded: clearing the transmit side here could drop the
     // stop command before it left.
-    counterSerial.Purge(kPurgeRxClear);
-    connected = true;
+    counterSerial_.Purge(kPurgeRxClear);
+    connected_ = true;
   } catch (const CSerialException& e) {
-    counterSerial.Close();
+    counterSerial_.Close();
     if (tellFailure) {
-      dialogs.ShowMessage(kCannotOpenPort + std::string(e.what()), "", MessageIcon::Error);
+      dialogs_.ShowMessage(kCannotOpenPort + std::string(e.what()), "", MessageIcon::Error);
     }
-    connected = false;
+    connected_ = false;
   }
-  return connected;
+  return connected_;
 }
 
 bool CVESKDoc::StartIgnored(bool loggingStart) {
-  if (!scanning) return false;
-  if (playback) {
-    dialogs.Notify("Start ignored: a playback is running.");
-  } else if (loggingStart && logging) {
-    dialogs.Notify("Start Data Logging ignored: the scan already logs to " + dataDir + rawFileName +
+  if (!scanning_) return false;
+  if (playback_) {
+    dialogs_.Notify("Start ignored: a playback_ is running.");
+  } else if (loggingStart && logging_) {
+    dialogs_.Notify("Start Data Logging ignored: the scan already logs to " + dataDir_ + rawFileName_ +
                    ".");
   } else if (!loggingStart) {
-    dialogs.Notify(logging ? "Start Acquisition ignored: a logging scan is running."
+    dialogs_.Notify(logging_ ? "Start Acquisition ignored: a logging_ scan is running."
                            : "Start Acquisition ignored: the scan is already running.");
   } else {
-    return false;  // a scan without logging switches to logging
+    return false;  // a scan without logging_ switches to logging_
   }
   return true;
 }
 
 void CVESKDoc::StartAcquisition() {
   if (StartIgnored(false)) return;
-  if (!connected) {
-    dialogs.ShowMessage(kPortNotReady, "", MessageIcon::Error);
+  if (!connected_) {
+    dialogs_.ShowMessage(kPortNotReady, "", MessageIcon::Error);
     return;
   }
-  if (!counterResponding && !dialogs.AskYesNo(kCounterInactive)) return;
-  rawFileName = std::string(kPreloggingStem) + ".bin";
-  processedFileName = std::string(kPreloggingStem) + ".dat";
-  logging = false;
+  if (!counterResponding_ && !dialogs_.AskYesNo(kCounterInactive)) return;
+  rawFileName_ = std::string(kPreloggingStem) + ".bin";
+  processedFileName_ = std::string(kPreloggingStem) + ".dat";
+  logging_ = false;
   StartScan();
 }
 
 void CVESKDoc::StartDataLogging() {
   if (StartIgnored(true)) return;
-  if (!connected) {
-    dialogs.ShowMessage(kPortNotReady, "", MessageIcon::Error);
+  if (!connected_) {
+    dialogs_.ShowMessage(kPortNotReady, "", MessageIcon::Error);
     return;
   }
   // A running scan has its counter already: switching it to files needs no question.
-  if (!scanning && !counterResponding && !dialogs.AskYesNo(kCounterInactive)) return;
+  if (!scanning_ && !counterResponding_ && !dialogs_.AskYesNo(kCounterInactive)) return;
   // The data directory in force. A running scan's threads use the port settings: then only
   // the directory is read again.
   std::string dir;
-  if (scanning) {
-    dir = ConfiguredDataDir(store);
+  if (scanning_) {
+    dir = ConfiguredDataDir(store_);
   } else {
     LoadPortSettings();
-    dir = dataDir;
+    dir = dataDir_;
   }
-  useDefaultFileNaming = store.ReadBool(keys::kUseDefaultFileNaming);
+  settings_.useDefaultFileNaming = store_.ReadBool(keys::kUseDefaultFileNaming);
+  const bool automaticName = settings_.useDefaultFileNaming;
   std::string stem;
-  if (useDefaultFileNaming) {
+  if (automaticName) {
     CreateDirectories(dir);
-    stem = AutomaticStem(dir, clock.LocalTime());
+    stem = AutomaticStem(dir, clock_.LocalTime());
   } else {
     std::optional<std::string> chosen = ChooseCustomStem(dir);
     if (!chosen) return;
@@ -141,46 +143,46 @@ void CVESKDoc::StartDataLogging() {
   }
   // A running scan goes on with the files it has; nothing is renamed.
   if (!DataDirectoryWritable(dir)) return;
-  if (replaceExisting) {
+  if (replaceExisting_) {
     const OldFilesMoved moved = RenameOldDataFiles(dir + stem + ".bin", dir + stem + ".dat");
     if (!moved.ok) {
-      dialogs.ShowMessage(kOldFilesNotMoved + moved.error, "", MessageIcon::Error);
+      dialogs_.ShowMessage(kOldFilesNotMoved + moved.error, "", MessageIcon::Error);
       return;
     }
-    if (!moved.text.empty()) dialogs.Notify("Existing files kept: " + moved.text + ".");
+    if (!moved.text.empty()) dialogs_.Notify("Existing files kept: " + moved.text + ".");
   }
-  // The names are taken now, with exclusive creation: two programs logging into one folder
+  // The names are taken now, with exclusive creation: two programs logging_ into one folder
   // never share a recording, and an automatic name taken meanwhile gives way to the next.
   std::string reserveError;
   std::optional<std::string> reserved =
-      ReserveRecording(dir, stem, useDefaultFileNaming, reserveError);
+      ReserveRecording(dir, stem, automaticName, reserveError);
   if (!reserved) {
-    dialogs.ShowMessage(kRecordingNotCreated + reserveError, "", MessageIcon::Error);
+    dialogs_.ShowMessage(kRecordingNotCreated + reserveError, "", MessageIcon::Error);
     return;
   }
   stem = *reserved;
-  if (scanning) {
+  if (scanning_) {
     // The threads keep running; their output goes to the new files from here on. Each file
     // is swapped under its own lock, so no byte is lost or written twice.
-    std::lock_guard names(fileNameLock);
-    dataDir = dir;
-    rawFileName = stem + ".bin";
-    processedFileName = stem + ".dat";
-    logging = true;
-    initialNmeaWritten = false;
-    if (!playback) OpenBinFile();
-    OpenDatFile();
-    windows.SetPaneText(kPaneDest, "  Dest: " + dataDir + rawFileName + "  ");
+    std::lock_guard names(fileNameLock_);
+    dataDir_ = dir;
+    rawFileName_ = stem + ".bin";
+    processedFileName_ = stem + ".dat";
+    logging_ = true;
+    nmeaGate_.Reset();
+    if (!playback_) OpenBinFile(settings_);
+    OpenDatFile(settings_);
+    windows_.SetPaneText(kPaneDest, "  Dest: " + dataDir_ + rawFileName_ + "  ");
     return;
   }
-  rawFileName = stem + ".bin";
-  processedFileName = stem + ".dat";
-  logging = true;
+  rawFileName_ = stem + ".bin";
+  processedFileName_ = stem + ".dat";
+  logging_ = true;
   if (StartScan()) {
-    windows.SetPaneText(kPaneDest, "  Dest: " + dataDir + rawFileName + "  ");
+    windows_.SetPaneText(kPaneDest, "  Dest: " + dataDir_ + rawFileName_ + "  ");
   } else {
     // Nothing was recorded: the names taken above are given back.
-    for (const std::string& name : {rawFileName, processedFileName}) {
+    for (const std::string& name : {rawFileName_, processedFileName_}) {
       ::unlink((dir + name).c_str());
     }
   }
@@ -188,16 +190,16 @@ void CVESKDoc::StartDataLogging() {
 
 std::optional<std::string> CVESKDoc::ChooseCustomStem(const std::string& dir) {
   // The dump's own name is never proposed for a recording: an automatic name stands in.
-  std::string proposed = store.Read(keys::kLastDataFileName);
+  std::string proposed = store_.Read(keys::kLastDataFileName);
   if (proposed.empty() || proposed == kPreloggingStem) {
-    proposed = AutomaticStem(dir, clock.LocalTime());
+    proposed = AutomaticStem(dir, clock_.LocalTime());
   }
   for (bool again = false;; again = true) {
-    const std::optional<std::string> chosen = dialogs.AskDataFileName(proposed, dir, again);
+    const std::optional<std::string> chosen = dialogs_.AskDataFileName(proposed, dir, again);
     if (!chosen) return std::nullopt;
     const std::string stem = FileTitle(*chosen);
     if (stem == kPreloggingStem) {
-      dialogs.ShowMessage(kDumpNameRefused, "", MessageIcon::Error);
+      dialogs_.ShowMessage(kDumpNameRefused, "", MessageIcon::Error);
       continue;
     }
     // The files are written in the data directory whatever folder the dialog showed, so
@@ -206,12 +208,12 @@ std::optional<std::string> CVESKDoc::ChooseCustomStem(const std::string& dir) {
     const std::string datPath = dir + stem + ".dat";
     if (PathExists(rawPath) || PathExists(datPath)) {
       if (!OverwriteCheck(rawPath, datPath)) {
-        dialogs.ShowMessage(kCannotOverwrite, "", MessageIcon::Error);
+        dialogs_.ShowMessage(kCannotOverwrite, "", MessageIcon::Error);
         continue;
       }
-      replaceExisting = true;
+      replaceExisting_ = true;
     }
-    store.Write(keys::kLastDataFileName, stem);
+    store_.Write(keys::kLastDataFileName, stem);
     return stem;
   }
 }
@@ -227,77 +229,82 @@ bool CVESKDoc::DataDirectoryWritable(const std::string& dir) {
   } else {
     return true;
   }
-  dialogs.ShowMessage(kDataDirUnwritable + dir + ": " + reason + kDataDirAdvice, "",
+  dialogs_.ShowMessage(kDataDirUnwritable + dir + ": " + reason + kDataDirAdvice, "",
                       MessageIcon::Error);
   return false;
 }
 
 void CVESKDoc::PreparePlayback(const std::string& fullPath) {
-  playback = true;
-  rawFileName = fullPath;
+  playback_ = true;
+  rawFileName_ = fullPath;
   const std::size_t slash = fullPath.find_last_of('/');
-  processedFileName =
+  processedFileName_ =
       (slash == std::string::npos ? fullPath : fullPath.substr(slash + 1)) + "_PB.dat";
-  windows.SetPaneText(kPaneSource, "  Source: " + fullPath + "  ");
-  windows.SetPaneText(kPaneDest, "  Dest: " + dataDir + processedFileName + "  ");
+  windows_.SetPaneText(kPaneSource, "  Source: " + fullPath + "  ");
+  windows_.SetPaneText(kPaneDest, "  Dest: " + dataDir_ + processedFileName_ + "  ");
 }
 
 bool CVESKDoc::StartScan() {
-  if (scanning) return false;  // one scan at a time: its threads are never started twice
+  if (scanning_) return false;  // one scan at a time: its threads are never started twice
   if (sourceThread_.joinable()) StopThreads();  // a scan that ended on its own
   ResetForScan();
   LoadPortSettings();
   LoadNavSettings();
   // Events left set by a scan whose threads had already ended must not end the new ones.
-  for (Event* e : {&serialStop, &playbackStop, &auxStop, &processingStop, &housekeepingStop}) {
+  for (Event* e : {&serialStop_, &playbackStop_, &auxStop_, &processingStop_, &housekeepingStop_}) {
     e->Reset();
   }
-  ctdOutput.Clear();
+  ctdOutput_.Clear();
   stoppedByFault_ = false;
-  // Every scan writes in the data directory (the pre-logging files, the recording or the
-  // playback's .dat): one clear message rather than one per file that cannot be opened.
-  if (!DataDirectoryWritable(dataDir)) return false;
+  // Every scan writes in the data directory (the pre-logging_ files, the recording or the
+  // playback_'s .dat): one clear message rather than one per file that cannot be opened.
+  if (!DataDirectoryWritable(dataDir_)) return false;
 
-  if (playback) {
-    const std::string name = PlaybackDatName(rawFileName, clock.LocalTime());
-    processedFileName = UniqueStem(dataDir, name.substr(0, name.size() - 4)) + ".dat";
+  if (playback_) {
+    const std::string name = PlaybackDatName(rawFileName_, clock_.LocalTime());
+    processedFileName_ = UniqueStem(dataDir_, name.substr(0, name.size() - 4)) + ".dat";
   } else {
     if (!SendScanAll()) {
-      windows.SetPaneText(kPaneStart, "  Start-Logging Error  ");
-      dialogs.ShowMessage("Start-Logging Error.", "ERROR", MessageIcon::Error);
+      windows_.SetPaneText(kPaneStart, "  Start-Logging Error  ");
+      dialogs_.ShowMessage("Start-Logging Error.", "ERROR", MessageIcon::Error);
       return false;
     }
-    std::lock_guard lock(commandLock);
-    commandQueue.clear();  // a stop queued while idle must not stop the new scan
+    commands_.Clear();  // a stop queued while idle must not stop the new scan
   }
   // The .dat is written anew: event marks beside an older one of its name are not its own.
-  ::unlink(MarksPath(DataPath(processedFileName)).c_str());
-  scanning = true;
-  ++scanNumber;
-  windows.Send(WindowTarget::AllViews, Uwm::StartGrid);
-  windows.Send(WindowTarget::AllViews, Uwm::StartGraph);
-  windows.Send(WindowTarget::Popup, Uwm::StartBinnedDataPopup);
+  ::unlink(MarksPath(DataPath(processedFileName_)).c_str());
+  scanning_ = true;
+  ++scanNumber_;
+  windows_.Send(WindowTarget::AllViews, Uwm::StartGrid);
+  windows_.Send(WindowTarget::AllViews, Uwm::StartGraph);
+  windows_.Send(WindowTarget::Popup, Uwm::StartBinnedDataPopup);
   StartThreads();
-  scanStartTime = clock.LocalTime();
-  windows.SetPaneText(kPaneStart, "  " + FormatTime(scanStartTime, "%H:%M:%S") + "  ");
-  if (!logging) {
-    windows.SetPaneText(kPaneDest, "  Dest: NOT LOGGING !!!  ");
-  } else if (!playback) {
-    windows.SetPaneText(kPaneDest, "  Dest: " + rawFileName + "  ");
+  scanStartTime_ = clock_.LocalTime();
+  windows_.SetPaneText(kPaneStart, "  " + FormatTime(scanStartTime_, "%H:%M:%S") + "  ");
+  if (!logging_) {
+    windows_.SetPaneText(kPaneDest, "  Dest: NOT LOGGING !!!  ");
+  } else if (!playback_) {
+    windows_.SetPaneText(kPaneDest, "  Dest: " + rawFileName_ + "  ");
   } else {
-    windows.SetPaneText(kPaneDest, "  Dest: " + dataDir + processedFileName + "  ");
+    windows_.SetPaneText(kPaneDest, "  Dest: " + dataDir_ + processedFileName_ + "  ");
   }
   return true;
 }
 
 void CVESKDoc::StartThreads() {
-  const bool auxEnabled = auxPortMode != 0 && !playback;
-  ctdOutputActive = auxEnabled && auxPortMode == 2;
-  if (playback) {
-    sourceStop_ = &playbackStop;
+  // The threads read this copy of the settings without locks; a change the user makes
+  // during the scan reaches the processing through the channel.
+  scan_ = settings_;
+  const CtdModelEntry* entry = catalogue_.Find(scan_.scan.ctdModel);
+  scanCtdEntry_ = entry != nullptr ? std::optional<CtdModelEntry>(*entry) : std::nullopt;
+  scanSettings_.Publish(scan_.scan);
+  const bool auxEnabled = scan_.auxPortMode != 0 && !playback_;
+  ctdOutputActive_ = auxEnabled && scan_.auxPortMode == 2;
+  if (playback_) {
+    sourceStop_ = &playbackStop_;
     sourceThread_ = std::thread(PlaybackSourceThread, std::ref(*this));
   } else {
-    sourceStop_ = &serialStop;
+    sourceStop_ = &serialStop_;
     sourceThread_ = std::thread(SerialSourceThread, std::ref(*this));
   }
   if (auxEnabled) auxThread_ = std::thread(AuxPortThread, std::ref(*this));
@@ -306,16 +313,16 @@ void CVESKDoc::StartThreads() {
 }
 
 bool CVESKDoc::SendScanAll() {
-  if (!connected) {
-    dialogs.ShowMessage(kCannotSendInit, "WARNING - Error", MessageIcon::Warning);
+  if (!connected_) {
+    dialogs_.ShowMessage(kCannotSendInit, "WARNING - Error", MessageIcon::Warning);
     return false;
   }
-  windows.SetPaneText(kPaneState, "  Sending 'Scan All'  ");
+  windows_.SetPaneText(kPaneState, "  Sending 'Scan All'  ");
   try {
-    counterSerial.Purge(kPurgeRxClear | kPurgeTxClear);
-    counterSerial.Write("a", 1);
+    counterSerial_.Purge(kPurgeRxClear | kPurgeTxClear);
+    counterSerial_.Write("a", 1);
   } catch (const CSerialException& e) {
-    dialogs.ShowMessage(kCannotSendInit + std::string("\n\n") + e.what(), "WARNING - Error",
+    dialogs_.ShowMessage(kCannotSendInit + std::string("\n\n") + e.what(), "WARNING - Error",
                         MessageIcon::Warning);
     return false;
   }
@@ -324,22 +331,21 @@ bool CVESKDoc::SendScanAll() {
 
 void CVESKDoc::StopForFault() {
   stoppedByFault_ = true;
-  windows.Post(WindowTarget::MainFrame, Uwm::PerformStop);
+  windows_.Post(WindowTarget::MainFrame, Uwm::PerformStop);
 }
 
 std::string CVESKDoc::CounterDeviceName() const {
-  return counterPort.device.empty() ? "/dev/ttyS" + std::to_string(counterPort.port - 1)
-                                    : counterPort.device;
+  const PortSettings& p = settings_.counterPort;
+  return p.device.empty() ? "/dev/ttyS" + std::to_string(p.port - 1) : p.device;
 }
 
 void CVESKDoc::QueueStopScan() {
-  windows.SetPaneText(kPaneState, "  Stopping Scan  ");
+  windows_.SetPaneText(kPaneState, "  Stopping Scan  ");
   QueueCommand("q");
 }
 
 void CVESKDoc::QueueCommand(std::string command) {
-  std::lock_guard lock(commandLock);
-  commandQueue.push_back(std::move(command));
+  commands_.Push(std::move(command));
 }
 
 void CVESKDoc::TakeSnapShot() {
@@ -349,9 +355,9 @@ void CVESKDoc::TakeSnapShot() {
 }
 
 void CVESKDoc::StopScan() {
-  scanning = false;
-  if (playback) {
-    windows.SetPaneText(kPaneState, "  Scan Stopped (Idle)  ");
+  scanning_ = false;
+  if (playback_) {
+    windows_.SetPaneText(kPaneState, "  Scan Stopped (Idle)  ");
   } else {
     QueueStopScan();
   }
@@ -359,19 +365,19 @@ void CVESKDoc::StopScan() {
   lastScanStatus_ = StatusSnapshot();
   // A counter that streamed until the stop is alive: a start soon after must not ask.
   const std::chrono::steady_clock::time_point lastByte{
-      std::chrono::steady_clock::duration(lastScanByteTicks.load())};
-  if (!playback && lastByte > lastHeard_) {
+      std::chrono::steady_clock::duration(lastScanByteTicks_.load())};
+  if (!playback_ && lastByte > lastHeard_) {
     lastHeard_ = lastByte;
-    counterResponding =
-        connected && std::chrono::steady_clock::now() - lastHeard_ < kRespondingWindow;
+    counterResponding_ =
+        connected_ && std::chrono::steady_clock::now() - lastHeard_ < kRespondingWindow;
   }
-  windows.Send(WindowTarget::AllViews, Uwm::StopGrid);
-  windows.Send(WindowTarget::AllViews, Uwm::StopGraph);
-  windows.Send(WindowTarget::Popup, Uwm::StopBinnedDataPopup);
-  ClearResults();
-  windows.SetPaneText(kPaneState, "\tIDLE\t");
-  replaceExisting = false;
-  ctdOutputActive = false;
+  windows_.Send(WindowTarget::AllViews, Uwm::StopGrid);
+  windows_.Send(WindowTarget::AllViews, Uwm::StopGraph);
+  windows_.Send(WindowTarget::Popup, Uwm::StopBinnedDataPopup);
+  results_.ClearTables();
+  windows_.SetPaneText(kPaneState, "\tIDLE\t");
+  replaceExisting_ = false;
+  ctdOutputActive_ = false;
 }
 
 void CVESKDoc::StopThreads() {
@@ -380,37 +386,32 @@ void CVESKDoc::StopThreads() {
   // holds every frame the .bin holds. Every thread is told before it is waited for, so a
   // join never waits on a thread that was not asked to end.
   if (sourceThread_.joinable()) sourceStop_->Set();
-  if (auxThread_.joinable()) auxStop.Set();
+  if (auxThread_.joinable()) auxStop_.Set();
   for (std::thread* t : {&sourceThread_, &auxThread_}) {
     if (t->joinable()) t->join();
   }
-  processingStop.Set();
-  housekeepingStop.Set();
+  processingStop_.Set();
+  housekeepingStop_.Set();
   for (std::thread* t : {&processingThread_, &housekeepingThread_}) {
     if (t->joinable()) t->join();
   }
 }
 
-void CVESKDoc::CountAbortedFrame(std::uint8_t type) {
-  ++frameErrorCount;
-  if (type == 'L') ++lFrameCount;
-}
-
 CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
   CounterStatus status;
   const auto now = std::chrono::steady_clock::now();
-  if (!connected && !scanning && autoReconnect && now >= nextReconnect_) {
+  if (!connected_ && !scanning_ && autoReconnect_ && now >= nextReconnect_) {
     nextReconnect_ = now + kReconnectInterval;
     if (ConnectCounterPort(false)) {
-      dialogs.Notify("The counter port " + counterSerial.DevicePath() + " is open.");
+      dialogs_.Notify("The counter port " + counterSerial_.DevicePath() + " is open.");
     }
   }
-  if (connected && !scanning) {
+  if (connected_ && !scanning_) {
     char buf[1024];
     std::string block;
     try {
       for (;;) {
-        const std::size_t n = counterSerial.Read(buf, sizeof buf, 0);
+        const std::size_t n = counterSerial_.Read(buf, sizeof buf, 0);
         if (n == 0) break;
         lastHeard_ = now;
         idleText_.append(buf, n);
@@ -419,10 +420,10 @@ CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
       if (e.IsDeviceGone()) {
         // Unplugged while idle: closed now, so that the device is opened anew when it
         // returns rather than every later start failing on the dead one.
-        counterSerial.Close();
-        connected = false;
+        counterSerial_.Close();
+        connected_ = false;
         lastHeard_ = {};
-        dialogs.Notify("The counter's serial device has gone away (" + std::string(e.what()) +
+        dialogs_.Notify("The counter's serial device has gone away (" + std::string(e.what()) +
                        "); it is opened again when it returns.");
       }
     }
@@ -448,17 +449,17 @@ CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
     if (block.find_first_not_of(" \r\n\t") == std::string::npos) block.clear();
     if (!block.empty()) {
       snapshotPending_ = false;
-      if (block != eepromData) {
-        eepromData = block;
-        store.Write(keys::kVeskEepromData, eepromData);
+      if (block != settings_.eepromData) {
+        settings_.eepromData = block;
+        store_.Write(keys::kVeskEepromData, block);
         status.newEepromText = true;
       }
     }
   }
   if (snapshotPending_ && now - snapshotSent_ > kSnapshotTimeout) snapshotPending_ = false;
-  counterResponding = connected && lastHeard_.time_since_epoch().count() != 0 &&
+  counterResponding_ = connected_ && lastHeard_.time_since_epoch().count() != 0 &&
                       now - lastHeard_ < kRespondingWindow;
-  status.responding = counterResponding;
+  status.responding = counterResponding_;
   status.snapshotInProgress = snapshotPending_;
   return status;
 }

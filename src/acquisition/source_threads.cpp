@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "acquisition/vesk_doc.h"
+#include "processing/frame_processor.h"
 
 namespace vesk {
 namespace {
@@ -27,35 +28,35 @@ void Guarded(CVESKDoc& doc, const char* what, Body&& body) {
   try {
     body();
   } catch (const std::exception& e) {
-    doc.dialogs.QueueMessage(std::string("ERROR: ") + what + " stopped.\n\n" + e.what());
+    doc.Dialogs().QueueMessage(std::string("ERROR: ") + what + " stopped.\n\n" + e.what());
     doc.StopForFault();
   }
 }
 
 // Deframes `n` bytes into the frame queue.
-void FeedDeframer(CVESKDoc& doc, Deframer& deframer, const std::uint8_t* data, std::size_t n) {
+void FeedDeframer(FrameQueue& frames, Deframer& deframer, const std::uint8_t* data,
+                  std::size_t n) {
   deframer.Feed(
-      data, n, [&](std::span<const std::uint8_t> frame) { doc.frames.Push(frame); },
-      [&](std::uint8_t type) { doc.CountAbortedFrame(type); });
+      data, n, [&](std::span<const std::uint8_t> frame) { frames.Push(frame); },
+      [&](std::uint8_t type) {
+        // Counted in its place among the frames, by the processing thread.
+        const std::uint8_t mark[2] = {kAbortedFrameMark, type};
+        frames.Push(mark);
+      });
 }
 
 // The bytes read go to the raw file as they came; a file that stops taking them is told.
-void WriteRaw(CVESKDoc& doc, const std::uint8_t* data, std::size_t n) {
-  if (doc.rawFile.Write(std::string_view(reinterpret_cast<const char*>(data), n))) return;
-  if (doc.rawFile.IsOpen()) doc.ReportWriteFailure(doc.rawFile, true);
+void WriteRaw(CVESKDoc& doc, DataFile& raw, const std::uint8_t* data, std::size_t n) {
+  if (raw.Write(std::string_view(reinterpret_cast<const char*>(data), n))) return;
+  if (raw.IsOpen()) doc.ReportWriteFailure(raw, true);
 }
 
 // Writes the oldest queued command, if any, to the counter port.
-void WriteOneCommand(CVESKDoc& doc) {
-  std::string command;
-  {
-    std::lock_guard lock(doc.commandLock);
-    if (doc.commandQueue.empty()) return;
-    command = std::move(doc.commandQueue.front());
-    doc.commandQueue.pop_front();
-  }
+void WriteOneCommand(CommandQueue& commands, CSerialPort& port) {
+  const std::optional<std::string> command = commands.Take();
+  if (!command) return;
   try {
-    doc.counterSerial.Write(command.data(), command.size());
+    port.Write(command->data(), command->size());
   } catch (const CSerialException&) {
     // The port is checked again by the next read.
   }
@@ -64,14 +65,12 @@ void WriteOneCommand(CVESKDoc& doc) {
 // Tries to reopen the vanished counter device about once a second until it returns or the
 // scan stops; true when it is back. The scan command is sent again: a counter that was
 // power-cycled with its cable comes back idle.
-bool ReopenCounterPort(CVESKDoc& doc) {
-  const PortSettings& p = doc.counterPort;
-  while (!doc.serialStop.Wait(1000)) {
+bool ReopenCounterPort(CSerialPort& port, const PortSettings& p, Event& stop) {
+  while (!stop.Wait(1000)) {
     try {
-      doc.counterSerial.Open(p.port, p.bitRate, p.parity, p.dataBits, p.stopBits, p.flowControl,
-                             p.device);
-      doc.counterSerial.SetTimeouts(SerialTimeouts{0, 0, 200, 0, 0});
-      doc.counterSerial.Write("a", 1);
+      port.Open(p.port, p.bitRate, p.parity, p.dataBits, p.stopBits, p.flowControl, p.device);
+      port.SetTimeouts(SerialTimeouts{0, 0, 200, 0, 0});
+      port.Write("a", 1);
       return true;
     } catch (const CSerialException&) {
       // still gone
@@ -97,16 +96,12 @@ std::string RecoveryDir() {
 // settings (and again after it rose clearly above it).
 class DiskSpaceWatch {
  public:
-  void Check(CVESKDoc& doc) {
-    std::string dir;
-    {
-      std::lock_guard names(doc.fileNameLock);
-      dir = doc.dataDir;
-    }
+  void Check(CVESKDoc& doc, int lowDiskSpaceMb) {
+    const std::string dir = doc.DataDirectory();
     struct statvfs st {};
     if (::statvfs(dir.c_str(), &st) != 0) return;
     const double free = static_cast<double>(st.f_bavail) * static_cast<double>(st.f_frsize);
-    const double limit = doc.lowDiskSpaceMb * 1e6;
+    const double limit = lowDiskSpaceMb * 1e6;
     if (warned_ && free > limit * 1.1) warned_ = false;
     if (warned_ || free >= limit) return;
     warned_ = true;
@@ -117,7 +112,7 @@ class DiskSpaceWatch {
                   "folder for the next scan. When the disk is full, logging stops; what was "
                   "recorded is kept.",
                   dir.c_str(), free / 1e6, free / kFullRateBytesPerSecond / 60);
-    doc.dialogs.QueueMessage(text, "", MessageIcon::Warning);
+    doc.Dialogs().QueueMessage(text, "", MessageIcon::Warning);
   }
 
  private:
@@ -130,73 +125,70 @@ void SerialSourceThread(CVESKDoc& doc) {
   Guarded(doc, "serial acquisition", [&] {
     {
       // Without a raw file the scan still runs (the main frame stops it).
-      std::lock_guard names(doc.fileNameLock);
-      doc.OpenBinFile();
+      std::lock_guard names(doc.fileNameLock_);
+      doc.OpenBinFile(doc.scan_);
     }
     Deframer deframer;
     std::uint8_t buffer[kChunk];
-    while (doc.connected) {
-      if (doc.serialStop.Wait(0)) break;
+    while (doc.connected_) {
+      if (doc.serialStop_.Wait(0)) break;
       std::size_t n = 0;
       try {
-        n = doc.counterSerial.Read(buffer, sizeof buffer, 200);
+        n = doc.counterSerial_.Read(buffer, sizeof buffer, 200);
       } catch (const CSerialException& e) {
         if (e.IsDeviceGone()) {
-          doc.dialogs.QueueMessage(
+          doc.dialogs_.QueueMessage(
               "WARNING !!\n\nThe counter's serial device has gone away (" + std::string(e.what()) +
                   ").\n\nThe scan goes on and resumes reading when the device returns.",
               "", MessageIcon::Warning);
-          doc.windows.SetPaneText(kPaneState, "  Counter device lost - waiting  ");
-          doc.counterSerial.Close();
-          if (!ReopenCounterPort(doc)) break;
-          doc.windows.SetPaneText(kPaneState, "  Scanning - device reconnected  ");
+          doc.windows_.SetPaneText(kPaneState, "  Counter device lost - waiting  ");
+          doc.counterSerial_.Close();
+          if (!ReopenCounterPort(doc.counterSerial_, doc.scan_.counterPort, doc.serialStop_)) break;
+          doc.windows_.SetPaneText(kPaneState, "  Scanning - device reconnected  ");
           continue;
         }
       }
       if (n == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
       } else {
-        doc.lastScanByteTicks = std::chrono::steady_clock::now().time_since_epoch().count();
-        WriteRaw(doc, buffer, n);
-        FeedDeframer(doc, deframer, buffer, n);
+        doc.lastScanByteTicks_ = std::chrono::steady_clock::now().time_since_epoch().count();
+        WriteRaw(doc, doc.rawFile_, buffer, n);
+        FeedDeframer(doc.frames_, deframer, buffer, n);
       }
-      WriteOneCommand(doc);
+      WriteOneCommand(doc.commands_, doc.counterSerial_);
     }
     // Commands still queued (the stop command above all) reach the counter before the end,
     // and what the counter sent until it fell silent is still kept (at most about a second).
     for (;;) {
-      {
-        std::lock_guard lock(doc.commandLock);
-        if (doc.commandQueue.empty()) break;
-      }
-      WriteOneCommand(doc);
+      if (doc.commands_.Empty()) break;
+      WriteOneCommand(doc.commands_, doc.counterSerial_);
     }
     const auto drainEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
-    while (doc.connected && doc.counterSerial.IsOpen() &&
+    while (doc.connected_ && doc.counterSerial_.IsOpen() &&
            std::chrono::steady_clock::now() < drainEnd) {
       std::size_t n = 0;
       try {
-        n = doc.counterSerial.Read(buffer, sizeof buffer, 150);
+        n = doc.counterSerial_.Read(buffer, sizeof buffer, 150);
       } catch (const CSerialException&) {
         break;
       }
       if (n == 0) break;
-      WriteRaw(doc, buffer, n);
-      FeedDeframer(doc, deframer, buffer, n);
+      WriteRaw(doc, doc.rawFile_, buffer, n);
+      FeedDeframer(doc.frames_, deframer, buffer, n);
     }
   });
-  doc.rawFile.Close();
+  doc.rawFile_.Close();
 }
 
 void PlaybackSourceThread(CVESKDoc& doc) {
   std::string played;
   {
-    std::lock_guard names(doc.fileNameLock);
-    played = doc.rawFileName;
+    std::lock_guard names(doc.fileNameLock_);
+    played = doc.rawFileName_;
   }
   const int fd = ::open(played.c_str(), O_RDONLY | O_CLOEXEC);  // never created
   if (fd < 0) {
-    doc.dialogs.QueueMessage(std::string(kBinOpenError) + "\n\n" + played + ": " +
+    doc.dialogs_.QueueMessage(std::string(kBinOpenError) + "\n\n" + played + ": " +
                              std::strerror(errno));
     doc.StopForFault();
     return;
@@ -204,27 +196,27 @@ void PlaybackSourceThread(CVESKDoc& doc) {
   Guarded(doc, "playback", [&] {
     struct stat st {};
     ::fstat(fd, &st);
-    doc.playbackBytesDone = 0;
-    doc.playbackTotalBytes = static_cast<std::uint64_t>(st.st_size);
+    doc.playbackBytesDone_ = 0;
+    doc.playbackTotalBytes_ = static_cast<std::uint64_t>(st.st_size);
     Deframer deframer;
     std::vector<std::uint8_t> buffer(kFastChunk);
     for (;;) {
-      if (doc.playbackStop.Wait(0)) break;
-      if (doc.playbackPaused) {
-        if (doc.playbackStop.Wait(1000)) break;  // a stop during a pause ends the thread
+      if (doc.playbackStop_.Wait(0)) break;
+      if (doc.playbackPaused_) {
+        if (doc.playbackStop_.Wait(1000)) break;  // a stop during a pause ends the thread
         continue;
       }
       // A file is read far faster than it is processed: wait for the processing to catch up.
-      if (!doc.frames.WaitForRoom(CVESKDoc::kPlaybackQueueLimit, std::chrono::milliseconds(10))) {
+      if (!doc.frames_.WaitForRoom(CVESKDoc::kPlaybackQueueLimit, std::chrono::milliseconds(10))) {
         continue;
       }
       // As fast as it is processed: large reads; else the pause per 1024 bytes sets the pace.
-      const int pauseMs = doc.playbackSpeed * 100;
+      const int pauseMs = doc.playbackSpeed_ * 100;
       const ssize_t n = ::read(fd, buffer.data(), pauseMs > 0 ? kChunk : buffer.size());
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) {
         // A read error is no end of the recording: the .dat would look complete.
-        doc.dialogs.QueueMessage("ERROR: The recording " + played +
+        doc.dialogs_.QueueMessage("ERROR: The recording " + played +
                                  " cannot be read: " + std::strerror(errno) +
                                  "\n\nThe playback is stopped; its .dat "
                                  "holds the records up to here.");
@@ -233,33 +225,33 @@ void PlaybackSourceThread(CVESKDoc& doc) {
       }
       if (n == 0) {
         // End of file: playback goes on until it is stopped, without spinning.
-        doc.playbackAtEnd = true;
-        if (doc.playbackStop.Wait(100)) break;
+        doc.playbackAtEnd_ = true;
+        if (doc.playbackStop_.Wait(100)) break;
         continue;
       }
-      doc.playbackBytesDone += static_cast<std::uint64_t>(n);
-      FeedDeframer(doc, deframer, buffer.data(), static_cast<std::size_t>(n));
-      if (pauseMs > 0 && doc.playbackStop.Wait(pauseMs)) break;
+      doc.playbackBytesDone_ += static_cast<std::uint64_t>(n);
+      FeedDeframer(doc.frames_, deframer, buffer.data(), static_cast<std::size_t>(n));
+      if (pauseMs > 0 && doc.playbackStop_.Wait(pauseMs)) break;
     }
   });
   ::close(fd);
 }
 
 void HousekeepingThread(CVESKDoc& doc) {
-  if (doc.housekeepingStop.Wait(0)) return;
+  if (doc.housekeepingStop_.Wait(0)) return;
   DiskSpaceWatch disk;
   auto nextGridCheck = std::chrono::steady_clock::now();
   do {
-    if (doc.logging && !doc.playback) {
+    if (doc.logging_ && !doc.playback_) {
       // A folder deleted under the recording: the files are written again, whole.
       std::string restored;
-      for (DataFile* file : {&doc.rawFile, &doc.datFile}) {
+      for (DataFile* file : {&doc.rawFile_, &doc.datFile_}) {
         if (const std::optional<std::string> path = file->RestoreIfUnlinked(RecoveryDir())) {
           restored += (restored.empty() ? "" : " and ") + *path;
         }
       }
       if (!restored.empty()) {
-        doc.dialogs.QueueMessage(
+        doc.dialogs_.QueueMessage(
             "WARNING !!\n\nThe recording's folder was removed while "
             "logging.\n\nThe recording was written again with everything "
             "it held, as " +
@@ -267,17 +259,16 @@ void HousekeepingThread(CVESKDoc& doc) {
             "", MessageIcon::Warning);
       }
       // A power cut loses at most the last couple of seconds of a recording.
-      if (!doc.rawFile.Sync()) doc.ReportWriteFailure(doc.rawFile, true);
-      if (!doc.datFile.Sync()) doc.ReportWriteFailure(doc.datFile, false);
-      disk.Check(doc);
+      if (!doc.rawFile_.Sync()) doc.ReportWriteFailure(doc.rawFile_, true);
+      if (!doc.datFile_.Sync()) doc.ReportWriteFailure(doc.datFile_, false);
+      disk.Check(doc, doc.scan_.lowDiskSpaceMb);
     }
     const auto now = std::chrono::steady_clock::now();
     if (now >= nextGridCheck) {
       nextGridCheck = now + kGridCheckInterval;
-      std::lock_guard lock(doc.gridLock);
-      if (doc.gridRows.size() > kMaxGridRows) doc.gridRows.clear();
+      doc.results_.BoundGrid();
     }
-  } while (!doc.housekeepingStop.Wait(kSyncIntervalMs));
+  } while (!doc.housekeepingStop_.Wait(kSyncIntervalMs));
 }
 
 }  // namespace vesk

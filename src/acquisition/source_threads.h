@@ -15,5 +15,7 @@ void PlaybackSourceThread(CVESKDoc& doc);
 void HousekeepingThread(CVESKDoc& doc);
 // The auxiliary port: NMEA sentences in, or CTD lines out.
 void AuxPortThread(CVESKDoc& doc);
+// Runs the queued frames through the frame processor into the results and the .dat.
+void ProcessingThread(CVESKDoc& doc);
 
 }  // namespace vesk

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "files/file_header.h"
 #include "instruments/ctd_conversions.h"
 
 namespace vesk {
@@ -47,160 +48,147 @@ std::string WithTrailingSlash(std::string dir) {
 
 CVESKDoc::CVESKDoc(SettingsStore& settingsStore, WindowMessages& windowMessages,
                    UserDialogs& userDialogs, const Clock& wallClock)
-    : store(settingsStore),
-      windows(windowMessages),
-      dialogs(userDialogs),
-      clock(wallClock),
-      catalogue(settingsStore.Read(keys::kCtdSerial)),
-      ctd(settingsStore, userDialogs) {
+    : store_(settingsStore),
+      windows_(windowMessages),
+      dialogs_(userDialogs),
+      clock_(wallClock),
+      catalogue_(settingsStore.Read(keys::kCtdSerial)),
+      ctd_(settingsStore, userDialogs) {
   using namespace keys;
-  addHeaderToDatFile = store.ReadBool(kAddHeaderToDatFile);
-  logInitialNmeaOnly = store.ReadBool(kLogInitialNmeaOnly);
-  counterConstantText = store.Read(kCounterConstant);
-  counterScale = ParseReal(counterConstantText) / kCounterReferenceConstant;
-  playbackSpeed = store.Read(kPlaybackSpeed);
-  eepromData = store.Read(kVeskEepromData);
-  gridAutoScroll = store.ReadBool(kAutoScroll);
-  binnedMinX = store.Read(kBinnedMinX);
-  binnedMaxX = store.Read(kBinnedMaxX);
-  bufferLength = store.Read(kBufferLength);
-  useDefaultFileNaming = store.ReadBool(kUseDefaultFileNaming);
-  firmwareVersion = store.ReadReal(kFirmwareVer);
-  surveyLat = store.ReadReal(kSurveyLat);
-  if (surveyLat == 99.9999) dialogs.ShowMessage(kSurveyLatNotSet, "", MessageIcon::Warning);
-  userSuppliedFileHeader = store.Read(kUserSuppliedFileHeader);
-  standardTunnel = store.ReadBool(kStandardTunnel);
-  instrInputViaMux = store.ReadBool(kInstrInputViaMux);
-  windowLowerBound = store.Read(kWindowCountsLowerBound);
-  windowUpperBound = store.Read(kWindowCountsUpperBound);
+  DocumentSettings& s = settings_;
+  s.scan = ScanSettings::Load(store_);
+  s.addHeaderToDatFile = store_.ReadBool(kAddHeaderToDatFile);
+  s.eepromData = store_.Read(kVeskEepromData);
+  s.gridAutoScroll = store_.ReadBool(kAutoScroll);
+  s.binnedMinX = store_.Read(kBinnedMinX);
+  s.binnedMaxX = store_.Read(kBinnedMaxX);
+  s.useDefaultFileNaming = store_.ReadBool(kUseDefaultFileNaming);
+  s.userSuppliedFileHeader = store_.Read(kUserSuppliedFileHeader);
+  playbackSpeed_ = store_.Read(kPlaybackSpeed);
+  if (s.scan.surveyLat == 99.9999) {
+    dialogs_.ShowMessage(kSurveyLatNotSet, "", MessageIcon::Warning);
+  }
   LoadPortSettings();
   LoadNavSettings();
 }
 
+void CVESKDoc::ChangeSettings(const std::function<void(DocumentSettings&)>& change) {
+  change(settings_);
+  // The running scan's processing takes the new value at its next frame.
+  if (scanning_) scanSettings_.Publish(settings_.scan);
+}
+
+void CVESKDoc::EndPlayback() {
+  if (scanning_) StopScan();
+  playback_ = false;
+  playbackPaused_ = false;
+}
+
+void CVESKDoc::SetPlaybackSpeed(int pause) {
+  playbackSpeed_ = pause;
+}
+
+PlaybackProgress CVESKDoc::Playback() const {
+  return {playbackBytesDone_.load(), playbackTotalBytes_.load(), playbackAtEnd_.load()};
+}
+
 void CVESKDoc::SetDataDirectory(const std::string& dir) {
   const std::string withSlash = WithTrailingSlash(dir);
-  store.Write(keys::kDataDir, withSlash);
-  std::lock_guard names(fileNameLock);
-  if (!scanning) dataDir = withSlash;
+  store_.Write(keys::kDataDir, withSlash);
+  std::lock_guard names(fileNameLock_);
+  if (!scanning_) dataDir_ = withSlash;
+}
+
+std::string CVESKDoc::DataDirectory() const {
+  std::lock_guard names(fileNameLock_);
+  return dataDir_;
+}
+
+std::string CVESKDoc::DatPath() const {
+  std::lock_guard names(fileNameLock_);
+  return processedFileName_.empty() ? std::string() : dataDir_ + processedFileName_;
+}
+
+std::string CVESKDoc::PlayedPath() const {
+  std::lock_guard names(fileNameLock_);
+  return playback_ ? rawFileName_ : std::string();
 }
 
 void CVESKDoc::LoadPortSettings() {
   using namespace keys;
-  counterPort = ReadPort(store, kComPortDu, kBpsDu, kDataBitsDu, kParityDu, kStopBitsDu,
-                         kFlowControlDu, kDeviceDu);
-  auxPort = ReadPort(store, kComPortZev, kBpsZev, kDataBitsZev, kParityZev, kStopBitsZev,
-                     kFlowControlZev, kDeviceZev);
-  const int model = store.Read(kModelCtd);
-  catalogue.SetSerial(model, store.Read(kCtdSerial));
-  dataDir = ConfiguredDataDir(store);
-  enableTx2Zev = store.ReadBool(kEnableTx2Zev);
-  maxMepLength = store.Read(kMaxMepLength);
-  gridScalingFactor = store.Read(kGridScalingFactor);
-  lowDiskSpaceMb = store.Read(kLowDiskSpaceMb);
-  analogCaption = store.Read(kAnalogCaption);
-  analogScale = store.ReadReal(kAnalogScale);
-  std::lock_guard lock(ctdLock);
-  ctd.LoadScanSettings(model, instrInputViaMux, surveyLat);
+  DocumentSettings& s = settings_;
+  s.counterPort = ReadPort(store_, kComPortDu, kBpsDu, kDataBitsDu, kParityDu, kStopBitsDu,
+                           kFlowControlDu, kDeviceDu);
+  s.auxPort = ReadPort(store_, kComPortZev, kBpsZev, kDataBitsZev, kParityZev, kStopBitsZev,
+                       kFlowControlZev, kDeviceZev);
+  s.scan.ctdModel = store_.Read(kModelCtd);
+  s.scan.instrInputViaMux = store_.ReadBool(kInstrInputViaMux);
+  catalogue_.SetSerial(s.scan.ctdModel, store_.Read(kCtdSerial));
+  {
+    std::lock_guard names(fileNameLock_);
+    dataDir_ = ConfiguredDataDir(store_);
+  }
+  s.enableTx2Zev = store_.ReadBool(kEnableTx2Zev);
+  s.scan.maxMepLength = store_.Read(kMaxMepLength);
+  s.scan.gridScalingFactor = store_.Read(kGridScalingFactor);
+  s.lowDiskSpaceMb = store_.Read(kLowDiskSpaceMb);
+  s.analogCaption = store_.Read(kAnalogCaption);
+  s.analogScale = store_.ReadReal(kAnalogScale);
+  if (!scanning_) ctd_.LoadScanSettings(s.scan.ctdModel, s.scan.instrInputViaMux, s.scan.surveyLat);
 }
 
 void CVESKDoc::LoadNavSettings() {
-  auxPortMode = store.Read(keys::kAuxPortMode);
-  NavSettings loaded;
-  loaded.Load(store);
-  std::lock_guard lock(navLock);
-  nav = std::move(loaded);
+  settings_.auxPortMode = store_.Read(keys::kAuxPortMode);
+  settings_.scan.nav.Load(store_);
+}
+
+std::string CVESKDoc::BuildFileHeader() const {
+  return BuildFileHeader(settings_, catalogue_.Find(settings_.scan.ctdModel));
+}
+
+std::string CVESKDoc::BuildFileHeader(const DocumentSettings& s, const CtdModelEntry* entry) const {
+  // The names are read as they are: the caller holds fileNameLock_, or is the user-interface
+  // thread, their one writer.
+  const std::tm now = clock_.LocalTime();
+  if (playback_) return BuildPlaybackHeader(now, rawFileName_);
+  LiveHeaderInputs in;
+  in.now = now;
+  in.userSuppliedFileHeader = s.userSuppliedFileHeader;
+  in.ctdModel = s.scan.ctdModel;
+  in.ctdEntry = entry;
+  in.instrInputViaMux = s.scan.instrInputViaMux;
+  in.surveyLat = s.scan.surveyLat;
+  in.standardTunnel = s.scan.standardTunnel;
+  in.dataDir = dataDir_;
+  in.useDefaultFileNaming = s.useDefaultFileNaming;
+  return BuildLiveHeader(in, store_);
 }
 
 void CVESKDoc::ResetForScan() {
   // Every scan starts from the state of a new document: nothing of the scan or playback
   // before it (counter words, rates, CTD record) reaches its first records.
-  playbackAtEnd = false;
-  {
-    std::lock_guard lock(binLock);
-    currentBins.fill(0);
-    cumulativeBins.fill(0);
-    frameTotal = 0;
-    frameWindowCount = 0;
-    cumulativeTotalCount = 0;
-    cumulativeWindowCount = 0;
-  }
-  {
-    std::lock_guard lock(housekeepingLock);
-    housekeeping.fill(0);
-    counterN = 0;
-    counterT = 0;
-    analogA = 0;
-    counterValue = 0;
-    flowSpeed = 0;
-  }
-  {
-    std::lock_guard lock(timeChartLock);
-    latestSample.fill(0);
-  }
-  frames.Clear();
-  {
-    std::lock_guard lock(gridLock);
-    gridRows.clear();
-  }
-  elementEvents.clear();
-  {
-    std::lock_guard lock(timeChartHistoryLock);
-    timeChartHistory.clear();
-    timeChartSamples = 0;
-  }
-  lFrameCount = 0;
-  mepParticleCount = 0;
-  frameErrorCount = 0;
-  initialNmeaWritten = false;
-  lastScanByteTicks = 0;
-  {
-    std::lock_guard lock(navLock);
-    navDisplay = NavDisplay{};  // no position of an earlier scan or playback
-  }
-  std::lock_guard lock(ctdLock);
-  ctd.StartScan();
+  playbackAtEnd_ = false;
+  results_.Reset();
+  frames_.Clear();
+  nmeaGate_.Reset();
+  lastScanByteTicks_ = 0;
+  ctd_.StartScan();
 }
 
-ScanStatus CVESKDoc::StatusSnapshot() {
+ScanStatus CVESKDoc::StatusSnapshot() const {
   ScanStatus status;
-  status.lFrames = lFrameCount;
-  status.frameErrors = frameErrorCount;
-  {
-    std::lock_guard lock(binLock);
-    status.countsPerSecond = frameTotal;
-    status.cumulativeTotal = cumulativeTotalCount;
-  }
-  {
-    std::lock_guard lock(housekeepingLock);
-    status.flowSpeed = flowSpeed;
-    status.laserMonitor = housekeeping[6];
-  }
-  {
-    std::lock_guard lock(ctdLock);
-    status.ctd = ctd.sample;
-  }
-  status.depth = PressureToDepth(status.ctd.pressure, surveyLat);
-  std::lock_guard lock(navLock);
-  status.nav = navDisplay;
+  status.lFrames = results_.LFrames();
+  status.frameErrors = results_.FrameErrors();
+  const BinTable bins = results_.Bins();
+  status.countsPerSecond = bins.frameTotal;
+  status.cumulativeTotal = bins.cumulativeTotalCount;
+  const HousekeepingTable hk = results_.Housekeeping();
+  status.flowSpeed = hk.flowSpeed;
+  status.laserMonitor = hk.words[6];
+  status.ctd = results_.Ctd();
+  status.depth = PressureToDepth(status.ctd.pressure, settings_.scan.surveyLat);
+  status.nav = results_.Nav();
   return status;
-}
-
-void CVESKDoc::ClearResults() {
-  {
-    std::lock_guard lock(binLock);
-    currentBins.fill(0);
-    cumulativeBins.fill(0);
-  }
-  {
-    std::lock_guard lock(housekeepingLock);
-    housekeeping.fill(0);
-  }
-  {
-    std::lock_guard lock(ctdLock);
-    ctd.sample = CtdSample{};
-  }
-  std::lock_guard lock(timeChartLock);
-  latestSample.fill(0);
 }
 
 }  // namespace vesk

@@ -39,9 +39,9 @@ std::string ForTerminal(const std::string& text) {
 }
 
 const char* State(const CVESKDoc& d) {
-  if (!d.scanning) return "idle";
-  if (d.playback) return d.playbackPaused ? "paused" : "playing";
-  return d.logging ? "logging" : "scanning";
+  if (!d.Scanning()) return "idle";
+  if (d.IsPlayback()) return d.PlaybackPaused() ? "paused" : "playing";
+  return d.Logging() ? "logging" : "scanning";
 }
 
 }  // namespace
@@ -72,7 +72,7 @@ HeadlessRunner::HeadlessRunner(SettingsStore& store, const HeadlessOptions& opti
   // Without a window nobody can press Connect: a start that finds the port closed says what
   // happens instead.
   auto remoteStart = [this](bool log) {
-    if (!doc_->connected) {
+    if (!doc_->Connected()) {
       dialogs_.Notify(
           "Remote start ignored: the counter port is not open (it is tried again "
           "every few seconds).");
@@ -98,16 +98,16 @@ HeadlessRunner::HeadlessRunner(SettingsStore& store, const HeadlessOptions& opti
     if (++ticks_ % std::max(1, options_.statusSeconds) == 0) PrintStatus();
   });
   connect(&pollTimer_, &QTimer::timeout, this, [this] {
-    if (!doc_->scanning) doc_->PollCounterStatus();
+    if (!doc_->Scanning()) doc_->PollCounterStatus();
   });
   connect(&startTimer_, &QTimer::timeout, this, [this] { StartRequestedScanWhenReady(); });
   connect(&playbackTimer_, &QTimer::timeout, this, [this] {
-    if (!doc_->scanning) {
+    if (!doc_->Scanning()) {
       // Stopped from outside (remote control): stay for more commands. Stopped by a fault
       // (the recording could not be read, the .dat not written): the run failed.
       playbackTimer_.stop();
       if (exitCode_ != 0) Quit();
-    } else if (doc_->playbackAtEnd) {
+    } else if (doc_->Playback().atEnd) {
       Quit();
       if (exitCode_ == 0) dialogs_.Notify("Processing Complete");
     }
@@ -123,8 +123,8 @@ void HeadlessRunner::OnSignal(int signal) {
 
 bool HeadlessRunner::StartPlayback() {
   doc_->PreparePlayback(options_.playback);
-  doc_->playbackSpeed = options_.playbackSpeed;
-  doc_->playbackPaused = false;
+  doc_->SetPlaybackSpeed(options_.playbackSpeed);
+  doc_->SetPlaybackPaused(false);
   if (!doc_->StartScan()) return false;
   dialogs_.Notify("Playback data File...");
   playbackTimer_.start(100);
@@ -132,14 +132,14 @@ bool HeadlessRunner::StartPlayback() {
 }
 
 void HeadlessRunner::TogglePause() {
-  if (!doc_->playback || !doc_->scanning) return;
-  const bool paused = !doc_->playbackPaused;
-  doc_->playbackPaused = paused;
+  if (!doc_->IsPlayback() || !doc_->Scanning()) return;
+  const bool paused = !doc_->PlaybackPaused();
+  doc_->SetPlaybackPaused(paused);
   dialogs_.Notify(paused ? "Playback Paused..." : "Playback Data File.");
 }
 
 void HeadlessRunner::StopIfScanning() {
-  if (!doc_->scanning) return;
+  if (!doc_->Scanning()) return;
   doc_->StopScan();
   services_->Tick();  // the scan's alarms are cleared
   // A scan ended by a fault (a file that cannot be written, a recording that cannot be
@@ -148,13 +148,13 @@ void HeadlessRunner::StopIfScanning() {
 }
 
 void HeadlessRunner::Fail(const std::string& text) {
-  dialogs_.Notify(text + (doc_->connected ? "" : " (the counter port could not be opened)"));
+  dialogs_.Notify(text + (doc_->Connected() ? "" : " (the counter port could not be opened)"));
   exitCode_ = 1;
   Quit();
 }
 
 void HeadlessRunner::Quit() {
-  if (doc_->scanning) {
+  if (doc_->Scanning()) {
     // The last line shows what the scan ended with, once its queued frames are processed.
     StopIfScanning();
     PrintStatus(doc_->LastScanStatus(), "stopped");
@@ -163,7 +163,7 @@ void HeadlessRunner::Quit() {
   }
   if (!scanStarted_ && exitCode_ == 0) {
     dialogs_.Notify(std::string("no scan was started") +
-                    (doc_->connected ? "" : " (the counter port could not be opened)"));
+                    (doc_->Connected() ? "" : " (the counter port could not be opened)"));
     exitCode_ = 1;
   }
   QCoreApplication::exit(exitCode_);
@@ -186,7 +186,7 @@ void HeadlessRunner::PrintStatus(const ScanStatus& s, const char* state) {
   const std::string published = services_->PublishSummary();
   std::printf(
       "  fix %s  remote %s  alarms %s%s%s\n",
-      FixAgeAt(s.nav, std::chrono::steady_clock::now(), doc_->nav.staleFixSeconds).text.c_str(),
+      FixAgeAt(s.nav, std::chrono::steady_clock::now(), doc_->Settings().scan.nav.staleFixSeconds).text.c_str(),
       DescribeReceivedCommand(udp_->LastReceived()).c_str(), services_->AlarmSummary().c_str(),
       published.empty() ? "" : "  ", published.c_str());
   std::fflush(stdout);  // a closed stdout (a pipe whose reader left) is no reason to stop
@@ -247,7 +247,7 @@ void HeadlessRunner::StartCounterScan() {
 }
 
 void HeadlessRunner::StartRequestedScanWhenReady() {
-  if (!doc_->connected) {
+  if (!doc_->Connected()) {
     connectedAt_ = {};
     return;
   }
@@ -264,7 +264,7 @@ void HeadlessRunner::StartRequestedScanWhenReady() {
   } else {
     doc_->StartAcquisition();
   }
-  if (!doc_->scanning) {
+  if (!doc_->Scanning()) {
     Fail("the scan was not started (see the message above)");
     return;
   }

@@ -6,7 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "acquisition/vesk_doc.h"
+#include "app/settings_keys.h"
+#include "app/settings_store.h"
 #include "app/settings_keys.h"
 #include "files/mark_log.h"
 #include "instruments/ctd_catalogue.h"
@@ -218,13 +219,14 @@ void CsvExporter::Discard() {
   marks_.Discard();
 }
 
-std::unique_ptr<ExportStage> StartScanCsvExport(const CVESKDoc& doc, std::string* error) {
-  if (doc.store.Read(keys::kExportCsv) == 0) return nullptr;
+std::unique_ptr<ExportStage> StartScanCsvExport(const SettingsStore& store,
+                                                const std::string& datPath,
+                                                const ExportRunInputs& run, std::string* error) {
+  if (store.Read(keys::kExportCsv) == 0) return nullptr;
   std::vector<std::unique_ptr<ExportWriter>> writers;
-  writers.push_back(std::make_unique<CsvExporter>(
-      ExportPath(doc.dataDir + doc.processedFileName, ".csv"), false));
+  writers.push_back(std::make_unique<CsvExporter>(ExportPath(datPath, ".csv"), false));
   auto stage = std::make_unique<ExportStage>(std::move(writers));
-  if (!stage->Begin(MakeExportContext(doc))) {
+  if (!stage->Begin(MakeExportContext(run, store))) {
     if (error != nullptr) *error = stage->Error();
     return nullptr;
   }

@@ -41,7 +41,9 @@ class CsvExporter final : public ExportWriter {
 // The CSV of a scan, beside its .dat, when the option "ExportCsv" of section "Options" is on:
 // begun and ready for FrameProcessor::SetExportSink; Finish() it when the scan ends. Null
 // when the option is off, or when the file cannot be created (*error then says why).
-std::unique_ptr<ExportStage> StartScanCsvExport(const CVESKDoc& doc, std::string* error);
+std::unique_ptr<ExportStage> StartScanCsvExport(const SettingsStore& store,
+                                                const std::string& datPath,
+                                                const ExportRunInputs& run, std::string* error);
 
 // "2026-12-06T12:35:19Z" of seconds since 1970, milliseconds added when the time has a
 // fraction; empty when missing.

@@ -1,6 +1,6 @@
 #include "files/export_row.h"
 
-#include "acquisition/vesk_doc.h"
+#include "instruments/ctd_sample.h"
 #include "instruments/ctd_catalogue.h"
 
 namespace vesk {
@@ -16,17 +16,14 @@ double FrameCountsPerVolume(double frameTotal, double crossSection, double flowS
   return flowSpeed != 0 ? frameTotal / (crossSection * flowSpeed) * 0.001 : 0;
 }
 
-void FillExportRow(ExportRow& row, const CVESKDoc& doc, std::uint32_t lFrameIndex,
-                   double crossSection) {
-  row.lFrameIndex = lFrameIndex;
-  const CtdSample& ctd = doc.ctd.sample;
+void FillExportRow(ExportRow& row, const CtdSample& ctd, const ExportRowInputs& in) {
+  row.lFrameIndex = in.lFrameIndex;
   const bool anyReading = ctd.conductivity != 0 || ctd.temperature != 0 || ctd.pressure != 0 ||
                           ctd.analog != 0 || ctd.salinity != 0;
   if (anyReading) {
     // The flowmeter and the pressure sensor write 0 for what they do not measure.
-    const int model = doc.ctd.model;
     const bool measuresCt =
-        model != CtdCatalogue::kFlowmeter && model != CtdCatalogue::kPressureSensor;
+        in.ctdModel != CtdCatalogue::kFlowmeter && in.ctdModel != CtdCatalogue::kPressureSensor;
     row.pressure = Known(ctd.pressure);
     row.depth = kMissing;  // the export stage knows the latitude to take
     row.temperature = measuresCt ? Known(ctd.temperature) : kMissing;
@@ -37,12 +34,12 @@ void FillExportRow(ExportRow& row, const CVESKDoc& doc, std::uint32_t lFrameInde
     row.pressure = row.depth = row.temperature = kMissing;
     row.conductivity = row.salinity = row.analog = kMissing;
   }
-  row.flowSpeed = doc.flowSpeed;
-  row.frameTotal = doc.frameTotal;
-  row.countsPerVolume = FrameCountsPerVolume(doc.frameTotal, crossSection, doc.flowSpeed);
-  row.windowCount = doc.frameWindowCount;
-  row.counterValue = doc.counterValue;
-  row.laserMonitor = doc.housekeeping[6];
+  row.flowSpeed = in.flowSpeed;
+  row.frameTotal = in.frameTotal;
+  row.countsPerVolume = FrameCountsPerVolume(in.frameTotal, in.crossSection, in.flowSpeed);
+  row.windowCount = in.windowCount;
+  row.counterValue = in.counterValue;
+  row.laserMonitor = in.laserMonitor;
 }
 
 }  // namespace vesk

@@ -11,7 +11,7 @@
 
 namespace vesk {
 
-class CVESKDoc;
+struct CtdSample;
 
 inline constexpr int kExportBinCount = 128;
 // Equivalent spherical diameter per size bin: bin k reads as 15 x k micrometres.
@@ -65,11 +65,21 @@ struct MepEvent {
 // 0 when there is no flow.
 double FrameCountsPerVolume(double frameTotal, double crossSection, double flowSpeed);
 
-// Fills everything but the bins, the GPS fields and the depth from the document after an L frame
-// was processed (caller holds the housekeeping and CTD locks). A CTD record that is all zero (no
-// instrument line decoded yet) is missing, and so are the quantities the selected instrument
-// does not measure.
-void FillExportRow(ExportRow& row, const CVESKDoc& doc, std::uint32_t lFrameIndex,
-                   double crossSection);
+// What an L frame's processing knows besides the bins, for its row.
+struct ExportRowInputs {
+  std::uint32_t lFrameIndex = 0;
+  double crossSection = 0;  // of the tunnel, m^2
+  int ctdModel = 0;
+  double flowSpeed = 0;
+  double frameTotal = 0;
+  std::int32_t windowCount = 0;
+  double counterValue = 0;
+  std::uint32_t laserMonitor = 0;
+};
+
+// Fills everything but the bins, the GPS fields and the depth. A CTD record that is all zero
+// (no instrument line decoded yet) is missing, and so are the quantities the selected
+// instrument does not measure.
+void FillExportRow(ExportRow& row, const CtdSample& ctd, const ExportRowInputs& in);
 
 }  // namespace vesk

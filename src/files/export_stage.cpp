@@ -6,7 +6,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "acquisition/vesk_doc.h"
+#include "app/settings_keys.h"
+#include "app/settings_store.h"
 #include "files/data_file.h"
 #include "instruments/ctd_conversions.h"
 
@@ -95,28 +96,26 @@ void ParseBinHeader(std::string_view header, ExportContext& c) {
   }
 }
 
-ExportContext MakeExportContext(const CVESKDoc& doc) {
+ExportContext MakeExportContext(const ExportRunInputs& run, const SettingsStore& store) {
   ExportContext c;
-  ParseBinHeader(doc.playback ? ReadRawHeader(doc.rawFileName, 1u << 20) : doc.BuildFileHeader(),
-                 c);
-  c.processingVersion = CVESKDoc::kVersion;
-  const std::size_t slash = doc.rawFileName.find_last_of('/');
-  c.source = slash == std::string::npos ? doc.rawFileName : doc.rawFileName.substr(slash + 1);
-  c.processingSurveyLatitude = doc.surveyLat;
-  c.standardTunnel = doc.standardTunnel;
-  c.processingCounterConstant = doc.counterConstantText;
-  c.firmwareVersion = doc.firmwareVersion;
-  c.windowLowerBound = doc.windowLowerBound;
-  c.windowUpperBound = doc.windowUpperBound;
-  c.ctdModel = doc.ctd.model;
-  c.sentenceToParse = doc.nav.sentenceToParse;
-  c.surveyLatitudeForDepth = doc.surveyLat;
-  c.maxFixAge = doc.store.Read(keys::kExportMaxFixAge);
-  // A recording's marks are beside it; a live scan's beside the .dat it writes.
-  c.marksPath = MarksPath(doc.playback ? doc.rawFileName : doc.dataDir + doc.processedFileName);
+  ParseBinHeader(run.header, c);
+  c.processingVersion = VESK_VERSION_TEXT;
+  const std::size_t slash = run.sourcePath.find_last_of('/');
+  c.source = slash == std::string::npos ? run.sourcePath : run.sourcePath.substr(slash + 1);
+  c.processingSurveyLatitude = run.surveyLatitude;
+  c.standardTunnel = run.standardTunnel;
+  c.processingCounterConstant = run.counterConstantText;
+  c.firmwareVersion = run.firmwareVersion;
+  c.windowLowerBound = run.windowLowerBound;
+  c.windowUpperBound = run.windowUpperBound;
+  c.ctdModel = run.ctdModel;
+  c.sentenceToParse = run.sentenceToParse;
+  c.surveyLatitudeForDepth = run.surveyLatitude;
+  c.maxFixAge = store.Read(keys::kExportMaxFixAge);
+  c.marksPath = run.marksPath;
   const std::string created = IsoUtc(std::time(nullptr));
   for (const MetadataKey& m : MetadataKeys()) {
-    std::string value = doc.store.Read(m.key);
+    std::string value = store.Read(m.key);
     if (value.empty() && m.key.key == keys::kExportTitle.key) {
       value = "VESK laser particle counter record " + c.source;
     }

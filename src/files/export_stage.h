@@ -23,6 +23,8 @@
 
 namespace vesk {
 
+class SettingsStore;
+
 // What the export files record about the recording and its processing.
 struct ExportContext {
   // From the recording's (.bin) header; empty when the header does not say.
@@ -67,9 +69,22 @@ const std::vector<MetadataKey>& MetadataKeys();
 void ParseBinHeader(std::string_view header, ExportContext& context);
 // The header of the .bin at `path`: its bytes up to the first "~" (empty when unreadable).
 std::string ReadBinHeader(const std::string& path);
-// The context of a run of `doc`: playback reads the played file's header, a live scan uses
-// the header it writes.
-ExportContext MakeExportContext(const CVESKDoc& doc);
+// What a run's processing says about itself, for its export context.
+struct ExportRunInputs {
+  std::string header;       // the recording's text header: the played file's, or the one written
+  std::string sourcePath;   // the recording (its name is the export's source)
+  std::string marksPath;    // the operator's event marks of the run (MarksPath of the .dat)
+  double surveyLatitude = 0;
+  bool standardTunnel = true;
+  std::string counterConstantText;
+  double firmwareVersion = 0;
+  int windowLowerBound = 0;
+  int windowUpperBound = 0;
+  int ctdModel = 0;
+  std::string sentenceToParse;
+};
+// The context of a run; the metadata and the fix age limit come from the store.
+ExportContext MakeExportContext(const ExportRunInputs& run, const SettingsStore& store);
 // `datPath` with its extension replaced by `extension` (".csv", ".nc").
 std::string ExportPath(const std::string& datPath, std::string_view extension);
 

@@ -1,17 +1,20 @@
-// The text header of the .bin and .dat files, and opening the two output files.
+// The text header of the .bin and .dat files.
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "acquisition/vesk_doc.h"
+#include "files/file_header.h"
+
+#include "acquisition/clock.h"
+#include "app/settings_keys.h"
+#include "app/settings_store.h"
+#include "files/data_file.h"
+#include "instruments/nav_display.h"
 
 namespace vesk {
 namespace {
-
-constexpr const char* kBinOpenError = "Error opening Bin data file -  - Performing STOP LOGGING.";
-constexpr const char* kDatOpenError = "Error opening DAT file - Performing STOP LOGGING.";
 
 void Line(std::string& out, std::string_view text) {
   out += text;
@@ -171,21 +174,22 @@ std::string CopyPlayedHeader(const std::string& path) {
 
 }  // namespace
 
-std::string CVESKDoc::BuildFileHeader() const {
-  using namespace keys;
-  const std::tm now = clock.LocalTime();
+std::string BuildPlaybackHeader(const std::tm& now, const std::string& playedPath) {
   std::string out;
-  if (playback) {
-    Line(out, "# ___ PROCESSING INFORMATION ___");
-    Line(out, std::string("# VESK v") + kVersion);
-    Line(out, FormatTime(now, "# Date: %A, %B %d, %Y"));
-    Line(out, FormatTime(now, "# Time: %H:%M:%S"));
-    out += CopyPlayedHeader(rawFileName);
-    return out;
-  }
+  Line(out, "# ___ PROCESSING INFORMATION ___");
+  Line(out, std::string("# VESK v") + VESK_VERSION_TEXT);
+  Line(out, FormatTime(now, "# Date: %A, %B %d, %Y"));
+  Line(out, FormatTime(now, "# Time: %H:%M:%S"));
+  out += CopyPlayedHeader(playedPath);
+  return out;
+}
 
-  const int model = ctd.model;
-  const CtdModelEntry* entry = catalogue.Find(model);
+std::string BuildLiveHeader(const LiveHeaderInputs& in, const SettingsStore& store) {
+  using namespace keys;
+  const std::tm& now = in.now;
+  std::string out;
+  const int model = in.ctdModel;
+  const CtdModelEntry* entry = in.ctdEntry;
   const int auxMode = store.Read(kAuxPortMode);
   NavSettings navNow;
   navNow.Load(store);
@@ -195,23 +199,23 @@ std::string CVESKDoc::BuildFileHeader() const {
   Line(out, FormatTime(now, "# Time: %H:%M:%S"));
   Line(out, "");
   Line(out, "# ___  USER SUPPLIED HEADER  ___");
-  Line(out, CommentedUserHeader(userSuppliedFileHeader));
+  Line(out, CommentedUserHeader(in.userSuppliedFileHeader));
   Line(out, "");
   Line(out, "# ___  VESK SOFTWARE CONFIG  ___");
-  Line(out, std::string("# Software_Version: \t") + kVersion);
+  Line(out, std::string("# Software_Version: \t") + VESK_VERSION_TEXT);
   Line(out, "# External_Instrument: \t" + (entry != nullptr ? entry->name : std::string("N/A")));
   Line(out, "# Ext_Instr_Serial#: \t" + (entry != nullptr ? entry->serial : std::string("N/A")));
   Line(out, std::string("# Ext_Instr_Link: \t") +
-                (instrInputViaMux ? "Deck Unit Mux" : "Direct to VESK"));
-  Line(out, "# Survey_Lat: \t\t" + Format("%.4f", surveyLat));
-  Line(out, std::string("# Tunnel_Type: \t\t") + (standardTunnel ? "Standard" : "2.5x"));
+                (in.instrInputViaMux ? "Deck Unit Mux" : "Direct to VESK"));
+  Line(out, "# Survey_Lat: \t\t" + Format("%.4f", in.surveyLat));
+  Line(out, std::string("# Tunnel_Type: \t\t") + (in.standardTunnel ? "Standard" : "2.5x"));
   Line(out, "# Counter_Constant: \t" + store.Read(kCounterConstant));
   Line(out, std::string("# Aux_Port_Mode: \t") + (auxMode == 1   ? "GPS/NMEA Input"
                                                   : auxMode == 2 ? "CTD Output"
                                                                  : "Not In Use"));
-  Line(out, "# Data_Directory: \t" + dataDir);
+  Line(out, "# Data_Directory: \t" + in.dataDir);
   Line(out, std::string("# File_Naming: \t\t") +
-                (useDefaultFileNaming ? "Auto Naming" : "Custom Naming"));
+                (in.useDefaultFileNaming ? "Auto Naming" : "Custom Naming"));
   Line(out, "# NAV Configuration:");
   Line(out, "#   Sentence_To_Parse: \t" +
                 (navNow.sentenceToParse.empty() ? std::string("None") : navNow.sentenceToParse));
@@ -230,51 +234,12 @@ std::string CVESKDoc::BuildFileHeader() const {
   return out;
 }
 
-std::string CVESKDoc::PlaybackDatName(const std::string& playedPath, const std::tm& tm) {
+std::string PlaybackDatName(const std::string& playedPath, const std::tm& tm) {
   std::string name = playedPath;
   const std::size_t slash = name.find_last_of('/');
   if (slash != std::string::npos) name.erase(0, slash + 1);
   name.resize(name.size() >= 4 ? name.size() - 4 : 0);  // the four-character extension
   return name + FormatTime(tm, "_PB_%Y-%m-%d_%H%M%S.dat");
-}
-
-bool CVESKDoc::OpenBinFile() {
-  if (!rawFile.Create(DataPath(rawFileName), BuildFileHeader())) {
-    dialogs.QueueMessage(std::string(kBinOpenError) + "\n\n" + DataPath(rawFileName) + ": " +
-                         rawFile.Error());
-    StopForFault();
-    return false;
-  }
-  rawFailureTold_ = false;
-  return true;
-}
-
-void CVESKDoc::ReportWriteFailure(const DataFile& file, bool raw, const char* lead) {
-  if ((raw ? rawFailureTold_ : datFailureTold_).exchange(true)) return;
-  // A recording (or a playback's .dat) that cannot be written ends the scan cleanly: the
-  // file keeps every whole write before the failure and gets no gap. The pre-logging dump
-  // is no recording: acquisition goes on without it.
-  const bool stop = logging || playback;
-  std::string text = lead != nullptr ? std::string(lead) + file.Error() + "\n\n" : "WARNING !!\n\n";
-  text += "The " + std::string(raw ? "raw" : "processed") + " data file " + file.Path() +
-          " cannot be written: " + file.Error() + "\n\n";
-  text += stop ? "Logging is stopped; the file keeps everything written before this."
-               : "Acquisition goes on without this file.";
-  dialogs.QueueMessage(text, "", MessageIcon::Warning);
-  if (stop) StopForFault();
-}
-
-bool CVESKDoc::OpenDatFile() {
-  const bool ok = datFile.Create(DataPath(processedFileName),
-                                 addHeaderToDatFile ? BuildFileHeader() : std::string());
-  if (!ok) {
-    dialogs.QueueMessage(std::string(kDatOpenError) + "\n\n" + DataPath(processedFileName) + ": " +
-                         datFile.Error());
-    StopForFault();
-  } else {
-    datFailureTold_ = false;
-  }
-  return ok;
 }
 
 }  // namespace vesk

@@ -1,6 +1,6 @@
 #include "instruments/nmea_capture.h"
 
-#include "acquisition/vesk_doc.h"
+#include "instruments/nav_display.h"
 
 namespace vesk {
 namespace {
@@ -18,11 +18,11 @@ unsigned EmptyGroupMask(const NavSettings& nav) {
 
 }  // namespace
 
-void NmeaCapture::OnNmeaText(CVESKDoc& doc, std::string_view text) {
+void NmeaCapture::OnNmeaText(std::string_view text, const NavSettings& nav,
+                             NmeaCaptureSink& sink) {
   buffer_.append(text);
   if (buffer_.size() > kMaxBuffer) buffer_.erase(0, buffer_.size() - kMaxBuffer);
 
-  const NavSettings& nav = doc.nav;
   const unsigned emptyMask = EmptyGroupMask(nav);
   unsigned mask = emptyMask;
   std::string group;
@@ -52,7 +52,7 @@ void NmeaCapture::OnNmeaText(CVESKDoc& doc, std::string_view text) {
     if ((mask & bit) != 0) {
       // The identifier comes round again before the group filled up: the group is as
       // complete as it will get.
-      CompleteGroup(doc, group);
+      if (!group.empty()) sink.Group(group);
       group.clear();
       mask = emptyMask;
     }
@@ -65,32 +65,16 @@ void NmeaCapture::OnNmeaText(CVESKDoc& doc, std::string_view text) {
     const std::string sentence = buffer_.substr(0, length);
     group += sentence;
     buffer_.erase(0, length);
-    if (parse) {
-      std::lock_guard lock(doc.navLock);
-      ParsePositionSentence(sentence, nav, doc.navDisplay);
-    }
+    if (parse) sink.PositionSentence(sentence);
     mask |= bit;
     if (mask == kAllEntries) {
-      CompleteGroup(doc, group);
+      if (!group.empty()) sink.Group(group);
       group.clear();
       mask = emptyMask;
     }
   }
   // An incomplete group is collected again, from its first sentence, by the next block.
   buffer_.insert(0, group);
-}
-
-void NmeaCapture::CompleteGroup(CVESKDoc& doc, const std::string& group) {
-  if (group.empty()) return;
-  // The viewer shows what arrives, logging or not.
-  if (doc.navViewer.Append(group) && doc.navViewerOpen)
-    doc.windows.Post(WindowTarget::NavViewer, Uwm::NavViewerUpdate);
-  if (!doc.logging || (doc.logInitialNmeaOnly && doc.initialNmeaWritten)) return;
-  if (doc.datFile.Write(group)) {
-    doc.initialNmeaWritten = true;
-  } else if (doc.datFile.IsOpen()) {
-    doc.ReportWriteFailure(doc.datFile, false, kNmeaWriteError);
-  }
 }
 
 }  // namespace vesk

@@ -10,7 +10,12 @@
 #include <memory>
 #include <vector>
 
-#include "acquisition/headless_seams.h"
+#include "acquisition/user_dialogs.h"
+#include "app/settings_keys.h"
+#include "files/data_file.h"
+#include "files/file_header.h"
+#include "files/mark_log.h"
+#include "processing/deframer.h"
 #include "processing/frame_processor.h"
 
 namespace vesk {
@@ -26,6 +31,29 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// A batch run asks nothing and tells what went wrong in its result.
+class SilentDialogs : public UserDialogs {
+ public:
+  void ShowMessage(const std::string&, const std::string&, MessageIcon) override {}
+  void QueueMessage(const std::string&, const std::string&, MessageIcon) override {}
+  void Notify(const std::string&) override {}
+  bool AskYesNo(const std::string&, const std::string&) override { return true; }
+  std::optional<std::string> AskDataFileName(const std::string&, const std::string&,
+                                             bool) override {
+    return std::nullopt;
+  }
+};
+
+// The records go to the .dat; a failed write shows in the file's state at its close.
+class DatWriter : public RecordWriter {
+ public:
+  explicit DatWriter(DataFile& dat) : dat_(dat) {}
+  bool Write(std::string_view records) override { return dat_.Write(records); }
+
+ private:
+  DataFile& dat_;
+};
+
 }  // namespace
 
 int FrameTypeIndex(std::uint8_t type) {
@@ -40,7 +68,10 @@ int FrameTypeIndex(std::uint8_t type) {
 
 std::string BatchPlayer::PlaybackOutputPath(const std::string& input,
                                             const std::string& directory) const {
-  return WithTrailingSlash(directory) + CVESKDoc::PlaybackDatName(input, clock_.LocalTime());
+  std::string dir = directory;
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  if (dir != "/") dir += '/';
+  return dir + PlaybackDatName(input, clock_.LocalTime());
 }
 
 BatchResult BatchPlayer::Run(const std::string& input, const std::string& output,
@@ -59,41 +90,51 @@ BatchResult BatchPlayer::Run(const std::string& input, const std::string& output
     return result;
   }
 
-  HeadlessWindows windows;
-  ConsoleDialogs dialogs(true, true);
-  auto doc = std::make_unique<CVESKDoc>(store_, windows, dialogs, clock_);
-  doc->playback = true;
+  // The settings a playback in the window would use, from the store.
+  ScanSettings s = ScanSettings::Load(store_);
   // No window shows a shadowgram in a batch run, and no housekeeping thread bounds it:
   // keeping the grid would only grow memory with the recording.
-  doc->gridPaused = true;
-  doc->rawFileName = input;
-  doc->LoadNavSettings();
-  doc->ResetForScan();
-  doc->dataDir = DirectoryOf(output);
-  const std::string partial = NameOf(output) + ".partial";
-  doc->processedFileName = partial;
+  s.gridPaused = true;
+  const ScanSettingsChannel settings(s);
+  ScanResults results;
+  SilentDialogs dialogs;
+  CtdDecoder ctd(store_, dialogs);
+  ctd.LoadScanSettings(s.ctdModel, s.instrInputViaMux, s.surveyLat);
+  ctd.StartScan();
+  NmeaLogGate nmeaGate;
+  ProcessingListener listener;
+
+  const std::string partialPath = DirectoryOf(output) + NameOf(output) + ".partial";
+  DataFile dat;
+  DatWriter writer(dat);
   bool ok = true;
   if (outputs.dat) {
-    if (!doc->datFile.Create(doc->dataDir + partial)) {
-      result.error = output + ": " + doc->datFile.Error();
+    if (!dat.Create(partialPath)) {
+      result.error = output + ": " + dat.Error();
       ::close(fd);
       return result;
     }
-    doc->datFile.SetBuffered(true);
-    ok = !doc->addHeaderToDatFile || doc->datFile.Write(doc->BuildFileHeader());
+    dat.SetBuffered(true);
+    ok = !store_.ReadBool(keys::kAddHeaderToDatFile) ||
+         dat.Write(BuildPlaybackHeader(clock_.LocalTime(), input));
   }
 
-  FrameProcessor processor(*doc);
+  FrameProcessor processor(
+      FrameProcessor::Parts{settings, results, ctd, writer, listener, nmeaGate});
   processor.SetBatchOutput(outputs.dat);
   std::unique_ptr<ExportStage> exports;
   if (outputs.exports) {
     auto writers = outputs.exports(output);
     if (!writers.empty()) {
       exports = std::make_unique<ExportStage>(std::move(writers));
-      if (!exports->Begin(MakeExportContext(*doc))) {
+      ExportRunInputs run = s.ExportInputs(ctd.model);
+      run.header = ReadRawHeader(input, 1u << 20);
+      run.sourcePath = input;
+      run.marksPath = MarksPath(input);  // a recording's marks are beside it
+      if (!exports->Begin(MakeExportContext(run, store_))) {
         result.error = exports->Error();
-        doc->datFile.Close();
-        if (outputs.dat) ::unlink((doc->dataDir + partial).c_str());
+        dat.Close();
+        if (outputs.dat) ::unlink(partialPath.c_str());
         ::close(fd);
         return result;
       }
@@ -123,18 +164,14 @@ BatchResult BatchPlayer::Run(const std::string& input, const std::string& output
           if (index >= 0) ++result.frames[index];
           processor.Process(frame);
         },
-        [&](std::uint8_t type) {
-          ++doc->frameErrorCount;
-          if (type == 'L') ++doc->lFrameCount;
-        });
+        [&](std::uint8_t type) { processor.CountAbortedFrame(type); });
     if (progress) progress(result.bytes, total);
   }
   ::close(fd);
   processor.FlushRecords();
   // A block lost in a flush on the way fails the run too, not only the last one.
-  if (!doc->datFile.Close() || doc->datFile.WriteFailed()) ok = false;
-  const std::string partialPath = doc->dataDir + partial;
-  if (!ok && result.error.empty()) result.error = output + ": " + doc->datFile.Error();
+  if (!dat.Close() || dat.WriteFailed()) ok = false;
+  if (!ok && result.error.empty()) result.error = output + ": " + dat.Error();
   if (exports && result.error.empty() && !exports->Finish()) result.error = exports->Error();
   if (!result.error.empty()) {
     if (outputs.dat) ::unlink(partialPath.c_str());
@@ -148,12 +185,13 @@ BatchResult BatchPlayer::Run(const std::string& input, const std::string& output
   }
 
   result.ok = true;
-  result.frameErrors = doc->frameErrorCount;
-  result.lFrameCount = doc->lFrameCount;
-  result.cumulativeTotalCount = doc->cumulativeTotalCount;
-  result.cumulativeWindowCount = doc->cumulativeWindowCount;
-  result.cumulativeBins = doc->cumulativeBins;
-  result.ctd = doc->ctd.sample;
+  result.frameErrors = results.FrameErrors();
+  result.lFrameCount = results.LFrames();
+  const BinTable bins = results.Bins();
+  result.cumulativeTotalCount = bins.cumulativeTotalCount;
+  result.cumulativeWindowCount = bins.cumulativeWindowCount;
+  result.cumulativeBins = bins.cumulative;
+  result.ctd = ctd.sample;
   return result;
 }
 

@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "acquisition/clock.h"
-#include "acquisition/vesk_doc.h"
+#include "app/settings_store.h"
 #include "files/export_stage.h"
+#include "instruments/ctd_sample.h"
+#include "processing/scan_results.h"
 
 namespace vesk {
 

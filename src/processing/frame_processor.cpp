@@ -6,15 +6,11 @@
 #include <exception>
 #include <thread>
 
-#include "files/export_csv.h"
-#include "files/export_stage.h"
 #include "files/processed_records.h"
 #include "instruments/ctd_conversions.h"
 
 namespace vesk {
 namespace {
-
-constexpr const char* kCsvExportWarning = "WARNING !!\n\nThe CSV export cannot be written: ";
 
 constexpr std::size_t kLShort = 271;    // bins and housekeeping only
 constexpr std::size_t kLCounter = 274;  // + counter N and T
@@ -37,82 +33,121 @@ double FlowSpeed(std::uint32_t h3, std::uint32_t h4) {
                                   0.03 * y * y * y));
 }
 
-FrameProcessor::FrameProcessor(CVESKDoc& doc) : doc_(doc), mep_(doc) {
+FrameProcessor::FrameProcessor(const Parts& parts)
+    : channel_(parts.settings),
+      settings_(parts.settings.Newest(settingsVersion_)),
+      results_(parts.results),
+      ctd_(parts.ctd),
+      writer_(parts.writer),
+      listener_(parts.listener),
+      nmeaGate_(parts.nmeaGate),
+      mep_(parts.results) {
   record_.reserve(2048);
+  mep_.SetSettings(settings_->maxMepLength, settings_->gridScalingFactor);
+}
+
+void FrameProcessor::TakeNewSettings() {
+  const std::shared_ptr<const ScanSettings> before = settings_;
+  settings_ = channel_.Newest(settingsVersion_);
+  mep_.SetSettings(settings_->maxMepLength, settings_->gridScalingFactor);
+  const ScanSettings& s = *settings_;
+  if (s.surveyLat != before->surveyLat || s.ctdModel != before->ctdModel ||
+      s.instrInputViaMux != before->instrInputViaMux) {
+    ctd_.LoadScanSettings(s.ctdModel, s.instrInputViaMux, s.surveyLat);
+  }
 }
 
 void FrameProcessor::Process(std::span<const std::uint8_t> frame) {
   if (frame.empty()) return;
+  // A change the user made during the scan applies from this frame on.
+  if (channel_.ChangedSince(settingsVersion_)) TakeNewSettings();
   switch (frame[0]) {
     case 'L': ProcessL(frame); break;
     case 'M': ProcessM(frame); break;
     case 'C': ProcessC(frame); break;
     case '$': ProcessDollar(frame); break;
+    case kAbortedFrameMark:
+      if (frame.size() == 2) CountAbortedFrame(frame[1]);
+      break;
     default: break;
   }
 }
 
+void FrameProcessor::CountAbortedFrame(std::uint8_t type) {
+  results_.CountFrameError();
+  if (type == 'L') {
+    ++lFrames_;
+    results_.CountLFrame();
+  }
+}
+
 void FrameProcessor::ProcessL(std::span<const std::uint8_t> frame) {
+  const ScanSettings& settings = *settings_;
   const std::size_t length = frame.size();
   if (length != kLShort && length != kLCounter && length != kLAnalog) {
-    ++doc_.frameErrorCount;
-    doc_.windows.Post(WindowTarget::MainFrame, Uwm::UpdateControlBar);
+    results_.CountFrameError();
+    listener_.ResultsChanged();
     return;
   }
   const std::uint8_t* f = frame.data();
-  std::unique_lock binLock(doc_.binLock);
   // The frame total is a double, but a sum of 128 16-bit counts is exact in integers and in
   // a double alike: summed as integers it needs no chain of floating-point additions.
   std::uint64_t sum = 0;
   for (int k = 0; k < kBinCount; ++k) {
     const std::uint32_t count = Word(f + 1 + 2 * k);
-    doc_.currentBins[k] = count;
+    bins_[k] = count;
     sum += count;
   }
   const double total = static_cast<double>(sum);
-  std::unique_lock housekeepingLock(doc_.housekeepingLock);
-  for (int i = 0; i < kHousekeepingCount; ++i) doc_.housekeeping[i] = Word(f + 257 + 2 * i);
-  if (doc_.firmwareVersion >= 2.25 && length >= kLCounter) {
-    doc_.counterN = f[271];
-    doc_.counterT = Word(f + 272);
-    UpdateCounterValue(doc_.counterN, doc_.counterT);
+  HousekeepingTable& hk = housekeeping_;
+  for (int i = 0; i < kHousekeepingCount; ++i) hk.words[i] = Word(f + 257 + 2 * i);
+  if (settings.firmwareVersion >= 2.25 && length >= kLCounter) {
+    hk.counterN = f[271];
+    hk.counterT = Word(f + 272);
+    UpdateCounterValue(hk.counterN, hk.counterT);
   }
-  doc_.analogA = length == kLAnalog ? Word(f + 274) : 0;
+  hk.analogA = length == kLAnalog ? Word(f + 274) : 0;
 
-  const int lower = std::clamp(doc_.windowLowerBound, 0, kBinCount);
-  const int upper = std::clamp(doc_.windowUpperBound, 0, kBinCount);
+  const int lower = std::clamp(settings.windowLowerBound, 0, kBinCount);
+  const int upper = std::clamp(settings.windowUpperBound, 0, kBinCount);
   std::int32_t window = 0;
-  for (int k = lower; k < upper; ++k) window += static_cast<std::int32_t>(doc_.currentBins[k]);
-  doc_.frameTotal = total;
-  doc_.frameWindowCount = window;
-  doc_.cumulativeWindowCount += static_cast<std::uint32_t>(window);
-  doc_.cumulativeTotalCount += static_cast<std::uint32_t>(std::llround(total));
+  for (int k = lower; k < upper; ++k) window += static_cast<std::int32_t>(bins_[k]);
+  frameTotal_ = total;
+  frameWindowCount_ = window;
 
-  AppendLRecord(BeginRecord(), LRecordFields{doc_.currentBins, doc_.housekeeping, doc_.counterN,
-                                             doc_.counterT, doc_.analogA, doc_.firmwareVersion});
+  AppendLRecord(BeginRecord(), LRecordFields{bins_, hk.words, hk.counterN, hk.counterT,
+                                             hk.analogA, settings.firmwareVersion});
   EndRecord();  // a failed write loses this record only
-  if (WantsRows()) exportRow_.bins = doc_.currentBins;
-  for (int k = 0; k < kBinCount; ++k) {
-    doc_.cumulativeBins[k] += doc_.currentBins[k];
-    doc_.currentBins[k] = 0;
+  results_.AddFrameBins(bins_, total, window);
+  hk.flowSpeed = flowSpeed_.Of(hk.words[3], hk.words[4]);
+  results_.SetHousekeeping(hk);
+  UpdateTimeChart(lFrames_);
+  if (WantsRows()) {
+    exportRow_.bins = bins_;
+    FillRow(lFrames_);
+    if (exportSink_ != nullptr) exportSink_->OnLRecord(exportRow_);
+    if (recordSink_ != nullptr) recordSink_->OnLRecord(exportRow_);
   }
-  binLock.unlock();
+  ++lFrames_;
+  results_.CountLFrame();
+  listener_.ResultsChanged();
+}
 
-  doc_.flowSpeed = flowSpeed_.Of(doc_.housekeeping[3], doc_.housekeeping[4]);
-  {
-    std::lock_guard ctdLock(doc_.ctdLock);
-    UpdateTimeChart(doc_.lFrameCount.load());
-    if (WantsRows()) FillExportRow(exportRow_, doc_, doc_.lFrameCount.load(), CrossSection());
-  }
-  housekeepingLock.unlock();
-  if (exportSink_ != nullptr) exportSink_->OnLRecord(exportRow_);
-  if (recordSink_ != nullptr) recordSink_->OnLRecord(exportRow_);
-
-  ++doc_.lFrameCount;
-  doc_.windows.Post(WindowTarget::MainFrame, Uwm::UpdateControlBar);
+void FrameProcessor::FillRow(std::uint32_t lFrameIndex) {
+  ExportRowInputs in;
+  in.lFrameIndex = lFrameIndex;
+  in.crossSection = settings_->CrossSection();
+  in.ctdModel = ctd_.model;
+  in.flowSpeed = housekeeping_.flowSpeed;
+  in.frameTotal = frameTotal_;
+  in.windowCount = frameWindowCount_;
+  in.counterValue = housekeeping_.counterValue;
+  in.laserMonitor = housekeeping_.words[6];
+  FillExportRow(exportRow_, ctd_.sample, in);
 }
 
 void FrameProcessor::UpdateCounterValue(std::uint32_t n, std::uint32_t t) {
+  double& value = housekeeping_.counterValue;
   if (n == 0 || t < 2) {
     ++counterFaultRun_;
     if (counterFaultRun_ > 3) return;  // already decayed to 0
@@ -120,32 +155,34 @@ void FrameProcessor::UpdateCounterValue(std::uint32_t n, std::uint32_t t) {
     counterFaultRun_ = 0;
   }
   switch (counterFaultRun_) {
-    case 0: doc_.counterValue = static_cast<double>(n) / t * doc_.counterScale; break;
-    case 1: doc_.counterValue *= 0.66; break;
-    case 2: doc_.counterValue *= 0.5; break;
-    default: doc_.counterValue = 0; break;
+    case 0: value = static_cast<double>(n) / t * settings_->counterScale; break;
+    case 1: value *= 0.66; break;
+    case 2: value *= 0.5; break;
+    default: value = 0; break;
   }
 }
 
 void FrameProcessor::UpdateTimeChart(std::uint32_t lCount) {
-  const CtdSample& ctd = doc_.ctd.sample;
-  const double flow = doc_.flowSpeed;
-  const double total = doc_.frameTotal;
+  const ScanSettings& settings = *settings_;
+  const CtdSample& ctd = ctd_.sample;
+  const double flow = housekeeping_.flowSpeed;
+  const double total = frameTotal_;
+  const double crossSection = settings.CrossSection();
   TimeChartSample now{};
-  if (!(doc_.surveyLat == gravityLatitude_)) {
-    gravityLatitude_ = doc_.surveyLat;
+  if (!(settings.surveyLat == gravityLatitude_)) {
+    gravityLatitude_ = settings.surveyLat;
     surfaceGravity_ = SurfaceGravity(gravityLatitude_);
   }
   now[kChDepth] = PressureToDepthAtGravity(ctd.pressure, surfaceGravity_);
   now[kChTemperature] = ctd.temperature;
   now[kChCountsPerSecond] = total;
   now[kChSalinity] = ctd.salinity;
-  now[kChWindowCps] = doc_.frameWindowCount;
-  now[kChCountsPerVolume] = flow != 0 ? total / (CrossSection() * flow) * 0.001 : 0;
+  now[kChWindowCps] = frameWindowCount_;
+  now[kChCountsPerVolume] = flow != 0 ? total / (crossSection * flow) * 0.001 : 0;
   now[kChFlowSpeed] = flow;
   now[kChAnalog] = ctd.analog;
-  now[kChCounter] = doc_.counterValue;
-  now[kChLaserMonitor] = doc_.housekeeping[6];
+  now[kChCounter] = housekeeping_.counterValue;
+  now[kChLaserMonitor] = housekeeping_.words[6];
 
   if (lCount % 2 == 0) {
     previousHalf_ = now;
@@ -157,21 +194,15 @@ void FrameProcessor::UpdateTimeChart(std::uint32_t lCount) {
     const double meanFlow = sample[kChFlowSpeed];
     sample[kChCountsPerVolume] =
         meanFlow != 0
-            ? (previousHalf_[kChCountsPerVolume] + total / (CrossSection() * meanFlow) * 0.001) / 2
+            ? (previousHalf_[kChCountsPerVolume] + total / (crossSection * meanFlow) * 0.001) / 2
             : previousHalf_[kChCountsPerVolume];
   }
-  std::lock_guard chartLock(doc_.timeChartLock);
-  doc_.latestSample = sample;
-  std::lock_guard historyLock(doc_.timeChartHistoryLock);
-  const std::size_t capacity = static_cast<std::size_t>(std::max(doc_.bufferLength, 1));
-  while (doc_.timeChartHistory.size() >= capacity) doc_.timeChartHistory.pop_front();
-  doc_.timeChartHistory.push_back(sample);
-  ++doc_.timeChartSamples;
-  if (doc_.timeChartRelay) doc_.windows.Post(WindowTarget::MainFrame, Uwm::UpdateTimePlotsRelay);
+  results_.AddSample(sample, static_cast<std::size_t>(std::max(settings.bufferLength, 1)));
+  listener_.TimeChartSampleAdded();
 }
 
 void FrameProcessor::ProcessM(std::span<const std::uint8_t> frame) {
-  auto& events = doc_.elementEvents;
+  auto& events = events_;
   const std::uint8_t* p = frame.data() + 1;
   const std::size_t size = frame.size() - 1;
   // Three words per event; a partial last event still counts (time stamp 99999).
@@ -213,29 +244,29 @@ void FrameProcessor::ProcessM(std::span<const std::uint8_t> frame) {
   if (!events.empty()) {
     AppendMRecord(BeginRecord(), events);
     EndRecord();
-    if (exportSink_ != nullptr) exportSink_->OnMEvents(events, doc_.lFrameCount.load());
-    if (recordSink_ != nullptr) recordSink_->OnMEvents(events, doc_.lFrameCount.load());
+    if (exportSink_ != nullptr) exportSink_->OnMEvents(events, lFrames_);
+    if (recordSink_ != nullptr) recordSink_->OnMEvents(events, lFrames_);
   }
-  const bool usable = events.size() % 4 == 0 && !doc_.gridPaused && !invalid;
+  const bool usable = events.size() % 4 == 0 && !settings_->gridPaused && !invalid;
   mep_.Consume(events, usable);
 }
 
 void FrameProcessor::ProcessC(std::span<const std::uint8_t> frame) {
   if (frame.size() < 2) return;
   const std::string_view text(reinterpret_cast<const char*>(frame.data()) + 1, frame.size() - 1);
-  std::lock_guard ctdLock(doc_.ctdLock);
-  doc_.ctd.line.assign(text);
+  ctd_.line.assign(text);
   // The auxiliary port sends each line on; it takes the latest when it can.
-  if (doc_.ctdOutputActive) doc_.ctdOutput.Put(doc_.ctd.line);
-  doc_.DecodeCtdLine();
+  listener_.CtdLine(ctd_.line);
+  ctd_.DecodeCtdLine();
+  results_.SetCtd(ctd_.sample);
   std::string& record = BeginRecord();
   record += "C ";
-  record += doc_.ctd.line;
+  record += ctd_.line;
   record += "\r\n";
   EndRecord();
   if (recordSink_ != nullptr) {
-    FillExportRow(exportRow_, doc_, doc_.lFrameCount.load(), CrossSection());
-    recordSink_->OnCRecord(doc_.ctd.line, exportRow_);
+    FillRow(lFrames_);
+    recordSink_->OnCRecord(ctd_.line, exportRow_);
   }
 }
 
@@ -244,27 +275,24 @@ void FrameProcessor::ProcessDollar(std::span<const std::uint8_t> frame) {
   std::string sentence(reinterpret_cast<const char*>(frame.data()) + 1, frame.size() - 1);
   sentence += "\r\n";
   if (exportSink_ != nullptr) exportSink_->OnNmeaSentence(sentence);
-  const std::string& header = doc_.nav.sentenceToParse;
+  const NavSettings& nav = settings_->nav;
+  const std::string& header = nav.sentenceToParse;
   if (!header.empty() && sentence.compare(0, 6, header) == 0) {
-    {
-      std::lock_guard navLock(doc_.navLock);
-      ParsePositionSentence(sentence, doc_.nav, doc_.navDisplay);
-    }
+    results_.EditNav([&](NavDisplay& display) { ParsePositionSentence(sentence, nav, display); });
     WriteNmea(sentence);
   } else if (sentence[0] == '$') {
     WriteNmea(sentence);
   }
-  if (doc_.navViewer.Append(sentence) && doc_.navViewerOpen)
-    doc_.windows.Post(WindowTarget::NavViewer, Uwm::NavViewerUpdate);
+  if (results_.Viewer().Append(sentence)) listener_.ViewerLinesAdded();
 }
 
 void FrameProcessor::WriteNmea(const std::string& sentence) {
-  if (doc_.logInitialNmeaOnly && doc_.initialNmeaWritten) return;
-  if (WriteRecord(sentence)) doc_.initialNmeaWritten = true;
+  if (!nmeaGate_.Allows(settings_->logInitialNmeaOnly)) return;
+  if (WriteRecord(sentence)) nmeaGate_.Written();
 }
 
 bool FrameProcessor::WriteRecord(std::string_view text) {
-  if (!batchOutput_) return WriteToDat(text);
+  if (!batchOutput_) return writer_.Write(text);
   batch_.append(text);
   if (batch_.size() >= kBatchBlock) FlushRecords();
   return true;
@@ -277,7 +305,7 @@ std::string& FrameProcessor::BeginRecord() {
 }
 
 bool FrameProcessor::EndRecord() {
-  if (!batchOutput_) return WriteToDat(record_);
+  if (!batchOutput_) return writer_.Write(record_);
   if (batch_.size() >= kBatchBlock) FlushRecords();
   return true;
 }
@@ -290,56 +318,8 @@ void FrameProcessor::SetBatchOutput(bool batch) {
 
 void FrameProcessor::FlushRecords() {
   if (batch_.empty()) return;
-  WriteToDat(batch_);
+  writer_.Write(batch_);
   batch_.clear();
-}
-
-bool FrameProcessor::WriteToDat(std::string_view text) {
-  if (doc_.datFile.Write(text)) return true;
-  if (doc_.datFile.IsOpen()) doc_.ReportWriteFailure(doc_.datFile, false);
-  return false;
-}
-
-void ProcessingThread(CVESKDoc& doc) {
-  try {
-    FrameProcessor processor(doc);
-    std::string exportError;
-    std::unique_ptr<ExportStage> csv;
-    {
-      std::lock_guard names(doc.fileNameLock);
-      doc.OpenDatFile();
-      // The CSV export beside the .dat, when the option is on.
-      csv = StartScanCsvExport(doc, &exportError);
-    }
-    if (doc.recordSink != nullptr) {
-      doc.recordSink->OnScanStart({doc.playback, doc.ctd.model, doc.surveyLat});
-      processor.SetRecordSink(doc.recordSink);
-    }
-    if (csv) {
-      processor.SetExportSink(csv.get());
-    } else if (!exportError.empty()) {
-      doc.dialogs.QueueMessage(std::string(kCsvExportWarning) + exportError, "",
-                               MessageIcon::Warning);
-    }
-    std::deque<Frame> batch;
-    bool stopping = false;
-    for (;;) {
-      if (!stopping && doc.processingStop.Wait(0)) stopping = true;
-      doc.frames.TakeAll(batch, std::chrono::milliseconds(40));
-      // After the stop, the frames the source queued before it ended are still processed:
-      // the source has stopped, so this ends.
-      if (batch.empty() && stopping) break;
-      for (const Frame& frame : batch) processor.Process(frame);
-    }
-    if (csv && !csv->Finish()) {
-      doc.dialogs.QueueMessage(std::string(kCsvExportWarning) + csv->Error(), "",
-                               MessageIcon::Warning);
-    }
-  } catch (const std::exception& e) {
-    doc.dialogs.QueueMessage(std::string("ERROR: frame processing stopped.\n\n") + e.what());
-    doc.StopForFault();
-  }
-  doc.datFile.Close();
 }
 
 }  // namespace vesk

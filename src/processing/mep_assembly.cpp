@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
-#include "acquisition/vesk_doc.h"
+#include "processing/scan_results.h"
 
 namespace vesk {
 namespace {
@@ -54,7 +54,7 @@ void MepAssembly::AddEvent(std::uint32_t e, std::uint32_t s, std::uint32_t d, st
   if (e >= static_cast<std::uint32_t>(kElements) || s > kLargestStamp) return;
   if ((z & kMepFlag) != 0) {
     Open(s, true);
-    ++doc_.mepParticleCount;
+    results_.CountMepParticle();
   } else if (!open_) {
     Open(s, false);
   }
@@ -64,7 +64,7 @@ void MepAssembly::AddEvent(std::uint32_t e, std::uint32_t s, std::uint32_t d, st
     t = 0;
   }
 
-  const auto limit = static_cast<std::uint32_t>(std::max(doc_.maxMepLength, 1));
+  const auto limit = static_cast<std::uint32_t>(std::max(maxMepLength_, 1));
   const std::int64_t ticks = std::clamp<std::uint32_t>(d, 1, limit);
   // The particle's window: MaxMepLength ticks either side of its origin.
   const std::int64_t reach = limit;
@@ -84,7 +84,7 @@ void MepAssembly::Open(std::uint32_t s, bool particle) {
   open_ = true;
   particle_ = particle;
   origin_ = s;
-  scale_ = std::clamp(doc_.gridScalingFactor.load(), 1, kMaxScale);
+  scale_ = std::clamp(gridScalingFactor_, 1, kMaxScale);
 }
 
 void MepAssembly::Close() {
@@ -100,12 +100,7 @@ void MepAssembly::Close() {
 
 void MepAssembly::Append() {
   if (out_.empty()) return;
-  std::lock_guard lock(doc_.gridLock);
-  // The bound of the housekeeping check, applied as rows are added: a recording of long
-  // particles cannot grow the grid past it between two checks.
-  if (doc_.gridRows.size() + out_.size() > kMaxGridRows) doc_.gridRows.clear();
-  doc_.gridRows.insert(doc_.gridRows.end(), out_.begin(), out_.end());
-  if (doc_.gridRows.size() > kMaxGridRows) doc_.gridRows.clear();
+  results_.AppendGridRows(std::span<const Row>(out_.data(), out_.size()));
 }
 
 }  // namespace vesk

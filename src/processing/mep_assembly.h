@@ -51,7 +51,7 @@
 
 namespace vesk {
 
-class CVESKDoc;
+class ScanResults;
 
 class MepAssembly {
  public:
@@ -60,7 +60,7 @@ class MepAssembly {
   static constexpr int kSeparatorRows = 2;
   static constexpr int kElements = 35;
 
-  explicit MepAssembly(CVESKDoc& doc) : doc_(doc) {}
+  explicit MepAssembly(ScanResults& results) : results_(results) {}
   MepAssembly(const MepAssembly&) = delete;
   MepAssembly& operator=(const MepAssembly&) = delete;
   // The scan ended: the rows still held go to the grid.
@@ -70,6 +70,11 @@ class MepAssembly {
   void Consume(std::span<const std::uint32_t> events, bool usable);
   // Writes out every row still held and closes the particle.
   void Finish();
+  // The settings in force (a particle already open keeps its scale).
+  void SetSettings(int maxMepLength, int gridScalingFactor) {
+    maxMepLength_ = maxMepLength;
+    gridScalingFactor_ = gridScalingFactor;
+  }
 
   // Rows held for the open particle (not yet in the grid).
   std::size_t HeldRows() const { return held_.size(); }
@@ -83,7 +88,9 @@ class MepAssembly {
   void Close();
   void Append();
 
-  CVESKDoc& doc_;
+  ScanResults& results_;
+  int maxMepLength_ = 1000;
+  int gridScalingFactor_ = 1;
   bool open_ = false;
   bool particle_ = false;     // began with the MEP flag: separator rows before it
   std::uint32_t origin_ = 0;  // S of the first event

@@ -15,7 +15,6 @@
 #include <thread>
 
 #include "acquisition/headless_seams.h"
-#include "acquisition/source_threads.h"
 #include "acquisition/vesk_doc.h"
 #include "app/memory_settings_store.h"
 #include "processing/batch_player.h"
@@ -114,7 +113,7 @@ TEST_F(ScanControl, NotConnectedStartsNothingAndSaysWhy) {
   EXPECT_FALSE(doc->ConnectCounterPort());
   doc->StartAcquisition();
   doc->StartDataLogging();
-  EXPECT_FALSE(doc->scanning);
+  EXPECT_FALSE(doc->Scanning());
   const auto messages = dialogs_->Messages();
   ASSERT_EQ(messages.size(), 3u);  // survey latitude is set: no warning at construction
   EXPECT_EQ(messages[0].rfind("Cannot open Serial Interface port!", 0), 0u);
@@ -127,7 +126,7 @@ TEST_F(ScanControl, SilentCounterAsksAndNoLeavesItIdle) {
   ASSERT_TRUE(doc->ConnectCounterPort());
   EXPECT_EQ(counter_.Received(), "q");
   doc->StartAcquisition();
-  EXPECT_FALSE(doc->scanning);
+  EXPECT_FALSE(doc->Scanning());
   EXPECT_EQ(dialogs_->Messages().back().rfind("WARNING !!\n\nThe VESK appears to be inactive.", 0),
             0u);
 }
@@ -135,15 +134,16 @@ TEST_F(ScanControl, SilentCounterAsksAndNoLeavesItIdle) {
 TEST_F(ScanControl, ACounterThatStreamedUntilTheStopIsNotAskedAboutAtTheNextStart) {
   auto doc = MakeDoc(/*answerYes=*/false);
   ASSERT_TRUE(doc->ConnectCounterPort());
-  doc->counterResponding = true;  // as the idle poll found it
+  counter_.Send("SERIAL NO: 0042\r\n");  // the idle poll hears the counter
+  ASSERT_TRUE(WaitFor([&] { return doc->PollCounterStatus().responding; }));
   doc->StartAcquisition();
-  ASSERT_TRUE(doc->scanning);
+  ASSERT_TRUE(doc->Scanning());
   counter_.Send(LFrameWire(1));
-  ASSERT_TRUE(WaitFor([&] { return doc->lFrameCount >= 1; }));
+  ASSERT_TRUE(WaitFor([&] { return doc->Results().LFrames() >= 1; }));
   doc->StopScan();
   doc->PollCounterStatus();  // the counter says nothing after the stop
   doc->StartAcquisition();
-  EXPECT_TRUE(doc->scanning);
+  EXPECT_TRUE(doc->Scanning());
   doc->StopScan();
   for (const auto& m : dialogs_->Messages()) {
     EXPECT_EQ(m.find("appears to be inactive"), std::string::npos);
@@ -155,24 +155,24 @@ TEST_F(ScanControl, AcquisitionThenLoggingSwapsFilesWithoutLosingBytes) {
   ASSERT_TRUE(doc->ConnectCounterPort());
   counter_.Received();
   doc->StartAcquisition();
-  ASSERT_TRUE(doc->scanning);
+  ASSERT_TRUE(doc->Scanning());
   EXPECT_EQ(windows_.PaneText(kPaneDest), "  Dest: NOT LOGGING !!!  ");
   std::string sent;
   for (int i = 0; i < 5; ++i) {
     sent += LFrameWire(1);
     counter_.Send(LFrameWire(1));
   }
-  ASSERT_TRUE(WaitFor([&] { return doc->lFrameCount >= 5; }));
+  ASSERT_TRUE(WaitFor([&] { return doc->Results().LFrames() >= 5; }));
   doc->StartDataLogging();  // no restart: new files under the running threads
-  ASSERT_TRUE(doc->scanning);
-  const std::string logStem = doc->rawFileName.substr(0, doc->rawFileName.size() - 4);
+  ASSERT_TRUE(doc->Scanning());
+  const std::string logStem = fs::path(doc->DatPath()).stem();
   for (int i = 0; i < 5; ++i) {
     sent += LFrameWire(2);
     counter_.Send(LFrameWire(2));
   }
-  ASSERT_TRUE(WaitFor([&] { return doc->lFrameCount >= 10; }));
+  ASSERT_TRUE(WaitFor([&] { return doc->Results().LFrames() >= 10; }));
   doc->StopScan();
-  EXPECT_FALSE(doc->scanning);
+  EXPECT_FALSE(doc->Scanning());
   EXPECT_EQ(windows_.PaneText(kPaneState), "\tIDLE\t");
   EXPECT_EQ(counter_.Received(), "aq");  // scan all, then the queued stop
 
@@ -181,7 +181,7 @@ TEST_F(ScanControl, AcquisitionThenLoggingSwapsFilesWithoutLosingBytes) {
   const std::string logged = ReadAll(dir_ + "/" + logStem + ".bin");
   const std::string body = prelog.substr(prelog.find('~')) + logged.substr(logged.find('~'));
   EXPECT_EQ(body, sent);
-  EXPECT_EQ(doc->frameErrorCount, 0u);
+  EXPECT_EQ(doc->Results().FrameErrors(), 0u);
   const std::string dat = ReadAll(dir_ + "/" + logStem + ".dat");
   EXPECT_NE(dat.find("L1 2 2 2"), std::string::npos);
   EXPECT_EQ(dat.find("L1 1 1 1"), std::string::npos);
@@ -200,10 +200,10 @@ TEST_F(ScanControl, TwoLoggingStartsInOneSecondNeverShareFiles) {
   CVESKDoc doc(store_, windows_, *dialogs_, fixed);
   ASSERT_TRUE(doc.ConnectCounterPort());
   doc.StartDataLogging();
-  EXPECT_EQ(doc.rawFileName, "VESK_2005-03-05_140307.bin");
+  EXPECT_EQ(fs::path(doc.DatPath()).filename(), "VESK_2005-03-05_140307.dat");
   doc.StopScan();
   doc.StartDataLogging();
-  EXPECT_EQ(doc.rawFileName, "VESK_2005-03-05_140307_2.bin");
+  EXPECT_EQ(fs::path(doc.DatPath()).filename(), "VESK_2005-03-05_140307_2.dat");
   doc.StopScan();
   EXPECT_TRUE(fs::exists(dir_ + "/VESK_2005-03-05_140307.bin"));
   EXPECT_TRUE(fs::exists(dir_ + "/VESK_2005-03-05_140307_2.dat"));
@@ -217,7 +217,7 @@ TEST_F(ScanControl, RawWriteFailureIsToldOnceAndProcessingGoesOn) {
   // The header cannot be written either: the open fails, is reported, and a stop is asked.
   ASSERT_TRUE(WaitFor([&] { return windows_.Count(Uwm::PerformStop) == 1; }));
   for (int i = 0; i < 3; ++i) counter_.Send(LFrameWire(3));
-  ASSERT_TRUE(WaitFor([&] { return doc->lFrameCount >= 3; }));
+  ASSERT_TRUE(WaitFor([&] { return doc->Results().LFrames() >= 3; }));
   doc->StopScan();
   int binErrors = 0;
   for (const auto& m : dialogs_->Messages())
@@ -232,7 +232,7 @@ TEST_F(ScanControl, UnwritableDataDirectoryRefusesTheScanWithOneMessage) {
   auto doc = MakeDoc();
   ASSERT_TRUE(doc->ConnectCounterPort());
   doc->StartDataLogging();
-  EXPECT_FALSE(doc->scanning);
+  EXPECT_FALSE(doc->Scanning());
   int told = 0;
   for (const auto& m : dialogs_->Messages()) {
     told += m.find("The data directory cannot be written") != std::string::npos;
@@ -268,17 +268,15 @@ TEST_F(ScanControl, PlaybackWritesTheSameRecordsAndStopsWithoutTheAuxEvent) {
   store_.WriteInt("Settings", "AuxPortMode", 1);
   store_.WriteInt("Options", "AddHeaderToDatFile", 0);
   auto doc = MakeDoc();
-  doc->playback = true;
-  doc->playbackSpeed = 0;
-  doc->rawFileName = played;
+  doc->PreparePlayback(played);
+  doc->SetPlaybackSpeed(0);
   ASSERT_TRUE(doc->StartScan());
-  ASSERT_TRUE(WaitFor([&] { return doc->lFrameCount >= 40; }));
-  doc->playbackPaused = true;  // a stop during a pause must not hang
+  ASSERT_TRUE(WaitFor([&] { return doc->Results().LFrames() >= 40; }));
+  doc->SetPlaybackPaused(true);  // a stop during a pause must not hang
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   doc->StopScan();
-  EXPECT_FALSE(doc->auxStop.IsSet());
-  EXPECT_EQ(doc->playbackBytesDone, doc->playbackTotalBytes);
-  const std::string dat = ReadAll(dir_ + "/" + doc->processedFileName);
+  EXPECT_EQ(doc->Playback().done, doc->Playback().total);
+  const std::string dat = ReadAll(doc->DatPath());
   EXPECT_EQ(dat.rfind("L1 0 0", 0), 0u);
   EXPECT_NE(dat.find("L1 39 39"), std::string::npos);
 }
@@ -291,7 +289,7 @@ TEST_F(ScanControl, AVanishedDeviceIsToldOnceAndReadingResumesWhenItReturns) {
   ASSERT_TRUE(doc->ConnectCounterPort());
   doc->StartAcquisition();
   for (int i = 0; i < 3; ++i) counter_.Send(LFrameWire(4));
-  ASSERT_TRUE(WaitFor([&] { return doc->lFrameCount >= 3; }));
+  ASSERT_TRUE(WaitFor([&] { return doc->Results().LFrames() >= 3; }));
 
   // Pulled: the node goes with the device (a pty number freed here may soon belong to
   // another program's terminal, which the reopen must not find under this name).
@@ -305,14 +303,14 @@ TEST_F(ScanControl, AVanishedDeviceIsToldOnceAndReadingResumesWhenItReturns) {
   ASSERT_TRUE(WaitFor([&] { return goneMessages() == 1; }));
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   EXPECT_EQ(goneMessages(), 1);  // no flood while it is away
-  EXPECT_TRUE(doc->scanning);
+  EXPECT_TRUE(doc->Scanning());
 
   PtyCounter returned;
   fs::create_symlink(returned.Slave(), link);
   ASSERT_TRUE(WaitFor(
       [&] { return windows_.PaneText(kPaneState).find("reconnected") != std::string::npos; }));
   for (int i = 0; i < 3; ++i) returned.Send(LFrameWire(5));
-  ASSERT_TRUE(WaitFor([&] { return doc->lFrameCount >= 6; }));
+  ASSERT_TRUE(WaitFor([&] { return doc->Results().LFrames() >= 6; }));
   doc->StopScan();
   const std::string bin = ReadAll(dir_ + "/VESK_PRELOGGING_DATADUMP.bin");
   EXPECT_EQ(bin.substr(bin.find('~')), LFrameWire(4) + LFrameWire(4) + LFrameWire(4) +
@@ -337,14 +335,14 @@ TEST_F(ScanControl, IdlePollKeepsTheCounterStatusAndItsLatestTextBlock) {
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   status = doc->PollCounterStatus();
   EXPECT_FALSE(status.snapshotInProgress);  // the counter answered with a text block
-  EXPECT_EQ(doc->eepromData, "SERIAL NO: 0042\r\n");
+  EXPECT_EQ(doc->Settings().eepromData, "SERIAL NO: 0042\r\n");
 
   // Line noise is no part of the text that every file header carries (and that readers end
   // at its first "~").
   counter_.Send(std::string("~L\x01\x02~*SERIAL\x7F NO: 0043\xFF\r\n", 25));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   doc->PollCounterStatus();
-  EXPECT_EQ(doc->eepromData, "L*SERIAL NO: 0043\r\n");
+  EXPECT_EQ(doc->Settings().eepromData, "L*SERIAL NO: 0043\r\n");
 }
 
 TEST_F(ScanControl, ACommandQueuedDuringAScanReachesTheCounterBetweenReads) {
@@ -385,30 +383,13 @@ TEST_F(ScanControl, APlaybackStartsFromScratchWhateverWasPlayedBefore) {
   for (const std::string& played : {withCounter, withoutCounter, withoutCounter}) {
     SCOPED_TRACE(played);
     doc->PreparePlayback(played);
-    doc->playbackSpeed = 0;
+    doc->SetPlaybackSpeed(0);
     ASSERT_TRUE(doc->StartScan());
-    ASSERT_TRUE(WaitFor([&] { return doc->playbackAtEnd.load(); }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return doc->Playback().atEnd; }, 10000));
     doc->StopScan();
-    doc->playback = false;
+    doc->EndPlayback();
     ASSERT_TRUE(batch.Run(played, dir_ + "/batch.dat").ok);
-    EXPECT_EQ(ReadAll(dir_ + "/" + doc->processedFileName), ReadAll(dir_ + "/batch.dat"));
-  }
-}
-
-TEST(Housekeeping, EmptiesTheGridOnlyPastItsBound) {
-  MemorySettingsStore store;
-  store.WriteString("Settings", "SurveyLat", "0");
-  HeadlessWindows windows;
-  ConsoleDialogs dialogs(true, true);
-  SystemClock clock;
-  for (std::size_t rows : {kMaxGridRows, kMaxGridRows + 1}) {
-    CVESKDoc doc(store, windows, dialogs, clock);
-    doc.gridRows.resize(rows);
-    std::thread t(HousekeepingThread, std::ref(doc));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    doc.housekeepingStop.Set();
-    t.join();
-    EXPECT_EQ(doc.gridRows.size(), rows == kMaxGridRows ? kMaxGridRows : 0u);
+    EXPECT_EQ(ReadAll(doc->DatPath()), ReadAll(dir_ + "/batch.dat"));
   }
 }
 

@@ -81,40 +81,39 @@ TEST(SettingsDefaults, DocumentFromAnEmptyStore) {
   ConsoleDialogs dialogs(true, true);
   FixedClock clock(TestTime());
   CVESKDoc doc(store, windows, dialogs, clock);
-  EXPECT_TRUE(doc.addHeaderToDatFile);
-  EXPECT_FALSE(doc.logInitialNmeaOnly);
-  EXPECT_EQ(doc.counterConstantText, "0.0");
-  EXPECT_EQ(doc.counterScale, 0);
-  EXPECT_EQ(doc.playbackSpeed, 1);
-  EXPECT_EQ(doc.eepromData, "");
-  EXPECT_TRUE(doc.gridAutoScroll);
-  EXPECT_EQ(doc.binnedMinX, 0);
-  EXPECT_EQ(doc.binnedMaxX, 127);
-  EXPECT_EQ(doc.bufferLength, 3600);
-  EXPECT_TRUE(doc.useDefaultFileNaming);
-  EXPECT_DOUBLE_EQ(doc.firmwareVersion, 2.25);
-  EXPECT_DOUBLE_EQ(doc.surveyLat, 99.9999);
-  EXPECT_EQ(doc.userSuppliedFileHeader, "");
-  EXPECT_TRUE(doc.standardTunnel);
-  EXPECT_FALSE(doc.instrInputViaMux);
-  EXPECT_EQ(doc.windowLowerBound, 0);
-  EXPECT_EQ(doc.windowUpperBound, 127);
-  const PortSettings counter = doc.counterPort;
+  EXPECT_TRUE(doc.Settings().addHeaderToDatFile);
+  EXPECT_FALSE(doc.Settings().scan.logInitialNmeaOnly);
+  EXPECT_EQ(doc.Settings().scan.counterConstantText, "0.0");
+  EXPECT_EQ(doc.Settings().scan.counterScale, 0);
+  EXPECT_EQ(doc.Settings().eepromData, "");
+  EXPECT_TRUE(doc.Settings().gridAutoScroll);
+  EXPECT_EQ(doc.Settings().binnedMinX, 0);
+  EXPECT_EQ(doc.Settings().binnedMaxX, 127);
+  EXPECT_EQ(doc.Settings().scan.bufferLength, 3600);
+  EXPECT_TRUE(doc.Settings().useDefaultFileNaming);
+  EXPECT_DOUBLE_EQ(doc.Settings().scan.firmwareVersion, 2.25);
+  EXPECT_DOUBLE_EQ(doc.Settings().scan.surveyLat, 99.9999);
+  EXPECT_EQ(doc.Settings().userSuppliedFileHeader, "");
+  EXPECT_TRUE(doc.Settings().scan.standardTunnel);
+  EXPECT_FALSE(doc.Settings().scan.instrInputViaMux);
+  EXPECT_EQ(doc.Settings().scan.windowLowerBound, 0);
+  EXPECT_EQ(doc.Settings().scan.windowUpperBound, 127);
+  const PortSettings counter = doc.Settings().counterPort;
   EXPECT_EQ(counter.port, 1);
   EXPECT_EQ(counter.bitRate, 115200);
   EXPECT_EQ(counter.dataBits, 8);
   EXPECT_EQ(counter.parity, 2);
   EXPECT_EQ(counter.stopBits, 0);
   EXPECT_EQ(counter.flowControl, 0);
-  EXPECT_EQ(doc.auxPort.port, 2);
-  EXPECT_EQ(doc.auxPort.bitRate, 0);
-  EXPECT_EQ(doc.dataDir, DefaultDataDir());
-  EXPECT_FALSE(doc.enableTx2Zev);
-  EXPECT_EQ(doc.maxMepLength, 1000);
-  EXPECT_EQ(doc.analogCaption, "ANALOG");
-  EXPECT_DOUBLE_EQ(doc.analogScale, 1.0);
-  ASSERT_NE(doc.catalogue.Find(0), nullptr);
-  EXPECT_EQ(doc.catalogue.Find(0)->serial, "n/a");
+  EXPECT_EQ(doc.Settings().auxPort.port, 2);
+  EXPECT_EQ(doc.Settings().auxPort.bitRate, 0);
+  EXPECT_EQ(doc.DataDirectory(), DefaultDataDir());
+  EXPECT_FALSE(doc.Settings().enableTx2Zev);
+  EXPECT_EQ(doc.Settings().scan.maxMepLength, 1000);
+  EXPECT_EQ(doc.Settings().analogCaption, "ANALOG");
+  EXPECT_DOUBLE_EQ(doc.Settings().analogScale, 1.0);
+  ASSERT_NE(doc.Catalogue().Find(0), nullptr);
+  EXPECT_EQ(doc.Catalogue().Find(0)->serial, "n/a");
 }
 
 TEST(SettingsDefaults, SurveyLatitudeWarning) {
@@ -158,7 +157,7 @@ TEST(SettingsDefaults, DataDirectory) {
     ConsoleDialogs dialogs(true, true);
     FixedClock clock(TestTime());
     CVESKDoc doc(store, windows, dialogs, clock);
-    EXPECT_EQ(doc.dataDir, c.dataDir);
+    EXPECT_EQ(doc.DataDirectory(), c.dataDir);
   }
   if (oldHome) {
     ::setenv("HOME", savedHome.c_str(), 1);
@@ -319,15 +318,15 @@ TEST(QSettingsStore, HandWrittenIniFile) {
   ConsoleDialogs dialogs(true, true);
   FixedClock clock(TestTime());
   CVESKDoc doc(store, windows, dialogs, clock);
-  EXPECT_DOUBLE_EQ(doc.firmwareVersion, 2.30);
-  EXPECT_DOUBLE_EQ(doc.counterScale, 3.25e-6 / kCounterReferenceConstant);
-  EXPECT_EQ(doc.userSuppliedFileHeader, "Cruise 12, leg 3");
-  EXPECT_EQ(doc.dataDir, "/data/casts/");
-  EXPECT_EQ(doc.counterPort.port, 4);
-  EXPECT_EQ(doc.counterPort.bitRate, 38400);
-  EXPECT_EQ(doc.counterPort.dataBits, 8);
-  EXPECT_EQ(doc.bufferLength, 10);
-  EXPECT_EQ(doc.maxMepLength, 250);
+  EXPECT_DOUBLE_EQ(doc.Settings().scan.firmwareVersion, 2.30);
+  EXPECT_DOUBLE_EQ(doc.Settings().scan.counterScale, 3.25e-6 / kCounterReferenceConstant);
+  EXPECT_EQ(doc.Settings().userSuppliedFileHeader, "Cruise 12, leg 3");
+  EXPECT_EQ(doc.DataDirectory(), "/data/casts/");
+  EXPECT_EQ(doc.Settings().counterPort.port, 4);
+  EXPECT_EQ(doc.Settings().counterPort.bitRate, 38400);
+  EXPECT_EQ(doc.Settings().counterPort.dataBits, 8);
+  EXPECT_EQ(doc.Settings().scan.bufferLength, 10);
+  EXPECT_EQ(doc.Settings().scan.maxMepLength, 250);
 }
 
 TEST(QSettingsStore, ReadingNeverCreatesTheFile) {
@@ -339,8 +338,8 @@ TEST(QSettingsStore, ReadingNeverCreatesTheFile) {
     ConsoleDialogs dialogs(true, true);
     FixedClock clock(TestTime());
     CVESKDoc doc(store, windows, dialogs, clock);
-    EXPECT_EQ(doc.counterPort.port, 1);
-    EXPECT_EQ(doc.maxMepLength, 1000);
+    EXPECT_EQ(doc.Settings().counterPort.port, 1);
+    EXPECT_EQ(doc.Settings().scan.maxMepLength, 1000);
   }
   EXPECT_EQ(ReadFile(ini), "<missing>");
 }

@@ -31,6 +31,13 @@ Frame TextFrame(char type, std::string_view text) {
   return f;
 }
 
+// The scan's CSV export, as the processing thread begins it beside the .dat.
+std::unique_ptr<ExportStage> StartCsv(Pipeline& p, const std::string& datPath, std::string* error) {
+  ExportRunInputs run = p.settings.ExportInputs(p.ctd->model);
+  run.sourcePath = datPath;
+  return StartScanCsvExport(p.store, datPath, run, error);
+}
+
 std::vector<std::string> Fields(const std::string& line) {
   std::vector<std::string> fields;
   std::size_t start = 0;
@@ -50,7 +57,7 @@ TEST(ScanCsvExport, WritesBesideTheDatWhenTheOptionIsOn) {
     p.store.WriteString("NavSettings", "SentenceToParse", "$GPGGA");
     p.Start();
     std::string error;
-    auto stage = StartScanCsvExport(*p.doc, &error);
+    auto stage = StartCsv(p, p.DatPath(), &error);
     EXPECT_EQ(error, "");
     ASSERT_EQ(stage != nullptr, option == 1);
     if (!stage) {
@@ -100,7 +107,7 @@ TEST(ScanCsvExport, WhatTheInstrumentDoesNotMeasureIsMissing) {
     p.store.WriteInt("Settings", "Model_CTD", c.model);
     p.Start();
     std::string error;
-    auto stage = StartScanCsvExport(*p.doc, &error);
+    auto stage = StartCsv(p, p.DatPath(), &error);
     ASSERT_NE(stage, nullptr) << error;
     p.processor->SetExportSink(stage.get());
     p.Process(TextFrame('C', c.line));
@@ -128,9 +135,8 @@ TEST(ScanCsvExport, AFileThatCannotBeCreatedIsReported) {
   p.store.Write(keys::kExportCsv, 1);
   p.Start();
   WriteFile(p.dir / "out.csv.partial", "");
-  p.doc->dataDir = p.dir / "out.csv.partial/";  // a file where a directory should be
-  std::string error;
-  EXPECT_EQ(StartScanCsvExport(*p.doc, &error), nullptr);
+  std::string error;  // a file where a directory should be:
+  EXPECT_EQ(StartCsv(p, p.dir / "out.csv.partial/out.dat", &error), nullptr);
   EXPECT_NE(error.find("out.csv.partial/out.csv"), std::string::npos) << error;
 }
 

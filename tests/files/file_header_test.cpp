@@ -6,15 +6,22 @@
 #include <functional>
 #include <string>
 
+#include "acquisition/vesk_doc.h"
+#include "files/file_header.h"
 #include "test_support/pipeline.h"
 
 namespace vesk::test {
 namespace {
 
+// The header a document built from the test's settings writes.
+std::string HeaderOf(Pipeline& p) {
+  HeadlessWindows windows;
+  CVESKDoc doc(p.store, windows, p.dialogs, p.clock);
+  return doc.BuildFileHeader();
+}
+
 std::vector<std::string> HeaderLines(Pipeline& p) {
-  CVESKDoc& doc = p.Start();
-  doc.LoadPortSettings();  // the data directory as stored, not the test's
-  const std::string header = doc.BuildFileHeader();
+  const std::string header = HeaderOf(p);
   EXPECT_EQ(header.substr(header.size() - 2), "\r\n");
   EXPECT_EQ(header.find('\0'), std::string::npos);
   return SplitLines(header);
@@ -276,67 +283,13 @@ TEST(PlaybackHeader, CopiesThePlayedFilesHeader) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Pipeline p;
-    CVESKDoc& doc = p.Start();
-    doc.playback = true;
-    doc.rawFileName = p.dir / "played.bin";
-    if (c.played) WriteFile(doc.rawFileName, c.played);
-    EXPECT_EQ(doc.BuildFileHeader(),
+    const std::string played = p.dir / "played.bin";
+    if (c.played) WriteFile(played, c.played);
+    EXPECT_EQ(BuildPlaybackHeader(p.clock.LocalTime(), played),
               "# ___ PROCESSING INFORMATION ___\r\n# VESK v1.20\r\n"
               "# Date: Saturday, March 05, 2005\r\n# Time: 14:03:07\r\n" +
                   c.copied);
   }
-}
-
-TEST(DatFile, HeaderOption) {
-  for (const int add : {1, 0}) {
-    SCOPED_TRACE(add);
-    Pipeline p;
-    p.store.Write(keys::kAddHeaderToDatFile, add);
-    p.Start();
-    p.Process(MakeMFrame(std::vector<MEvent>{{1, 2, 3, 4, false}}));
-    const std::string dat = p.Dat();
-    if (add) {
-      EXPECT_EQ(dat.rfind("# ___  PC DATE-TIME  ___\r\n", 0), 0u);
-      EXPECT_EQ(dat.substr(dat.size() - 14), "\r\nM 1 2 3 4 \r\n");
-    } else {
-      EXPECT_EQ(dat, "M 1 2 3 4 \r\n");
-    }
-  }
-}
-
-TEST(DatFile, OpenFailureStopsTheScan) {
-  Pipeline p;
-  p.store.Write(keys::kSurveyLat, "45.0");  // no start-up warning among the messages
-  CVESKDoc& doc = p.Start();
-  WriteFile(p.dir / "plain", "x");
-  doc.dataDir = p.dir / "plain/";
-  EXPECT_FALSE(doc.OpenDatFile());
-  EXPECT_FALSE(doc.datFile.IsOpen());
-  ASSERT_EQ(p.dialogs.Messages().size(), 1u);
-  const std::string message = p.dialogs.Messages()[0];
-  EXPECT_EQ(message.rfind("Error opening DAT file - Performing STOP LOGGING.", 0), 0u);
-  EXPECT_NE(message.find("Not a directory"), std::string::npos) << message;
-  EXPECT_EQ(p.windows.Count(Uwm::PerformStop), 1);
-}
-
-TEST(BinFile, LiveHeaderThenBytesAndOpenFailure) {
-  Pipeline p;
-  p.store.Write(keys::kSurveyLat, "45.0");
-  CVESKDoc& doc = p.Start();
-  doc.rawFileName = "cast.bin";
-  ASSERT_TRUE(doc.OpenBinFile());
-  doc.rawFile.Write("~Lraw~*");
-  doc.rawFile.Close();
-  const std::string bin = ReadFile(p.dir / "cast.bin");
-  EXPECT_EQ(bin, doc.BuildFileHeader() + "~Lraw~*");
-
-  doc.rawFileName = "missing-dir/cast.bin";
-  EXPECT_FALSE(doc.OpenBinFile());
-  ASSERT_EQ(p.dialogs.Messages().size(), 1u);
-  EXPECT_EQ(
-      p.dialogs.Messages()[0].rfind("Error opening Bin data file -  - Performing STOP LOGGING.", 0),
-      0u);
-  EXPECT_EQ(p.windows.Count(Uwm::PerformStop), 1);
 }
 
 TEST(PlaybackName, FromThePlayedFileAndTheTime) {
@@ -351,7 +304,7 @@ TEST(PlaybackName, FromThePlayedFileAndTheTime) {
       {"/abs/VESK_2005-03-05_120000.bin", "VESK_2005-03-05_120000_PB_2005-03-05_140307.dat"},
       {"dir.with.dots/a b.bin", "a b_PB_2005-03-05_140307.dat"},
   };
-  for (const Case& c : cases) EXPECT_EQ(CVESKDoc::PlaybackDatName(c.played, tm), c.name);
+  for (const Case& c : cases) EXPECT_EQ(PlaybackDatName(c.played, tm), c.name);
 }
 
 }  // namespace

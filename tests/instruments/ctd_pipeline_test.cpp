@@ -22,12 +22,11 @@ TEST(CtdPipeline, TimeChartDepthComesFromPressureAndSurveyLatitude) {
     test::Pipeline p;
     p.store.Write(keys::kSurveyLat, "30");
     p.store.Write(keys::kModelCtd, c.model);
-    CVESKDoc& doc = p.Start();
+    p.Start();
     p.Process(test::MakeTextFrame('C', c.line));
     p.Process(test::MakeLFrame({}));
     p.Process(test::MakeLFrame({}));
-    std::lock_guard lock(doc.timeChartLock);
-    EXPECT_NEAR(doc.latestSample[kChDepth], c.depth, 1e-3) << c.line;
+    EXPECT_NEAR(p.results.LatestSample()[kChDepth], c.depth, 1e-3) << c.line;
   }
 }
 

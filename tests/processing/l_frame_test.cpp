@@ -43,14 +43,14 @@ TEST(LFrame, LengthDecidesAcceptance) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "length " << c.length);
     Pipeline p;
-    CVESKDoc& doc = p.Start();
+    p.Start();
     LFrameFields s = Counting(1);
     s.length = c.length;
     p.Process(MakeLFrame(s));
-    EXPECT_EQ(doc.frameErrorCount, c.accepted ? 0u : 1u);
-    EXPECT_EQ(doc.lFrameCount, c.accepted ? 1u : 0u);
-    EXPECT_EQ(p.windows.Count(Uwm::UpdateControlBar), 1);  // posted either way
-    EXPECT_EQ(doc.cumulativeBins[5], c.accepted ? 6u : 0u);
+    EXPECT_EQ(p.results.FrameErrors(), c.accepted ? 0u : 1u);
+    EXPECT_EQ(p.results.LFrames(), c.accepted ? 1u : 0u);
+    EXPECT_EQ(p.listener.results, 1);  // posted either way
+    EXPECT_EQ(p.results.Bins().cumulative[5], c.accepted ? 6u : 0u);
     const auto lines = SplitLines(p.Dat());
     EXPECT_EQ(lines.size(), c.accepted ? 5u : 0u);
   }
@@ -108,19 +108,19 @@ TEST(LFrame, ShortFrameKeepsPreviousCounterFields) {
   Pipeline p;
   p.store.WriteString("Settings", "FirmwareVer", "2.40");
   p.store.WriteString("Settings", "CounterConstant", "3.47826e-05");  // K = 1
-  CVESKDoc& doc = p.Start();
+  p.Start();
   LFrameFields s = Counting(0);
   s.n = 9;
   s.t = 90;
   p.Process(MakeLFrame(s));
-  ASSERT_DOUBLE_EQ(doc.counterValue, 0.1);
+  ASSERT_DOUBLE_EQ(p.results.Housekeeping().counterValue, 0.1);
   LFrameFields shortFrame = Counting(0);
   shortFrame.length = 271;
   p.Process(MakeLFrame(shortFrame));
-  EXPECT_EQ(doc.counterN, 9u);
-  EXPECT_EQ(doc.counterT, 90u);
-  EXPECT_EQ(doc.analogA, 0u);
-  EXPECT_DOUBLE_EQ(doc.counterValue, 0.1);
+  EXPECT_EQ(p.results.Housekeeping().counterN, 9u);
+  EXPECT_EQ(p.results.Housekeeping().counterT, 90u);
+  EXPECT_EQ(p.results.Housekeeping().analogA, 0u);
+  EXPECT_DOUBLE_EQ(p.results.Housekeeping().counterValue, 0.1);
   const auto lines = SplitLines(p.Dat());
   ASSERT_EQ(lines.size(), 10u);
   EXPECT_EQ(lines[4], "L5 11 12 13 100 1000 15 16 9 90 4321");
@@ -129,17 +129,16 @@ TEST(LFrame, ShortFrameKeepsPreviousCounterFields) {
 
 TEST(LFrame, FailedRecordWriteStillAccumulates) {
   Pipeline p;
-  CVESKDoc& doc = p.Start();
-  ASSERT_TRUE(doc.datFile.Create("/dev/full"));
+  p.Start();
+  ASSERT_TRUE(p.dat.Create("/dev/full"));
   LFrameFields s = Counting(1);
   p.Process(MakeLFrame(s));
   p.Process(MakeMFrame(std::vector<MEvent>{{1, 2, 3, 4, false}}));
   p.Process(MakeLFrame(s));
-  EXPECT_EQ(doc.lFrameCount, 2u);
-  EXPECT_EQ(doc.cumulativeBins[0], 2u);
-  EXPECT_EQ(doc.cumulativeBins[127], 256u);
-  EXPECT_EQ(doc.currentBins[127], 0u);
-  EXPECT_EQ(doc.frameErrorCount, 0u);
+  EXPECT_EQ(p.results.LFrames(), 2u);
+  EXPECT_EQ(p.results.Bins().cumulative[0], 2u);
+  EXPECT_EQ(p.results.Bins().cumulative[127], 256u);
+  EXPECT_EQ(p.results.FrameErrors(), 0u);
 }
 
 TEST(LFrame, BinsTotalsAndWindow) {
@@ -156,7 +155,7 @@ TEST(LFrame, BinsTotalsAndWindow) {
       p.store.Write(keys::kWindowCountsLowerBound, c.lower);
       p.store.Write(keys::kWindowCountsUpperBound, c.upper);
     }
-    CVESKDoc& doc = p.Start();
+    p.Start();
     LFrameFields a = Counting(0);
     a.bins[127] = 5000;
     LFrameFields b = Counting(100);
@@ -171,42 +170,42 @@ TEST(LFrame, BinsTotalsAndWindow) {
       }
     }
     p.Process(MakeLFrame(a));
-    EXPECT_DOUBLE_EQ(doc.frameTotal, static_cast<double>(totalA));
-    EXPECT_EQ(doc.frameWindowCount, static_cast<std::int32_t>(windowA));
+    EXPECT_DOUBLE_EQ(p.results.Bins().frameTotal, static_cast<double>(totalA));
+    EXPECT_EQ(p.results.Bins().frameWindowCount, static_cast<std::int32_t>(windowA));
     p.Process(MakeLFrame(b));
-    EXPECT_DOUBLE_EQ(doc.frameTotal, static_cast<double>(totalB));
-    EXPECT_EQ(doc.frameWindowCount, static_cast<std::int32_t>(windowB));
-    EXPECT_EQ(doc.cumulativeTotalCount, totalA + totalB);
-    EXPECT_EQ(doc.cumulativeWindowCount, windowA + windowB);
+    EXPECT_DOUBLE_EQ(p.results.Bins().frameTotal, static_cast<double>(totalB));
+    EXPECT_EQ(p.results.Bins().frameWindowCount, static_cast<std::int32_t>(windowB));
+    EXPECT_EQ(p.results.Bins().cumulativeTotalCount, totalA + totalB);
+    EXPECT_EQ(p.results.Bins().cumulativeWindowCount, windowA + windowB);
+    const BinCounts cumulative = p.results.Bins().cumulative;
     for (int k = 0; k < 128; ++k) {
-      EXPECT_EQ(doc.cumulativeBins[k], std::uint32_t{a.bins[k]} + b.bins[k]) << "bin " << k;
-      EXPECT_EQ(doc.currentBins[k], 0u);
+      EXPECT_EQ(cumulative[k], std::uint32_t{a.bins[k]} + b.bins[k]) << "bin " << k;
     }
   }
 }
 
 TEST(LFrame, DefaultWindowIsTotalLessBin127) {
   Pipeline p;
-  CVESKDoc& doc = p.Start();
+  p.Start();
   LFrameFields s;
   s.bins.fill(1);
   s.bins[127] = 40;
   p.Process(MakeLFrame(s));
-  EXPECT_EQ(doc.frameWindowCount, 127);
-  EXPECT_DOUBLE_EQ(doc.frameTotal, 167);
+  EXPECT_EQ(p.results.Bins().frameWindowCount, 127);
+  EXPECT_DOUBLE_EQ(p.results.Bins().frameTotal, 167);
 }
 
 TEST(LFrame, WindowOfFiveToSixCountsBinFiveOnly) {
   Pipeline p;
   p.store.Write(keys::kWindowCountsLowerBound, 5);
   p.store.Write(keys::kWindowCountsUpperBound, 6);
-  CVESKDoc& doc = p.Start();
+  p.Start();
   LFrameFields s;
   s.bins.fill(3);
   s.bins[5] = 77;
   p.Process(MakeLFrame(s));
-  EXPECT_EQ(doc.frameWindowCount, 77);
-  EXPECT_EQ(doc.cumulativeWindowCount, 77u);
+  EXPECT_EQ(p.results.Bins().frameWindowCount, 77);
+  EXPECT_EQ(p.results.Bins().cumulativeWindowCount, 77u);
 }
 
 // Counter values after each frame of (N, T) readings, with K = 1 (and K = 0).
@@ -249,14 +248,14 @@ TEST(LFrame, CounterValueDecaysOverThreeBadReadings) {
     Pipeline p;
     if (c.constant != nullptr) p.store.WriteString("Settings", "CounterConstant", c.constant);
     p.store.WriteString("Settings", "FirmwareVer", c.firmware);
-    CVESKDoc& doc = p.Start();
+    p.Start();
     for (std::size_t i = 0; i < c.readings.size(); ++i) {
       LFrameFields s = Counting(0);
       s.length = 274;
       s.n = c.readings[i].n;
       s.t = c.readings[i].t;
       p.Process(MakeLFrame(s));
-      EXPECT_NEAR(doc.counterValue, c.values[i], 1e-12) << "frame " << i;
+      EXPECT_NEAR(p.results.Housekeeping().counterValue, c.values[i], 1e-12) << "frame " << i;
     }
   }
 }
@@ -275,16 +274,16 @@ TEST(LFrame, FlowSpeedBounds) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "H3 " << c.h3 << " H4 " << c.h4);
     Pipeline p;
-    CVESKDoc& doc = p.Start();
+    p.Start();
     LFrameFields s = Counting(0);
     s.housekeeping[3] = c.h3;
     s.housekeeping[4] = c.h4;
     p.Process(MakeLFrame(s));
     if (c.nonzero) {
-      EXPECT_GT(doc.flowSpeed, 0);
-      EXPECT_TRUE(std::isfinite(doc.flowSpeed));
+      EXPECT_GT(p.results.Housekeeping().flowSpeed, 0);
+      EXPECT_TRUE(std::isfinite(p.results.Housekeeping().flowSpeed));
     } else {
-      EXPECT_EQ(doc.flowSpeed, 0);
+      EXPECT_EQ(p.results.Housekeeping().flowSpeed, 0);
     }
   }
   // Faster flow, smaller ratio: the speed falls as the ratio grows.
@@ -323,21 +322,20 @@ FrameValues Values(std::uint16_t base, std::uint16_t h3, std::uint16_t h4, std::
 TEST(TimeChart, FirstSampleIsSecondFrameThenMeansOfPairs) {
   Pipeline p;
   p.store.WriteString("Settings", "FirmwareVer", "2.20");
-  CVESKDoc& doc = p.Start();
-  doc.timeChartRelay = true;
-  doc.ctd.sample = CtdSample{30.0, 12.5, 101.25, 2048, 35.5};
+  p.Start();
+  p.ctd->sample = CtdSample{30.0, 12.5, 101.25, 2048, 35.5};
   const FrameValues f[] = {Values(0, 0, 0, 100), Values(10, 0, 0, 200), Values(20, 0, 0, 300),
                            Values(30, 0, 0, 500), Values(40, 0, 0, 700)};
   p.Process(MakeLFrame(f[0].frame));
-  EXPECT_TRUE(doc.timeChartHistory.empty());
-  EXPECT_EQ(p.windows.Count(Uwm::UpdateTimePlotsRelay), 0);
+  EXPECT_TRUE(p.History().empty());
+  EXPECT_EQ(p.listener.samples, 0);
 
   p.Process(MakeLFrame(f[1].frame));
-  ASSERT_EQ(doc.timeChartHistory.size(), 1u);
-  const TimeChartSample first = doc.timeChartHistory.back();
-  EXPECT_EQ(first, doc.latestSample);
+  ASSERT_EQ(p.History().size(), 1u);
+  const TimeChartSample first = p.History().back();
+  EXPECT_EQ(first, p.results.LatestSample());
   // Channel 0 is the depth of the pressure in the record, at the survey latitude.
-  EXPECT_DOUBLE_EQ(first[kChDepth], PressureToDepth(101.25, doc.surveyLat));
+  EXPECT_DOUBLE_EQ(first[kChDepth], PressureToDepth(101.25, p.settings.surveyLat));
   EXPECT_GT(first[kChDepth], 99);
   EXPECT_LT(first[kChDepth], 101.25);
   EXPECT_DOUBLE_EQ(first[kChTemperature], 12.5);
@@ -349,22 +347,22 @@ TEST(TimeChart, FirstSampleIsSecondFrameThenMeansOfPairs) {
   EXPECT_DOUBLE_EQ(first[kChAnalog], 2048);
   EXPECT_DOUBLE_EQ(first[kChCounter], 0);
   EXPECT_DOUBLE_EQ(first[kChLaserMonitor], 200);
-  EXPECT_EQ(p.windows.Count(Uwm::UpdateTimePlotsRelay), 1);
+  EXPECT_EQ(p.listener.samples, 1);
 
   p.Process(MakeLFrame(f[2].frame));
-  EXPECT_EQ(doc.timeChartHistory.size(), 1u);
+  EXPECT_EQ(p.History().size(), 1u);
   p.Process(MakeLFrame(f[3].frame));
-  ASSERT_EQ(doc.timeChartHistory.size(), 2u);
-  const TimeChartSample second = doc.timeChartHistory.back();
+  ASSERT_EQ(p.History().size(), 2u);
+  const TimeChartSample second = p.History().back();
   EXPECT_DOUBLE_EQ(second[kChCountsPerSecond], (f[2].total + f[3].total) / 2);
   EXPECT_DOUBLE_EQ(second[kChWindowCps], (f[2].window + f[3].window) / 2);
   EXPECT_DOUBLE_EQ(second[kChLaserMonitor], 400);
   EXPECT_DOUBLE_EQ(second[kChDepth], first[kChDepth]);
-  EXPECT_EQ(p.windows.Count(Uwm::UpdateTimePlotsRelay), 2);
+  EXPECT_EQ(p.listener.samples, 2);
 
   p.Process(MakeLFrame(f[4].frame));
-  EXPECT_EQ(doc.timeChartHistory.size(), 2u);
-  EXPECT_EQ(doc.latestSample, second);
+  EXPECT_EQ(p.History().size(), 2u);
+  EXPECT_EQ(p.results.LatestSample(), second);
 }
 
 TEST(TimeChart, CountsPerVolumeUsesMeanFlow) {
@@ -372,16 +370,16 @@ TEST(TimeChart, CountsPerVolumeUsesMeanFlow) {
     SCOPED_TRACE(standard ? "standard tunnel" : "wide tunnel");
     Pipeline p;
     p.store.Write(keys::kStandardTunnel, standard ? 1 : 0);
-    CVESKDoc& doc = p.Start();
+    p.Start();
     const double area = standard ? 0.0049 : 0.01225;
     const FrameValues f[] = {Values(0, 100, 1000, 1), Values(10, 100, 2000, 1),
                              Values(20, 100, 500, 1), Values(30, 100, 5000, 1)};
     for (const auto& v : f) p.Process(MakeLFrame(v.frame));
-    ASSERT_EQ(doc.timeChartHistory.size(), 2u);
-    const TimeChartSample& first = doc.timeChartHistory[0];
+    ASSERT_EQ(p.History().size(), 2u);
+    const TimeChartSample& first = p.History()[0];
     EXPECT_DOUBLE_EQ(first[kChFlowSpeed], f[1].flow);
     EXPECT_NEAR(first[kChCountsPerVolume], f[1].total / (area * f[1].flow) * 0.001, 1e-9);
-    const TimeChartSample& second = doc.timeChartHistory[1];
+    const TimeChartSample& second = p.History()[1];
     const double meanFlow = (f[2].flow + f[3].flow) / 2;
     EXPECT_NEAR(second[kChFlowSpeed], meanFlow, 1e-12);
     const double halfCpv = f[2].total / (area * f[2].flow) * 0.001;
@@ -392,28 +390,28 @@ TEST(TimeChart, CountsPerVolumeUsesMeanFlow) {
 
 TEST(TimeChart, ZeroMeanFlowKeepsHalfSampleCountsPerVolume) {
   Pipeline p;
-  CVESKDoc& doc = p.Start();
+  p.Start();
   for (int i = 0; i < 4; ++i) p.Process(MakeLFrame(Values(10, 0, 0, 1).frame));
-  ASSERT_EQ(doc.timeChartHistory.size(), 2u);
-  EXPECT_EQ(doc.timeChartHistory[1][kChCountsPerVolume], 0);
-  EXPECT_EQ(doc.timeChartHistory[1][kChFlowSpeed], 0);
+  ASSERT_EQ(p.History().size(), 2u);
+  EXPECT_EQ(p.History()[1][kChCountsPerVolume], 0);
+  EXPECT_EQ(p.History()[1][kChFlowSpeed], 0);
 }
 
 TEST(TimeChart, AbortedLFrameShiftsThePairing) {
   Pipeline p;
-  CVESKDoc& doc = p.Start();
+  p.Start();
   const FrameValues a = Values(0, 0, 0, 1), b = Values(50, 0, 0, 1), c = Values(90, 0, 0, 1);
   Bytes wire = Wire(MakeLFrame(a.frame));
   AppendText(wire, "~Lbroken~x");  // counted as an L frame by the source
   AppendWire(wire, MakeLFrame(b.frame));
   p.Feed(wire);
   // Counts 0 (a), 1 (aborted), 2 (b): no sample yet.
-  EXPECT_EQ(doc.lFrameCount, 3u);
-  EXPECT_EQ(doc.frameErrorCount, 1u);
-  EXPECT_TRUE(doc.timeChartHistory.empty());
+  EXPECT_EQ(p.results.LFrames(), 3u);
+  EXPECT_EQ(p.results.FrameErrors(), 1u);
+  EXPECT_TRUE(p.History().empty());
   p.Feed(Wire(MakeLFrame(c.frame)));
-  ASSERT_EQ(doc.timeChartHistory.size(), 1u);
-  EXPECT_DOUBLE_EQ(doc.timeChartHistory[0][kChCountsPerSecond], (b.total + c.total) / 2);
+  ASSERT_EQ(p.History().size(), 1u);
+  EXPECT_DOUBLE_EQ(p.History()[0][kChCountsPerSecond], (b.total + c.total) / 2);
 }
 
 TEST(TimeChart, HistoryIsBoundedByBufferLength) {
@@ -427,8 +425,8 @@ TEST(TimeChart, HistoryIsBoundedByBufferLength) {
     SCOPED_TRACE(testing::Message() << "buffer " << c.bufferLength << " samples " << c.samples);
     Pipeline p;
     if (c.bufferLength > 0) p.store.Write(keys::kBufferLength, c.bufferLength);
-    CVESKDoc& doc = p.Start();
-    doc.datFile.Close();  // records are not looked at here
+    p.Start();
+    p.dat.Close();  // records are not looked at here
     LFrameFields s;
     s.length = 271;
     // Frame i carries a total of i, so sample j (j >= 1) is the mean of 2j and 2j+1.
@@ -436,11 +434,11 @@ TEST(TimeChart, HistoryIsBoundedByBufferLength) {
       s.bins[0] = static_cast<std::uint16_t>(i % 60000);
       p.Process(MakeLFrame(s));
     }
-    ASSERT_EQ(doc.timeChartHistory.size(), c.kept);
+    ASSERT_EQ(p.History().size(), c.kept);
     const std::size_t oldest = c.samples - c.kept;
     const double expectedOldest = oldest == 0 ? 1.0 : 2.0 * oldest + 0.5;
-    EXPECT_DOUBLE_EQ(doc.timeChartHistory.front()[kChCountsPerSecond], expectedOldest);
-    EXPECT_DOUBLE_EQ(doc.timeChartHistory.back()[kChCountsPerSecond], 2.0 * (c.samples - 1) + 0.5);
+    EXPECT_DOUBLE_EQ(p.History().front()[kChCountsPerSecond], expectedOldest);
+    EXPECT_DOUBLE_EQ(p.History().back()[kChCountsPerSecond], 2.0 * (c.samples - 1) + 0.5);
   }
 }
 

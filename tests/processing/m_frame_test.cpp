@@ -109,22 +109,11 @@ TEST(MFrame, InvalidEventsAreStillWritten) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Pipeline p;
-    CVESKDoc& doc = p.Start();
+    p.Start();
     const MEvent events[] = {{1, 10, 10, 10, false}, c.event};
     p.Process(MakeMFrame(events));
     EXPECT_EQ(p.Dat(), std::string("M 1 10 10 10 \r\n") + c.line);
-    EXPECT_EQ(doc.elementEvents.size(), 8u);
   }
-}
-
-TEST(MFrame, ElementEventListHoldsFourValuesPerEvent) {
-  Pipeline p;
-  CVESKDoc& doc = p.Start();
-  Frame f = MakeMFrame(std::vector<MEvent>{{3, 4, 5, 6, true}});
-  f.push_back(0x00);
-  p.Process(f);
-  const std::vector<std::uint32_t> expected{3, 4, 5, 0x8006, 3, 99999, 5, 0x8006};
-  EXPECT_EQ(doc.elementEvents, expected);
 }
 
 TEST(MRecord, LineFormat) {

@@ -26,10 +26,9 @@ std::vector<std::uint32_t> Words(const Events& events) {
 }
 
 // Each row as its shaded element numbers ("5 6 7"), "-" for an empty row.
-std::vector<std::string> Rows(CVESKDoc& doc) {
-  std::lock_guard lock(doc.gridLock);
+std::vector<std::string> Rows(const Pipeline& p) {
   std::vector<std::string> out;
-  for (const GridRow& row : doc.gridRows) {
+  for (const GridRow& row : p.GridRows()) {
     std::string text;
     for (int e = 0; e < kGridElements; ++e) {
       if (!row.test(e)) continue;
@@ -46,32 +45,31 @@ using R = std::vector<std::string>;
 class Assembly : public ::testing::Test {
  protected:
   Pipeline p;
-  CVESKDoc& doc = p.Start();
-  MepAssembly mep{doc};
+  MepAssembly mep{p.results};
   void Frame(const Events& events, bool usable = true) { mep.Consume(Words(events), usable); }
 };
 
 TEST_F(Assembly, WorkedExampleRowsAndCarryOver) {
   Frame({{5, 100, 3, true}, {6, 101, 2}, {7, 101, 1}});
   // A later event may still shade any row of the open particle: it is held.
-  EXPECT_EQ(Rows(doc), R{});
+  EXPECT_EQ(Rows(p), R{});
   EXPECT_EQ(mep.HeldRows(), 3u);
-  EXPECT_EQ(doc.mepParticleCount, 1u);
+  EXPECT_EQ(p.results.MepParticles(), 1u);
   mep.Finish();
-  EXPECT_EQ(Rows(doc), (R{"-", "-", "5", "5 6 7", "5 6"}));
-  EXPECT_EQ(doc.mepParticleCount, 1u);
+  EXPECT_EQ(Rows(p), (R{"-", "-", "5", "5 6 7", "5 6"}));
+  EXPECT_EQ(p.results.MepParticles(), 1u);
 }
 
 TEST_F(Assembly, ParticleAcrossElementsAndFrames) {
   Frame({{10, 1000, 3, true}, {11, 1001, 3}});
   Frame({{12, 1002, 3}, {13, 1003, 1}, {9, 998, 2}});
-  EXPECT_EQ(Rows(doc), R{});
+  EXPECT_EQ(Rows(p), R{});
   EXPECT_EQ(mep.HeldRows(), 7u);
   Frame({{20, 5, 1, true}});
-  EXPECT_EQ(Rows(doc), (R{"-", "-", "9", "9", "10", "10 11", "10 11 12", "11 12 13", "12"}));
+  EXPECT_EQ(Rows(p), (R{"-", "-", "9", "9", "10", "10 11", "10 11 12", "11 12 13", "12"}));
   mep.Finish();
-  EXPECT_EQ(Rows(doc).back(), "20");
-  EXPECT_EQ(doc.mepParticleCount, 2u);
+  EXPECT_EQ(Rows(p).back(), "20");
+  EXPECT_EQ(p.results.MepParticles(), 2u);
 }
 
 struct Case {
@@ -136,15 +134,13 @@ TEST_F(Assembly, KnownSequences) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Pipeline local;
-    CVESKDoc& d = local.Start();
-    d.gridScalingFactor = c.scale;
-    d.maxMepLength = c.maxMepLength;
     {
-      MepAssembly m(d);
+      MepAssembly m(local.results);
+      m.SetSettings(c.maxMepLength, c.scale);
       for (const Events& f : c.frames) m.Consume(Words(f), true);
     }  // the end of the scan writes out the rest
-    EXPECT_EQ(Rows(d), c.rows);
-    EXPECT_EQ(d.mepParticleCount, c.particles);
+    EXPECT_EQ(Rows(local), c.rows);
+    EXPECT_EQ(local.results.MepParticles(), c.particles);
   }
 }
 
@@ -152,7 +148,7 @@ TEST_F(Assembly, ParticleIsConfinedToMaxMepLengthAroundItsOrigin) {
   // Offsets up to 32000 stay in the particle, but draw only within 1000 ticks of the origin.
   Frame({{3, 100, 1, true}, {4, 1099, 5}, {5, 32100, 1}, {6, 65000, 800}, {7, 64000, 1}});
   mep.Finish();
-  const R rows = Rows(doc);
+  const R rows = Rows(p);
   // Element 6 starts 636 ticks before the origin; 7 lies 1636 before it and is cut.
   ASSERT_EQ(rows.size(), 2u + 636u + 1001u);
   EXPECT_EQ(rows[2], "6");
@@ -161,7 +157,7 @@ TEST_F(Assembly, ParticleIsConfinedToMaxMepLengthAroundItsOrigin) {
   EXPECT_EQ(rows[2 + 636 + 164], "-");
   EXPECT_EQ(rows[2 + 636 + 999], "4");
   EXPECT_EQ(rows.back(), "4");  // 1099 + 5 ticks cut at 1000
-  EXPECT_EQ(doc.mepParticleCount, 1u);
+  EXPECT_EQ(p.results.MepParticles(), 1u);
 }
 
 TEST_F(Assembly, RandomTimeStampsStayBounded) {
@@ -181,35 +177,34 @@ TEST_F(Assembly, RandomTimeStampsStayBounded) {
   }
   mep.Finish();
   // Each particle or run holds at most 2 x 1000 + 1 rows and its separator.
-  std::lock_guard lock(doc.gridLock);
-  EXPECT_LT(doc.gridRows.size(), events * 2003);
-  EXPECT_LT(doc.gridRows.size(), 4000000u);
+  EXPECT_LT(p.GridRows().size(), events * 2003);
+  EXPECT_LT(p.GridRows().size(), 4000000u);
 }
 
 TEST_F(Assembly, UnusableFrameWritesOutAndClosesTheParticle) {
   Frame({{5, 100, 3, true}});
   Frame({{6, 101, 2, true}}, false);  // dropped: no rows, no count
-  EXPECT_EQ(Rows(doc), (R{"-", "-", "5", "5", "5"}));
+  EXPECT_EQ(Rows(p), (R{"-", "-", "5", "5", "5"}));
   Frame({{7, 102, 1}});  // no particle open: a run of its own
   mep.Finish();
-  EXPECT_EQ(Rows(doc), (R{"-", "-", "5", "5", "5", "7"}));
-  EXPECT_EQ(doc.mepParticleCount, 1u);
+  EXPECT_EQ(Rows(p), (R{"-", "-", "5", "5", "5", "7"}));
+  EXPECT_EQ(p.results.MepParticles(), 1u);
 }
 
 TEST_F(Assembly, ScalingFactorIsKeptForTheParticle) {
   Frame({{1, 0, 4, true}});
-  doc.gridScalingFactor = 4;  // changed by the dialog while the particle passes
+  mep.SetSettings(1000, 4);  // changed by the dialog while the particle passes
   Frame({{2, 2, 1}});
-  EXPECT_EQ(Rows(doc), R{});
+  EXPECT_EQ(Rows(p), R{});
   Frame({{3, 10, 4, true}});
   mep.Finish();
-  EXPECT_EQ(Rows(doc), (R{"-", "-", "1", "1", "1 2", "1", "-", "-", "3"}));
+  EXPECT_EQ(Rows(p), (R{"-", "-", "1", "1", "1 2", "1", "-", "-", "3"}));
 }
 
 // Through the frame processor: M frame bytes in, rows out; unusable frames add nothing.
 TEST(AssemblyFromFrames, OnlyUsableFramesReachTheGrid) {
   Pipeline p;
-  CVESKDoc& doc = p.Start();
+  p.Start();
   const MEvent worked[] = {{5, 100, 3, 10, true}, {6, 101, 2, 10, false}, {7, 101, 1, 10, false}};
   const MEvent bad[] = {{40, 200, 3, 10, true}};        // element above 34: frame invalid
   const MEvent tooLong[] = {{4, 200, 1001, 10, true}};  // D above 1000: frame invalid
@@ -217,14 +212,14 @@ TEST(AssemblyFromFrames, OnlyUsableFramesReachTheGrid) {
   p.Process(MakeMFrame(worked));
   p.Process(MakeMFrame(bad));  // closes the particle
   p.Process(MakeMFrame(tooLong));
-  doc.gridPaused = true;
+  p.Change([](ScanSettings& s) { s.gridPaused = true; });
   p.Process(MakeMFrame(next));
-  EXPECT_EQ(Rows(doc), (R{"-", "-", "5", "5 6 7", "5 6"}));
-  EXPECT_EQ(doc.mepParticleCount, 1u);
-  doc.gridPaused = false;
+  EXPECT_EQ(Rows(p), (R{"-", "-", "5", "5 6 7", "5 6"}));
+  EXPECT_EQ(p.results.MepParticles(), 1u);
+  p.Change([](ScanSettings& s) { s.gridPaused = false; });
   p.Process(MakeMFrame(next));
-  EXPECT_EQ(doc.mepParticleCount, 2u);  // counted at once; its rows are held
-  EXPECT_EQ(Rows(doc).size(), 5u);
+  EXPECT_EQ(p.results.MepParticles(), 2u);  // counted at once; its rows are held
+  EXPECT_EQ(Rows(p).size(), 5u);
 }
 
 }  // namespace

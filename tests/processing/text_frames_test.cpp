@@ -52,11 +52,11 @@ TEST(DollarFrame, LogInitialNmeaOnlyWritesTheFirstSentence) {
 TEST(DollarFrame, LogInitialNmeaOnlyRetriesAfterAFailedWrite) {
   Pipeline p;
   p.store.Write(keys::kLogInitialNmeaOnly, 1);
-  CVESKDoc& doc = p.Start();
-  ASSERT_TRUE(doc.datFile.Create("/dev/full"));
+  p.Start();
+  ASSERT_TRUE(p.dat.Create("/dev/full"));
   p.Process(MakeTextFrame('$', "$GPGGA,lost,1"));
-  EXPECT_FALSE(doc.initialNmeaWritten);
-  ASSERT_TRUE(doc.datFile.Create(p.DatPath()));
+  EXPECT_TRUE(p.gate.Allows(true));  // the lost sentence was not the first written
+  ASSERT_TRUE(p.dat.Create(p.DatPath()));
   p.Process(MakeTextFrame('$', "$GPGGA,kept,2"));
   p.Process(MakeTextFrame('$', "$GPGGA,skipped,3"));
   EXPECT_EQ(p.Dat(), "$GPGGA,kept,2\r\n");
@@ -64,28 +64,25 @@ TEST(DollarFrame, LogInitialNmeaOnlyRetriesAfterAFailedWrite) {
 
 TEST(DollarFrame, NavViewerHistoryGetsEveryLongEnoughSentence) {
   Pipeline p;
-  CVESKDoc& doc = p.Start();
-  doc.logging = false;  // the viewer does not depend on logging
-  doc.navViewerOpen = true;
+  p.Start();
   p.Process(MakeTextFrame('$', "$GPGGA,12"));  // 10 bytes: nothing
-  EXPECT_EQ(p.windows.Count(Uwm::NavViewerUpdate), 0);
+  EXPECT_EQ(p.listener.viewerLines, 0);
   p.Process(MakeTextFrame('$', "not nmea at all"));
   p.Process(MakeTextFrame('$', "$GPGGA,1,2,3"));
   // One notice until the viewer has read.
-  EXPECT_EQ(p.windows.Count(Uwm::NavViewerUpdate), 1);
-  EXPECT_EQ(doc.navViewer.Since(0).lines,
+  EXPECT_EQ(p.listener.viewerLines, 1);
+  EXPECT_EQ(p.results.Viewer().Since(0).lines,
             (std::vector<std::string>{"not nmea at all", "$GPGGA,1,2,3"}));
-  doc.navViewerOpen = false;
   p.Process(MakeTextFrame('$', "$GPGGA,4,5,6"));
-  EXPECT_EQ(p.windows.Count(Uwm::NavViewerUpdate), 1);
-  EXPECT_EQ(doc.navViewer.Total(), 3u);  // kept for when the viewer opens
+  EXPECT_EQ(p.listener.viewerLines, 2);  // read in between: a new notice
+  EXPECT_EQ(p.results.Viewer().Total(), 3u);
 }
 
 TEST(CFrame, EmptyFrameIsIgnoredAndALineIsLogged) {
   Pipeline p;
-  CVESKDoc& doc = p.Start();
+  p.Start();
   p.Process(Frame{'C'});
-  EXPECT_EQ(doc.ctd.line, "");
+  EXPECT_EQ(p.ctd->line, "");
   p.Process(MakeTextFrame('C', "12.345 6.789 10.11"));
   const std::string dat = p.Dat();
   ASSERT_GE(dat.size(), 4u);
@@ -96,10 +93,10 @@ TEST(CFrame, EmptyFrameIsIgnoredAndALineIsLogged) {
 
 TEST(OtherFrames, UnknownTypeByteIsIgnored) {
   Pipeline p;
-  CVESKDoc& doc = p.Start();
+  p.Start();
   p.Process(MakeTextFrame('S', "auxiliary instrument data"));
   p.Process(Frame{});
-  EXPECT_EQ(doc.frameErrorCount, 0u);
+  EXPECT_EQ(p.results.FrameErrors(), 0u);
   EXPECT_EQ(p.Dat(), "");
 }
 

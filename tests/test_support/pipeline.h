@@ -1,14 +1,16 @@
 #pragma once
-// A document with in-memory settings, headless seams, a fixed clock and its .dat file in a
-// temp dir, with a frame processor: frames in, document values and .dat text out.
+// The frame processor as a scan runs it, without threads: in-memory settings, a fixed clock,
+// result tables and the .dat file in a temp dir. Frames in, result tables and .dat text out.
 
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "acquisition/clock.h"
 #include "acquisition/headless_seams.h"
-#include "acquisition/vesk_doc.h"
 #include "app/memory_settings_store.h"
+#include "files/data_file.h"
 #include "processing/frame_processor.h"
 #include "test_support/frame_builder.h"
 #include "test_support/temp_dir.h"
@@ -30,6 +32,25 @@ inline std::tm TestTime() {
   return tm;
 }
 
+// What the processing told, counted.
+struct CountingListener : ProcessingListener {
+  void ResultsChanged() override { ++results; }
+  void TimeChartSampleAdded() override { ++samples; }
+  void ViewerLinesAdded() override { ++viewerLines; }
+  void CtdLine(std::string_view line) override { ctdLines.emplace_back(line); }
+  int results = 0;
+  int samples = 0;
+  int viewerLines = 0;
+  std::vector<std::string> ctdLines;
+};
+
+// Records to a data file, as the scan's .dat takes them.
+struct FileRecordWriter : RecordWriter {
+  explicit FileRecordWriter(DataFile& f) : file(f) {}
+  bool Write(std::string_view records) override { return file.Write(records); }
+  DataFile& file;
+};
+
 class Pipeline {
  public:
   Pipeline() {
@@ -37,44 +58,71 @@ class Pipeline {
     store.Write(keys::kAddHeaderToDatFile, 0);
   }
 
-  // Builds the document from the store as it is now and opens the .dat file.
-  CVESKDoc& Start() {
+  // Takes the settings of the store as they are now, opens the .dat and starts a processor.
+  void Start() {
     processor.reset();
-    doc = std::make_unique<CVESKDoc>(store, windows, dialogs, clock);
-    doc->ResetForScan();
-    doc->dataDir = dir.Path() + "/";
-    doc->processedFileName = "out.dat";
-    doc->OpenDatFile();
-    processor = std::make_unique<FrameProcessor>(*doc);
-    return *doc;
+    settings = ScanSettings::Load(store);
+    channel = std::make_unique<ScanSettingsChannel>(settings);
+    ctd = std::make_unique<CtdDecoder>(store, dialogs);
+    ctd->LoadScanSettings(settings.ctdModel, settings.instrInputViaMux, settings.surveyLat);
+    ctd->StartScan();
+    results.Reset();
+    gate.Reset();
+    dat.Create(DatPath());
+    processor = std::make_unique<FrameProcessor>(
+        FrameProcessor::Parts{*channel, results, *ctd, writer, listener, gate});
+  }
+  // A change the user makes during the scan: taken at the next frame.
+  void Change(const std::function<void(ScanSettings&)>& change) {
+    change(settings);
+    channel->Publish(settings);
   }
 
   void Process(const Frame& frame) { processor->Process(frame); }
 
-  // Feeds wire bytes through a deframer, counting aborted frames as the source threads do.
+  // Feeds wire bytes through a deframer, aborted frames counted as the source threads do.
   void Feed(std::span<const std::uint8_t> bytes) {
     deframer.Feed(
         bytes.data(), bytes.size(), [&](std::span<const std::uint8_t> f) { processor->Process(f); },
-        [&](std::uint8_t type) {
-          ++doc->frameErrorCount;
-          if (type == 'L') ++doc->lFrameCount;
-        });
+        [&](std::uint8_t type) { processor->CountAbortedFrame(type); });
   }
 
   // The .dat text written so far (closes the file).
   std::string Dat() {
-    doc->datFile.Close();
+    dat.Close();
     return ReadFile(DatPath());
   }
   std::string DatPath() const { return dir / "out.dat"; }
+  // Copies of the time chart history and the grid rows.
+  std::deque<TimeChartSample> History() const {
+    std::deque<TimeChartSample> copy;
+    results.ReadHistory([&](const auto& history, std::uint64_t) { copy = history; });
+    return copy;
+  }
+  std::uint64_t SamplesMade() const {
+    std::uint64_t made = 0;
+    results.ReadHistory([&](const auto&, std::uint64_t n) { made = n; });
+    return made;
+  }
+  std::deque<GridRow> GridRows() const {
+    std::deque<GridRow> copy;
+    results.ReadGridRows([&](const auto& rows) { copy = rows; });
+    return copy;
+  }
 
   MemorySettingsStore store;
-  HeadlessWindows windows;
   ConsoleDialogs dialogs{true, true};
   FixedClock clock{TestTime()};
   TempDir dir;
+  ScanSettings settings;
+  std::unique_ptr<ScanSettingsChannel> channel;
+  ScanResults results;
+  std::unique_ptr<CtdDecoder> ctd;
+  NmeaLogGate gate;
+  CountingListener listener;
+  DataFile dat;
+  FileRecordWriter writer{dat};
   Deframer deframer;
-  std::unique_ptr<CVESKDoc> doc;
   std::unique_ptr<FrameProcessor> processor;
 };
 
