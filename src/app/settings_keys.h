@@ -166,6 +166,14 @@ inline constexpr IntKey kRemotePort{"RemoteControl", "Port", 55123};
 inline constexpr TextKey kRemoteBindAddress{"RemoteControl", "BindAddress", "127.0.0.1"};
 inline constexpr TextKey kRemoteAllowedHosts{"RemoteControl", "AllowedHosts", ""};
 
+// The sections of the CTD calibrations; their coefficients are listed, with their defaults,
+// in the tables of instruments/ctd_coefficient_tables.cpp.
+inline constexpr const char* kSbe19Section = "TC_Coeff";
+inline constexpr const char* kSbe19plusSection = "SBE19plusConfig";
+inline constexpr const char* kSbe49Section = "SBE49";
+inline constexpr const char* kSbe25Section = "SBE25";
+inline constexpr const char* kOs200Section = "OS200Config";
+
 // TC_Coeff (SBE 19) entries that the file header shows
 inline constexpr IntKey kTcTempCoeff{"TC_Coeff", "TempCoeff", 0};
 inline constexpr IntKey kTcCondCoeff{"TC_Coeff", "CondCoeff", 0};

@@ -11,6 +11,7 @@
 #include "app/settings_keys.h"
 #include "app/settings_store.h"
 #include "files/data_file.h"
+#include "instruments/ctd_coefficient_tables.h"
 #include "instruments/nav_display.h"
 
 namespace vesk {
@@ -42,19 +43,6 @@ std::string CommentedUserHeader(const std::string& text) {
   return out;
 }
 
-std::string CoefficientLine(const SettingsStore& s, const char* section,
-                            std::initializer_list<std::pair<const char*, const char*>> keys,
-                            std::initializer_list<const char*> labels) {
-  // labels[i] precedes the stored text of keys[i]; keys carry their defaults.
-  std::string out;
-  auto label = labels.begin();
-  for (const auto& [key, def] : keys) {
-    out += *label++;
-    out += s.ReadString(section, key, def);
-  }
-  return out;
-}
-
 void AppendSbe19Block(std::string& out, const SettingsStore& s, const CtdModelEntry* entry) {
   using namespace keys;
   out += "\r\n# -- " + (entry != nullptr ? entry->name + " --" : std::string("N/A --")) + "\r\n";
@@ -64,54 +52,25 @@ void AppendSbe19Block(std::string& out, const SettingsStore& s, const CtdModelEn
                 (s.Read(kTcCondStandardCalc) != 0 ? "Narrow Range" : "Standard"));
   Line(out, std::string("# Log_Raw_Data_To_Ascii_File: \t") +
                 (s.Read(kTcLogRawDataToAsciiFile) != 0 ? "YES" : "NO"));
-  const char* tc = "TC_Coeff";
+  const CoefficientTable<Sbe19Coefficients>& table = Sbe19CoefficientTable();
+  const std::vector<CoefficientText> texts = table.Texts();
+  auto line = [&](const char* first, std::size_t count) {
+    Line(out, CoefficientHeaderLine(s, table.section, texts, first, count));
+  };
   if (s.Read(kTcTempCoeff) == 0) {
-    Line(out, CoefficientLine(s, tc,
-                              {{"TempCoeff_G", "0.0"},
-                               {"TempCoeff_H", "0.0"},
-                               {"TempCoeff_I", "0.0"},
-                               {"TempCoeff_J", "0.0"},
-                               {"TempCoeff_F0G", "1000.0"}},
-                              {"# TC_G: ", ", TC_H: ", ", TC_I: ", ", TC_J: ", ", TC_F0G: "}));
+    line("TempCoeff_G", 5);
   } else {
-    Line(out, CoefficientLine(s, tc,
-                              {{"TempCoeff_A", "0.0"},
-                               {"TempCoeff_B", "0.0"},
-                               {"TempCoeff_C", "0.0"},
-                               {"TempCoeff_D", "0.0"},
-                               {"TempCoeff_F0A", "0.0"}},
-                              {"# TC_A: ", ", TC_B: ", ", TC_C: ", ", TC_D: ", ", TC_F0A: "}));
+    line("TempCoeff_A", 5);
   }
   if (s.Read(kTcCondCoeff) == 0) {
-    Line(out,
-         CoefficientLine(
-             s, tc,
-             {{"CondCoeff_G", "0.0"},
-              {"CondCoeff_H", "0.0"},
-              {"CondCoeff_I", "0.0"},
-              {"CondCoeff_J", "0.0"},
-              {"CondCoeff_CpcorG", "-9.570000e-008"},
-              {"CondCoeff_Ctcor", "3.250000e-006"}},
-             {"# CC_G: ", ", CC_H: ", ", CC_I: ", ", CC_J: ", ", CC_CPcor: ", ", CC_CTcor: "}));
+    line("CondCoeff_G", 6);
   } else {
-    Line(out, CoefficientLine(
-                  s, tc,
-                  {{"CondCoeff_A", "0.0"},
-                   {"CondCoeff_B", "0.0"},
-                   {"CondCoeff_C", "0.0"},
-                   {"CondCoeff_D", "0.0"},
-                   {"CondCoeff_M", "0.0"},
-                   {"CondCoeff_CpcorA", "-9.570000e-008"}},
-                  {"# CC_A: ", ", CC_B: ", ", CC_C: ", ", CC_D: ", ", CC_M: ", ", CC_CPcor: "}));
+    line("CondCoeff_A", 6);
   }
   if (s.Read(kTcPresCoeff) == 0) {
-    Line(out,
-         CoefficientLine(
-             s, tc, {{"PresCoeff_PA0", "0.0"}, {"PresCoeff_PA1", "0.0"}, {"PresCoeff_PA2", "0.0"}},
-             {"# PC_PA0: ", ", PC_PA1: ", ", PC_PA2: "}));
+    line("PresCoeff_PA0", 3);
   } else {
-    Line(out, CoefficientLine(s, tc, {{"PresCoeff_M", "0.0"}, {"PresCoeff_B", "0.0"}},
-                              {"# PC_M: ", ", PC_B: "}));
+    line("PresCoeff_M", 2);
   }
 }
 
@@ -127,33 +86,11 @@ void AppendSbe19plusBlock(std::string& out, const SettingsStore& s, const CtdMod
   Line(out, "# SBE_ANALOGS: \t\t\t" + std::to_string(s.Read(kSbe19pAnalogInputs)));
   Line(out, std::string("# Log_Raw_Data_To_Ascii_File: \t") +
                 (s.Read(kSbe19pLogRawDataToAsciiFile) != 0 ? "YES" : "NO"));
-  const char* sec = "SBE19plusConfig";
-  Line(out, CoefficientLine(s, sec, {{"A0", "0.0"}, {"A1", "0.0"}, {"A2", "0.0"}, {"A3", "0.0"}},
-                            {"# A0: ", ", A1: ", ", A2: ", ", A3: "}));
-  Line(out, CoefficientLine(s, sec,
-                            {{"G", "0.0"},
-                             {"H", "0.0"},
-                             {"I", "0.0"},
-                             {"J", "0.0"},
-                             {"CPcor", "-9.5700e-008"},
-                             {"CTcor", "3.2500e-006"}},
-                            {"# G: ", ", H: ", ", I: ", ", J: ", ", CPcor: ", ", CTcor: "}));
-  Line(out, CoefficientLine(s, sec,
-                            {{"PA0", "0.0"},
-                             {"PA1", "0.0"},
-                             {"PA2", "0.0"},
-                             {"PTCA0", "0.0"},
-                             {"PTCA1", "0.0"},
-                             {"PTCA2", "0.0"},
-                             {"PTCB0", "0.0"},
-                             {"PTCB1", "0.0"},
-                             {"PTCB2", "0.0"},
-                             {"PTEMPA0", "0.0"},
-                             {"PTEMPA1", "0.0"},
-                             {"PTEMPA2", "0.0"}},
-                            {"# PA0: ", ", PA1: ", ", PA2: ", ", PTCA0: ", ", PTCA1: ", ", PTCA2: ",
-                             ", PTCB0: ", ", PTCB1: ", ", PTCB2: ", ", PTEMPA0: ", ", PTEMPA1: ",
-                             ", PTEMPA2: "}));
+  const CoefficientTable<SeaBirdCoefficients>& table = Sbe19plusCoefficientTable();
+  const std::vector<CoefficientText> texts = table.Texts();
+  Line(out, CoefficientHeaderLine(s, table.section, texts, "A0", 4));
+  Line(out, CoefficientHeaderLine(s, table.section, texts, "G", 6));
+  Line(out, CoefficientHeaderLine(s, table.section, texts, "PA0", 12));
 }
 
 // A recording's text header is a few kilobytes; a file without any frame is not copied into
