@@ -24,9 +24,9 @@ void BM_GridPaint(benchmark::State& state) {
   for (std::int64_t i = 0; i < state.range(0); ++i) {
     vesk::GridRow row;
     for (int e = 0; e < vesk::kGridElements; ++e) row.set(e, shaded(random));
-    doc.gridRows.push_back(row);
+    doc.Results().AppendGridRows(std::span<const vesk::GridRow>(&row, 1));
   }
-  doc.gridAutoScroll = true;
+  doc.ChangeSettings([](vesk::DocumentSettings& s) { s.gridAutoScroll = true; });
   vesk::CGridView view(doc);
   view.resize(180, 800);
   view.show();

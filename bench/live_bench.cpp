@@ -122,10 +122,10 @@ void BM_LiveCastAtLineRate(benchmark::State& state) {
     double writerCpu = 0;
     std::thread writer([&] {
       std::deque<Clock::time_point> pending;  // L frames sent, not yet recorded
-      std::uint32_t recorded = doc.lFrameCount;
+      std::uint32_t recorded = doc.Results().LFrames();
       auto collect = [&] {
         const auto now = Clock::now();
-        for (const std::uint32_t count = doc.lFrameCount; recorded < count; ++recorded) {
+        for (const std::uint32_t count = doc.Results().LFrames(); recorded < count; ++recorded) {
           if (pending.empty()) break;
           latenciesMs.push_back(
               std::chrono::duration<double, std::milli>(now - pending.front()).count());

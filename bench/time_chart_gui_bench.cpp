@@ -21,10 +21,13 @@ namespace {
 void BM_TimeChartReplay(benchmark::State& state) {
   vesk::test::TestDoc t;
   vesk::CVESKDoc& doc = t.Make();
-  for (int i = 0; i < doc.bufferLength; ++i) {
+  const int samples = doc.Settings().scan.bufferLength;
+  std::vector<vesk::TimeChartSample> history;
+  for (int i = 0; i < samples; ++i) {
     vesk::TimeChartSample s{};
     for (int ch = 0; ch < vesk::kTimeChartChannels; ++ch) s[ch] = 50 + 40 * std::sin(i * 0.01 + ch);
-    doc.timeChartHistory.push_back(s);
+    history.push_back(s);
+    doc.Results().AddSample(s, samples);
   }
   vesk::CTimePlotsView view(doc);
   view.resize(1200, 800);
@@ -42,15 +45,15 @@ void BM_TimeChartReplay(benchmark::State& state) {
     QPainter painter(&image);
     for (int ch = 0; ch < 3; ++ch) {
       QPolygonF points;
-      points.reserve(doc.bufferLength);
-      for (int i = 0; i < doc.bufferLength; ++i) {
-        points.append(QPointF(i * image.width() / double(doc.bufferLength),
-                              image.height() * doc.timeChartHistory[i][ch] / 100));
+      points.reserve(samples);
+      for (int i = 0; i < samples; ++i) {
+        points.append(QPointF(i * image.width() / double(samples),
+                              image.height() * history[i][ch] / 100));
       }
       painter.drawPolyline(points);
     }
   });
-  state.counters["samples"] = doc.bufferLength;
+  state.counters["samples"] = samples;
   state.counters["anchor_polyline_ms"] = polyline * 1e3;
   state.counters["x_polyline"] = perReplay / polyline;
 }
@@ -59,7 +62,8 @@ BENCHMARK(BM_TimeChartReplay)->Unit(benchmark::kMillisecond);
 void BM_TimeChartUpdate(benchmark::State& state) {
   vesk::test::TestDoc t;
   vesk::CVESKDoc& doc = t.Make();
-  for (int i = 0; i < doc.bufferLength; ++i) doc.timeChartHistory.push_back({});
+  const int samples = doc.Settings().scan.bufferLength;
+  for (int i = 0; i < samples; ++i) doc.Results().AddSample({}, samples);
   vesk::CTimePlotsView view(doc);
   view.OnMessage(vesk::Uwm::StartGraph);
   for (auto _ : state) view.OnMessage(vesk::Uwm::UpdateTimePlots);

@@ -19,6 +19,7 @@
 #include "app/memory_settings_store.h"
 #include "processing/batch_player.h"
 #include "test_support/frame_builder.h"
+#include "test_support/pty.h"
 
 namespace vesk {
 namespace {
@@ -30,42 +31,6 @@ std::string ReadAll(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// The counter's end of a pseudo-terminal.
-class PtyCounter {
- public:
-  PtyCounter() {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ::grantpt(master_);
-    ::unlockpt(master_);
-    termios t{};
-    ::tcgetattr(master_, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(master_, TCSANOW, &t);
-    slave_ = ::ptsname(master_);
-  }
-  ~PtyCounter() { Close(); }
-  // The device vanishes (an adapter pulled): the program's side reads a hang-up.
-  void Close() {
-    if (master_ >= 0) ::close(master_);
-    master_ = -1;
-  }
-  const std::string& Slave() const { return slave_; }
-  void Send(const std::string& bytes) {
-    ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  }
-  // What the program wrote to the counter so far.
-  std::string Received() {
-    std::string out;
-    char buf[256];
-    ::fcntl(master_, F_SETFL, O_NONBLOCK);
-    for (ssize_t n; (n = ::read(master_, buf, sizeof buf)) > 0;) out.append(buf, n);
-    return out;
-  }
-
- private:
-  int master_ = -1;
-  std::string slave_;
-};
 
 std::string LFrameWire(std::uint16_t binValue) {
   std::vector<std::uint8_t> payload(273, 0);
@@ -100,7 +65,7 @@ class ScanControl : public ::testing::Test {
   }
 
   std::string dir_;
-  PtyCounter counter_;
+  test::Pty counter_;
   MemorySettingsStore store_;
   HeadlessWindows windows_;
   std::unique_ptr<ConsoleDialogs> dialogs_;
@@ -279,43 +244,6 @@ TEST_F(ScanControl, PlaybackWritesTheSameRecordsAndStopsWithoutTheAuxEvent) {
   const std::string dat = ReadAll(doc->DatPath());
   EXPECT_EQ(dat.rfind("L1 0 0", 0), 0u);
   EXPECT_NE(dat.find("L1 39 39"), std::string::npos);
-}
-
-TEST_F(ScanControl, AVanishedDeviceIsToldOnceAndReadingResumesWhenItReturns) {
-  const std::string link = dir_ + "/counter-tty";
-  fs::create_symlink(counter_.Slave(), link);
-  store_.WriteString("PortSettings", "Device_DU", link);
-  auto doc = MakeDoc();
-  ASSERT_TRUE(doc->ConnectCounterPort());
-  doc->StartAcquisition();
-  for (int i = 0; i < 3; ++i) counter_.Send(LFrameWire(4));
-  ASSERT_TRUE(WaitFor([&] { return doc->Results().LFrames() >= 3; }));
-
-  // Pulled: the node goes with the device (a pty number freed here may soon belong to
-  // another program's terminal, which the reopen must not find under this name).
-  fs::remove(link);
-  counter_.Close();
-  auto goneMessages = [&] {
-    int n = 0;
-    for (const auto& m : dialogs_->Messages()) n += m.find("has gone away") != std::string::npos;
-    return n;
-  };
-  ASSERT_TRUE(WaitFor([&] { return goneMessages() == 1; }));
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-  EXPECT_EQ(goneMessages(), 1);  // no flood while it is away
-  EXPECT_TRUE(doc->Scanning());
-
-  PtyCounter returned;
-  fs::create_symlink(returned.Slave(), link);
-  ASSERT_TRUE(WaitFor(
-      [&] { return windows_.PaneText(kPaneState).find("reconnected") != std::string::npos; }));
-  for (int i = 0; i < 3; ++i) returned.Send(LFrameWire(5));
-  ASSERT_TRUE(WaitFor([&] { return doc->Results().LFrames() >= 6; }));
-  doc->StopScan();
-  const std::string bin = ReadAll(dir_ + "/VESK_PRELOGGING_DATADUMP.bin");
-  EXPECT_EQ(bin.substr(bin.find('~')), LFrameWire(4) + LFrameWire(4) + LFrameWire(4) +
-                                           LFrameWire(5) + LFrameWire(5) + LFrameWire(5));
-  EXPECT_EQ(goneMessages(), 1);
 }
 
 TEST_F(ScanControl, IdlePollKeepsTheCounterStatusAndItsLatestTextBlock) {

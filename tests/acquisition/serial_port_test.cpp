@@ -9,58 +9,19 @@
 
 #include <cstdio>
 #include <filesystem>
+
+#include "test_support/pty.h"
 #include <string>
 
 namespace vesk {
 namespace {
 
-// A pseudo-terminal: the test plays the device on the master side.
-class Pty {
- public:
-  Pty() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
-    slave_ = ptsname(master_);
-  }
-  ~Pty() { CloseMaster(); }
-  const std::string& Slave() const { return slave_; }
-  void CloseMaster() {
-    if (master_ >= 0) ::close(master_);
-    master_ = -1;
-  }
-  void Send(const std::string& s) {
-    ASSERT_EQ(::write(master_, s.data(), s.size()), (ssize_t)s.size());
-  }
-  std::string Receive(std::size_t n) {
-    std::string out;
-    while (out.size() < n) {
-      pollfd p{master_, POLLIN, 0};
-      if (::poll(&p, 1, 2000) <= 0) break;
-      char buf[256];
-      const ssize_t r = ::read(master_, buf, sizeof buf);
-      if (r <= 0) break;
-      out.append(buf, static_cast<std::size_t>(r));
-    }
-    return out;
-  }
-
- private:
-  int master_ = -1;
-  std::string slave_;
-};
+using test::Pty;
 
 termios Attributes(const CSerialPort& port) {
   termios t{};
   EXPECT_EQ(tcgetattr(port.NativeHandle(), &t), 0);
   return t;
-}
-
-TEST(SerialPort, PortNumberNamesTtyS) {
-  EXPECT_EQ(CSerialPort::DevicePathForPort(1), "/dev/ttyS0");
-  EXPECT_EQ(CSerialPort::DevicePathForPort(3), "/dev/ttyS2");
-  CSerialPort port;
-  EXPECT_THROW(port.Open(0, 9600, 2, 8, 0, 0), CSerialException);
-  EXPECT_FALSE(port.IsOpen());
 }
 
 // What the codes make of a device's settings (a pty cannot show parity or character size:
@@ -201,16 +162,6 @@ TEST(SerialPort, SecondOpenOfABusyDeviceFailsAndLeavesThePortClosed) {
   EXPECT_TRUE(second.IsOpen());
 }
 
-TEST(SerialPort, CloseOnAClosedPortDoesNothing) {
-  CSerialPort port;
-  port.Close();
-  port.Close();
-  EXPECT_FALSE(port.IsOpen());
-  char b;
-  EXPECT_THROW(port.Read(&b, 1, 0), CSerialException);
-  EXPECT_THROW(port.Write(&b, 1), CSerialException);
-}
-
 TEST(SerialPort, MissingOrWrongDevicesThrowWithTheSystemText) {
   CSerialPort port;
   try {
@@ -274,7 +225,7 @@ TEST(SerialPort, HangUpReportsTheDeviceGone) {
   Pty pty;
   CSerialPort port;
   port.Open(1, 115200, 2, 8, 0, 0, pty.Slave());
-  pty.CloseMaster();
+  pty.Close();
   char buf[8];
   for (int pass = 0; pass < 2; ++pass) {
     try {

@@ -75,47 +75,6 @@ TEST(SettingsDefaults, KeyTableOfAnEmptyStore) {
   EXPECT_FALSE(store.Contains("PortSettings", "ComPort_DU"));
 }
 
-TEST(SettingsDefaults, DocumentFromAnEmptyStore) {
-  MemorySettingsStore store;
-  HeadlessWindows windows;
-  ConsoleDialogs dialogs(true, true);
-  FixedClock clock(TestTime());
-  CVESKDoc doc(store, windows, dialogs, clock);
-  EXPECT_TRUE(doc.Settings().addHeaderToDatFile);
-  EXPECT_FALSE(doc.Settings().scan.logInitialNmeaOnly);
-  EXPECT_EQ(doc.Settings().scan.counterConstantText, "0.0");
-  EXPECT_EQ(doc.Settings().scan.counterScale, 0);
-  EXPECT_EQ(doc.Settings().eepromData, "");
-  EXPECT_TRUE(doc.Settings().gridAutoScroll);
-  EXPECT_EQ(doc.Settings().binnedMinX, 0);
-  EXPECT_EQ(doc.Settings().binnedMaxX, 127);
-  EXPECT_EQ(doc.Settings().scan.bufferLength, 3600);
-  EXPECT_TRUE(doc.Settings().useDefaultFileNaming);
-  EXPECT_DOUBLE_EQ(doc.Settings().scan.firmwareVersion, 2.25);
-  EXPECT_DOUBLE_EQ(doc.Settings().scan.surveyLat, 99.9999);
-  EXPECT_EQ(doc.Settings().userSuppliedFileHeader, "");
-  EXPECT_TRUE(doc.Settings().scan.standardTunnel);
-  EXPECT_FALSE(doc.Settings().scan.instrInputViaMux);
-  EXPECT_EQ(doc.Settings().scan.windowLowerBound, 0);
-  EXPECT_EQ(doc.Settings().scan.windowUpperBound, 127);
-  const PortSettings counter = doc.Settings().counterPort;
-  EXPECT_EQ(counter.port, 1);
-  EXPECT_EQ(counter.bitRate, 115200);
-  EXPECT_EQ(counter.dataBits, 8);
-  EXPECT_EQ(counter.parity, 2);
-  EXPECT_EQ(counter.stopBits, 0);
-  EXPECT_EQ(counter.flowControl, 0);
-  EXPECT_EQ(doc.Settings().auxPort.port, 2);
-  EXPECT_EQ(doc.Settings().auxPort.bitRate, 0);
-  EXPECT_EQ(doc.DataDirectory(), DefaultDataDir());
-  EXPECT_FALSE(doc.Settings().enableTx2Zev);
-  EXPECT_EQ(doc.Settings().scan.maxMepLength, 1000);
-  EXPECT_EQ(doc.Settings().analogCaption, "ANALOG");
-  EXPECT_DOUBLE_EQ(doc.Settings().analogScale, 1.0);
-  ASSERT_NE(doc.Catalogue().Find(0), nullptr);
-  EXPECT_EQ(doc.Catalogue().Find(0)->serial, "n/a");
-}
-
 TEST(SettingsDefaults, SurveyLatitudeWarning) {
   struct Case {
     const char* stored;  // nullptr: absent

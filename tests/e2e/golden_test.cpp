@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -65,6 +66,30 @@ TEST_P(GoldenRecordings, APlaybackWritesTheApprovedRecords) {
   }
   ASSERT_FALSE(dat.empty()) << r.err;
   ExpectApproved(ReadFile(dat), name + ".dat", "see BatchOutputsAreTheApprovedOnes");
+}
+
+// The NetCDF export as ncdump shows it, its time of processing masked.
+TEST_P(GoldenRecordings, TheNetcdfExportIsTheApprovedOne) {
+  const std::string name = GetParam();
+  const std::string command =
+      "cd \"$1\" && \"$0\" --settings \"$2.ini\" --format netcdf --output \"$2.dat\" "
+      "\"$2.bin\" && exec ncdump \"$2.nc\"";
+  const ProcessResult r = RunProcess(
+      "/bin/sh", {"-c", command, VESK_PROCESS_PATH, dir.Path(), name}, {{"HOME", dir.Path()}});
+  if (r.exitCode == 127) GTEST_SKIP() << "ncdump is not installed";
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::string cdl = r.out;
+  for (const char* attribute : {":date_created = \"", ":history = \""}) {
+    const std::size_t at = cdl.find(attribute);
+    ASSERT_NE(at, std::string::npos) << attribute;
+    const std::size_t value = at + std::strlen(attribute);
+    cdl.replace(value, 20, "<processing time>");
+  }
+  ExpectApproved(cdl, name + ".cdl",
+                 "cd tests/data && vesk-process --settings " + name + ".ini --format netcdf " +
+                     "--output " + name + ".dat " + name + ".bin && ncdump " + name + ".nc > " +
+                     name + ".cdl, with the two times of processing replaced by "
+                     "<processing time>");
 }
 
 INSTANTIATE_TEST_SUITE_P(Recordings, GoldenRecordings, testing::Values("cast", "sbe19", "edges"));

@@ -92,56 +92,6 @@ Bytes KnownStream() {
   return s;
 }
 
-TEST_F(VeskProcess, SummaryOfAKnownStream) {
-  WriteFile(ini, "[Settings]\nWindowCountsLowerBound=5\nWindowCountsUpperBound=100\n");
-  const Bytes bin = KnownStream();
-  WriteBytes(dir / "cast.bin", bin);
-  const ProcessResult r =
-      Run({"--settings", ini, "--summary", "--output", dir / "cast.dat", dir / "cast.bin"});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  const auto all = Summaries(r.out);
-  ASSERT_EQ(all.size(), 1u) << r.out;
-  const Json& j = all[0];
-  EXPECT_EQ(j["input"].get<std::string>(), dir / "cast.bin");
-  EXPECT_EQ(j["bytes"].get<double>(), bin.size());
-  EXPECT_EQ(j["frames"]["L"].get<double>(), 4);
-  EXPECT_EQ(j["frames"]["M"].get<double>(), 2);
-  EXPECT_EQ(j["frames"]["C"].get<double>(), 1);
-  EXPECT_EQ(j["frames"]["$"].get<double>(), 2);
-  EXPECT_EQ(j["frame_errors"].get<double>(), 2);   // the 273-byte frame and the aborted one
-  EXPECT_EQ(j["l_frame_count"].get<double>(), 4);  // three accepted, one aborted
-  std::uint64_t total = 0, window = 0;
-  for (int i = 0; i < 3; ++i) {
-    for (int k = 0; k < 128; ++k) {
-      total += k + i;
-      if (k >= 5 && k < 100) window += k + i;
-    }
-  }
-  EXPECT_EQ(j["cumulative_total_count"].get<double>(), total);
-  EXPECT_EQ(j["cumulative_window_count"].get<double>(), window);
-  ASSERT_EQ(j["cumulative_bins"].size(), 128u);
-  for (int k = 0; k < 128; ++k) EXPECT_EQ(j["cumulative_bins"][k].get<double>(), 3 * k + 3);
-  for (const char* key : {"conductivity", "temperature", "pressure", "analog", "salinity"}) {
-    ASSERT_TRUE(j["ctd"].contains(key)) << key;
-    const Json& v = j["ctd"][key];
-    EXPECT_TRUE(v.is_number() || v.is_null()) << key;
-  }
-  // Members in the documented order.
-  std::vector<std::string> keys;
-  for (const auto& m : j.items()) keys.push_back(m.key());
-  EXPECT_EQ(keys, (std::vector<std::string>{"input", "bytes", "frames", "frame_errors",
-                                            "l_frame_count", "cumulative_total_count",
-                                            "cumulative_window_count", "cumulative_bins", "ctd"}));
-  // The .dat: header of the playback, then 3 x 5 L lines, 3 M lines, the C line, one NMEA line.
-  const std::string dat = ReadFile(dir / "cast.dat");
-  EXPECT_EQ(dat.rfind("# ___ PROCESSING INFORMATION ___\r\n# VESK v1.20\r\n", 0), 0u);
-  EXPECT_NE(dat.find("# ___  PC DATE-TIME  ___\r\n# Time: 10:00:00\r\n# \r\nL1 0 1 2"),
-            std::string::npos);
-  EXPECT_NE(dat.find("\r\nM 1 2 3 4 \r\nM 34 5 6 32775 \r\nM 1 2 3 4 \r\nC "), std::string::npos);
-  EXPECT_NE(dat.find("\r\n$GPGGA,123519,4807.038,N,01131.000,E\r\n"), std::string::npos);
-  EXPECT_EQ(dat.find("$GPZDA"), std::string::npos);
-}
-
 TEST_F(VeskProcess, SummariesInInputOrder) {
   std::vector<std::string> args{"--settings",   ini,       "--summary", "--jobs", "3",
                                 "--output-dir", dir.Path()};

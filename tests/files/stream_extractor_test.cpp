@@ -182,23 +182,6 @@ TEST(StreamExtractor, NoLengthCheckWithoutAValidRange) {
   EXPECT_EQ(ExtractCut(framed, stream).output, stream);
 }
 
-TEST(StreamExtractor, FinalMessage) {
-  struct Case {
-    StreamExtractCounts counts;
-    const char* text;
-  };
-  for (const Case& c : std::vector<Case>{
-           {{0, 0, 0}, "No frames were processed."},
-           {{1, 0, 0}, "1 frames processed"},
-           {{7, 2, 0}, "7 frames processed\n2 frames dropped"},
-           {{7, 0, 3}, "7 frames processed\n3 frames corrupt"},
-           {{7, 2, 3}, "7 frames processed\n2 frames dropped\n3 frames corrupt"},
-           {{5000000000, 0, 0}, "5000000000 frames processed"},
-       }) {
-    EXPECT_EQ(ExtractionMessage(c.counts), c.text);
-  }
-}
-
 // A stream with every kind of frame, escapes, noise and length failures.
 std::string BusyStream() {
   const Bytes mixed = MixedStream(6, 3, 4, 7);
@@ -283,16 +266,6 @@ TEST_F(Run, WritesTheSameAsFeedingAndLogsBesideTheInput) {
             (size + StreamExtractor::kBlockSize - 1) / StreamExtractor::kBlockSize);
   EXPECT_EQ(progress.front(), std::make_pair(std::uint64_t{StreamExtractor::kBlockSize}, size));
   EXPECT_EQ(progress.back(), std::make_pair(size, size));
-}
-
-TEST_F(Run, EmptyInput) {
-  WriteFile(in, "");
-  WriteFile(out, "old contents");
-  StreamExtractor x(Only('L'));
-  ASSERT_TRUE(x.Run(in, out)) << x.Error();
-  EXPECT_EQ(x.Message(), "No frames were processed.");
-  EXPECT_EQ(ReadFile(out), "");
-  EXPECT_EQ(ReadFile(err), "");
 }
 
 TEST_F(Run, InputNamedErrKeepsItsContents) {

@@ -378,27 +378,5 @@ TEST_F(Sbe25Test, ShortWordWritesOnlyTheAnalogValue) {
 
 // --- every decoder against noise ------------------------------------------------------------
 
-TEST(Decoders, RandomLinesNeverCrash) {
-  std::mt19937 random(12345);
-  const std::string alphabets[] = {"0123456789ABCDEFabcdef", "0123456789.,+-eE \t",
-                                   "0123456789ABCDEF ,.*$x\r\n"};
-  for (int model = -1; model <= 9; ++model) {
-    for (int analog : {0, 2, 4}) {
-      DecoderRig rig(model, analog == 2);
-      rig.SetInt("TC_Coeff", "SBE_Analog", analog);
-      rig.SetInt("SBE19plusConfig", "AnalogInputs", analog);
-      rig.SetInt("SBE19plusConfig", "OutputFormat", analog == 4 ? 1 : 0);
-      for (int i = 0; i < 1500; ++i) {
-        const std::string& alphabet = alphabets[random() % 3];
-        std::string line(random() % 60, ' ');
-        for (char& ch : line) ch = alphabet[random() % alphabet.size()];
-        if (i % 50 == 0) line.assign(random() % 3000, static_cast<char>(random()));
-        rig.Decode(line);
-      }
-      EXPECT_LE(rig.dialogs.MessageCount(), 1);
-    }
-  }
-}
-
 }  // namespace
 }  // namespace vesk

@@ -184,30 +184,6 @@ TEST(LFrame, BinsTotalsAndWindow) {
   }
 }
 
-TEST(LFrame, DefaultWindowIsTotalLessBin127) {
-  Pipeline p;
-  p.Start();
-  LFrameFields s;
-  s.bins.fill(1);
-  s.bins[127] = 40;
-  p.Process(MakeLFrame(s));
-  EXPECT_EQ(p.results.Bins().frameWindowCount, 127);
-  EXPECT_DOUBLE_EQ(p.results.Bins().frameTotal, 167);
-}
-
-TEST(LFrame, WindowOfFiveToSixCountsBinFiveOnly) {
-  Pipeline p;
-  p.store.Write(keys::kWindowCountsLowerBound, 5);
-  p.store.Write(keys::kWindowCountsUpperBound, 6);
-  p.Start();
-  LFrameFields s;
-  s.bins.fill(3);
-  s.bins[5] = 77;
-  p.Process(MakeLFrame(s));
-  EXPECT_EQ(p.results.Bins().frameWindowCount, 77);
-  EXPECT_EQ(p.results.Bins().cumulativeWindowCount, 77u);
-}
-
 // Counter values after each frame of (N, T) readings, with K = 1 (and K = 0).
 TEST(LFrame, CounterValueDecaysOverThreeBadReadings) {
   struct Reading {

@@ -73,28 +73,6 @@ TEST(CastGenerator, StreamDeframesIntoTheFrameTypesWithoutErrors) {
   }
 }
 
-TEST(CastGenerator, FramesSurviveAnySplitOfTheStream) {
-  CastOptions o;
-  o.seed = 3;
-  const auto bytes = Stream(o, 1.6);
-  const Deframed whole = DeframeAll(bytes);
-  // The L frames' binary payload holds escaped "~" bytes now and then.
-  std::size_t tildes = 0;
-  for (const Frame& f : whole.frames) tildes += std::count(f.begin(), f.end(), kTilde);
-  EXPECT_GT(whole.frames.size(), 40u);
-  for (std::size_t step = 1; step < 300; step += (step < 20 ? 1 : 37)) {
-    const Deframed split = DeframeAll(bytes, step);
-    EXPECT_EQ(split.aborts, 0) << step;
-    EXPECT_EQ(split.frames, whole.frames) << step;
-  }
-  CastOptions longer = o;
-  const Deframed many = DeframeAll(Stream(longer, 600.0));
-  std::size_t allTildes = 0;
-  for (const Frame& f : many.frames) allTildes += std::count(f.begin(), f.end(), kTilde);
-  EXPECT_GT(allTildes, 0u) << "no escaped tilde in ten minutes of stream";
-  EXPECT_EQ(many.aborts, 0);
-}
-
 TEST(CastGenerator, LFramesCarryBinsHousekeepingAndCounter) {
   for (int length : {271, 274, 276}) {
     CastOptions o;

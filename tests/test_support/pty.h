@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -49,6 +50,19 @@ class Pty {
   const std::string& Slave() const { return slave_; }
   bool Send(const std::string& bytes) {
     return ::write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  }
+  // `n` bytes the program wrote (fewer when it wrote no more for `ms`).
+  std::string Receive(std::size_t n, int ms = 2000) {
+    std::string out;
+    while (out.size() < n) {
+      pollfd p{master_, POLLIN, 0};
+      if (::poll(&p, 1, ms) <= 0) break;
+      char buf[256];
+      const ssize_t r = ::read(master_, buf, std::min(sizeof buf, n - out.size()));
+      if (r <= 0) break;
+      out.append(buf, static_cast<std::size_t>(r));
+    }
+    return out;
   }
   // What the program wrote so far, waiting up to `ms` for the first byte.
   std::string Received(int ms = 0) {
