@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/clock.h"
-#include "app/memory_settings_store.h"
+#include "seams/clock.h"
+#include "seams/memory_settings_store.h"
 #include "bench_anchors.h"
 #include "files/export_csv.h"
 #include "files/export_netcdf.h"

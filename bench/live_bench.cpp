@@ -23,7 +23,7 @@
 
 #include "acquisition/headless_seams.h"
 #include "acquisition/vesk_doc.h"
-#include "app/memory_settings_store.h"
+#include "seams/memory_settings_store.h"
 #include "bench_anchors.h"
 #include "processing/deframer.h"
 #include "sim/cast_generator.h"

@@ -5,7 +5,7 @@
 
 #include "acquisition/headless_seams.h"
 #include "acquisition/vesk_doc.h"
-#include "app/memory_settings_store.h"
+#include "seams/memory_settings_store.h"
 
 namespace vesk::fuzz {
 

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/overlay_settings_store.h"
+#include "seams/overlay_settings_store.h"
 #include "app/qsettings_store.h"
 #include "files/export_csv.h"
 #include "files/export_netcdf.h"

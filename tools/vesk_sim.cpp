@@ -10,7 +10,7 @@
 #include <string>
 
 #include "app/command_line.h"
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 #include "sim/counter_simulator.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 
 namespace vesk {
 namespace {

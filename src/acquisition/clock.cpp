@@ -1,4 +1,4 @@
-#include "acquisition/clock.h"
+#include "seams/clock.h"
 
 namespace vesk {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/user_dialogs.h"
+#include "seams/user_dialogs.h"
 #include "acquisition/window_messages.h"
 #include "files/message_log.h"
 

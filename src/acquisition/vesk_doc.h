@@ -20,14 +20,14 @@
 #include <string>
 #include <thread>
 
-#include "acquisition/clock.h"
+#include "seams/clock.h"
 #include "acquisition/command_queue.h"
 #include "acquisition/event.h"
 #include "acquisition/frame_queue.h"
 #include "acquisition/serial_port.h"
-#include "acquisition/user_dialogs.h"
+#include "seams/user_dialogs.h"
 #include "acquisition/window_messages.h"
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 #include "files/data_file.h"
 #include "instruments/ctd_catalogue.h"
 #include "instruments/ctd_decoder.h"

@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <QVariant>
 
-#include "app/settings_keys.h"
+#include "seams/settings_keys.h"
 
 namespace vesk {
 namespace {

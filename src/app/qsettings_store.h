@@ -6,7 +6,7 @@
 #include <mutex>
 #include <string>
 
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 
 class QSettings;
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "app/overlay_settings_store.h"
+#include "seams/overlay_settings_store.h"
 
 namespace vesk {
 

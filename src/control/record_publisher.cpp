@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 
 namespace vesk {
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 #include "control/remote_command.h"
 
 namespace vesk {

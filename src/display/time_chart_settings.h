@@ -6,7 +6,7 @@
 #include <array>
 #include <optional>
 
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 
 namespace vesk {
 

@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/settings_keys.h"
-#include "app/settings_store.h"
-#include "app/settings_keys.h"
+#include "seams/settings_keys.h"
+#include "seams/settings_store.h"
+#include "seams/settings_keys.h"
 #include "files/mark_log.h"
 #include "instruments/ctd_catalogue.h"
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 #include "files/export_csv.h"
 #include "instruments/ctd_catalogue.h"
 

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "files/processed_records.h"
+#include "instruments/missing.h"
 
 namespace vesk {
 
@@ -16,11 +17,6 @@ struct CtdSample;
 inline constexpr int kExportBinCount = 128;
 // Equivalent spherical diameter per size bin: bin k reads as 15 x k micrometres.
 inline constexpr double kBinEsdMicrometres = 15.0;
-inline constexpr double kMissing = std::numeric_limits<double>::quiet_NaN();
-
-inline bool IsMissing(double v) {
-  return !std::isfinite(v);
-}
 
 struct ExportRow {
   std::uint32_t lFrameIndex = 0;  // the L frame count before this frame (0 for the first)

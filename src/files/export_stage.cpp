@@ -6,8 +6,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "app/settings_keys.h"
-#include "app/settings_store.h"
+#include "seams/settings_keys.h"
+#include "seams/settings_store.h"
 #include "files/data_file.h"
 #include "instruments/ctd_conversions.h"
 

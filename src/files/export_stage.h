@@ -15,9 +15,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/settings_keys.h"
+#include "seams/settings_keys.h"
 #include "files/data_file.h"
-#include "files/export_nmea.h"
+#include "instruments/nmea_fields.h"
 #include "files/export_sink.h"
 #include "files/mark_log.h"
 

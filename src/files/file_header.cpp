@@ -7,9 +7,9 @@
 
 #include "files/file_header.h"
 
-#include "acquisition/clock.h"
-#include "app/settings_keys.h"
-#include "app/settings_store.h"
+#include "seams/clock.h"
+#include "seams/settings_keys.h"
+#include "seams/settings_store.h"
 #include "files/data_file.h"
 #include "instruments/ctd_coefficient_tables.h"
 #include "instruments/nav_display.h"

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "acquisition/clock.h"
+#include "seams/clock.h"
 #include "files/mark_log.h"
 
 namespace vesk {

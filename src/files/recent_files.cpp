@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/settings_keys.h"
+#include "seams/settings_keys.h"
 
 namespace vesk {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 
 namespace vesk {
 

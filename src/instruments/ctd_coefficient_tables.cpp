@@ -1,7 +1,7 @@
 #include "instruments/ctd_coefficient_tables.h"
 
-#include "app/settings_keys.h"
-#include "app/settings_store.h"
+#include "seams/settings_keys.h"
+#include "seams/settings_store.h"
 
 namespace vesk {
 namespace {

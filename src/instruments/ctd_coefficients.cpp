@@ -1,6 +1,6 @@
 #include "instruments/ctd_coefficients.h"
 
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 #include "instruments/ctd_coefficient_tables.h"
 
 namespace vesk {

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "acquisition/user_dialogs.h"
-#include "app/settings_store.h"
+#include "seams/user_dialogs.h"
+#include "seams/settings_store.h"
 #include "instruments/ctd_catalogue.h"
 #include "instruments/line_scanner.h"
 

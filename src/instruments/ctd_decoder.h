@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 #include "instruments/ctd_coefficients.h"
 #include "instruments/ctd_sample.h"
 #include "instruments/scan_warnings.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 #include "instruments/ctd_decoder.h"
 #include "instruments/line_scanner.h"
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/settings_store.h"
-#include "files/export_nmea.h"
+#include "seams/settings_store.h"
+#include "instruments/nmea_fields.h"
 #include "instruments/line_scanner.h"
 
 namespace vesk {

@@ -1,6 +1,6 @@
 #include "instruments/scan_warnings.h"
 
-#include "acquisition/user_dialogs.h"
+#include "seams/user_dialogs.h"
 
 namespace vesk {
 

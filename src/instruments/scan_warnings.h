@@ -7,7 +7,7 @@
 #include <mutex>
 #include <string>
 
-#include "acquisition/user_dialogs.h"
+#include "seams/user_dialogs.h"
 
 namespace vesk {
 

@@ -10,8 +10,8 @@
 #include <memory>
 #include <vector>
 
-#include "acquisition/user_dialogs.h"
-#include "app/settings_keys.h"
+#include "seams/user_dialogs.h"
+#include "seams/settings_keys.h"
 #include "files/data_file.h"
 #include "files/file_header.h"
 #include "files/mark_log.h"

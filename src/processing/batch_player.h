@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/clock.h"
-#include "app/settings_store.h"
+#include "seams/clock.h"
+#include "seams/settings_store.h"
 #include "files/export_stage.h"
 #include "instruments/ctd_sample.h"
 #include "processing/scan_results.h"

@@ -16,7 +16,7 @@
 
 #include "acquisition/headless_seams.h"
 #include "acquisition/vesk_doc.h"
-#include "app/memory_settings_store.h"
+#include "seams/memory_settings_store.h"
 #include "processing/batch_player.h"
 #include "test_support/frame_builder.h"
 #include "test_support/pty.h"

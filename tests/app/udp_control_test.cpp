@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/memory_settings_store.h"
+#include "seams/memory_settings_store.h"
 #include "test_support/udp.h"
 
 namespace vesk {

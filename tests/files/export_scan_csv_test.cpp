@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/settings_keys.h"
+#include "seams/settings_keys.h"
 #include "files/export_csv.h"
 #include "test_support/pipeline.h"
 

@@ -26,7 +26,7 @@
 #include "acquisition/live_services.h"
 #include "acquisition/vesk_doc.h"
 #include "app/gui/qt_window_messages.h"
-#include "app/memory_settings_store.h"
+#include "seams/memory_settings_store.h"
 #include "display/alarm_pane.h"
 #include "display/control_bar.h"
 #include "display/graph.h"

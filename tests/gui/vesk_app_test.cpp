@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "acquisition/vesk_doc.h"
-#include "app/memory_settings_store.h"
+#include "seams/memory_settings_store.h"
 #include "control/udp_control.h"
 #include "display/main_frame.h"
 #include "test_support/temp_dir.h"

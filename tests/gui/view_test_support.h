@@ -11,7 +11,7 @@
 
 #include "acquisition/headless_seams.h"
 #include "acquisition/vesk_doc.h"
-#include "app/memory_settings_store.h"
+#include "seams/memory_settings_store.h"
 #include "display/message_receiver.h"
 #include "ui/dialogs/dialog_prompts.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/memory_settings_store.h"
+#include "seams/memory_settings_store.h"
 #include "processing/batch_player.h"
 #include "processing/deframer.h"
 #include "test_support/pipeline.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/memory_settings_store.h"
+#include "seams/memory_settings_store.h"
 #include "instruments/nav_display.h"
 #include "instruments/nmea_capture.h"
 

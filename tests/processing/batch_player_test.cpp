@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/memory_settings_store.h"
+#include "seams/memory_settings_store.h"
 #include "test_support/pipeline.h"
 
 namespace vesk::test {

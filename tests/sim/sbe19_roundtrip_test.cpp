@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "acquisition/headless_seams.h"
-#include "app/memory_settings_store.h"
+#include "seams/memory_settings_store.h"
 #include "instruments/ctd_decoder.h"
 #include "sim/cast_generator.h"
 

@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "acquisition/clock.h"
+#include "seams/clock.h"
 #include "acquisition/headless_seams.h"
-#include "app/memory_settings_store.h"
+#include "seams/memory_settings_store.h"
 #include "files/data_file.h"
 #include "processing/frame_processor.h"
 #include "test_support/frame_builder.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/user_dialogs.h"
+#include "seams/user_dialogs.h"
 #include "files/message_log.h"
 
 namespace vesk {

@@ -8,10 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "acquisition/clock.h"
+#include "seams/clock.h"
 #include "app/gui/qt_user_dialogs.h"
 #include "app/gui/qt_window_messages.h"
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 
 namespace vesk {
 

@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 #include "acquisition/alarm_monitor.h"
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 
 namespace vesk {
 namespace {

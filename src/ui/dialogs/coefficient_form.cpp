@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 #include "ui/dialogs/dialog_prompts.h"
 
 namespace vesk {

@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 #include "ui/dialogs/dialog_prompts.h"
 #include "ui/dialogs/serial_line_fields.h"
 

@@ -22,7 +22,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 #include "ui/dialogs/dialog_prompts.h"
 
 namespace vesk {

@@ -10,7 +10,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 #include "control/record_publisher.h"
 #include "ui/dialogs/dialog_prompts.h"
 #include "ui/dialogs/remote_control_dlg.h"

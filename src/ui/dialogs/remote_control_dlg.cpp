@@ -11,7 +11,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 #include "ui/dialogs/dialog_prompts.h"
 
 namespace vesk {

@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 #include <array>
 
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 #include "ui/dialogs/coefficient_form.h"
 #include "ui/dialogs/dialog_prompts.h"
 #include "ui/dialogs/temp_cond_coeff_dlg.h"

@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 #include <array>
 
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 #include "ui/dialogs/coefficient_form.h"
 #include "ui/dialogs/dialog_prompts.h"
 

@@ -1,4 +1,4 @@
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 
 #include <locale.h>
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <variant>
 
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 
 namespace vesk {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/settings_keys.h"
+#include "seams/settings_keys.h"
 
 namespace vesk {
 

@@ -2,7 +2,7 @@
 // A settings store that reads through to another one but keeps some values for this run
 // only: `vesk --simulate` points the counter port at the simulator without saving it.
 
-#include "app/memory_settings_store.h"
+#include "seams/memory_settings_store.h"
 
 namespace vesk {
 

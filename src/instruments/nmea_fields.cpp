@@ -1,10 +1,10 @@
-#include "files/export_nmea.h"
+#include "instruments/nmea_fields.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
-#include "app/settings_store.h"
+#include "seams/settings_store.h"
 
 namespace vesk {
 namespace {

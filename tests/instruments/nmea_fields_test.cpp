@@ -1,6 +1,6 @@
 // The GPS fields of the analysis export: NMEA text in, time, date and position numbers out.
 
-#include "files/export_nmea.h"
+#include "instruments/nmea_fields.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "files/export_row.h"
+#include "instruments/missing.h"
 
 namespace vesk {
 
