@@ -35,14 +35,14 @@ constexpr const char* kCannotOverwrite =
     "System file, a Volume, etc.\n\n--  PLEASE ENTER ANOTHER FILENAME  --";
 
 constexpr const char* kDumpNameRefused =
-    "ERROR: \"VESK_PRELOGGING_DATADUMP\" is the name of the pre-logging_ dump files, which every "
-    "start without logging_ overwrites.\n\n--  PLEASE ENTER ANOTHER FILENAME  --";
+    "ERROR: \"VESK_PRELOGGING_DATADUMP\" is the name of the pre-logging dump files, which every "
+    "start without logging overwrites.\n\n--  PLEASE ENTER ANOTHER FILENAME  --";
 constexpr const char* kOldFilesNotMoved =
-    "ERROR: The existing recording could not be moved aside - logging_ was not started, and "
+    "ERROR: The existing recording could not be moved aside - logging was not started, and "
     "nothing was overwritten.\n\n";
 
 constexpr const char* kRecordingNotCreated =
-    "ERROR: The recording files cannot be created - logging_ was not started.\n\n";
+    "ERROR: The recording files cannot be created - logging was not started.\n\n";
 
 constexpr const char* kDataDirUnwritable =
     "ERROR: The data directory cannot be written - the scan was not started.\n\n";
@@ -62,7 +62,16 @@ CVESKDoc::~CVESKDoc() {
   if (scanning_ || sourceThread_.joinable()) StopScan();
 }
 
+bool CVESKDoc::ReleaseCounterPort() {
+  if (scanning_ || !counterSerial_.IsOpen()) return false;
+  counterSerial_.Close();
+  connected_ = false;
+  portReleased_ = true;
+  return true;
+}
+
 bool CVESKDoc::ConnectCounterPort(bool tellFailure) {
+  portReleased_ = false;
   LoadPortSettings();
   try {
     const PortSettings& p = settings_.counterPort;
@@ -87,15 +96,15 @@ bool CVESKDoc::ConnectCounterPort(bool tellFailure) {
 bool CVESKDoc::StartIgnored(bool loggingStart) {
   if (!scanning_) return false;
   if (playback_) {
-    dialogs_.Notify("Start ignored: a playback_ is running.");
+    dialogs_.Notify("Start ignored: a playback is running.");
   } else if (loggingStart && logging_) {
     dialogs_.Notify("Start Data Logging ignored: the scan already logs to " + dataDir_ + rawFileName_ +
                    ".");
   } else if (!loggingStart) {
-    dialogs_.Notify(logging_ ? "Start Acquisition ignored: a logging_ scan is running."
+    dialogs_.Notify(logging_ ? "Start Acquisition ignored: a logging scan is running."
                            : "Start Acquisition ignored: the scan is already running.");
   } else {
-    return false;  // a scan without logging_ switches to logging_
+    return false;  // a scan without logging switches to logging
   }
   return true;
 }
@@ -151,7 +160,7 @@ void CVESKDoc::StartDataLogging() {
     }
     if (!moved.text.empty()) dialogs_.Notify("Existing files kept: " + moved.text + ".");
   }
-  // The names are taken now, with exclusive creation: two programs logging_ into one folder
+  // The names are taken now, with exclusive creation: two programs logging into one folder
   // never share a recording, and an automatic name taken meanwhile gives way to the next.
   std::string reserveError;
   std::optional<std::string> reserved =
@@ -256,8 +265,8 @@ bool CVESKDoc::StartScan() {
   }
   ctdOutput_.Clear();
   stoppedByFault_ = false;
-  // Every scan writes in the data directory (the pre-logging_ files, the recording or the
-  // playback_'s .dat): one clear message rather than one per file that cannot be opened.
+  // Every scan writes in the data directory (the pre-logging files, the recording or the
+  // playback's .dat): one clear message rather than one per file that cannot be opened.
   if (!DataDirectoryWritable(dataDir_)) return false;
 
   if (playback_) {
@@ -400,7 +409,7 @@ void CVESKDoc::StopThreads() {
 CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
   CounterStatus status;
   const auto now = std::chrono::steady_clock::now();
-  if (!connected_ && !scanning_ && autoReconnect_ && now >= nextReconnect_) {
+  if (!connected_ && !scanning_ && autoReconnect_ && !portReleased_ && now >= nextReconnect_) {
     nextReconnect_ = now + kReconnectInterval;
     if (ConnectCounterPort(false)) {
       dialogs_.Notify("The counter port " + counterSerial_.DevicePath() + " is open.");

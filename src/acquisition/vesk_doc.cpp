@@ -137,6 +137,16 @@ void CVESKDoc::LoadPortSettings() {
   if (!scanning_) ctd_.LoadScanSettings(s.scan.ctdModel, s.scan.instrInputViaMux, s.scan.surveyLat);
 }
 
+void CVESKDoc::LoadCtdSettings() {
+  ChangeSettings([&](DocumentSettings& s) {
+    s.scan.ctdModel = store_.Read(keys::kModelCtd);
+    s.scan.instrInputViaMux = store_.ReadBool(keys::kInstrInputViaMux);
+  });
+  const ScanSettings& s = settings_.scan;
+  catalogue_.SetSerial(s.ctdModel, store_.Read(keys::kCtdSerial));
+  if (!scanning_) ctd_.LoadScanSettings(s.ctdModel, s.instrInputViaMux, s.surveyLat);
+}
+
 void CVESKDoc::LoadNavSettings() {
   settings_.auxPortMode = store_.Read(keys::kAuxPortMode);
   settings_.scan.nav.Load(store_);

@@ -149,6 +149,10 @@ class CVESKDoc {
   void SetAutoReconnect(bool on) { autoReconnect_ = on; }
   // For a port the user configures or plugs while the program is idle.
   CSerialPort& CounterPort() { return counterSerial_; }
+  // Lends the counter's device to another part of the program while idle (the snapshot
+  // dialog): the port is closed and not reopened until ConnectCounterPort. True when it was
+  // open.
+  bool ReleaseCounterPort();
 
   // --- the scan's state (any thread) ---------------------------------------------------
   bool Scanning() const { return scanning_; }
@@ -197,6 +201,8 @@ class CVESKDoc {
   std::string PlayedPath() const;
   // Re-reads the port and instrument settings (at connect and at every scan start).
   void LoadPortSettings();
+  // Re-reads the CTD model, its serial number and the multiplexer flag (the CTD dialog).
+  void LoadCtdSettings();
   // Re-reads the auxiliary-port and navigation settings (at every scan start).
   void LoadNavSettings();
   // The counter's device as the settings name it ("/dev/ttyS0" for port 1).
@@ -269,6 +275,7 @@ class CVESKDoc {
   // --- session --------------------------------------------------------------------------
   std::atomic<bool> connected_{false};
   bool autoReconnect_ = true;
+  bool portReleased_ = false;  // lent by ReleaseCounterPort
   std::atomic<bool> counterResponding_{false};
   std::atomic<bool> logging_{true};
   std::atomic<bool> playback_{false};

@@ -41,9 +41,9 @@ CBinnedDataPopupDlg::CBinnedDataPopupDlg(CVESKDoc& doc, QWidget* parent)
   layout->addWidget(graph_);
 
   // The stored frame position and inner size, restored as they were kept.
-  move(doc_.store.Read(keys::kPopupXPos), doc_.store.Read(keys::kPopupYPos));
-  resize(std::max(160, doc_.store.Read(keys::kPopupWidth)),
-         std::max(120, doc_.store.Read(keys::kPopupHeight)));
+  move(doc_.Store().Read(keys::kPopupXPos), doc_.Store().Read(keys::kPopupYPos));
+  resize(std::max(160, doc_.Store().Read(keys::kPopupWidth)),
+         std::max(120, doc_.Store().Read(keys::kPopupHeight)));
 
   refreshTimer_.setInterval(kRefreshMs);
   connect(&refreshTimer_, &QTimer::timeout, this, &CBinnedDataPopupDlg::Refresh);
@@ -51,7 +51,7 @@ CBinnedDataPopupDlg::CBinnedDataPopupDlg(CVESKDoc& doc, QWidget* parent)
 
 CBinnedDataPopupDlg::~CBinnedDataPopupDlg() {
   refreshTimer_.stop();
-  doc_.windows.Post(WindowTarget::MainFrame, Uwm::CloseBinnedDataPopup);
+  doc_.Windows().Post(WindowTarget::MainFrame, Uwm::CloseBinnedDataPopup);
 }
 
 void CBinnedDataPopupDlg::OnMessage(Uwm message) {
@@ -87,15 +87,15 @@ void CBinnedDataPopupDlg::showEvent(QShowEvent* event) {
 void CBinnedDataPopupDlg::moveEvent(QMoveEvent* event) {
   QDialog::moveEvent(event);
   if (!placed_ || !isVisible()) return;
-  doc_.store.Write(keys::kPopupXPos, pos().x());
-  doc_.store.Write(keys::kPopupYPos, pos().y());
+  doc_.Store().Write(keys::kPopupXPos, pos().x());
+  doc_.Store().Write(keys::kPopupYPos, pos().y());
 }
 
 void CBinnedDataPopupDlg::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
   if (!placed_ || !isVisible()) return;
-  doc_.store.Write(keys::kPopupWidth, event->size().width());
-  doc_.store.Write(keys::kPopupHeight, event->size().height());
+  doc_.Store().Write(keys::kPopupWidth, event->size().width());
+  doc_.Store().Write(keys::kPopupHeight, event->size().height());
 }
 
 }  // namespace vesk

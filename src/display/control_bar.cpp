@@ -53,40 +53,22 @@ void ControlBarReader::Reset() {
 }
 
 BarTexts ControlBarReader::Read(CVESKDoc& doc, TimePoint now) {
-  // One lock at a time: the processing thread takes them in its own order while it holds
-  // others, so holding two here could deadlock against it.
-  CtdSample ctd;
-  {
-    std::lock_guard lock(doc.ctdLock);
-    ctd = doc.ctd.sample;
-  }
-  std::array<std::uint32_t, kHousekeepingCount> hk{};
-  double counterValue = 0;
-  double flowSpeed = 0;
-  {
-    std::lock_guard lock(doc.housekeepingLock);
-    hk = doc.housekeeping;
-    counterValue = doc.counterValue;
-    flowSpeed = doc.flowSpeed;
-  }
-  double frameTotal = 0;
-  std::uint32_t totalCount = 0;
-  std::uint32_t windowCount = 0;
-  {
-    std::lock_guard lock(doc.binLock);
-    frameTotal = doc.frameTotal;
-    totalCount = doc.cumulativeTotalCount;
-    windowCount = doc.cumulativeWindowCount;
-  }
-  NavDisplay nav;
-  {
-    std::lock_guard lock(doc.navLock);
-    nav = doc.navDisplay;
-  }
+  // Each table is copied under its own lock, one at a time.
+  const ScanResults& results = doc.Results();
+  const CtdSample ctd = results.Ctd();
+  const HousekeepingTable housekeeping = results.Housekeeping();
+  const std::array<std::uint32_t, kHousekeepingCount>& hk = housekeeping.words;
+  const double counterValue = housekeeping.counterValue;
+  const double flowSpeed = housekeeping.flowSpeed;
+  const BinTable bins = results.Bins();
+  const double frameTotal = bins.frameTotal;
+  const std::uint32_t totalCount = bins.cumulativeTotalCount;
+  const std::uint32_t windowCount = bins.cumulativeWindowCount;
+  const NavDisplay nav = results.Nav();
 
   // The time between the last two L frames, by the PC clock: several frames may have arrived
   // since the last refresh (the refresh requests are coalesced), so the interval is shared.
-  const std::uint32_t frames = doc.lFrameCount.load();
+  const std::uint32_t frames = doc.Results().LFrames();
   if (frames < lastFrameCount_) Reset();
   if (frames != lastFrameCount_) {
     if (haveFrame_) {
@@ -100,7 +82,7 @@ BarTexts ControlBarReader::Read(CVESKDoc& doc, TimePoint now) {
 
   // Particles per second over the last 10 s: from the newest refresh at least 10 s old (or
   // the oldest one, early in a scan) up to now.
-  const std::uint32_t mep = doc.mepParticleCount.load();
+  const std::uint32_t mep = doc.Results().MepParticles();
   mepHistory_.emplace_back(now, mep);
   while (mepHistory_.size() > 1 && mepHistory_[1].first <= now - kMepRateWindow) {
     mepHistory_.pop_front();
@@ -113,10 +95,10 @@ BarTexts ControlBarReader::Read(CVESKDoc& doc, TimePoint now) {
 
   BarTexts t;
   auto set = [&t](BarField f, std::string text) { t[static_cast<int>(f)] = std::move(text); };
-  set(BarField::Depth, Format("%.2f", PressureToDepth(ctd.pressure, doc.surveyLat)));
+  set(BarField::Depth, Format("%.2f", PressureToDepth(ctd.pressure, doc.Settings().scan.surveyLat)));
   set(BarField::Temp, Format("%.3f", ctd.temperature));
   set(BarField::Salinity, Format("%.3f", ctd.salinity));
-  set(BarField::Analog, Format("%.2f", ctd.analog * doc.analogScale));
+  set(BarField::Analog, Format("%.2f", ctd.analog * doc.Settings().analogScale));
   set(BarField::Counter, Format("%.2f", counterValue));
   set(BarField::SampleNo, Format("%u", frames));
   set(BarField::DeltaTime, Format("%.2f", deltaSeconds_));
@@ -129,12 +111,12 @@ BarTexts ControlBarReader::Read(CVESKDoc& doc, TimePoint now) {
   set(BarField::MepCps, Format("%.0f", mepRate));
   set(BarField::LMon, Format("%u", hk[6]));
   set(BarField::LVolt, Format("%u", hk[5]));
-  set(BarField::FrameErrors, Format("%u", doc.frameErrorCount.load()));
+  set(BarField::FrameErrors, Format("%u", doc.Results().FrameErrors()));
   set(BarField::Sensor, Format("%u", hk[0]));
   set(BarField::Latitude, nav.latitude);
   set(BarField::Longitude, nav.longitude);
   set(BarField::Time, nav.time);
-  const FixAge age = FixAgeAt(nav, now, doc.nav.staleFixSeconds);
+  const FixAge age = FixAgeAt(nav, now, doc.Settings().scan.nav.staleFixSeconds);
   set(BarField::FixAge, age.text);
   positionStale_ = age.stale || !nav.lastFix;
   return t;

@@ -65,15 +65,14 @@ void CGridView::timerEvent(QTimerEvent* event) {
 }
 
 void CGridView::RedrawTick() {
-  if (doc_.gridPaused) return;  // disabled: the picture stays as it is
+  if (doc_.Settings().scan.gridPaused) return;  // disabled: the picture stays as it is
   UpdateScrollRange(StoredRows());
   ++redraws_;
   viewport()->update();
 }
 
 std::size_t CGridView::StoredRows() const {
-  std::lock_guard lock(doc_.gridLock);
-  return doc_.gridRows.size();
+  return doc_.Results().GridRowCount();
 }
 
 void CGridView::UpdateScrollRange(std::size_t rows) {
@@ -82,7 +81,7 @@ void CGridView::UpdateScrollRange(std::size_t rows) {
   const long long maximum = std::max(0LL, content - viewport()->height());
   bar->setRange(0, static_cast<int>(std::min<long long>(maximum, INT32_MAX)));
   bar->setPageStep(std::max(1, viewport()->height()));
-  if (doc_.gridAutoScroll && rows > kAutoScrollRows) bar->setValue(bar->maximum());
+  if (doc_.Settings().gridAutoScroll && rows > kAutoScrollRows) bar->setValue(bar->maximum());
 }
 
 GridRowSpan CGridView::VisibleRows(int top, int bottom, int scrollY, std::size_t rowCount) {
@@ -105,12 +104,11 @@ void CGridView::PaintGrid(QPainter& painter, const QRect& clip) {
   const int height = clip.height();
   const int scrollY = verticalScrollBar()->value();
   const QRgb color = mepColor_.rgb();
-  {
-    std::lock_guard lock(doc_.gridLock);
-    const GridRowSpan span =
-        VisibleRows(clip.top(), clip.bottom() + 1, scrollY, doc_.gridRows.size());
+  // Only the visible rows are drawn, under the grid's lock (the drawing is into an image).
+  doc_.Results().ReadGridRows([&](const std::deque<GridRow>& rows) {
+    const GridRowSpan span = VisibleRows(clip.top(), clip.bottom() + 1, scrollY, rows.size());
     for (std::size_t r = span.first; r < span.last; ++r) {
-      const GridRow& row = doc_.gridRows[r];
+      const GridRow& row = rows[r];
       if (row.none()) continue;
       const long long rowTop = static_cast<long long>(r) * kRowHeight - scrollY - clip.top();
       for (int dy = 0; dy < kRowHeight; ++dy) {
@@ -124,7 +122,7 @@ void CGridView::PaintGrid(QPainter& painter, const QRect& clip) {
         }
       }
     }
-  }
+  });
   painter.drawImage(clip.topLeft(), *image_);
 }
 

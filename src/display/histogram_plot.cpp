@@ -46,17 +46,12 @@ void ApplyHistogramXMode(CGraph& graph, bool sizeMode, BinRange range) {
 }
 
 std::vector<double> CopyCumulativeBins(CVESKDoc& doc) {
-  BinCounts copy;
-  {
-    std::lock_guard lock(doc.binLock);
-    copy = doc.cumulativeBins;
-  }
+  const BinCounts copy = doc.Results().Bins().cumulative;
   return {copy.begin(), copy.end()};
 }
 
 void ClearCumulativeBins(CVESKDoc& doc) {
-  std::lock_guard lock(doc.binLock);
-  doc.cumulativeBins.fill(0);
+  doc.Results().ClearCumulativeBins();
 }
 
 void PlotHistogram(CGraph& graph, const std::vector<double>& bins, bool sizeMode) {

@@ -95,7 +95,7 @@ std::string ManualErrorText(ManualProblem problem, const std::string& name) {
 }
 
 CMainFrame::CMainFrame(CVESKDoc& doc, QtWindowMessages& messages, QWidget* parent)
-    : QMainWindow(parent), doc_(doc), messages_(messages), recentFiles_(doc.store) {
+    : QMainWindow(parent), doc_(doc), messages_(messages), recentFiles_(doc.Store()) {
   setObjectName(QStringLiteral("mainFrame"));
   setWindowTitle(QStringLiteral("VESK - %1 [Data Collection, Processing and Display]")
                      .arg(QString::fromLatin1(kInstrumentDescription)));
@@ -113,9 +113,9 @@ CMainFrame::CMainFrame(CVESKDoc& doc, QtWindowMessages& messages, QWidget* paren
   splitter_ = new QSplitter(Qt::Horizontal, this);
   splitter_->setObjectName(QStringLiteral("mainSplitter"));
   splitter_->setChildrenCollapsible(false);
-  if (doc_.store.Read(keys::kActiveMainView) == 1) {
+  if (doc_.Store().Read(keys::kActiveMainView) == 1) {
     mainView_ = new CTimePlotsView(doc_, splitter_);
-    doc_.timeChartRelay = true;
+    doc_.SetTimeChartRelay(true);
   } else {
     mainView_ = new CVESKView(doc_, splitter_);
   }
@@ -139,9 +139,9 @@ CMainFrame::CMainFrame(CVESKDoc& doc, QtWindowMessages& messages, QWidget* paren
   BuildMenus();
 
   // Grid scaling factor, auto-scroll and analog caption as stored.
-  bar_->SetField(BarField::ScaleFactor, QString::number(doc_.store.Read(keys::kGridScalingFactor)));
-  bar_->SetAutoScroll(doc_.gridAutoScroll);
-  bar_->SetAnalogCaption(Latin1(doc_.analogCaption));
+  bar_->SetField(BarField::ScaleFactor, QString::number(doc_.Store().Read(keys::kGridScalingFactor)));
+  bar_->SetAutoScroll(doc_.Settings().gridAutoScroll);
+  bar_->SetAnalogCaption(Latin1(doc_.Settings().analogCaption));
 
   connect(bar_, &CVESKDialogBar::startAcquisitionClicked, this, &CMainFrame::StartAcquisition);
   connect(bar_, &CVESKDialogBar::startLoggingClicked, this, &CMainFrame::StartLogging);
@@ -149,32 +149,30 @@ CMainFrame::CMainFrame(CVESKDoc& doc, QtWindowMessages& messages, QWidget* paren
   connect(bar_, &CVESKDialogBar::connectClicked, this, &CMainFrame::Connect);
   connect(bar_, &CVESKDialogBar::resetTotalClicked, this, [this] {
     {
-      std::lock_guard lock(doc_.binLock);
-      doc_.cumulativeTotalCount = 0;
+      doc_.Results().ClearTotalCount();
     }
     RefreshControlBar();
   });
   connect(bar_, &CVESKDialogBar::resetWindowClicked, this, [this] {
     {
-      std::lock_guard lock(doc_.binLock);
-      doc_.cumulativeWindowCount = 0;
+      doc_.Results().ClearWindowCount();
     }
     RefreshControlBar();
   });
   connect(bar_, &CVESKDialogBar::autoScrollToggled, this,
-          [this](bool on) { doc_.gridAutoScroll = on; });
+          [this](bool on) { doc_.ChangeSettings([&](DocumentSettings& s) { s.gridAutoScroll = on; }); });
 
   connect(&statusTimer_, &QTimer::timeout, this, &CMainFrame::StatusTick);
   connect(&stateTimer_, &QTimer::timeout, this, &CMainFrame::SyncScanState);
   statusTimer_.start(kStatusPeriodMs);
   stateTimer_.start(kStateSyncMs);
 
-  shownConnected_ = doc_.connected;
-  bar_->SetConnected(doc_.connected);
-  bar_->SetScanDisplay(ScanDisplay::Idle, doc_.connected);
+  shownConnected_ = doc_.Connected();
+  bar_->SetConnected(doc_.Connected());
+  bar_->SetScanDisplay(ScanDisplay::Idle, doc_.Connected());
   RefreshControlBar();
   messages_.Attach(this);
-  shownScanning_ = doc_.scanning;
+  shownScanning_ = doc_.Scanning();
   UpdateCommandStates();
   SyncScanState();
 }
@@ -348,7 +346,7 @@ void CMainFrame::BuildMenus() {
   });
   modal(AddAction(settings, "Analog Input...", nullptr, kAnyTime, kReady), [this] {
     CAnalogInputDlg d(doc_, this);
-    if (d.exec() == QDialog::Accepted) bar_->SetAnalogCaption(Latin1(doc_.analogCaption));
+    if (d.exec() == QDialog::Accepted) bar_->SetAnalogCaption(Latin1(doc_.Settings().analogCaption));
   });
   QMenu* grid = settings->addMenu(QStringLiteral("Multi-Element Plankton &Grid"));
   AddAction(grid, "Max MEP &Length...", nullptr, kIdleOnly, kReady, &CMainFrame::OnMaxMepLength);
@@ -356,8 +354,8 @@ void CMainFrame::BuildMenus() {
             &CMainFrame::OnGridScalingFactor);
   QAction* disableGrid = AddAction(grid, "&Disable MEP Grid", nullptr, kAnyTime, kReady);
   disableGrid->setCheckable(true);
-  disableGrid->setChecked(doc_.gridPaused);
-  connect(disableGrid, &QAction::toggled, this, [this](bool on) { doc_.gridPaused = on; });
+  disableGrid->setChecked(doc_.Settings().scan.gridPaused);
+  connect(disableGrid, &QAction::toggled, this, [this](bool on) { doc_.ChangeSettings([&](DocumentSettings& s) { s.scan.gridPaused = on; }); });
   AddAction(settings, "&Window Count Bounds...", "Shift+W", kAnyTime, kReady,
             &CMainFrame::OnWindowCountBounds);
   AddAction(settings, "Set Survey &Latitude...", "Shift+L", kIdleOnly, kReady,
@@ -374,21 +372,21 @@ void CMainFrame::BuildMenus() {
     a->setCheckable(true);
     tunnels->addAction(a);
   }
-  (doc_.standardTunnel ? standard : wide)->setChecked(true);
+  (doc_.Settings().scan.standardTunnel ? standard : wide)->setChecked(true);
   connect(standard, &QAction::triggered, this, [this] {
-    doc_.standardTunnel = true;
-    doc_.store.Write(keys::kStandardTunnel, 1);
+    doc_.ChangeSettings([&](DocumentSettings& s) { s.scan.standardTunnel = true; });
+    doc_.Store().Write(keys::kStandardTunnel, 1);
   });
   connect(wide, &QAction::triggered, this, [this] {
-    doc_.standardTunnel = false;
-    doc_.store.Write(keys::kStandardTunnel, 0);
+    doc_.ChangeSettings([&](DocumentSettings& s) { s.scan.standardTunnel = false; });
+    doc_.Store().Write(keys::kStandardTunnel, 0);
   });
   modal(AddAction(settings, "NMEA Data Parsing...", nullptr, kIdleOnly, kReady), [this] {
     CLatLongParsingConfigDlg d(doc_, this);
     d.exec();
   });
   modal(AddAction(settings, "Remote Control...", nullptr, kAnyTime, kReady), [this] {
-    CRemoteControlDlg d(doc_.store, this);
+    CRemoteControlDlg d(doc_.Store(), this);
     d.exec();
   });
   AddAction(settings, "VESK Firmware Version...", nullptr, kIdleOnly, kReady,
@@ -398,37 +396,37 @@ void CMainFrame::BuildMenus() {
   QMenu* options = bar->addMenu(QStringLiteral("&Options"));
   QAction* header = AddAction(options, "Add Header to DAT File", nullptr, kAnyTime, kReady);
   header->setCheckable(true);
-  header->setChecked(doc_.addHeaderToDatFile);
+  header->setChecked(doc_.Settings().addHeaderToDatFile);
   connect(header, &QAction::toggled, this, [this](bool on) {
-    doc_.addHeaderToDatFile = on;
-    doc_.store.Write(keys::kAddHeaderToDatFile, on ? 1 : 0);
+    doc_.ChangeSettings([&](DocumentSettings& s) { s.addHeaderToDatFile = on; });
+    doc_.Store().Write(keys::kAddHeaderToDatFile, on ? 1 : 0);
   });
   QAction* initialNmea =
       AddAction(options, "Log Initial NMEA Sample Only", nullptr, kAnyTime, kReady);
   initialNmea->setCheckable(true);
-  initialNmea->setChecked(doc_.logInitialNmeaOnly);
+  initialNmea->setChecked(doc_.Settings().scan.logInitialNmeaOnly);
   connect(initialNmea, &QAction::toggled, this, [this](bool on) {
-    doc_.logInitialNmeaOnly = on;
-    doc_.store.Write(keys::kLogInitialNmeaOnly, on ? 1 : 0);
+    doc_.ChangeSettings([&](DocumentSettings& s) { s.scan.logInitialNmeaOnly = on; });
+    doc_.Store().Write(keys::kLogInitialNmeaOnly, on ? 1 : 0);
   });
   // The analysis CSV beside each .dat (taken at the next scan start).
   QAction* exportCsv = AddAction(options, "Write CSV Export File", nullptr, kAnyTime, kReady);
   exportCsv->setCheckable(true);
-  exportCsv->setChecked(doc_.store.ReadBool(keys::kExportCsv));
+  exportCsv->setChecked(doc_.Store().ReadBool(keys::kExportCsv));
   connect(exportCsv, &QAction::toggled, this,
-          [this](bool on) { doc_.store.Write(keys::kExportCsv, on ? 1 : 0); });
+          [this](bool on) { doc_.Store().Write(keys::kExportCsv, on ? 1 : 0); });
 
   QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
   modal(AddAction(tools, "&Extract Data Stream...", nullptr, kAnyTime, kReady), [this] {
-    CExtractDataStreamDlg d(doc_.store, this);
+    CExtractDataStreamDlg d(doc_.Store(), this);
     d.exec();
   });
-  const int statsWindow = doc_.store.Read(keys::kStatsWindow);
+  const int statsWindow = doc_.Store().Read(keys::kStatsWindow);
   if (statsWindow != 0) {
     AddAction(tools, "&Statistical Analysis...", nullptr, kAnyTime, kReady,
               &CMainFrame::OnStatisticalAnalysis);
   }
-  doc_.store.Write(keys::kStatsWindow, statsWindow);
+  doc_.Store().Write(keys::kStatsWindow, statsWindow);
 
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));
   AddAction(help, "&About VESK...", nullptr, kAnyTime, kReady, &CMainFrame::OnAbout);
@@ -446,18 +444,18 @@ QAction* CMainFrame::FindAction(const QString& text) const {
 }
 
 void CMainFrame::UpdateCommandStates() {
-  const bool scanning = doc_.scanning;
+  const bool scanning = doc_.Scanning();
   for (QAction* a : idleOnly_) a->setEnabled(!scanning && a->property("available").toBool());
   takeSnapShot_->setEnabled(scanning);
   for (QAction* a : scanOnly_) a->setEnabled(scanning);
 }
 
 void CMainFrame::SyncScanState() {
-  const bool scanning = doc_.scanning;
+  const bool scanning = doc_.Scanning();
   const ScanDisplay wanted = !scanning                         ? ScanDisplay::Idle
-                             : (doc_.logging || doc_.playback) ? ScanDisplay::Logging
+                             : (doc_.Logging() || doc_.IsPlayback()) ? ScanDisplay::Logging
                                                                : ScanDisplay::Acquiring;
-  const bool connected = doc_.connected;
+  const bool connected = doc_.Connected();
   if (wanted != bar_->Display() || connected != shownConnected_) {
     const ScanDisplay before = bar_->Display();
     bar_->SetScanDisplay(wanted, connected);
@@ -489,7 +487,7 @@ void CMainFrame::StartLogging() {
 }
 
 void CMainFrame::Stop() {
-  if (doc_.scanning) doc_.StopScan();
+  if (doc_.Scanning()) doc_.StopScan();
   SyncScanState();
 }
 
@@ -500,13 +498,13 @@ void CMainFrame::Connect() {
 
 void CMainFrame::StatusTick() {
   const CVESKDoc::CounterStatus status = doc_.PollCounterStatus();
-  bar_->SetConnected(doc_.connected);
+  bar_->SetConnected(doc_.Connected());
   bar_->SetSnapshotActive(status.snapshotInProgress);
   UpdateRemote();
   UpdateAlarms();
   SyncScanState();
   // The elapsed time and the age of the position keep counting while the counter is silent.
-  if (doc_.scanning) {
+  if (doc_.Scanning()) {
     RefreshControlBar();
   } else {
     UpdateElapsed();
@@ -516,14 +514,14 @@ void CMainFrame::StatusTick() {
 void CMainFrame::RefreshControlBar() {
   bar_->SetFields(reader_.Read(doc_, std::chrono::steady_clock::now()));
   bar_->SetPositionStale(reader_.PositionStale());
-  bar_->SetAnalogCaption(Latin1(doc_.analogCaption));
+  bar_->SetAnalogCaption(Latin1(doc_.Settings().analogCaption));
   UpdateElapsed();
 }
 
 void CMainFrame::UpdateElapsed() {
-  if (!doc_.scanning) return;
-  std::tm start = doc_.scanStartTime;
-  std::tm now = doc_.clock.LocalTime();
+  if (!doc_.Scanning()) return;
+  std::tm start = doc_.ScanStartTime();
+  std::tm now = doc_.WallClock().LocalTime();
   const double seconds = std::max(0.0, std::difftime(std::mktime(&now), std::mktime(&start)));
   const long s = static_cast<long>(seconds);
   char text[40];
@@ -576,18 +574,16 @@ void CMainFrame::OnMessage(Uwm message) {
 
 void CMainFrame::OnClosePlayback() {
   playback_ = nullptr;
-  if (doc_.scanning) doc_.StopScan();
-  doc_.playback = false;
+  doc_.EndPlayback();
   messages_.SetPaneText(kPaneSource, kSourceVesk);
   messages_.SetPaneText(kPaneDest, kDestEmpty);
-  doc_.playbackPaused = false;
   SyncScanState();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* e) {
   // The playback dialog's end stops its scan; then no thread may outlive the windows.
   if (playback_ != nullptr) delete playback_.data();
-  if (doc_.scanning) doc_.StopScan();
+  if (doc_.Scanning()) doc_.StopScan();
   if (popup_ != nullptr) popup_->close();
   statusTimer_.stop();
   stateTimer_.stop();
@@ -599,7 +595,7 @@ void CMainFrame::ShowPopup() {
     auto* popup = new CBinnedDataPopupDlg(doc_, this);
     popup_ = popup;
     popup->show();
-    if (doc_.scanning) popup->OnMessage(Uwm::StartBinnedDataPopup);
+    if (doc_.Scanning()) popup->OnMessage(Uwm::StartBinnedDataPopup);
   } else {
     popup_->show();
     popup_->raise();
@@ -609,7 +605,7 @@ void CMainFrame::ShowPopup() {
 
 void CMainFrame::OnOpenFile() {
   const QString path = QFileDialog::getOpenFileName(
-      this, QString::fromLatin1(kPlaybackOpenTitle), QString::fromStdString(doc_.dataDir),
+      this, QString::fromLatin1(kPlaybackOpenTitle), QString::fromStdString(doc_.DataDirectory()),
       QStringLiteral("VESK Binary Data Files (*.bin);;All Files (*)"));
   if (path.isEmpty()) return;
   OpenPlayback(path.toStdString());
@@ -622,7 +618,7 @@ void CMainFrame::OpenPlayback(std::string path) {
     const std::string reason = std::strerror(errno);
     recentFiles_.Remove(path);
     UpdateRecentFiles();
-    doc_.dialogs.ShowMessage("ERROR: Cannot open " + path + ":\n" + reason, "", MessageIcon::Error);
+    doc_.Dialogs().ShowMessage("ERROR: Cannot open " + path + ":\n" + reason, "", MessageIcon::Error);
     return;
   }
   recentFiles_.Add(path);
@@ -655,7 +651,7 @@ void CMainFrame::UpdateRecentFiles() {
 }
 
 void CMainFrame::OnDataStorageDirectory() {
-  const std::optional<std::string> folder = CSelectFolderDialog::ChooseFolder(this, doc_.dataDir);
+  const std::optional<std::string> folder = CSelectFolderDialog::ChooseFolder(this, doc_.DataDirectory());
   if (!folder) return;
   doc_.SetDataDirectory(*folder);
 }
@@ -666,8 +662,8 @@ void CMainFrame::OnDataFileNaming() {
 }
 
 void CMainFrame::OnTakeSnapShot() {
-  if (!doc_.scanning) return;
-  if (doc_.dialogs.AskYesNo(kConfirmSnapShot, kConfirmCommandCaption)) doc_.TakeSnapShot();
+  if (!doc_.Scanning()) return;
+  if (doc_.Dialogs().AskYesNo(kConfirmSnapShot, kConfirmCommandCaption)) doc_.TakeSnapShot();
 }
 
 void CMainFrame::OnStoreSnapShot() {
@@ -685,7 +681,7 @@ void CMainFrame::OnTimeCharts() {
 
 void CMainFrame::ShowMainView(bool timeCharts) {
   if ((dynamic_cast<CTimePlotsView*>(mainView_) != nullptr) == timeCharts) {
-    doc_.dialogs.ShowMessage(timeCharts ? kTimeChartsActive : kBinnedViewActive, "",
+    doc_.Dialogs().ShowMessage(timeCharts ? kTimeChartsActive : kBinnedViewActive, "",
                              MessageIcon::Information);
     return;
   }
@@ -697,11 +693,11 @@ void CMainFrame::ShowMainView(bool timeCharts) {
   QWidget* old = splitter_->replaceWidget(0, view);
   splitter_->setSizes(sizes);
   mainView_ = view;
-  doc_.timeChartRelay = timeCharts;
+  doc_.SetTimeChartRelay(timeCharts);
   delete old;
   ShowMarks();
-  if (doc_.scanning) Deliver(WindowTarget::AllViews, Uwm::StartGraph);
-  doc_.store.Write(keys::kActiveMainView, timeCharts ? 1 : 0);
+  if (doc_.Scanning()) Deliver(WindowTarget::AllViews, Uwm::StartGraph);
+  doc_.Store().Write(keys::kActiveMainView, timeCharts ? 1 : 0);
 }
 
 void CMainFrame::OnChangeTimeCharts() {
@@ -716,7 +712,7 @@ void CMainFrame::OnChangeTimeCharts() {
 void CMainFrame::OnGridScalingFactor() {
   CGridScalingFactorDlg d(doc_, this);
   if (d.exec() == QDialog::Accepted)
-    bar_->SetField(BarField::ScaleFactor, QString::number(doc_.gridScalingFactor.load()));
+    bar_->SetField(BarField::ScaleFactor, QString::number(doc_.Settings().scan.gridScalingFactor));
 }
 
 void CMainFrame::OnStatisticalAnalysis() {
@@ -763,29 +759,29 @@ void CMainFrame::OnAbout() {
 
 void CMainFrame::OnWebPage() {
   if (!QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerWebPage)))) {
-    doc_.dialogs.ShowMessage(ManualErrorText(ManualProblem::Other, kMakerWebPage), "",
+    doc_.Dialogs().ShowMessage(ManualErrorText(ManualProblem::Other, kMakerWebPage), "",
                              MessageIcon::Error);
   }
 }
 
 void CMainFrame::OnManual() {
-  const std::string name = ManualFileName(doc_.store.Read(keys::kSwManualVer));
+  const std::string name = ManualFileName(doc_.Store().Read(keys::kSwManualVer));
   // A bare name is looked for beside the program, where the installation puts the manual.
   QFileInfo info(Latin1(name));
   if (info.isRelative()) {
     info = QFileInfo(QCoreApplication::applicationDirPath() + QLatin1Char('/') + Latin1(name));
   }
   if (!info.exists() || !info.isFile()) {
-    doc_.dialogs.ShowMessage(ManualErrorText(ManualProblem::NotFound, name), "",
+    doc_.Dialogs().ShowMessage(ManualErrorText(ManualProblem::NotFound, name), "",
                              MessageIcon::Error);
     return;
   }
   if (!info.isReadable()) {
-    doc_.dialogs.ShowMessage(ManualErrorText(ManualProblem::Other, name), "", MessageIcon::Error);
+    doc_.Dialogs().ShowMessage(ManualErrorText(ManualProblem::Other, name), "", MessageIcon::Error);
     return;
   }
   if (!QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()))) {
-    doc_.dialogs.ShowMessage(ManualErrorText(ManualProblem::NoApplication, name), "",
+    doc_.Dialogs().ShowMessage(ManualErrorText(ManualProblem::NoApplication, name), "",
                              MessageIcon::Error);
   }
 }

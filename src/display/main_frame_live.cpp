@@ -40,19 +40,19 @@ void CMainFrame::BuildLiveMenus(QMenu* commands, QMenu* settings) {
   settings->addSeparator();
   connect(AddAction(settings, "Alarm Limits...", nullptr, false, true), &QAction::triggered, this,
           [this] {
-            CAlarmLimitsDlg d(doc_.store, this);
+            CAlarmLimitsDlg d(doc_.Store(), this);
             if (d.exec() == QDialog::Accepted && services_ != nullptr) services_->Configure();
           });
   connect(AddAction(settings, "Publish Records...", nullptr, false, true), &QAction::triggered,
           this, [this] {
-            CPublishDlg d(doc_.store, this);
+            CPublishDlg d(doc_.Store(), this);
             if (d.exec() == QDialog::Accepted && services_ != nullptr) services_->Configure();
           });
 }
 
 void CMainFrame::Mark(const std::string& note) {
   if (services_ == nullptr) return;
-  doc_.dialogs.Notify(services_->AddMark(note).text);
+  doc_.Dialogs().Notify(services_->AddMark(note).text);
   ShowMarks();
 }
 
@@ -66,7 +66,7 @@ void CMainFrame::OnMarkWithNote() {
       QInputDialog::getText(this, QString::fromLatin1(kNoteTitle), QString::fromLatin1(kNoteLabel),
                             QLineEdit::Normal, QString(), &ok);
   if (!ok) return;
-  doc_.dialogs.Notify(services_->FinishMark(*mark, note.toStdString()).text);
+  doc_.Dialogs().Notify(services_->FinishMark(*mark, note.toStdString()).text);
   ShowMarks();
 }
 

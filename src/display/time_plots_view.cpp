@@ -52,11 +52,11 @@ CTimePlotsView::CTimePlotsView(CVESKDoc& doc, QWidget* parent)
       prompts_(&StandardPrompts()),
       runDialog_([](QDialog& d) { return d.exec(); }) {
   setObjectName("timePlotsView");
-  autoScale_ = doc_.store.ReadBool(keys::kTimePlotsAutoScale);
-  autoScroll_ = doc_.store.ReadBool(keys::kTimePlotsAutoScroll);
-  gridLines_ = doc_.store.ReadBool(keys::kTimePlotsGridLines);
-  defaultMinX_ = doc_.store.Read(keys::kDefaultMinX);
-  defaultMaxX_ = doc_.store.Read(keys::kDefaultMaxX);
+  autoScale_ = doc_.Store().ReadBool(keys::kTimePlotsAutoScale);
+  autoScroll_ = doc_.Store().ReadBool(keys::kTimePlotsAutoScroll);
+  gridLines_ = doc_.Store().ReadBool(keys::kTimePlotsGridLines);
+  defaultMinX_ = doc_.Store().Read(keys::kDefaultMinX);
+  defaultMaxX_ = doc_.Store().Read(keys::kDefaultMaxX);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(2, 2, 2, 2);
@@ -67,7 +67,7 @@ CTimePlotsView::CTimePlotsView(CVESKDoc& doc, QWidget* parent)
     graph->SetPlotName(1, kPlot);
     graph->SetAxisName(CGraph::kXAxis, kXAxis);
     graph->SetAxisName(CGraph::kYAxis, kYAxis);
-    graph->SetHistoryLength(doc_.bufferLength);
+    graph->SetHistoryLength(doc_.Settings().scan.bufferLength);
     if (c == kTimeCharts - 1) graph->SetCaption(kXAxis, kTimeCaption);
     graph->Chart()->setMargins(
         QMargins(kChartMargin, kChartMargin, kChartRightMargin, kChartMargin));
@@ -133,24 +133,24 @@ CTimePlotsView::CTimePlotsView(CVESKDoc& doc, QWidget* parent)
   Rebuild();
   // The window of the last session keeps its width; it shows the samples there are.
   SetXWindow({static_cast<double>(
-                  doc_.store.ReadInt(keys::kLastMinX.section, keys::kLastMinX.key, defaultMinX_)),
+                  doc_.Store().ReadInt(keys::kLastMinX.section, keys::kLastMinX.key, defaultMinX_)),
               static_cast<double>(
-                  doc_.store.ReadInt(keys::kLastMaxX.section, keys::kLastMaxX.key, defaultMaxX_))});
+                  doc_.Store().ReadInt(keys::kLastMaxX.section, keys::kLastMaxX.key, defaultMaxX_))});
   ShowSamples();
 }
 
 CTimePlotsView::~CTimePlotsView() {
-  if (doc_.store.ReadBool(keys::kSaveDefaults)) {
+  if (doc_.Store().ReadBool(keys::kSaveDefaults)) {
     for (int c = 0; c < kTimeCharts; ++c) {
       const AxisRange y = charts_[c]->Range(kYAxis);
       const int minY = static_cast<int>(std::floor(y.minimum));
       const int maxY = std::max(minY + 1, static_cast<int>(std::ceil(y.maximum)));
-      StoreSeriesRange(doc_.store, series_[c], minY, maxY);
+      StoreSeriesRange(doc_.Store(), series_[c], minY, maxY);
     }
   }
   const XWindow x = XShown();
-  doc_.store.Write(keys::kLastMinX, static_cast<int>(std::lround(x.minimum)));
-  doc_.store.Write(keys::kLastMaxX, static_cast<int>(std::lround(x.maximum)));
+  doc_.Store().Write(keys::kLastMinX, static_cast<int>(std::lround(x.minimum)));
+  doc_.Store().Write(keys::kLastMaxX, static_cast<int>(std::lround(x.maximum)));
 }
 
 QPushButton* CTimePlotsView::AddButton(const QString& caption, const char* name, const char* tip) {
@@ -186,13 +186,17 @@ void CTimePlotsView::ShowSamples() {
 
 void CTimePlotsView::ReplayLocked() {
   std::array<std::vector<double>, kTimeCharts> values;
-  std::lock_guard lock(doc_.timeChartHistoryLock);
-  for (auto& v : values) v.reserve(doc_.timeChartHistory.size());
-  for (const TimeChartSample& sample : doc_.timeChartHistory)
-    for (int c = 0; c < kTimeCharts; ++c) values[c].push_back(sample[series_[c]]);
+  std::size_t kept = 0;
+  std::uint64_t made = 0;
+  doc_.Results().ReadHistory([&](const std::deque<TimeChartSample>& history, std::uint64_t n) {
+    for (auto& v : values) v.reserve(history.size());
+    for (const TimeChartSample& sample : history)
+      for (int c = 0; c < kTimeCharts; ++c) values[c].push_back(sample[series_[c]]);
+    kept = history.size();
+    made = n;
+  });
   // The oldest sample kept is not the scan's first once the history is full.
-  const std::size_t kept = doc_.timeChartHistory.size();
-  nextX_ = static_cast<double>(std::max<std::uint64_t>(doc_.timeChartSamples, kept));
+  nextX_ = static_cast<double>(std::max<std::uint64_t>(made, kept));
   firstX_ = nextX_ - static_cast<double>(kept);
   for (int c = 0; c < kTimeCharts; ++c) charts_[c]->PlotY(kPlot, values[c], firstX_, 1.0);
 }
@@ -201,16 +205,13 @@ void CTimePlotsView::AppendLatest() {
   // The samples made since the last update: notices are coalesced, so there may be several.
   std::vector<TimeChartSample> fresh;
   double made = 0;
-  {
-    std::lock_guard lock(doc_.timeChartHistoryLock);
-    made = static_cast<double>(doc_.timeChartSamples);
+  doc_.Results().ReadHistory([&](const std::deque<TimeChartSample>& history, std::uint64_t n) {
+    made = static_cast<double>(n);
     if (made >= nextX_ && made - nextX_ <= kMaxCatchUp) {
-      const std::size_t count =
-          std::min(static_cast<std::size_t>(made - nextX_), doc_.timeChartHistory.size());
-      fresh.assign(doc_.timeChartHistory.end() - static_cast<std::ptrdiff_t>(count),
-                   doc_.timeChartHistory.end());
+      const std::size_t count = std::min(static_cast<std::size_t>(made - nextX_), history.size());
+      fresh.assign(history.end() - static_cast<std::ptrdiff_t>(count), history.end());
     }
-  }
+  });
   if (made < nextX_ || made - nextX_ > kMaxCatchUp) {
     // A new scan, or far behind: the history as it stands.
     ReplayLocked();
@@ -221,7 +222,7 @@ void CTimePlotsView::AppendLatest() {
       x += 1;
     }
     nextX_ = made;
-    firstX_ = std::max(firstX_, nextX_ - doc_.bufferLength);
+    firstX_ = std::max(firstX_, nextX_ - doc_.Settings().scan.bufferLength);
   }
   if (autoScroll_) FollowNewest();
 }
@@ -236,7 +237,7 @@ void CTimePlotsView::FollowNewest() {
 void CTimePlotsView::SetAutoScroll(bool on) {
   if (on != autoScroll_) {
     autoScroll_ = on;
-    doc_.store.Write(keys::kTimePlotsAutoScroll, on ? 1 : 0);
+    doc_.Store().Write(keys::kTimePlotsAutoScroll, on ? 1 : 0);
   }
   if (autoScrollBox_->isChecked() != on) {
     const QSignalBlocker block(autoScrollBox_);
@@ -299,14 +300,14 @@ void CTimePlotsView::XNewer() {
 
 void CTimePlotsView::ResetY() {
   for (int c = 0; c < kTimeCharts; ++c) {
-    const SeriesScale s = LoadSeriesScale(doc_.store, series_[c]);
+    const SeriesScale s = LoadSeriesScale(doc_.Store(), series_[c]);
     charts_[c]->SetRange(kYAxis, s.minY, s.maxY);
   }
 }
 
 void CTimePlotsView::StepY(YStep step) {
   for (int c = 0; c < kTimeCharts; ++c) {
-    const double by = LoadSeriesScale(doc_.store, series_[c]).scaling;
+    const double by = LoadSeriesScale(doc_.Store(), series_[c]).scaling;
     AxisRange y = charts_[c]->Range(kYAxis);
     switch (step) {
       case YStep::MaxUp: y.maximum += by; break;
@@ -326,14 +327,14 @@ void CTimePlotsView::ClearPlots() {
 
 void CTimePlotsView::ToggleAutoScale() {
   autoScale_ = !autoScale_;
-  doc_.store.Write(keys::kTimePlotsAutoScale, autoScale_ ? 1 : 0);
+  doc_.Store().Write(keys::kTimePlotsAutoScale, autoScale_ ? 1 : 0);
   for (CGraph* chart : charts_) chart->SetAutoScale(kYAxis, autoScale_);
   if (!autoScale_) ResetY();
 }
 
 void CTimePlotsView::ToggleGridLines() {
   gridLines_ = !gridLines_;
-  doc_.store.Write(keys::kTimePlotsGridLines, gridLines_ ? 1 : 0);
+  doc_.Store().Write(keys::kTimePlotsGridLines, gridLines_ ? 1 : 0);
   for (CGraph* chart : charts_) {
     chart->SetMajorGrid(kXAxis, gridLines_);
     chart->SetMajorGrid(kYAxis, gridLines_);
@@ -350,7 +351,7 @@ void CTimePlotsView::ScalingProperties() {
   CTimeChartsScalingProp dlg(doc_, this);
   dlg.SetPrompts(*prompts_);
   if (runDialog_(dlg) != QDialog::Accepted) return;
-  autoScale_ = doc_.store.ReadBool(keys::kTimePlotsAutoScale);
+  autoScale_ = doc_.Store().ReadBool(keys::kTimePlotsAutoScale);
   for (int c = 0; c < kTimeCharts; ++c) ApplyScale(c);
 }
 
@@ -404,7 +405,7 @@ std::unique_ptr<QMenu> CTimePlotsView::CreateContextMenu() {
 
 void CTimePlotsView::ApplyScale(int chart) {
   CGraph& g = *charts_[chart];
-  const SeriesScale s = LoadSeriesScale(doc_.store, series_[chart]);
+  const SeriesScale s = LoadSeriesScale(doc_.Store(), series_[chart]);
   g.SetCaption(kYAxis, SeriesCaption(series_[chart]));
   g.SetAutoScale(kYAxis, false);
   g.SetRange(kYAxis, s.minY, s.maxY);
@@ -416,7 +417,7 @@ void CTimePlotsView::ApplyScale(int chart) {
 
 void CTimePlotsView::Rebuild() {
   for (int c = 0; c < kTimeCharts; ++c) {
-    series_[c] = ValidSeries(doc_.store.Read(*kChartKeys[c]));
+    series_[c] = ValidSeries(doc_.Store().Read(*kChartKeys[c]));
     charts_[c]->ClearData();
     ApplyScale(c);
   }

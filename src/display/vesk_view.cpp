@@ -37,16 +37,16 @@ YRange StoredYRange(const SettingsStore& store) {
 
 CVESKView::CVESKView(CVESKDoc& doc, QWidget* parent) : QWidget(parent), doc_(doc) {
   setObjectName("histogramView");
-  showBinSizes_ = doc_.store.ReadBool(keys::kBinnedShowBinSizes);
-  yAutoScale_ = doc_.store.ReadBool(keys::kBinnedAutoScale);
+  showBinSizes_ = doc_.Store().ReadBool(keys::kBinnedShowBinSizes);
+  yAutoScale_ = doc_.Store().ReadBool(keys::kBinnedAutoScale);
 
   graph_ = new CGraph(this);
   SetUpHistogramGraph(*graph_);
-  const YRange y = StoredYRange(doc_.store);
+  const YRange y = StoredYRange(doc_.Store());
   graph_->SetRange(kHistogramYAxis, y.minimum, y.maximum);
   graph_->SetAutoScale(kHistogramYAxis, yAutoScale_);
   graph_->SetTickSpacing(kHistogramYAxis, 5, 0);
-  ApplyHistogramXMode(*graph_, showBinSizes_, StoredBinRange(doc_.store));
+  ApplyHistogramXMode(*graph_, showBinSizes_, StoredBinRange(doc_.Store()));
   connect(graph_, &CGraph::ContextMenuRequested, this,
           [this](const QPoint& pos) { CreateContextMenu()->exec(pos); });
 
@@ -135,13 +135,13 @@ void CVESKView::ClearPlot() {
 void CVESKView::ToggleAutoScale() {
   yAutoScale_ = !yAutoScale_;
   graph_->SetAutoScale(kHistogramYAxis, yAutoScale_);
-  doc_.store.Write(keys::kBinnedAutoScale, yAutoScale_ ? 1 : 0);
+  doc_.Store().Write(keys::kBinnedAutoScale, yAutoScale_ ? 1 : 0);
 }
 
 void CVESKView::ToggleBinSizes() {
   const BinRange shown = XRangeBins();
   showBinSizes_ = !showBinSizes_;
-  doc_.store.Write(keys::kBinnedShowBinSizes, showBinSizes_ ? 1 : 0);
+  doc_.Store().Write(keys::kBinnedShowBinSizes, showBinSizes_ ? 1 : 0);
   ApplyHistogramXMode(*graph_, showBinSizes_, shown);
   Refresh();
 }
@@ -168,10 +168,10 @@ void CVESKView::SetYRange(YRange range) {
 void CVESKView::StoreRanges() {
   const BinRange x = XRangeBins();
   const AxisRange y = graph_->Range(kHistogramYAxis);
-  doc_.store.Write(keys::kBinnedMaxXBins, x.maximum);
-  doc_.store.Write(keys::kBinnedMinXBins, x.minimum);
-  doc_.store.Write(keys::kBinnedMaxY, static_cast<int>(y.maximum));
-  doc_.store.Write(keys::kBinnedMinY, static_cast<int>(y.minimum));
+  doc_.Store().Write(keys::kBinnedMaxXBins, x.maximum);
+  doc_.Store().Write(keys::kBinnedMinXBins, x.minimum);
+  doc_.Store().Write(keys::kBinnedMaxY, static_cast<int>(y.maximum));
+  doc_.Store().Write(keys::kBinnedMinY, static_cast<int>(y.minimum));
 }
 
 std::unique_ptr<QMenu> CVESKView::CreateContextMenu() {

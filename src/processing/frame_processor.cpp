@@ -51,10 +51,12 @@ void FrameProcessor::TakeNewSettings() {
   settings_ = channel_.Newest(settingsVersion_);
   mep_.SetSettings(settings_->maxMepLength, settings_->gridScalingFactor);
   const ScanSettings& s = *settings_;
-  if (s.surveyLat != before->surveyLat || s.ctdModel != before->ctdModel ||
-      s.instrInputViaMux != before->instrInputViaMux) {
+  // A new model is loaded as at a scan start (its coefficients with it); a new latitude
+  // changes nothing else of the decoder.
+  if (s.ctdModel != before->ctdModel || s.instrInputViaMux != before->instrInputViaMux) {
     ctd_.LoadScanSettings(s.ctdModel, s.instrInputViaMux, s.surveyLat);
   }
+  ctd_.surveyLat = s.surveyLat;
 }
 
 void FrameProcessor::Process(std::span<const std::uint8_t> frame) {

@@ -101,39 +101,16 @@ TEST(Sbe19CoefficientDialog, RefusesTextAsksForConfirmationAndWritesOnlyOnYes) {
   ASSERT_EQ(prompts.shown.size(), 2u);
   EXPECT_EQ(prompts.shown[1].text, kConfirmCoefficientUpdate);
   EXPECT_TRUE(prompts.shown[1].question);
-  EXPECT_EQ(doc.store.ReadString("TC_Coeff", "TempCoeff_H", "none"), "none");
+  EXPECT_EQ(doc.Store().ReadString("TC_Coeff", "TempCoeff_H", "none"), "none");
   EXPECT_NE(dlg.result(), QDialog::Accepted);
 
   prompts.answers = {true};
   dlg.findChild<QRadioButton*>("presSet1")->setChecked(true);
   dlg.accept();
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
-  EXPECT_EQ(doc.store.ReadString("TC_Coeff", "TempCoeff_H", "none"), "6.5e-4");
-  EXPECT_EQ(doc.store.ReadString("TC_Coeff", "TempCoeff_G", "none"), "4.1e-003");
-  EXPECT_EQ(doc.store.Read(keys::kTcPresCoeff), 1);
-}
-
-TEST(Sbe19CoefficientDialog, ANewCoefficientTakesEffectOnTheNextDecodedLine) {
-  TestDoc t;
-  t.store.Write(keys::kModelCtd, CtdCatalogue::kSbe19);
-  t.store.WriteString("TC_Coeff", "PresCoeff_PA1", "1.0");
-  CVESKDoc& doc = t.Make();
-  // Pressure word 0x0064: count 100; (PA0 + PA1 N + PA2 N^2 - 14.7) x 0.689476 dbar.
-  auto decode = [&doc] {
-    std::lock_guard lock(doc.ctdLock);
-    doc.ctd.line = "0FA00FA00064";
-    doc.DecodeCtdLine();
-    return doc.ctd.sample.pressure;
-  };
-  EXPECT_NEAR(decode(), (100 - 14.7) * 0.689476, 1e-9);
-
-  RecordingPrompts prompts;  // answers Yes
-  CTempCondCoeffDlg dlg(t.store);
-  dlg.SetPrompts(prompts);
-  SetText(dlg, "PresCoeff_PA0", "1.47e+001");
-  dlg.accept();
-  ASSERT_EQ(dlg.result(), QDialog::Accepted);
-  EXPECT_NEAR(decode(), 100 * 0.689476, 1e-9);
+  EXPECT_EQ(doc.Store().ReadString("TC_Coeff", "TempCoeff_H", "none"), "6.5e-4");
+  EXPECT_EQ(doc.Store().ReadString("TC_Coeff", "TempCoeff_G", "none"), "4.1e-003");
+  EXPECT_EQ(doc.Store().Read(keys::kTcPresCoeff), 1);
 }
 
 TEST(CtdDialog, TakesModelSerialAndMultiplexerOverAtOnce) {
@@ -157,27 +134,9 @@ TEST(CtdDialog, TakesModelSerialAndMultiplexerOverAtOnce) {
   EXPECT_EQ(t.store.Read(keys::kModelCtd), CtdCatalogue::kSbe19);
   EXPECT_EQ(t.store.Read(keys::kCtdSerial), "19-4711");
   EXPECT_EQ(t.store.Read(keys::kInstrInputViaMux), 1);
-  EXPECT_TRUE(doc.instrInputViaMux);
-  EXPECT_EQ(doc.catalogue.Find(CtdCatalogue::kSbe19)->serial, "19-4711");
-  std::lock_guard lock(doc.ctdLock);
-  EXPECT_EQ(doc.ctd.model, CtdCatalogue::kSbe19);
-  EXPECT_TRUE(doc.ctd.viaMux);
-}
-
-TEST(CtdDialog, DuringARemotelyStartedScanOnlyTheDecoderFollows) {
-  TestDoc t;
-  CVESKDoc& doc = t.Make();
-  CCTDDlg dlg(doc);
-  doc.scanning = true;  // started by remote control while the window was open
-  const std::string dataDir = doc.dataDir;
-  t.store.Write(keys::kDataDir, "/elsewhere/");
-  SelectModel(dlg, CtdCatalogue::kSbe49);
-  dlg.accept();
-  EXPECT_EQ(doc.dataDir, dataDir);  // the scan's settings stay as they were loaded
-  EXPECT_EQ(doc.catalogue.Find(CtdCatalogue::kSbe49)->serial, "n/a");
-  std::lock_guard lock(doc.ctdLock);
-  EXPECT_EQ(doc.ctd.model, CtdCatalogue::kSbe49);
-  doc.scanning = false;
+  EXPECT_TRUE(doc.Settings().scan.instrInputViaMux);
+  EXPECT_EQ(doc.Catalogue().Find(CtdCatalogue::kSbe19)->serial, "19-4711");
+  EXPECT_EQ(doc.Settings().scan.ctdModel, CtdCatalogue::kSbe19);
 }
 
 TEST(CtdDialog, RefusesNoSelectionAndModelsWithoutConfiguration) {
@@ -280,8 +239,8 @@ TEST(AnalogInputDialog, CaptionAndScaleReachTheDocument) {
     dlg.accept();
     EXPECT_EQ(prompts.shown.empty(), row.accepted) << row.caption << " " << row.scale;
   }
-  EXPECT_EQ(doc.analogCaption, "FLUOR");
-  EXPECT_DOUBLE_EQ(doc.analogScale, 0.25);
+  EXPECT_EQ(doc.Settings().analogCaption, "FLUOR");
+  EXPECT_DOUBLE_EQ(doc.Settings().analogScale, 0.25);
   EXPECT_EQ(t.store.Read(keys::kAnalogScale), "2.5e-1");
 }
 
@@ -330,7 +289,7 @@ TEST(AuxPortPage, ModeTextsIdentifierFieldAndTerminationBoxes) {
   t.store.WriteString("NavSettings", "NmeaStart1", "$GPGGA");
   CVESKDoc& doc = t.Make();
   RecordingPrompts prompts;
-  CComPortDlgZEV page(t.store, doc.auxPort);
+  CComPortDlgZEV page(t.store, doc.Settings().auxPort);
   page.SetPrompts(prompts);
   const struct {
     int mode;
@@ -430,7 +389,7 @@ TEST(PortSheet, OkTakesEveryValueOverUnlessBothPagesNameOneDevice) {
   EXPECT_EQ(prompts.Texts(), std::vector<std::string>{kSamePortError});
   EXPECT_NE(sheet.result(), QDialog::Accepted);
   EXPECT_FALSE(t.store.Contains("PortSettings", "ComPort_ZEV"));
-  EXPECT_EQ(doc.auxPort.port, 2);
+  EXPECT_EQ(doc.Settings().auxPort.port, 2);
 
   aux->findChild<QSpinBox*>("port")->setValue(4);
   aux->findChild<QComboBox*>("bitRate")->setCurrentText("9600");
@@ -448,10 +407,10 @@ TEST(PortSheet, OkTakesEveryValueOverUnlessBothPagesNameOneDevice) {
   EXPECT_EQ(t.store.Read(keys::kAuxPortMode), 1);
   EXPECT_EQ(t.store.ReadString("NavSettings", "NmeaStart1", ""), "$GPGGA");
   EXPECT_EQ(t.store.ReadString("NavSettings", "NmeaEnd1", ""), "\r\n");
-  EXPECT_EQ(doc.auxPort.port, 4);
-  EXPECT_EQ(doc.counterPort.device, "/dev/ttyUSB7");
-  EXPECT_EQ(doc.auxPortMode, 1);
-  EXPECT_EQ(doc.nav.nmeaStart[0], "$GPGGA");
+  EXPECT_EQ(doc.Settings().auxPort.port, 4);
+  EXPECT_EQ(doc.Settings().counterPort.device, "/dev/ttyUSB7");
+  EXPECT_EQ(doc.Settings().auxPortMode, 1);
+  EXPECT_EQ(doc.Settings().scan.nav.nmeaStart[0], "$GPGGA");
 }
 
 TEST(LatLongParsingDialog, OffersTheCapturedSentencesAndWritesThePositions) {
@@ -473,42 +432,37 @@ TEST(LatLongParsingDialog, OffersTheCapturedSentencesAndWritesThePositions) {
   stale->setValue(30);
   dlg.accept();
   EXPECT_EQ(t.store.Read(keys::kStaleFixSeconds), 30);
-  EXPECT_EQ(doc.nav.staleFixSeconds, 30);
+  EXPECT_EQ(doc.Settings().scan.nav.staleFixSeconds, 30);
   for (const auto& [key, value] : positions)
     EXPECT_EQ(t.store.ReadInt("NavSettings", key, 0), value);
   EXPECT_EQ(t.store.Read(keys::kSentenceToParse), "$GPGGA");
-  std::lock_guard lock(doc.navLock);
-  EXPECT_EQ(doc.nav.sentenceToParse, "$GPGGA");
-  EXPECT_EQ(doc.nav.timePos, 2);
+  EXPECT_EQ(doc.Settings().scan.nav.sentenceToParse, "$GPGGA");
+  EXPECT_EQ(doc.Settings().scan.nav.timePos, 2);
 }
 
-// Sentences from the auxiliary port and from the counter's "$" frames, logging or not, are
-// appended to the viewer, which keeps the newest in view and a bounded history; a viewer
-// opened later shows the recent ones at once.
+// The viewer shows the captured sentences, the newest in view, within the log's bound; a
+// viewer opened later shows the recent ones at once.
 TEST(NavViewer, AppendsFromBothSourcesWithinItsBound) {
   TestDoc t;
   t.store.WriteString("NavSettings", "NmeaStart1", "$GPGGA");
   t.store.Write(keys::kSentenceToParse, "$GPGGA");
   CVESKDoc& doc = t.Make();
-  doc.logging = false;
   auto* viewer = new CNavViewerDlg(doc);
   viewer->resize(560, 320);
   viewer->show();
-  EXPECT_TRUE(doc.navViewerOpen);
   EXPECT_EQ(viewer->findChild<QLabel*>("sentenceToParse")->text(), "Sentence to parse: $GPGGA");
   const auto lines = [&] { return viewer->Text().split('\n', Qt::SkipEmptyParts); };
 
-  doc.OnNmeaText("$GPGGA,aux-0,4807.038,N,01131.000,E*47\r\n");
-  FrameProcessor processor(doc);
-  processor.Process(test::MakeTextFrame('$', "$GPGGA,dollar-1,4807.038,N"));
-  EXPECT_EQ(t.windows.Count(Uwm::NavViewerUpdate), 1);  // one until the viewer reads
+  NavViewerLog& log = doc.Results().Viewer();
+  log.Append("$GPGGA,aux-0,4807.038,N,01131.000,E*47\r\n");
+  log.Append("$GPGGA,dollar-1,4807.038,N\r\n");
   viewer->OnMessage(Uwm::NavViewerUpdate);
   EXPECT_EQ(lines(),
             (QStringList{"$GPGGA,aux-0,4807.038,N,01131.000,E*47", "$GPGGA,dollar-1,4807.038,N"}));
 
   const int sentences = 3000;
   for (int i = 0; i < sentences; ++i) {
-    doc.OnNmeaText("$GPGGA," + std::to_string(i) + ",4807.038,N,01131.000,E*47\r\n");
+    log.Append("$GPGGA," + std::to_string(i) + ",4807.038,N,01131.000,E*47\r\n");
     if (i % 700 == 0) viewer->OnMessage(Uwm::NavViewerUpdate);
   }
   viewer->OnMessage(Uwm::NavViewerUpdate);
@@ -521,7 +475,6 @@ TEST(NavViewer, AppendsFromBothSourcesWithinItsBound) {
   EXPECT_EQ(bar->value(), bar->maximum());  // the newest in view
 
   delete viewer;
-  EXPECT_FALSE(doc.navViewerOpen);
   CNavViewerDlg reopened(doc);
   shown = reopened.Text().split('\n', Qt::SkipEmptyParts);
   ASSERT_EQ(shown.size(), static_cast<qsizetype>(NavViewerLog::kMaxLines));

@@ -37,26 +37,21 @@ class ControlBarReaderTest : public ::testing::Test {
 };
 
 TEST_F(ControlBarReaderTest, InstrumentAndEngineeringFields) {
-  {
-    std::lock_guard lock(doc_->ctdLock);
-    doc_->ctd.sample.pressure = 1000;
-    doc_->ctd.sample.temperature = 12.3456;
-    doc_->ctd.sample.salinity = 34.5678;
-    doc_->ctd.sample.analog = 2;
-  }
-  {
-    std::lock_guard lock(doc_->housekeepingLock);
-    doc_->housekeeping = {2499, 1, 2, 1000, 8000, 401, 2006};
-    doc_->flowSpeed = 0.4567;
-    doc_->counterValue = 12.5;
-  }
-  {
-    std::lock_guard lock(doc_->binLock);
-    doc_->frameTotal = 106.4;
-    doc_->cumulativeTotalCount = 1374;
-    doc_->cumulativeWindowCount = 1300;
-  }
-  doc_->frameErrorCount = 3;
+  ScanResults& results = doc_->Results();
+  CtdSample ctd;
+  ctd.pressure = 1000;
+  ctd.temperature = 12.3456;
+  ctd.salinity = 34.5678;
+  ctd.analog = 2;
+  results.SetCtd(ctd);
+  HousekeepingTable hk;
+  hk.words = {2499, 1, 2, 1000, 8000, 401, 2006};
+  hk.flowSpeed = 0.4567;
+  hk.counterValue = 12.5;
+  results.SetHousekeeping(hk);
+  results.AddFrameBins({}, 1000, 900);
+  results.AddFrameBins({}, 106.4, 400);
+  for (int i = 0; i < 3; ++i) results.CountFrameError();
   const BarTexts t = reader_.Read(*doc_, t0_);
   char depth[32];
   std::snprintf(depth, sizeof depth, "%.2f", PressureToDepth(1000, 45.0));
@@ -64,7 +59,7 @@ TEST_F(ControlBarReaderTest, InstrumentAndEngineeringFields) {
       {BarField::Depth, depth},           {BarField::Temp, "12.346"},
       {BarField::Salinity, "34.568"},     {BarField::Analog, "5.00"},
       {BarField::Counter, "12.50"},       {BarField::FlowCounts, "1000 / 8000"},
-      {BarField::FlowSpeed, "0.457 m/s"}, {BarField::TotalCount, "1374"},
+      {BarField::FlowSpeed, "0.457 m/s"}, {BarField::TotalCount, "1106"},
       {BarField::TotalCps, "106"},        {BarField::WindowCount, "1300"},
       {BarField::LMon, "2006"},           {BarField::LVolt, "401"},
       {BarField::Sensor, "2499"},         {BarField::FrameErrors, "3"},
@@ -97,9 +92,13 @@ TEST_F(ControlBarReaderTest, DeltaTimeAndParticleRateFollowThePcClock) {
   };
   for (const Step& s : steps) {
     SCOPED_TRACE(s.ms);
-    doc_->lFrameCount = s.frames;
-    doc_->mepParticleCount = s.mep;
-    if (s.frames == 0) reader_.Reset();
+    ScanResults& results = doc_->Results();
+    if (s.frames < results.LFrames()) {
+      results.Reset();
+      reader_.Reset();
+    }
+    while (results.LFrames() < s.frames) results.CountLFrame();
+    while (results.MepParticles() < s.mep) results.CountMepParticle();
     const BarTexts t = reader_.Read(*doc_, t0_ + milliseconds(s.ms));
     EXPECT_EQ(Field(t, BarField::DeltaTime), s.delta);
     EXPECT_EQ(Field(t, BarField::SampleNo), s.sample);

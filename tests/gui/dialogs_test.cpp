@@ -77,21 +77,21 @@ TEST_F(ValueDialogTest, WindowBoundsAreRefusedWhenEqualOrCrossedAndStoredOtherwi
             (std::vector<std::string>{"The Lower Bound CANNOT EQUAL the Upper Bound",
                                       "The Lower Bound CANNOT BE GREATER than the Upper Bound"}));
   EXPECT_NE(dlg.result(), QDialog::Accepted);
-  EXPECT_EQ(doc.windowLowerBound, 0);
-  EXPECT_FALSE(doc.store.Contains("Settings", "WindowCountsLowerBound"));
+  EXPECT_EQ(doc.Settings().scan.windowLowerBound, 0);
+  EXPECT_FALSE(doc.Store().Contains("Settings", "WindowCountsLowerBound"));
 
   dlg.LowerField()->setValue(5);
   dlg.UpperField()->setValue(6);
   dlg.accept();
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
-  EXPECT_EQ(doc.windowLowerBound, 5);
-  EXPECT_EQ(doc.windowUpperBound, 6);
-  EXPECT_EQ(doc.store.Read(keys::kWindowCountsLowerBound), 5);
-  EXPECT_EQ(doc.store.Read(keys::kWindowCountsUpperBound), 6);
+  EXPECT_EQ(doc.Settings().scan.windowLowerBound, 5);
+  EXPECT_EQ(doc.Settings().scan.windowUpperBound, 6);
+  EXPECT_EQ(doc.Store().Read(keys::kWindowCountsLowerBound), 5);
+  EXPECT_EQ(doc.Store().Read(keys::kWindowCountsUpperBound), 6);
 }
 
 TEST_F(ValueDialogTest, SurveyLatitudeOf91IsRefusedAndAValidOneStoredAsText) {
-  doc.store.Write(keys::kSurveyLat, "99.9999");
+  doc.Store().Write(keys::kSurveyLat, "99.9999");
   CSurveyLatDlg dlg(doc);
   dlg.SetPrompts(prompts);
   EXPECT_EQ(dlg.LatitudeField()->text(), "99.9999");
@@ -100,17 +100,17 @@ TEST_F(ValueDialogTest, SurveyLatitudeOf91IsRefusedAndAValidOneStoredAsText) {
   ASSERT_EQ(prompts.shown.size(), 1u);
   EXPECT_EQ(prompts.shown[0].text, "Please enter a number between -90 and 90.");
   EXPECT_NE(dlg.result(), QDialog::Accepted);
-  EXPECT_EQ(doc.store.Read(keys::kSurveyLat), "99.9999");
+  EXPECT_EQ(doc.Store().Read(keys::kSurveyLat), "99.9999");
 
   dlg.LatitudeField()->setText("-33.8675");
   dlg.accept();
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
-  EXPECT_DOUBLE_EQ(doc.surveyLat, -33.8675);
-  EXPECT_DOUBLE_EQ(doc.store.ReadReal(keys::kSurveyLat), -33.8675);
+  EXPECT_DOUBLE_EQ(doc.Settings().scan.surveyLat, -33.8675);
+  EXPECT_DOUBLE_EQ(doc.Store().ReadReal(keys::kSurveyLat), -33.8675);
 }
 
 TEST_F(ValueDialogTest, EmptyCounterConstantIsRefusedAfterTheConfirmation) {
-  doc.store.Write(keys::kCounterConstant, "0.5");
+  doc.Store().Write(keys::kCounterConstant, "0.5");
   CCounterConstantDlg dlg(doc);
   dlg.SetPrompts(prompts);
   EXPECT_EQ(dlg.ConstantField()->text(), "0.5");
@@ -123,7 +123,7 @@ TEST_F(ValueDialogTest, EmptyCounterConstantIsRefusedAfterTheConfirmation) {
             "This value cannot be empty.  \n\nIf you do not wish to use the Counter Constant, set "
             "it to 0.");
   EXPECT_NE(dlg.result(), QDialog::Accepted);
-  EXPECT_EQ(doc.store.Read(keys::kCounterConstant), "0.5");
+  EXPECT_EQ(doc.Store().Read(keys::kCounterConstant), "0.5");
 
   // Cancelled confirmation: nothing checked, nothing stored.
   prompts.shown.clear();
@@ -131,13 +131,13 @@ TEST_F(ValueDialogTest, EmptyCounterConstantIsRefusedAfterTheConfirmation) {
   dlg.ConstantField()->setText("2.0");
   dlg.accept();
   EXPECT_EQ(prompts.shown.size(), 1u);
-  EXPECT_EQ(doc.store.Read(keys::kCounterConstant), "0.5");
+  EXPECT_EQ(doc.Store().Read(keys::kCounterConstant), "0.5");
 
   dlg.accept();  // confirmed
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
-  EXPECT_EQ(doc.store.Read(keys::kCounterConstant), "2.0");
-  EXPECT_EQ(doc.counterConstantText, "2.0");
-  EXPECT_DOUBLE_EQ(doc.counterScale, 2.0 / kCounterReferenceConstant);
+  EXPECT_EQ(doc.Store().Read(keys::kCounterConstant), "2.0");
+  EXPECT_EQ(doc.Settings().scan.counterConstantText, "2.0");
+  EXPECT_DOUBLE_EQ(doc.Settings().scan.counterScale, 2.0 / kCounterReferenceConstant);
 }
 
 TEST_F(ValueDialogTest, FirmwareHeaderAndMepLengthAreStored) {
@@ -146,14 +146,14 @@ TEST_F(ValueDialogTest, FirmwareHeaderAndMepLengthAreStored) {
   EXPECT_EQ(firmware.VersionField()->text(), "2.25");
   firmware.VersionField()->setText("2.30");
   firmware.accept();
-  EXPECT_EQ(doc.store.Read(keys::kFirmwareVer), "2.30");
-  EXPECT_DOUBLE_EQ(doc.firmwareVersion, 2.30);
+  EXPECT_EQ(doc.Store().Read(keys::kFirmwareVer), "2.30");
+  EXPECT_DOUBLE_EQ(doc.Settings().scan.firmwareVersion, 2.30);
 
   CUserHeaderDlg header(doc);
   header.HeaderField()->setPlainText("Cruise AB-26\nStation 4\nCast 2");
   header.accept();
-  EXPECT_EQ(doc.store.Read(keys::kUserSuppliedFileHeader), "Cruise AB-26\nStation 4\nCast 2");
-  EXPECT_EQ(doc.userSuppliedFileHeader, "Cruise AB-26\nStation 4\nCast 2");
+  EXPECT_EQ(doc.Store().Read(keys::kUserSuppliedFileHeader), "Cruise AB-26\nStation 4\nCast 2");
+  EXPECT_EQ(doc.Settings().userSuppliedFileHeader, "Cruise AB-26\nStation 4\nCast 2");
   CUserHeaderDlg again(doc);
   EXPECT_EQ(again.HeaderField()->toPlainText(), "Cruise AB-26\nStation 4\nCast 2");
 
@@ -163,8 +163,8 @@ TEST_F(ValueDialogTest, FirmwareHeaderAndMepLengthAreStored) {
   EXPECT_EQ(mep.LengthField()->maximum(), 1000);
   mep.LengthField()->setValue(250);
   mep.accept();
-  EXPECT_EQ(doc.store.ReadInt("MEP Grid", "MaxMepLength", 0), 250);
-  EXPECT_EQ(doc.maxMepLength, 250);
+  EXPECT_EQ(doc.Store().ReadInt("MEP Grid", "MaxMepLength", 0), 250);
+  EXPECT_EQ(doc.Settings().scan.maxMepLength, 250);
   EXPECT_TRUE(prompts.shown.empty());
 }
 

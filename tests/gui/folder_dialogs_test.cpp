@@ -128,20 +128,20 @@ TEST(DataFileNaming, ChangeStoresTheFolderAtOnceAndOkStoresTheNamingChoice) {
   EXPECT_EQ(change->text(), "Change");
   change->click();
   EXPECT_EQ(offered, dir.Path() + "/old/");
-  EXPECT_EQ(doc.store.Read(keys::kDataDir), dir.Path() + "/new/");
-  EXPECT_EQ(doc.dataDir, dir.Path() + "/new/");
+  EXPECT_EQ(doc.Store().Read(keys::kDataDir), dir.Path() + "/new/");
+  EXPECT_EQ(doc.DataDirectory(), dir.Path() + "/new/");
   EXPECT_EQ(dlg.FolderText().toStdString(), dir.Path() + "/new/");
   EXPECT_EQ(announced.toStdString(), dir.Path() + "/new/");
 
   answer.reset();  // cancelled chooser: nothing changes
   change->click();
-  EXPECT_EQ(doc.store.Read(keys::kDataDir), dir.Path() + "/new/");
+  EXPECT_EQ(doc.Store().Read(keys::kDataDir), dir.Path() + "/new/");
 
   dlg.AutomaticNaming()->setChecked(false);
-  EXPECT_EQ(doc.store.Read(keys::kUseDefaultFileNaming), 1);  // only OK stores it
+  EXPECT_EQ(doc.Store().Read(keys::kUseDefaultFileNaming), 1);  // only OK stores it
   dlg.accept();
-  EXPECT_EQ(doc.store.Read(keys::kUseDefaultFileNaming), 0);
-  EXPECT_FALSE(doc.useDefaultFileNaming);
+  EXPECT_EQ(doc.Store().Read(keys::kUseDefaultFileNaming), 0);
+  EXPECT_FALSE(doc.Settings().useDefaultFileNaming);
   CDataFileNamingDlg again(doc);
   EXPECT_FALSE(again.AutomaticNaming()->isChecked());
 }

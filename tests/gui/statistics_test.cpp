@@ -49,12 +49,11 @@ class StatisticsDlgTest : public ::testing::Test {
 };
 
 TEST_F(StatisticsDlgTest, RangesFromTheCumulativeBins) {
-  {
-    std::lock_guard lock(doc.binLock);
-    doc.cumulativeBins[10] = 10;
-    doc.cumulativeBins[12] = 10;
-    doc.cumulativeBins[80] = 4;
-  }
+  BinCounts bins{};
+  bins[10] = 10;
+  bins[12] = 10;
+  bins[80] = 4;
+  doc.Results().AddFrameBins(bins, 24, 0);
   CStatisticAnalysisDlg dlg(doc);
   EXPECT_EQ(dlg.windowTitle(), "Statistical Size Anaylsis");
   EXPECT_TRUE(dlg.IsRefreshing());
@@ -67,10 +66,9 @@ TEST_F(StatisticsDlgTest, RangesFromTheCumulativeBins) {
   dlg.Limit(LimitField::UpperA)->setText("165");
   dlg.Refresh();
   EXPECT_EQ(dlg.Average(0)->text(), "0");  // no counts in bin 11
-  {
-    std::lock_guard lock(doc.binLock);
-    doc.cumulativeBins[11] = 1;
-  }
+  BinCounts one{};
+  one[11] = 1;
+  doc.Results().AddFrameBins(one, 1, 0);
   dlg.Refresh();
   EXPECT_EQ(dlg.Average(0)->text(), "165");
   EXPECT_EQ(dlg.Deviation(0)->text(), "0");

@@ -119,7 +119,7 @@ TEST(StoreSnapshot, WritesPThenTheFileNumberWithCrLfAndStoresTheNumber) {
   EXPECT_EQ(counter.Received(), "p12\r\n");
   EXPECT_TRUE(dlg.NumberSent());
   EXPECT_FALSE(dlg.FileNumberField()->isEnabled());
-  EXPECT_EQ(doc.store.Read(keys::kLastSnapshotFileNumber), 12);
+  EXPECT_EQ(doc.Store().Read(keys::kLastSnapshotFileNumber), 12);
   EXPECT_TRUE(dlg.Polling());
   EXPECT_TRUE(dlg.ReplyText().contains("Disk Write Complete"));
   dlg.Poll();  // nothing more to read: nothing changes, no warning
@@ -145,7 +145,7 @@ TEST(StoreSnapshot, APortThatCannotBeOpenedGivesTheCommunicationWarning) {
   EXPECT_FALSE(dlg.NumberSent());
   EXPECT_FALSE(dlg.Polling());
   EXPECT_TRUE(dlg.FileNumberField()->isEnabled());  // the operator may try again
-  EXPECT_FALSE(doc.store.Contains("Settings", "LastSnapshotFileNumber"));
+  EXPECT_FALSE(doc.Store().Contains("Settings", "LastSnapshotFileNumber"));
 }
 
 TEST(StoreSnapshot, AConnectedPortIsReleasedWhileOpenAndReconnectedAfterwards) {
@@ -159,13 +159,13 @@ TEST(StoreSnapshot, AConnectedPortIsReleasedWhileOpenAndReconnectedAfterwards) {
     RecordingPrompts prompts;
     CStoreSnapshotDlg dlg(doc);
     dlg.SetPrompts(prompts);
-    EXPECT_FALSE(doc.counterSerial.IsOpen());
+    EXPECT_FALSE(doc.CounterPort().IsOpen());
     dlg.OpenStore();
     EXPECT_TRUE(dlg.StoreReady());
     dlg.accept();
   }
-  EXPECT_TRUE(doc.counterSerial.IsOpen());
-  EXPECT_TRUE(doc.connected);
+  EXPECT_TRUE(doc.CounterPort().IsOpen());
+  EXPECT_TRUE(doc.Connected());
 }
 
 }  // namespace

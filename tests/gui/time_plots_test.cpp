@@ -131,32 +131,16 @@ class TimePlotsTest : public ::testing::Test {
   test::RecordingPrompts prompts;
 
   static double Value(int channel, int i) { return channel * 10000.0 + i; }
+  // A new scan's history of `samples` samples.
   void FillHistory(int samples) {
-    std::lock_guard lock(doc.timeChartHistoryLock);
-    doc.timeChartHistory.clear();
-    doc.timeChartSamples = 0;
-    for (int i = 0; i < samples; ++i) {
-      TimeChartSample s{};
-      for (int ch = 0; ch < kTimeChartChannels; ++ch) s[ch] = Value(ch, i);
-      doc.timeChartHistory.push_back(s);
-      ++doc.timeChartSamples;
-      if (doc.timeChartHistory.size() > static_cast<std::size_t>(doc.bufferLength))
-        doc.timeChartHistory.pop_front();
-    }
+    doc.Results().Reset();
+    for (int i = 0; i < samples; ++i) NewSample(i);
   }
+  // A sample made as the processing thread makes it.
   void NewSample(int i) {
-    {
-      std::lock_guard lock(doc.timeChartLock);
-      for (int ch = 0; ch < kTimeChartChannels; ++ch) doc.latestSample[ch] = Value(ch, i);
-    }
-    {
-      // What the processing thread does with the history, so a later replay agrees.
-      std::lock_guard lock(doc.timeChartHistoryLock);
-      while (doc.timeChartHistory.size() >= static_cast<std::size_t>(doc.bufferLength))
-        doc.timeChartHistory.pop_front();
-      doc.timeChartHistory.push_back(doc.latestSample);
-      ++doc.timeChartSamples;
-    }
+    TimeChartSample s{};
+    for (int ch = 0; ch < kTimeChartChannels; ++ch) s[ch] = Value(ch, i);
+    doc.Results().AddSample(s, static_cast<std::size_t>(doc.Settings().scan.bufferLength));
   }
   // Samples up to (not including) `until`, the views told after each `every` of them.
   void Samples(CTimePlotsView& view, int from, int until, int every = 1) {
@@ -214,7 +198,7 @@ TEST_F(TimePlotsTest, FollowsTheNewestSamplesAfterARestart) {
   EXPECT_TRUE(view->AutoScrollOn());
   const auto points = [&] { return view->Chart(2).PlotData(CTimePlotsView::kPlot); };
 
-  doc.ResetForScan();
+  doc.Results().Reset();
   view->OnMessage(Uwm::StartGraph);
   EXPECT_EQ(view->XShown(), (XWindow{0, 600}));
   Samples(*view, 0, 10);
@@ -232,7 +216,7 @@ TEST_F(TimePlotsTest, FollowsTheNewestSamplesAfterARestart) {
   EXPECT_EQ(view->XShown(), (XWindow{99, 699}));  // stays where the user looks
 
   // The next scan, with auto-scroll off: a window past its samples comes back to them.
-  doc.ResetForScan();
+  doc.Results().Reset();
   view->OnMessage(Uwm::StartGraph);
   Samples(*view, 0, 5);
   EXPECT_EQ(view->XShown(), (XWindow{0, 600}));
@@ -263,14 +247,10 @@ TEST_F(TimePlotsTest, ChartsLineUpAndReadInTimeAndNiceValues) {
   const auto value = [](int series, int i) {
     return series == 7 ? 2000.0 + i : series == 6 ? 0.5 + 0.002 * (i % 30) : 100.0 + i % 7;
   };
-  {
-    std::lock_guard lock(doc.timeChartHistoryLock);
-    for (int i = 0; i < 700; ++i) {
-      TimeChartSample s{};
-      for (int ch = 0; ch < kTimeChartChannels; ++ch) s[ch] = value(ch, i);
-      doc.timeChartHistory.push_back(s);
-    }
-    doc.timeChartSamples = 700;
+  for (int i = 0; i < 700; ++i) {
+    TimeChartSample s{};
+    for (int ch = 0; ch < kTimeChartChannels; ++ch) s[ch] = value(ch, i);
+    doc.Results().AddSample(s, 3600);
   }
   auto view = MakeView();
   view->resize(1080, 480);
@@ -475,13 +455,13 @@ TEST(TimeChartsInTheMainFrame, SwitchingViews) {
   CMainFrame frame(doc, messages);
   EXPECT_NE(dynamic_cast<CGridView*>(frame.GridPane()), nullptr);
   ASSERT_NE(dynamic_cast<CVESKView*>(frame.MainView()), nullptr);
-  EXPECT_FALSE(doc.timeChartRelay);
+  EXPECT_FALSE(doc.TimeChartRelay());
 
   frame.FindAction("&Time Charts")->trigger();
   auto* charts = dynamic_cast<CTimePlotsView*>(frame.MainView());
   ASSERT_NE(charts, nullptr);
   EXPECT_EQ(frame.Splitter()->widget(0), charts);
-  EXPECT_TRUE(doc.timeChartRelay);
+  EXPECT_TRUE(doc.TimeChartRelay());
   EXPECT_EQ(store.Read(keys::kActiveMainView), 1);
   frame.FindAction("&Time Charts")->trigger();
   EXPECT_EQ(frame.MainView(), charts);
@@ -489,7 +469,7 @@ TEST(TimeChartsInTheMainFrame, SwitchingViews) {
 
   frame.FindAction("Counts Histogram (&Main View)")->trigger();
   EXPECT_NE(dynamic_cast<CVESKView*>(frame.MainView()), nullptr);
-  EXPECT_FALSE(doc.timeChartRelay);
+  EXPECT_FALSE(doc.TimeChartRelay());
   EXPECT_EQ(store.Read(keys::kActiveMainView), 0);
   EXPECT_EQ(frame.Splitter()->count(), 2);
 }

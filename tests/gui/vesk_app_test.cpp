@@ -98,7 +98,7 @@ TEST(VeskApp, StartUpMessagesInOrder) {
     for (std::size_t i = 0; i < shown.size(); ++i) EXPECT_TRUE(StartsWith(shown[i], c.messages[i]));
     ASSERT_NE(app.Frame(), nullptr);
     EXPECT_TRUE(app.Frame()->isVisible());
-    EXPECT_TRUE(app.Doc()->connected);
+    EXPECT_TRUE(app.Doc()->Connected());
     EXPECT_EQ(app.RemoteControlAvailable(), std::string(c.bindAddress) == "127.0.0.1");
   }
 }
@@ -126,15 +126,15 @@ TEST(VeskApp, RemoteControlDrivesTheWindow) {
   };
   CMainFrame& frame = *app.Frame();
   send(4);
-  ASSERT_TRUE(PollUntil([&] { return app.Doc()->scanning.load(); }));
-  EXPECT_FALSE(app.Doc()->logging);
+  ASSERT_TRUE(PollUntil([&] { return app.Doc()->Scanning(); }));
+  EXPECT_FALSE(app.Doc()->Logging());
   EXPECT_EQ(frame.PaneText(kPaneState), kScanningNoLogging);
   send(1);
-  ASSERT_TRUE(PollUntil([&] { return app.Doc()->logging.load(); }));
+  ASSERT_TRUE(PollUntil([&] { return app.Doc()->Logging(); }));
   EXPECT_EQ(frame.PaneText(kPaneState), kScanningAndLogging);
   EXPECT_FALSE(frame.ControlBar()->StartLoggingButton()->isEnabled());
   send(2);
-  ASSERT_TRUE(PollUntil([&] { return !app.Doc()->scanning; }));
+  ASSERT_TRUE(PollUntil([&] { return !app.Doc()->Scanning(); }));
   EXPECT_TRUE(frame.ControlBar()->StartAcquisitionButton()->isEnabled());
   send(3);
   ASSERT_TRUE(PollUntil([&] { return !frame.isVisible(); }));

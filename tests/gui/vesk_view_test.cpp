@@ -71,6 +71,13 @@ class ViewTest : public ::testing::Test {
   AxisRange X(CVESKView& view) { return view.Graph().Range(kHistogramXAxis); }
 };
 
+// Counts added to the cumulative bins as an L frame adds them: {bin, count}.
+void AddBins(CVESKDoc& doc, std::initializer_list<std::pair<int, std::uint32_t>> counts) {
+  BinCounts bins{};
+  for (const auto& [bin, count] : counts) bins[bin] = count;
+  doc.Results().AddFrameBins(bins, 0, 0);
+}
+
 TEST_F(ViewTest, ButtonsMoveTheAxesByTheirArithmetic) {
   CVESKView view(doc);
   EXPECT_EQ(view.findChild<QPushButton*>("clearPlotButton")->text(), "Clear Plot");
@@ -117,7 +124,7 @@ TEST_F(ViewTest, InSizeModeTheXButtonsStepBy150Microns) {
   view.ToggleBinSizes();
   EXPECT_EQ(view.Graph().Caption(kHistogramXAxis), "BINS");
   EXPECT_DOUBLE_EQ(X(view).maximum, 128);
-  EXPECT_EQ(doc.store.Read(keys::kBinnedShowBinSizes), 0);
+  EXPECT_EQ(doc.Store().Read(keys::kBinnedShowBinSizes), 0);
 }
 
 TEST_F(ViewTest, XButtonsStartFromTheRangeTheUserZoomedTo) {
@@ -141,11 +148,7 @@ TEST_F(ViewTest, RefreshesFromTheCumulativeBinsOnlyBetweenStartAndStop) {
   t.windows.view = nullptr;
   CVESKView view(doc);
   EXPECT_FALSE(view.IsRefreshing());
-  {
-    std::lock_guard lock(doc.binLock);
-    doc.cumulativeBins[3] = 7;
-    doc.cumulativeBins[127] = 2;
-  }
+  AddBins(doc, {{3, 7}, {127, 2}});
   view.OnMessage(Uwm::StartGraph);
   EXPECT_TRUE(view.IsRefreshing());
   view.Refresh();
@@ -166,15 +169,14 @@ TEST_F(ViewTest, RefreshesFromTheCumulativeBinsOnlyBetweenStartAndStop) {
 
 TEST_F(ViewTest, ClearPlotZeroesTheSharedBinsAndTheCurve) {
   CVESKView view(doc);
-  doc.cumulativeBins.fill(5);
+  BinCounts five;
+  five.fill(5);
+  doc.Results().AddFrameBins(five, 640, 0);
   view.Refresh();
   Click(view, "clearPlotButton");
   EXPECT_TRUE(view.Graph().PlotData(kHistogramPlot).empty());
-  for (auto c : doc.cumulativeBins) ASSERT_EQ(c, 0u);
-  {
-    std::lock_guard lock(doc.binLock);
-    doc.cumulativeBins[0] = 1;  // counting goes on from zero
-  }
+  for (auto c : doc.Results().Bins().cumulative) ASSERT_EQ(c, 0u);
+  AddBins(doc, {{0, 1}});  // counting goes on from zero
   view.Refresh();
   EXPECT_EQ(view.Graph().PlotData(kHistogramPlot)[0], QPointF(0, 1));
 }
@@ -187,17 +189,17 @@ TEST_F(ViewTest, StopStoresTheRangesAndANewViewShowsThemAgain) {
     view.SetYRange({0, 250.7});
     view.OnMessage(Uwm::StopGraph);
   }
-  EXPECT_EQ(doc.store.Read(keys::kBinnedMinXBins), 20);
-  EXPECT_EQ(doc.store.Read(keys::kBinnedMaxXBins), 90);
-  EXPECT_EQ(doc.store.Read(keys::kBinnedMinY), 0);
-  EXPECT_EQ(doc.store.Read(keys::kBinnedMaxY), 250);
+  EXPECT_EQ(doc.Store().Read(keys::kBinnedMinXBins), 20);
+  EXPECT_EQ(doc.Store().Read(keys::kBinnedMaxXBins), 90);
+  EXPECT_EQ(doc.Store().Read(keys::kBinnedMinY), 0);
+  EXPECT_EQ(doc.Store().Read(keys::kBinnedMaxY), 250);
   CVESKView again(doc);
   EXPECT_EQ(again.XRangeBins(), (BinRange{20, 90}));
   EXPECT_DOUBLE_EQ(again.Graph().Range(kHistogramYAxis).maximum, 250);
 
   // A stored range that cannot be shown gives the default one.
-  doc.store.Write(keys::kBinnedMinXBins, 90);
-  doc.store.Write(keys::kBinnedMaxXBins, 20);
+  doc.Store().Write(keys::kBinnedMinXBins, 90);
+  doc.Store().Write(keys::kBinnedMaxXBins, 20);
   CVESKView broken(doc);
   EXPECT_EQ(broken.XRangeBins(), (BinRange{0, 128}));
 }
@@ -216,8 +218,8 @@ TEST_F(ViewTest, ContextMenuTogglesAutoScaleAndTheBinSizeMode) {
   mode->trigger();
   EXPECT_FALSE(view.YAutoScale());
   EXPECT_FALSE(view.Graph().AutoScale(kHistogramYAxis));
-  EXPECT_EQ(doc.store.Read(keys::kBinnedAutoScale), 0);
-  EXPECT_EQ(doc.store.Read(keys::kBinnedShowBinSizes), 1);
+  EXPECT_EQ(doc.Store().Read(keys::kBinnedAutoScale), 0);
+  EXPECT_EQ(doc.Store().Read(keys::kBinnedShowBinSizes), 1);
 
   menu = view.CreateContextMenu();
   EXPECT_FALSE(menu->findChild<QAction*>("autoScaleAction")->isChecked());
@@ -232,7 +234,7 @@ TEST_F(ViewTest, PopupRefreshesOverSizesAndClearsFromItsMenu) {
   auto* popup = new CBinnedDataPopupDlg(doc);
   EXPECT_EQ(popup->windowTitle(), "Binned Counts");
   EXPECT_TRUE(popup->testAttribute(Qt::WA_DeleteOnClose));
-  doc.cumulativeBins[2] = 9;
+  AddBins(doc, {{2, 9}});
   popup->OnMessage(Uwm::StartBinnedDataPopup);
   EXPECT_TRUE(popup->IsRefreshing());
   popup->Refresh();
@@ -243,7 +245,7 @@ TEST_F(ViewTest, PopupRefreshesOverSizesAndClearsFromItsMenu) {
   ASSERT_NE(clear, nullptr);
   EXPECT_EQ(clear->text(), "Clear Plot");
   clear->trigger();
-  EXPECT_EQ(doc.cumulativeBins[2], 0u);
+  EXPECT_EQ(doc.Results().Bins().cumulative[2], 0u);
   EXPECT_TRUE(popup->Graph().PlotData(kHistogramPlot).empty());
   popup->OnMessage(Uwm::StopBinnedDataPopup);
   EXPECT_FALSE(popup->IsRefreshing());
@@ -254,24 +256,24 @@ TEST_F(ViewTest, PopupRefreshesOverSizesAndClearsFromItsMenu) {
 }
 
 TEST_F(ViewTest, PopupComesBackWhereItWasAndStoresMovesAndResizesAfterItsPlacement) {
-  doc.store.Write(keys::kPopupXPos, 150);
-  doc.store.Write(keys::kPopupYPos, 120);
-  doc.store.Write(keys::kPopupWidth, 600);
-  doc.store.Write(keys::kPopupHeight, 320);
+  doc.Store().Write(keys::kPopupXPos, 150);
+  doc.Store().Write(keys::kPopupYPos, 120);
+  doc.Store().Write(keys::kPopupWidth, 600);
+  doc.Store().Write(keys::kPopupHeight, 320);
   auto* popup = new CBinnedDataPopupDlg(doc);
   popup->show();
   QApplication::processEvents();
   EXPECT_EQ(popup->pos(), QPoint(150, 120));
   EXPECT_EQ(popup->size(), QSize(600, 320));
-  EXPECT_EQ(doc.store.Read(keys::kPopupXPos), 150);  // the placement itself changed nothing
+  EXPECT_EQ(doc.Store().Read(keys::kPopupXPos), 150);  // the placement itself changed nothing
 
   popup->move(210, 230);
   popup->resize(700, 333);
   QApplication::processEvents();
-  EXPECT_EQ(doc.store.Read(keys::kPopupXPos), 210);
-  EXPECT_EQ(doc.store.Read(keys::kPopupYPos), 230);
-  EXPECT_EQ(doc.store.Read(keys::kPopupWidth), 700);
-  EXPECT_EQ(doc.store.Read(keys::kPopupHeight), 333);
+  EXPECT_EQ(doc.Store().Read(keys::kPopupXPos), 210);
+  EXPECT_EQ(doc.Store().Read(keys::kPopupYPos), 230);
+  EXPECT_EQ(doc.Store().Read(keys::kPopupWidth), 700);
+  EXPECT_EQ(doc.Store().Read(keys::kPopupHeight), 333);
   popup->close();  // deletes itself
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   ASSERT_EQ(t.windows.ToMainFrame().size(), 1u);

@@ -79,7 +79,7 @@ bool CVESKApp::InitInstance() {
   // 8. The document (its settings, the survey latitude warning) and the counter port.
   doc_ = std::make_unique<CVESKDoc>(store_, messages_, dialogs_, clock_);
   doc_->ConnectCounterPort();
-  if (doc_->connected) doc_->PollCounterStatus();
+  if (doc_->Connected()) doc_->PollCounterStatus();
   services_ = std::make_unique<LiveServices>(*doc_);
 
   // 9. The main window.
@@ -118,7 +118,7 @@ int CVESKApp::Run() {
   connect(waitTimer, &QTimer::timeout, this, [this, waitTimer, waited] {
     *waited += kCounterWaitStepMs;
     const bool wantScan = options_.log || options_.acquire;
-    if (wantScan && doc_->connected && !doc_->counterResponding && *waited < kCounterWaitMs &&
+    if (wantScan && doc_->Connected() && !doc_->CounterResponding() && *waited < kCounterWaitMs &&
         !doc_->PollCounterStatus().responding) {
       return;
     }
@@ -140,7 +140,7 @@ int CVESKApp::Run() {
                        [this] { TakeScreenshot(); });
   }
   const int code = QApplication::exec();
-  if (doc_ && doc_->scanning) doc_->StopScan();
+  if (doc_ && doc_->Scanning()) doc_->StopScan();
   return exitCode_ != 0 ? exitCode_ : code;
 }
 

@@ -30,9 +30,9 @@ CAnalogInputDlg::CAnalogInputDlg(CVESKDoc& doc, QWidget* parent)
   setWindowTitle(kCaption);
   auto* layout = new QVBoxLayout(this);
   auto* form = new QFormLayout;
-  caption_ = new QLineEdit(QString::fromStdString(doc_.store.Read(keys::kAnalogCaption)), this);
+  caption_ = new QLineEdit(QString::fromStdString(doc_.Store().Read(keys::kAnalogCaption)), this);
   caption_->setObjectName("AnalogCaption");
-  scale_ = new QLineEdit(QString::fromStdString(doc_.store.Read(keys::kAnalogScale)), this);
+  scale_ = new QLineEdit(QString::fromStdString(doc_.Store().Read(keys::kAnalogScale)), this);
   scale_->setObjectName("AnalogScale");
   form->addRow(kCaptionLabel, caption_);
   form->addRow(kScaleLabel, scale_);
@@ -57,10 +57,10 @@ void CAnalogInputDlg::accept() {
     prompts_->Message(this, refusal, kCaption, QMessageBox::Warning);
     return;
   }
-  doc_.store.Write(keys::kAnalogCaption, caption);
-  doc_.store.Write(keys::kAnalogScale, scale);
-  doc_.analogCaption = caption;
-  doc_.analogScale = ParseReal(scale);
+  doc_.Store().Write(keys::kAnalogCaption, caption);
+  doc_.Store().Write(keys::kAnalogScale, scale);
+  doc_.ChangeSettings([&](DocumentSettings& s) { s.analogCaption = caption; });
+  doc_.ChangeSettings([&](DocumentSettings& s) { s.analogScale = ParseReal(scale); });
   QDialog::accept();
 }
 

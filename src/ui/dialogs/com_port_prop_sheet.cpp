@@ -39,8 +39,8 @@ CComPortPropSheet::CComPortPropSheet(CVESKDoc& doc, QWidget* parent)
   setWindowTitle(kCaption);
   auto* layout = new QVBoxLayout(this);
   tabs_ = new QTabWidget(this);
-  du_ = new CComPortDlgDU(doc_.counterPort, tabs_);
-  zev_ = new CComPortDlgZEV(doc_.store, doc_.auxPort, tabs_);
+  du_ = new CComPortDlgDU(doc_.Settings().counterPort, tabs_);
+  zev_ = new CComPortDlgZEV(doc_.Store(), doc_.Settings().auxPort, tabs_);
   tabs_->addTab(du_, CComPortDlgDU::kTitle);
   tabs_->addTab(zev_, CComPortDlgZEV::kTitle);
   layout->addWidget(tabs_);
@@ -69,13 +69,13 @@ void CComPortPropSheet::accept() {
     return;
   }
   using namespace keys;
-  WritePort(doc_.store, counter, kComPortDu, kBpsDu, kDataBitsDu, kParityDu, kStopBitsDu,
+  WritePort(doc_.Store(), counter, kComPortDu, kBpsDu, kDataBitsDu, kParityDu, kStopBitsDu,
             kFlowControlDu, kDeviceDu);
-  WritePort(doc_.store, aux, kComPortZev, kBpsZev, kDataBitsZev, kParityZev, kStopBitsZev,
+  WritePort(doc_.Store(), aux, kComPortZev, kBpsZev, kDataBitsZev, kParityZev, kStopBitsZev,
             kFlowControlZev, kDeviceZev);
-  zev_->Write(doc_.store);
+  zev_->Write(doc_.Store());
   // A scan started meanwhile (by remote control) keeps its settings until its next start.
-  if (!doc_.scanning) {
+  if (!doc_.Scanning()) {
     doc_.LoadPortSettings();
     doc_.LoadNavSettings();
   }

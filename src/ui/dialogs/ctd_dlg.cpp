@@ -60,7 +60,7 @@ CCTDDlg::CCTDDlg(CVESKDoc& doc, QWidget* parent)
   layout->addWidget(new QLabel(kSelectLabel, this));
   models_ = new QListWidget(this);
   models_->setObjectName("models");
-  for (const auto& [code, entry] : doc_.catalogue.Entries()) {
+  for (const auto& [code, entry] : doc_.Catalogue().Entries()) {
     auto* item = new QListWidgetItem(QString::fromStdString(entry.name), models_);
     item->setData(Qt::UserRole, code);
   }
@@ -107,36 +107,36 @@ int CCTDDlg::SelectedModel() const {
   const QListWidgetItem* item = models_->currentItem();
   if (item == nullptr || !item->isSelected()) return -1;
   const int code = item->data(Qt::UserRole).toInt();
-  return doc_.catalogue.Find(code) != nullptr ? code : -1;
+  return doc_.Catalogue().Find(code) != nullptr ? code : -1;
 }
 
 void CCTDDlg::ShowModel(int model) {
-  const CtdModelEntry* entry = doc_.catalogue.Find(model);
+  const CtdModelEntry* entry = doc_.Catalogue().Find(model);
   rate_->setText(entry != nullptr ? QString("%1 Hz").arg(entry->rateHz) : QString());
   format_->setText(entry != nullptr ? QString::fromStdString(entry->expectedFormat) : QString());
   serial_->setText(entry != nullptr ? QString::fromStdString(entry->serial) : QString());
 }
 
 void CCTDDlg::Refresh() {
-  const int stored = doc_.store.Read(keys::kModelCtd);
+  const int stored = doc_.Store().Read(keys::kModelCtd);
   models_->setCurrentRow(-1);
   for (int row = 0; row < models_->count(); ++row) {
     if (models_->item(row)->data(Qt::UserRole).toInt() == stored) models_->setCurrentRow(row);
   }
   ShowModel(stored);
-  if (doc_.catalogue.Find(stored) == nullptr) {
+  if (doc_.Catalogue().Find(stored) == nullptr) {
     // A model the list does not offer (the OS200): its serial number is still the stored one.
-    serial_->setText(QString::fromStdString(doc_.store.Read(keys::kCtdSerial)));
+    serial_->setText(QString::fromStdString(doc_.Store().Read(keys::kCtdSerial)));
   }
-  (doc_.instrInputViaMux ? viaMux_ : direct_)->setChecked(true);
+  (doc_.Settings().scan.instrInputViaMux ? viaMux_ : direct_)->setChecked(true);
 }
 
 void CCTDDlg::Configure() {
   const int selected = SelectedModel();
-  const int model = selected >= 0 ? selected : doc_.store.Read(keys::kModelCtd);
+  const int model = selected >= 0 ? selected : doc_.Store().Read(keys::kModelCtd);
   std::unique_ptr<QDialog> dialog;
   try {
-    dialog = CreateCtdConfigDialog(model, doc_.store, *prompts_, this);
+    dialog = CreateCtdConfigDialog(model, doc_.Store(), *prompts_, this);
   } catch (const std::exception&) {
     prompts_->Message(this, kConfigWindowError, kCtdConfigurationCaption, QMessageBox::Warning);
     return;
@@ -158,21 +158,12 @@ void CCTDDlg::accept() {
   }
   const std::string serial = serial_->text().trimmed().toStdString();
   const bool viaMux = viaMux_->isChecked();
-  doc_.store.Write(keys::kModelCtd, model);
-  doc_.store.Write(keys::kCtdSerial, serial.empty() ? keys::kCtdSerial.def : serial);
-  doc_.store.Write(keys::kInstrInputViaMux, viaMux ? 1 : 0);
-  // The document follows at once: the multiplexer flag here, the model and the serial number
-  // (catalogue entry and decoder, under the CTD lock) through the port-settings loader.
-  doc_.instrInputViaMux = viaMux;
-  if (doc_.scanning) {
-    // A scan started while this window was open (by remote control): only the decoder's part,
-    // under its lock; the port settings are loaded again at the next start.
-    doc_.catalogue.SetSerial(model, serial.empty() ? keys::kCtdSerial.def : serial);
-    std::lock_guard lock(doc_.ctdLock);
-    doc_.ctd.LoadScanSettings(model, viaMux, doc_.surveyLat);
-  } else {
-    doc_.LoadPortSettings();
-  }
+  doc_.Store().Write(keys::kModelCtd, model);
+  doc_.Store().Write(keys::kCtdSerial, serial.empty() ? keys::kCtdSerial.def : serial);
+  doc_.Store().Write(keys::kInstrInputViaMux, viaMux ? 1 : 0);
+  // The document follows at once (a scan started meanwhile by remote control takes the new
+  // model at its next frame).
+  doc_.LoadCtdSettings();
   QDialog::accept();
 }
 

@@ -33,7 +33,7 @@ CDataFileNamingDlg::CDataFileNamingDlg(CVESKDoc& doc, QWidget* parent)
   setModal(true);
 
   automatic_ = new QCheckBox(kAutomaticCaption, this);
-  automatic_->setChecked(doc_.store.ReadBool(keys::kUseDefaultFileNaming));
+  automatic_->setChecked(doc_.Store().ReadBool(keys::kUseDefaultFileNaming));
   auto* automaticHelp = new QLabel(kAutomaticHelp, this);
   auto* customHelp = new QLabel(kCustomHelp, this);
   for (QLabel* l : {automaticHelp, customHelp}) l->setWordWrap(true);
@@ -45,7 +45,7 @@ CDataFileNamingDlg::CDataFileNamingDlg(CVESKDoc& doc, QWidget* parent)
   connect(automatic_, &QCheckBox::toggled, this, showHelp);
 
   auto* group = new QGroupBox(kFolderGroup, this);
-  const std::string stored = doc_.store.Read(keys::kDataDir);
+  const std::string stored = doc_.Store().Read(keys::kDataDir);
   folder_ = new QLineEdit(
       QString::fromStdString(stored.empty() ? DefaultDataDir() : WithTrailingSlash(stored)), group);
   folder_->setReadOnly(true);
@@ -85,8 +85,8 @@ void CDataFileNamingDlg::ChangeFolder() {
 
 void CDataFileNamingDlg::accept() {
   const bool automatic = automatic_->isChecked();
-  doc_.store.Write(keys::kUseDefaultFileNaming, automatic ? 1 : 0);
-  doc_.useDefaultFileNaming = automatic;
+  doc_.Store().Write(keys::kUseDefaultFileNaming, automatic ? 1 : 0);
+  doc_.ChangeSettings([&](DocumentSettings& s) { s.useDefaultFileNaming = automatic; });
   QDialog::accept();
 }
 

@@ -23,7 +23,7 @@ CGridScalingFactorDlg::CGridScalingFactorDlg(CVESKDoc& doc, QWidget* parent)
   spin_ = new QSpinBox(this);
   spin_->setObjectName("scalingFactorSpin");
   spin_->setRange(kMinimum, kMaximum);
-  spin_->setValue(Accepted(doc_.store.Read(keys::kGridScalingFactor)));
+  spin_->setValue(Accepted(doc_.Store().Read(keys::kGridScalingFactor)));
   layout->addWidget(spin_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -46,8 +46,8 @@ void CGridScalingFactorDlg::SetValue(int value) {
 void CGridScalingFactorDlg::accept() {
   spin_->interpretText();
   const int value = Accepted(spin_->value());
-  doc_.store.Write(keys::kGridScalingFactor, value);
-  doc_.gridScalingFactor = value;
+  doc_.Store().Write(keys::kGridScalingFactor, value);
+  doc_.ChangeSettings([&](DocumentSettings& s) { s.scan.gridScalingFactor = value; });
   QDialog::accept();
 }
 

@@ -42,23 +42,23 @@ CLatLongParsingConfigDlg::CLatLongParsingConfigDlg(CVESKDoc& doc, QWidget* paren
   // The captured identifiers are the useful choices.
   for (int i = 1; i <= 4; ++i) {
     const std::string id =
-        doc_.store.ReadString("NavSettings", "NmeaStart" + std::to_string(i), "");
+        doc_.Store().ReadString("NavSettings", "NmeaStart" + std::to_string(i), "");
     if (!id.empty()) sentence_->addItem(QString::fromStdString(id));
   }
-  sentence_->setCurrentText(QString::fromStdString(doc_.store.Read(keys::kSentenceToParse)));
+  sentence_->setCurrentText(QString::fromStdString(doc_.Store().Read(keys::kSentenceToParse)));
   form->addRow(kSentenceLabel, sentence_);
   for (std::size_t i = 0; i < kPositions.size(); ++i) {
     positions_[i] = new QSpinBox(this);
     positions_[i]->setObjectName(kPositions[i].key->key);
     positions_[i]->setRange(0, kMaxFieldPosition);
-    positions_[i]->setValue(doc_.store.Read(*kPositions[i].key));
+    positions_[i]->setValue(doc_.Store().Read(*kPositions[i].key));
     form->addRow(kPositions[i].label, positions_[i]);
   }
   staleSeconds_ = new QSpinBox(this);
   staleSeconds_->setObjectName(keys::kStaleFixSeconds.key);
   staleSeconds_->setRange(1, kMaxStaleSeconds);
   staleSeconds_->setSuffix(" s");
-  staleSeconds_->setValue(doc_.store.Read(keys::kStaleFixSeconds));
+  staleSeconds_->setValue(doc_.Store().Read(keys::kStaleFixSeconds));
   form->addRow(kStaleLabel, staleSeconds_);
   layout->addLayout(form);
   layout->addWidget(new QLabel(kHint, this));
@@ -69,15 +69,16 @@ CLatLongParsingConfigDlg::CLatLongParsingConfigDlg(CVESKDoc& doc, QWidget* paren
 }
 
 void CLatLongParsingConfigDlg::accept() {
-  doc_.store.Write(keys::kSentenceToParse, sentence_->currentText().trimmed().toStdString());
+  doc_.Store().Write(keys::kSentenceToParse, sentence_->currentText().trimmed().toStdString());
   for (std::size_t i = 0; i < kPositions.size(); ++i) {
-    doc_.store.Write(*kPositions[i].key, positions_[i]->value());
+    doc_.Store().Write(*kPositions[i].key, positions_[i]->value());
   }
-  doc_.store.Write(keys::kStaleFixSeconds, staleSeconds_->value());
+  doc_.Store().Write(keys::kStaleFixSeconds, staleSeconds_->value());
   // The parser uses the settings loaded at the start of acquisition; between scans the
   // document follows at once. The stale limit only changes what the window shows: at once.
-  if (!doc_.scanning) doc_.LoadNavSettings();
-  doc_.nav.staleFixSeconds = staleSeconds_->value();
+  if (!doc_.Scanning()) doc_.LoadNavSettings();
+  doc_.ChangeSettings(
+      [&](DocumentSettings& s) { s.scan.nav.staleFixSeconds = staleSeconds_->value(); });
   QDialog::accept();
 }
 

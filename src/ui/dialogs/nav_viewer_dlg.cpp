@@ -22,7 +22,7 @@ CNavViewerDlg::CNavViewerDlg(CVESKDoc& doc, QWidget* parent) : QDialog(parent), 
   setWindowTitle(kCaption);
   auto* layout = new QVBoxLayout(this);
   sentence_ = new QLabel(
-      QString(kSentencePrefix) + QString::fromStdString(doc_.store.Read(keys::kSentenceToParse)),
+      QString(kSentencePrefix) + QString::fromStdString(doc_.Store().Read(keys::kSentenceToParse)),
       this);
   sentence_->setObjectName("sentenceToParse");
   layout->addWidget(sentence_);
@@ -33,12 +33,12 @@ CNavViewerDlg::CNavViewerDlg(CVESKDoc& doc, QWidget* parent) : QDialog(parent), 
   text_->setMaximumBlockCount(static_cast<int>(NavViewerLog::kMaxLines));
   layout->addWidget(text_);
   resize(560, 320);
-  doc_.navViewerOpen = true;
+  doc_.SetNavViewerOpen(true);
   AppendNew();
 }
 
 CNavViewerDlg::~CNavViewerDlg() {
-  doc_.navViewerOpen = false;
+  doc_.SetNavViewerOpen(false);
 }
 
 void CNavViewerDlg::OnMessage(Uwm message) {
@@ -46,7 +46,7 @@ void CNavViewerDlg::OnMessage(Uwm message) {
 }
 
 void CNavViewerDlg::AppendNew() {
-  NavViewerLog::NewLines fresh = doc_.navViewer.Since(seen_);
+  NavViewerLog::NewLines fresh = doc_.Results().Viewer().Since(seen_);
   seen_ = fresh.next;
   if (fresh.lines.empty()) return;
   QScrollBar* bar = text_->verticalScrollBar();

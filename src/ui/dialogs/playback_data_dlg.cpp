@@ -76,9 +76,9 @@ CPlaybackDataDlg::CPlaybackDataDlg(CVESKDoc& doc, QWidget* parent) : QDialog(par
   layout->addWidget(status_);
 
   // The shown button decides the pace: a stored speed that disagrees with it is replaced.
-  const int index = ClampSpeedIndex(doc_.store.Read(keys::kPlaybackSpeedBtn));
+  const int index = ClampSpeedIndex(doc_.Store().Read(keys::kPlaybackSpeedBtn));
   speeds_->button(index)->setChecked(true);
-  doc_.playbackSpeed = kPlaybackSpeeds[static_cast<std::size_t>(index)];
+  doc_.SetPlaybackSpeed(kPlaybackSpeeds[static_cast<std::size_t>(index)]);
   SetButtons(true, false, false);
 
   connect(play_, &QPushButton::clicked, this, &CPlaybackDataDlg::Play);
@@ -92,15 +92,15 @@ CPlaybackDataDlg::CPlaybackDataDlg(CVESKDoc& doc, QWidget* parent) : QDialog(par
 
 CPlaybackDataDlg::~CPlaybackDataDlg() {
   progressTimer_.stop();
-  doc_.windows.Send(WindowTarget::MainFrame, Uwm::ClosePlayback);
+  doc_.Windows().Send(WindowTarget::MainFrame, Uwm::ClosePlayback);
 }
 
 void CPlaybackDataDlg::SelectSpeed(int index) {
   index = ClampSpeedIndex(index);
   const int speed = kPlaybackSpeeds[static_cast<std::size_t>(index)];
-  doc_.store.Write(keys::kPlaybackSpeedBtn, index);
-  doc_.store.Write(keys::kPlaybackSpeed, speed);
-  doc_.playbackSpeed = speed;  // the running playback paces itself by it at once
+  doc_.Store().Write(keys::kPlaybackSpeedBtn, index);
+  doc_.Store().Write(keys::kPlaybackSpeed, speed);
+  doc_.SetPlaybackSpeed(speed);  // the running playback paces itself by it at once
   if (speeds_->checkedId() != index) speeds_->button(index)->setChecked(true);
 }
 
@@ -110,7 +110,7 @@ int CPlaybackDataDlg::SpeedIndex() const {
 
 void CPlaybackDataDlg::Play() {
   progressTimer_.start();
-  doc_.playbackPaused = false;
+  doc_.SetPlaybackPaused(false);
   SetButtons(false, true, false);
   SetStatus(kPlayingStatus);
   if (!doc_.StartScan()) {
@@ -123,14 +123,14 @@ void CPlaybackDataDlg::Play() {
 
 void CPlaybackDataDlg::Pause() {
   progressTimer_.stop();
-  doc_.playbackPaused = true;
+  doc_.SetPlaybackPaused(true);
   SetButtons(false, false, true);
   SetStatus(kPausedStatus);
 }
 
 void CPlaybackDataDlg::Resume() {
   progressTimer_.start();
-  doc_.playbackPaused = false;
+  doc_.SetPlaybackPaused(false);
   SetButtons(false, true, false);
   SetStatus(kResumedStatus);
 }
@@ -145,9 +145,9 @@ void CPlaybackDataDlg::reject() {
 }
 
 void CPlaybackDataDlg::UpdateProgress() {
-  if (doc_.playbackPaused) return;
-  const std::uint64_t done = doc_.playbackBytesDone;
-  const std::uint64_t total = doc_.playbackTotalBytes;
+  if (doc_.PlaybackPaused()) return;
+  const std::uint64_t done = doc_.Playback().done;
+  const std::uint64_t total = doc_.Playback().total;
   // Before the source thread has measured the file both are 0: that is not the end.
   if (total > 0 && done == total) {
     SetStatus(kCompleteStatus);

@@ -30,7 +30,7 @@ CSelectTimePlotsDlg::CSelectTimePlotsDlg(CVESKDoc& doc, QWidget* parent)
       combo->addItem(QString::fromLatin1(SeriesInfo(s).selection));
     combos_[c] = combo;
     form->addRow(kChartLabels[c], combo);
-    Select(c, doc_.store.Read(*kChartKeys[c]));
+    Select(c, doc_.Store().Read(*kChartKeys[c]));
   }
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -59,8 +59,8 @@ void CSelectTimePlotsDlg::accept() {
     prompts_->Message(this, kDuplicateSelections, "", QMessageBox::Warning);
     return;
   }
-  for (int c = 0; c < kTimeCharts; ++c) doc_.store.Write(*kChartKeys[c], selection[c]);
-  doc_.store.Write(keys::kTotalPlots, kTimeCharts);
+  for (int c = 0; c < kTimeCharts; ++c) doc_.Store().Write(*kChartKeys[c], selection[c]);
+  doc_.Store().Write(keys::kTotalPlots, kTimeCharts);
   QDialog::accept();
 }
 

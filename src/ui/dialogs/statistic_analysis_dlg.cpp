@@ -122,11 +122,7 @@ void CStatisticAnalysisDlg::LimitLeft(LimitField field) {
 }
 
 void CStatisticAnalysisDlg::Refresh() {
-  BinCounts bins;
-  {
-    std::lock_guard lock(doc_.binLock);
-    bins = doc_.cumulativeBins;
-  }
+  const BinCounts bins = doc_.Results().Bins().cumulative;
   for (int range = 0; range < 2; ++range) {
     const SizeStatistics s =
         ComputeSizeStatistics(bins, LimitValue(static_cast<LimitField>(range * 2)),

@@ -54,7 +54,7 @@ CStoreSnapshotDlg::CStoreSnapshotDlg(CVESKDoc& doc, QWidget* parent)
 
   fileNumber_ = new QSpinBox(this);
   fileNumber_->setRange(1, 99);
-  fileNumber_->setValue(std::clamp(doc_.store.Read(keys::kLastSnapshotFileNumber), 1, 99));
+  fileNumber_->setValue(std::clamp(doc_.Store().Read(keys::kLastSnapshotFileNumber), 1, 99));
   store_ = new QPushButton(kStoreCaption, this);
   store_->setObjectName("storeButton");
   store_->setAutoDefault(false);
@@ -82,11 +82,7 @@ CStoreSnapshotDlg::CStoreSnapshotDlg(CVESKDoc& doc, QWidget* parent)
   connect(&pollTimer_, &QTimer::timeout, this, &CStoreSnapshotDlg::Poll);
 
   // The port can be held by one side only: release the document's until the dialog closes.
-  if (!doc_.scanning && doc_.counterSerial.IsOpen()) {
-    doc_.counterSerial.Close();
-    doc_.connected = false;
-    reconnect_ = true;
-  }
+  reconnect_ = doc_.ReleaseCounterPort();
 }
 
 CStoreSnapshotDlg::~CStoreSnapshotDlg() {
@@ -102,7 +98,7 @@ void CStoreSnapshotDlg::showEvent(QShowEvent* event) {
 }
 
 void CStoreSnapshotDlg::OpenPort(CSerialPort& port) {
-  const PortSettings& p = doc_.counterPort;
+  const PortSettings& p = doc_.Settings().counterPort;
   port.Open(p.port, p.bitRate, p.parity, p.dataBits, p.stopBits, p.flowControl, p.device);
   port.SetTimeouts(kTimeouts);
   port.Purge(kPurgeRxClear | kPurgeTxClear);
@@ -110,7 +106,7 @@ void CStoreSnapshotDlg::OpenPort(CSerialPort& port) {
 
 void CStoreSnapshotDlg::OpenStore() {
   opened_ = true;
-  if (doc_.scanning) return;  // the scan owns the port
+  if (doc_.Scanning()) return;  // the scan owns the port
   try {
     CSerialPort port;
     OpenPort(port);
@@ -124,7 +120,7 @@ void CStoreSnapshotDlg::OpenStore() {
 }
 
 void CStoreSnapshotDlg::Store() {
-  if (doc_.scanning) return;
+  if (doc_.Scanning()) return;
   const int number = fileNumber_->value();
   fileNumber_->setEnabled(false);
   store_->setEnabled(false);
@@ -139,7 +135,7 @@ void CStoreSnapshotDlg::Store() {
           static_cast<std::size_t>(length)) {
         sent_ = true;
         ok = true;
-        doc_.store.Write(keys::kLastSnapshotFileNumber, number);
+        doc_.Store().Write(keys::kLastSnapshotFileNumber, number);
       }
     }
     AppendReply(ReadReply(port, kReplyLimit));

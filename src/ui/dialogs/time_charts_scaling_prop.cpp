@@ -92,7 +92,7 @@ CTimeChartsScalingProp::CTimeChartsScalingProp(CVESKDoc& doc, QWidget* parent)
   for (int c = 0; c < 3; ++c) grid->addWidget(new QLabel(kColumns[c], this), 0, c + 1);
   static const char* const kNames[3] = {"minY", "maxY", "scaling"};
   for (int r = 0; r < kSelectableSeries; ++r) {
-    shown_[r] = LoadSeriesScale(doc_.store, r);
+    shown_[r] = LoadSeriesScale(doc_.Store(), r);
     grid->addWidget(new QLabel(kRules[r].label, this), r + 1, 0);
     for (int c = 0; c < 3; ++c) {
       auto* edit = new QLineEdit(QString::number(FieldOf(shown_[r], c)), this);
@@ -105,10 +105,10 @@ CTimeChartsScalingProp::CTimeChartsScalingProp(CVESKDoc& doc, QWidget* parent)
   auto* options = new QHBoxLayout();
   layout->addLayout(options);
   autoScale_ = new QCheckBox("Auto Scaling Enabled", this);
-  autoScale_->setChecked(doc_.store.ReadBool(keys::kTimePlotsAutoScale));
+  autoScale_->setChecked(doc_.Store().ReadBool(keys::kTimePlotsAutoScale));
   options->addWidget(autoScale_);
   saveDefaults_ = new QCheckBox("Save Axes Scaling", this);
-  saveDefaults_->setChecked(doc_.store.ReadBool(keys::kSaveDefaults));
+  saveDefaults_->setChecked(doc_.Store().ReadBool(keys::kSaveDefaults));
   options->addWidget(saveDefaults_);
   auto* help = new QPushButton("?", this);
   help->setObjectName("saveAxesHelpButton");
@@ -148,9 +148,9 @@ void CTimeChartsScalingProp::accept() {
     edit->setFocus();
     return;
   }
-  for (int r = 0; r < kSelectableSeries; ++r) StoreSeriesScale(doc_.store, r, rows[r]);
-  doc_.store.Write(keys::kTimePlotsAutoScale, autoScale_->isChecked() ? 1 : 0);
-  doc_.store.Write(keys::kSaveDefaults, saveDefaults_->isChecked() ? 1 : 0);
+  for (int r = 0; r < kSelectableSeries; ++r) StoreSeriesScale(doc_.Store(), r, rows[r]);
+  doc_.Store().Write(keys::kTimePlotsAutoScale, autoScale_->isChecked() ? 1 : 0);
+  doc_.Store().Write(keys::kSaveDefaults, saveDefaults_->isChecked() ? 1 : 0);
   QDialog::accept();
 }
 

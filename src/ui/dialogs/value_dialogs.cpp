@@ -134,7 +134,7 @@ CFirmwareVersionDlg::CFirmwareVersionDlg(CVESKDoc& doc, QWidget* parent)
   auto* help = new QLabel(kFirmwareHelp, this);
   help->setWordWrap(true);
   Body()->addWidget(help);
-  version_ = new QLineEdit(QString::fromStdString(doc_.store.Read(keys::kFirmwareVer)), this);
+  version_ = new QLineEdit(QString::fromStdString(doc_.Store().Read(keys::kFirmwareVer)), this);
   auto* form = new QFormLayout();
   form->addRow("Firmware Version:", version_);
   Body()->addLayout(form);
@@ -147,9 +147,8 @@ std::string CFirmwareVersionDlg::Validate() const {
 
 void CFirmwareVersionDlg::Apply() {
   const std::string text = Trimmed(ToStd(version_->text()));
-  doc_.store.Write(keys::kFirmwareVer, text);
-  std::scoped_lock lock(doc_.binLock, doc_.housekeepingLock);
-  doc_.firmwareVersion = ParseReal(text);
+  doc_.Store().Write(keys::kFirmwareVer, text);
+  doc_.ChangeSettings([&](DocumentSettings& s) { s.scan.firmwareVersion = ParseReal(text); });
 }
 
 CWindowCountBoundsDlg::CWindowCountBoundsDlg(CVESKDoc& doc, QWidget* parent)
@@ -157,8 +156,8 @@ CWindowCountBoundsDlg::CWindowCountBoundsDlg(CVESKDoc& doc, QWidget* parent)
   lower_ = new QSpinBox(this);
   upper_ = new QSpinBox(this);
   for (QSpinBox* s : {lower_, upper_}) s->setRange(0, kMaxBin);
-  lower_->setValue(doc_.windowLowerBound);
-  upper_->setValue(doc_.windowUpperBound);
+  lower_->setValue(doc_.Settings().scan.windowLowerBound);
+  upper_->setValue(doc_.Settings().scan.windowUpperBound);
   auto* form = new QFormLayout();
   form->addRow("Lower Bound", lower_);
   form->addRow("Upper Bound", upper_);
@@ -172,18 +171,19 @@ std::string CWindowCountBoundsDlg::Validate() const {
 
 void CWindowCountBoundsDlg::Apply() {
   {
-    std::scoped_lock lock(doc_.binLock, doc_.housekeepingLock);
-    doc_.windowLowerBound = lower_->value();
-    doc_.windowUpperBound = upper_->value();
+    doc_.ChangeSettings([&](DocumentSettings& s) {
+      s.scan.windowLowerBound = lower_->value();
+      s.scan.windowUpperBound = upper_->value();
+    });
   }
-  doc_.store.Write(keys::kWindowCountsLowerBound, lower_->value());
-  doc_.store.Write(keys::kWindowCountsUpperBound, upper_->value());
+  doc_.Store().Write(keys::kWindowCountsLowerBound, lower_->value());
+  doc_.Store().Write(keys::kWindowCountsUpperBound, upper_->value());
 }
 
 CSurveyLatDlg::CSurveyLatDlg(CVESKDoc& doc, QWidget* parent)
     : CValueDlg(doc, parent, "Set Survey Latitude") {
   char text[32];
-  std::snprintf(text, sizeof text, "%.4f", doc_.store.ReadReal(keys::kSurveyLat));
+  std::snprintf(text, sizeof text, "%.4f", doc_.Store().ReadReal(keys::kSurveyLat));
   latitude_ = new QLineEdit(text, this);
   auto* form = new QFormLayout();
   form->addRow("Survey Latitude:", latitude_);
@@ -199,16 +199,15 @@ std::string CSurveyLatDlg::Validate() const {
 void CSurveyLatDlg::Apply() {
   const double lat = ParseDecimalText(ToStd(latitude_->text())).value_or(0);
   {
-    std::lock_guard lock(doc_.ctdLock);
-    doc_.surveyLat = lat;
+    doc_.ChangeSettings([&](DocumentSettings& s) { s.scan.surveyLat = lat; });
   }
-  doc_.store.WriteReal(keys::kSurveyLat.section, keys::kSurveyLat.key, lat);
+  doc_.Store().WriteReal(keys::kSurveyLat.section, keys::kSurveyLat.key, lat);
 }
 
 CUserHeaderDlg::CUserHeaderDlg(CVESKDoc& doc, QWidget* parent)
     : CValueDlg(doc, parent, "User Supplied File Header") {
   header_ = new QPlainTextEdit(this);
-  header_->setPlainText(QString::fromLatin1(doc_.store.Read(keys::kUserSuppliedFileHeader)));
+  header_->setPlainText(QString::fromLatin1(doc_.Store().Read(keys::kUserSuppliedFileHeader)));
   header_->setMinimumSize(420, 160);
   Body()->addWidget(header_);
   FinishLayout();
@@ -216,13 +215,13 @@ CUserHeaderDlg::CUserHeaderDlg(CVESKDoc& doc, QWidget* parent)
 
 void CUserHeaderDlg::Apply() {
   const std::string text = ToStd(header_->toPlainText());
-  doc_.store.Write(keys::kUserSuppliedFileHeader, text);
-  doc_.userSuppliedFileHeader = text;
+  doc_.Store().Write(keys::kUserSuppliedFileHeader, text);
+  doc_.ChangeSettings([&](DocumentSettings& s) { s.userSuppliedFileHeader = text; });
 }
 
 CCounterConstantDlg::CCounterConstantDlg(CVESKDoc& doc, QWidget* parent)
     : CValueDlg(doc, parent, "Set Counter Constant") {
-  constant_ = new QLineEdit(QString::fromStdString(doc_.store.Read(keys::kCounterConstant)), this);
+  constant_ = new QLineEdit(QString::fromStdString(doc_.Store().Read(keys::kCounterConstant)), this);
   auto* form = new QFormLayout();
   form->addRow("Counter Constant:", constant_);
   Body()->addLayout(form);
@@ -240,17 +239,18 @@ std::string CCounterConstantDlg::Validate() const {
 
 void CCounterConstantDlg::Apply() {
   const std::string text = Trimmed(ToStd(constant_->text()));
-  doc_.store.Write(keys::kCounterConstant, text);
-  std::scoped_lock lock(doc_.binLock, doc_.housekeepingLock);
-  doc_.counterConstantText = text;
-  doc_.counterScale = ParseReal(text) / kCounterReferenceConstant;
+  doc_.Store().Write(keys::kCounterConstant, text);
+  doc_.ChangeSettings([&](DocumentSettings& s) {
+    s.scan.counterConstantText = text;
+    s.scan.counterScale = ParseReal(text) / kCounterReferenceConstant;
+  });
 }
 
 CMaxMepLengthDlg::CMaxMepLengthDlg(CVESKDoc& doc, QWidget* parent)
     : CValueDlg(doc, parent, "Set Maximum MEP Length") {
   length_ = new QSpinBox(this);
   length_->setRange(1, kMaxMep);
-  length_->setValue(doc_.store.Read(keys::kMaxMepLength));
+  length_->setValue(doc_.Store().Read(keys::kMaxMepLength));
   auto* form = new QFormLayout();
   form->addRow("Maximum MEP Length:", length_);
   Body()->addLayout(form);
@@ -262,8 +262,8 @@ std::string CMaxMepLengthDlg::Validate() const {
 }
 
 void CMaxMepLengthDlg::Apply() {
-  doc_.store.Write(keys::kMaxMepLength, length_->value());
-  doc_.maxMepLength = length_->value();
+  doc_.Store().Write(keys::kMaxMepLength, length_->value());
+  doc_.ChangeSettings([&](DocumentSettings& s) { s.scan.maxMepLength = length_->value(); });
 }
 
 QWidget* CFirmwareVersionDlg::Field() const {
