@@ -46,8 +46,8 @@ CoefficientForm::CoefficientForm(SettingsStore& store, const char* section,
   const int perColumn = (static_cast<int>(fields_.size()) + columns - 1) / columns;
   for (std::size_t i = 0; i < fields_.size(); ++i) {
     const CoefficientField& f = fields_[i];
-    auto* edit =
-        new QLineEdit(QString::fromStdString(store_.ReadString(section_, f.key, f.def)), this);
+    auto* edit = new QLineEdit(
+        QString::fromStdString(store_.ReadString(section_, f.key, f.defaultText)), this);
     edit->setObjectName(f.key);
     auto* label = new QLabel(QString::fromLatin1(f.label), this);
     label->setBuddy(edit);

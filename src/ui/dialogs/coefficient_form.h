@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "instruments/ctd_coefficient_tables.h"
+
 class QLineEdit;
 
 namespace vesk {
@@ -16,11 +18,9 @@ class DialogPrompts;
 
 class SettingsStore;
 
-struct CoefficientField {
-  const char* key;    // store key, also the field's object name
-  const char* label;  // shown beside the field
-  const char* def;    // text when the store has no value
-};
+// A field per coefficient of the model's table: its key (also the field's object name), its
+// label, and the text shown while the store has none.
+using CoefficientField = CoefficientText;
 
 // "" when `text` is a finite number (leading and trailing blanks allowed, read like C strtod
 // in the C locale); otherwise the message that refuses the value of `label`.

@@ -12,24 +12,14 @@ namespace {
 
 constexpr const char* kCaption = "OS200 Configuration";
 
-constexpr std::array<CoefficientField, 8> kFields = {{
-    {"CA", "CA", "0.0"},
-    {"CB", "CB", "0.0"},
-    {"PA", "PA", "0.0"},
-    {"PB", "PB", "0.0"},
-    {"TA", "TA", "0.0"},
-    {"TB", "TB", "0.0"},
-    {"TC", "TC", "0.0"},
-    {"TD", "TD", "0.0"},
-}};
-
 }  // namespace
 
 COS200ConfigDlg::COS200ConfigDlg(SettingsStore& store, QWidget* parent)
     : QDialog(parent), prompts_(&StandardPrompts()) {
   setWindowTitle(kCaption);
   auto* layout = new QVBoxLayout(this);
-  form_ = new CoefficientForm(store, "OS200Config", kFields, 2, this);
+  form_ = new CoefficientForm(store, Os200CoefficientTable().section,
+                              Os200CoefficientTable().Texts(), 2, this);
   layout->addWidget(form_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &COS200ConfigDlg::accept);

@@ -10,8 +10,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "seams/settings_store.h"
 #include "control/record_publisher.h"
+#include "seams/settings_store.h"
 #include "ui/dialogs/dialog_prompts.h"
 #include "ui/dialogs/remote_control_dlg.h"
 

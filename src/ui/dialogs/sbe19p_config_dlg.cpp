@@ -21,31 +21,6 @@ namespace {
 
 constexpr const char* kCaption = "SBE 19plus Configuration";
 
-constexpr std::array<CoefficientField, 22> kFields = {{
-    {"A0", "A0", "0.0"},
-    {"A1", "A1", "0.0"},
-    {"A2", "A2", "0.0"},
-    {"A3", "A3", "0.0"},
-    {"G", "G", "0.0"},
-    {"H", "H", "0.0"},
-    {"I", "I", "0.0"},
-    {"J", "J", "0.0"},
-    {"CPcor", "CPcor", "-9.5700e-008"},
-    {"CTcor", "CTcor", "3.2500e-006"},
-    {"PA0", "PA0", "0.0"},
-    {"PA1", "PA1", "0.0"},
-    {"PA2", "PA2", "0.0"},
-    {"PTCA0", "PTCA0", "0.0"},
-    {"PTCA1", "PTCA1", "0.0"},
-    {"PTCA2", "PTCA2", "0.0"},
-    {"PTCB0", "PTCB0", "0.0"},
-    {"PTCB1", "PTCB1", "0.0"},
-    {"PTCB2", "PTCB2", "0.0"},
-    {"PTEMPA0", "PTEMPA0", "0.0"},
-    {"PTEMPA1", "PTEMPA1", "0.0"},
-    {"PTEMPA2", "PTEMPA2", "0.0"},
-}};
-
 QCheckBox* Option(QWidget* parent, const char* text, const IntKey& key, const SettingsStore& s) {
   auto* box = new QCheckBox(QString::fromLatin1(text), parent);
   box->setObjectName(key.key);
@@ -61,7 +36,8 @@ CSBE19pConfigDlg::CSBE19pConfigDlg(SettingsStore& store, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   auto* coeffBox = new QGroupBox("Calibration Coefficients", this);
   auto* coeffLayout = new QVBoxLayout(coeffBox);
-  form_ = new CoefficientForm(store_, "SBE19plusConfig", kFields, 3, coeffBox);
+  form_ = new CoefficientForm(store_, Sbe19plusCoefficientTable().section,
+                              Sbe19plusCoefficientTable().Texts(), 3, coeffBox);
   coeffLayout->addWidget(form_);
   layout->addWidget(coeffBox);
 

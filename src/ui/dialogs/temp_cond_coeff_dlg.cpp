@@ -20,41 +20,6 @@ namespace vesk {
 namespace {
 
 constexpr const char* kCaption = "SBE19 Configuration";
-constexpr const char* kSection = "TC_Coeff";
-
-constexpr std::array<CoefficientField, 10> kTempFields = {{
-    {"TempCoeff_G", "G", "0.0"},
-    {"TempCoeff_H", "H", "0.0"},
-    {"TempCoeff_I", "I", "0.0"},
-    {"TempCoeff_J", "J", "0.0"},
-    {"TempCoeff_F0G", "F0 (G set)", "1000.0"},
-    {"TempCoeff_A", "A", "0.0"},
-    {"TempCoeff_B", "B", "0.0"},
-    {"TempCoeff_C", "C", "0.0"},
-    {"TempCoeff_D", "D", "0.0"},
-    {"TempCoeff_F0A", "F0 (A set)", "0.0"},
-}};
-constexpr std::array<CoefficientField, 12> kCondFields = {{
-    {"CondCoeff_G", "G", "0.0"},
-    {"CondCoeff_H", "H", "0.0"},
-    {"CondCoeff_I", "I", "0.0"},
-    {"CondCoeff_J", "J", "0.0"},
-    {"CondCoeff_CpcorG", "CPcor (G set)", "-9.570000e-008"},
-    {"CondCoeff_Ctcor", "CTcor (G set)", "3.25e-6"},
-    {"CondCoeff_A", "A", "0.0"},
-    {"CondCoeff_B", "B", "0.0"},
-    {"CondCoeff_C", "C", "0.0"},
-    {"CondCoeff_D", "D", "0.0"},
-    {"CondCoeff_M", "M", "0.0"},
-    {"CondCoeff_CpcorA", "CPcor (A set)", "-9.570000e-008"},
-}};
-constexpr std::array<CoefficientField, 5> kPresFields = {{
-    {"PresCoeff_PA0", "PA0", "0.0"},
-    {"PresCoeff_PA1", "PA1", "0.0"},
-    {"PresCoeff_PA2", "PA2", "0.0"},
-    {"PresCoeff_M", "M", "0.0"},
-    {"PresCoeff_B", "B", "0.0"},
-}};
 
 QButtonGroup* Choice(QWidget* parent, QVBoxLayout* box, const char* name, const char* first,
                      const char* second, int checked) {
@@ -78,8 +43,8 @@ std::array<CoefficientForm*, 2> SetPair(SettingsStore& store, std::span<const Co
                                         std::size_t split, QButtonGroup* choice, QGroupBox* box,
                                         QVBoxLayout* layout) {
   std::array<CoefficientForm*, 2> forms = {
-      new CoefficientForm(store, kSection, f.first(split), 1, box),
-      new CoefficientForm(store, kSection, f.subspan(split), 1, box)};
+      new CoefficientForm(store, Sbe19CoefficientTable().section, f.first(split), 1, box),
+      new CoefficientForm(store, Sbe19CoefficientTable().section, f.subspan(split), 1, box)};
   auto* row = new QHBoxLayout;
   for (CoefficientForm* form : forms) row->addWidget(form);
   layout->addLayout(row);
@@ -110,14 +75,17 @@ CTempCondCoeffDlg::CTempCondCoeffDlg(SettingsStore& store, QWidget* parent)
   auto* tempLayout = new QVBoxLayout(tempBox);
   tempSet_ = Choice(this, tempLayout, "tempSet", "ITS-90 (G, H, I, J, F0)",
                     "IPTS-68 (A, B, C, D, F0)", store_.Read(keys::kTcTempCoeff));
-  temp_ = SetPair(store_, kTempFields, 5, tempSet_, tempBox, tempLayout);
+  // The table's temperature, conductivity and pressure coefficients, each set beside the other.
+  const std::vector<CoefficientText> texts = Sbe19CoefficientTable().Texts();
+  const std::span<const CoefficientText> all(texts);
+  temp_ = SetPair(store_, all.subspan(0, 10), 5, tempSet_, tempBox, tempLayout);
   left->addWidget(tempBox);
 
   auto* condBox = new QGroupBox("Conductivity Coefficients", this);
   auto* condLayout = new QVBoxLayout(condBox);
   condSet_ = Choice(this, condLayout, "condSet", "G, H, I, J, CPcor, CTcor", "A, B, C, D, M, CPcor",
                     store_.Read(keys::kTcCondCoeff));
-  cond_ = SetPair(store_, kCondFields, 6, condSet_, condBox, condLayout);
+  cond_ = SetPair(store_, all.subspan(10, 12), 6, condSet_, condBox, condLayout);
   condStandard_ = new QCheckBox("Standard conductivity frequency calculation", condBox);
   condStandard_->setObjectName("CondStandardCalc");
   condStandard_->setChecked(store_.ReadBool(keys::kTcCondStandardCalc));
@@ -128,7 +96,7 @@ CTempCondCoeffDlg::CTempCondCoeffDlg(SettingsStore& store, QWidget* parent)
   auto* presLayout = new QVBoxLayout(presBox);
   presSet_ = Choice(this, presLayout, "presSet", "Quadratic (PA0, PA1, PA2)", "Linear (M, B)",
                     store_.Read(keys::kTcPresCoeff));
-  pres_ = SetPair(store_, kPresFields, 3, presSet_, presBox, presLayout);
+  pres_ = SetPair(store_, all.subspan(22, 5), 3, presSet_, presBox, presLayout);
   left->addWidget(presBox);
   left->addStretch(1);
 

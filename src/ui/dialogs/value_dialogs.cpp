@@ -221,7 +221,8 @@ void CUserHeaderDlg::Apply() {
 
 CCounterConstantDlg::CCounterConstantDlg(CVESKDoc& doc, QWidget* parent)
     : CValueDlg(doc, parent, "Set Counter Constant") {
-  constant_ = new QLineEdit(QString::fromStdString(doc_.Store().Read(keys::kCounterConstant)), this);
+  constant_ =
+      new QLineEdit(QString::fromStdString(doc_.Store().Read(keys::kCounterConstant)), this);
   auto* form = new QFormLayout();
   form->addRow("Counter Constant:", constant_);
   Body()->addLayout(form);
