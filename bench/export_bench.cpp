@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "seams/clock.h"
-#include "seams/memory_settings_store.h"
 #include "bench_anchors.h"
 #include "files/export_csv.h"
 #include "files/export_netcdf.h"
 #include "processing/batch_player.h"
+#include "seams/clock.h"
+#include "seams/memory_settings_store.h"
 
 namespace {
 

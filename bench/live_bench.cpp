@@ -23,9 +23,9 @@
 
 #include "acquisition/headless_seams.h"
 #include "acquisition/vesk_doc.h"
-#include "seams/memory_settings_store.h"
 #include "bench_anchors.h"
 #include "processing/deframer.h"
+#include "seams/memory_settings_store.h"
 #include "sim/cast_generator.h"
 
 namespace {

@@ -25,10 +25,10 @@
 
 #include "../tests/test_support/frame_builder.h"
 #include "../tests/test_support/temp_dir.h"
-#include "seams/clock.h"
-#include "seams/memory_settings_store.h"
 #include "bench_anchors.h"
 #include "processing/batch_player.h"
+#include "seams/clock.h"
+#include "seams/memory_settings_store.h"
 #include "sim/cast_generator.h"
 
 namespace {

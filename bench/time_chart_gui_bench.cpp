@@ -47,8 +47,8 @@ void BM_TimeChartReplay(benchmark::State& state) {
       QPolygonF points;
       points.reserve(samples);
       for (int i = 0; i < samples; ++i) {
-        points.append(QPointF(i * image.width() / double(samples),
-                              image.height() * history[i][ch] / 100));
+        points.append(
+            QPointF(i * image.width() / double(samples), image.height() * history[i][ch] / 100));
       }
       painter.drawPolyline(points);
     }

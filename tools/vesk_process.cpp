@@ -20,11 +20,11 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "seams/overlay_settings_store.h"
 #include "app/qsettings_store.h"
 #include "files/export_csv.h"
 #include "files/export_netcdf.h"
 #include "processing/batch_player.h"
+#include "seams/overlay_settings_store.h"
 
 namespace {
 

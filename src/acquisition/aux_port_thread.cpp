@@ -98,7 +98,7 @@ void AuxPortThread(CVESKDoc& doc) {
       } catch (const CSerialException& e) {
         if (!e.IsDeviceGone()) throw;
         doc.dialogs_.Notify("WARNING: the auxiliary port's device has gone away (" +
-                           std::string(e.what()) + "); it is reopened when it returns.");
+                            std::string(e.what()) + "); it is reopened when it returns.");
         doc.auxSerial_.Close();
         if (!ReopenAuxPort(doc.auxSerial_, doc.scan_.auxPort, doc.auxStop_)) break;
         doc.dialogs_.Notify("The auxiliary port's device is back: " + doc.auxSerial_.DevicePath());

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "seams/user_dialogs.h"
 #include "acquisition/window_messages.h"
 #include "files/message_log.h"
+#include "seams/user_dialogs.h"
 
 namespace vesk {
 

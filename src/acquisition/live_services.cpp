@@ -86,8 +86,8 @@ std::vector<AlarmChange> LiveServices::Tick(TimePoint now) {
   if (!error.empty() && error != toldPublishError_) {
     toldPublishError_ = error;
     doc_.Dialogs().Notify("Publishing records to " + publisher_.Destination() + " fails (" + error +
-                        "); they are dropped - " + std::to_string(publisher_.Dropped()) +
-                        " so far.");
+                          "); they are dropped - " + std::to_string(publisher_.Dropped()) +
+                          " so far.");
   }
   return changes;
 }

@@ -42,7 +42,8 @@ class ScanListener : public ProcessingListener {
     doc_.windows_.Post(WindowTarget::MainFrame, Uwm::UpdateControlBar);
   }
   void TimeChartSampleAdded() override {
-    if (doc_.timeChartRelay_) doc_.windows_.Post(WindowTarget::MainFrame, Uwm::UpdateTimePlotsRelay);
+    if (doc_.timeChartRelay_)
+      doc_.windows_.Post(WindowTarget::MainFrame, Uwm::UpdateTimePlotsRelay);
   }
   void ViewerLinesAdded() override {
     if (doc_.navViewerOpen_) doc_.windows_.Post(WindowTarget::NavViewer, Uwm::NavViewerUpdate);
@@ -74,8 +75,7 @@ void ProcessingThread(CVESKDoc& doc) {
                             : doc.BuildFileHeader(doc.scan_, doc.ScanCtdEntry());
       run.sourcePath = doc.rawFileName_;
       // A recording's marks are beside it; a live scan's beside the .dat it writes.
-      run.marksPath =
-          MarksPath(playback ? doc.rawFileName_ : doc.DataPath(doc.processedFileName_));
+      run.marksPath = MarksPath(playback ? doc.rawFileName_ : doc.DataPath(doc.processedFileName_));
       csv = StartScanCsvExport(doc.store_, doc.DataPath(doc.processedFileName_), run, &exportError);
     }
     if (doc.recordSink_ != nullptr) {

@@ -76,7 +76,7 @@ bool CVESKDoc::ConnectCounterPort(bool tellFailure) {
   try {
     const PortSettings& p = settings_.counterPort;
     counterSerial_.Open(p.port, p.bitRate, p.parity, p.dataBits, p.stopBits, p.flowControl,
-                       p.device);
+                        p.device);
     counterSerial_.SetTimeouts(SerialTimeouts{0, 0, kCounterReadTimeoutMs, 0, 0});
     counterSerial_.Write("q", 1);
     // Only what the counter sent is discarded: clearing the transmit side here could drop the
@@ -98,11 +98,11 @@ bool CVESKDoc::StartIgnored(bool loggingStart) {
   if (playback_) {
     dialogs_.Notify("Start ignored: a playback is running.");
   } else if (loggingStart && logging_) {
-    dialogs_.Notify("Start Data Logging ignored: the scan already logs to " + dataDir_ + rawFileName_ +
-                   ".");
+    dialogs_.Notify("Start Data Logging ignored: the scan already logs to " + dataDir_ +
+                    rawFileName_ + ".");
   } else if (!loggingStart) {
     dialogs_.Notify(logging_ ? "Start Acquisition ignored: a logging scan is running."
-                           : "Start Acquisition ignored: the scan is already running.");
+                             : "Start Acquisition ignored: the scan is already running.");
   } else {
     return false;  // a scan without logging switches to logging
   }
@@ -163,8 +163,7 @@ void CVESKDoc::StartDataLogging() {
   // The names are taken now, with exclusive creation: two programs logging into one folder
   // never share a recording, and an automatic name taken meanwhile gives way to the next.
   std::string reserveError;
-  std::optional<std::string> reserved =
-      ReserveRecording(dir, stem, automaticName, reserveError);
+  std::optional<std::string> reserved = ReserveRecording(dir, stem, automaticName, reserveError);
   if (!reserved) {
     dialogs_.ShowMessage(kRecordingNotCreated + reserveError, "", MessageIcon::Error);
     return;
@@ -239,7 +238,7 @@ bool CVESKDoc::DataDirectoryWritable(const std::string& dir) {
     return true;
   }
   dialogs_.ShowMessage(kDataDirUnwritable + dir + ": " + reason + kDataDirAdvice, "",
-                      MessageIcon::Error);
+                       MessageIcon::Error);
   return false;
 }
 
@@ -332,7 +331,7 @@ bool CVESKDoc::SendScanAll() {
     counterSerial_.Write("a", 1);
   } catch (const CSerialException& e) {
     dialogs_.ShowMessage(kCannotSendInit + std::string("\n\n") + e.what(), "WARNING - Error",
-                        MessageIcon::Warning);
+                         MessageIcon::Warning);
     return false;
   }
   return true;
@@ -433,7 +432,7 @@ CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
         connected_ = false;
         lastHeard_ = {};
         dialogs_.Notify("The counter's serial device has gone away (" + std::string(e.what()) +
-                       "); it is opened again when it returns.");
+                        "); it is opened again when it returns.");
       }
     }
     // Complete lines that arrived since the last poll form the counter's latest text block.
@@ -467,7 +466,7 @@ CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
   }
   if (snapshotPending_ && now - snapshotSent_ > kSnapshotTimeout) snapshotPending_ = false;
   counterResponding_ = connected_ && lastHeard_.time_since_epoch().count() != 0 &&
-                      now - lastHeard_ < kRespondingWindow;
+                       now - lastHeard_ < kRespondingWindow;
   status.responding = counterResponding_;
   status.snapshotInProgress = snapshotPending_;
   return status;

@@ -2,12 +2,12 @@
 
 #include <string>
 
+#include "acquisition/source_threads.h"
 #include "acquisition/vesk_doc.h"
 
 namespace vesk {
 namespace {
 
-constexpr const char* kBinOpenError = "Error opening Bin data file -  - Performing STOP LOGGING.";
 constexpr const char* kDatOpenError = "Error opening DAT file - Performing STOP LOGGING.";
 
 }  // namespace

@@ -20,7 +20,6 @@ namespace {
 
 constexpr std::size_t kChunk = 1024;
 constexpr std::size_t kFastChunk = 1 << 16;  // a playback as fast as it is processed
-constexpr const char* kBinOpenError = "Error opening Bin data file -  - Performing STOP LOGGING.";
 
 // Every thread body reports an unexpected failure once and asks for a stop.
 template <class Body>
@@ -34,8 +33,7 @@ void Guarded(CVESKDoc& doc, const char* what, Body&& body) {
 }
 
 // Deframes `n` bytes into the frame queue.
-void FeedDeframer(FrameQueue& frames, Deframer& deframer, const std::uint8_t* data,
-                  std::size_t n) {
+void FeedDeframer(FrameQueue& frames, Deframer& deframer, const std::uint8_t* data, std::size_t n) {
   deframer.Feed(
       data, n, [&](std::span<const std::uint8_t> frame) { frames.Push(frame); },
       [&](std::uint8_t type) {
@@ -189,7 +187,7 @@ void PlaybackSourceThread(CVESKDoc& doc) {
   const int fd = ::open(played.c_str(), O_RDONLY | O_CLOEXEC);  // never created
   if (fd < 0) {
     doc.dialogs_.QueueMessage(std::string(kBinOpenError) + "\n\n" + played + ": " +
-                             std::strerror(errno));
+                              std::strerror(errno));
     doc.StopForFault();
     return;
   }
@@ -217,9 +215,9 @@ void PlaybackSourceThread(CVESKDoc& doc) {
       if (n < 0) {
         // A read error is no end of the recording: the .dat would look complete.
         doc.dialogs_.QueueMessage("ERROR: The recording " + played +
-                                 " cannot be read: " + std::strerror(errno) +
-                                 "\n\nThe playback is stopped; its .dat "
-                                 "holds the records up to here.");
+                                  " cannot be read: " + std::strerror(errno) +
+                                  "\n\nThe playback is stopped; its .dat "
+                                  "holds the records up to here.");
         doc.StopForFault();
         break;
       }

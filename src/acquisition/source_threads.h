@@ -6,6 +6,10 @@ namespace vesk {
 
 class CVESKDoc;
 
+// A raw file (the recording, or the one played back) that cannot be opened.
+inline constexpr const char* kBinOpenError =
+    "Error opening Bin data file -  - Performing STOP LOGGING.";
+
 // Reads the counter port, logs every byte to the .bin file, queues the frames, and writes
 // queued commands to the port between reads.
 void SerialSourceThread(CVESKDoc& doc);

@@ -20,14 +20,11 @@
 #include <string>
 #include <thread>
 
-#include "seams/clock.h"
 #include "acquisition/command_queue.h"
 #include "acquisition/event.h"
 #include "acquisition/frame_queue.h"
 #include "acquisition/serial_port.h"
-#include "seams/user_dialogs.h"
 #include "acquisition/window_messages.h"
-#include "seams/settings_store.h"
 #include "files/data_file.h"
 #include "instruments/ctd_catalogue.h"
 #include "instruments/ctd_decoder.h"
@@ -36,6 +33,9 @@
 #include "instruments/nmea_log_gate.h"
 #include "processing/scan_results.h"
 #include "processing/scan_settings.h"
+#include "seams/clock.h"
+#include "seams/settings_store.h"
+#include "seams/user_dialogs.h"
 
 namespace vesk {
 
@@ -85,6 +85,11 @@ struct ScanStatus {
   CtdSample ctd;
   NavDisplay nav;
 };
+
+// The states of a playback as the playback window and the terminal tell them.
+inline constexpr const char* kPlaybackPlayingText = "Playback data File...";
+inline constexpr const char* kPlaybackPausedText = "Playback Paused...";
+inline constexpr const char* kPlaybackResumedText = "Playback Data File.";
 
 // How far a playback has read its recording.
 struct PlaybackProgress {
@@ -308,7 +313,7 @@ class CVESKDoc {
   DataFile rawFile_;
   DataFile datFile_;
 
-  FrameQueue frames_;  // source thread to processing thread
+  FrameQueue frames_;            // source thread to processing thread
   LatestLineMailbox ctdOutput_;  // the latest CTD line for the auxiliary port
   std::atomic<bool> ctdOutputActive_{false};
   NmeaLogGate nmeaGate_;  // "log initial NMEA sample only", for both NMEA writers

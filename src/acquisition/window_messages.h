@@ -30,14 +30,20 @@ inline constexpr int kUwmCount = static_cast<int>(Uwm::UpdateStatisticsDlg) + 1;
 std::string_view UwmName(Uwm message);
 
 enum class WindowTarget {
-  MainFrame,    // the application's main window
-  AllViews,     // every view of the document
-  Popup,        // the binned-counts popup, when it exists
-  NavViewer,    // the navigation viewer, when it is open
+  MainFrame,  // the application's main window
+  AllViews,   // every view of the document
+  Popup,      // the binned-counts popup, when it exists
+  NavViewer,  // the navigation viewer, when it is open
 };
 
 // Status bar panes: 0 scan state, 1 scan start time, 2 elapsed time, 3 source, 4 destination.
-enum StatusPane { kPaneState = 0, kPaneStart = 1, kPaneElapsed = 2, kPaneSource = 3, kPaneDest = 4 };
+enum StatusPane {
+  kPaneState = 0,
+  kPaneStart = 1,
+  kPaneElapsed = 2,
+  kPaneSource = 3,
+  kPaneDest = 4
+};
 
 class WindowMessages {
  public:

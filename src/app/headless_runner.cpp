@@ -126,7 +126,7 @@ bool HeadlessRunner::StartPlayback() {
   doc_->SetPlaybackSpeed(options_.playbackSpeed);
   doc_->SetPlaybackPaused(false);
   if (!doc_->StartScan()) return false;
-  dialogs_.Notify("Playback data File...");
+  dialogs_.Notify(kPlaybackPlayingText);
   playbackTimer_.start(100);
   return true;
 }
@@ -135,7 +135,7 @@ void HeadlessRunner::TogglePause() {
   if (!doc_->IsPlayback() || !doc_->Scanning()) return;
   const bool paused = !doc_->PlaybackPaused();
   doc_->SetPlaybackPaused(paused);
-  dialogs_.Notify(paused ? "Playback Paused..." : "Playback Data File.");
+  dialogs_.Notify(paused ? kPlaybackPausedText : kPlaybackResumedText);
 }
 
 void HeadlessRunner::StopIfScanning() {
@@ -186,7 +186,8 @@ void HeadlessRunner::PrintStatus(const ScanStatus& s, const char* state) {
   const std::string published = services_->PublishSummary();
   std::printf(
       "  fix %s  remote %s  alarms %s%s%s\n",
-      FixAgeAt(s.nav, std::chrono::steady_clock::now(), doc_->Settings().scan.nav.staleFixSeconds).text.c_str(),
+      FixAgeAt(s.nav, std::chrono::steady_clock::now(), doc_->Settings().scan.nav.staleFixSeconds)
+          .text.c_str(),
       DescribeReceivedCommand(udp_->LastReceived()).c_str(), services_->AlarmSummary().c_str(),
       published.empty() ? "" : "  ", published.c_str());
   std::fflush(stdout);  // a closed stdout (a pipe whose reader left) is no reason to stop

@@ -14,10 +14,10 @@
 #include "app/command_line.h"
 #include "app/gui/vesk_app.h"
 #include "app/headless_runner.h"
-#include "seams/overlay_settings_store.h"
 #include "app/qsettings_store.h"
 #include "app/simulated_counter.h"
 #include "files/message_log.h"
+#include "seams/overlay_settings_store.h"
 
 namespace {
 

@@ -25,8 +25,7 @@ class QSettingsStore final : public SettingsStore {
   std::string ReadString(std::string_view section, std::string_view key,
                          std::string_view def) const override;
   void WriteInt(std::string_view section, std::string_view key, int value) override;
-  void WriteString(std::string_view section, std::string_view key,
-                   std::string_view value) override;
+  void WriteString(std::string_view section, std::string_view key, std::string_view value) override;
 
   // The file behind the store (for messages).
   std::string FileName() const;

@@ -38,7 +38,9 @@ SimSbe19Calibration CalibrationFor(OverlaySettingsStore& store, int analogChanne
 SimulatedCounter::SimulatedCounter(OverlaySettingsStore& store, unsigned seed)
     : store_(store), seed_(seed) {}
 
-SimulatedCounter::~SimulatedCounter() { Stop(); }
+SimulatedCounter::~SimulatedCounter() {
+  Stop();
+}
 
 bool SimulatedCounter::Start() {
   CounterSimulatorOptions options;

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "seams/settings_store.h"
 #include "control/remote_command.h"
+#include "seams/settings_store.h"
 
 namespace vesk {
 

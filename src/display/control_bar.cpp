@@ -95,7 +95,8 @@ BarTexts ControlBarReader::Read(CVESKDoc& doc, TimePoint now) {
 
   BarTexts t;
   auto set = [&t](BarField f, std::string text) { t[static_cast<int>(f)] = std::move(text); };
-  set(BarField::Depth, Format("%.2f", PressureToDepth(ctd.pressure, doc.Settings().scan.surveyLat)));
+  set(BarField::Depth,
+      Format("%.2f", PressureToDepth(ctd.pressure, doc.Settings().scan.surveyLat)));
   set(BarField::Temp, Format("%.3f", ctd.temperature));
   set(BarField::Salinity, Format("%.3f", ctd.salinity));
   set(BarField::Analog, Format("%.2f", ctd.analog * doc.Settings().analogScale));

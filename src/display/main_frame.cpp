@@ -29,6 +29,7 @@
 #include "display/grid_view.h"
 #include "display/time_plots_view.h"
 #include "display/vesk_view.h"
+#include "files/file_naming.h"
 #include "ui/dialogs/analog_input_dlg.h"
 #include "ui/dialogs/com_port_prop_sheet.h"
 #include "ui/dialogs/ctd_dlg.h"
@@ -139,7 +140,8 @@ CMainFrame::CMainFrame(CVESKDoc& doc, QtWindowMessages& messages, QWidget* paren
   BuildMenus();
 
   // Grid scaling factor, auto-scroll and analog caption as stored.
-  bar_->SetField(BarField::ScaleFactor, QString::number(doc_.Store().Read(keys::kGridScalingFactor)));
+  bar_->SetField(BarField::ScaleFactor,
+                 QString::number(doc_.Store().Read(keys::kGridScalingFactor)));
   bar_->SetAutoScroll(doc_.Settings().gridAutoScroll);
   bar_->SetAnalogCaption(Latin1(doc_.Settings().analogCaption));
 
@@ -148,19 +150,16 @@ CMainFrame::CMainFrame(CVESKDoc& doc, QtWindowMessages& messages, QWidget* paren
   connect(bar_, &CVESKDialogBar::stopClicked, this, &CMainFrame::Stop);
   connect(bar_, &CVESKDialogBar::connectClicked, this, &CMainFrame::Connect);
   connect(bar_, &CVESKDialogBar::resetTotalClicked, this, [this] {
-    {
-      doc_.Results().ClearTotalCount();
-    }
+    { doc_.Results().ClearTotalCount(); }
     RefreshControlBar();
   });
   connect(bar_, &CVESKDialogBar::resetWindowClicked, this, [this] {
-    {
-      doc_.Results().ClearWindowCount();
-    }
+    { doc_.Results().ClearWindowCount(); }
     RefreshControlBar();
   });
-  connect(bar_, &CVESKDialogBar::autoScrollToggled, this,
-          [this](bool on) { doc_.ChangeSettings([&](DocumentSettings& s) { s.gridAutoScroll = on; }); });
+  connect(bar_, &CVESKDialogBar::autoScrollToggled, this, [this](bool on) {
+    doc_.ChangeSettings([&](DocumentSettings& s) { s.gridAutoScroll = on; });
+  });
 
   connect(&statusTimer_, &QTimer::timeout, this, &CMainFrame::StatusTick);
   connect(&stateTimer_, &QTimer::timeout, this, &CMainFrame::SyncScanState);
@@ -346,7 +345,8 @@ void CMainFrame::BuildMenus() {
   });
   modal(AddAction(settings, "Analog Input...", nullptr, kAnyTime, kReady), [this] {
     CAnalogInputDlg d(doc_, this);
-    if (d.exec() == QDialog::Accepted) bar_->SetAnalogCaption(Latin1(doc_.Settings().analogCaption));
+    if (d.exec() == QDialog::Accepted)
+      bar_->SetAnalogCaption(Latin1(doc_.Settings().analogCaption));
   });
   QMenu* grid = settings->addMenu(QStringLiteral("Multi-Element Plankton &Grid"));
   AddAction(grid, "Max MEP &Length...", nullptr, kIdleOnly, kReady, &CMainFrame::OnMaxMepLength);
@@ -355,7 +355,9 @@ void CMainFrame::BuildMenus() {
   QAction* disableGrid = AddAction(grid, "&Disable MEP Grid", nullptr, kAnyTime, kReady);
   disableGrid->setCheckable(true);
   disableGrid->setChecked(doc_.Settings().scan.gridPaused);
-  connect(disableGrid, &QAction::toggled, this, [this](bool on) { doc_.ChangeSettings([&](DocumentSettings& s) { s.scan.gridPaused = on; }); });
+  connect(disableGrid, &QAction::toggled, this, [this](bool on) {
+    doc_.ChangeSettings([&](DocumentSettings& s) { s.scan.gridPaused = on; });
+  });
   AddAction(settings, "&Window Count Bounds...", "Shift+W", kAnyTime, kReady,
             &CMainFrame::OnWindowCountBounds);
   AddAction(settings, "Set Survey &Latitude...", "Shift+L", kIdleOnly, kReady,
@@ -452,9 +454,9 @@ void CMainFrame::UpdateCommandStates() {
 
 void CMainFrame::SyncScanState() {
   const bool scanning = doc_.Scanning();
-  const ScanDisplay wanted = !scanning                         ? ScanDisplay::Idle
+  const ScanDisplay wanted = !scanning                               ? ScanDisplay::Idle
                              : (doc_.Logging() || doc_.IsPlayback()) ? ScanDisplay::Logging
-                                                               : ScanDisplay::Acquiring;
+                                                                     : ScanDisplay::Acquiring;
   const bool connected = doc_.Connected();
   if (wanted != bar_->Display() || connected != shownConnected_) {
     const ScanDisplay before = bar_->Display();
@@ -604,9 +606,9 @@ void CMainFrame::ShowPopup() {
 }
 
 void CMainFrame::OnOpenFile() {
-  const QString path = QFileDialog::getOpenFileName(
-      this, QString::fromLatin1(kPlaybackOpenTitle), QString::fromStdString(doc_.DataDirectory()),
-      QStringLiteral("VESK Binary Data Files (*.bin);;All Files (*)"));
+  const QString path = QFileDialog::getOpenFileName(this, QString::fromLatin1(kPlaybackOpenTitle),
+                                                    QString::fromStdString(doc_.DataDirectory()),
+                                                    QString::fromLatin1(kBinFileFilter));
   if (path.isEmpty()) return;
   OpenPlayback(path.toStdString());
 }
@@ -618,7 +620,8 @@ void CMainFrame::OpenPlayback(std::string path) {
     const std::string reason = std::strerror(errno);
     recentFiles_.Remove(path);
     UpdateRecentFiles();
-    doc_.Dialogs().ShowMessage("ERROR: Cannot open " + path + ":\n" + reason, "", MessageIcon::Error);
+    doc_.Dialogs().ShowMessage("ERROR: Cannot open " + path + ":\n" + reason, "",
+                               MessageIcon::Error);
     return;
   }
   recentFiles_.Add(path);
@@ -651,7 +654,8 @@ void CMainFrame::UpdateRecentFiles() {
 }
 
 void CMainFrame::OnDataStorageDirectory() {
-  const std::optional<std::string> folder = CSelectFolderDialog::ChooseFolder(this, doc_.DataDirectory());
+  const std::optional<std::string> folder =
+      CSelectFolderDialog::ChooseFolder(this, doc_.DataDirectory());
   if (!folder) return;
   doc_.SetDataDirectory(*folder);
 }
@@ -682,7 +686,7 @@ void CMainFrame::OnTimeCharts() {
 void CMainFrame::ShowMainView(bool timeCharts) {
   if ((dynamic_cast<CTimePlotsView*>(mainView_) != nullptr) == timeCharts) {
     doc_.Dialogs().ShowMessage(timeCharts ? kTimeChartsActive : kBinnedViewActive, "",
-                             MessageIcon::Information);
+                               MessageIcon::Information);
     return;
   }
   const QList<int> sizes = splitter_->sizes();
@@ -760,7 +764,7 @@ void CMainFrame::OnAbout() {
 void CMainFrame::OnWebPage() {
   if (!QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerWebPage)))) {
     doc_.Dialogs().ShowMessage(ManualErrorText(ManualProblem::Other, kMakerWebPage), "",
-                             MessageIcon::Error);
+                               MessageIcon::Error);
   }
 }
 
@@ -773,7 +777,7 @@ void CMainFrame::OnManual() {
   }
   if (!info.exists() || !info.isFile()) {
     doc_.Dialogs().ShowMessage(ManualErrorText(ManualProblem::NotFound, name), "",
-                             MessageIcon::Error);
+                               MessageIcon::Error);
     return;
   }
   if (!info.isReadable()) {
@@ -782,7 +786,7 @@ void CMainFrame::OnManual() {
   }
   if (!QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()))) {
     doc_.Dialogs().ShowMessage(ManualErrorText(ManualProblem::NoApplication, name), "",
-                             MessageIcon::Error);
+                               MessageIcon::Error);
   }
 }
 

@@ -134,8 +134,8 @@ CTimePlotsView::CTimePlotsView(CVESKDoc& doc, QWidget* parent)
   // The window of the last session keeps its width; it shows the samples there are.
   SetXWindow({static_cast<double>(
                   doc_.Store().ReadInt(keys::kLastMinX.section, keys::kLastMinX.key, defaultMinX_)),
-              static_cast<double>(
-                  doc_.Store().ReadInt(keys::kLastMaxX.section, keys::kLastMaxX.key, defaultMaxX_))});
+              static_cast<double>(doc_.Store().ReadInt(keys::kLastMaxX.section, keys::kLastMaxX.key,
+                                                       defaultMaxX_))});
   ShowSamples();
 }
 

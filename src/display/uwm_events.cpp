@@ -31,7 +31,9 @@ const Registry& TheRegistry() {
 
 }  // namespace
 
-QEvent::Type UwmEventType(Uwm message) { return TheRegistry().types[static_cast<int>(message)]; }
+QEvent::Type UwmEventType(Uwm message) {
+  return TheRegistry().types[static_cast<int>(message)];
+}
 
 std::optional<Uwm> UwmFromEventType(QEvent::Type type) {
   const auto& byType = TheRegistry().byType;

@@ -38,7 +38,7 @@ bool DataFile::Create(const std::string& path, std::string_view header) {
     return false;
   }
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK) {
-    error_ = errno == EWOULDBLOCK ? "the file is in use by another program" : ErrnoText(errno);
+    error_ = errno == EWOULDBLOCK ? kFileInUse : ErrnoText(errno);
     ::close(fd);
     return false;
   }

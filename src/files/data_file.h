@@ -11,6 +11,11 @@
 #include <string_view>
 
 namespace vesk {
+// Why a file locked by another program cannot be opened.
+inline constexpr const char* kFileInUse = "the file is in use by another program";
+}  // namespace vesk
+
+namespace vesk {
 
 class DataFile {
  public:

@@ -6,11 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "seams/settings_keys.h"
-#include "seams/settings_store.h"
-#include "seams/settings_keys.h"
 #include "files/mark_log.h"
 #include "instruments/ctd_catalogue.h"
+#include "seams/settings_keys.h"
+#include "seams/settings_store.h"
 
 namespace vesk {
 namespace {

@@ -10,9 +10,9 @@
 #include <cstring>
 #include <mutex>
 
-#include "seams/settings_store.h"
 #include "files/export_csv.h"
 #include "instruments/ctd_catalogue.h"
+#include "seams/settings_store.h"
 
 namespace vesk {
 namespace {

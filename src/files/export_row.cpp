@@ -1,7 +1,7 @@
 #include "files/export_row.h"
 
-#include "instruments/ctd_sample.h"
 #include "instruments/ctd_catalogue.h"
+#include "instruments/ctd_sample.h"
 
 namespace vesk {
 namespace {

@@ -6,10 +6,11 @@
 #include <cstring>
 #include <ctime>
 
+#include "files/data_file.h"
+#include "files/file_header.h"
+#include "instruments/ctd_conversions.h"
 #include "seams/settings_keys.h"
 #include "seams/settings_store.h"
-#include "files/data_file.h"
-#include "instruments/ctd_conversions.h"
 
 namespace vesk {
 namespace {
@@ -21,8 +22,6 @@ std::string_view Trim(std::string_view s) {
   }
   return s;
 }
-
-constexpr std::string_view kUserHeaderTitle = "# ___  USER SUPPLIED HEADER  ___";
 
 // "2026-06-15T12:00:00Z" of a time_t.
 std::string IsoUtc(std::time_t t) {

@@ -15,11 +15,11 @@
 #include <utility>
 #include <vector>
 
-#include "seams/settings_keys.h"
 #include "files/data_file.h"
-#include "instruments/nmea_fields.h"
 #include "files/export_sink.h"
 #include "files/mark_log.h"
+#include "instruments/nmea_fields.h"
+#include "seams/settings_keys.h"
 
 namespace vesk {
 
@@ -71,9 +71,9 @@ void ParseBinHeader(std::string_view header, ExportContext& context);
 std::string ReadBinHeader(const std::string& path);
 // What a run's processing says about itself, for its export context.
 struct ExportRunInputs {
-  std::string header;       // the recording's text header: the played file's, or the one written
-  std::string sourcePath;   // the recording (its name is the export's source)
-  std::string marksPath;    // the operator's event marks of the run (MarksPath of the .dat)
+  std::string header;      // the recording's text header: the played file's, or the one written
+  std::string sourcePath;  // the recording (its name is the export's source)
+  std::string marksPath;   // the operator's event marks of the run (MarksPath of the .dat)
   double surveyLatitude = 0;
   bool standardTunnel = true;
   std::string counterConstantText;

@@ -1,18 +1,18 @@
 // The text header of the .bin and .dat files.
 
+#include "files/file_header.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "files/file_header.h"
-
-#include "seams/clock.h"
-#include "seams/settings_keys.h"
-#include "seams/settings_store.h"
 #include "files/data_file.h"
 #include "instruments/ctd_coefficient_tables.h"
 #include "instruments/nav_display.h"
+#include "seams/clock.h"
+#include "seams/settings_keys.h"
+#include "seams/settings_store.h"
 
 namespace vesk {
 namespace {
@@ -135,7 +135,7 @@ std::string BuildLiveHeader(const LiveHeaderInputs& in, const SettingsStore& sto
   Line(out, "# " + FormatTime(now, "Date: %A, %B %d, %Y"));
   Line(out, FormatTime(now, "# Time: %H:%M:%S"));
   Line(out, "");
-  Line(out, "# ___  USER SUPPLIED HEADER  ___");
+  Line(out, kUserHeaderTitle);
   Line(out, CommentedUserHeader(in.userSuppliedFileHeader));
   Line(out, "");
   Line(out, "# ___  VESK SOFTWARE CONFIG  ___");

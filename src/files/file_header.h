@@ -11,6 +11,9 @@ namespace vesk {
 
 class SettingsStore;
 
+// The title line of the user's own header block.
+inline constexpr const char* kUserHeaderTitle = "# ___  USER SUPPLIED HEADER  ___";
+
 // What the live header shows besides what it reads from the store.
 struct LiveHeaderInputs {
   std::tm now{};

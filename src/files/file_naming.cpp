@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "seams/clock.h"
 #include "files/mark_log.h"
+#include "seams/clock.h"
 
 namespace vesk {
 

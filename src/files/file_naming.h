@@ -9,6 +9,8 @@
 namespace vesk {
 
 inline constexpr const char* kAutomaticNameFormat = "VESK_%Y-%m-%d_%H%M%S";
+// The file dialogs' filter for recordings.
+inline constexpr const char* kBinFileFilter = "VESK Binary Data Files (*.bin);;All Files (*)";
 
 bool PathExists(const std::string& path);
 

@@ -9,7 +9,7 @@ namespace vesk {
 
 // What an L record prints besides the bins.
 struct LRecordFields {
-  std::span<const std::uint32_t> bins;         // 128 bins
+  std::span<const std::uint32_t> bins;          // 128 bins
   std::span<const std::uint32_t> housekeeping;  // H0..H6
   std::uint32_t n = 0;
   std::uint32_t t = 0;

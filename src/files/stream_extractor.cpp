@@ -13,6 +13,8 @@
 #include <initializer_list>
 #include <vector>
 
+#include "files/data_file.h"
+
 namespace vesk {
 namespace {
 
@@ -33,7 +35,6 @@ constexpr const char* kCorruptFrameText =
     "\r\n\r\nFrame %" PRIu64 " corrupt, ending at byte %" PRIu64 "\r\n";
 constexpr const char* kTooLongFrameText =
     "\r\n\r\nFrame dropped: no end within %zu bytes, at byte %" PRIu64 "\r\n";
-constexpr const char* kOpenInputText = "Error opening file: \"%s\" <%u> %s\n";
 constexpr const char* kOpenOutputText = "Error opening file for output: \"%s\" <%u> %s\n";
 constexpr const char* kReadText = "Error reading file: \"%s\" <%u> %s\n";
 constexpr const char* kWriteText = "Error writing file: \"%s\" <%u> %s\n";
@@ -106,8 +107,7 @@ bool OpenForOutput(const std::string& path, std::initializer_list<Protected> pro
   }
   if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK) {
     const int err = errno;
-    error = FileError(kOpenOutputText, path, err,
-                      err == EWOULDBLOCK ? "the file is in use by another program" : nullptr);
+    error = FileError(kOpenOutputText, path, err, err == EWOULDBLOCK ? kFileInUse : nullptr);
     return false;
   }
   // Character devices (such as /dev/null) cannot be truncated; regular files can.

@@ -18,6 +18,8 @@ inline constexpr int kDefaultMaxAuxFrame = 238;
 inline constexpr char kDefaultAuxType = 'S';
 // Caption of the message box that shows Message().
 inline constexpr const char* kStreamExtractionCaption = "Stream Extraction";
+// A recording that cannot be opened: its path, the error number and its text.
+inline constexpr const char* kOpenInputText = "Error opening file: \"%s\" <%u> %s\n";
 
 struct StreamExtractOptions {
   bool binned = false;  // L frames

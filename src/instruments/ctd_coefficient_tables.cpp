@@ -94,14 +94,20 @@ constexpr CoefficientKey<SB> kSbe49[] = {
 };
 
 constexpr CoefficientKey<S25> kSbe25[] = {
-    {"G", "G", "G", "0.0", &S25::g},           {"H", "H", "H", "0.0", &S25::h},
-    {"I", "I", "I", "0.0", &S25::i},           {"J", "J", "J", "0.0", &S25::j},
-    {"CG", "CG", "CG", "0.0", &S25::cg},       {"CH", "CH", "CH", "0.0", &S25::ch},
-    {"CI", "CI", "CI", "0.0", &S25::ci},       {"CJ", "CJ", "CJ", "0.0", &S25::cj},
+    {"G", "G", "G", "0.0", &S25::g},
+    {"H", "H", "H", "0.0", &S25::h},
+    {"I", "I", "I", "0.0", &S25::i},
+    {"J", "J", "J", "0.0", &S25::j},
+    {"CG", "CG", "CG", "0.0", &S25::cg},
+    {"CH", "CH", "CH", "0.0", &S25::ch},
+    {"CI", "CI", "CI", "0.0", &S25::ci},
+    {"CJ", "CJ", "CJ", "0.0", &S25::cj},
     {"CPCOR", "CPCOR", "CPCOR", "0.0", &S25::cpcor},
     {"CTCOR", "CTCOR", "CTCOR", "0.0", &S25::ctcor},
-    {"PA0", "PA0", "PA0", "0.0", &S25::pa0},   {"PA1", "PA1", "PA1", "0.0", &S25::pa1},
-    {"PA2", "PA2", "PA2", "0.0", &S25::pa2},   {"F0", "F0", "F0", "0.0", &S25::f0},
+    {"PA0", "PA0", "PA0", "0.0", &S25::pa0},
+    {"PA1", "PA1", "PA1", "0.0", &S25::pa1},
+    {"PA2", "PA2", "PA2", "0.0", &S25::pa2},
+    {"F0", "F0", "F0", "0.0", &S25::f0},
 };
 
 constexpr CoefficientKey<OS> kOs200[] = {

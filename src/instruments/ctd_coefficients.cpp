@@ -1,7 +1,7 @@
 #include "instruments/ctd_coefficients.h"
 
-#include "seams/settings_store.h"
 #include "instruments/ctd_coefficient_tables.h"
+#include "seams/settings_store.h"
 
 namespace vesk {
 

@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "seams/user_dialogs.h"
-#include "seams/settings_store.h"
 #include "instruments/ctd_catalogue.h"
 #include "instruments/line_scanner.h"
+#include "seams/settings_store.h"
+#include "seams/user_dialogs.h"
 
 namespace vesk {
 

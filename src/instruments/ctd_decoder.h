@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <string>
 
-#include "seams/settings_store.h"
 #include "instruments/ctd_coefficients.h"
 #include "instruments/ctd_sample.h"
 #include "instruments/scan_warnings.h"
+#include "seams/settings_store.h"
 
 namespace vesk {
 

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <string_view>
 
-#include "seams/settings_store.h"
 #include "instruments/ctd_decoder.h"
 #include "instruments/line_scanner.h"
+#include "seams/settings_store.h"
 
 namespace vesk {
 namespace {

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "seams/settings_store.h"
-#include "instruments/nmea_fields.h"
 #include "instruments/line_scanner.h"
+#include "instruments/nmea_fields.h"
+#include "seams/settings_store.h"
 
 namespace vesk {
 namespace {

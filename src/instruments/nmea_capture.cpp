@@ -18,8 +18,7 @@ unsigned EmptyGroupMask(const NavSettings& nav) {
 
 }  // namespace
 
-void NmeaCapture::OnNmeaText(std::string_view text, const NavSettings& nav,
-                             NmeaCaptureSink& sink) {
+void NmeaCapture::OnNmeaText(std::string_view text, const NavSettings& nav, NmeaCaptureSink& sink) {
   buffer_.append(text);
   if (buffer_.size() > kMaxBuffer) buffer_.erase(0, buffer_.size() - kMaxBuffer);
 

@@ -38,7 +38,6 @@ class NmeaCapture {
   const std::string& Buffer() const { return buffer_; }
 
  private:
-
   std::string buffer_;
 };
 

@@ -10,13 +10,13 @@
 #include <memory>
 #include <vector>
 
-#include "seams/user_dialogs.h"
-#include "seams/settings_keys.h"
 #include "files/data_file.h"
 #include "files/file_header.h"
 #include "files/mark_log.h"
 #include "processing/deframer.h"
 #include "processing/frame_processor.h"
+#include "seams/settings_keys.h"
+#include "seams/user_dialogs.h"
 
 namespace vesk {
 namespace {

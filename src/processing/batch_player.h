@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "seams/clock.h"
-#include "seams/settings_store.h"
 #include "files/export_stage.h"
 #include "instruments/ctd_sample.h"
 #include "processing/scan_results.h"
+#include "seams/clock.h"
+#include "seams/settings_store.h"
 
 namespace vesk {
 

@@ -17,7 +17,9 @@ using Frame = std::vector<std::uint8_t>;
 inline constexpr std::uint8_t kTilde = 0x7E;
 inline constexpr std::uint8_t kStar = 0x2A;
 
-inline bool IsFrameType(std::uint8_t b) { return b == 'M' || b == 'L' || b == 'C' || b == '$'; }
+inline bool IsFrameType(std::uint8_t b) {
+  return b == 'M' || b == 'L' || b == 'C' || b == '$';
+}
 
 class Deframer {
  public:
@@ -53,8 +55,7 @@ class Deframer {
 };
 
 template <class OnFrame, class OnAbort>
-void Deframer::Feed(const std::uint8_t* p, std::size_t size, OnFrame&& onFrame,
-                    OnAbort&& onAbort) {
+void Deframer::Feed(const std::uint8_t* p, std::size_t size, OnFrame&& onFrame, OnAbort&& onAbort) {
   const std::uint8_t* const end = p + size;
   while (p < end) {
     if (!inFrame_) {

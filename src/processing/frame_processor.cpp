@@ -117,8 +117,8 @@ void FrameProcessor::ProcessL(std::span<const std::uint8_t> frame) {
   frameTotal_ = total;
   frameWindowCount_ = window;
 
-  AppendLRecord(BeginRecord(), LRecordFields{bins_, hk.words, hk.counterN, hk.counterT,
-                                             hk.analogA, settings.firmwareVersion});
+  AppendLRecord(BeginRecord(), LRecordFields{bins_, hk.words, hk.counterN, hk.counterT, hk.analogA,
+                                             settings.firmwareVersion});
   EndRecord();  // a failed write loses this record only
   results_.AddFrameBins(bins_, total, window);
   hk.flowSpeed = flowSpeed_.Of(hk.words[3], hk.words[4]);

@@ -2,8 +2,7 @@
 
 namespace vesk {
 
-void ScanResults::AddFrameBins(const BinCounts& bins, double frameTotal,
-                               std::int32_t windowCount) {
+void ScanResults::AddFrameBins(const BinCounts& bins, double frameTotal, std::int32_t windowCount) {
   std::lock_guard lock(binLock_);
   for (int k = 0; k < kBinCount; ++k) bins_.cumulative[k] += bins[k];
   bins_.frameTotal = frameTotal;

@@ -19,17 +19,17 @@ inline constexpr double kCounterReferenceConstant = 3.47826e-05;
 class SettingsStore;
 
 struct ScanSettings {
-  double firmwareVersion = 2.25;  // decides which L frame fields exist
+  double firmwareVersion = 2.25;            // decides which L frame fields exist
   std::string counterConstantText = "0.0";  // as stored
-  double counterScale = 0;        // K: CounterConstant / the counter's reference constant
-  double surveyLat = 99.9999;     // for pressure to depth
-  int windowLowerBound = 0;       // the window count's bins: lower <= k < upper
+  double counterScale = 0;                  // K: CounterConstant / the counter's reference constant
+  double surveyLat = 99.9999;               // for pressure to depth
+  int windowLowerBound = 0;                 // the window count's bins: lower <= k < upper
   int windowUpperBound = 127;
-  int bufferLength = 3600;        // time chart history capacity
-  int maxMepLength = 1000;        // the longest particle, in time stamp units
-  int gridScalingFactor = 1;      // time stamp units per grid row
-  bool standardTunnel = true;     // the wide (2.5x) tunnel otherwise
-  bool gridPaused = false;        // M frames not used for the grid
+  int bufferLength = 3600;     // time chart history capacity
+  int maxMepLength = 1000;     // the longest particle, in time stamp units
+  int gridScalingFactor = 1;   // time stamp units per grid row
+  bool standardTunnel = true;  // the wide (2.5x) tunnel otherwise
+  bool gridPaused = false;     // M frames not used for the grid
   bool logInitialNmeaOnly = false;
   int ctdModel = 0;               // the CTD catalogue's model code
   bool instrInputViaMux = false;  // CTD lines come through the deck unit's multiplexer

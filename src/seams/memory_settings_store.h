@@ -18,8 +18,7 @@ class MemorySettingsStore final : public SettingsStore {
   std::string ReadString(std::string_view section, std::string_view key,
                          std::string_view def) const override;
   void WriteInt(std::string_view section, std::string_view key, int value) override;
-  void WriteString(std::string_view section, std::string_view key,
-                   std::string_view value) override;
+  void WriteString(std::string_view section, std::string_view key, std::string_view value) override;
 
  private:
   using Value = std::variant<int, std::string>;

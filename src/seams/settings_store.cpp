@@ -44,7 +44,8 @@ void SettingsStore::WriteReal(std::string_view section, std::string_view key, do
   // 15 significant digits keep what a user typed ("2.25", "99.9999"); to_chars writes a
   // decimal point whatever the process locale (a decimal comma would read back as 2).
   char text[64];
-  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 15);
+  const auto result =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::general, 15);
   WriteString(section, key, std::string_view(text, static_cast<std::size_t>(result.ptr - text)));
 }
 

@@ -16,8 +16,8 @@
 
 #include "acquisition/headless_seams.h"
 #include "acquisition/vesk_doc.h"
-#include "seams/memory_settings_store.h"
 #include "processing/batch_player.h"
+#include "seams/memory_settings_store.h"
 #include "test_support/frame_builder.h"
 #include "test_support/pty.h"
 
@@ -30,7 +30,6 @@ std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
-
 
 std::string LFrameWire(std::uint16_t binValue) {
   std::vector<std::uint8_t> payload(273, 0);

@@ -9,9 +9,9 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
 
 #include "test_support/pty.h"
-#include <string>
 
 namespace vesk {
 namespace {

@@ -9,8 +9,8 @@
 
 #include "acquisition/headless_seams.h"
 #include "acquisition/vesk_doc.h"
-#include "seams/memory_settings_store.h"
 #include "app/qsettings_store.h"
+#include "seams/memory_settings_store.h"
 #include "test_support/locale.h"
 #include "test_support/pipeline.h"
 #include "test_support/temp_dir.h"

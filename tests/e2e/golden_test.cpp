@@ -88,7 +88,8 @@ TEST_P(GoldenRecordings, TheNetcdfExportIsTheApprovedOne) {
   ExpectApproved(cdl, name + ".cdl",
                  "cd tests/data && vesk-process --settings " + name + ".ini --format netcdf " +
                      "--output " + name + ".dat " + name + ".bin && ncdump " + name + ".nc > " +
-                     name + ".cdl, with the two times of processing replaced by "
+                     name +
+                     ".cdl, with the two times of processing replaced by "
                      "<processing time>");
 }
 

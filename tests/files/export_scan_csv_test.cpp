@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "seams/settings_keys.h"
 #include "files/export_csv.h"
+#include "seams/settings_keys.h"
 #include "test_support/pipeline.h"
 
 namespace vesk::test {

@@ -1,5 +1,7 @@
 // The text header of the .bin and .dat files, live and playback forms, and the playback name.
 
+#include "files/file_header.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,7 +9,6 @@
 #include <string>
 
 #include "acquisition/vesk_doc.h"
-#include "files/file_header.h"
 #include "test_support/pipeline.h"
 
 namespace vesk::test {

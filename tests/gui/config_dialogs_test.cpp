@@ -283,52 +283,6 @@ TEST(NmeaTerminationRules, NeitherIsRefusedOneIsWarnedBothPass) {
   EXPECT_EQ(NmeaTerminationText(true, false), "\r");
 }
 
-TEST(AuxPortPage, ModeTextsIdentifierFieldAndTerminationBoxes) {
-  TestDoc t;
-  t.store.Write(keys::kAuxPortMode, 1);
-  t.store.WriteString("NavSettings", "NmeaStart1", "$GPGGA");
-  CVESKDoc& doc = t.Make();
-  RecordingPrompts prompts;
-  CComPortDlgZEV page(t.store, doc.Settings().auxPort);
-  page.SetPrompts(prompts);
-  const struct {
-    int mode;
-    const char* text;
-  } modes[] = {
-      {0, "\nAuxilary Port NOT USED."},
-      {2, "\nAuxilary Port configured to output CTD data to an external instrument/device."},
-      {1,
-       "\nAuxilary Port configured to accept GPS/NMEA data as an input.\n\n(Configure "
-       "GPS/NMEA parsing options below)"},
-  };
-  for (const auto& row : modes) {
-    page.findChild<QRadioButton*>(QString("mode%1").arg(row.mode))->click();
-    EXPECT_EQ(page.ModeText(), row.text);
-  }
-
-  // A 5-character identifier: the warning, and the field goes back to what it held.
-  auto* id1 = page.findChild<QLineEdit*>("nmeaStart1");
-  id1->setText("$GPGG");
-  EXPECT_FALSE(page.IdentifierLeft(0));
-  EXPECT_EQ(prompts.Texts(), std::vector<std::string>{kNmeaIdentifierWarning});
-  EXPECT_EQ(id1->text(), "$GPGGA");
-
-  // Only LF for entry 2: accepted after the warning.
-  page.findChild<QLineEdit*>("nmeaStart2")->setText("$GPZDA");
-  page.findChild<QCheckBox*>("cr2")->setChecked(false);
-  prompts.shown.clear();
-  EXPECT_TRUE(page.Validate());
-  ASSERT_EQ(prompts.shown.size(), 1u);
-  EXPECT_NE(prompts.shown[0].text.find("Talker ID 2 are correct"), std::string::npos);
-
-  // Neither for entry 2: refused, nothing else shown after it.
-  page.findChild<QCheckBox*>("lf2")->setChecked(false);
-  prompts.shown.clear();
-  EXPECT_FALSE(page.Validate());
-  ASSERT_EQ(prompts.shown.size(), 1u);
-  EXPECT_EQ(prompts.shown[0].text.rfind("ERROR !!\n\nTalker ID 2 has no", 0), 0u);
-}
-
 TEST(SerialDevices, ListsWhatExistsInOrder) {
   test::TempDir dev;
   std::filesystem::create_directories(dev / "serial/by-id");

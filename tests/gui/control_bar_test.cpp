@@ -10,8 +10,8 @@
 
 #include "acquisition/headless_seams.h"
 #include "acquisition/vesk_doc.h"
-#include "seams/memory_settings_store.h"
 #include "instruments/ctd_conversions.h"
+#include "seams/memory_settings_store.h"
 
 namespace vesk {
 namespace {

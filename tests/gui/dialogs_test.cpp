@@ -63,52 +63,6 @@ class ValueDialogTest : public ::testing::Test {
   RecordingPrompts prompts;
 };
 
-TEST_F(ValueDialogTest, WindowBoundsAreRefusedWhenEqualOrCrossedAndStoredOtherwise) {
-  CWindowCountBoundsDlg dlg(doc);
-  dlg.SetPrompts(prompts);
-  EXPECT_EQ(dlg.windowTitle(), "Set Window Counts Bounds");
-  EXPECT_EQ(dlg.LowerField()->maximum(), 127);
-  dlg.LowerField()->setValue(10);
-  dlg.UpperField()->setValue(10);
-  dlg.accept();
-  dlg.LowerField()->setValue(11);
-  dlg.accept();
-  EXPECT_EQ(prompts.Texts(),
-            (std::vector<std::string>{"The Lower Bound CANNOT EQUAL the Upper Bound",
-                                      "The Lower Bound CANNOT BE GREATER than the Upper Bound"}));
-  EXPECT_NE(dlg.result(), QDialog::Accepted);
-  EXPECT_EQ(doc.Settings().scan.windowLowerBound, 0);
-  EXPECT_FALSE(doc.Store().Contains("Settings", "WindowCountsLowerBound"));
-
-  dlg.LowerField()->setValue(5);
-  dlg.UpperField()->setValue(6);
-  dlg.accept();
-  EXPECT_EQ(dlg.result(), QDialog::Accepted);
-  EXPECT_EQ(doc.Settings().scan.windowLowerBound, 5);
-  EXPECT_EQ(doc.Settings().scan.windowUpperBound, 6);
-  EXPECT_EQ(doc.Store().Read(keys::kWindowCountsLowerBound), 5);
-  EXPECT_EQ(doc.Store().Read(keys::kWindowCountsUpperBound), 6);
-}
-
-TEST_F(ValueDialogTest, SurveyLatitudeOf91IsRefusedAndAValidOneStoredAsText) {
-  doc.Store().Write(keys::kSurveyLat, "99.9999");
-  CSurveyLatDlg dlg(doc);
-  dlg.SetPrompts(prompts);
-  EXPECT_EQ(dlg.LatitudeField()->text(), "99.9999");
-  dlg.LatitudeField()->setText("91");
-  dlg.accept();
-  ASSERT_EQ(prompts.shown.size(), 1u);
-  EXPECT_EQ(prompts.shown[0].text, "Please enter a number between -90 and 90.");
-  EXPECT_NE(dlg.result(), QDialog::Accepted);
-  EXPECT_EQ(doc.Store().Read(keys::kSurveyLat), "99.9999");
-
-  dlg.LatitudeField()->setText("-33.8675");
-  dlg.accept();
-  EXPECT_EQ(dlg.result(), QDialog::Accepted);
-  EXPECT_DOUBLE_EQ(doc.Settings().scan.surveyLat, -33.8675);
-  EXPECT_DOUBLE_EQ(doc.Store().ReadReal(keys::kSurveyLat), -33.8675);
-}
-
 TEST_F(ValueDialogTest, EmptyCounterConstantIsRefusedAfterTheConfirmation) {
   doc.Store().Write(keys::kCounterConstant, "0.5");
   CCounterConstantDlg dlg(doc);

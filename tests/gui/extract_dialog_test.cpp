@@ -41,38 +41,6 @@ struct Fixture {
   int asked = 0;
 };
 
-TEST(ExtractDialog, AuxiliaryBoxesAreCoupled) {
-  Fixture f;
-  EXPECT_EQ(f.dlg.InputPath(), kExtractInputPrompt);
-  EXPECT_FALSE(f.Enabled("stripAux"));
-  EXPECT_FALSE(f.Enabled("auxType"));
-  EXPECT_FALSE(f.Enabled("minAuxFrame"));
-
-  const struct {
-    const char* click;
-    bool aux, stripAux, stripAuxEnabled, typeEnabled, rangeEnabled;
-  } steps[] = {
-      {"aux", true, false, true, true, false},         {"stripAux", true, true, true, true, true},
-      {"aux", false, false, false, false, false},       // unchecking AUX Data unchecks the framing
-      {"stripAux", false, false, false, false, false},  // disabled: the click does nothing
-      {"aux", true, false, true, true, false},         {"stripAux", true, true, true, true, true},
-      {"stripAux", true, false, true, true, false},
-  };
-  for (const auto& s : steps) {
-    f.Box(s.click)->click();
-    EXPECT_EQ(f.Box("aux")->isChecked(), s.aux) << s.click;
-    EXPECT_EQ(f.Box("stripAux")->isChecked(), s.stripAux) << s.click;
-    EXPECT_EQ(f.Enabled("stripAux"), s.stripAuxEnabled) << s.click;
-    EXPECT_EQ(f.Enabled("auxType"), s.typeEnabled) << s.click;
-    EXPECT_EQ(f.Enabled("minAuxFrame"), s.rangeEnabled) << s.click;
-    EXPECT_EQ(f.Enabled("maxAuxFrame"), s.rangeEnabled) << s.click;
-  }
-  // Checking the framing box by any means checks AUX Data.
-  f.Box("aux")->setChecked(false);
-  f.Box("stripAux")->setChecked(true);
-  EXPECT_TRUE(f.Box("aux")->isChecked());
-}
-
 TEST(ExtractDialog, AuxiliaryTypeLetterAndSizeRange) {
   Fixture f;
   f.store.Write(keys::kMinAuxFrame, 12);

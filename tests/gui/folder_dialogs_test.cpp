@@ -61,14 +61,6 @@ TEST_F(FolderChooserTest, AnExistingFolderComesBackWithExactlyOneTrailingSlash) 
   EXPECT_TRUE(prompts.shown.empty());
 }
 
-TEST_F(FolderChooserTest, DoubledSeparatorIsAnInvalidFolder) {
-  EXPECT_EQ(dialog.TrySelect(dir.Path() + "//casts"), std::nullopt);
-  EXPECT_EQ(dialog.TrySelect(dir.Path() + "/casts//"), std::nullopt);
-  ASSERT_EQ(prompts.shown.size(), 2u);
-  EXPECT_EQ(prompts.shown[0].text, "Invalid Folder");
-  EXPECT_EQ(prompts.shown[0].icon, QMessageBox::Critical);
-}
-
 TEST_F(FolderChooserTest, AMissingFolderIsCreatedOnYesAndTakenAsTypedOnNo) {
   const std::string deep = dir / "a/b/c";
   prompts.answers = {true, false};

@@ -25,28 +25,6 @@ void SendMouse(QWidget* target, QEvent::Type type, QPoint pos, Qt::MouseButton b
   QApplication::sendEvent(target, &event);
 }
 
-TEST(Graph, PlotsAndAxesAreFoundByTheNamesTheyWereGiven) {
-  CGraph graph;
-  EXPECT_EQ(graph.PlotName(1), "Plot-1");
-  EXPECT_EQ(graph.AxisName(CGraph::kXAxis), "XAxis");
-  EXPECT_EQ(graph.AxisName(CGraph::kYAxis), "YAxis-1");
-
-  graph.SetPlotName(1, "BinCountHistogram");
-  graph.SetAxisName(CGraph::kXAxis, "Bins");
-  graph.PlotY("BinCountHistogram", {1, 2}, 0, 1);
-  graph.PlotY("Plot-1", {7, 7, 7}, 0, 1);  // the old name finds nothing
-  EXPECT_EQ(graph.PlotData("BinCountHistogram").size(), 2u);
-  graph.SetRange("Bins", 5, 50);
-  graph.SetRange("XAxis", 0, 1);
-  EXPECT_DOUBLE_EQ(graph.Range("Bins").minimum, 5);
-  EXPECT_DOUBLE_EQ(graph.Range("Bins").maximum, 50);
-
-  EXPECT_EQ(graph.AddPlot("Second"), 2);
-  graph.AppendValue("Second", 3);
-  EXPECT_EQ(graph.PlotData("Second").size(), 1u);
-  EXPECT_EQ(graph.PlotData("BinCountHistogram").size(), 2u);
-}
-
 TEST(Graph, WholeArraysUseFirstXAndStepAndAppendedPointsKeepTheHistoryLength) {
   CGraph graph;
   graph.PlotY("Plot-1", {4, 5, 6}, 0, 15.0);
@@ -200,22 +178,6 @@ TEST(Graph, CursorsAreAddedAtTheirXAndAllRemovedAtOnce) {
   EXPECT_TRUE(graph.CursorPositions().empty());
   graph.AddCursor(3);
   EXPECT_EQ(graph.CursorPositions().size(), 1u);
-}
-
-TEST(Graph, CaptionsGridAndTickSpacingAreKept) {
-  CGraph graph;
-  graph.SetCaption("XAxis", "BINS");
-  EXPECT_EQ(graph.Caption("XAxis"), "BINS");
-  graph.SetMajorGrid("YAxis-1", false);
-  EXPECT_FALSE(graph.MajorGrid("YAxis-1"));
-  graph.SetMajorGrid("YAxis-1", true, Qt::gray);
-  EXPECT_TRUE(graph.MajorGrid("YAxis-1"));
-  // Spacing far too fine for the range must not flood the axis with labels.
-  graph.SetTickSpacing("YAxis-1", 5, 0);
-  graph.SetRange("YAxis-1", 0, 1e6);
-  graph.show();
-  QApplication::processEvents();
-  EXPECT_DOUBLE_EQ(graph.Range("YAxis-1").maximum, 1e6);
 }
 
 }  // namespace

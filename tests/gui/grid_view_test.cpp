@@ -106,14 +106,6 @@ TEST_F(GridTest, PaintsShadedCellsOfTheRowsInView) {
   EXPECT_EQ(view.MepColor(), QColor(200, 0, 0));
 }
 
-TEST_F(GridTest, ContextMenu) {
-  CGridView view(doc);
-  const auto menu = view.CreateContextMenu();
-  EXPECT_EQ(menu->title(), "Grid Menu");
-  ASSERT_EQ(menu->actions().size(), 1);
-  EXPECT_EQ(menu->actions().front()->text(), "&MEB Color");
-}
-
 TEST_F(GridTest, AutoScrollOnlyPast500Rows) {
   struct Case {
     std::size_t rows;
@@ -157,7 +149,8 @@ TEST_F(GridTest, RedrawsBetweenStartAndStopUnlessDisabled) {
   EXPECT_TRUE(prompts.shown.empty());
   view.RedrawTick();
   EXPECT_EQ(view.RedrawCount(), 1);
-  doc.ChangeSettings([&](DocumentSettings& s) { s.scan.gridPaused = true; });  // "&Disable MEP Grid"
+  doc.ChangeSettings(
+      [&](DocumentSettings& s) { s.scan.gridPaused = true; });  // "&Disable MEP Grid"
   view.RedrawTick();
   EXPECT_EQ(view.RedrawCount(), 1);
   doc.ChangeSettings([&](DocumentSettings& s) { s.scan.gridPaused = false; });

@@ -26,13 +26,13 @@
 #include "acquisition/live_services.h"
 #include "acquisition/vesk_doc.h"
 #include "app/gui/qt_window_messages.h"
-#include "seams/memory_settings_store.h"
 #include "display/alarm_pane.h"
 #include "display/control_bar.h"
 #include "display/graph.h"
 #include "display/time_plots_view.h"
 #include "display/vesk_view.h"
 #include "files/mark_log.h"
+#include "seams/memory_settings_store.h"
 #include "test_support/temp_dir.h"
 #include "test_support/udp.h"
 
@@ -230,74 +230,6 @@ TEST_F(MainFrameTest, LoggingFromIdleAndAnUnreachableCounter) {
   ExpectButtons(Bar(), {true, true, false, true}, "start refused");
 }
 
-// Dialogs being built beside the frame: their commands are enabled once they are there.
-TEST_F(MainFrameTest, MenusCarryEveryCommandWithItsKeyAndIdleRule) {
-  Open();
-  struct Item {
-    const char* text;
-    const char* key;
-    bool idleOnly;
-    bool later;  // its window comes with later work: always disabled
-  };
-  const Item items[] = {
-      {"&Open File (Data Playback)...", "Ctrl+O", true, false},
-      {"Data &Storage Directory...", "Ctrl+Alt+S", true, false},
-      {"Data &File Naming...", "Ctrl+Alt+N", true, false},
-      {"E&xit", "", false, false},
-      {"&Store Snap-Shot...", "", true, false},
-      {"Counts Histogram (&Main View)", "Ctrl+H", false, false},
-      {"Counts Histogram (&PopUp)", "Ctrl+P", false, false},
-      {"&Time Charts", "Ctrl+T", false, false},
-      {"&Change Time Charts...", "Ctrl+C", false, false},
-      {"Nav Viewer", "", false, false},
-      {"&Port Settings...", "Shift+P", true, false},
-      {"&Instrument Input (CTD)...", "Shift+I", true, false},
-      {"Analog Input...", "", false, false},
-      {"Max MEP &Length...", "", true, false},
-      {"&Grid Scaling Factor...", "", false, false},
-      {"&Disable MEP Grid", "", false, false},
-      {"&Window Count Bounds...", "Shift+W", false, false},
-      {"Set Survey &Latitude...", "Shift+L", true, false},
-      {"User Supplied File Header...", "Shift+H", true, false},
-      {"Counter Constant...", "", true, false},
-      {"Standard Tunnel", "", false, false},
-      {"Wide (2.5x) Tunnel", "", false, false},
-      {"NMEA Data Parsing...", "", true, false},
-      {"Remote Control...", "", false, false},
-      {"VESK Firmware Version...", "", true, false},
-      {"Alarm Limits...", "", false, false},
-      {"Publish Records...", "", false, false},
-      {"Add Header to DAT File", "", false, false},
-      {"Log Initial NMEA Sample Only", "", false, false},
-      {"&Extract Data Stream...", "", false, false},
-      {"&About VESK...", "", false, false},
-      {"Corvane Web", "", false, false},
-      {"VESK Software Manual", "", false, false},
-  };
-  auto check = [&](bool scanning) {
-    for (const Item& item : items) {
-      SCOPED_TRACE(std::string(item.text) + (scanning ? " while scanning" : " while idle"));
-      QAction* action = frame_->FindAction(QString::fromLatin1(item.text));
-      ASSERT_NE(action, nullptr);
-      EXPECT_EQ(action->shortcut(), QKeySequence(QString::fromLatin1(item.key)));
-      const bool wanted = !item.later && !(item.idleOnly && scanning);
-      EXPECT_EQ(action->isEnabled(), wanted);
-    }
-    for (const char* scanOnly : {"&Take Snap-Shot...", "&Mark Event", "Mark Event with &Note..."}) {
-      EXPECT_EQ(frame_->FindAction(scanOnly)->isEnabled(), scanning) << scanOnly;
-    }
-    EXPECT_EQ(frame_->FindAction("&Mark Event")->shortcut(), QKeySequence("Ctrl+M"));
-  };
-  check(false);
-  // StatsWindow 0 (the default) leaves the statistics command out, and is written back.
-  EXPECT_EQ(frame_->FindAction("&Statistical Analysis..."), nullptr);
-  EXPECT_TRUE(store_.Contains("Settings", "StatsWindow"));
-  frame_->StartAcquisition();
-  check(true);
-  frame_->Stop();
-  check(false);
-}
-
 TEST_F(MainFrameTest, TogglesWriteTheDocumentAndTheStore) {
   Open();
   frame_->FindAction("Wide (2.5x) Tunnel")->trigger();
@@ -438,19 +370,6 @@ TEST_F(MainFrameTest, ControlBarUpdatesAreCoalesced) {
   frame_->removeEventFilter(&counter);
 }
 
-TEST_F(MainFrameTest, SplitterAndPanesAtStart) {
-  Open();
-  EXPECT_EQ(frame_->GridPane()->objectName(), "gridPane");
-  const QList<int> sizes = frame_->Splitter()->sizes();
-  ASSERT_EQ(sizes.size(), 2);
-  EXPECT_NEAR(static_cast<double>(sizes[0]) / (sizes[0] + sizes[1]), 0.82, 0.02);
-  EXPECT_TRUE(frame_->windowTitle().startsWith("VESK - "));
-  EXPECT_TRUE(frame_->windowTitle().endsWith("[Data Collection, Processing and Display]"));
-  EXPECT_EQ(Bar().SnapshotIndicator()->text(), "Inactive");
-  EXPECT_EQ(Bar().SnapshotIndicator()->toolTip(),
-            "Snapshot in progress: 1 (green) = YES, 0 (red) = NO.");
-}
-
 TEST_F(MainFrameTest, CustomNamingReplacesOrRefusesExistingFiles) {
   store_.WriteInt("Settings", "UseDefaultFileNaming", 0);
   test::WriteFile(dir_ / "run1.bin", "old raw");
@@ -526,24 +445,6 @@ TEST_F(MainFrameTest, RecentFilesOfTheFileMenu) {
   EXPECT_NE(frame_->PlaybackDialog(), nullptr);
   EXPECT_TRUE(doc_->IsPlayback());
   frame_->PlaybackDialog()->close();
-}
-
-TEST(SoftwareManual, NameAndErrorTexts) {
-  const std::pair<const char*, const char*> names[] = {
-      {"*.pdf", "*.pdf"},
-      {"VESK_Manual", "VESK_Manual.pdf"},
-      {"VESK_Manual.PDF", "VESK_Manual.PDF"},
-      {"", ".pdf"},
-  };
-  for (const auto& [stored, shown] : names) EXPECT_EQ(ManualFileName(stored), shown);
-  EXPECT_EQ(ManualErrorText(ManualProblem::NotFound, "m.pdf"),
-            "ERROR: The file m.pdf was not found");
-  EXPECT_EQ(ManualErrorText(ManualProblem::Other, "m.pdf"), "ERROR: Problem opening file m.pdf");
-  EXPECT_EQ(ManualErrorText(ManualProblem::NoApplication, "m.pdf")
-                .rfind("ERROR: No application was detected to open this file type '*.PDF'.\n\n"
-                       "The file m.pdf",
-                       0),
-            0u);
 }
 
 TEST_F(MainFrameTest, AMissingManualIsReported) {

@@ -30,20 +30,6 @@ namespace {
 
 using test::TestDoc;
 
-TEST(TimeChartSeries, CaptionsDefaultsAndStepLabel) {
-  EXPECT_EQ(SeriesCaption(0), "Depth (m)");
-  EXPECT_EQ(SeriesCaption(1), QString::fromUtf8("Temperature (\u00B0C)"));
-  EXPECT_EQ(SeriesCaption(9), "Laser Monitor");
-  EXPECT_EQ(SeriesCaption(12), "Plot 12");
-  EXPECT_EQ(SeriesInfo(9).selection, nullptr);
-  EXPECT_EQ((SeriesScale{SeriesInfo(7).minY, SeriesInfo(7).maxY, SeriesInfo(7).scaling}),
-            (SeriesScale{0, 4095, 100}));
-  // One sample a second: the step of "+ " and "- " as the time it spans.
-  EXPECT_EQ(StepLabel(600), "10 min");
-  EXPECT_EQ(StepLabel(90), "1 min 30 s");
-  EXPECT_EQ(StepLabel(45), "45 s");
-}
-
 TEST(TimeChartButtons, XArithmetic) {
   EXPECT_EQ(XPlus({0, 600}, 600), (XWindow{0, 1200}));
   EXPECT_EQ(XMinus({0, 1200}, 600), (XWindow{0, 600}));

@@ -1,8 +1,8 @@
+#include "display/uwm_events.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
-
-#include "display/uwm_events.h"
 
 namespace vesk {
 namespace {

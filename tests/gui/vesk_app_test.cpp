@@ -16,9 +16,9 @@
 #include <thread>
 
 #include "acquisition/vesk_doc.h"
-#include "seams/memory_settings_store.h"
 #include "control/udp_control.h"
 #include "display/main_frame.h"
+#include "seams/memory_settings_store.h"
 #include "test_support/temp_dir.h"
 #include "test_support/udp.h"
 

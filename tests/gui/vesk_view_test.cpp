@@ -78,55 +78,6 @@ void AddBins(CVESKDoc& doc, std::initializer_list<std::pair<int, std::uint32_t>>
   doc.Results().AddFrameBins(bins, 0, 0);
 }
 
-TEST_F(ViewTest, ButtonsMoveTheAxesByTheirArithmetic) {
-  CVESKView view(doc);
-  EXPECT_EQ(view.findChild<QPushButton*>("clearPlotButton")->text(), "Clear Plot");
-  view.SetXRangeBins({0, 125});
-  Click(view, "xPanRightButton");
-  EXPECT_EQ(view.XRangeBins(), (BinRange{0, 128}));
-  view.SetXRangeBins({5, 60});
-  Click(view, "xPanLeftButton");
-  EXPECT_EQ(view.XRangeBins(), (BinRange{0, 60}));
-  view.SetXRangeBins({50, 65});
-  Click(view, "xZoomInButton");
-  EXPECT_EQ(view.XRangeBins(), (BinRange{60, 61}));
-  Click(view, "xZoomOutButton");
-  EXPECT_EQ(view.XRangeBins(), (BinRange{50, 71}));
-  Click(view, "xResetButton");
-  EXPECT_EQ(view.XRangeBins(), (BinRange{0, 128}));
-
-  view.SetYRange({0, 20});
-  Click(view, "yZoomInButton");
-  EXPECT_DOUBLE_EQ(view.Graph().Range(kHistogramYAxis).maximum, 10);
-  Click(view, "yZoomOutButton");
-  EXPECT_DOUBLE_EQ(view.Graph().Range(kHistogramYAxis).maximum, 15);
-  Click(view, "yResetButton");
-  EXPECT_DOUBLE_EQ(view.Graph().Range(kHistogramYAxis).maximum, 100);
-}
-
-TEST_F(ViewTest, InSizeModeTheXButtonsStepBy150Microns) {
-  CVESKView view(doc);
-  view.ToggleBinSizes();
-  ASSERT_TRUE(view.ShowBinSizes());
-  EXPECT_EQ(view.Graph().Caption(kHistogramXAxis), "ESD (um)");
-  EXPECT_DOUBLE_EQ(X(view).maximum, 1920);
-  view.SetXRangeBins({20, 60});
-  EXPECT_DOUBLE_EQ(X(view).minimum, 300);
-  Click(view, "xPanRightButton");
-  EXPECT_DOUBLE_EQ(X(view).minimum, 450);
-  EXPECT_DOUBLE_EQ(X(view).maximum, 1050);
-  Click(view, "xZoomOutButton");
-  EXPECT_DOUBLE_EQ(X(view).minimum, 300);
-  EXPECT_DOUBLE_EQ(X(view).maximum, 1200);
-  Click(view, "xResetButton");
-  EXPECT_DOUBLE_EQ(X(view).maximum, 1920);
-
-  view.ToggleBinSizes();
-  EXPECT_EQ(view.Graph().Caption(kHistogramXAxis), "BINS");
-  EXPECT_DOUBLE_EQ(X(view).maximum, 128);
-  EXPECT_EQ(doc.Store().Read(keys::kBinnedShowBinSizes), 0);
-}
-
 TEST_F(ViewTest, XButtonsStartFromTheRangeTheUserZoomedTo) {
   CVESKView view(doc);
   view.resize(700, 400);

@@ -11,8 +11,8 @@
 
 #include "acquisition/headless_seams.h"
 #include "acquisition/vesk_doc.h"
-#include "seams/memory_settings_store.h"
 #include "display/message_receiver.h"
+#include "seams/memory_settings_store.h"
 #include "ui/dialogs/dialog_prompts.h"
 
 namespace vesk::test {

@@ -1,10 +1,11 @@
 // NMEA sentences received on the auxiliary port: groups, splits, the position texts.
 
+#include "instruments/nmea_capture.h"
+
 #include <gtest/gtest.h>
 
-#include "seams/memory_settings_store.h"
 #include "instruments/nav_display.h"
-#include "instruments/nmea_capture.h"
+#include "seams/memory_settings_store.h"
 
 namespace vesk {
 namespace {

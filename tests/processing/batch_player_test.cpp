@@ -33,46 +33,6 @@ LFrameFields Ones() {
   return s;
 }
 
-TEST_F(BatchPlayerTest, CountsFramesAndErrors) {
-  struct Case {
-    const char* name;
-    std::string wire;  // "@" stands for a whole 276-byte L frame, "%" for a 273-byte one
-    std::array<std::uint64_t, 4> frames;
-    std::uint32_t frameErrors;
-    std::uint32_t lFrameCount;
-  };
-  const Case cases[] = {
-      {"empty file", "", {0, 0, 0, 0}, 0, 0},
-      {"noise only", "no frames here ~x~~ ~* *", {0, 0, 0, 0}, 0, 0},
-      {"one of each", "@~Mabcdef~*~Cline~*~$$GPGGA,1,2,3~*", {1, 1, 1, 1}, 0, 1},
-      {"aborted L counts as an L frame", "@~Lab~Mxy~*@", {2, 0, 0, 0}, 1, 3},
-      {"aborted M does not", "@~Mab~Lxy~*@", {2, 0, 0, 0}, 1, 2},
-      {"wrong length L", "@%@", {3, 0, 0, 0}, 1, 2},
-      {"partial frame at the end", "@~Lunfinished", {1, 0, 0, 0}, 0, 1},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Bytes bin = ToBytes("# header\r\n");
-    for (char ch : c.wire) {
-      if (ch == '@') {
-        AppendWire(bin, MakeLFrame(Ones()));
-      } else if (ch == '%') {
-        LFrameFields s = Ones();
-        s.length = 273;
-        AppendWire(bin, MakeLFrame(s));
-      } else {
-        bin.push_back(static_cast<std::uint8_t>(ch));
-      }
-    }
-    const BatchResult r = Play(bin);
-    ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(r.bytes, bin.size());
-    EXPECT_EQ(r.frames, c.frames);
-    EXPECT_EQ(r.frameErrors, c.frameErrors);
-    EXPECT_EQ(r.lFrameCount, c.lFrameCount);
-  }
-}
-
 TEST_F(BatchPlayerTest, OverlongFrameIsAFrameError) {
   Bytes bin = ToBytes("~M");
   bin.resize(bin.size() + 70000, 'a');
@@ -83,29 +43,6 @@ TEST_F(BatchPlayerTest, OverlongFrameIsAFrameError) {
   EXPECT_EQ(r.frames, (std::array<std::uint64_t, 4>{1, 0, 0, 0}));
   EXPECT_EQ(r.frameErrors, 1u);
   EXPECT_EQ(r.lFrameCount, 1u);
-}
-
-TEST_F(BatchPlayerTest, CumulativeCountsAndRecords) {
-  store.WriteString("Settings", "FirmwareVer", "2.20");
-  store.Write(keys::kAddHeaderToDatFile, 0);
-  Bytes bin;
-  LFrameFields s = Ones();
-  s.bins[127] = 10;
-  AppendWire(bin, MakeLFrame(s));
-  AppendWire(bin, MakeMFrame(std::vector<MEvent>{{1, 2, 3, 4, false}}));
-  AppendWire(bin, MakeLFrame(s));
-  const BatchResult r = Play(bin);
-  ASSERT_TRUE(r.ok) << r.error;
-  EXPECT_EQ(r.cumulativeTotalCount, 2u * 137);
-  EXPECT_EQ(r.cumulativeWindowCount, 2u * 127);
-  EXPECT_EQ(r.cumulativeBins[0], 2u);
-  EXPECT_EQ(r.cumulativeBins[127], 20u);
-  const auto lines = SplitLines(Dat());
-  ASSERT_EQ(lines.size(), 11u);
-  EXPECT_EQ(lines[0].substr(0, 5), "L1 1 ");
-  EXPECT_EQ(lines[4], "L5 0 0 0 0 0 0 0");
-  EXPECT_EQ(lines[5], "M 1 2 3 4 ");
-  EXPECT_EQ(lines[10], "L5 0 0 0 0 0 0 0");
 }
 
 TEST_F(BatchPlayerTest, SameDatWhateverTheReadSize) {

@@ -33,45 +33,6 @@ LFrameFields Counting(std::uint16_t base) {
   return s;
 }
 
-TEST(LFrame, LengthDecidesAcceptance) {
-  struct Case {
-    std::size_t length;
-    bool accepted;
-  };
-  const Case cases[] = {{271, true},  {274, true},  {276, true},  {273, false}, {270, false},
-                        {272, false}, {275, false}, {277, false}, {1, false},   {600, false}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "length " << c.length);
-    Pipeline p;
-    p.Start();
-    LFrameFields s = Counting(1);
-    s.length = c.length;
-    p.Process(MakeLFrame(s));
-    EXPECT_EQ(p.results.FrameErrors(), c.accepted ? 0u : 1u);
-    EXPECT_EQ(p.results.LFrames(), c.accepted ? 1u : 0u);
-    EXPECT_EQ(p.listener.results, 1);  // posted either way
-    EXPECT_EQ(p.results.Bins().cumulative[5], c.accepted ? 6u : 0u);
-    const auto lines = SplitLines(p.Dat());
-    EXPECT_EQ(lines.size(), c.accepted ? 5u : 0u);
-  }
-}
-
-TEST(LFrame, RecordLinesCarryBinsAndHousekeeping) {
-  Pipeline p;
-  p.store.WriteString("Settings", "FirmwareVer", "2.40");
-  p.Start();
-  p.Process(MakeLFrame(Counting(1000)));
-  const auto lines = SplitLines(p.Dat());
-  ASSERT_EQ(lines.size(), 5u);
-  for (int line = 0; line < 4; ++line) {
-    EXPECT_EQ(lines[line].substr(0, 3), "L" + std::to_string(line + 1) + " ");
-    const auto nums = Numbers(lines[line]);
-    ASSERT_EQ(nums.size(), 32u);
-    for (int i = 0; i < 32; ++i) EXPECT_EQ(nums[i], 1000u + line * 32 + i);
-  }
-  EXPECT_EQ(lines[4], "L5 11 12 13 100 1000 15 16 7 300 4321");
-}
-
 TEST(LFrame, L5FieldsFollowFirmwareAndLength) {
   struct Case {
     const char* firmware;

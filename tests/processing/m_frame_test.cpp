@@ -41,12 +41,6 @@ TEST(MFrame, EventDecoding) {
   }
 }
 
-TEST(MFrame, EventsAreWrittenInOrderOneLineEach) {
-  const MEvent events[] = {
-      {1, 100, 10, 20, false}, {2, 200, 30, 40, true}, {3, 300, 50, 60, false}};
-  EXPECT_EQ(DatOf(MakeMFrame(events)), "M 1 100 10 20 \r\nM 2 200 30 32808 \r\nM 3 300 50 60 \r\n");
-}
-
 TEST(MFrame, PayloadEndsInsideAnEvent) {
   const auto a = EventWords({4, 1000, 20, 300, false});
   const auto b = EventWords({9, 2000, 40, 500, true});
@@ -92,47 +86,6 @@ TEST(MFrame, PartialEventStateDoesNotCarryIntoTheNextFrame) {
   p.Process(MakeMFrame(std::vector<MEvent>{{9, 5, 40, 500, false}}));
   p.Process(Frame{'M', 0x55});
   EXPECT_EQ(p.Dat(), "M 9 5 40 500 \r\n&&& M 0 99999 0 0 \r\n");
-}
-
-TEST(MFrame, InvalidEventsAreStillWritten) {
-  struct Case {
-    const char* name;
-    MEvent event;
-    const char* line;
-  };
-  const Case cases[] = {
-      {"element 35", {35, 1, 2, 3, false}, "M 35 1 2 3 \r\n"},
-      {"element 63", {63, 1, 2, 3, true}, "M 63 1 2 32771 \r\n"},
-      {"duration 1001", {0, 1, 1001, 3, false}, "M 0 1 1001 3 \r\n"},
-      {"duration 2047", {34, 1, 2047, 3, false}, "M 34 1 2047 3 \r\n"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Pipeline p;
-    p.Start();
-    const MEvent events[] = {{1, 10, 10, 10, false}, c.event};
-    p.Process(MakeMFrame(events));
-    EXPECT_EQ(p.Dat(), std::string("M 1 10 10 10 \r\n") + c.line);
-  }
-}
-
-TEST(MRecord, LineFormat) {
-  struct Case {
-    std::vector<std::uint32_t> events;
-    const char* text;
-  };
-  const Case cases[] = {
-      {{}, ""},
-      {{1, 2, 3, 4}, "M 1 2 3 4 \r\n"},
-      {{1, 99999, 3, 4}, "&&& M 1 99999 3 4 \r\n"},
-      {{1, 99999, 3, 4, 5, 6, 7, 8}, "M 1 99999 3 4 \r\nM 5 6 7 8 \r\n"},
-      {{1, 2, 3, 4, 5, 99999, 7, 8}, "&&& M 1 2 3 4 \r\nM 5 99999 7 8 \r\n"},
-  };
-  for (const Case& c : cases) {
-    std::string out = "x";
-    AppendMRecord(out, c.events);
-    EXPECT_EQ(out, std::string("x") + c.text);
-  }
 }
 
 }  // namespace

@@ -9,32 +9,6 @@
 namespace vesk::test {
 namespace {
 
-TEST(DollarFrame, WhichSentencesAreWritten) {
-  struct Case {
-    const char* name;
-    const char* configured;  // SentenceToParse
-    std::string payload;     // after the type byte
-    std::string dat;
-  };
-  const Case cases[] = {
-      {"10 bytes ignored", "", "$GPGGA,12", ""},
-      {"11 bytes handled", "", "$GPGGA,123", "$GPGGA,123\r\n"},
-      {"configured header", "$GPGGA", "$GPGGA,1,2,3,4", "$GPGGA,1,2,3,4\r\n"},
-      {"other header with $", "$GPGGA", "$GPRMC,1,2,3,4", "$GPRMC,1,2,3,4\r\n"},
-      {"no $ at the start", "", "GPGGA,1,2,3,4", ""},
-      {"no $ at the start, header configured", "$GPGGA", "XGPGGA,1,2,3", ""},
-      {"sentence with its own line end", "", "$GPZDA,1,2,3\r\n", "$GPZDA,1,2,3\r\n\r\n"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Pipeline p;
-    p.store.WriteString("NavSettings", "SentenceToParse", c.configured);
-    p.Start();
-    p.Process(MakeTextFrame('$', c.payload));
-    EXPECT_EQ(p.Dat(), c.dat);
-  }
-}
-
 TEST(DollarFrame, LogInitialNmeaOnlyWritesTheFirstSentence) {
   for (const int only : {0, 1}) {
     SCOPED_TRACE(testing::Message() << "LogInitialNmeaOnly " << only);
@@ -76,28 +50,6 @@ TEST(DollarFrame, NavViewerHistoryGetsEveryLongEnoughSentence) {
   p.Process(MakeTextFrame('$', "$GPGGA,4,5,6"));
   EXPECT_EQ(p.listener.viewerLines, 2);  // read in between: a new notice
   EXPECT_EQ(p.results.Viewer().Total(), 3u);
-}
-
-TEST(CFrame, EmptyFrameIsIgnoredAndALineIsLogged) {
-  Pipeline p;
-  p.Start();
-  p.Process(Frame{'C'});
-  EXPECT_EQ(p.ctd->line, "");
-  p.Process(MakeTextFrame('C', "12.345 6.789 10.11"));
-  const std::string dat = p.Dat();
-  ASSERT_GE(dat.size(), 4u);
-  EXPECT_EQ(dat.substr(0, 2), "C ");
-  EXPECT_EQ(dat.substr(dat.size() - 2), "\r\n");
-  EXPECT_EQ(dat.find("\r\n"), dat.size() - 2);  // one record line
-}
-
-TEST(OtherFrames, UnknownTypeByteIsIgnored) {
-  Pipeline p;
-  p.Start();
-  p.Process(MakeTextFrame('S', "auxiliary instrument data"));
-  p.Process(Frame{});
-  EXPECT_EQ(p.results.FrameErrors(), 0u);
-  EXPECT_EQ(p.Dat(), "");
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "acquisition/headless_seams.h"
-#include "seams/memory_settings_store.h"
 #include "instruments/ctd_decoder.h"
+#include "seams/memory_settings_store.h"
 #include "sim/cast_generator.h"
 
 namespace vesk {

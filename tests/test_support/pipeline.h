@@ -7,11 +7,11 @@
 #include <memory>
 #include <string>
 
-#include "seams/clock.h"
 #include "acquisition/headless_seams.h"
-#include "seams/memory_settings_store.h"
 #include "files/data_file.h"
 #include "processing/frame_processor.h"
+#include "seams/clock.h"
+#include "seams/memory_settings_store.h"
 #include "test_support/frame_builder.h"
 #include "test_support/temp_dir.h"
 

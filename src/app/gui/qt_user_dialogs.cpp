@@ -6,6 +6,8 @@
 #include <QThread>
 #include <cstdio>
 
+#include "files/file_naming.h"
+
 namespace vesk {
 namespace {
 

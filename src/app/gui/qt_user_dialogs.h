@@ -11,13 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "seams/user_dialogs.h"
 #include "files/message_log.h"
+#include "seams/user_dialogs.h"
 
 namespace vesk {
 
 inline constexpr const char* kDataFileNameTitle = "Enter Filename for VESK Data Storage";
-inline constexpr const char* kBinFileFilter = "VESK Binary Data Files (*.bin);;All Files (*)";
 
 class QtUserDialogs : public UserDialogs {
  public:

@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "seams/clock.h"
 #include "app/gui/qt_user_dialogs.h"
 #include "app/gui/qt_window_messages.h"
+#include "seams/clock.h"
 #include "seams/settings_store.h"
 
 namespace vesk {

@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "files/file_naming.h"
 #include "seams/settings_store.h"
 #include "ui/dialogs/dialog_prompts.h"
 
@@ -43,8 +44,6 @@ constexpr const char* kStripGps = "Exclude Framing chars (~$ ... ~*)";
 constexpr const char* kStripAuxFormat = "Exclude Framing chars (~%s ... ~*).";
 constexpr const char* kSizeRange = "Data packet size range:";
 // The same text as the extraction's own open failure, checked before the output is asked for.
-constexpr const char* kOpenInputText = "Error opening file: \"%s\" <%u> %s\n";
-constexpr const char* kInputFilter = "VESK Binary Data Files (*.bin);;All Files (*)";
 constexpr int kProgressSteps = 1000;
 
 QCheckBox* Box(QWidget* parent, const char* name, const char* text) {
@@ -54,7 +53,7 @@ QCheckBox* Box(QWidget* parent, const char* name, const char* text) {
 }
 
 std::optional<std::string> AskOutput(QWidget* parent) {
-  QFileDialog dialog(parent, kCaption, QString(), kInputFilter);
+  QFileDialog dialog(parent, kCaption, QString(), kBinFileFilter);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setDefaultSuffix("bin");
@@ -224,7 +223,7 @@ int CExtractDataStreamDlg::ProgressValue() const {
 }
 
 void CExtractDataStreamDlg::Browse() {
-  const QString path = QFileDialog::getOpenFileName(this, kCaption, QString(), kInputFilter);
+  const QString path = QFileDialog::getOpenFileName(this, kCaption, QString(), kBinFileFilter);
   if (!path.isEmpty()) input_->setText(path);
 }
 

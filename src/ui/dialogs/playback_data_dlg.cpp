@@ -24,9 +24,9 @@ constexpr const char* kSpeedGroup = "Playback Speed";
 constexpr std::array<const char*, 4> kSpeedCaptions = {"8x", "4x", "2x", "1x"};
 constexpr const char* kHint = "Select the 'Playback Speed' and click 'Play'.";
 constexpr const char* kInitialStatus = "Select speed and click 'Play'";
-constexpr const char* kPlayingStatus = "Playback data File...";
-constexpr const char* kPausedStatus = "Playback Paused...";
-constexpr const char* kResumedStatus = "Playback Data File.";
+constexpr const char* kPlayingStatus = kPlaybackPlayingText;
+constexpr const char* kPausedStatus = kPlaybackPausedText;
+constexpr const char* kResumedStatus = kPlaybackResumedText;
 constexpr const char* kCompleteStatus = "Processing Complete - click 'Quit'";
 constexpr const char* kProgressFormat = "Processing bytes %llu of %llu";
 

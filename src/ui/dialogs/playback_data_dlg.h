@@ -19,7 +19,6 @@ class CVESKDoc;
 // The speed buttons "8x", "4x", "2x", "1x" and the pause per 1024-byte chunk each stands
 // for, in 100 ms.
 inline constexpr std::array<int, 4> kPlaybackSpeeds = {0, 1, 2, 4};
-inline constexpr const char* kPlaybackFileFilter = "VESK Binary Data Files (*.bin);;All Files (*)";
 
 class CPlaybackDataDlg : public QDialog {
   Q_OBJECT
