@@ -12,17 +12,6 @@
 namespace vesk::test {
 namespace {
 
-// The numbers of an "Ln" line after its label.
-std::vector<std::uint64_t> Numbers(const std::string& line) {
-  std::vector<std::uint64_t> out;
-  std::size_t pos = line.find(' ');
-  while (pos != std::string::npos && pos + 1 < line.size()) {
-    out.push_back(std::stoull(line.substr(pos + 1)));
-    pos = line.find(' ', pos + 1);
-  }
-  return out;
-}
-
 LFrameFields Counting(std::uint16_t base) {
   LFrameFields s;
   for (int k = 0; k < 128; ++k) s.bins[k] = static_cast<std::uint16_t>(base + k);
