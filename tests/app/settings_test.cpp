@@ -18,63 +18,6 @@
 namespace vesk::test {
 namespace {
 
-TEST(SettingsDefaults, KeyTableOfAnEmptyStore) {
-  MemorySettingsStore store;
-  struct IntCase {
-    IntKey key;
-    int value;
-  };
-  const IntCase ints[] = {
-      {keys::kAddHeaderToDatFile, 1},
-      {keys::kLogInitialNmeaOnly, 0},
-      {keys::kPlaybackSpeed, 1},
-      {keys::kAutoScroll, 1},
-      {keys::kBinnedMinX, 0},
-      {keys::kBinnedMaxX, 127},
-      {keys::kBufferLength, 3600},
-      {keys::kUseDefaultFileNaming, 1},
-      {keys::kStandardTunnel, 1},
-      {keys::kInstrInputViaMux, 0},
-      {keys::kComPortDu, 1},
-      {keys::kBpsDu, 115200},
-      {keys::kDataBitsDu, 8},
-      {keys::kParityDu, 2},
-      {keys::kStopBitsDu, 0},
-      {keys::kFlowControlDu, 0},
-      {keys::kComPortZev, 2},
-      {keys::kBpsZev, 0},
-      {keys::kDataBitsZev, 0},
-      {keys::kParityZev, 0},
-      {keys::kStopBitsZev, 0},
-      {keys::kFlowControlZev, 0},
-      {keys::kModelCtd, 0},
-      {keys::kEnableTx2Zev, 0},
-      {keys::kMaxMepLength, 1000},
-      {keys::kWindowCountsLowerBound, 0},
-      {keys::kWindowCountsUpperBound, 127},
-  };
-  for (const auto& c : ints)
-    EXPECT_EQ(store.Read(c.key), c.value) << c.key.section << "/" << c.key.key;
-  struct TextCase {
-    TextKey key;
-    const char* value;
-  };
-  const TextCase texts[] = {
-      {keys::kCounterConstant, "0.0"},
-      {keys::kVeskEepromData, ""},
-      {keys::kFirmwareVer, "2.25"},
-      {keys::kSurveyLat, "99.9999"},
-      {keys::kUserSuppliedFileHeader, ""},
-      {keys::kCtdSerial, "n/a"},
-      {keys::kDataDir, ""},
-      {keys::kAnalogCaption, "ANALOG"},
-      {keys::kAnalogScale, "1.0"},
-  };
-  for (const auto& c : texts)
-    EXPECT_EQ(store.Read(c.key), c.value) << c.key.section << "/" << c.key.key;
-  EXPECT_FALSE(store.Contains("PortSettings", "ComPort_DU"));
-}
-
 TEST(SettingsDefaults, SurveyLatitudeWarning) {
   struct Case {
     const char* stored;  // nullptr: absent

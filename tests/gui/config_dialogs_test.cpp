@@ -186,37 +186,6 @@ TEST(CtdDialog, EachConfigurableModelOpensItsOwnDialog) {
   }
 }
 
-TEST(CoefficientDialogs, RefuseTextAndWriteNumbersAsTyped) {
-  TestDoc t;
-  t.Make();
-  RecordingPrompts prompts;
-  const struct {
-    const char* section;
-    const char* key;
-    bool confirms;
-  } table[] = {
-      {"SBE19plusConfig", "CTcor", true}, {"OS200Config", "TB", false}, {"SBE49", "PTCB1", false}};
-  for (const auto& row : table) {
-    std::unique_ptr<QDialog> dlg =
-        CreateCtdConfigDialog(std::string(row.section) == "SBE49"         ? 7
-                              : std::string(row.section) == "OS200Config" ? 6
-                                                                          : 5,
-                              t.store, prompts, nullptr);
-    prompts.shown.clear();
-    SetText(*dlg, row.key, "1.0x");
-    dlg->accept();
-    ASSERT_EQ(prompts.shown.size(), 1u) << row.section;
-    EXPECT_NE(prompts.shown[0].text.find("is not a number"), std::string::npos);
-    EXPECT_FALSE(t.store.Contains(row.section, row.key));
-
-    SetText(*dlg, row.key, "3.2500e-006");
-    dlg->accept();
-    EXPECT_EQ(dlg->result(), QDialog::Accepted) << row.section;
-    EXPECT_EQ(prompts.shown.size(), row.confirms ? 2u : 1u) << row.section;
-    EXPECT_EQ(t.store.ReadString(row.section, row.key, ""), "3.2500e-006");
-  }
-}
-
 TEST(AnalogInputDialog, CaptionAndScaleReachTheDocument) {
   TestDoc t;
   CVESKDoc& doc = t.Make();

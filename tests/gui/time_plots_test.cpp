@@ -391,26 +391,6 @@ TEST_F(TimePlotsTest, CursorsAddedAtASampleAndRemovedOnYes) {
   EXPECT_EQ(prompts.Texts(), (std::vector<std::string>(2, kConfirmRemoveCursors)));
 }
 
-TEST_F(TimePlotsTest, ContextMenuTogglesAndStores) {
-  auto view = MakeView();
-  const auto menu = view->CreateContextMenu();
-  EXPECT_EQ(menu->title(), "Time Charts");
-  QStringList texts;
-  for (QAction* a : menu->actions())
-    if (!a->isSeparator()) texts << a->text();
-  EXPECT_EQ(texts, (QStringList{"Auto Scale", "Grid Lines", "Change Time Charts",
-                                "Scaling Properties", "Add New Cursor", "Remove All Cursors"}));
-  EXPECT_TRUE(view->AutoScaleOn());  // out of the box the values decide the y ranges
-  menu->findChild<QAction*>("autoScaleAction")->trigger();
-  EXPECT_FALSE(view->AutoScaleOn());
-  EXPECT_EQ(t.store.Read(keys::kTimePlotsAutoScale), 0);
-  EXPECT_FALSE(view->Chart(0).AutoScale(CTimePlotsView::kYAxis));
-  EXPECT_EQ(view->Chart(0).Range(CTimePlotsView::kYAxis).maximum, 100);  // the stored range
-  menu->findChild<QAction*>("gridLinesAction")->trigger();
-  EXPECT_EQ(t.store.Read(keys::kTimePlotsGridLines), 0);
-  EXPECT_FALSE(view->Chart(2).MajorGrid(CTimePlotsView::kYAxis));
-}
-
 TEST_F(TimePlotsTest, ClosingStoresRangesAsDefaultsWhenAsked) {
   {
     auto view = MakeView();

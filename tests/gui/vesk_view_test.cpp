@@ -155,32 +155,6 @@ TEST_F(ViewTest, StopStoresTheRangesAndANewViewShowsThemAgain) {
   EXPECT_EQ(broken.XRangeBins(), (BinRange{0, 128}));
 }
 
-TEST_F(ViewTest, ContextMenuTogglesAutoScaleAndTheBinSizeMode) {
-  CVESKView view(doc);
-  auto menu = view.CreateContextMenu();
-  EXPECT_EQ(menu->title(), "Binned Data Menu");
-  auto* autoScale = menu->findChild<QAction*>("autoScaleAction");
-  auto* mode = menu->findChild<QAction*>("binSizesAction");
-  ASSERT_TRUE(autoScale && mode);
-  EXPECT_EQ(autoScale->text(), "Auto-Scale");
-  EXPECT_TRUE(autoScale->isChecked());  // out of the box the counts decide the y range
-  EXPECT_EQ(mode->text(), "Show Bin Sizes (ESD)");
-  autoScale->trigger();
-  mode->trigger();
-  EXPECT_FALSE(view.YAutoScale());
-  EXPECT_FALSE(view.Graph().AutoScale(kHistogramYAxis));
-  EXPECT_EQ(doc.Store().Read(keys::kBinnedAutoScale), 0);
-  EXPECT_EQ(doc.Store().Read(keys::kBinnedShowBinSizes), 1);
-
-  menu = view.CreateContextMenu();
-  EXPECT_FALSE(menu->findChild<QAction*>("autoScaleAction")->isChecked());
-  EXPECT_EQ(menu->findChild<QAction*>("binSizesAction")->text(), "Show Bins");
-
-  CVESKView restored(doc);  // both settings come back
-  EXPECT_TRUE(restored.ShowBinSizes());
-  EXPECT_FALSE(restored.YAutoScale());
-}
-
 TEST_F(ViewTest, PopupRefreshesOverSizesAndClearsFromItsMenu) {
   auto* popup = new CBinnedDataPopupDlg(doc);
   EXPECT_EQ(popup->windowTitle(), "Binned Counts");

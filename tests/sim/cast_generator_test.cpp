@@ -44,10 +44,6 @@ std::vector<std::uint8_t> Stream(const CastOptions& o, double seconds) {
   return out;
 }
 
-unsigned Word(const Frame& f, std::size_t pos) {
-  return (unsigned{f[pos]} << 8) | f[pos + 1];
-}
-
 std::string Text(const Frame& f) {
   return std::string(f.begin() + 1, f.end());
 }
@@ -71,93 +67,6 @@ TEST(CastGenerator, StreamDeframesIntoTheFrameTypesWithoutErrors) {
     EXPECT_EQ(startup.find('~'), std::string::npos);
     EXPECT_EQ(bytes[startup.size()], kTilde);
   }
-}
-
-TEST(CastGenerator, LFramesCarryBinsHousekeepingAndCounter) {
-  for (int length : {271, 274, 276}) {
-    CastOptions o;
-    o.lFrameLength = length;
-    const Deframed d = DeframeAll(Stream(o, 300.0));
-    std::map<int, double> totalByDepthBand;  // 10 m bands
-    for (const Frame& f : d.frames) {
-      if (f[0] != 'L') continue;
-      ASSERT_EQ(f.size(), static_cast<std::size_t>(length));
-      const unsigned h3 = Word(f, 257 + 6), h4 = Word(f, 257 + 8), h6 = Word(f, 257 + 12);
-      ASSERT_GT(h3, 0u);
-      const double ratio = double(h4) / h3;
-      EXPECT_GE(ratio, 4.0);
-      EXPECT_LE(ratio, 210.0);
-      EXPECT_NEAR(h6, 2000.0, 100.0);
-      if (length >= 274) {
-        EXPECT_GT(f[271], 0);
-        EXPECT_GE(Word(f, 272), 2u);
-      }
-    }
-  }
-  // The spectrum changes with depth: more and larger particles in the thermocline.
-  CastGenerator gen(CastOptions{});
-  double thermoclineTime = -1, deepTime = -1;
-  for (double t = 0; t < 200; t += 0.5) {
-    const CastState s = gen.StateAt(t);
-    if (thermoclineTime < 0 && s.depth > 24.5) thermoclineTime = t;
-    if (deepTime < 0 && s.depth >= 79.9) deepTime = t;
-  }
-  ASSERT_GT(thermoclineTime, 0);
-  ASSERT_GT(deepTime, 0);
-  const Deframed d = DeframeAll(Stream(CastOptions{}, deepTime + 5));
-  auto totalAt = [&](double t, double& large) {
-    const Frame& f =
-        *std::find_if(d.frames.begin(), d.frames.end(), [&, n = 0](const Frame& x) mutable {
-          return x[0] == 'L' && ++n == static_cast<int>(t / 0.5);
-        });
-    double total = 0;
-    large = 0;
-    for (int k = 0; k < 128; ++k) {
-      total += Word(f, 1 + 2 * k);
-      if (k >= 20) large += Word(f, 1 + 2 * k);
-    }
-    return total;
-  };
-  double largeThermo, largeDeep;
-  const double thermo = totalAt(thermoclineTime, largeThermo);
-  const double deep = totalAt(deepTime, largeDeep);
-  EXPECT_GT(thermo, 1.5 * deep);
-  EXPECT_GT(largeThermo / thermo, largeDeep / deep);
-}
-
-TEST(CastGenerator, MEventsAreValidParticles) {
-  const Deframed d = DeframeAll(Stream(CastOptions{}, 120.0));
-  int particles = 0, events = 0;
-  for (const Frame& f : d.frames) {
-    if (f[0] != 'M') continue;
-    ASSERT_EQ((f.size() - 1) % 6, 0u);
-    unsigned previousE = 0;
-    for (std::size_t pos = 1; pos < f.size(); pos += 6) {
-      const unsigned w1 = Word(f, pos), w2 = Word(f, pos + 2);
-      const unsigned e = (w1 & 7) * 8 + ((w2 >> 11) & 7);
-      const unsigned dValue = w2 & 0x7FF;
-      const bool flagged = w1 > 0x8000;
-      const unsigned size = (w1 & 0x7FFF) >> 3;
-      ++events;
-      EXPECT_LE(e, 34u);
-      EXPECT_GE(dValue, 1u);
-      EXPECT_LE(dValue, 1000u);
-      EXPECT_GE(size, 1u);
-      EXPECT_EQ(w2 >> 14, 0u);
-      if (pos == 1) {
-        EXPECT_TRUE(flagged) << "a frame starts with a particle's first element";
-      }
-      if (flagged) {
-        ++particles;
-      } else {
-        EXPECT_EQ(e, previousE + 1) << "a particle's elements are neighbours";
-        EXPECT_EQ(w1 & 0x8000, 0u);
-      }
-      previousE = e;
-    }
-  }
-  EXPECT_GT(particles, 100);
-  EXPECT_GT(events, particles);
 }
 
 TEST(CastGenerator, NmeaSentencesHaveCorrectChecksums) {
