@@ -3,16 +3,21 @@
 #include <cstdint>
 
 #include "fuzz_seams.h"
+#include "processing/deframer.h"
 #include "processing/frame_processor.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
-  vesk::fuzz::FuzzDoc f;
-  f.doc->firmwareVersion = data[0] & 1 ? 2.40 : 2.20;
-  vesk::FrameProcessor processor(*f.doc);
+  vesk::fuzz::FuzzParts f;
+  vesk::ScanSettings settings = vesk::ScanSettings::Load(f.store);
+  settings.firmwareVersion = data[0] & 1 ? 2.40 : 2.20;
+  const vesk::ScanSettingsChannel channel(settings);
+  f.ctd.LoadScanSettings(settings.ctdModel, settings.instrInputViaMux, settings.surveyLat);
+  vesk::FrameProcessor processor(
+      vesk::FrameProcessor::Parts{channel, f.results, f.ctd, f.writer, f.listener, f.gate});
   vesk::Deframer deframer;
   deframer.Feed(
       data + 1, size - 1, [&](std::span<const std::uint8_t> frame) { processor.Process(frame); },
-      [&](std::uint8_t type) { f.doc->CountAbortedFrame(type); });
+      [&](std::uint8_t type) { processor.CountAbortedFrame(type); });
   return 0;
 }

@@ -1,24 +1,28 @@
 #pragma once
-// A document for fuzzing: in-memory settings, no windows, quiet dialogs, fixed clock.
+// What the fuzz targets run on: in-memory settings, quiet dialogs, and the frame processor's
+// parts as a scan gives them (its records are dropped).
 
 #include <memory>
 
 #include "acquisition/headless_seams.h"
-#include "acquisition/vesk_doc.h"
+#include "processing/frame_processor.h"
 #include "seams/memory_settings_store.h"
 
 namespace vesk::fuzz {
 
-struct FuzzDoc {
-  FuzzDoc() {
-    store.WriteString("Settings", "SurveyLat", "45");
-    doc = std::make_unique<CVESKDoc>(store, windows, dialogs, clock);
-  }
+struct DroppedRecords : RecordWriter {
+  bool Write(std::string_view) override { return true; }
+};
+
+struct FuzzParts {
+  FuzzParts() { store.WriteString("Settings", "SurveyLat", "45"); }
   MemorySettingsStore store;
-  HeadlessWindows windows;
   ConsoleDialogs dialogs{true, true};
-  FixedClock clock{std::tm{}};
-  std::unique_ptr<CVESKDoc> doc;
+  ScanResults results;
+  CtdDecoder ctd{store, dialogs};
+  NmeaLogGate gate;
+  ProcessingListener listener;
+  DroppedRecords writer;
 };
 
 }  // namespace vesk::fuzz
