@@ -56,6 +56,10 @@ class UdpListener {
     socklen_t length = sizeof a;
     ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &length);
     port_ = ntohs(a.sin_port);
+    // A loopback datagram that finds the queue full is dropped without a word to the sender; a
+    // large queue lets a slow test (a sanitizer, a busy machine) miss none.
+    const int queue = 4 << 20;
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &queue, sizeof queue);
     timeval tick{0, 50000};  // the thread looks at its stop flag every 50 ms
     ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tick, sizeof tick);
     thread_ = std::thread([this] {
