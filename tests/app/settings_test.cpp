@@ -18,16 +18,27 @@
 namespace vesk::test {
 namespace {
 
-TEST(SettingsDefaults, SurveyLatitudeWarning) {
+// What a document makes of the survey latitude and the data folder it finds stored.
+TEST(SettingsDefaults, SurveyLatitudeWarningAndDataDirectory) {
+  const char* oldHome = std::getenv("HOME");
+  const std::string savedHome = oldHome ? oldHome : "";
+  ::setenv("HOME", "/home/observer", 1);
   struct Case {
-    const char* stored;  // nullptr: absent
+    const char* latitude;  // nullptr: absent
     bool warned;
+    const char* dataDir;
+    const char* expectedDir;
   };
-  const Case cases[] = {{nullptr, true}, {"99.9999", true}, {"45.5", false}, {"abc", false}};
+  const Case cases[] = {{nullptr, true, nullptr, "/home/observer/VESK/"},
+                        {"99.9999", true, "", "/home/observer/VESK/"},
+                        {"45.5", false, "/data/casts", "/data/casts/"},
+                        {"abc", false, "/data/casts///", "/data/casts/"},
+                        {"45.5", false, "/", "/"}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.stored ? c.stored : "absent");
+    SCOPED_TRACE(c.latitude ? c.latitude : "absent");
     MemorySettingsStore store;
-    if (c.stored) store.WriteString("Settings", "SurveyLat", c.stored);
+    if (c.latitude) store.WriteString("Settings", "SurveyLat", c.latitude);
+    if (c.dataDir) store.WriteString("Settings", "DataDir", c.dataDir);
     HeadlessWindows windows;
     ConsoleDialogs dialogs(true, true);
     FixedClock clock(TestTime());
@@ -37,29 +48,7 @@ TEST(SettingsDefaults, SurveyLatitudeWarning) {
     if (c.warned) {
       EXPECT_EQ(messages[0].rfind("WARNING !!!\n\nIt appears that the Survey Latitude", 0), 0u);
     }
-  }
-}
-
-TEST(SettingsDefaults, DataDirectory) {
-  const char* oldHome = std::getenv("HOME");
-  const std::string savedHome = oldHome ? oldHome : "";
-  ::setenv("HOME", "/home/observer", 1);
-  struct Case {
-    const char* stored;
-    const char* dataDir;
-  };
-  const Case cases[] = {{nullptr, "/home/observer/VESK/"},  {"", "/home/observer/VESK/"},
-                        {"/data/casts", "/data/casts/"},    {"/data/casts/", "/data/casts/"},
-                        {"/data/casts///", "/data/casts/"}, {"/", "/"}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.stored ? c.stored : "absent");
-    MemorySettingsStore store;
-    if (c.stored) store.WriteString("Settings", "DataDir", c.stored);
-    HeadlessWindows windows;
-    ConsoleDialogs dialogs(true, true);
-    FixedClock clock(TestTime());
-    CVESKDoc doc(store, windows, dialogs, clock);
-    EXPECT_EQ(doc.DataDirectory(), c.dataDir);
+    EXPECT_EQ(doc.DataDirectory(), c.expectedDir);
   }
   if (oldHome) {
     ::setenv("HOME", savedHome.c_str(), 1);
@@ -91,72 +80,41 @@ const RealCase kRealCases[] = {
     {"  -0.0", 0},
 };
 
-void CheckRealCases() {
+// Reals read like C atof, and written so that they read back the same, whatever the locale.
+void CheckReals() {
   for (const auto& c : kRealCases) {
-    EXPECT_DOUBLE_EQ(ParseReal(c.text), c.value) << "'" << c.text << "'";
     MemorySettingsStore store;
     store.WriteString("Settings", "X", c.text);
     EXPECT_DOUBLE_EQ(store.ReadReal("Settings", "X", "42"), c.value) << "'" << c.text << "'";
     EXPECT_DOUBLE_EQ(store.ReadReal("Settings", "X", 42.0), c.value) << "'" << c.text << "'";
   }
-  float f = 0;
   std::size_t used = 0;
-  f = ParseFloat32("12.5xyz", &used);
-  EXPECT_EQ(f, 12.5f);
-  EXPECT_EQ(used, 4u);
-  f = ParseFloat32(" +3.5e-1 rest", &used);
-  EXPECT_EQ(f, 0.35f);
+  EXPECT_EQ(ParseFloat32(" +3.5e-1 rest", &used), 0.35f);
   EXPECT_EQ(used, 8u);
-  f = ParseFloat32("none", &used);
-  EXPECT_EQ(f, 0.0f);
+  EXPECT_EQ(ParseFloat32("none", &used), 0.0f);
   EXPECT_EQ(used, 0u);
-}
-
-TEST(SettingsReal, AtofSemantics) {
-  CheckRealCases();
-  MemorySettingsStore store;
+  const std::pair<double, const char*> written[] = {
+      {2.25, "2.25"}, {3.25e-6, "3.25e-06"}, {0, "0"}, {-45.123456, "-45.123456"}};
+  for (const auto& [value, text] : written) {
+    MemorySettingsStore store;
+    store.WriteReal("Settings", "X", value);
+    EXPECT_EQ(store.ReadString("Settings", "X", ""), text);
+    EXPECT_EQ(store.ReadReal("Settings", "X", 0.0), value);
+  }
   // Absent: the text default is parsed; a numeric default is taken as it is.
-  EXPECT_DOUBLE_EQ(store.ReadReal("Settings", "Absent", "2.25"), 2.25);
+  MemorySettingsStore store;
   EXPECT_DOUBLE_EQ(store.ReadReal("Settings", "Absent", "junk"), 0);
   EXPECT_DOUBLE_EQ(store.ReadReal("Settings", "Absent", 1.5), 1.5);
 }
 
-TEST(SettingsReal, AtofSemanticsUnderADecimalCommaLocale) {
+TEST(SettingsReal, ReadLikeAtofAndWrittenToReadBackInAnyLocale) {
+  CheckReals();
   DecimalCommaLocale locale;
   if (locale.Name().empty()) GTEST_SKIP() << "no locale with a decimal comma available";
   ScopedLocale scoped(locale.Name());
   ASSERT_TRUE(scoped.Ok());
   ASSERT_EQ(std::atof("1,5"), 1.5) << locale.Name() << " should read a decimal comma";
-  CheckRealCases();
-}
-
-TEST(SettingsReal, WriteRealUnderADecimalCommaLocale) {
-  DecimalCommaLocale locale;
-  if (locale.Name().empty()) GTEST_SKIP() << "no locale with a decimal comma available";
-  ScopedLocale scoped(locale.Name());
-  ASSERT_TRUE(scoped.Ok());
-  MemorySettingsStore store;
-  store.WriteReal("Settings", "X", 2.25);
-  EXPECT_EQ(store.ReadString("Settings", "X", ""), "2.25");
-  EXPECT_EQ(store.ReadReal("Settings", "X", 0.0), 2.25);
-}
-
-TEST(SettingsReal, WriteRealReadsBackTheSameValue) {
-  struct Case {
-    double value;
-    const char* text;
-  };
-  const Case cases[] = {{2.25, "2.25"},
-                        {99.9999, "99.9999"},
-                        {3.25e-6, "3.25e-06"},
-                        {0, "0"},
-                        {-45.123456, "-45.123456"}};
-  for (const Case& c : cases) {
-    MemorySettingsStore store;
-    store.WriteReal("Settings", "X", c.value);
-    EXPECT_EQ(store.ReadString("Settings", "X", ""), c.text);
-    EXPECT_EQ(store.ReadReal("Settings", "X", 0.0), c.value);
-  }
+  CheckReals();
 }
 
 TEST(QSettingsStore, RoundTripThroughAnIniFile) {

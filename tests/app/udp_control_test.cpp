@@ -71,40 +71,6 @@ class UdpControl : public ::testing::Test {
   std::vector<std::string> notes_;
 };
 
-TEST_F(UdpControl, DatagramsReachTheirActionsAndABurstIsCoalesced) {
-  auto control = Make();
-  ASSERT_TRUE(control->Open()) << control->ErrorText();
-  EXPECT_FALSE(control->LastReceived().has_value());
-  SendAndSettle(*control, {Datagram(1, 9), Datagram(0), Datagram(5), Datagram(0x0101)});
-  EXPECT_EQ(calls_, (std::vector<std::string>{"stop"}));  // only the marker
-  calls_.clear();
-  SendAndSettle(*control, {Datagram(4)});
-  EXPECT_EQ(calls_, (std::vector<std::string>{"acquire", "stop"}));
-  calls_.clear();
-  // Each mark with its own note, none dropped.
-  QByteArray noted = Datagram(6, 2) + QByteArray("net in\0\0\0\0", 10);
-  SendAndSettle(*control, {noted, Datagram(6, 10).replace(2, 8, QByteArray(8, '\0'))});
-  EXPECT_EQ(calls_, (std::vector<std::string>{"mark net in", "mark ", "stop"}));
-  calls_.clear();
-  // Pairs of start and stop faster than a scan can start leave one stop, and say so.
-  std::vector<QByteArray> burst;
-  for (int i = 0; i < 50; ++i) {
-    burst.push_back(Datagram(1));
-    burst.push_back(Datagram(2));
-  }
-  SendAndSettle(*control, burst);
-  EXPECT_EQ(calls_.front(), "stop");
-  EXPECT_EQ(std::count(calls_.begin(), calls_.end(), "log"), 0);
-  EXPECT_FALSE(notes_.empty());
-  calls_.clear();
-  SendAndSettle(*control, {Datagram(3, 64)});
-  EXPECT_EQ(calls_, (std::vector<std::string>{"close", "stop"}));
-  // The status displays show the last one received, the marker.
-  ASSERT_TRUE(control->LastReceived().has_value());
-  EXPECT_EQ(control->LastReceived()->command, RemoteCommand::kStop);
-  EXPECT_EQ(control->LastReceived()->sender, "127.0.0.1");
-}
-
 TEST_F(UdpControl, OnlyAllowedSendersAreObeyed) {
   store_.WriteString("RemoteControl", "AllowedHosts", "10.9.8.7, 192.168.1.1");
   auto refusing = Make();

@@ -110,18 +110,5 @@ TEST(RemoteCommand, BurstsAreCoalescedAndStartsLimitedToOneASecond) {
   EXPECT_EQ(gate.Dropped(), 5u);
 }
 
-TEST(RemoteCommand, TheLastReceivedAsTheStatusShowsIt) {
-  EXPECT_EQ(DescribeReceivedCommand(std::nullopt), "none received");
-  ReceivedRemoteCommand received{RemoteCommand::kStartLogging, "10.0.0.5", {}};
-  received.localTime.tm_hour = 14;
-  received.localTime.tm_min = 3;
-  received.localTime.tm_sec = 7;
-  EXPECT_EQ(DescribeReceivedCommand(received), "START LOGGING (1) at 14:03:07 from 10.0.0.5");
-  received.command = RemoteCommand::kStartAcquisition;
-  EXPECT_EQ(DescribeReceivedCommand(received), "START ACQUISITION (4) at 14:03:07 from 10.0.0.5");
-  received.command = RemoteCommand::kMark;
-  EXPECT_EQ(DescribeReceivedCommand(received), "MARK (6) at 14:03:07 from 10.0.0.5");
-}
-
 }  // namespace
 }  // namespace vesk
