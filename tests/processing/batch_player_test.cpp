@@ -45,20 +45,6 @@ TEST_F(BatchPlayerTest, OverlongFrameIsAFrameError) {
   EXPECT_EQ(r.lFrameCount, 1u);
 }
 
-TEST_F(BatchPlayerTest, SameDatWhateverTheReadSize) {
-  // The player reads in large blocks; the .dat must equal that of frames fed one by one.
-  store.Write(keys::kAddHeaderToDatFile, 0);
-  const Bytes bin = MixedStream(40, 4, 10);
-  ASSERT_TRUE(Play(bin).ok);
-  Pipeline p;
-  p.store.Write(keys::kAddHeaderToDatFile, 0);
-  p.Start();
-  for (std::size_t i = 0; i < bin.size(); i += 7) {
-    p.Feed(std::span<const std::uint8_t>(bin.data() + i, std::min<std::size_t>(7, bin.size() - i)));
-  }
-  EXPECT_EQ(Dat(), p.Dat());
-}
-
 TEST_F(BatchPlayerTest, OutputNameAndReplacement) {
   EXPECT_EQ(player.PlaybackOutputPath("/data/cast01.bin", "/out"),
             "/out/cast01_PB_2005-03-05_140307.dat");

@@ -74,13 +74,6 @@ INSTANTIATE_TEST_SUITE_P(Deframer, Framing, testing::ValuesIn(FramingCases()),
                            return n;
                          });
 
-TEST(Deframer, L271FrameHasLength271) {
-  const DeframeResult r = Deframe(ToBytes(L271Wire()));
-  ASSERT_EQ(r.frames.size(), 1u);
-  EXPECT_EQ(r.frames[0].size(), 271u);
-  EXPECT_EQ(r.frames[0][0], 'L');
-}
-
 // All the edge cases and a mixed stream, one after the other.
 Bytes EdgeCaseStream() {
   Bytes stream;
