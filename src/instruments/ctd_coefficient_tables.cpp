@@ -1,5 +1,8 @@
 #include "instruments/ctd_coefficient_tables.h"
 
+#include <algorithm>
+#include <array>
+
 #include "seams/settings_keys.h"
 #include "seams/settings_store.h"
 
@@ -41,57 +44,61 @@ constexpr CoefficientKey<S19> kSbe19[] = {
     {"PresCoeff_B", "B", "PC_B", "0.0", &S19::presB},
 };
 
+// The rows of `parts`, one after the other, as one table.
+template <class Row, std::size_t... N>
+constexpr std::array<Row, (N + ...)> Joined(const Row (&... parts)[N]) {
+  std::array<Row, (N + ...)> out{};
+  std::size_t at = 0;
+  ((std::copy(parts, parts + N, out.begin() + at), at += N), ...);
+  return out;
+}
+
 // The SBE 19plus and SBE 49 differ in the names of their temperature and correction
-// coefficients; their pressure and conductivity coefficients are the same.
-constexpr CoefficientKey<SB> kSbe19plus[] = {
+// coefficients; their conductivity and pressure coefficients are the same.
+constexpr CoefficientKey<SB> kSeaBirdConductivity[] = {
+    {"G", "G", "G", "0.0", &SB::g},
+    {"H", "H", "H", "0.0", &SB::h},
+    {"I", "I", "I", "0.0", &SB::i},
+    {"J", "J", "J", "0.0", &SB::j},
+};
+constexpr CoefficientKey<SB> kSeaBirdPressure[] = {
+    {"PA0", "PA0", "PA0", "0.0", &SB::pa0},
+    {"PA1", "PA1", "PA1", "0.0", &SB::pa1},
+    {"PA2", "PA2", "PA2", "0.0", &SB::pa2},
+    {"PTCA0", "PTCA0", "PTCA0", "0.0", &SB::ptca0},
+    {"PTCA1", "PTCA1", "PTCA1", "0.0", &SB::ptca1},
+    {"PTCA2", "PTCA2", "PTCA2", "0.0", &SB::ptca2},
+    {"PTCB0", "PTCB0", "PTCB0", "0.0", &SB::ptcb0},
+    {"PTCB1", "PTCB1", "PTCB1", "0.0", &SB::ptcb1},
+    {"PTCB2", "PTCB2", "PTCB2", "0.0", &SB::ptcb2},
+    {"PTEMPA0", "PTEMPA0", "PTEMPA0", "0.0", &SB::ptempa0},
+    {"PTEMPA1", "PTEMPA1", "PTEMPA1", "0.0", &SB::ptempa1},
+    {"PTEMPA2", "PTEMPA2", "PTEMPA2", "0.0", &SB::ptempa2},
+};
+constexpr CoefficientKey<SB> kSbe19plusTemperature[] = {
     {"A0", "A0", "A0", "0.0", &SB::ta0},
     {"A1", "A1", "A1", "0.0", &SB::ta1},
     {"A2", "A2", "A2", "0.0", &SB::ta2},
     {"A3", "A3", "A3", "0.0", &SB::ta3},
-    {"G", "G", "G", "0.0", &SB::g},
-    {"H", "H", "H", "0.0", &SB::h},
-    {"I", "I", "I", "0.0", &SB::i},
-    {"J", "J", "J", "0.0", &SB::j},
+};
+constexpr CoefficientKey<SB> kSbe19plusCorrection[] = {
     {"CPcor", "CPcor", "CPcor", "-9.5700e-008", &SB::cpcor},
     {"CTcor", "CTcor", "CTcor", "3.2500e-006", &SB::ctcor},
-    {"PA0", "PA0", "PA0", "0.0", &SB::pa0},
-    {"PA1", "PA1", "PA1", "0.0", &SB::pa1},
-    {"PA2", "PA2", "PA2", "0.0", &SB::pa2},
-    {"PTCA0", "PTCA0", "PTCA0", "0.0", &SB::ptca0},
-    {"PTCA1", "PTCA1", "PTCA1", "0.0", &SB::ptca1},
-    {"PTCA2", "PTCA2", "PTCA2", "0.0", &SB::ptca2},
-    {"PTCB0", "PTCB0", "PTCB0", "0.0", &SB::ptcb0},
-    {"PTCB1", "PTCB1", "PTCB1", "0.0", &SB::ptcb1},
-    {"PTCB2", "PTCB2", "PTCB2", "0.0", &SB::ptcb2},
-    {"PTEMPA0", "PTEMPA0", "PTEMPA0", "0.0", &SB::ptempa0},
-    {"PTEMPA1", "PTEMPA1", "PTEMPA1", "0.0", &SB::ptempa1},
-    {"PTEMPA2", "PTEMPA2", "PTEMPA2", "0.0", &SB::ptempa2},
 };
-
-constexpr CoefficientKey<SB> kSbe49[] = {
+constexpr CoefficientKey<SB> kSbe49Temperature[] = {
     {"TA0", "TA0", "TA0", "0.0", &SB::ta0},
     {"TA1", "TA1", "TA1", "0.0", &SB::ta1},
     {"TA2", "TA2", "TA2", "0.0", &SB::ta2},
     {"TA3", "TA3", "TA3", "0.0", &SB::ta3},
-    {"G", "G", "G", "0.0", &SB::g},
-    {"H", "H", "H", "0.0", &SB::h},
-    {"I", "I", "I", "0.0", &SB::i},
-    {"J", "J", "J", "0.0", &SB::j},
+};
+constexpr CoefficientKey<SB> kSbe49Correction[] = {
     {"CPCOR", "CPCOR", "CPCOR", "0.0", &SB::cpcor},
     {"CTCOR", "CTCOR", "CTCOR", "0.0", &SB::ctcor},
-    {"PA0", "PA0", "PA0", "0.0", &SB::pa0},
-    {"PA1", "PA1", "PA1", "0.0", &SB::pa1},
-    {"PA2", "PA2", "PA2", "0.0", &SB::pa2},
-    {"PTCA0", "PTCA0", "PTCA0", "0.0", &SB::ptca0},
-    {"PTCA1", "PTCA1", "PTCA1", "0.0", &SB::ptca1},
-    {"PTCA2", "PTCA2", "PTCA2", "0.0", &SB::ptca2},
-    {"PTCB0", "PTCB0", "PTCB0", "0.0", &SB::ptcb0},
-    {"PTCB1", "PTCB1", "PTCB1", "0.0", &SB::ptcb1},
-    {"PTCB2", "PTCB2", "PTCB2", "0.0", &SB::ptcb2},
-    {"PTEMPA0", "PTEMPA0", "PTEMPA0", "0.0", &SB::ptempa0},
-    {"PTEMPA1", "PTEMPA1", "PTEMPA1", "0.0", &SB::ptempa1},
-    {"PTEMPA2", "PTEMPA2", "PTEMPA2", "0.0", &SB::ptempa2},
 };
+constexpr auto kSbe19plus =
+    Joined(kSbe19plusTemperature, kSeaBirdConductivity, kSbe19plusCorrection, kSeaBirdPressure);
+constexpr auto kSbe49 =
+    Joined(kSbe49Temperature, kSeaBirdConductivity, kSbe49Correction, kSeaBirdPressure);
 
 constexpr CoefficientKey<S25> kSbe25[] = {
     {"G", "G", "G", "0.0", &S25::g},
