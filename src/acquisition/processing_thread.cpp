@@ -67,12 +67,12 @@ void ProcessingThread(CVESKDoc& doc) {
     std::unique_ptr<ExportStage> csv;
     {
       std::lock_guard names(doc.fileNameLock_);
-      doc.OpenDatFile(doc.scan_);
+      doc.OpenDatFile(doc.ScanCopy());
       // The CSV export beside the .dat, when the option is on.
       const bool playback = doc.playback_;
       ExportRunInputs run = s.ExportInputs(doc.ctd_.model);
       run.header = playback ? ReadRawHeader(doc.rawFileName_, 1u << 20)
-                            : doc.BuildFileHeader(doc.scan_, doc.ScanCtdEntry());
+                            : doc.BuildFileHeader(doc.ScanCopy());
       run.sourcePath = doc.rawFileName_;
       // A recording's marks are beside it; a live scan's beside the .dat it writes.
       run.marksPath = MarksPath(playback ? doc.rawFileName_ : doc.DataPath(doc.processedFileName_));

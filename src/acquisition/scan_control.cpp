@@ -178,8 +178,8 @@ void CVESKDoc::StartDataLogging() {
     processedFileName_ = stem + ".dat";
     logging_ = true;
     nmeaGate_.Reset();
-    if (!playback_) OpenBinFile(settings_);
-    OpenDatFile(settings_);
+    if (!playback_) OpenBinFile(WindowCopy());
+    OpenDatFile(WindowCopy());
     windows_.SetPaneText(kPaneDest, "  Dest: " + dataDir_ + rawFileName_ + "  ");
     return;
   }

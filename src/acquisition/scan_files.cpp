@@ -12,9 +12,8 @@ constexpr const char* kDatOpenError = "Error opening DAT file - Performing STOP 
 
 }  // namespace
 
-bool CVESKDoc::OpenBinFile(const DocumentSettings& s) {
-  const CtdModelEntry* entry = &s == &scan_ ? ScanCtdEntry() : catalogue_.Find(s.scan.ctdModel);
-  if (!rawFile_.Create(DataPath(rawFileName_), BuildFileHeader(s, entry))) {
+bool CVESKDoc::OpenBinFile(HeaderSettings h) {
+  if (!rawFile_.Create(DataPath(rawFileName_), BuildFileHeader(h))) {
     dialogs_.QueueMessage(std::string(kBinOpenError) + "\n\n" + DataPath(rawFileName_) + ": " +
                           rawFile_.Error());
     StopForFault();
@@ -24,10 +23,10 @@ bool CVESKDoc::OpenBinFile(const DocumentSettings& s) {
   return true;
 }
 
-bool CVESKDoc::OpenDatFile(const DocumentSettings& s) {
-  const CtdModelEntry* entry = &s == &scan_ ? ScanCtdEntry() : catalogue_.Find(s.scan.ctdModel);
-  const bool ok = datFile_.Create(DataPath(processedFileName_),
-                                  s.addHeaderToDatFile ? BuildFileHeader(s, entry) : std::string());
+bool CVESKDoc::OpenDatFile(HeaderSettings h) {
+  const bool ok =
+      datFile_.Create(DataPath(processedFileName_),
+                      h.settings.addHeaderToDatFile ? BuildFileHeader(h) : std::string());
   if (!ok) {
     dialogs_.QueueMessage(std::string(kDatOpenError) + "\n\n" + DataPath(processedFileName_) +
                           ": " + datFile_.Error());

@@ -124,7 +124,7 @@ void SerialSourceThread(CVESKDoc& doc) {
     {
       // Without a raw file the scan still runs (the main frame stops it).
       std::lock_guard names(doc.fileNameLock_);
-      doc.OpenBinFile(doc.scan_);
+      doc.OpenBinFile(doc.ScanCopy());
     }
     Deframer deframer;
     std::uint8_t buffer[kChunk];

@@ -153,10 +153,11 @@ void CVESKDoc::LoadNavSettings() {
 }
 
 std::string CVESKDoc::BuildFileHeader() const {
-  return BuildFileHeader(settings_, catalogue_.Find(settings_.scan.ctdModel));
+  return BuildFileHeader(WindowCopy());
 }
 
-std::string CVESKDoc::BuildFileHeader(const DocumentSettings& s, const CtdModelEntry* entry) const {
+std::string CVESKDoc::BuildFileHeader(HeaderSettings h) const {
+  const DocumentSettings& s = h.settings;
   // The names are read as they are: the caller holds fileNameLock_, or is the user-interface
   // thread, their one writer.
   const std::tm now = clock_.LocalTime();
@@ -165,7 +166,7 @@ std::string CVESKDoc::BuildFileHeader(const DocumentSettings& s, const CtdModelE
   in.now = now;
   in.userSuppliedFileHeader = s.userSuppliedFileHeader;
   in.ctdModel = s.scan.ctdModel;
-  in.ctdEntry = entry;
+  in.ctdEntry = h.ctd;
   in.instrInputViaMux = s.scan.instrInputViaMux;
   in.surveyLat = s.scan.surveyLat;
   in.standardTunnel = s.scan.standardTunnel;

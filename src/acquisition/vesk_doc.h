@@ -247,17 +247,24 @@ class CVESKDoc {
   bool DataDirectoryWritable(const std::string& dir);
   // Clears the pipeline and results for a new run (queues, counters, tables).
   void ResetForScan();
-  // The header of `s` (the scan's copy on its threads, the window's own on its thread); the
-  // caller holds fileNameLock_ or is the user-interface thread.
-  std::string BuildFileHeader(const DocumentSettings& s, const CtdModelEntry* entry) const;
-  // Opens data directory + raw file name and writes the live header of `s` (the caller
+  // The settings a header shows, with their CTD model's catalogue entry: the scan's copy
+  // (read on its threads) or the window's own (read on the user-interface thread).
+  struct HeaderSettings {
+    const DocumentSettings& settings;
+    const CtdModelEntry* ctd;
+  };
+  HeaderSettings ScanCopy() const { return {scan_, scanCtdEntry_ ? &*scanCtdEntry_ : nullptr}; }
+  HeaderSettings WindowCopy() const {
+    return {settings_, catalogue_.Find(settings_.scan.ctdModel)};
+  }
+  // The header of `h`; the caller holds fileNameLock_ or is the user-interface thread.
+  std::string BuildFileHeader(HeaderSettings h) const;
+  // Opens data directory + raw file name and writes the live header of `h` (the caller
   // holds fileNameLock_ while a scan runs). On failure tells the user and asks for a stop.
-  bool OpenBinFile(const DocumentSettings& s);
+  bool OpenBinFile(HeaderSettings h);
   // Opens data directory + processed file name and writes the header (playback form when
   // playing back) when the option is on. On failure as above.
-  bool OpenDatFile(const DocumentSettings& s);
-  // The copy of the catalogue entry a running scan's headers show.
-  const CtdModelEntry* ScanCtdEntry() const { return scanCtdEntry_ ? &*scanCtdEntry_ : nullptr; }
+  bool OpenDatFile(HeaderSettings h);
   std::string DataPath(const std::string& name) const { return dataDir_ + name; }
 
   SettingsStore& store_;
