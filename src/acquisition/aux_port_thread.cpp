@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <exception>
+#include <memory>
 #include <string>
 
 #include "acquisition/source_threads.h"
@@ -55,9 +56,10 @@ class AuxCaptureSink : public NmeaCaptureSink {
       doc_.windows_.Post(WindowTarget::NavViewer, Uwm::NavViewerUpdate);
     }
     // The option may change during the scan: the settings in force are the processing's.
-    std::uint64_t seen = 0;
-    const bool initialOnly = doc_.scanSettings_.Newest(seen)->logInitialNmeaOnly;
-    if (!doc_.logging_ || !doc_.nmeaGate_.Allows(initialOnly)) return;
+    if (!settings_ || doc_.scanSettings_.ChangedSince(seen_)) {
+      settings_ = doc_.scanSettings_.Newest(seen_);
+    }
+    if (!doc_.logging_ || !doc_.nmeaGate_.Allows(settings_->logInitialNmeaOnly)) return;
     if (doc_.datFile_.Write(group)) {
       doc_.nmeaGate_.Written();
     } else if (doc_.datFile_.IsOpen()) {
@@ -67,6 +69,8 @@ class AuxCaptureSink : public NmeaCaptureSink {
 
  private:
   CVESKDoc& doc_;
+  std::uint64_t seen_ = 0;
+  std::shared_ptr<const ScanSettings> settings_;
 };
 
 void AuxPortThread(CVESKDoc& doc) {
