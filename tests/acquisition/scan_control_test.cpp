@@ -71,20 +71,6 @@ class ScanControl : public ::testing::Test {
   SystemClock clock_;
 };
 
-TEST_F(ScanControl, NotConnectedStartsNothingAndSaysWhy) {
-  store_.WriteString("PortSettings", "Device_DU", dir_ + "/no-such-tty");
-  auto doc = MakeDoc();
-  EXPECT_FALSE(doc->ConnectCounterPort());
-  doc->StartAcquisition();
-  doc->StartDataLogging();
-  EXPECT_FALSE(doc->Scanning());
-  const auto messages = dialogs_->Messages();
-  ASSERT_EQ(messages.size(), 3u);  // survey latitude is set: no warning at construction
-  EXPECT_EQ(messages[0].rfind("Cannot open Serial Interface port!", 0), 0u);
-  EXPECT_EQ(messages[1].rfind("ERROR STARTING", 0), 0u);
-  EXPECT_EQ(messages[2].rfind("ERROR STARTING", 0), 0u);
-}
-
 TEST_F(ScanControl, SilentCounterAsksAndNoLeavesItIdle) {
   auto doc = MakeDoc(/*answerYes=*/false);
   ASSERT_TRUE(doc->ConnectCounterPort());
@@ -112,43 +98,6 @@ TEST_F(ScanControl, ACounterThatStreamedUntilTheStopIsNotAskedAboutAtTheNextStar
   for (const auto& m : dialogs_->Messages()) {
     EXPECT_EQ(m.find("appears to be inactive"), std::string::npos);
   }
-}
-
-TEST_F(ScanControl, AcquisitionThenLoggingSwapsFilesWithoutLosingBytes) {
-  auto doc = MakeDoc();
-  ASSERT_TRUE(doc->ConnectCounterPort());
-  counter_.Received();
-  doc->StartAcquisition();
-  ASSERT_TRUE(doc->Scanning());
-  EXPECT_EQ(windows_.PaneText(kPaneDest), "  Dest: NOT LOGGING !!!  ");
-  std::string sent;
-  for (int i = 0; i < 5; ++i) {
-    sent += LFrameWire(1);
-    counter_.Send(LFrameWire(1));
-  }
-  ASSERT_TRUE(WaitFor([&] { return doc->Results().LFrames() >= 5; }));
-  doc->StartDataLogging();  // no restart: new files under the running threads
-  ASSERT_TRUE(doc->Scanning());
-  const std::string logStem = fs::path(doc->DatPath()).stem();
-  for (int i = 0; i < 5; ++i) {
-    sent += LFrameWire(2);
-    counter_.Send(LFrameWire(2));
-  }
-  ASSERT_TRUE(WaitFor([&] { return doc->Results().LFrames() >= 10; }));
-  doc->StopScan();
-  EXPECT_FALSE(doc->Scanning());
-  EXPECT_EQ(windows_.PaneText(kPaneState), "\tIDLE\t");
-  EXPECT_EQ(counter_.Received(), "aq");  // scan all, then the queued stop
-
-  // Each raw file is its header followed by the bytes of its part of the scan, in order.
-  const std::string prelog = ReadAll(dir_ + "/VESK_PRELOGGING_DATADUMP.bin");
-  const std::string logged = ReadAll(dir_ + "/" + logStem + ".bin");
-  const std::string body = prelog.substr(prelog.find('~')) + logged.substr(logged.find('~'));
-  EXPECT_EQ(body, sent);
-  EXPECT_EQ(doc->Results().FrameErrors(), 0u);
-  const std::string dat = ReadAll(dir_ + "/" + logStem + ".dat");
-  EXPECT_NE(dat.find("L1 2 2 2"), std::string::npos);
-  EXPECT_EQ(dat.find("L1 1 1 1"), std::string::npos);
 }
 
 TEST_F(ScanControl, TwoLoggingStartsInOneSecondNeverShareFiles) {

@@ -92,41 +92,31 @@ TEST(LFrame, FailedRecordWriteStillAccumulates) {
 }
 
 TEST(LFrame, BinsTotalsAndWindow) {
-  struct Case {
-    int lower;
-    int upper;
-    bool setBounds;
-  };
-  const Case cases[] = {{0, 127, false}, {5, 6, true}, {0, 128, true}, {100, 127, true}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "window " << c.lower << ".." << c.upper);
+  // The window counts bins lower..upper-1; an upper bound past the last bin takes them all.
+  for (const auto& [lower, upper] : {std::pair{0, 127}, {5, 6}, {0, 128}, {100, 127}}) {
+    SCOPED_TRACE(testing::Message() << "window " << lower << ".." << upper);
     Pipeline p;
-    if (c.setBounds) {
-      p.store.Write(keys::kWindowCountsLowerBound, c.lower);
-      p.store.Write(keys::kWindowCountsUpperBound, c.upper);
-    }
+    p.store.Write(keys::kWindowCountsLowerBound, lower);
+    p.store.Write(keys::kWindowCountsUpperBound, upper);
     p.Start();
-    LFrameFields a = Counting(0);
+    LFrameFields a = Counting(0), b = Counting(100);
     a.bins[127] = 5000;
-    LFrameFields b = Counting(100);
     b.bins[127] = 60000;
-    std::uint64_t windowA = 0, windowB = 0, totalA = 0, totalB = 0;
-    for (int k = 0; k < 128; ++k) {
-      totalA += a.bins[k];
-      totalB += b.bins[k];
-      if (k >= c.lower && k < c.upper) {
-        windowA += a.bins[k];
-        windowB += b.bins[k];
+    std::uint64_t total = 0, window = 0;
+    for (const LFrameFields& f : {a, b}) {
+      std::uint64_t frameTotal = 0, frameWindow = 0;
+      for (int k = 0; k < 128; ++k) {
+        frameTotal += f.bins[k];
+        if (k >= lower && k < upper) frameWindow += f.bins[k];
       }
+      total += frameTotal;
+      window += frameWindow;
+      p.Process(MakeLFrame(f));
+      EXPECT_DOUBLE_EQ(p.results.Bins().frameTotal, static_cast<double>(frameTotal));
+      EXPECT_EQ(p.results.Bins().frameWindowCount, static_cast<std::int32_t>(frameWindow));
     }
-    p.Process(MakeLFrame(a));
-    EXPECT_DOUBLE_EQ(p.results.Bins().frameTotal, static_cast<double>(totalA));
-    EXPECT_EQ(p.results.Bins().frameWindowCount, static_cast<std::int32_t>(windowA));
-    p.Process(MakeLFrame(b));
-    EXPECT_DOUBLE_EQ(p.results.Bins().frameTotal, static_cast<double>(totalB));
-    EXPECT_EQ(p.results.Bins().frameWindowCount, static_cast<std::int32_t>(windowB));
-    EXPECT_EQ(p.results.Bins().cumulativeTotalCount, totalA + totalB);
-    EXPECT_EQ(p.results.Bins().cumulativeWindowCount, windowA + windowB);
+    EXPECT_EQ(p.results.Bins().cumulativeTotalCount, total);
+    EXPECT_EQ(p.results.Bins().cumulativeWindowCount, window);
     const BinCounts cumulative = p.results.Bins().cumulative;
     for (int k = 0; k < 128; ++k) {
       EXPECT_EQ(cumulative[k], std::uint32_t{a.bins[k]} + b.bins[k]) << "bin " << k;
