@@ -74,18 +74,23 @@ namespace vesk {
 // The simulated counter and `vesk --headless` logging from it, with the remote control on.
 class HeadlessRun : public ::testing::Test {
  protected:
-  void StartCounter(std::uint64_t seed, bool scanAtStart = false) {
+  // A counter (its device at `link`) that keeps what it sends in each scan.
+  CounterSimulator& StartCounter(std::uint64_t seed, const std::string& link = "") {
     CounterSimulatorOptions options;
     options.cast.seed = seed;
     options.auxNmea = false;
-    options.linkPath = link_;
+    options.linkPath = link.empty() ? link_ : link;
     options.recordScanBytes = true;
-    options.scanAtStart = scanAtStart;
     options.timeScale = timeScale_;
     counters_.push_back(std::make_unique<CounterSimulator>(options));
     counters_.back()->Start();
+    return *counters_.back();
   }
   CounterSimulator& Counter() { return *counters_.back(); }
+  // Waits until the last counter has sent more than `bytes` in its scans.
+  bool Sent(std::uint64_t bytes, double seconds = 15) {
+    return test::WaitUntil([&] { return Counter().ScanBytesSent() > bytes; }, seconds);
+  }
 
   // `launcher`: a program (and its arguments) that runs vesk, such as prlimit.
   void StartVesk(const std::vector<std::string>& args, const std::string& settings = "",
@@ -120,12 +125,6 @@ class HeadlessRun : public ::testing::Test {
   }
 
   // Stops the scan and ends the program through the remote control; its exit code.
-  int StopAndQuitWithoutStatus() {
-    Remote(2);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    Remote(3);
-    return vesk_->Wait(20);
-  }
   int StopAndQuit() {
     Remote(2);
     EXPECT_TRUE(Status("idle")) << vesk_->Out();
@@ -140,6 +139,15 @@ class HeadlessRun : public ::testing::Test {
     if (end == std::string::npos) return "";
     const std::size_t start = out.rfind('\n', end);
     return out.substr(start == std::string::npos ? 0 : start + 1, end + 1 - (start + 1));
+  }
+
+  // What the batch player writes for `recording` with the run's settings.
+  std::string BatchReplay(const std::string& recording) {
+    const auto replay = test::RunProcess(
+        VESK_PROCESS_PATH,
+        {"--settings", dir_ / "vesk.ini", "--output", dir_ / "replay.dat", recording});
+    EXPECT_EQ(replay.exitCode, 0) << replay.err;
+    return test::ReadFile(dir_ / "replay.dat");
   }
 
   test::TempDir dir_;
