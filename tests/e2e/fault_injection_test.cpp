@@ -123,8 +123,7 @@ TEST_F(HeadlessRun, DataDirectoryBecomesUnwritable) {
   fs::rename(dataDir_, kept);
   test::WriteFile(dataDir_, "not a folder");
   std::this_thread::sleep_for(std::chrono::milliseconds(800));
-  Remote(2);
-  ASSERT_TRUE(Status("idle")) << vesk_->Out();
+  ASSERT_TRUE(RemoteUntil(2, "idle")) << vesk_->Out();
 
   Remote(1);  // a new recording cannot start
   ASSERT_TRUE(Says(kDirUnwritable)) << Err();
@@ -134,8 +133,7 @@ TEST_F(HeadlessRun, DataDirectoryBecomesUnwritable) {
 
   fs::remove(dataDir_);  // the folder is back: logging starts again
   fs::rename(kept, dataDir_);
-  Remote(1);
-  ASSERT_TRUE(Status("logging")) << Err();
+  ASSERT_TRUE(RemoteUntil(1, "logging")) << Err();
   ASSERT_TRUE(Sent(8000));
   EXPECT_EQ(StopAndQuit(), 0) << Err();
 
@@ -206,13 +204,11 @@ TEST_F(HeadlessRun, RemoteStartsStopsAndBurstsNeverHangOrLoseAScan) {
   Remote(4);
   ASSERT_TRUE(Says("Start Acquisition ignored")) << Err();
   ASSERT_TRUE(Sent(2000));  // in the dump
-  Remote(1);
-  ASSERT_TRUE(Status("logging")) << Err();
+  ASSERT_TRUE(RemoteUntil(1, "logging")) << Err();
   Remote(1);
   ASSERT_TRUE(Says("Start Data Logging ignored")) << Err();
   ASSERT_TRUE(Sent(5000));
-  Remote(2);
-  ASSERT_TRUE(Status("idle")) << Err();
+  ASSERT_TRUE(RemoteUntil(2, "idle")) << Err();
   const int idleThreads = vesk_->Threads();
 
   constexpr int kCycles = 15;
@@ -286,20 +282,15 @@ TEST_F(HeadlessRun, CustomNamesNeverOverwriteARecording) {
         15));
   };
   waitForBytes(0);
-  Remote(2);
-  ASSERT_TRUE(Status("idle"));
-  Remote(4);  // the dump
-  ASSERT_TRUE(Status("scanning"));
+  ASSERT_TRUE(RemoteUntil(2, "idle"));
+  ASSERT_TRUE(RemoteUntil(4, "scanning"));  // the dump
   waitForBytes(1);
-  Remote(2);
-  ASSERT_TRUE(Status("idle"));
+  ASSERT_TRUE(RemoteUntil(2, "idle"));
   for (std::size_t scan : {2u, 3u}) {  // the name proposed again: the old files move aside
     std::this_thread::sleep_for(std::chrono::milliseconds(1100));
-    Remote(1);
-    ASSERT_TRUE(Status("logging")) << Err();
+    ASSERT_TRUE(RemoteUntil(1, "logging")) << Err();
     waitForBytes(scan);
-    Remote(2);
-    ASSERT_TRUE(Status("idle"));
+    ASSERT_TRUE(RemoteUntil(2, "idle"));
   }
   Remote(3);
   EXPECT_EQ(vesk_->Wait(20), 0) << Err();
@@ -334,8 +325,7 @@ TEST_F(HeadlessRun, ACounterPortThatIsMissingIsWaitedFor) {
   StartCounter(53);
   ASSERT_TRUE(Status("logging", 15)) << Err();
   ASSERT_TRUE(Sent(3000));
-  Remote(2);
-  ASSERT_TRUE(Status("idle"));
+  ASSERT_TRUE(RemoteUntil(2, "idle"));
 
   // Pulled while idle and plugged back: the next start works on the returned device.
   Counter().Stop();
@@ -343,8 +333,7 @@ TEST_F(HeadlessRun, ACounterPortThatIsMissingIsWaitedFor) {
   StartCounter(54);
   ASSERT_TRUE(WaitUntil([&] { return Occurrences(Err(), "is open.") == 2; }, 15)) << Err();
   std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-  Remote(1);
-  ASSERT_TRUE(Status("logging")) << Err();
+  ASSERT_TRUE(RemoteUntil(1, "logging")) << Err();
   ASSERT_TRUE(Sent(3000));
   Remote(3);
   EXPECT_EQ(vesk_->Wait(20), 0) << Err();
@@ -391,8 +380,7 @@ TEST_F(HeadlessRun, ALostCtdOutputDeviceNeverStallsTheScan) {
   ASSERT_TRUE(Says("device is back")) << Err();
   EXPECT_TRUE(WaitUntil([&] { return device->Received(100).find("C ") != std::string::npos; }, 10));
   const auto stopAsked = std::chrono::steady_clock::now();
-  Remote(2);
-  ASSERT_TRUE(Status("idle", 5)) << Err();
+  ASSERT_TRUE(RemoteUntil(2, "idle", 5)) << Err();
   EXPECT_LT(std::chrono::steady_clock::now() - stopAsked, std::chrono::seconds(4));
   Remote(3);
   EXPECT_EQ(vesk_->Wait(20), 0) << Err();
@@ -642,8 +630,7 @@ TEST_F(PlaybackRun, StopWhilePausedEndsThePlaybackAtOnce) {
   vesk_->Signal(SIGUSR1);
   ASSERT_TRUE(Says("Playback Paused...")) << Err();
   ASSERT_TRUE(Status("paused"));
-  Remote(2);
-  ASSERT_TRUE(Status("idle", 3)) << vesk_->Out();  // not after the pause
+  ASSERT_TRUE(RemoteUntil(2, "idle", 3)) << vesk_->Out();  // not after the pause
   Remote(3);
   EXPECT_EQ(vesk_->Wait(10), 0) << Err();
 

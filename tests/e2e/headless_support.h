@@ -124,10 +124,15 @@ class HeadlessRun : public ::testing::Test {
     test::SendRemoteCommand(port_, command, text);
   }
 
+  // Sends a remote command and waits for the status it leads to.
+  bool RemoteUntil(int command, const std::string& status, double seconds = 10) {
+    Remote(command);
+    return Status(status, seconds);
+  }
+
   // Stops the scan and ends the program through the remote control; its exit code.
   int StopAndQuit() {
-    Remote(2);
-    EXPECT_TRUE(Status("idle")) << vesk_->Out();
+    EXPECT_TRUE(RemoteUntil(2, "idle")) << vesk_->Out();
     Remote(3);
     return vesk_->Wait(20);
   }

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "test_support/frame_builder.h"
@@ -73,17 +76,26 @@ TEST_F(VeskExtract, SelectedFramesAndTheMessage) {
 
 TEST_F(VeskExtract, FailuresGoToStderrAndUsageErrorsWriteNothing) {
   WriteFile(in, WireText('L', "x"));
-  const std::string missing = dir / "missing.bin";
-  for (const auto& [args, start] : std::vector<std::pair<std::vector<std::string>, std::string>>{
-           {{"--input", missing, "--output", out, "--binned"},
-            "Error opening file: \"" + missing + "\" <2> "},
-           {{"--input", in, "--output", in, "--binned"},
-            "Error opening file for output: \"" + in + "\" <16> "},
+  WriteFile(dir / "plain", "");
+  auto text = [](const char* what, const std::string& path, int err) {
+    return std::string(what) + "\"" + path + "\" <" + std::to_string(err) + "> " +
+           std::strerror(err) + "\n";
+  };
+  const char* openIn = "Error opening file: ";
+  const char* openOut = "Error opening file for output: ";
+  const std::string missing = dir / "missing.bin", under = dir / "plain/out.bin";
+  for (const auto& [input, output, message] :
+       std::vector<std::tuple<std::string, std::string, std::string>>{
+           {missing, out, text(openIn, missing, ENOENT)},
+           {dir.Path(), out, text(openIn, dir.Path(), EISDIR)},
+           {in, under, text(openOut, under, ENOTDIR)},
+           {in, dir.Path(), text(openOut, dir.Path(), EISDIR)},
+           {in, in, "Error opening file for output: \"" + in + "\" <16> it is the input file\n"},
        }) {
-    const ProcessResult r = Extract(args);
+    const ProcessResult r = Extract({"--input", input, "--output", output, "--binned"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err.substr(0, start.size()), start);
+    EXPECT_EQ(r.err, message);
   }
   EXPECT_EQ(ReadFile(in), WireText('L', "x"));
   for (const auto& args : std::vector<std::vector<std::string>>{

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -150,12 +149,9 @@ TEST(StreamExtractor, NoLengthCheckWithoutAValidRange) {
   const std::string frames = AuxText(79, 'a') + AuxText(100, 'c') + AuxText(239, 'd');
   const std::string stream = WireText('S', AuxText(79, 'a')) + WireText('S', AuxText(100, 'c')) +
                              WireText('S', AuxText(239, 'd'));
-  struct Range {
-    int min, max;
-  };
-  for (const Range range : {Range{0, 238}, Range{80, 80}, Range{238, 80}, Range{0, 0}}) {
-    SCOPED_TRACE(std::to_string(range.min) + ".." + std::to_string(range.max));
-    const Extracted r = ExtractCut(StrippedAux(range.min, range.max), stream);
+  for (const auto& [min, max] : {std::pair{0, 238}, {80, 80}, {238, 80}, {0, 0}}) {
+    SCOPED_TRACE(std::to_string(min) + ".." + std::to_string(max));
+    const Extracted r = ExtractCut(StrippedAux(min, max), stream);
     EXPECT_EQ(r.output, frames);
     EXPECT_EQ(r.log, "");
     EXPECT_EQ(r.message, "3 frames processed");
@@ -278,30 +274,6 @@ TEST_F(Run, OutputThatIsTheInputOrTheLogIsRefused) {
   EXPECT_FALSE(x.Run(in, err));
   EXPECT_EQ(x.Error(), "Error opening file for output: \"" + err + "\" <" + std::to_string(EBUSY) +
                            "> it is the error log\n");
-}
-
-TEST_F(Run, OpenFailuresNameTheFileAndTheCause) {
-  WriteFile(in, WireText('L', "l"));
-  WriteFile(dir / "plain", "");
-  struct Case {
-    std::string input, output, error;
-  };
-  auto text = [](const char* what, const std::string& path, int err) {
-    return std::string(what) + "\"" + path + "\" <" + std::to_string(err) + "> " +
-           std::strerror(err) + "\n";
-  };
-  const char* openIn = "Error opening file: ";
-  const char* openOut = "Error opening file for output: ";
-  for (const Case& c : std::vector<Case>{
-           {dir / "missing.bin", out, text(openIn, dir / "missing.bin", ENOENT)},
-           {dir.Path(), out, text(openIn, dir.Path(), EISDIR)},
-           {in, dir / "plain/out.bin", text(openOut, dir / "plain/out.bin", ENOTDIR)},
-           {in, dir.Path(), text(openOut, dir.Path(), EISDIR)},
-       }) {
-    StreamExtractor x(Only('L'));
-    EXPECT_FALSE(x.Run(c.input, c.output));
-    EXPECT_EQ(x.Error(), c.error);
-  }
 }
 
 TEST_F(Run, RecordingIsNeitherLockedNorChanged) {
