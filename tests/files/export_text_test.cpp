@@ -53,11 +53,6 @@ TEST(ExportText, BinHeaderFields) {
   EXPECT_EQ(c.counterConstant, "3.2e-5");
   EXPECT_EQ(c.userHeader, "Cruise AB01, leg 2\nstation 4  ");
 
-  ExportContext empty;
-  ParseBinHeader("# ___  USER SUPPLIED HEADER  ___\r\n# \r\n\r\n", empty);
-  EXPECT_TRUE(empty.headerFound);
-  EXPECT_EQ(empty.userHeader, "");
-
   ExportContext none;
   ParseBinHeader("deck unit start-up text\r\n", none);
   EXPECT_FALSE(none.headerFound);
@@ -67,8 +62,6 @@ TEST(ExportText, BinHeaderFields) {
 TEST(ExportText, FileNames) {
   EXPECT_EQ(ExportPath("/data/cast_PB_2005-03-05_140307.dat", ".nc"),
             "/data/cast_PB_2005-03-05_140307.nc");
-  EXPECT_EQ(ExportPath("cast.dat", ".csv"), "cast.csv");
-  EXPECT_EQ(ExportPath("/data/cast", ".csv"), "/data/cast.csv");
   EXPECT_EQ(ExportPath("/data.d/cast", ".csv"), "/data.d/cast.csv");
   EXPECT_EQ(ExportPath("/data/.hidden", ".csv"), "/data/.hidden.csv");
 }

@@ -167,13 +167,10 @@ TEST(LiveHeader, SettingsShownInTheHeader) {
            {{},
             {"# OUTPUTFORMAT: \t\t0", "# SBE_ANALOGS: \t\t\t0",
              "# Log_Raw_Data_To_Ascii_File: \tNO"}},
-           {{"SBE19plusConfig/OutputFormat=1", "SBE19plusConfig/AnalogInputs=4",
-             "SBE19plusConfig/LogRawDataToAsciiFile=1"},
-            {"# OUTPUTFORMAT: \t\t3", "# SBE_ANALOGS: \t\t\t4",
-             "# Log_Raw_Data_To_Ascii_File: \tYES"}},
-           {{"SBE19plusConfig/OutputFormat=3", "SBE19plusConfig/OutputSal=1"},
+           {{"SBE19plusConfig/OutputFormat=3", "SBE19plusConfig/OutputSal=1",
+             "SBE19plusConfig/AnalogInputs=4", "SBE19plusConfig/LogRawDataToAsciiFile=1"},
             {"# OUTPUTFORMAT: \t\t?", "# OUTPUT_SAL: \t\t\tYES", "# OUTPUT_SV: \t\t\tNO",
-             "# SBE_ANALOGS: \t\t\t0", "# Log_Raw_Data_To_Ascii_File: \tNO"}},
+             "# SBE_ANALOGS: \t\t\t4", "# Log_Raw_Data_To_Ascii_File: \tYES"}},
        }) {
     std::vector<std::string> settings = plus;
     settings.insert(settings.end(), c.settings.begin(), c.settings.end());
