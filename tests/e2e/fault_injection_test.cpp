@@ -549,27 +549,6 @@ TEST_F(PlaybackRun, TruncatedAndCorruptedRecordingsPlayToTheEnd) {
   }
 }
 
-TEST_F(PlaybackRun, ExtractedStreamsPlayBackAsTheOriginal) {
-  test::WriteHeadlessSettings(dir_, dataDir_, link_, 0);
-  const std::string recording = MakeRecording("cast.bin", 120);
-  const std::string extracted = dir_ / "lm.bin";
-  const auto extract = test::RunProcess(
-      VESK_EXTRACT_PATH, {"--input", recording, "--output", extracted, "--binned", "--mep"});
-  ASSERT_EQ(extract.exitCode, 0) << extract.err;
-  // The L and M records of the extracted stream are those of the original, escapes and all.
-  auto lmRecords = [](const std::string& dat) {
-    std::string kept;
-    std::size_t start = 0;
-    for (std::size_t end; (end = dat.find('\n', start)) != std::string::npos; start = end + 1) {
-      if (dat[start] == 'L' || dat[start] == 'M') kept += dat.substr(start, end + 1 - start);
-    }
-    return kept;
-  };
-  const std::string original = lmRecords(BatchReplay(recording));
-  ASSERT_GT(Occurrences(original, "\nM "), 50);
-  EXPECT_EQ(lmRecords(BatchReplay(extracted)), original);
-}
-
 TEST_F(PlaybackRun, AReadErrorIsNoEndOfTheRecording) {
 #ifndef VESK_READ_FAULT_SHIM
   GTEST_SKIP() << "no fault injection under a sanitizer";

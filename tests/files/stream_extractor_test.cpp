@@ -48,26 +48,23 @@ std::string WireText(char type, std::string_view text) {
   return std::string(w.begin(), w.end());
 }
 
-StreamExtractOptions Only(char type) {
+// Only the frames of `type` ('S': the auxiliary ones), with their framing stripped if
+// `strip` (and then auxiliary frames without a length check).
+StreamExtractOptions Only(char type, bool strip = false) {
   StreamExtractOptions o;
   o.binned = type == 'L';
   o.ctd = type == 'C';
   o.gps = type == '$';
   o.mep = type == 'M';
   o.aux = type == 'S';
+  o.stripCtd = o.stripGps = o.stripAux = strip;
+  if (strip) o.minAuxFrame = 0;
   return o;
 }
 
 TEST(StreamExtractor, FramingAndSelection) {
-  StreamExtractOptions stripC = Only('C');
-  stripC.stripCtd = true;
-  StreamExtractOptions stripGps = Only('$');
-  stripGps.stripGps = true;
   StreamExtractOptions auxA = Only('S');
   auxA.auxType = 'A';
-  StreamExtractOptions stripAuxNoCheck = Only('S');
-  stripAuxNoCheck.stripAux = true;
-  stripAuxNoCheck.minAuxFrame = 0;
   StreamExtractOptions all;
   all.binned = all.ctd = all.gps = all.mep = all.aux = true;
   const std::string mixed = "~Ll1~*~Mm~~1~*~Cc1~*~$$GP~*~Ss1~*";
@@ -81,12 +78,12 @@ TEST(StreamExtractor, FramingAndSelection) {
   const Case cases[] = {
       {"only MEP keeps framing and its escapes", Only('M'), mixed, "~Mm~~1~*", 1},
       {"every type in stream order", all, mixed, mixed, 5},
-      {"stripped C ends with CR LF", stripC, "~C  12.3 35.1~*~Cx~~y~*", "  12.3 35.1\r\nx~y\r\n",
-       2},
-      {"stripped GPS has no terminator", stripGps, "~$$GPGGA,1~*~$$GPGLL,2~*", "$GPGGA,1$GPGLL,2",
-       2},
+      {"stripped C ends with CR LF", Only('C', true), "~C  12.3 35.1~*~Cx~~y~*",
+       "  12.3 35.1\r\nx~y\r\n", 2},
+      {"stripped GPS has no terminator", Only('$', true), "~$$GPGGA,1~*~$$GPGLL,2~*",
+       "$GPGGA,1$GPGLL,2", 2},
       {"aux frames with their own letter", auxA, "~Aa1~*~Ss1~*~Aa~~2~*", "~Aa1~*~Aa~~2~*", 2},
-      {"stripped aux without length check", stripAuxNoCheck, "~Sabc~*", "abc", 1},
+      {"stripped aux without length check", Only('S', true), "~Sabc~*", "abc", 1},
       {"held-back tilde before other byte is dropped", Only('C'), "~Cab~xcd~*", "~Cabxcd~*", 1},
       {"tilde and type inside a frame do not abort it", Only('C'), "~Cab~Mcd~*", "~CabMcd~*", 1},
       {"escaped tilde then terminator", Only('C'), "~Ca~~~*", "~Ca~~~*", 1},
