@@ -90,7 +90,6 @@ TEST_F(VeskExtract, FailuresGoToStderrAndUsageErrorsWriteNothing) {
            {dir.Path(), out, text(openIn, dir.Path(), EISDIR)},
            {in, under, text(openOut, under, ENOTDIR)},
            {in, dir.Path(), text(openOut, dir.Path(), EISDIR)},
-           {in, in, "Error opening file for output: \"" + in + "\" <16> it is the input file\n"},
        }) {
     const ProcessResult r = Extract({"--input", input, "--output", output, "--binned"});
     EXPECT_EQ(r.exitCode, 1);
