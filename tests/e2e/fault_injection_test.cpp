@@ -487,18 +487,14 @@ TEST_F(HeadlessRun, TwoProgramsLoggingIntoOneFolderNeverShareARecording) {
   EXPECT_EQ(recordingsOf[1], kStarts);
 }
 
-// Recordings played back: made by the cast generator, then damaged.
+// Recordings played back: synthetic ones (a text header, then the simulated cast), damaged.
 class PlaybackRun : public HeadlessRun {
  protected:
   std::string MakeRecording(const std::string& name, double seconds) {
     CastOptions options;
     options.seed = 61;
-    CastGenerator generator(options);
-    std::vector<std::uint8_t> bytes;
-    generator.AdvanceTo(seconds, bytes);
-    const std::string path = dir_ / name;
-    test::WriteBytes(path, bytes);
-    return path;
+    WriteSyntheticRecording(dir_ / name, options, seconds);
+    return dir_ / name;
   }
   std::string PlaybackDat() {
     std::string found;

@@ -120,7 +120,6 @@ TEST_F(LiveRun, PublishedRecordsAndMarksAreThoseOfTheRecording) {
   for (std::size_t i = 0; i < l.size(); ++i) {
     ASSERT_EQ(l[i]["bins"].get<std::vector<unsigned>>(), expected.bins[i]) << "L record " << i;
     EXPECT_EQ(l[i]["l_frame_index"], i);
-    EXPECT_EQ(l[i]["source"], "live");
   }
   EXPECT_NEAR(l.back()["latitude_deg_north"].get<double>(), 44.65, 0.05);
   EXPECT_NEAR(l.back()["longitude_deg_east"].get<double>(), -63.50, 0.05);
@@ -270,8 +269,7 @@ TEST_F(AlarmRun, EachAlarmIsRaisedOnceAndClearedWithItsCause) {
     states[a["alarm"]] += a["state"].get<std::string>() + " ";
   }
   EXPECT_EQ(states, expected);
-  EXPECT_EQ(Occurrences(err, "ALARM: no data from the counter"), 1) << err;
-  EXPECT_EQ(Occurrences(err, "ALARM: flow speed"), 1) << err;
+  EXPECT_EQ(Occurrences(err, "ALARM: "), kDiskFaked ? 7 : 6) << err;  // each told once
   EXPECT_EQ(Occurrences(err, "Alarm cleared:"), kDiskFaked ? 7 : 6) << err;
   // The messages are in the log file too.
   const std::string log = ReadFile(state + "/VESK/vesk.log");

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "test_support/frame_builder.h"
-#include "test_support/temp_dir.h"
 
 namespace vesk {
 namespace {
@@ -83,20 +82,6 @@ TEST(CastGenerator, SameSeedSameBytesHoweverCut) {
   EXPECT_EQ(Stream(o, 60.0), once);
   o.seed = 43;
   EXPECT_NE(Stream(o, 60.0), once);
-}
-
-TEST(CastGenerator, SyntheticRecordingHasATextHeaderThenTheStream) {
-  test::TempDir dir;
-  CastOptions o;
-  o.seed = 5;
-  const std::size_t streamBytes = WriteSyntheticRecording(dir / "cast.bin", o, 20.0);
-  const std::string file = test::ReadFile(dir / "cast.bin");
-  ASSERT_GT(file.size(), streamBytes);
-  const std::size_t headerSize = file.size() - streamBytes;
-  EXPECT_EQ(file.substr(0, headerSize).find('~'), std::string::npos);
-  const auto stream = Stream(o, 20.0);
-  EXPECT_EQ(file.substr(headerSize), std::string(stream.begin(), stream.end()));
-  EXPECT_THROW(WriteSyntheticRecording("/dev/null/x.bin", o, 1.0), std::runtime_error);
 }
 
 }  // namespace
