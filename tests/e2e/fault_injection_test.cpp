@@ -4,13 +4,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -32,13 +30,10 @@ using test::ChildProcess;
 using test::Occurrences;
 using test::ReadFile;
 using test::Recordings;
-using test::SendRemoteCommand;
 using test::TempDir;
 using test::WaitUntil;
 
 constexpr const char* kDeviceGone = "serial device has gone away";
-constexpr const char* kRawUnwritable = "The raw data file";
-constexpr const char* kDatUnwritable = "The processed data file";
 constexpr const char* kDirUnwritable = "The data directory cannot be written";
 
 std::uintmax_t SizeOf(const std::string& path) {
@@ -443,22 +438,20 @@ TEST_F(HeadlessRun, TwoProgramsLoggingIntoOneFolderNeverShareARecording) {
   ChildProcess other(VESK_PATH, {"--headless", "--log", "--settings", ini});
   ASSERT_TRUE(Status("logging", 15)) << Err();
   ASSERT_TRUE(WaitUntil([&] { return other.Out().find("logging") != std::string::npos; }, 15));
+  auto both = [&](int command, int thenMs) {
+    Remote(command);
+    test::SendRemoteCommand(secondPort, command);
+    std::this_thread::sleep_for(std::chrono::milliseconds(thenMs));
+  };
   std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-  Remote(2);
-  test::SendRemoteCommand(secondPort, 2);
-  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  both(2, 1000);
   constexpr int kStarts = 5;  // the first scan of each and four restarts together
   for (int i = 1; i < kStarts; ++i) {
-    Remote(1);
-    test::SendRemoteCommand(secondPort, 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
-    Remote(2);
-    test::SendRemoteCommand(secondPort, 2);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    both(1, 1200);
+    both(2, 300);
   }
-  test::SendRemoteCommand(secondPort, 3);
+  both(3, 0);
   EXPECT_EQ(other.Wait(20), 0) << other.Err();
-  Remote(3);
   EXPECT_EQ(vesk_->Wait(20), 0) << Err();
   // Every scan of either counter is in a recording of its own: each recording holds one whole
   // scan (a counter's scans all start alike), four of each counter.

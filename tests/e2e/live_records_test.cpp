@@ -7,7 +7,6 @@
 #include <stdlib.h>
 
 #include <atomic>
-#include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -25,7 +24,6 @@
 namespace vesk {
 namespace {
 
-namespace fs = std::filesystem;
 using Json = nlohmann::json;
 using test::Occurrences;
 using test::ReadFile;
@@ -166,11 +164,8 @@ TEST_F(LiveRun, PublishedRecordsAndMarksAreThoseOfTheRecording) {
 class AlarmRun : public LiveRun {
  protected:
   struct Causes {
-    std::atomic<bool> flowStopped{false};
-    std::atomic<bool> laserOut{false};
-    std::atomic<bool> badFrames{false};
-    std::atomic<bool> gpsSilent{false};
-    std::atomic<bool> silent{false};
+    std::atomic<bool> flowStopped{false}, laserOut{false}, badFrames{false}, gpsSilent{false},
+        silent{false};
   };
 
   // Ten L frames a second (every other one cut short while frames are bad) and a GGA
