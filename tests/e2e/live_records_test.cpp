@@ -158,6 +158,11 @@ TEST_F(LiveRun, PublishedRecordsAndMarksAreThoseOfTheRecording) {
   EXPECT_NE(dump.out.find("group: marks"), std::string::npos) << dump.out;
   EXPECT_NE(dump.out.find("\"CTD down\""), std::string::npos) << dump.out;
   EXPECT_NE(dump.out.find("mark = 1, 2, 3"), std::string::npos) << dump.out;
+  // And the recording's own header, as the program wrote it, read back into the attributes.
+  for (const char* attribute : {":instrument = \"Micro CTD (AML)\"", ":survey_latitude = 44.5 ;",
+                                ":tunnel = \"Standard\"", ":software_version = \"1.20\""}) {
+    EXPECT_NE(dump.out.find(attribute), std::string::npos) << attribute << " not in " << dump.out;
+  }
 }
 
 // The counter is played by the test, so each cause can be made and taken away at will.

@@ -29,6 +29,15 @@ std::vector<std::string> HeaderLines(const std::vector<std::string>& settings) {
   return SplitLines(header);
 }
 
+// `settings` and "TC_Coeff/<key>=<n>" for the keys, n counting from 1.
+std::vector<std::string> Numbered(std::vector<std::string> settings,
+                                  std::initializer_list<const char*> keys) {
+  int n = 0;
+  for (const char* key : keys)
+    settings.push_back("TC_Coeff/" + std::string(key) + "=" + std::to_string(++n));
+  return settings;
+}
+
 TEST(LiveHeader, DefaultsLineByLine) {
   const std::vector<std::string> expected = {
       "# ___  PC DATE-TIME  ___",
@@ -65,12 +74,6 @@ TEST(LiveHeader, SettingsShownInTheHeader) {
     std::vector<std::string> lines;  // each must appear, in this order, as whole lines
     bool block = false;              // and one right after the other
   };
-  const std::vector<std::string> sbe19plusCoefficients = {
-      "# A0: 1.5, A1: 0.0, A2: 0.0, A3: 0.0",
-      "# G: 0.0, H: 0.0, I: 0.0, J: 0.0, CPcor: -9.5700e-008, CTcor: 3.2500e-006",
-      "# PA0: 0.0, PA1: 0.0, PA2: 0.0, PTCA0: 0.0, PTCA1: 0.0, PTCA2: 0.0, PTCB0: 0.0, "
-      "PTCB1: 0.0, PTCB2: 0.0, PTEMPA0: 0.0, PTEMPA1: 0.0, PTEMPA2: 2.5",
-      "", ""};
   const Case cases[] = {
       {"two-line user header",
        {"Settings/UserSuppliedFileHeader=Cruise 12\r\nStation 7"},
@@ -106,30 +109,44 @@ TEST(LiveHeader, SettingsShownInTheHeader) {
        {"Settings/VeskEepromData=EEPROM 1 2 3"},
        {"#   LatPos: 0, NS: 0, LongPos: 0, LongEWPos: 0, TimePos: 0.", "", "EEPROM 1 2 3"},
        true},
-      {"SBE 19 G sets and quadratic pressure, as stored",
-       {"Settings/Model_CTD=4", "TC_Coeff/SBEFirmwareVersion=4.1b", "TC_Coeff/TempCoeff_G=4.1e-3",
-        "TC_Coeff/TempCoeff_H=2", "TC_Coeff/TempCoeff_I=3", "TC_Coeff/TempCoeff_J=4",
-        "TC_Coeff/TempCoeff_F0G=5", "TC_Coeff/CondCoeff_G=6", "TC_Coeff/CondCoeff_H=7",
-        "TC_Coeff/CondCoeff_I=8", "TC_Coeff/CondCoeff_J=9", "TC_Coeff/CondCoeff_CpcorG=10",
-        "TC_Coeff/CondCoeff_Ctcor=11", "TC_Coeff/PresCoeff_PA0=12", "TC_Coeff/PresCoeff_PA1=13",
-        "TC_Coeff/PresCoeff_PA2=14", "TC_Coeff/SBE_Analog=2", "TC_Coeff/CondStandardCalc=1",
-        "TC_Coeff/LogRawDataToAsciiFile=1"},
-       {"# SBE_Firmware: \t\t4.1b", "# SBE_Analogs: \t\t\t2",
+      {"SBE 19 G sets and quadratic pressure",
+       Numbered(
+           {"Settings/Model_CTD=4", "TC_Coeff/SBEFirmwareVersion=4.1b", "TC_Coeff/SBE_Analog=2",
+            "TC_Coeff/CondStandardCalc=1", "TC_Coeff/LogRawDataToAsciiFile=1"},
+           {"TempCoeff_G", "TempCoeff_H", "TempCoeff_I", "TempCoeff_J", "TempCoeff_F0G",
+            "CondCoeff_G", "CondCoeff_H", "CondCoeff_I", "CondCoeff_J", "CondCoeff_CpcorG",
+            "CondCoeff_Ctcor", "PresCoeff_PA0", "PresCoeff_PA1", "PresCoeff_PA2"}),
+       {"# -- SBE 19 CTD (Sea-Bird) --", "# SBE_Firmware: \t\t4.1b", "# SBE_Analogs: \t\t\t2",
         "# Conductivity_Calc: \t\tNarrow Range", "# Log_Raw_Data_To_Ascii_File: \tYES",
-        "# TC_G: 4.1e-3, TC_H: 2, TC_I: 3, TC_J: 4, TC_F0G: 5",
+        "# TC_G: 1, TC_H: 2, TC_I: 3, TC_J: 4, TC_F0G: 5",
         "# CC_G: 6, CC_H: 7, CC_I: 8, CC_J: 9, CC_CPcor: 10, CC_CTcor: 11",
-        "# PC_PA0: 12, PC_PA1: 13, PC_PA2: 14"},
+        "# PC_PA0: 12, PC_PA1: 13, PC_PA2: 14", "", ""},
        true},
       {"SBE 19 A sets and linear pressure",
-       {"Settings/Model_CTD=4", "TC_Coeff/TempCoeff=1", "TC_Coeff/CondCoeff=1",
-        "TC_Coeff/PresCoeff=1", "TC_Coeff/TempCoeff_A=1", "TC_Coeff/TempCoeff_B=2",
-        "TC_Coeff/TempCoeff_C=3", "TC_Coeff/TempCoeff_D=4", "TC_Coeff/TempCoeff_F0A=5",
-        "TC_Coeff/CondCoeff_A=6", "TC_Coeff/CondCoeff_B=7", "TC_Coeff/CondCoeff_C=8",
-        "TC_Coeff/CondCoeff_D=9", "TC_Coeff/CondCoeff_M=10", "TC_Coeff/PresCoeff_M=11",
-        "TC_Coeff/PresCoeff_B=12"},
+       Numbered({"Settings/Model_CTD=4", "TC_Coeff/TempCoeff=1", "TC_Coeff/CondCoeff=1",
+                 "TC_Coeff/PresCoeff=1"},
+                {"TempCoeff_A", "TempCoeff_B", "TempCoeff_C", "TempCoeff_D", "TempCoeff_F0A",
+                 "CondCoeff_A", "CondCoeff_B", "CondCoeff_C", "CondCoeff_D", "CondCoeff_M",
+                 "PresCoeff_M", "PresCoeff_B"}),
        {"# Log_Raw_Data_To_Ascii_File: \tNO", "# TC_A: 1, TC_B: 2, TC_C: 3, TC_D: 4, TC_F0A: 5",
         "# CC_A: 6, CC_B: 7, CC_C: 8, CC_D: 9, CC_M: 10, CC_CPcor: -9.570000e-008",
         "# PC_M: 11, PC_B: 12", "", ""},
+       true},
+      {"SBE 19plus, output format 0",
+       {"Settings/Model_CTD=5", "SBE19plusConfig/A0=1.5", "SBE19plusConfig/PTEMPA2=2.5"},
+       {"# -- SBE 19plus CTD (Sea-Bird) --", "# OUTPUTFORMAT: \t\t0", "# SBE_ANALOGS: \t\t\t0",
+        "# Log_Raw_Data_To_Ascii_File: \tNO", "# A0: 1.5, A1: 0.0, A2: 0.0, A3: 0.0",
+        "# G: 0.0, H: 0.0, I: 0.0, J: 0.0, CPcor: -9.5700e-008, CTcor: 3.2500e-006",
+        "# PA0: 0.0, PA1: 0.0, PA2: 0.0, PTCA0: 0.0, PTCA1: 0.0, PTCA2: 0.0, PTCB0: 0.0, "
+        "PTCB1: 0.0, PTCB2: 0.0, PTEMPA0: 0.0, PTEMPA1: 0.0, PTEMPA2: 2.5",
+        "", ""},
+       true},
+      {"SBE 19plus, output format 3",
+       {"Settings/Model_CTD=5", "SBE19plusConfig/OutputFormat=3", "SBE19plusConfig/OutputSal=1",
+        "SBE19plusConfig/AnalogInputs=4", "SBE19plusConfig/LogRawDataToAsciiFile=1"},
+       {"# OUTPUTFORMAT: \t\t?", "# OUTPUT_SAL: \t\t\tYES", "# OUTPUT_SV: \t\t\tNO",
+        "# SBE_ANALOGS: \t\t\t4", "# Log_Raw_Data_To_Ascii_File: \tYES",
+        "# A0: 0.0, A1: 0.0, A2: 0.0, A3: 0.0"},
        true},
   };
   for (const Case& c : cases) {
@@ -142,31 +159,6 @@ TEST(LiveHeader, SettingsShownInTheHeader) {
       EXPECT_TRUE(!c.block || want == c.lines.front() || found == at) << "not next: " << want;
       at = found + 1;
     }
-  }
-  // The SBE 19plus block: its output format decides the lines before the coefficients.
-  const std::vector<std::string> plus = {"Settings/Model_CTD=5", "SBE19plusConfig/A0=1.5",
-                                         "SBE19plusConfig/PTEMPA2=2.5"};
-  struct PlusCase {
-    std::vector<std::string> settings;
-    std::vector<std::string> head;  // the block up to the coefficient lines
-  };
-  for (const PlusCase& c : std::vector<PlusCase>{
-           {{},
-            {"# OUTPUTFORMAT: \t\t0", "# SBE_ANALOGS: \t\t\t0",
-             "# Log_Raw_Data_To_Ascii_File: \tNO"}},
-           {{"SBE19plusConfig/OutputFormat=3", "SBE19plusConfig/OutputSal=1",
-             "SBE19plusConfig/AnalogInputs=4", "SBE19plusConfig/LogRawDataToAsciiFile=1"},
-            {"# OUTPUTFORMAT: \t\t?", "# OUTPUT_SAL: \t\t\tYES", "# OUTPUT_SV: \t\t\tNO",
-             "# SBE_ANALOGS: \t\t\t4", "# Log_Raw_Data_To_Ascii_File: \tYES"}},
-       }) {
-    std::vector<std::string> settings = plus;
-    settings.insert(settings.end(), c.settings.begin(), c.settings.end());
-    const auto lines = HeaderLines(settings);
-    std::vector<std::string> block = {"# -- SBE 19plus CTD (Sea-Bird) --"};
-    block.insert(block.end(), c.head.begin(), c.head.end());
-    block.insert(block.end(), sbe19plusCoefficients.begin(), sbe19plusCoefficients.end());
-    const auto at = std::find(lines.begin(), lines.end(), block.front());
-    EXPECT_EQ(std::vector<std::string>(at, lines.end()), block) << c.head.front();
   }
 }
 
