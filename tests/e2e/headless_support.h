@@ -43,9 +43,7 @@ inline std::vector<std::string> Recordings(const std::string& dir, const std::st
 // How often `what` occurs in `text`.
 inline int Occurrences(const std::string& text, const std::string& what) {
   int n = 0;
-  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
-    ++n;
-  }
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
   return n;
 }
 

@@ -146,20 +146,6 @@ TEST_F(VeskProcess, ExportsOntoAFullDiskFailAndLeaveNothing) {
   }
 }
 
-TEST_F(VeskProcess, DefaultOutputBesideTheInputWithThePlaybackName) {
-  fs::create_directory(dir / "casts");
-  WriteBytes(dir / "casts/cast01.bin", GoodStream());
-  const ProcessResult r = Run({dir / "casts/cast01.bin"});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(r.out, "");
-  std::vector<std::string> names;  // the input and its .dat, nothing partial left
-  for (const auto& e : fs::directory_iterator(dir / "casts")) names.push_back(e.path().filename());
-  std::sort(names.begin(), names.end());
-  ASSERT_EQ(names.size(), 2u);
-  EXPECT_TRUE(std::regex_match(names[1], std::regex(R"(cast01_PB_\d{4}-\d\d-\d\d_\d{6}\.dat)")))
-      << names[1];
-}
-
 TEST_F(VeskProcess, BadInputsAndOptionsAreRefusedAndTouchNothing) {
   WriteFile(dir / "plain", "x");
   WriteFile(dir / "empty.bin", "");
@@ -294,19 +280,28 @@ TEST_F(VeskProcess, InputsWithTheSameNameDoNotOverwriteEachOther) {
   }
 }
 
-TEST_F(VeskProcess, UsesButNeverWritesTheSettings) {
+TEST_F(VeskProcess, WritesBesideTheInputWithTheSettingsNeverWritingThem) {
   WriteFile(ini,
             "[Settings]\nFirmwareVer=2.40\n; a comment the tool must keep\n"
             "[Options]\nAddHeaderToDatFile=0\n");
   const std::string before = ReadFile(ini);
   const auto written = fs::last_write_time(ini);
-  const ProcessResult r = Run({"--output", dir / "out.dat", good});
+  fs::create_directory(dir / "casts");
+  WriteBytes(dir / "casts/cast01.bin", GoodStream());
+  const ProcessResult r = Run({dir / "casts/cast01.bin"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "");
   EXPECT_EQ(ReadFile(ini), before);
   EXPECT_EQ(fs::last_write_time(ini), written);
   EXPECT_FALSE(fs::exists(dir / ".config/Corvane"));
+  std::vector<std::string> names;  // the input and its .dat, nothing partial left
+  for (const auto& e : fs::directory_iterator(dir / "casts")) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_TRUE(std::regex_match(names[1], std::regex(R"(cast01_PB_\d{4}-\d\d-\d\d_\d{6}\.dat)")))
+      << names[1];
   // The settings were used: firmware 2.40 prints N, T and A.
-  const std::string dat = ReadFile(dir / "out.dat");
+  const std::string dat = ReadFile(dir / ("casts/" + names[1]));
   EXPECT_EQ(dat.rfind("L1 0 1 2 3", 0), 0u) << dat;
   EXPECT_NE(dat.find("\r\nL5 1 2 3 100 1000 5 6 4 100 0\r\n"), std::string::npos) << dat;
 }
