@@ -268,23 +268,15 @@ TEST_F(HeadlessRun, CustomNamesNeverOverwriteARecording) {
   const std::vector<std::string> first = Recordings(dataDir_, ".bin");
   ASSERT_EQ(first.size(), 1u);
   const std::string stem = fs::path(first[0]).stem().string();
-  auto waitForBytes = [&](std::size_t scan) {
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-          const auto segments = Counter().ScanSegments();
-          return segments.size() > scan && segments[scan].size() > 3000;
-        },
-        15));
-  };
-  waitForBytes(0);
+  ASSERT_TRUE(SentInScan(0, 3000));
   ASSERT_TRUE(RemoteUntil(2, "idle"));
   ASSERT_TRUE(RemoteUntil(4, "scanning"));  // the dump
-  waitForBytes(1);
+  ASSERT_TRUE(SentInScan(1, 3000));
   ASSERT_TRUE(RemoteUntil(2, "idle"));
   for (std::size_t scan : {2u, 3u}) {  // the name proposed again: the old files move aside
     std::this_thread::sleep_for(std::chrono::milliseconds(1100));
     ASSERT_TRUE(RemoteUntil(1, "logging")) << Err();
-    waitForBytes(scan);
+    ASSERT_TRUE(SentInScan(scan, 3000));
     ASSERT_TRUE(RemoteUntil(2, "idle"));
   }
   Remote(3);
@@ -417,8 +409,7 @@ TEST_F(HeadlessRun, HangUpAndABrokenPipeEndNothingButTheScan) {
   fs::remove_all(dataDir_);
   StartVesk({"--log"});
   ASSERT_TRUE(Status("logging")) << Err();
-  ASSERT_TRUE(WaitUntil([&] { return Counter().ScanSegments().size() == 2u; }, 10));
-  ASSERT_TRUE(WaitUntil([&] { return Counter().ScanSegments()[1].size() > 3000; }, 10));
+  ASSERT_TRUE(SentInScan(1, 3000));
   vesk_->Signal(SIGHUP);
   EXPECT_EQ(vesk_->Wait(10), 0) << Err();
   EXPECT_TRUE(WaitUntil([&] { return !Counter().IsScanning(); }, 3));

@@ -85,6 +85,15 @@ class HeadlessRun : public ::testing::Test {
     return *counters_.back();
   }
   CounterSimulator& Counter() { return *counters_.back(); }
+  // Waits until the last counter has sent more than `bytes` in its scan number `scan`.
+  bool SentInScan(std::size_t scan, std::size_t bytes, double seconds = 15) {
+    return test::WaitUntil(
+        [&] {
+          const auto segments = Counter().ScanSegments();
+          return segments.size() > scan && segments[scan].size() > bytes;
+        },
+        seconds);
+  }
   // Waits until the last counter has sent more than `bytes` in its scans.
   bool Sent(std::uint64_t bytes, double seconds = 15) {
     return test::WaitUntil([&] { return Counter().ScanBytesSent() > bytes; }, seconds);

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "test_support/temp_dir.h"
 
@@ -15,28 +17,22 @@ TEST(DataFile, CreateFailuresLeaveTheObjectUsable) {
   TempDir dir;
   WriteFile(dir / "plain", "x");
   WriteFile(dir / "good.dat", "old contents that are longer");
-  struct Case {
-    const char* name;
-    std::string path;
-    const char* reason;
-  };
-  const Case cases[] = {
-      {"under a regular file", dir / "plain/out.dat", "Not a directory"},
-      {"a directory", dir.Path(), "Is a directory"},
-      {"missing directory", dir / "none/out.dat", "No such file or directory"},
-  };
   DataFile f;
   EXPECT_FALSE(f.Write("never opened"));
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_FALSE(f.Create(c.path));
+  for (const auto& [path, reason] : std::vector<std::pair<std::string, std::string>>{
+           {dir / "plain/out.dat", "Not a directory"},
+           {dir.Path(), "Is a directory"},
+           {dir / "none/out.dat", "No such file or directory"},
+       }) {
+    SCOPED_TRACE(path);
+    EXPECT_FALSE(f.Create(path));
     EXPECT_FALSE(f.IsOpen());
-    EXPECT_EQ(f.Error(), c.reason);
+    EXPECT_EQ(f.Error(), reason);
     EXPECT_FALSE(f.Write("lost"));
     ASSERT_TRUE(f.Create(dir / "good.dat"));  // replacing what was there
-    EXPECT_TRUE(f.Write(c.name));
+    EXPECT_TRUE(f.Write(reason));
     EXPECT_TRUE(f.Close());
-    EXPECT_EQ(ReadFile(dir / "good.dat"), c.name);
+    EXPECT_EQ(ReadFile(dir / "good.dat"), reason);
   }
 }
 

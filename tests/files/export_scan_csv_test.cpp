@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -43,13 +44,9 @@ std::vector<std::string> CsvRows(Pipeline& p, const std::vector<Frame>& frames) 
 
 std::vector<std::string> Fields(const std::string& line) {
   std::vector<std::string> fields;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t comma = line.find(',', start);
-    fields.push_back(line.substr(start, comma == std::string::npos ? comma : comma - start));
-    if (comma == std::string::npos) return fields;
-    start = comma + 1;
-  }
+  std::istringstream in(line);
+  for (std::string field; std::getline(in, field, ',');) fields.push_back(field);
+  return fields;
 }
 
 // The rows' form is the golden recordings' part (the batch player writes them alike).

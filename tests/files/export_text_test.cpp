@@ -20,8 +20,6 @@ TEST(ExportText, TimesAndNumbers) {
   const Case cases[] = {
       {764426119 - 8847 * 86400.0, "1970-01-01T12:35:19Z", "12:35:19"},
       {764426119.5, "1994-03-23T12:35:19.500Z", ""},
-      {0, "1970-01-01T00:00:00Z", "00:00:00"},
-      {951782400, "2000-02-29T00:00:00Z", ""},
       {1799999999.9996, "2027-01-15T08:00:00Z", ""},  // rounds up into the next second
       {45319.25, "1970-01-01T12:35:19.250Z", "12:35:19.250"},
       {86399.9999, "1970-01-02T00:00:00Z", "00:00:00"},
@@ -48,13 +46,6 @@ TEST(ExportText, TheUserHeaderFromTheBinHeader) {
   ExportContext none;
   ParseBinHeader("deck unit start-up text\r\n", none);
   EXPECT_FALSE(none.headerFound);
-}
-
-TEST(ExportText, FileNames) {
-  EXPECT_EQ(ExportPath("/data/cast_PB_2005-03-05_140307.dat", ".nc"),
-            "/data/cast_PB_2005-03-05_140307.nc");
-  EXPECT_EQ(ExportPath("/data.d/cast", ".csv"), "/data.d/cast.csv");
-  EXPECT_EQ(ExportPath("/data/.hidden", ".csv"), "/data/.hidden.csv");
 }
 
 }  // namespace
