@@ -8,7 +8,6 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -36,12 +35,6 @@ using test::WaitUntil;
 constexpr const char* kDeviceGone = "serial device has gone away";
 constexpr const char* kDirUnwritable = "The data directory cannot be written";
 
-std::uintmax_t SizeOf(const std::string& path) {
-  std::error_code ec;
-  const auto size = fs::file_size(path, ec);
-  return ec ? 0 : size;
-}
-
 // Every byte the counter sent during one scan is in the recording, in one piece; around it
 // there is only the file's text header and the counter's idle text (no frame).
 void ExpectRecordingHolds(const std::string& binPath, const std::string& scan) {
@@ -60,13 +53,11 @@ TEST_F(HeadlessRun, ARunOfASetTimeRecordsEveryByteSent) {
   StartVesk({"--log", "--duration", "5"});
   ASSERT_EQ(vesk_->Wait(30), 0) << Err();
   const std::vector<std::string> bins = Recordings(dataDir_, ".bin");
-  const std::vector<std::string> dats = Recordings(dataDir_, ".dat");
   ASSERT_EQ(bins.size(), 1u);
-  ASSERT_EQ(dats.size(), 1u);
   ASSERT_GT(Counter().ScanBytesSent(), 4000u);
   EXPECT_EQ(ReadFile(bins[0]).rfind("# ___  PC DATE-TIME  ___\r\n", 0), 0u);
   ExpectRecordingHolds(bins[0], Counter().ScanSegments().at(0));
-  EXPECT_EQ(ReadFile(dats[0]), BatchReplay(bins[0]));
+  EXPECT_EQ(ReadFile(Recordings(dataDir_, ".dat").at(0)), BatchReplay(bins[0]));
   EXPECT_NE(vesk_->Out().find("frame errors 0"), std::string::npos) << vesk_->Out();
 }
 
@@ -76,7 +67,7 @@ TEST_F(HeadlessRun, CounterDeviceVanishesAndReturns) {
   ASSERT_TRUE(Sent(6000)) << Err();
   const std::vector<std::string> bins = Recordings(dataDir_, ".bin");
   ASSERT_EQ(bins.size(), 1u);
-  const std::uintmax_t writtenBeforeFault = SizeOf(bins[0]);
+  const std::uintmax_t writtenBeforeFault = fs::file_size(bins[0]);
 
   Counter().Stop();  // the adapter is pulled: the device node goes away
   ASSERT_TRUE(Says(kDeviceGone)) << Err();
@@ -293,7 +284,7 @@ TEST_F(HeadlessRun, CustomNamesNeverOverwriteARecording) {
   ExpectRecordingHolds(base + ".bin-OLD2", scans[2]);
   ExpectRecordingHolds(base + ".bin", scans[3]);
   for (const char* suffix : {".dat", ".dat-OLD", ".dat-OLD2"}) {
-    EXPECT_GT(SizeOf(base + suffix), 1000u) << suffix;
+    EXPECT_GT(fs::file_size(base + suffix), 1000u) << suffix;
   }
 }
 
@@ -536,7 +527,7 @@ TEST_F(PlaybackRun, AReadErrorIsNoEndOfTheRecording) {
   const std::string recording = MakeRecording("cast.bin", 120);
   env_ = {{"LD_PRELOAD", VESK_READ_FAULT_SHIM},
           {"VESK_FAULT_READ_FILE", recording},
-          {"VESK_FAULT_READ_AFTER", std::to_string(SizeOf(recording) / 3)}};
+          {"VESK_FAULT_READ_AFTER", std::to_string(fs::file_size(recording) / 3)}};
   StartVesk({"--playback", recording});
   EXPECT_EQ(vesk_->Wait(30), 1) << Err();
   EXPECT_NE(Err().find("cannot be read: Input/output error"), std::string::npos) << Err();
@@ -567,12 +558,7 @@ TEST_F(PlaybackRun, HostileRecordingsKeepMemoryBounded) {
   EXPECT_EQ(vesk_->Wait(120), 0) << Err();
   // A frame that never ends, 100 MB long, for the extraction tool.
   const std::string endless = dir_ / "endless.bin";
-  {
-    std::ofstream out(endless, std::ios::binary);
-    out << "~M";
-    const std::string block(1 << 20, 'x');
-    for (int i = 0; i < 100; ++i) out << block;
-  }
+  test::WriteFile(endless, "~M" + std::string(100 << 20, 'x'));
   const auto extract = test::RunProcess(
       VESK_EXTRACT_PATH, {"--input", endless, "--output", dir_ / "out.bin", "--mep"});
   EXPECT_EQ(extract.exitCode, 0) << extract.err;

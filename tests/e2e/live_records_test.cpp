@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -54,9 +56,8 @@ std::vector<Json> Parsed(const std::vector<std::string>& datagrams) {
 
 std::vector<Json> OfType(const std::vector<Json>& records, const std::string& type) {
   std::vector<Json> out;
-  for (const Json& r : records) {
-    if (r["type"] == type) out.push_back(r);
-  }
+  std::copy_if(records.begin(), records.end(), std::back_inserter(out),
+               [&](const Json& r) { return r["type"] == type; });
   return out;
 }
 

@@ -24,7 +24,7 @@ std::string WireText(char type, const std::string& text) {
 
 class VeskExtract : public testing::Test {
  protected:
-  ProcessResult Extract(std::vector<std::string> args) {
+  static ProcessResult Extract(const std::vector<std::string>& args) {
     return RunProcess(VESK_EXTRACT_PATH, args);
   }
   TempDir dir;

@@ -50,13 +50,6 @@ class VeskProcess : public testing::Test {
     env.emplace("HOME", dir.Path());  // never the user's own store
     return RunProcess(VESK_PROCESS_PATH, args, env);
   }
-  // Run under the shell's `ulimit` option `limit`.
-  ProcessResult RunLimited(const std::string& limit, std::vector<std::string> args) const {
-    args.insert(args.begin(), {"-c", "ulimit " + limit + " && exec \"$0\" \"$@\"",
-                               VESK_PROCESS_PATH, "--settings", ini});
-    return RunProcess("/bin/sh", args, {{"HOME", dir.Path()}});
-  }
-
   // The .dat files in a directory, by name.
   static std::vector<std::string> DatFiles(const std::string& directory) {
     std::vector<std::string> names;
@@ -134,13 +127,14 @@ TEST_F(VeskProcess, ExportsOntoAFullDiskFailAndLeaveNothing) {
   for (const char* format : {"netcdf", "csv", "dat,csv,netcdf"}) {
     SCOPED_TRACE(format);
     const ProcessResult r =
-        RunLimited("-f 64", {"--format", format, "--output", dir / "out.dat", dir / "cast.bin"});
+        RunProcess("/bin/sh",
+                   {"-c", "ulimit -f 64 && exec \"$0\" \"$@\"", VESK_PROCESS_PATH, "--settings",
+                    ini, "--format", format, "--output", dir / "out.dat", dir / "cast.bin"},
+                   {{"HOME", dir.Path()}});
     EXPECT_EQ(r.exitCode, 1) << r.err;  // not killed, not a crash in the library's exit
     EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
     std::vector<std::string> left;
-    for (const auto& e : fs::directory_iterator(dir.Path())) {
-      left.push_back(e.path().filename().string());
-    }
+    for (const auto& e : fs::directory_iterator(dir.Path())) left.push_back(e.path().filename());
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{"cast.bin", "good.bin", "settings.ini"}));
   }

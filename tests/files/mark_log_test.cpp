@@ -61,10 +61,8 @@ TEST(MarkLog, MarksAreNumberedRowsThatReadBack) {
 }
 
 TEST(MarkLog, NotesAreOneLineOfUtf8) {
-  const struct {
-    std::string in;
-    std::string out;
-  } cases[] = {
+  const std::pair<std::string, std::string> cases[] = {
+      // a note, as it is kept
       {"tab\there", "tab here"},
       {"Temp \xC2\xB0", "Temp \xC2\xB0"},  // UTF-8 kept
       {"Temp \xB0", "Temp ?"},             // Windows-1252 byte
@@ -72,7 +70,7 @@ TEST(MarkLog, NotesAreOneLineOfUtf8) {
       {std::string(300, 'x'), std::string(kMaxNoteBytes, 'x')},
       {std::string(199, 'x') + "\xC2\xB0", std::string(199, 'x')},  // never half a character
   };
-  for (const auto& c : cases) EXPECT_EQ(CleanNote(c.in), c.out) << c.in;
+  for (const auto& [in, out] : cases) EXPECT_EQ(CleanNote(in), out) << in;
 }
 
 TEST(MessageLog, TheJournalWhenStderrIsItsStreamElseTheStateDirectory) {

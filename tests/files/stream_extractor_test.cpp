@@ -185,11 +185,7 @@ TEST(StreamExtractor, SameResultHoweverTheStreamIsCut) {
 }
 
 TEST(StreamExtractor, ErrorLogBesideTheInputNeverReplacesIt) {
-  struct Case {
-    const char* input;
-    const char* log;
-  };
-  for (const Case& c : std::vector<Case>{
+  for (const auto& [input, log] : std::vector<std::pair<std::string, std::string>>{
            {"/data/VESK_2026-01-02_030405.bin", "/data/VESK_2026-01-02_030405.err"},
            {"/data/cast.BIN", "/data/cast.err"},
            {"/data/cast.bi", "/data/cast.bi.err"},
@@ -197,7 +193,7 @@ TEST(StreamExtractor, ErrorLogBesideTheInputNeverReplacesIt) {
            {"/data/cast.binary", "/data/cast.binary.err"},
            {"/data.bin/cast", "/data.bin/cast.err"},
        }) {
-    EXPECT_EQ(ErrorLogPathFor(c.input), c.log) << c.input;
+    EXPECT_EQ(ErrorLogPathFor(input), log) << input;
   }
 }
 

@@ -62,12 +62,6 @@ TEST(CastGenerator, StreamDeframesIntoValidFramesWithoutErrors) {
     EXPECT_EQ(startup.find('~'), std::string::npos);
     EXPECT_EQ(bytes[startup.size()], kTilde);
   }
-  // A line for a known state: pressure, conductivity in mS/cm, temperature, analog.
-  CastState s;
-  s.pressure = 10.5;
-  s.conductivity = 3.01;
-  s.temperature = 12.3;
-  EXPECT_EQ(CastGenerator(CastOptions{}).CtdLine(s, 0.7), "10.50 30.100 12.300 0.700");
 }
 
 TEST(CastGenerator, SameSeedSameBytesHoweverCut) {
