@@ -43,9 +43,7 @@ inline std::vector<std::string> Recordings(const std::string& dir, const std::st
 // How often `what` occurs in `text`.
 inline int Occurrences(const std::string& text, const std::string& what) {
   int n = 0;
-  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
-    ++n;
-  }
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
   return n;
 }
 
@@ -74,18 +72,32 @@ namespace vesk {
 // The simulated counter and `vesk --headless` logging from it, with the remote control on.
 class HeadlessRun : public ::testing::Test {
  protected:
-  void StartCounter(std::uint64_t seed, bool scanAtStart = false) {
+  // A counter (its device at `link`) that keeps what it sends in each scan.
+  CounterSimulator& StartCounter(std::uint64_t seed, const std::string& link = "") {
     CounterSimulatorOptions options;
     options.cast.seed = seed;
     options.auxNmea = false;
-    options.linkPath = link_;
+    options.linkPath = link.empty() ? link_ : link;
     options.recordScanBytes = true;
-    options.scanAtStart = scanAtStart;
     options.timeScale = timeScale_;
     counters_.push_back(std::make_unique<CounterSimulator>(options));
     counters_.back()->Start();
+    return *counters_.back();
   }
   CounterSimulator& Counter() { return *counters_.back(); }
+  // Waits until the last counter has sent more than `bytes` in its scan number `scan`.
+  bool SentInScan(std::size_t scan, std::size_t bytes, double seconds = 15) {
+    return test::WaitUntil(
+        [&] {
+          const auto segments = Counter().ScanSegments();
+          return segments.size() > scan && segments[scan].size() > bytes;
+        },
+        seconds);
+  }
+  // Waits until the last counter has sent more than `bytes` in its scans.
+  bool Sent(std::uint64_t bytes, double seconds = 15) {
+    return test::WaitUntil([&] { return Counter().ScanBytesSent() > bytes; }, seconds);
+  }
 
   // `launcher`: a program (and its arguments) that runs vesk, such as prlimit.
   void StartVesk(const std::vector<std::string>& args, const std::string& settings = "",
@@ -119,16 +131,15 @@ class HeadlessRun : public ::testing::Test {
     test::SendRemoteCommand(port_, command, text);
   }
 
-  // Stops the scan and ends the program through the remote control; its exit code.
-  int StopAndQuitWithoutStatus() {
-    Remote(2);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    Remote(3);
-    return vesk_->Wait(20);
+  // Sends a remote command and waits for the status it leads to.
+  bool RemoteUntil(int command, const std::string& status, double seconds = 10) {
+    Remote(command);
+    return Status(status, seconds);
   }
+
+  // Stops the scan and ends the program through the remote control; its exit code.
   int StopAndQuit() {
-    Remote(2);
-    EXPECT_TRUE(Status("idle")) << vesk_->Out();
+    EXPECT_TRUE(RemoteUntil(2, "idle")) << vesk_->Out();
     Remote(3);
     return vesk_->Wait(20);
   }
@@ -140,6 +151,15 @@ class HeadlessRun : public ::testing::Test {
     if (end == std::string::npos) return "";
     const std::size_t start = out.rfind('\n', end);
     return out.substr(start == std::string::npos ? 0 : start + 1, end + 1 - (start + 1));
+  }
+
+  // What the batch player writes for `recording` with the run's settings.
+  std::string BatchReplay(const std::string& recording) {
+    const auto replay = test::RunProcess(
+        VESK_PROCESS_PATH,
+        {"--settings", dir_ / "vesk.ini", "--output", dir_ / "replay.dat", recording});
+    EXPECT_EQ(replay.exitCode, 0) << replay.err;
+    return test::ReadFile(dir_ / "replay.dat");
   }
 
   test::TempDir dir_;

@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <atomic>
-#include <cmath>
-#include <filesystem>
+#include <iterator>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -18,7 +18,6 @@
 
 #include "e2e/headless_support.h"
 #include "files/mark_log.h"
-#include "sim/cast_generator.h"
 #include "test_support/frame_builder.h"
 #include "test_support/pty.h"
 #include "test_support/run_process.h"
@@ -27,7 +26,6 @@
 namespace vesk {
 namespace {
 
-namespace fs = std::filesystem;
 using Json = nlohmann::json;
 using test::Occurrences;
 using test::ReadFile;
@@ -58,9 +56,8 @@ std::vector<Json> Parsed(const std::vector<std::string>& datagrams) {
 
 std::vector<Json> OfType(const std::vector<Json>& records, const std::string& type) {
   std::vector<Json> out;
-  for (const Json& r : records) {
-    if (r["type"] == type) out.push_back(r);
-  }
+  std::copy_if(records.begin(), records.end(), std::back_inserter(out),
+               [&](const Json& r) { return r["type"] == type; });
   return out;
 }
 
@@ -77,14 +74,12 @@ DatRecords ReadDat(const std::string& path) {
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.rfind("L1", 0) == 0) d.bins.emplace_back();
-    if (line.size() > 2 && line[0] == 'L' && line[1] >= '1' && line[1] <= '4') {
+    if (line[0] == 'L' && line[1] >= '1' && line[1] <= '4') {
       std::istringstream numbers(line.substr(2));
       for (unsigned v; numbers >> v;) d.bins.back().push_back(v);
-    } else if (line.rfind("C ", 0) == 0) {
-      d.ctdLines.push_back(line.substr(2));
-    } else if (line.rfind("M ", 0) == 0 || line.rfind("&&& M ", 0) == 0) {
-      ++d.mLines;
     }
+    if (line.rfind("C ", 0) == 0) d.ctdLines.push_back(line.substr(2));
+    d.mLines += line.rfind("M ", 0) == 0 || line.rfind("&&& M ", 0) == 0;
   }
   return d;
 }
@@ -124,7 +119,6 @@ TEST_F(LiveRun, PublishedRecordsAndMarksAreThoseOfTheRecording) {
   for (std::size_t i = 0; i < l.size(); ++i) {
     ASSERT_EQ(l[i]["bins"].get<std::vector<unsigned>>(), expected.bins[i]) << "L record " << i;
     EXPECT_EQ(l[i]["l_frame_index"], i);
-    EXPECT_EQ(l[i]["source"], "live");
   }
   EXPECT_NEAR(l.back()["latitude_deg_north"].get<double>(), 44.65, 0.05);
   EXPECT_NEAR(l.back()["longitude_deg_east"].get<double>(), -63.50, 0.05);
@@ -141,23 +135,17 @@ TEST_F(LiveRun, PublishedRecordsAndMarksAreThoseOfTheRecording) {
   const std::string mrk = ReadFile(MarksPath(dat));
   const std::vector<Json> marks = OfType(records, "mark");
   ASSERT_EQ(marks.size(), 3u);
-  std::istringstream rows(mrk);
-  std::string row;
-  std::getline(rows, row);
-  EXPECT_EQ(row,
-            "mark,utc_time_iso8601,l_frame_index,latitude_deg_north,longitude_deg_east,note\r");
+  EXPECT_EQ(Occurrences(mrk, "\r\n"), 4) << mrk;  // the column names, a row a mark
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(marks[i]["mark"], i + 1);
     EXPECT_EQ(marks[i]["note"], notes[i]);
-    EXPECT_LE(marks[i]["l_frame_index"].get<std::size_t>(), l.size());
-    ASSERT_TRUE(std::getline(rows, row));
-    EXPECT_EQ(row.rfind(std::to_string(i + 1) + "," + marks[i]["utc"].get<std::string>() + "," +
-                            std::to_string(marks[i]["l_frame_index"].get<unsigned>()) + ",44.6",
-                        0),
-              0u)
-        << row;
+    const auto index = marks[i]["l_frame_index"].get<unsigned>();
+    EXPECT_LE(index, l.size());
+    EXPECT_NE(mrk.find("\r\n" + std::to_string(i + 1) + "," + marks[i]["utc"].get<std::string>() +
+                       "," + std::to_string(index) + ",44.6"),
+              std::string::npos)
+        << mrk;
   }
-  EXPECT_NE(mrk.find(",\"net \"\"big\"\", slow\"\r\n"), std::string::npos) << mrk;
   const std::string stem = dat.substr(0, dat.size() - 4);
   EXPECT_EQ(ReadFile(stem + "_marks.csv"), mrk);  // the scan's own CSV export
   const std::string bin = stem + ".bin";
@@ -171,17 +159,19 @@ TEST_F(LiveRun, PublishedRecordsAndMarksAreThoseOfTheRecording) {
   EXPECT_NE(dump.out.find("group: marks"), std::string::npos) << dump.out;
   EXPECT_NE(dump.out.find("\"CTD down\""), std::string::npos) << dump.out;
   EXPECT_NE(dump.out.find("mark = 1, 2, 3"), std::string::npos) << dump.out;
+  // And the recording's own header, as the program wrote it, read back into the attributes.
+  for (const char* attribute : {":instrument = \"Micro CTD (AML)\"", ":survey_latitude = 44.5 ;",
+                                ":tunnel = \"Standard\"", ":software_version = \"1.20\""}) {
+    EXPECT_NE(dump.out.find(attribute), std::string::npos) << attribute << " not in " << dump.out;
+  }
 }
 
 // The counter is played by the test, so each cause can be made and taken away at will.
 class AlarmRun : public LiveRun {
  protected:
   struct Causes {
-    std::atomic<bool> flowStopped{false};
-    std::atomic<bool> laserOut{false};
-    std::atomic<bool> badFrames{false};
-    std::atomic<bool> gpsSilent{false};
-    std::atomic<bool> silent{false};
+    std::atomic<bool> flowStopped{false}, laserOut{false}, badFrames{false}, gpsSilent{false},
+        silent{false};
   };
 
   // Ten L frames a second (every other one cut short while frames are bad) and a GGA
@@ -268,23 +258,19 @@ TEST_F(AlarmRun, EachAlarmIsRaisedOnceAndClearedWithItsCause) {
   ASSERT_EQ(StopAndQuit(), 0) << Err();
 
   const std::string err = Err();
-  const std::map<std::string, int> expected = {
-      {"no_counter_data", 1}, {"flow_low", 1},  {"laser_monitor", 1},
-      {"frame_errors", 1},    {"gps_stale", 2}, {"disk_low", kDiskFaked ? 1 : 0},
+  // Each published as raised and then cleared, once a cause (the GPS twice), none other.
+  const std::string once = "raised cleared ";
+  std::map<std::string, std::string> expected = {
+      {"no_counter_data", once}, {"flow_low", once},         {"laser_monitor", once},
+      {"frame_errors", once},    {"gps_stale", once + once},
   };
-  std::map<std::string, std::vector<std::string>> states;
+  if (kDiskFaked) expected["disk_low"] = once;
+  std::map<std::string, std::string> states;
   for (const Json& a : OfType(Parsed(listener_.Received()), "alarm")) {
-    states[a["alarm"]].push_back(a["state"]);
+    states[a["alarm"]] += a["state"].get<std::string>() + " ";
   }
-  for (const auto& [alarm, times] : expected) {
-    std::vector<std::string> raisedAndCleared;
-    for (int i = 0; i < times; ++i) {
-      raisedAndCleared.insert(raisedAndCleared.end(), {"raised", "cleared"});
-    }
-    EXPECT_EQ(states[alarm], raisedAndCleared) << alarm;
-  }
-  EXPECT_EQ(Occurrences(err, "ALARM: no data from the counter"), 1) << err;
-  EXPECT_EQ(Occurrences(err, "ALARM: flow speed"), 1) << err;
+  EXPECT_EQ(states, expected);
+  EXPECT_EQ(Occurrences(err, "ALARM: "), kDiskFaked ? 7 : 6) << err;  // each told once
   EXPECT_EQ(Occurrences(err, "Alarm cleared:"), kDiskFaked ? 7 : 6) << err;
   // The messages are in the log file too.
   const std::string log = ReadFile(state + "/VESK/vesk.log");

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -49,48 +48,42 @@ std::string WireText(char type, std::string_view text) {
   return std::string(w.begin(), w.end());
 }
 
-StreamExtractOptions Only(char type) {
+// Only the frames of `type` ('S': the auxiliary ones), with their framing stripped if
+// `strip` (and then auxiliary frames without a length check).
+StreamExtractOptions Only(char type, bool strip = false) {
   StreamExtractOptions o;
   o.binned = type == 'L';
   o.ctd = type == 'C';
   o.gps = type == '$';
   o.mep = type == 'M';
   o.aux = type == 'S';
+  o.stripCtd = o.stripGps = o.stripAux = strip;
+  if (strip) o.minAuxFrame = 0;
   return o;
 }
 
-struct FramingCase {
-  const char* name;
-  StreamExtractOptions options;
-  std::string wire;
-  std::string output;
-  std::uint64_t processed;
-};
-
-std::vector<FramingCase> FramingCases() {
-  StreamExtractOptions stripC = Only('C');
-  stripC.stripCtd = true;
-  StreamExtractOptions stripGps = Only('$');
-  stripGps.stripGps = true;
+TEST(StreamExtractor, FramingAndSelection) {
   StreamExtractOptions auxA = Only('S');
   auxA.auxType = 'A';
-  StreamExtractOptions stripAuxNoCheck = Only('S');
-  stripAuxNoCheck.stripAux = true;
-  stripAuxNoCheck.minAuxFrame = 0;
   StreamExtractOptions all;
   all.binned = all.ctd = all.gps = all.mep = all.aux = true;
   const std::string mixed = "~Ll1~*~Mm~~1~*~Cc1~*~$$GP~*~Ss1~*";
-  return {
+  struct Case {
+    const char* name;
+    StreamExtractOptions options;
+    std::string wire;
+    std::string output;
+    std::uint64_t processed;
+  };
+  const Case cases[] = {
       {"only MEP keeps framing and its escapes", Only('M'), mixed, "~Mm~~1~*", 1},
-      {"only binned", Only('L'), mixed, "~Ll1~*", 1},
       {"every type in stream order", all, mixed, mixed, 5},
-      {"stripped C ends with CR LF", stripC, "~C  12.3 35.1~*~Cx~~y~*", "  12.3 35.1\r\nx~y\r\n",
-       2},
-      {"unstripped C keeps framing", Only('C'), "~C12.3~*", "~C12.3~*", 1},
-      {"stripped GPS has no terminator", stripGps, "~$$GPGGA,1~*~$$GPGLL,2~*", "$GPGGA,1$GPGLL,2",
-       2},
+      {"stripped C ends with CR LF", Only('C', true), "~C  12.3 35.1~*~Cx~~y~*",
+       "  12.3 35.1\r\nx~y\r\n", 2},
+      {"stripped GPS has no terminator", Only('$', true), "~$$GPGGA,1~*~$$GPGLL,2~*",
+       "$GPGGA,1$GPGLL,2", 2},
       {"aux frames with their own letter", auxA, "~Aa1~*~Ss1~*~Aa~~2~*", "~Aa1~*~Aa~~2~*", 2},
-      {"stripped aux without length check", stripAuxNoCheck, "~Sabc~*", "abc", 1},
+      {"stripped aux without length check", Only('S', true), "~Sabc~*", "abc", 1},
       {"held-back tilde before other byte is dropped", Only('C'), "~Cab~xcd~*", "~Cabxcd~*", 1},
       {"tilde and type inside a frame do not abort it", Only('C'), "~Cab~Mcd~*", "~CabMcd~*", 1},
       {"escaped tilde then terminator", Only('C'), "~Ca~~~*", "~Ca~~~*", 1},
@@ -101,28 +94,15 @@ std::vector<FramingCase> FramingCases() {
       {"terminator outside a frame is nothing", Only('C'), "~*~*ab~*", "", 0},
       {"noise between frames skipped", Only('C'), "noise ~ * \r\n~Cok~*junk~", "~Cok~*", 1},
       {"partial frame at the end is not written", Only('C'), "~Cok~*~Cpart", "~Cok~*", 1},
-      {"nothing selected", StreamExtractOptions{}, mixed, "", 0},
   };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Extracted r = ExtractCut(c.options, c.wire);
+    EXPECT_EQ(r.output, c.output);
+    EXPECT_EQ(r.counts.processed, c.processed);
+    EXPECT_EQ(r.log, "");
+  }
 }
-
-class Framing : public testing::TestWithParam<FramingCase> {};
-
-TEST_P(Framing, WireToOutput) {
-  const FramingCase& c = GetParam();
-  const Extracted r = ExtractCut(c.options, c.wire);
-  EXPECT_EQ(r.output, c.output);
-  EXPECT_EQ(r.counts.processed, c.processed);
-  EXPECT_EQ(r.log, "");
-}
-
-INSTANTIATE_TEST_SUITE_P(StreamExtractor, Framing, testing::ValuesIn(FramingCases()),
-                         [](const testing::TestParamInfo<FramingCase>& info) {
-                           std::string n = info.param.name;
-                           for (char& ch : n) {
-                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           }
-                           return n;
-                         });
 
 // Auxiliary text of `n` characters, "~" among them from 100 on (escaped on the wire).
 std::string AuxText(std::size_t n, char fill) {
@@ -139,7 +119,7 @@ StreamExtractOptions StrippedAux(int min, int max) {
   return o;
 }
 
-TEST(StreamExtractor, AuxLengthCheck) {
+TEST(StreamExtractor, AuxLengthCheckOnlyWithAValidRange) {
   const std::string a79 = AuxText(79, 'a'), a80 = AuxText(80, 'b'), a100 = AuxText(100, 'c'),
                     a239 = AuxText(239, 'd');
   std::string stream = "header\r\n" + WireText('C', "ctd") + WireText('S', a79);
@@ -160,26 +140,18 @@ TEST(StreamExtractor, AuxLengthCheck) {
   EXPECT_EQ(r.counts.dropped, 2u);
   EXPECT_EQ(r.counts.corrupt, 1u);
   EXPECT_EQ(r.message, "4 frames processed\n2 frames dropped\n1 frames corrupt");
-}
 
-TEST(StreamExtractor, NoLengthCheckWithoutAValidRange) {
-  const std::string frames = AuxText(79, 'a') + AuxText(100, 'c') + AuxText(239, 'd');
-  const std::string stream = WireText('S', AuxText(79, 'a')) + WireText('S', AuxText(100, 'c')) +
-                             WireText('S', AuxText(239, 'd'));
-  struct Range {
-    int min, max;
-  };
-  for (const Range range : {Range{0, 238}, Range{80, 80}, Range{238, 80}, Range{0, 0}}) {
-    SCOPED_TRACE(std::to_string(range.min) + ".." + std::to_string(range.max));
-    const Extracted r = ExtractCut(StrippedAux(range.min, range.max), stream);
-    EXPECT_EQ(r.output, frames);
-    EXPECT_EQ(r.log, "");
-    EXPECT_EQ(r.message, "3 frames processed");
+  for (const auto& [min, max] : {std::pair{0, 238}, {80, 80}, {238, 80}, {0, 0}}) {
+    SCOPED_TRACE(std::to_string(min) + ".." + std::to_string(max));
+    const Extracted all = ExtractCut(StrippedAux(min, max), stream);
+    EXPECT_EQ(all.output, a79 + a80 + a100 + a239);
+    EXPECT_EQ(all.log, "");
+    EXPECT_EQ(all.message, "4 frames processed");
   }
   // Framing kept: the length check does not apply either, and the frames stay as sent.
   StreamExtractOptions framed = StrippedAux(80, 238);
   framed.stripAux = false;
-  EXPECT_EQ(ExtractCut(framed, stream).output, stream);
+  EXPECT_EQ(ExtractCut(framed, stream).output, stream.substr(stream.find("~S")));
 }
 
 // A stream with every kind of frame, escapes, noise and length failures.
@@ -213,25 +185,15 @@ TEST(StreamExtractor, SameResultHoweverTheStreamIsCut) {
 }
 
 TEST(StreamExtractor, ErrorLogBesideTheInputNeverReplacesIt) {
-  struct Case {
-    const char* input;
-    const char* log;
-  };
-  for (const Case& c : std::vector<Case>{
+  for (const auto& [input, log] : std::vector<std::pair<std::string, std::string>>{
            {"/data/VESK_2026-01-02_030405.bin", "/data/VESK_2026-01-02_030405.err"},
            {"/data/cast.BIN", "/data/cast.err"},
-           {"/data/cast.txt", "/data/cast.err"},
-           {"/data/cast.err", "/data/cast.err.err"},
-           {"/data/cast", "/data/cast.err"},
            {"/data/cast.bi", "/data/cast.bi.err"},
+           {"/data/cast.err", "/data/cast.err.err"},
            {"/data/cast.binary", "/data/cast.binary.err"},
-           {"/data/cast..bi", "/data/cast..bi.err"},
            {"/data.bin/cast", "/data.bin/cast.err"},
-           {"/d.x/abc", "/d.x/abc.err"},
-           {"abc", "abc.err"},
-           {"a.bin", "a.err"},
        }) {
-    EXPECT_EQ(ErrorLogPathFor(c.input), c.log) << c.input;
+    EXPECT_EQ(ErrorLogPathFor(input), log) << input;
   }
 }
 
@@ -245,6 +207,8 @@ class Run : public testing::Test {
 };
 
 TEST_F(Run, WritesTheSameAsFeedingAndLogsBesideTheInput) {
+  // An input that is itself named as a log keeps its contents: the log goes beside it.
+  const std::string in = dir / "cast.err", err = dir / "cast.err.err";
   StreamExtractOptions o = StrippedAux(10, 20);
   o.mep = o.gps = true;
   std::string stream;
@@ -258,6 +222,7 @@ TEST_F(Run, WritesTheSameAsFeedingAndLogsBesideTheInput) {
     progress.emplace_back(done, total);
   })) << x.Error();
   EXPECT_EQ(ReadFile(out), fed.output);
+  ASSERT_NE(fed.log, "");
   EXPECT_EQ(ReadFile(err), fed.log);
   EXPECT_EQ(ReadFile(in), stream);
   EXPECT_EQ(x.Message(), fed.message);
@@ -266,18 +231,6 @@ TEST_F(Run, WritesTheSameAsFeedingAndLogsBesideTheInput) {
             (size + StreamExtractor::kBlockSize - 1) / StreamExtractor::kBlockSize);
   EXPECT_EQ(progress.front(), std::make_pair(std::uint64_t{StreamExtractor::kBlockSize}, size));
   EXPECT_EQ(progress.back(), std::make_pair(size, size));
-}
-
-TEST_F(Run, InputNamedErrKeepsItsContents) {
-  const std::string input = dir / "cast.err";
-  const std::string stream = WireText('S', AuxText(5, 'a'));
-  WriteFile(input, stream);
-  StreamExtractor x(StrippedAux(10, 20));
-  ASSERT_TRUE(x.Run(input, out)) << x.Error();
-  EXPECT_EQ(ReadFile(input), stream);
-  EXPECT_EQ(ReadFile(dir / "cast.err.err"),
-            "\r\n\r\nFrame 1 bad, ending at byte 8\r\n" + AuxText(5, 'a'));
-  EXPECT_EQ(x.Message(), "1 frames processed\n1 frames dropped");
 }
 
 TEST_F(Run, OutputThatIsTheInputOrTheLogIsRefused) {
@@ -297,30 +250,6 @@ TEST_F(Run, OutputThatIsTheInputOrTheLogIsRefused) {
   EXPECT_FALSE(x.Run(in, err));
   EXPECT_EQ(x.Error(), "Error opening file for output: \"" + err + "\" <" + std::to_string(EBUSY) +
                            "> it is the error log\n");
-}
-
-TEST_F(Run, OpenFailuresNameTheFileAndTheCause) {
-  WriteFile(in, WireText('L', "l"));
-  WriteFile(dir / "plain", "");
-  struct Case {
-    std::string input, output, error;
-  };
-  auto text = [](const char* what, const std::string& path, int err) {
-    return std::string(what) + "\"" + path + "\" <" + std::to_string(err) + "> " +
-           std::strerror(err) + "\n";
-  };
-  const char* openIn = "Error opening file: ";
-  const char* openOut = "Error opening file for output: ";
-  for (const Case& c : std::vector<Case>{
-           {dir / "missing.bin", out, text(openIn, dir / "missing.bin", ENOENT)},
-           {dir.Path(), out, text(openIn, dir.Path(), EISDIR)},
-           {in, dir / "plain/out.bin", text(openOut, dir / "plain/out.bin", ENOTDIR)},
-           {in, dir.Path(), text(openOut, dir.Path(), EISDIR)},
-       }) {
-    StreamExtractor x(Only('L'));
-    EXPECT_FALSE(x.Run(c.input, c.output));
-    EXPECT_EQ(x.Error(), c.error);
-  }
 }
 
 TEST_F(Run, RecordingIsNeitherLockedNorChanged) {
