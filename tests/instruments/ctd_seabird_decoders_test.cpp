@@ -66,29 +66,30 @@ TEST_F(Sbe19Test, WordLayoutsAndTheRewrittenLogText) {
   EXPECT_EQ(rig.Sample().analog, 1);  // the decimal number of the last line
 }
 
-TEST_F(Sbe19Test, PressureWordSignAndOldFirmware) {
+TEST_F(Sbe19Test, PressureSignFirmwareMultiplexerRawLoggingAndSalinity) {
   rig.Decode("03520C9943E8");  // bit 14: negative
   EXPECT_NEAR(rig.Sample().pressure, (14.7 - 100 - 14.7) * 0.689476, 1e-9);
   rig.Set("TC_Coeff", "SBEFirmwareVersion", "2.0");  // counts in eighths
   EXPECT_EQ(rig.Decode("03520C9903E8"), "+12.564 3.901 +8.6");
   EXPECT_NEAR(rig.Sample().pressure, 12.5 * 0.689476, 1e-9);
-}
+  rig.Set("TC_Coeff", "SBEFirmwareVersion", "3.0");
+  rig.Set("TC_Coeff", "PresCoeff_PA1", "0.2");  // coefficients take effect on the next line
+  rig.Decode("03520C9903E8");
+  EXPECT_NEAR(rig.Sample().pressure, 2 * kP19, 1e-9);
+  rig.Set("TC_Coeff", "PresCoeff_PA1", "0.1");
 
-TEST_F(Sbe19Test, SalinityUsesTheIpts68TemperatureWithItsCoefficients) {
+  // Salinity from the IPTS-68 temperature; the record keeps ITS-90.
   rig.Decode("03520C9903E8");
   EXPECT_NEAR(rig.Sample().salinity, PracticalSalinity(kC19, kT19 * 1.00024, kP19), 1e-12);
   EXPECT_NE(rig.Sample().salinity, PracticalSalinity(kC19, kT19, kP19));
-  EXPECT_NEAR(rig.Sample().temperature, kT19, 1e-9);  // the record keeps ITS-90
-}
+  EXPECT_NEAR(rig.Sample().temperature, kT19, 1e-9);
 
-TEST_F(Sbe19Test, ViaMultiplexerTheCounterValuesAreNotAppended) {
-  rig.Select(CtdCatalogue::kSbe19, true);
+  rig.Select(CtdCatalogue::kSbe19, true);  // via the multiplexer: no counter values appended
   EXPECT_EQ(rig.Decode("03520C9903E8 12.7 5"), "+12.564 3.901 +68.9");
   EXPECT_EQ(rig.Sample().analog, 12.7f);
-}
 
-TEST_F(Sbe19Test, RawLoggingKeepsTheLine) {
   rig.SetInt("TC_Coeff", "LogRawDataToAsciiFile", 1);
+  rig.Select(CtdCatalogue::kSbe19);
   EXPECT_EQ(rig.Decode("03520C9903E8 12.7 5"), "03520C9903E8 12.7 5");
   ExpectSample(kT19, kC19, kP19);
   const CtdSample before = rig.Sample();
@@ -105,6 +106,8 @@ TEST_F(Sbe19Test, WordsOfTheWrongFormAreNotLogged) {
     EXPECT_EQ(rig.decoder.lastLine, "");
     EXPECT_TRUE(SameRecord(rig.Sample(), before)) << line;
   }
+  EXPECT_EQ(rig.Decode(std::string(5000, 'A') + " 1.5 2"), "");  // read safely, whatever the length
+  EXPECT_EQ(rig.Sample().analog, 1.5f);
   rig.SetInt("TC_Coeff", "SBE_Analog", 3);  // no layout has three channels
   EXPECT_EQ(rig.Decode("03520C9903E8 1 2"), "");
   // A wrong word with the counter values still brings the analog value.
@@ -135,19 +138,6 @@ TEST_F(Sbe19Test, ReferenceRecordsSetPressureAndTheReferenceFrequencies) {
   rig.Set("TC_Coeff", "TempCoeff_F0G", "2885.629182178127");
   rig.Decode("45BA0C9903E8");
   EXPECT_NEAR(rig.Sample().temperature, 1 / 0.003 - 273.15, 1e-6);
-}
-
-TEST_F(Sbe19Test, CoefficientsTakeEffectOnTheNextLine) {
-  rig.Decode("03520C9903E8");
-  rig.Set("TC_Coeff", "PresCoeff_PA1", "0.2");
-  rig.Decode("03520C9903E8");
-  EXPECT_NEAR(rig.Sample().pressure, 2 * kP19, 1e-9);
-}
-
-TEST_F(Sbe19Test, HexWordsOfAnyLengthAreReadSafely) {
-  const std::string longWord(5000, 'A');
-  EXPECT_EQ(rig.Decode(longWord + " 1.5 2"), "");
-  EXPECT_EQ(rig.Sample().analog, 1.5f);
 }
 
 // --- SBE 19plus ---------------------------------------------------------------------------
