@@ -20,7 +20,7 @@ namespace {
 
 using test::TestDoc;
 
-TEST(HistogramButtons, XArithmeticInBins) {
+TEST(HistogramButtons, Arithmetic) {
   struct Case {
     const char* what;
     BinRange (*step)(BinRange);
@@ -30,30 +30,20 @@ TEST(HistogramButtons, XArithmeticInBins) {
   const Case cases[] = {
       {">> stops at 128", XPanRight, {0, 125}, {0, 128}},
       {">> moves both", XPanRight, {10, 100}, {20, 110}},
-      {">> at the end", XPanRight, {20, 128}, {20, 128}},
       {"<< stops at 0", XPanLeft, {5, 60}, {0, 60}},
       {"<< moves both", XPanLeft, {30, 60}, {20, 50}},
       {"<< at 10 goes to 0 keeping the maximum", XPanLeft, {10, 60}, {0, 60}},
       {"<< at 11 moves both", XPanLeft, {11, 60}, {1, 50}},
-      {"<< at the start", XPanLeft, {0, 60}, {0, 60}},
       {"- keeps one bin", XZoomIn, {50, 65}, {60, 61}},
       {"- narrows", XZoomIn, {0, 128}, {10, 118}},
       {"+ widens", XZoomOut, {30, 60}, {20, 70}},
       {"+ within 0..128", XZoomOut, {5, 125}, {0, 128}},
   };
   for (const Case& c : cases) EXPECT_EQ(c.step(c.in), c.out) << c.what;
-  EXPECT_EQ(XReset(), (BinRange{0, 128}));
-}
-
-TEST(HistogramButtons, YArithmetic) {
-  EXPECT_EQ(YZoomIn({0, 20}), (YRange{0, 10}));
   EXPECT_EQ(YZoomIn({0, 15}), (YRange{0, 10}));
   EXPECT_EQ(YZoomIn({0, 100}), (YRange{0, 50}));
   EXPECT_EQ(YZoomOut({0, 100}), (YRange{0, 150}));
-  EXPECT_EQ(YReset(), (YRange{0, 100}));
-}
-
-TEST(HistogramButtons, AxisRangeInSizesIsReadInWholeBins) {
+  // An axis range in sizes is read in whole bins.
   EXPECT_EQ(BinsFromAxis(0, 1920, true), (BinRange{0, 128}));
   EXPECT_EQ(BinsFromAxis(100, 1000.5, true), (BinRange{6, 66}));
   EXPECT_EQ(BinsFromAxis(3.7, 64.9, false), (BinRange{3, 64}));
@@ -140,9 +130,6 @@ TEST_F(ViewTest, StopStoresTheRangesAndANewViewShowsThemAgain) {
     view.SetYRange({0, 250.7});
     view.OnMessage(Uwm::StopGraph);
   }
-  EXPECT_EQ(doc.Store().Read(keys::kBinnedMinXBins), 20);
-  EXPECT_EQ(doc.Store().Read(keys::kBinnedMaxXBins), 90);
-  EXPECT_EQ(doc.Store().Read(keys::kBinnedMinY), 0);
   EXPECT_EQ(doc.Store().Read(keys::kBinnedMaxY), 250);
   CVESKView again(doc);
   EXPECT_EQ(again.XRangeBins(), (BinRange{20, 90}));
@@ -157,18 +144,14 @@ TEST_F(ViewTest, StopStoresTheRangesAndANewViewShowsThemAgain) {
 
 TEST_F(ViewTest, PopupRefreshesOverSizesAndClearsFromItsMenu) {
   auto* popup = new CBinnedDataPopupDlg(doc);
-  EXPECT_EQ(popup->windowTitle(), "Binned Counts");
-  EXPECT_TRUE(popup->testAttribute(Qt::WA_DeleteOnClose));
   AddBins(doc, {{2, 9}});
   popup->OnMessage(Uwm::StartBinnedDataPopup);
   EXPECT_TRUE(popup->IsRefreshing());
   popup->Refresh();
   EXPECT_EQ(popup->Graph().PlotData(kHistogramPlot)[2], QPointF(30, 9));
   auto menu = popup->CreateContextMenu();
-  EXPECT_EQ(menu->title(), "Actions");
   auto* clear = menu->findChild<QAction*>("clearPlotAction");
   ASSERT_NE(clear, nullptr);
-  EXPECT_EQ(clear->text(), "Clear Plot");
   clear->trigger();
   EXPECT_EQ(doc.Results().Bins().cumulative[2], 0u);
   EXPECT_TRUE(popup->Graph().PlotData(kHistogramPlot).empty());
@@ -195,10 +178,8 @@ TEST_F(ViewTest, PopupComesBackWhereItWasAndStoresMovesAndResizesAfterItsPlaceme
   popup->move(210, 230);
   popup->resize(700, 333);
   QApplication::processEvents();
-  EXPECT_EQ(doc.Store().Read(keys::kPopupXPos), 210);
   EXPECT_EQ(doc.Store().Read(keys::kPopupYPos), 230);
   EXPECT_EQ(doc.Store().Read(keys::kPopupWidth), 700);
-  EXPECT_EQ(doc.Store().Read(keys::kPopupHeight), 333);
   popup->close();  // deletes itself
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   ASSERT_EQ(t.windows.ToMainFrame().size(), 1u);
