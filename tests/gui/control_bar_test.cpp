@@ -7,10 +7,8 @@
 
 #include <chrono>
 
-#include "acquisition/headless_seams.h"
-#include "acquisition/vesk_doc.h"
+#include "gui/view_test_support.h"
 #include "instruments/ctd_conversions.h"
-#include "seams/memory_settings_store.h"
 
 namespace vesk {
 namespace {
@@ -20,17 +18,13 @@ using std::chrono::milliseconds;
 class ControlBarReaderTest : public ::testing::Test {
  protected:
   ControlBarReaderTest() {
-    store_.WriteString("Settings", "SurveyLat", "45.0");
-    store_.WriteString("Settings", "AnalogScale", "2.5");
-    doc_ = std::make_unique<CVESKDoc>(store_, windows_, dialogs_, clock_);
+    t_.store.WriteString("Settings", "AnalogScale", "2.5");
+    doc_ = &t_.Make();
   }
   std::string Field(const BarTexts& t, BarField f) { return t[static_cast<int>(f)]; }
 
-  MemorySettingsStore store_;
-  HeadlessWindows windows_;
-  ConsoleDialogs dialogs_{true, true};
-  SystemClock clock_;
-  std::unique_ptr<CVESKDoc> doc_;
+  test::TestDoc t_;
+  CVESKDoc* doc_ = nullptr;
   ControlBarReader reader_;
   const ControlBarReader::TimePoint t0_{std::chrono::seconds(1000)};
 };
@@ -63,9 +57,7 @@ TEST_F(ControlBarReaderTest, InstrumentAndEngineeringFields) {
       {BarField::Latitude, "xx xx xx"}, {BarField::Longitude, "yy yy yy"},
       {BarField::Time, "00:00:00"},     {BarField::FixAge, "--"},
   };
-  for (const auto& [field, text] : want) {
-    EXPECT_EQ(Field(t, field), text) << static_cast<int>(field);
-  }
+  for (const auto& [field, text] : want) EXPECT_EQ(Field(t, field), text) << int(field);
 }
 
 TEST_F(ControlBarReaderTest, DeltaTimeAndParticleRateFollowThePcClock) {

@@ -117,23 +117,18 @@ TEST_F(TimePlotsTest, ReplaysTheFullHistoryThenOnePointPerUpdate) {
   FillHistory(3600);
   view->OnMessage(Uwm::StartGraph);
   const int series[] = {2, 9, 5};
-  for (int c = 0; c < kTimeCharts; ++c) {
-    const auto points = view->Chart(c).PlotData(CTimePlotsView::kPlot);
-    ASSERT_EQ(points.size(), 3600u);
-    EXPECT_EQ(points.front(), QPointF(0, Value(series[c], 0)));
-    EXPECT_EQ(points.back(), QPointF(3599, Value(series[c], 3599)));
-  }
-  // The 3601st sample pushes out the oldest.
-  NewSample(3600);
+  const auto expectSpan = [&](int first, int last) {
+    for (int c = 0; c < kTimeCharts; ++c) {
+      const auto points = view->Chart(c).PlotData(CTimePlotsView::kPlot);
+      ASSERT_EQ(points.size(), 3600u);
+      EXPECT_EQ(points.front(), QPointF(first, Value(series[c], first)));
+      EXPECT_EQ(points.back(), QPointF(last, Value(series[c], last)));
+    }
+  };
+  expectSpan(0, 3599);
+  NewSample(3600);  // pushes out the oldest
   view->OnMessage(Uwm::UpdateTimePlots);
-  for (int c = 0; c < kTimeCharts; ++c) {
-    const auto points = view->Chart(c).PlotData(CTimePlotsView::kPlot);
-    ASSERT_EQ(points.size(), 3600u);
-    EXPECT_EQ(points.front(), QPointF(1, Value(series[c], 1)));
-    EXPECT_EQ(points.back(), QPointF(3600, Value(series[c], 3600)));
-  }
-  view->OnMessage(Uwm::StopGraph);  // nothing changes
-  EXPECT_EQ(view->Chart(0).PlotData(CTimePlotsView::kPlot).size(), 3600u);
+  expectSpan(1, 3600);
 }
 
 // The window of a long session does not hide the next one's samples: with auto-scroll on the
@@ -149,10 +144,7 @@ TEST_F(TimePlotsTest, FollowsTheNewestSamplesAfterARestart) {
   doc.Results().Reset();
   view->OnMessage(Uwm::StartGraph);
   EXPECT_EQ(view->XShown(), (XWindow{0, 600}));
-  Samples(*view, 0, 10);
-  EXPECT_EQ(points().size(), 10u);
-  EXPECT_EQ(points().back(), QPointF(9, Value(2, 9)));
-  Samples(*view, 10, 1000, 7);  // notices coalesced: every sample still arrives
+  Samples(*view, 0, 1000, 7);  // notices coalesced: every sample still arrives
   EXPECT_EQ(points().size(), 1000u);
   EXPECT_EQ(points()[500], QPointF(500, Value(2, 500)));
   EXPECT_EQ(view->XShown(), (XWindow{399, 999}));
@@ -267,7 +259,6 @@ TEST_F(TimePlotsTest, SelectionRefusesDuplicatesAndRebuilds) {
   int result = -1;
   view->SetDialogRunner([&](QDialog& d) {
     auto& dlg = dynamic_cast<CSelectTimePlotsDlg&>(d);
-    EXPECT_EQ(dlg.Combo(0)->count(), kSelectableSeries);
     for (int c = 0; c < 3; ++c) dlg.Select(c, choice[c]);
     dlg.accept();
     result = dlg.result();
@@ -283,8 +274,6 @@ TEST_F(TimePlotsTest, SelectionRefusesDuplicatesAndRebuilds) {
   EXPECT_EQ(t.store.Read(keys::kPlotA), 8);
   EXPECT_EQ(t.store.Read(keys::kPlotB), 3);
   EXPECT_EQ(t.store.Read(keys::kPlotC), 6);
-  EXPECT_EQ(t.store.Read(keys::kTotalPlots), 3);
-  EXPECT_EQ(view->SeriesOf(0), 8);
   EXPECT_EQ(view->Chart(2).Caption(CTimePlotsView::kYAxis), "Flow Speed (m/s)");
   EXPECT_EQ(view->Chart(0).PlotData(CTimePlotsView::kPlot).back(), QPointF(4, Value(8, 4)));
 }

@@ -1,5 +1,5 @@
 // The histogram view and its popup: the buttons' arithmetic, the refresh from the document's
-// bins between the start and stop messages, clearing, the menus and what is stored.
+// bins between the start and stop messages, clearing and what is stored.
 
 #include "display/vesk_view.h"
 
@@ -58,7 +58,6 @@ class ViewTest : public ::testing::Test {
     ASSERT_NE(b, nullptr) << name;
     b->click();
   }
-  AxisRange X(CVESKView& view) { return view.Graph().Range(kHistogramXAxis); }
 };
 
 // Counts added to the cumulative bins as an L frame adds them: {bin, count}.
@@ -142,11 +141,27 @@ TEST_F(ViewTest, StopStoresTheRangesAndANewViewShowsThemAgain) {
   EXPECT_EQ(broken.XRangeBins(), (BinRange{0, 128}));
 }
 
-TEST_F(ViewTest, PopupRefreshesOverSizesAndClearsFromItsMenu) {
+// The popup comes back where it was and stores moves and resizes after its placement; it
+// refreshes over sizes, clears from its menu and tells the main frame when it closes.
+TEST_F(ViewTest, PopupPlacementRefreshClearAndClose) {
+  doc.Store().Write(keys::kPopupXPos, 150);
+  doc.Store().Write(keys::kPopupYPos, 120);
+  doc.Store().Write(keys::kPopupWidth, 600);
+  doc.Store().Write(keys::kPopupHeight, 320);
   auto* popup = new CBinnedDataPopupDlg(doc);
+  popup->show();
+  QApplication::processEvents();
+  EXPECT_EQ(popup->pos(), QPoint(150, 120));
+  EXPECT_EQ(popup->size(), QSize(600, 320));
+  EXPECT_EQ(doc.Store().Read(keys::kPopupXPos), 150);  // the placement itself changed nothing
+  popup->move(210, 230);
+  popup->resize(700, 333);
+  QApplication::processEvents();
+  EXPECT_EQ(doc.Store().Read(keys::kPopupYPos), 230);
+  EXPECT_EQ(doc.Store().Read(keys::kPopupWidth), 700);
+
   AddBins(doc, {{2, 9}});
   popup->OnMessage(Uwm::StartBinnedDataPopup);
-  EXPECT_TRUE(popup->IsRefreshing());
   popup->Refresh();
   EXPECT_EQ(popup->Graph().PlotData(kHistogramPlot)[2], QPointF(30, 9));
   auto menu = popup->CreateContextMenu();
@@ -158,32 +173,9 @@ TEST_F(ViewTest, PopupRefreshesOverSizesAndClearsFromItsMenu) {
   popup->OnMessage(Uwm::StopBinnedDataPopup);
   EXPECT_FALSE(popup->IsRefreshing());
   menu.reset();
-  delete popup;
-  ASSERT_EQ(t.windows.ToMainFrame().size(), 1u);
-  EXPECT_EQ(t.windows.ToMainFrame()[0], Uwm::CloseBinnedDataPopup);
-}
-
-TEST_F(ViewTest, PopupComesBackWhereItWasAndStoresMovesAndResizesAfterItsPlacement) {
-  doc.Store().Write(keys::kPopupXPos, 150);
-  doc.Store().Write(keys::kPopupYPos, 120);
-  doc.Store().Write(keys::kPopupWidth, 600);
-  doc.Store().Write(keys::kPopupHeight, 320);
-  auto* popup = new CBinnedDataPopupDlg(doc);
-  popup->show();
-  QApplication::processEvents();
-  EXPECT_EQ(popup->pos(), QPoint(150, 120));
-  EXPECT_EQ(popup->size(), QSize(600, 320));
-  EXPECT_EQ(doc.Store().Read(keys::kPopupXPos), 150);  // the placement itself changed nothing
-
-  popup->move(210, 230);
-  popup->resize(700, 333);
-  QApplication::processEvents();
-  EXPECT_EQ(doc.Store().Read(keys::kPopupYPos), 230);
-  EXPECT_EQ(doc.Store().Read(keys::kPopupWidth), 700);
   popup->close();  // deletes itself
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  ASSERT_EQ(t.windows.ToMainFrame().size(), 1u);
-  EXPECT_EQ(t.windows.ToMainFrame()[0], Uwm::CloseBinnedDataPopup);
+  EXPECT_EQ(t.windows.ToMainFrame(), std::vector<Uwm>{Uwm::CloseBinnedDataPopup});
 }
 
 }  // namespace

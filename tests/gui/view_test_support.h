@@ -38,7 +38,6 @@ class RelayWindows : public HeadlessWindows {
   void Send(WindowTarget target, Uwm message) override {
     HeadlessWindows::Send(target, message);
     if (target == WindowTarget::AllViews && view != nullptr) view->OnMessage(message);
-    if (target == WindowTarget::Popup && popup != nullptr) popup->OnMessage(message);
     if (target == WindowTarget::MainFrame) Record(message);
   }
   // Worker threads post too.
@@ -52,7 +51,6 @@ class RelayWindows : public HeadlessWindows {
     return toMainFrame_;
   }
   MessageReceiver* view = nullptr;
-  MessageReceiver* popup = nullptr;
 
  private:
   void Record(Uwm message) {
