@@ -35,22 +35,13 @@ struct Fixture {
   int asked = 0;
 };
 
-TEST(ExtractDialog, AuxiliaryTypeLetterAndSizeRange) {
+TEST(ExtractDialog, AuxiliaryTypeLetter) {
   Fixture f;
-  f.store.Write(keys::kMinAuxFrame, 12);
-  f.store.Write(keys::kMaxAuxFrame, 40);
-  CExtractDataStreamDlg dlg(f.store);
-  auto* type = dlg.findChild<QComboBox*>("auxType");
-  auto* strip = dlg.findChild<QCheckBox*>("stripAux");
-  EXPECT_EQ(type->currentText(), "S");
-  for (const auto& [text, letter] :
-       {std::pair{"S", 'S'}, std::pair{"X", 'X'}, std::pair{"", '_'}}) {
-    type->setCurrentText(text);
-    EXPECT_EQ(dlg.Options().auxType, letter);
-    EXPECT_EQ(strip->text(), QString("Exclude Framing chars (~%1 ... ~*).").arg(letter));
-  }
-  EXPECT_EQ(dlg.Options().minAuxFrame, 12);
-  EXPECT_EQ(dlg.Options().maxAuxFrame, 40);
+  auto* type = f.dlg.findChild<QComboBox*>("auxType");
+  EXPECT_EQ(f.dlg.Options().auxType, 'S');
+  type->setCurrentText("X");
+  EXPECT_EQ(f.dlg.Options().auxType, 'X');
+  EXPECT_EQ(f.Box("stripAux")->text(), "Exclude Framing chars (~X ... ~*).");
   EXPECT_EQ(AuxTypeOf(""), '_');
   EXPECT_EQ(AuxTypeOf("Q-type"), 'Q');
 }

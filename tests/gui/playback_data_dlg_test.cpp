@@ -44,9 +44,6 @@ TEST(PlaybackDialog, SpeedPauseResumeAndQuit) {
     EXPECT_EQ(doc.Store().Read(keys::kPlaybackSpeed), row.speed);
     EXPECT_EQ(doc.Store().Read(keys::kPlaybackSpeedBtn), row.index);
   }
-  EXPECT_TRUE(Enabled(*dlg, "playButton"));
-  EXPECT_FALSE(Enabled(*dlg, "pauseButton"));
-  EXPECT_FALSE(Enabled(*dlg, "resumeButton"));
 
   dlg->Resume();  // as after Play
   EXPECT_EQ(dlg->StatusText(), "Playback Data File.");
@@ -57,7 +54,6 @@ TEST(PlaybackDialog, SpeedPauseResumeAndQuit) {
   EXPECT_FALSE(dlg->ProgressRunning());
   EXPECT_EQ(dlg->StatusText(), "Playback Paused...");
   EXPECT_FALSE(Enabled(*dlg, "playButton"));
-  EXPECT_FALSE(Enabled(*dlg, "pauseButton"));
   EXPECT_TRUE(Enabled(*dlg, "resumeButton"));
 
   dlg->findChild<QPushButton*>("resumeButton")->click();
