@@ -1,17 +1,14 @@
-// The control bar: field texts from the document's latest values, and the buttons of each
-// scan state.
+// The control bar's reader: field texts from the document's latest values and the rates
+// over the PC clock. (The buttons of each scan state are driven in the main frame test.)
 
 #include "display/control_bar.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <mutex>
 
-#include "acquisition/headless_seams.h"
-#include "acquisition/vesk_doc.h"
+#include "gui/view_test_support.h"
 #include "instruments/ctd_conversions.h"
-#include "seams/memory_settings_store.h"
 
 namespace vesk {
 namespace {
@@ -21,17 +18,13 @@ using std::chrono::milliseconds;
 class ControlBarReaderTest : public ::testing::Test {
  protected:
   ControlBarReaderTest() {
-    store_.WriteString("Settings", "SurveyLat", "45.0");
-    store_.WriteString("Settings", "AnalogScale", "2.5");
-    doc_ = std::make_unique<CVESKDoc>(store_, windows_, dialogs_, clock_);
+    t_.store.WriteString("Settings", "AnalogScale", "2.5");
+    doc_ = &t_.Make();
   }
   std::string Field(const BarTexts& t, BarField f) { return t[static_cast<int>(f)]; }
 
-  MemorySettingsStore store_;
-  HeadlessWindows windows_;
-  ConsoleDialogs dialogs_{true, true};
-  SystemClock clock_;
-  std::unique_ptr<CVESKDoc> doc_;
+  test::TestDoc t_;
+  CVESKDoc* doc_ = nullptr;
   ControlBarReader reader_;
   const ControlBarReader::TimePoint t0_{std::chrono::seconds(1000)};
 };
@@ -56,19 +49,15 @@ TEST_F(ControlBarReaderTest, InstrumentAndEngineeringFields) {
   char depth[32];
   std::snprintf(depth, sizeof depth, "%.2f", PressureToDepth(1000, 45.0));
   const std::pair<BarField, std::string> want[] = {
-      {BarField::Depth, depth},           {BarField::Temp, "12.346"},
-      {BarField::Salinity, "34.568"},     {BarField::Analog, "5.00"},
-      {BarField::Counter, "12.50"},       {BarField::FlowCounts, "1000 / 8000"},
-      {BarField::FlowSpeed, "0.457 m/s"}, {BarField::TotalCount, "1106"},
-      {BarField::TotalCps, "106"},        {BarField::WindowCount, "1300"},
-      {BarField::LMon, "2006"},           {BarField::LVolt, "401"},
-      {BarField::Sensor, "2499"},         {BarField::FrameErrors, "3"},
-      {BarField::Latitude, "xx xx xx"},   {BarField::Longitude, "yy yy yy"},
-      {BarField::Time, "00:00:00"},       {BarField::FixAge, "--"},
+      {BarField::Depth, depth},         {BarField::Temp, "12.346"},
+      {BarField::Salinity, "34.568"},   {BarField::Analog, "5.00"},
+      {BarField::Counter, "12.50"},     {BarField::FlowSpeed, "0.457 m/s"},
+      {BarField::TotalCount, "1106"},   {BarField::TotalCps, "106"},
+      {BarField::WindowCount, "1300"},  {BarField::FrameErrors, "3"},
+      {BarField::Latitude, "xx xx xx"}, {BarField::Longitude, "yy yy yy"},
+      {BarField::Time, "00:00:00"},     {BarField::FixAge, "--"},
   };
-  for (const auto& [field, text] : want) {
-    EXPECT_EQ(Field(t, field), text) << static_cast<int>(field);
-  }
+  for (const auto& [field, text] : want) EXPECT_EQ(Field(t, field), text) << int(field);
 }
 
 TEST_F(ControlBarReaderTest, DeltaTimeAndParticleRateFollowThePcClock) {
@@ -105,40 +94,6 @@ TEST_F(ControlBarReaderTest, DeltaTimeAndParticleRateFollowThePcClock) {
     EXPECT_EQ(Field(t, BarField::MepCounts), std::to_string(s.mep));
     EXPECT_EQ(Field(t, BarField::MepCps), s.mepCps);
   }
-}
-
-TEST(ControlBar, ButtonsOfEachScanState) {
-  struct Case {
-    ScanDisplay state;
-    bool connected;
-    bool acquire, logging, stop, connect, flashing;
-  };
-  const Case cases[] = {
-      {ScanDisplay::Idle, true, true, true, false, false, false},
-      {ScanDisplay::Idle, false, true, true, false, true, false},
-      {ScanDisplay::Acquiring, true, false, true, true, false, true},
-      {ScanDisplay::Logging, true, false, false, true, false, true},
-      {ScanDisplay::Idle, true, true, true, false, false, false},
-  };
-  CVESKDialogBar bar;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(static_cast<int>(c.state));
-    bar.SetScanDisplay(c.state, c.connected);
-    bar.SetConnected(c.connected);
-    EXPECT_EQ(bar.StartAcquisitionButton()->isEnabled(), c.acquire);
-    EXPECT_EQ(bar.StartLoggingButton()->isEnabled(), c.logging);
-    EXPECT_EQ(bar.StopButton()->isEnabled(), c.stop);
-    EXPECT_EQ(bar.ConnectButton()->isEnabled(), c.connect);
-    EXPECT_EQ(bar.Flashing(), c.flashing);
-    EXPECT_EQ(bar.ConnectionIndicator()->text(), c.connected ? "Connected" : "Disconnected");
-  }
-  EXPECT_EQ(bar.StartAcquisitionButton()->toolTip(),
-            "Start data acquisition (WITHOUT LOGGING to file)");
-  EXPECT_EQ(bar.StopButton()->toolTip(), "STOP data acquisition");
-  EXPECT_EQ(bar.ResetTotalButton()->toolTip(), "Reset Total Count to zero");
-  EXPECT_EQ(bar.ResetWindowButton()->toolTip(), "Reset Window Count to zero");
-  bar.SetSnapshotActive(true);
-  EXPECT_EQ(bar.SnapshotIndicator()->text(), "Active");
 }
 
 }  // namespace

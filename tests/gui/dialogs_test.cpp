@@ -1,20 +1,36 @@
-// The value dialogs: what each refuses with which text, what OK stores in the settings and
-// the document, and the confirmation before the counter constant changes.
+// The value, statistics and folder dialogs: what each refuses with which text, what OK stores
+// in the settings and the document, the confirmation before the counter constant changes, the
+// statistics ranges from the cumulative bins, and the folder chooser's checks.
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSpinBox>
+#include <filesystem>
 
 #include "gui/view_test_support.h"
+#include "test_support/temp_dir.h"
+#include "ui/dialogs/data_file_naming_dlg.h"
+#include "ui/dialogs/select_folder_dialog.h"
+#include "ui/dialogs/statistic_analysis_dlg.h"
 #include "ui/dialogs/value_dialogs.h"
 
 namespace vesk {
 namespace {
 
 using test::RecordingPrompts;
+using test::TempDir;
 using test::TestDoc;
+
+class DialogTest : public ::testing::Test {
+ protected:
+  TestDoc t;
+  CVESKDoc& doc = t.Make();
+  RecordingPrompts prompts;
+};
 
 TEST(ValueChecks, WindowBounds) {
   EXPECT_EQ(ValidateWindowBounds(10, 10), "The Lower Bound CANNOT EQUAL the Upper Bound");
@@ -25,26 +41,14 @@ TEST(ValueChecks, WindowBounds) {
   EXPECT_NE(ValidateWindowBounds(-1, 5), "");
 }
 
-TEST(ValueChecks, SurveyLatitudeIsADecimalNumberWithinNinetyDegrees) {
-  const struct {
-    const char* text;
-    bool accepted;
-  } cases[] = {{"91", false},     {"-90.0001", false}, {"90", true},     {"-90", true},
-               {"45.1234", true}, {" 12.5 ", true},    {"+3", true},     {"", false},
-               {"abc", false},    {"12,5", false},     {"12.5N", false}, {"99.9999", false},
-               {"-.5", true},     {".", false}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(ValidateSurveyLat(c.text).empty(), c.accepted) << c.text;
-  }
+TEST(ValueChecks, SurveyLatitudeCounterConstantFirmwareAndMepLength) {
+  for (const char* text : {"90", "-90", "45.1234", " 12.5 ", "+3", "-.5"})
+    EXPECT_EQ(ValidateSurveyLat(text), "") << text;
+  for (const char* text : {"91", "-90.0001", "99.9999", "", "abc", "12,5", "12.5N", "."})
+    EXPECT_NE(ValidateSurveyLat(text), "") << text;
   EXPECT_EQ(ValidateSurveyLat("91"), "Please enter a number between -90 and 90.");
-}
-
-TEST(ValueChecks, CounterConstantFirmwareAndMepLength) {
-  const std::string empty =
-      "This value cannot be empty.  \n\nIf you do not wish to use the Counter Constant, set it "
-      "to 0.";
-  EXPECT_EQ(ValidateCounterConstant(""), empty);
-  EXPECT_EQ(ValidateCounterConstant("   "), empty);
+  EXPECT_EQ(ValidateCounterConstant("").rfind("This value cannot be empty.", 0), 0u);
+  EXPECT_EQ(ValidateCounterConstant("   "), ValidateCounterConstant(""));
   EXPECT_EQ(ValidateCounterConstant("0"), "");
   EXPECT_EQ(ValidateCounterConstant("3.2500e-006"), "");
   EXPECT_EQ(ValidateFirmwareVersion("2.25"), "");
@@ -56,14 +60,7 @@ TEST(ValueChecks, CounterConstantFirmwareAndMepLength) {
   EXPECT_NE(ValidateMaxMepLength(1001), "");
 }
 
-class ValueDialogTest : public ::testing::Test {
- protected:
-  TestDoc t;
-  CVESKDoc& doc = t.Make();
-  RecordingPrompts prompts;
-};
-
-TEST_F(ValueDialogTest, EmptyCounterConstantIsRefusedAfterTheConfirmation) {
+TEST_F(DialogTest, EmptyCounterConstantIsRefusedAfterTheConfirmation) {
   doc.Store().Write(keys::kCounterConstant, "0.5");
   CCounterConstantDlg dlg(doc);
   dlg.SetPrompts(prompts);
@@ -72,10 +69,7 @@ TEST_F(ValueDialogTest, EmptyCounterConstantIsRefusedAfterTheConfirmation) {
   dlg.accept();
   ASSERT_EQ(prompts.shown.size(), 2u);
   EXPECT_TRUE(prompts.shown[0].question);
-  EXPECT_EQ(prompts.shown[0].text, "Please confirm that you wish to change the Counter Constant.");
-  EXPECT_EQ(prompts.shown[1].text,
-            "This value cannot be empty.  \n\nIf you do not wish to use the Counter Constant, set "
-            "it to 0.");
+  EXPECT_EQ(prompts.shown[1].text, ValidateCounterConstant(""));
   EXPECT_NE(dlg.result(), QDialog::Accepted);
   EXPECT_EQ(doc.Store().Read(keys::kCounterConstant), "0.5");
 
@@ -94,7 +88,7 @@ TEST_F(ValueDialogTest, EmptyCounterConstantIsRefusedAfterTheConfirmation) {
   EXPECT_DOUBLE_EQ(doc.Settings().scan.counterScale, 2.0 / kCounterReferenceConstant);
 }
 
-TEST_F(ValueDialogTest, FirmwareHeaderAndMepLengthAreStored) {
+TEST_F(DialogTest, FirmwareHeaderAndMepLengthAreStored) {
   CFirmwareVersionDlg firmware(doc);
   firmware.SetPrompts(prompts);
   EXPECT_EQ(firmware.VersionField()->text(), "2.25");
@@ -108,18 +102,185 @@ TEST_F(ValueDialogTest, FirmwareHeaderAndMepLengthAreStored) {
   header.accept();
   EXPECT_EQ(doc.Store().Read(keys::kUserSuppliedFileHeader), "Cruise AB-26\nStation 4\nCast 2");
   EXPECT_EQ(doc.Settings().userSuppliedFileHeader, "Cruise AB-26\nStation 4\nCast 2");
-  CUserHeaderDlg again(doc);
-  EXPECT_EQ(again.HeaderField()->toPlainText(), "Cruise AB-26\nStation 4\nCast 2");
 
   CMaxMepLengthDlg mep(doc);
-  EXPECT_EQ(mep.windowTitle(), "Set Maximum MEP Length");
-  EXPECT_EQ(mep.LengthField()->minimum(), 1);
-  EXPECT_EQ(mep.LengthField()->maximum(), 1000);
   mep.LengthField()->setValue(250);
   mep.accept();
   EXPECT_EQ(doc.Store().ReadInt("MEP Grid", "MaxMepLength", 0), 250);
   EXPECT_EQ(doc.Settings().scan.maxMepLength, 250);
   EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST(StatisticsLimits, ChecksInOrder) {
+  struct Case {
+    LimitField field;
+    unsigned value, other;
+    std::optional<std::string> message;
+  };
+  const Case cases[] = {
+      {LimitField::LowerA, 90, 375, kLowerBelow100},
+      {LimitField::LowerA, 95, 90, kLowerBelow100},  // below 100 comes first
+      {LimitField::LowerA, 110, 375, kNotMultipleOf15},
+      {LimitField::LowerA, 375, 375, kLowerNotBelowUpper},
+      {LimitField::LowerA, 390, 375, kLowerNotBelowUpper},
+      {LimitField::LowerA, 105, 375, std::nullopt},
+      {LimitField::LowerB, 1080, 1425, std::nullopt},
+      {LimitField::LowerB, 1500, 1425, kLowerNotBelowUpper},
+      {LimitField::UpperA, 380, 105, kNotMultipleOf15},
+      {LimitField::UpperA, 105, 105, kUpperNotAboveLower},
+      {LimitField::UpperA, 90, 105, kUpperNotAboveLower},  // no floor of 100 for upper limits
+      {LimitField::UpperB, 3000, 1080, std::nullopt},      // past 1905: the last bin
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(CheckLimit(c.field, c.value, c.other), c.message) << c.value << " vs " << c.other;
+}
+
+TEST_F(DialogTest, StatisticsRangesFromTheCumulativeBins) {
+  BinCounts bins{};
+  bins[10] = 10;
+  bins[12] = 10;
+  bins[80] = 4;
+  doc.Results().AddFrameBins(bins, 24, 0);
+  CStatisticAnalysisDlg dlg(doc);
+  EXPECT_TRUE(dlg.IsRefreshing());
+  // A 105..375 holds bins 7..25; B 1080..1425 holds bin 80 only.
+  EXPECT_EQ(dlg.Average(0)->text(), "165");
+  EXPECT_EQ(dlg.Deviation(0)->text(), "15");
+  EXPECT_EQ(dlg.Average(1)->text(), "1200");
+  EXPECT_EQ(dlg.Deviation(1)->text(), "0");
+  dlg.Limit(LimitField::LowerA)->setText("165");
+  dlg.Limit(LimitField::UpperA)->setText("165");
+  dlg.Refresh();
+  EXPECT_EQ(dlg.Average(0)->text(), "0");  // no counts in bin 11
+  BinCounts one{};
+  one[11] = 1;
+  doc.Results().AddFrameBins(one, 1, 0);
+  dlg.Refresh();
+  EXPECT_EQ(dlg.Average(0)->text(), "165");
+  EXPECT_EQ(dlg.Deviation(0)->text(), "0");
+  dlg.accept();
+  EXPECT_FALSE(dlg.IsRefreshing());
+}
+
+TEST_F(DialogTest, RefusedStatisticsLimitGoesBackToItsInitialValue) {
+  CStatisticAnalysisDlg dlg(doc);
+  dlg.SetPrompts(prompts);
+  struct Case {
+    LimitField field;
+    const char* text;
+    const char* shown;
+    const char* after;
+  };
+  const Case cases[] = {
+      {LimitField::LowerA, "110", kNotMultipleOf15, "105"},
+      {LimitField::UpperA, "90", kUpperNotAboveLower, "375"},
+      {LimitField::UpperB, "1905", nullptr, "1905"},
+  };
+  for (const Case& c : cases) {
+    prompts.shown.clear();
+    dlg.Limit(c.field)->setText(c.text);
+    dlg.LimitLeft(c.field);
+    EXPECT_EQ(prompts.Texts(),
+              c.shown ? std::vector<std::string>{c.shown} : std::vector<std::string>{})
+        << c.text;
+    EXPECT_EQ(dlg.Limit(c.field)->text(), c.after) << c.text;
+  }
+}
+
+TEST(FolderText, DoubledSeparatorsAreRefusedAndOneTrailingSeparatorIsDropped) {
+  const std::pair<const char*, const char*> taken[] = {{"/data/vesk/", "/data/vesk"},
+                                                       {"/data/vesk", "/data/vesk"},
+                                                       {"C:\\data\\", "C:\\data"},
+                                                       {"/", "/"}};
+  for (const auto& [text, folder] : taken) EXPECT_EQ(CheckFolderText(text), folder) << text;
+  for (const char* text : {"/data//vesk", "/data/vesk//", "C:\\\\data", ""})
+    EXPECT_EQ(CheckFolderText(text), std::nullopt) << text;
+}
+
+class FolderChooserTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  RecordingPrompts prompts;
+  CSelectFolderDialog dialog{nullptr, dir.Path()};
+  void SetUp() override { dialog.SetPrompts(prompts); }
+};
+
+TEST_F(FolderChooserTest, AFolderComesBackWithOneTrailingSlashAndAMissingOneIsOffered) {
+  EXPECT_EQ(dialog.TrySelect(dir.Path() + "/"), dir.Path() + "/");
+  EXPECT_EQ(dialog.TrySelect(dir.Path()), dir.Path() + "/");
+  std::filesystem::create_directory(dir / "casts");
+  EXPECT_EQ(dialog.TrySelect("casts"), dir.Path() + "/casts/");  // picked in the list
+  EXPECT_EQ(dialog.TrySelect(""), dialog.directory().absolutePath().toStdString() + "/");
+  EXPECT_TRUE(prompts.shown.empty());
+
+  // A missing folder is created on Yes and taken as typed on No.
+  const std::string deep = dir / "a/b/c";
+  prompts.answers = {true, false};
+  EXPECT_EQ(dialog.TrySelect(deep + "/"), deep + "/");
+  EXPECT_TRUE(std::filesystem::is_directory(deep));
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].text,
+            deep + "\n\nThis path does not exist. Do you want to create it?");
+  EXPECT_TRUE(prompts.shown[0].question);
+
+  EXPECT_EQ(dialog.TrySelect(dir / "later"), dir / "later/");
+  EXPECT_FALSE(std::filesystem::is_directory(dir / "later"));
+}
+
+TEST_F(FolderChooserTest, AFolderThatCannotBeCreatedOrIsMistypedKeepsTheDialogOpen) {
+  test::WriteFile(dir / "plain", "not a folder");
+  const std::string impossible = dir / "plain/sub";  // under a regular file
+  EXPECT_EQ(dialog.TrySelect(impossible), std::nullopt);
+  ASSERT_EQ(prompts.shown.size(), 2u);
+  EXPECT_EQ(prompts.shown[1].text, "Could not create folder:\n" + impossible);
+
+  // Select takes the name field and closes only on a valid folder.
+  auto* name = dialog.findChild<QLineEdit*>("fileNameEdit");
+  ASSERT_NE(name, nullptr);
+  name->setText(QString::fromStdString(dir.Path() + "//x"));
+  dialog.accept();
+  EXPECT_NE(dialog.result(), QDialog::Accepted);
+  name->setText(QString::fromStdString(dir.Path() + "/"));
+  dialog.accept();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(dialog.Folder(), dir.Path() + "/");
+}
+
+TEST(DataFileNaming, ChangeStoresTheFolderAtOnceAndOkStoresTheNamingChoice) {
+  TempDir dir;
+  TestDoc t;
+  t.store.Write(keys::kDataDir, dir.Path() + "/old/");
+  CVESKDoc& doc = t.Make();
+  CDataFileNamingDlg dlg(doc);
+  EXPECT_TRUE(dlg.AutomaticNaming()->isChecked());
+  EXPECT_EQ(dlg.FolderText().toStdString(), dir.Path() + "/old/");
+
+  std::string offered;
+  std::optional<std::string> answer = dir.Path() + "/new/";
+  dlg.SetFolderChooser([&](QWidget*, const std::string& start) {
+    offered = start;
+    return answer;
+  });
+  QString announced;
+  QObject::connect(&dlg, &CDataFileNamingDlg::DataDirChanged,
+                   [&](const QString& d) { announced = d; });
+  auto* change = dlg.findChild<QPushButton*>("changeFolderButton");
+  ASSERT_NE(change, nullptr);
+  change->click();
+  EXPECT_EQ(offered, dir.Path() + "/old/");
+  EXPECT_EQ(doc.Store().Read(keys::kDataDir), dir.Path() + "/new/");
+  EXPECT_EQ(doc.DataDirectory(), dir.Path() + "/new/");
+  EXPECT_EQ(announced.toStdString(), dir.Path() + "/new/");
+
+  answer.reset();  // cancelled chooser: nothing changes
+  change->click();
+  EXPECT_EQ(doc.Store().Read(keys::kDataDir), dir.Path() + "/new/");
+
+  dlg.AutomaticNaming()->setChecked(false);
+  EXPECT_EQ(doc.Store().Read(keys::kUseDefaultFileNaming), 1);  // only OK stores it
+  dlg.accept();
+  EXPECT_EQ(doc.Store().Read(keys::kUseDefaultFileNaming), 0);
+  EXPECT_FALSE(doc.Settings().useDefaultFileNaming);
 }
 
 }  // namespace

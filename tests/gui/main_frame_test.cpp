@@ -3,18 +3,13 @@
 
 #include "display/main_frame.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
-#include <chrono>
 #include <deque>
 #include <filesystem>
 #include <memory>
@@ -29,10 +24,14 @@
 #include "display/alarm_pane.h"
 #include "display/control_bar.h"
 #include "display/graph.h"
+#include "display/grid_view.h"
 #include "display/time_plots_view.h"
 #include "display/vesk_view.h"
 #include "files/mark_log.h"
+#include "gui/view_test_support.h"
 #include "seams/memory_settings_store.h"
+#include "test_support/frame_builder.h"
+#include "test_support/pty.h"
 #include "test_support/temp_dir.h"
 #include "test_support/udp.h"
 
@@ -40,71 +39,15 @@ namespace vesk {
 namespace {
 
 namespace fs = std::filesystem;
+using test::PollUntil;
 
-// The counter's end of a pseudo-terminal.
-class PtyCounter {
- public:
-  PtyCounter() {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ::grantpt(master_);
-    ::unlockpt(master_);
-    termios t{};
-    ::tcgetattr(master_, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(master_, TCSANOW, &t);
-    ::fcntl(master_, F_SETFL, O_NONBLOCK);
-    slave_ = ::ptsname(master_);
-  }
-  ~PtyCounter() { ::close(master_); }
-  const std::string& Slave() const { return slave_; }
-  void Send(const std::vector<std::uint8_t>& bytes) {
-    ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  }
-  // What the program wrote to the counter since the last call.
-  std::string Received() {
-    std::string out;
-    char buf[256];
-    for (ssize_t n; (n = ::read(master_, buf, sizeof buf)) > 0;) out.append(buf, n);
-    return out;
-  }
-
- private:
-  int master_ = -1;
-  std::string slave_;
-};
-
-// Runs the event loop until `done` holds (at most 5 s).
-template <class Pred>
-bool PollUntil(Pred done) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
-
-// An L frame on the wire: "~L", 128 bins, H0..H6, N, T and A (payload "~" doubled), "~*".
-std::vector<std::uint8_t> LFrameWire(std::uint16_t binValue) {
-  std::vector<std::uint8_t> payload;
-  auto word = [&payload](std::uint16_t w) {
-    payload.push_back(static_cast<std::uint8_t>(w >> 8));
-    payload.push_back(static_cast<std::uint8_t>(w & 0xFF));
-  };
-  for (int k = 0; k < 128; ++k) word(binValue);
-  for (std::uint16_t h : {2499, 0, 0, 1000, 8000, 401, 2006}) word(h);
-  payload.push_back(0);  // N
-  word(0);               // T
-  word(0);               // A
-  std::vector<std::uint8_t> wire{'~', 'L'};
-  for (std::uint8_t b : payload) {
-    wire.push_back(b);
-    if (b == '~') wire.push_back(b);
-  }
-  wire.push_back('~');
-  wire.push_back('*');
-  return wire;
+// An L frame on the wire: every bin at `binValue`, the housekeeping words the bar shows.
+std::string LFrameWire(std::uint16_t binValue) {
+  test::LFrameFields fields;
+  fields.bins.fill(binValue);
+  fields.housekeeping = {2499, 0, 0, 1000, 8000, 401, 2006};
+  const test::Bytes wire = test::Wire(test::MakeLFrame(fields));
+  return {wire.begin(), wire.end()};
 }
 
 // Console dialogs whose file-name prompt gives the answers queued by the test (nothing:
@@ -151,7 +94,7 @@ class MainFrameTest : public ::testing::Test {
   std::string Pane(int pane) { return frame_->PaneText(pane).toStdString(); }
 
   test::TempDir dir_;
-  PtyCounter counter_;
+  test::Pty counter_;
   MemorySettingsStore store_;
   QtWindowMessages messages_;
   NamingDialogs dialogs_;
@@ -177,21 +120,14 @@ TEST_F(MainFrameTest, ButtonsAndStatePaneFollowEachScanState) {
   ExpectButtons(Bar(), {true, true, false, false}, "idle, connected");
   EXPECT_EQ(Bar().ConnectionIndicator()->text(), "Connected");
   EXPECT_FALSE(Bar().Flashing());
-  EXPECT_EQ(Pane(kPaneSource), "  Source: VESK  ");
-  EXPECT_EQ(Pane(kPaneDest), "  Dest:  ");
 
   Bar().StartAcquisitionButton()->click();
   ASSERT_TRUE(doc_->Scanning());
-  EXPECT_EQ(counter_.Received(), "a");
+  EXPECT_EQ(counter_.Received(1000), "a");
   ExpectButtons(Bar(), {false, true, true, false}, "acquiring");
   EXPECT_TRUE(Bar().Flashing());
   EXPECT_EQ(Pane(kPaneState), "  Scanning - NO Logging  ");
   EXPECT_EQ(Pane(kPaneDest), "  Dest: NOT LOGGING !!!  ");
-  const std::string start = Pane(kPaneStart);
-  ASSERT_EQ(start.size(), 12u);
-  EXPECT_EQ(start.substr(0, 2), "  ");
-  EXPECT_EQ(start[4], ':');
-  EXPECT_EQ(start.substr(10), "  ");
 
   Bar().StartLoggingButton()->click();
   ASSERT_TRUE(doc_->Logging());
@@ -270,7 +206,7 @@ TEST_F(MainFrameTest, AWholeScanFillsTheHistogramAndTheControlBar) {
   frame_->StartAcquisition();
   ASSERT_TRUE(doc_->Scanning());
   constexpr int kFrames = 6;
-  for (int i = 0; i < kFrames; ++i) counter_.Send(LFrameWire(2));
+  for (int i = 0; i < kFrames; ++i) ASSERT_TRUE(counter_.Send(LFrameWire(2)));
   ASSERT_TRUE(PollUntil([&] { return Bar().FieldText(BarField::SampleNo) == "6"; }));
   EXPECT_EQ(Bar().FieldText(BarField::TotalCount), QString::number(kFrames * 128 * 2));
   EXPECT_EQ(Bar().FieldText(BarField::TotalCps), "256");
@@ -307,7 +243,7 @@ TEST_F(MainFrameTest, AlarmsShowAndMarksGoToTheFileAndTheTimeCharts) {
   ASSERT_NE(charts, nullptr);
   EXPECT_EQ(frame_->AlarmPane()->text(), "No alarms");
   frame_->StartAcquisition();
-  for (int i = 0; i < 6; ++i) counter_.Send(LFrameWire(2));
+  for (int i = 0; i < 6; ++i) ASSERT_TRUE(counter_.Send(LFrameWire(2)));
   ASSERT_TRUE(PollUntil([&] { return doc_->Results().LFrames() == 6; }));
   frame_->StatusTick();
   EXPECT_EQ(frame_->AlarmPane()->text(), "ALARM: FLOW");
@@ -389,37 +325,21 @@ TEST_F(MainFrameTest, CustomNamingReplacesOrRefusesExistingFiles) {
   EXPECT_EQ(store_.ReadString("Settings", "LastDataFileName", ""), "run1");
   frame_->Stop();
 
-  // A read-only one: refused, asked again; cancelling that starts nothing.
-  dialogs_.prompts = 0;
-  dialogs_.answers = {dir_ / "run2.bin", std::nullopt};
-  Bar().StartLoggingButton()->click();
-  EXPECT_EQ(dialogs_.prompts, 2);
-  EXPECT_EQ(dialogs_.Messages().back().rfind(
-                "ERROR: You have selected a file that cannot be overwritten!", 0),
-            0u);
-  EXPECT_FALSE(doc_->Scanning());
+  // A read-only file, or the dump's own name: refused, asked again; cancelling that starts
+  // nothing.
+  const std::pair<const char*, const char*> refused[] = {
+      {"run2.bin", "ERROR: You have selected a file that cannot be overwritten!"},
+      {"VESK_PRELOGGING_DATADUMP.bin", "ERROR: \"VESK_PRELOGGING_DATADUMP\""}};
+  for (const auto& [name, message] : refused) {
+    dialogs_.prompts = 0;
+    dialogs_.answers = {dir_ / name, std::nullopt};
+    Bar().StartLoggingButton()->click();
+    EXPECT_EQ(dialogs_.prompts, 2) << name;
+    EXPECT_EQ(dialogs_.Messages().back().rfind(message, 0), 0u) << dialogs_.Messages().back();
+    EXPECT_FALSE(doc_->Scanning());
+  }
   ExpectButtons(Bar(), {true, true, false, false}, "naming cancelled");
   EXPECT_EQ(test::ReadFile(dir_ / "run2.bin"), "kept");
-
-  // The same name again: every earlier generation is kept. A start of the running scan
-  // is told and changes nothing.
-  dialogs_.answers = {dir_ / "run1.bin"};
-  Bar().StartLoggingButton()->click();
-  ASSERT_TRUE(doc_->Scanning());
-  EXPECT_EQ(test::ReadFile(dir_ / "run1.bin-OLD"), "old raw");
-  EXPECT_TRUE(fs::exists(dir_ / "run1.bin-OLD2"));
-  doc_->StartAcquisition();
-  EXPECT_EQ(dialogs_.Notes().back(), "Start Acquisition ignored: a logging scan is running.");
-  EXPECT_TRUE(doc_->Logging());
-  frame_->Stop();
-
-  // The dump's own name is never a recording's.
-  dialogs_.prompts = 0;
-  dialogs_.answers = {dir_ / "VESK_PRELOGGING_DATADUMP.bin", std::nullopt};
-  Bar().StartLoggingButton()->click();
-  EXPECT_EQ(dialogs_.prompts, 2);
-  EXPECT_EQ(dialogs_.Messages().back().rfind("ERROR: \"VESK_PRELOGGING_DATADUMP\"", 0), 0u);
-  EXPECT_FALSE(doc_->Scanning());
 }
 
 TEST_F(MainFrameTest, RecentFilesOfTheFileMenu) {
@@ -447,14 +367,34 @@ TEST_F(MainFrameTest, RecentFilesOfTheFileMenu) {
   frame_->PlaybackDialog()->close();
 }
 
-TEST_F(MainFrameTest, AMissingManualIsReported) {
+// The Display menu puts the time charts in the left pane and back, with the relay of new
+// samples on only while they are shown; the grid view is the right pane.
+TEST_F(MainFrameTest, SwitchingViewsAndAMissingManual) {
   store_.WriteString("Settings", "SwManualVer", dir_ / "VESK_Manual");
-  Open();
+  Open(/*connect=*/false);
+  EXPECT_NE(dynamic_cast<CGridView*>(frame_->GridPane()), nullptr);
+  EXPECT_FALSE(doc_->TimeChartRelay());
+  frame_->FindAction("&Time Charts")->trigger();
+  auto* charts = dynamic_cast<CTimePlotsView*>(frame_->MainView());
+  ASSERT_NE(charts, nullptr);
+  EXPECT_EQ(frame_->Splitter()->widget(0), charts);
+  EXPECT_TRUE(doc_->TimeChartRelay());
+  EXPECT_EQ(store_.Read(keys::kActiveMainView), 1);
+  frame_->FindAction("&Time Charts")->trigger();
+  EXPECT_EQ(frame_->MainView(), charts);
+  EXPECT_EQ(dialogs_.Messages().back(), "Time-Charts are already active");
+
+  frame_->FindAction("Counts Histogram (&Main View)")->trigger();
+  EXPECT_NE(dynamic_cast<CVESKView*>(frame_->MainView()), nullptr);
+  EXPECT_FALSE(doc_->TimeChartRelay());
+  EXPECT_EQ(store_.Read(keys::kActiveMainView), 0);
+  EXPECT_EQ(frame_->Splitter()->count(), 2);
+  frame_->FindAction("Counts Histogram (&Main View)")->trigger();
+  EXPECT_EQ(dialogs_.Messages().back(), "Binned Data View is already active");
+
   frame_->FindAction("VESK Software Manual")->trigger();
   EXPECT_EQ(dialogs_.Messages().back(),
             "ERROR: The file " + (dir_ / "VESK_Manual.pdf") + " was not found");
-  frame_->FindAction("Counts Histogram (&Main View)")->trigger();
-  EXPECT_EQ(dialogs_.Messages().back(), "Binned Data View is already active");
 }
 
 }  // namespace

@@ -1,16 +1,33 @@
-// The window seam over Qt events: where messages and pane texts go, from which thread.
+// The window seam over Qt events: one event type per message, where messages and pane texts
+// go, from which thread.
 
 #include "app/gui/qt_window_messages.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <set>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "display/uwm_events.h"
+
 namespace vesk {
 namespace {
+
+TEST(UwmEvents, EveryMessageHasItsOwnEventTypeAndComesBack) {
+  std::set<int> types;
+  for (int i = 0; i < kUwmCount; ++i) {
+    const auto message = static_cast<Uwm>(i);
+    const QEvent::Type type = UwmEventType(message);
+    EXPECT_GE(type, QEvent::User);
+    types.insert(type);
+    EXPECT_EQ(UwmFromEventType(type), std::optional<Uwm>(message));
+  }
+  EXPECT_EQ(types.size(), static_cast<std::size_t>(kUwmCount));
+  EXPECT_FALSE(UwmFromEventType(QEvent::MouseButtonPress).has_value());
+}
 
 class FakeFrame : public QObject, public MessageFrame {
  public:
@@ -36,40 +53,31 @@ class FakeFrame : public QObject, public MessageFrame {
   QtWindowMessages& messages_;
 };
 
-TEST(QtWindowMessages, PaneTextsBeforeTheFrameAndFromWorkers) {
+// Sends are immediate, posts and pane texts from workers are queued to the user-interface
+// thread, pane texts set before the frame reach it on attaching, and a detached seam drops.
+TEST(QtWindowMessages, SendPostPaneTextsAndDetach) {
   QtWindowMessages messages;
   messages.SetPaneText(kPaneState, "\tIDLE\t");
   messages.SetPaneText(7, "ignored");
   FakeFrame frame(messages);
   messages.Attach(&frame);
-  ASSERT_EQ(frame.panes.size(), 1u);
-  EXPECT_EQ(frame.panes[0], std::make_pair(0, std::string("\tIDLE\t")));
-
-  std::thread worker([&] { messages.SetPaneText(kPaneDest, "  Dest: x.bin  "); });
-  worker.join();
-  EXPECT_EQ(frame.panes.size(), 1u);  // queued to the user-interface thread
-  QCoreApplication::processEvents();
-  ASSERT_EQ(frame.panes.size(), 2u);
-  EXPECT_EQ(frame.panes[1], std::make_pair(4, std::string("  Dest: x.bin  ")));
-  EXPECT_EQ(messages.PaneText(kPaneDest), "  Dest: x.bin  ");
-  messages.Detach();
-}
-
-TEST(QtWindowMessages, SendIsImmediatePostIsQueuedAndDetachDrops) {
-  QtWindowMessages messages;
-  FakeFrame frame(messages);
-  messages.Attach(&frame);
+  EXPECT_EQ(frame.panes, (std::vector<std::pair<int, std::string>>{{kPaneState, "\tIDLE\t"}}));
   messages.Send(WindowTarget::AllViews, Uwm::StartGraph);
   ASSERT_EQ(frame.delivered.size(), 1u);
   EXPECT_EQ(frame.delivered[0], std::make_pair(WindowTarget::AllViews, Uwm::StartGraph));
 
   std::thread worker([&] {
+    messages.SetPaneText(kPaneDest, "  Dest: x.bin  ");
     messages.Post(WindowTarget::MainFrame, Uwm::PerformStop);
     messages.Post(WindowTarget::NavViewer, Uwm::NavViewerUpdate);
   });
   worker.join();
+  EXPECT_EQ(frame.panes.size(), 1u);
   EXPECT_EQ(frame.delivered.size(), 1u);
   QCoreApplication::processEvents();
+  ASSERT_EQ(frame.panes.size(), 2u);
+  EXPECT_EQ(frame.panes[1], std::make_pair(4, std::string("  Dest: x.bin  ")));  // the Dest pane
+  EXPECT_EQ(messages.PaneText(kPaneDest), "  Dest: x.bin  ");
   ASSERT_EQ(frame.delivered.size(), 3u);
   EXPECT_EQ(frame.delivered[1], std::make_pair(WindowTarget::MainFrame, Uwm::PerformStop));
   EXPECT_EQ(frame.delivered[2], std::make_pair(WindowTarget::NavViewer, Uwm::NavViewerUpdate));

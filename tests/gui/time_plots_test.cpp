@@ -1,5 +1,5 @@
 // The time charts: the replay of the buffered history and the update per sample, the
-// buttons' arithmetic, the selection, scaling and cursor dialogs, and what closing stores.
+// buttons, the selection, scaling and cursor dialogs, and what closing stores.
 
 #include <gtest/gtest.h>
 
@@ -9,17 +9,12 @@
 #include <QComboBox>
 #include <QFontMetricsF>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QValueAxis>
 
-#include "app/gui/qt_window_messages.h"
 #include "display/graph.h"
-#include "display/grid_view.h"
-#include "display/main_frame.h"
 #include "display/time_plots_view.h"
-#include "display/vesk_view.h"
 #include "gui/view_test_support.h"
 #include "ui/dialogs/select_time_plots_dlg.h"
 #include "ui/dialogs/time_charts_scaling_prop.h"
@@ -36,7 +31,6 @@ TEST(TimeChartButtons, XArithmetic) {
   EXPECT_EQ(XMinus({0, 600}, 600), (XWindow{0, 600}));  // only above the default span
   EXPECT_EQ(XOlder({300, 900}, 0, 600), (XWindow{0, 600}));
   EXPECT_EQ(XOlder({299, 899}, 0, 600), std::nullopt);  // would go below 0
-  EXPECT_EQ(XOlder({0, 600}, 0, 600), std::nullopt);
   EXPECT_EQ(XNewer({0, 600}, 0, 600), (XWindow{300, 900}));
 }
 
@@ -45,63 +39,31 @@ TEST(TimeChartScaling, RefusalsInTheirOrder) {
   for (int r = 0; r < kSelectableSeries; ++r)
     defaults[r] = {SeriesInfo(r).minY, SeriesInfo(r).maxY, SeriesInfo(r).scaling};
   EXPECT_EQ(ValidateTimeChartScaling(defaults), std::nullopt);
-  struct Case {
-    const char* name;
+  // The message gives the refused value and names the series and its rule.
+  constexpr ScalingField S = ScalingField::Scaling, M = ScalingField::MinY;
+  const struct {
+    const char* shown;
     int row;
     SeriesScale value;
-    int failRow;
     ScalingField field;
-    const char* message;
+    const char* rule;
+  } cases[] = {
+      {"0", 0, {0, 100, 0}, S, "Depth - Scaling Values must be multiples of 25"},
+      {"30", 0, {0, 100, 30}, S, "Depth - Scaling Values must be multiples of 25"},
+      {"-50", 2, {0, 100, -50}, S, "CPS - Scaling Values must be multiples of 50"},
+      {"0", 6, {0, 8, 0}, S, "Flow Speed - Scaling Value must be greater than 0."},
+      {"5", 1, {5, 5, 2}, M, "Temperature - Min Y must be less than Max Y"},
+      {"20", 8, {20, 10, 1}, M, "Counter - Min Y value must be less than Max Y."},
   };
-  const Case cases[] = {
-      {"Depth scaling 0",
-       0,
-       {0, 100, 0},
-       0,
-       ScalingField::Scaling,
-       "Error: 0 is an invalid value.\n\nDepth - Scaling Values must be multiples of 25 and not "
-       "equal to 0."},
-      {"Depth scaling 30",
-       0,
-       {0, 100, 30},
-       0,
-       ScalingField::Scaling,
-       "Error: 30 is an invalid value.\n\nDepth - Scaling Values must be multiples of 25 and not "
-       "equal to 0."},
-      {"negative tick spacing",
-       2,
-       {0, 100, -50},
-       2,
-       ScalingField::Scaling,
-       "Error: -50 is an invalid value.\n\nCPS - Scaling Values must be multiples of 50 and not "
-       "equal to 0."},
-      {"Flow Speed scaling 0",
-       6,
-       {0, 8, 0},
-       6,
-       ScalingField::Scaling,
-       "Error: 0 is an invalid value.\n\nFlow Speed - Scaling Value must be greater than 0."},
-      {"Temperature min = max",
-       1,
-       {5, 5, 2},
-       1,
-       ScalingField::MinY,
-       "Error: 5 is an invalid value.\n\nTemperature - Min Y must be less than Max Y"},
-      {"Counter min above max",
-       8,
-       {20, 10, 1},
-       8,
-       ScalingField::MinY,
-       "Error: 20 is an invalid value.\n\nCounter - Min Y value must be less than Max Y."},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     ScalingRows rows = defaults;
     rows[c.row] = c.value;
     const auto failure = ValidateTimeChartScaling(rows);
-    ASSERT_TRUE(failure.has_value()) << c.name;
-    EXPECT_EQ(failure->row, c.failRow) << c.name;
-    EXPECT_EQ(failure->field, c.field) << c.name;
-    EXPECT_EQ(failure->message, c.message) << c.name;
+    ASSERT_TRUE(failure.has_value()) << c.rule;
+    EXPECT_EQ(failure->row, c.row) << c.rule;
+    EXPECT_EQ(failure->field, c.field) << c.rule;
+    const std::string start = std::string("Error: ") + c.shown + " is an invalid value.\n\n";
+    EXPECT_EQ(failure->message.rfind(start + c.rule, 0), 0u) << failure->message;
   }
   // Every scaling value is checked before any range.
   ScalingRows rows = defaults;
@@ -155,23 +117,18 @@ TEST_F(TimePlotsTest, ReplaysTheFullHistoryThenOnePointPerUpdate) {
   FillHistory(3600);
   view->OnMessage(Uwm::StartGraph);
   const int series[] = {2, 9, 5};
-  for (int c = 0; c < kTimeCharts; ++c) {
-    const auto points = view->Chart(c).PlotData(CTimePlotsView::kPlot);
-    ASSERT_EQ(points.size(), 3600u);
-    EXPECT_EQ(points.front(), QPointF(0, Value(series[c], 0)));
-    EXPECT_EQ(points.back(), QPointF(3599, Value(series[c], 3599)));
-  }
-  // The 3601st sample pushes out the oldest.
-  NewSample(3600);
+  const auto expectSpan = [&](int first, int last) {
+    for (int c = 0; c < kTimeCharts; ++c) {
+      const auto points = view->Chart(c).PlotData(CTimePlotsView::kPlot);
+      ASSERT_EQ(points.size(), 3600u);
+      EXPECT_EQ(points.front(), QPointF(first, Value(series[c], first)));
+      EXPECT_EQ(points.back(), QPointF(last, Value(series[c], last)));
+    }
+  };
+  expectSpan(0, 3599);
+  NewSample(3600);  // pushes out the oldest
   view->OnMessage(Uwm::UpdateTimePlots);
-  for (int c = 0; c < kTimeCharts; ++c) {
-    const auto points = view->Chart(c).PlotData(CTimePlotsView::kPlot);
-    ASSERT_EQ(points.size(), 3600u);
-    EXPECT_EQ(points.front(), QPointF(1, Value(series[c], 1)));
-    EXPECT_EQ(points.back(), QPointF(3600, Value(series[c], 3600)));
-  }
-  view->OnMessage(Uwm::StopGraph);  // nothing changes
-  EXPECT_EQ(view->Chart(0).PlotData(CTimePlotsView::kPlot).size(), 3600u);
+  expectSpan(1, 3600);
 }
 
 // The window of a long session does not hide the next one's samples: with auto-scroll on the
@@ -187,10 +144,7 @@ TEST_F(TimePlotsTest, FollowsTheNewestSamplesAfterARestart) {
   doc.Results().Reset();
   view->OnMessage(Uwm::StartGraph);
   EXPECT_EQ(view->XShown(), (XWindow{0, 600}));
-  Samples(*view, 0, 10);
-  EXPECT_EQ(points().size(), 10u);
-  EXPECT_EQ(points().back(), QPointF(9, Value(2, 9)));
-  Samples(*view, 10, 1000, 7);  // notices coalesced: every sample still arrives
+  Samples(*view, 0, 1000, 7);  // notices coalesced: every sample still arrives
   EXPECT_EQ(points().size(), 1000u);
   EXPECT_EQ(points()[500], QPointF(500, Value(2, 500)));
   EXPECT_EQ(view->XShown(), (XWindow{399, 999}));
@@ -271,22 +225,12 @@ TEST_F(TimePlotsTest, ChartsLineUpAndReadInTimeAndNiceValues) {
 TEST_F(TimePlotsTest, ButtonsActOnEveryChart) {
   auto view = MakeView();
   EXPECT_EQ(view->StepText(), "10 min");
-  EXPECT_EQ(view->XShown(), (XWindow{0, 600}));
   Click(*view, "xPlusButton");
-  EXPECT_EQ(view->XShown(), (XWindow{0, 1200}));
-  Click(*view, "xMinusButton");
-  EXPECT_EQ(view->XShown(), (XWindow{0, 600}));
-  Click(*view, "xNewerButton");
-  EXPECT_EQ(view->XShown(), (XWindow{300, 900}));
-  Click(*view, "xOlderButton");
+  for (int c = 0; c < kTimeCharts; ++c)
+    EXPECT_EQ(view->Chart(c).Range(CTimePlotsView::kXAxis).maximum, 1200) << c;
   Click(*view, "xOlderButton");  // would go below 0
-  EXPECT_EQ(view->XShown(), (XWindow{0, 600}));
-  Click(*view, "xPlusButton");
   Click(*view, "resetXButton");
-  for (int c = 0; c < kTimeCharts; ++c) {
-    const AxisRange x = view->Chart(c).Range(CTimePlotsView::kXAxis);
-    EXPECT_EQ(x.maximum, 600) << c;
-  }
+  EXPECT_EQ(view->XShown(), (XWindow{0, 600}));
 
   // Depth 0..100 by 25, temperature 0..25 by 2, counts per second 0..100 by 50.
   Click(*view, "yMaxUpButton");
@@ -298,7 +242,6 @@ TEST_F(TimePlotsTest, ButtonsActOnEveryChart) {
     EXPECT_EQ(y.maximum, expected[c][1]) << c;
   }
   Click(*view, "resetYButton");
-  EXPECT_EQ(view->Chart(1).Range(CTimePlotsView::kYAxis).maximum, 25);
   for (int i = 0; i < 3; ++i) Click(*view, "yMaxDownButton");  // counts: 100 -> 50 -> 0 refused
   EXPECT_EQ(view->Chart(2).Range(CTimePlotsView::kYAxis).maximum, 50);
 
@@ -316,7 +259,6 @@ TEST_F(TimePlotsTest, SelectionRefusesDuplicatesAndRebuilds) {
   int result = -1;
   view->SetDialogRunner([&](QDialog& d) {
     auto& dlg = dynamic_cast<CSelectTimePlotsDlg&>(d);
-    EXPECT_EQ(dlg.Combo(0)->count(), kSelectableSeries);
     for (int c = 0; c < 3; ++c) dlg.Select(c, choice[c]);
     dlg.accept();
     result = dlg.result();
@@ -332,8 +274,6 @@ TEST_F(TimePlotsTest, SelectionRefusesDuplicatesAndRebuilds) {
   EXPECT_EQ(t.store.Read(keys::kPlotA), 8);
   EXPECT_EQ(t.store.Read(keys::kPlotB), 3);
   EXPECT_EQ(t.store.Read(keys::kPlotC), 6);
-  EXPECT_EQ(t.store.Read(keys::kTotalPlots), 3);
-  EXPECT_EQ(view->SeriesOf(0), 8);
   EXPECT_EQ(view->Chart(2).Caption(CTimePlotsView::kYAxis), "Flow Speed (m/s)");
   EXPECT_EQ(view->Chart(0).PlotData(CTimePlotsView::kPlot).back(), QPointF(4, Value(8, 4)));
 }
@@ -359,9 +299,7 @@ TEST_F(TimePlotsTest, ScalingDialogRestoresTheRefusedFieldAndStoresOnOk) {
   });
   view->ScalingProperties();
   ASSERT_EQ(prompts.Texts().size(), 1u);
-  EXPECT_EQ(prompts.Texts()[0],
-            "Error: 0 is an invalid value.\n\nDepth - Scaling Values must be multiples of 25 and "
-            "not equal to 0.");
+  EXPECT_EQ(prompts.Texts()[0].rfind("Error: 0 is an invalid value.\n\nDepth", 0), 0u);
   EXPECT_FALSE(t.store.Contains("Time Plots", "DefSFY0"));
   view->ScalingProperties();
   EXPECT_EQ(LoadSeriesScale(t.store, 1), (SeriesScale{-4, 30, 4}));
@@ -407,37 +345,6 @@ TEST_F(TimePlotsTest, ClosingStoresRangesAsDefaultsWhenAsked) {
     Click(*view, "yMaxUpButton");
   }
   EXPECT_EQ(LoadSeriesScale(t.store, 0), (SeriesScale{0, 125, 25}));
-}
-
-// The main window's Display menu puts the time charts in the left pane and back, with the
-// relay of new samples on only while they are shown; the grid view is the right pane.
-TEST(TimeChartsInTheMainFrame, SwitchingViews) {
-  MemorySettingsStore store;
-  store.Write(keys::kSurveyLat, "45.0");
-  QtWindowMessages messages;
-  ConsoleDialogs dialogs(true, true);
-  FixedClock clock{test::FixedTestTime()};
-  CVESKDoc doc(store, messages, dialogs, clock);
-  CMainFrame frame(doc, messages);
-  EXPECT_NE(dynamic_cast<CGridView*>(frame.GridPane()), nullptr);
-  ASSERT_NE(dynamic_cast<CVESKView*>(frame.MainView()), nullptr);
-  EXPECT_FALSE(doc.TimeChartRelay());
-
-  frame.FindAction("&Time Charts")->trigger();
-  auto* charts = dynamic_cast<CTimePlotsView*>(frame.MainView());
-  ASSERT_NE(charts, nullptr);
-  EXPECT_EQ(frame.Splitter()->widget(0), charts);
-  EXPECT_TRUE(doc.TimeChartRelay());
-  EXPECT_EQ(store.Read(keys::kActiveMainView), 1);
-  frame.FindAction("&Time Charts")->trigger();
-  EXPECT_EQ(frame.MainView(), charts);
-  EXPECT_EQ(dialogs.Messages().back(), "Time-Charts are already active");
-
-  frame.FindAction("Counts Histogram (&Main View)")->trigger();
-  EXPECT_NE(dynamic_cast<CVESKView*>(frame.MainView()), nullptr);
-  EXPECT_FALSE(doc.TimeChartRelay());
-  EXPECT_EQ(store.Read(keys::kActiveMainView), 0);
-  EXPECT_EQ(frame.Splitter()->count(), 2);
 }
 
 }  // namespace

@@ -3,67 +3,26 @@
 
 #include "app/gui/vesk_app.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <QCoreApplication>
-#include <QNetworkProxy>
-#include <QUdpSocket>
-#include <chrono>
-#include <thread>
 
 #include "acquisition/vesk_doc.h"
 #include "control/udp_control.h"
 #include "display/main_frame.h"
+#include "gui/view_test_support.h"
 #include "seams/memory_settings_store.h"
+#include "test_support/pty.h"
 #include "test_support/temp_dir.h"
 #include "test_support/udp.h"
 
 namespace vesk {
 namespace {
 
-template <class Pred>
-bool PollUntil(Pred done) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
-
-class Pty {
- public:
-  Pty() {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ::grantpt(master_);
-    ::unlockpt(master_);
-    termios t{};
-    ::tcgetattr(master_, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(master_, TCSANOW, &t);
-    slave_ = ::ptsname(master_);
-  }
-  ~Pty() { ::close(master_); }
-  const std::string& Slave() const { return slave_; }
-
- private:
-  int master_ = -1;
-  std::string slave_;
-};
+using test::PollUntil;
 
 const char* kSurveyLatWarning =
     "WARNING !!!\n\nIt appears that the Survey Latitude has not been set";
 
-bool StartsWith(const std::string& text, const std::string& prefix) {
-  return text.rfind(prefix, 0) == 0;
-}
-
-TEST(VeskApp, StartUpMessagesInOrder) {
+TEST(VeskApp, StartUpMessagesInOrderAndTheRemoteControlDrivesTheWindow) {
   struct Case {
     const char* name;
     bool configured;  // ComPort_DU and SurveyLat stored
@@ -79,7 +38,7 @@ TEST(VeskApp, StartUpMessagesInOrder) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     test::TempDir dir;
-    Pty counter;
+    test::Pty counter;
     MemorySettingsStore store;
     store.WriteString("Settings", "DataDir", dir.Path());
     store.WriteString("PortSettings", "Device_DU", counter.Slave());
@@ -95,49 +54,30 @@ TEST(VeskApp, StartUpMessagesInOrder) {
     ASSERT_TRUE(app.InitInstance());
     const std::vector<std::string> shown = app.Dialogs().Shown();
     ASSERT_EQ(shown.size(), c.messages.size());
-    for (std::size_t i = 0; i < shown.size(); ++i) EXPECT_TRUE(StartsWith(shown[i], c.messages[i]));
+    for (std::size_t i = 0; i < shown.size(); ++i) EXPECT_EQ(shown[i].rfind(c.messages[i], 0), 0u);
     ASSERT_NE(app.Frame(), nullptr);
     EXPECT_TRUE(app.Frame()->isVisible());
     EXPECT_TRUE(app.Doc()->Connected());
     EXPECT_EQ(app.RemoteControlAvailable(), std::string(c.bindAddress) == "127.0.0.1");
-  }
-}
+    if (!c.configured || !app.RemoteControlAvailable()) continue;
 
-TEST(VeskApp, RemoteControlDrivesTheWindow) {
-  test::TempDir dir;
-  Pty counter;
-  MemorySettingsStore store;
-  store.WriteString("Settings", "DataDir", dir.Path());
-  store.WriteString("Settings", "SurveyLat", "45.0");
-  store.WriteInt("PortSettings", "ComPort_DU", 1);
-  store.WriteString("PortSettings", "Device_DU", counter.Slave());
-  store.WriteInt("RemoteControl", "Port", test::FreeUdpPort());
-  AppOptions options;
-  options.scripted = true;
-  CVESKApp app(store, options);
-  ASSERT_TRUE(app.InitInstance());
-  ASSERT_NE(app.RemoteControlPort(), 0);
-  QUdpSocket sender;
-  sender.setProxy(QNetworkProxy::NoProxy);  // no system-proxy lookup thread
-  auto send = [&](std::uint16_t command) {
-    char datagram[10] = {static_cast<char>(command & 0xFF), static_cast<char>(command >> 8)};
-    sender.writeDatagram(datagram, sizeof datagram, QHostAddress::LocalHost,
-                         app.RemoteControlPort());
-  };
-  CMainFrame& frame = *app.Frame();
-  send(4);
-  ASSERT_TRUE(PollUntil([&] { return app.Doc()->Scanning(); }));
-  EXPECT_FALSE(app.Doc()->Logging());
-  EXPECT_EQ(frame.PaneText(kPaneState), kScanningNoLogging);
-  send(1);
-  ASSERT_TRUE(PollUntil([&] { return app.Doc()->Logging(); }));
-  EXPECT_EQ(frame.PaneText(kPaneState), kScanningAndLogging);
-  EXPECT_FALSE(frame.ControlBar()->StartLoggingButton()->isEnabled());
-  send(2);
-  ASSERT_TRUE(PollUntil([&] { return !app.Doc()->Scanning(); }));
-  EXPECT_TRUE(frame.ControlBar()->StartAcquisitionButton()->isEnabled());
-  send(3);
-  ASSERT_TRUE(PollUntil([&] { return !frame.isVisible(); }));
+    // The remote control drives the window: acquire, log, stop, exit.
+    ASSERT_NE(app.RemoteControlPort(), 0);
+    CMainFrame& frame = *app.Frame();
+    test::SendRemoteCommand(app.RemoteControlPort(), 4);
+    ASSERT_TRUE(PollUntil([&] { return app.Doc()->Scanning(); }));
+    EXPECT_FALSE(app.Doc()->Logging());
+    EXPECT_EQ(frame.PaneText(kPaneState), kScanningNoLogging);
+    test::SendRemoteCommand(app.RemoteControlPort(), 1);
+    ASSERT_TRUE(PollUntil([&] { return app.Doc()->Logging(); }));
+    EXPECT_EQ(frame.PaneText(kPaneState), kScanningAndLogging);
+    EXPECT_FALSE(frame.ControlBar()->StartLoggingButton()->isEnabled());
+    test::SendRemoteCommand(app.RemoteControlPort(), 2);
+    ASSERT_TRUE(PollUntil([&] { return !app.Doc()->Scanning(); }));
+    EXPECT_TRUE(frame.ControlBar()->StartAcquisitionButton()->isEnabled());
+    test::SendRemoteCommand(app.RemoteControlPort(), 3);
+    ASSERT_TRUE(PollUntil([&] { return !frame.isVisible(); }));
+  }
 }
 
 }  // namespace

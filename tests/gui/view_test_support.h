@@ -3,10 +3,13 @@
 // window messages that reach the views under test the way the main frame relays them. Also
 // prompts that record what a dialog would show and answer from a script.
 
+#include <QCoreApplication>
+#include <chrono>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "acquisition/headless_seams.h"
@@ -17,13 +20,24 @@
 
 namespace vesk::test {
 
+// Runs the event loop until `done` holds (at most 5 s).
+template <class Pred>
+bool PollUntil(Pred done) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
 // Sends go to the receivers registered for their target; posts and sends are counted.
 class RelayWindows : public HeadlessWindows {
  public:
   void Send(WindowTarget target, Uwm message) override {
     HeadlessWindows::Send(target, message);
     if (target == WindowTarget::AllViews && view != nullptr) view->OnMessage(message);
-    if (target == WindowTarget::Popup && popup != nullptr) popup->OnMessage(message);
     if (target == WindowTarget::MainFrame) Record(message);
   }
   // Worker threads post too.
@@ -37,7 +51,6 @@ class RelayWindows : public HeadlessWindows {
     return toMainFrame_;
   }
   MessageReceiver* view = nullptr;
-  MessageReceiver* popup = nullptr;
 
  private:
   void Record(Uwm message) {
