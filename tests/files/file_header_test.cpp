@@ -38,36 +38,15 @@ std::vector<std::string> Numbered(std::vector<std::string> settings,
   return settings;
 }
 
-TEST(LiveHeader, DefaultsLineByLine) {
-  const std::vector<std::string> expected = {
-      "# ___  PC DATE-TIME  ___",
-      "# Date: Saturday, March 05, 2005",
-      "# Time: 14:03:07",
-      "",
-      "# ___  USER SUPPLIED HEADER  ___",
-      "# ",
-      "",
-      "# ___  VESK SOFTWARE CONFIG  ___",
-      "# Software_Version: \t1.20",
-      "# External_Instrument: \tMicro CTD (AML)",
-      "# Ext_Instr_Serial#: \tn/a",
-      "# Ext_Instr_Link: \tDirect to VESK",
-      "# Survey_Lat: \t\t99.9999",
-      "# Tunnel_Type: \t\tStandard",
-      "# Counter_Constant: \t0.0",
-      "# Aux_Port_Mode: \tNot In Use",
-      "# Data_Directory: \t/data/casts/",
-      "# File_Naming: \t\tAuto Naming",
-      "# NAV Configuration:",
-      "#   Sentence_To_Parse: \tNone",
-      "#   LatPos: 0, NS: 0, LongPos: 0, LongEWPos: 0, TimePos: 0.",
-      "",
-      "",
-  };
-  EXPECT_EQ(HeaderLines({"Settings/DataDir=/data/casts"}), expected);
-  for (int model : {1, 2, 3, 6, 7, 8}) {  // no CTD block but for the SBE 19 and 19plus
-    EXPECT_EQ(HeaderLines({"Settings/Model_CTD=" + std::to_string(model)}).size(), 23u) << model;
+// The default lines are a text the code spells; what a setting changes is in the table below,
+// and the whole-program run reads a header it wrote back into its exports.
+TEST(LiveHeader, OnlyTheSbe19sAddACtdBlock) {
+  const std::size_t plain = HeaderLines({}).size();
+  EXPECT_EQ(HeaderLines({}).front(), "# ___  PC DATE-TIME  ___");
+  for (int model : {1, 2, 3, 6, 7, 8}) {
+    EXPECT_EQ(HeaderLines({"Settings/Model_CTD=" + std::to_string(model)}).size(), plain) << model;
   }
+  EXPECT_GT(HeaderLines({"Settings/Model_CTD=4"}).size(), plain);
 }
 
 TEST(LiveHeader, SettingsShownInTheHeader) {
@@ -190,8 +169,6 @@ TEST(PlaybackHeader, CopiesThePlayedFilesHeader) {
 TEST(PlaybackName, FromThePlayedFileAndTheTime) {
   const std::tm tm = TestTime();
   EXPECT_EQ(PlaybackDatName("any/dir/cast01.bin", tm), "cast01_PB_2005-03-05_140307.dat");
-  EXPECT_EQ(PlaybackDatName("/abs/VESK_2005-03-05_120000.bin", tm),
-            "VESK_2005-03-05_120000_PB_2005-03-05_140307.dat");
   EXPECT_EQ(PlaybackDatName("dir.with.dots/a b.bin", tm), "a b_PB_2005-03-05_140307.dat");
 }
 
