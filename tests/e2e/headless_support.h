@@ -12,7 +12,6 @@
 #include <memory>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 #include "sim/counter_simulator.h"
@@ -24,19 +23,16 @@ namespace vesk::test {
 
 // The recordings of `dir` with this extension ("VESK_<date>_<time>[_n]"), oldest first.
 inline std::vector<std::string> Recordings(const std::string& dir, const std::string& extension) {
-  std::vector<std::tuple<std::string, int, std::string>> found;
+  std::vector<std::pair<std::string, std::string>> found;  // (stem with n padded, path)
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    const std::string name = entry.path().filename().string();
-    if (entry.path().extension() != extension || name.rfind("VESK_2", 0) != 0) continue;
     const std::string stem = entry.path().stem().string();
-    const std::size_t second = stem.find('_', 5);  // VESK_<date>_<time>_<n>
-    const std::size_t third = second == std::string::npos ? second : stem.find('_', second + 1);
-    const int n = third == std::string::npos ? 1 : std::stoi(stem.substr(third + 1));
-    found.emplace_back(stem.substr(0, third), n, entry.path().string());
+    if (entry.path().extension() != extension || stem.rfind("VESK_2", 0) != 0) continue;
+    const std::string n = stem.size() > 23 ? stem.substr(23) : "1";
+    found.emplace_back(stem.substr(0, 22) + std::string(8 - n.size(), '0') + n, entry.path());
   }
   std::sort(found.begin(), found.end());
   std::vector<std::string> paths;
-  for (const auto& f : found) paths.push_back(std::get<2>(f));
+  for (const auto& f : found) paths.push_back(f.second);
   return paths;
 }
 
@@ -118,13 +114,7 @@ class HeadlessRun : public ::testing::Test {
     return test::WaitUntil([&] { return Err().find(text) != std::string::npos; }, seconds);
   }
   bool Status(const std::string& text, double seconds = 10) {
-    return test::WaitUntil(
-        [&] {
-          const std::string out = vesk_->Out();
-          const std::size_t line = out.rfind('\n', out.empty() ? 0 : out.size() - 2);
-          return out.find(text, line == std::string::npos ? 0 : line) != std::string::npos;
-        },
-        seconds);
+    return test::WaitUntil([&] { return LastStatus().find(text) != std::string::npos; }, seconds);
   }
   std::string Err() const { return vesk_->Err(); }
   void Remote(int command, const std::string& text = "") {

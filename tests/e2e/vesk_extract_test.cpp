@@ -46,10 +46,9 @@ TEST_F(VeskExtract, SelectedFramesAndTheMessage) {
     std::string log;  // how the .err beside the input begins
   };
   for (const Case& c : std::vector<Case>{
-           {{"--mep"}, "~Mev~~~*", "1 frames processed\n", ""},
-           {{"--binned", "--ctd", "--strip-ctd", "--gps", "--strip-gps"},
-            "~Lbins~~~*12.5,35.1\r\n$GPGGA,1",
-            "3 frames processed\n",
+           {{"--mep", "--binned", "--ctd", "--strip-ctd", "--gps", "--strip-gps"},
+            "~Lbins~~~*~Mev~~~*12.5,35.1\r\n$GPGGA,1",
+            "4 frames processed\n",
             ""},
            {{"--strip-aux"}, s80, "2 frames processed\n1 frames dropped\n", "\r\n\r\nFrame 1 bad"},
            {{"--strip-aux", "--min", "0"}, s5 + s80, "2 frames processed\n", ""},

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -27,21 +28,11 @@ namespace {
 namespace fs = std::filesystem;
 using Json = nlohmann::ordered_json;
 
-// One L frame whose bin k counts k.
-Bytes GoodStream() {
-  LFrameFields l;
-  for (int k = 0; k < 128; ++k) l.bins[k] = static_cast<std::uint16_t>(k);
-  l.housekeeping = {1, 2, 3, 100, 1000, 5, 6};
-  l.n = 4;
-  l.t = 100;
-  return Wire(MakeLFrame(l));
-}
-
 class VeskProcess : public testing::Test {
  protected:
   void SetUp() override {
     WriteFile(ini, "[Options]\nAddHeaderToDatFile=0\n");
-    WriteBytes(good, GoodStream());
+    WriteBytes(good, Wire(MakeLFrame(LFrameFields{})));
   }
 
   ProcessResult Run(std::vector<std::string> args,
@@ -73,10 +64,24 @@ class VeskProcess : public testing::Test {
   std::string good = dir / "good.bin";
 };
 
+// Inputs with one name in two folders, and names that are no plain text: each its own .dat,
+// named as valid JSON in its summary.
 TEST_F(VeskProcess, AnyNumberOfJobsGivesTheSameFilesAndSummariesInInputOrder) {
+  fs::create_directories(dir / "a");
+  fs::create_directories(dir / "b");
+  const std::pair<std::string, std::string> names[] = {
+      // the file, as the summary names it (in this order their outputs sort by name)
+      {"a/c.bin", "a/c.bin"},
+      {"b/c.bin", "b/c.bin"},
+      // Latin-1, not UTF-8: the byte that is no character becomes U+FFFD.
+      {"caf\xE9.bin", "caf\xEF\xBF\xBD.bin"},
+      {"d\xC3\xA4t\xC3\xA4 \xE6\x95\xB0\xE6\x8D\xAE.bin",
+       "d\xC3\xA4t\xC3\xA4 \xE6\x95\xB0\xE6\x8D\xAE.bin"},
+      {"odd \"name\"\t\\ \x01.bin", "odd \"name\"\t\\ \x01.bin"},
+  };
   std::vector<std::string> inputs;
   for (int i = 0; i < 5; ++i) {
-    inputs.push_back(dir / ("cast" + std::to_string(i) + ".bin"));
+    inputs.push_back(dir / names[i].first);
     WriteBytes(inputs.back(), MixedStream(5 + 20 * (4 - i), 2, 4, i + 1));
   }
   std::vector<std::string> dats[2];
@@ -88,37 +93,18 @@ TEST_F(VeskProcess, AnyNumberOfJobsGivesTheSameFilesAndSummariesInInputOrder) {
     args.insert(args.end(), inputs.begin(), inputs.end());
     const ProcessResult r = Run(args);
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    const auto all = Summaries(r.out);
+    const auto all = Summaries(r.out);  // a strict parser: invalid UTF-8 throws
     ASSERT_EQ(all.size(), inputs.size());
     for (std::size_t i = 0; i < inputs.size(); ++i) {
-      EXPECT_EQ(all[i]["input"].get<std::string>(), inputs[i]);
+      EXPECT_EQ(all[i]["input"].get<std::string>(), dir / names[i].second);
       EXPECT_EQ(all[i]["frames"]["L"].get<double>(), 5 + 20 * (4 - i));
     }
     // Names carry the time of the run; by name they are in input order.
     for (const auto& name : DatFiles(out)) dats[jobs > 1].push_back(ReadFile(out + "/" + name));
   }
   ASSERT_EQ(dats[0].size(), inputs.size());
+  EXPECT_EQ(std::set<std::string>(dats[0].begin(), dats[0].end()).size(), inputs.size());
   EXPECT_EQ(dats[0], dats[1]);
-}
-
-TEST_F(VeskProcess, SummaryNamesAnyInputAsValidJson) {
-  const std::pair<std::string, std::string> cases[] = {
-      // the file, as the summary names it
-      {"odd \"name\"\t\\ \x01.bin", "odd \"name\"\t\\ \x01.bin"},
-      {"d\xC3\xA4t\xC3\xA4 \xE6\x95\xB0\xE6\x8D\xAE.bin",
-       "d\xC3\xA4t\xC3\xA4 \xE6\x95\xB0\xE6\x8D\xAE.bin"},
-      // Latin-1, not UTF-8: the byte that is no character becomes U+FFFD.
-      {"caf\xE9.bin", "caf\xEF\xBF\xBD.bin"},
-  };
-  for (const auto& [file, shown] : cases) {
-    SCOPED_TRACE(shown);
-    WriteBytes(dir / file, GoodStream());
-    const ProcessResult r = Run({"--summary", "--output", dir / "odd.dat", dir / file});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    const auto all = Summaries(r.out);  // a strict parser: invalid UTF-8 throws
-    ASSERT_EQ(all.size(), 1u) << r.out;
-    EXPECT_EQ(all[0]["input"].get<std::string>(), dir / shown);
-  }
 }
 
 TEST_F(VeskProcess, ExportsOntoAFullDiskFailAndLeaveNothing) {
@@ -209,9 +195,8 @@ TEST_F(VeskProcess, EmptyAndNoiseInputs) {
     const auto all = Summaries(r.out);
     ASSERT_EQ(all.size(), 1u);
     EXPECT_EQ(all[0]["bytes"].get<double>(), bytes.size());
-    for (const char* type : {"L", "M", "C", "$"}) EXPECT_EQ(all[0]["frames"][type], 0);
-    EXPECT_EQ(all[0]["frame_errors"], 0);
-    EXPECT_EQ(all[0]["l_frame_count"], 0);
+    EXPECT_EQ(all[0]["frames"].dump(), R"({"L":0,"M":0,"C":0,"$":0})");
+    EXPECT_EQ(all[0]["frame_errors"].get<int>() + all[0]["l_frame_count"].get<int>(), 0);
     const std::string dat = ReadFile(dir / "in.dat");
     EXPECT_EQ(dat.rfind("# ___ PROCESSING INFORMATION ___\r\n", 0), 0u);
     EXPECT_EQ(dat.find("\r\nL1"), std::string::npos);
@@ -251,37 +236,13 @@ TEST_F(VeskProcess, AnInterruptedRunLeavesNoPartialOutput) {
   }
 }
 
-TEST_F(VeskProcess, InputsWithTheSameNameDoNotOverwriteEachOther) {
-  fs::create_directories(dir / "a");
-  fs::create_directories(dir / "b");
-  fs::create_directories(dir / "out");
-  WriteBytes(dir / "a/cast.bin", Wire(MakeMFrame(std::vector<MEvent>{{1, 2, 3, 4, false}})));
-  WriteBytes(dir / "b/cast.bin", Wire(MakeMFrame(std::vector<MEvent>{{5, 6, 7, 8, false}})));
-  for (const char* jobs : {"1", "2"}) {
-    SCOPED_TRACE(testing::Message() << "--jobs " << jobs);
-    for (const auto& e : fs::directory_iterator(dir / "out")) fs::remove(e.path());
-    const ProcessResult r =
-        Run({"--jobs", jobs, "--output-dir", dir / "out", dir / "a/cast.bin", dir / "b/cast.bin"});
-    std::string all;
-    for (const auto& name : DatFiles(dir / "out")) all += ReadFile(dir / ("out/" + name));
-    // Either both records survive, or the clash is reported.
-    const bool bothKept =
-        all.find("M 1 2 3 4 ") != std::string::npos && all.find("M 5 6 7 8 ") != std::string::npos;
-    EXPECT_TRUE(bothKept || r.exitCode == 1) << "exit " << r.exitCode << ", .dat: " << all;
-    if (!bothKept) {
-      EXPECT_NE(r.err.find("cast_PB_"), std::string::npos) << r.err;
-    }
-  }
-}
-
+// That the settings are used the golden recordings' outputs show (firmware, CTD model).
 TEST_F(VeskProcess, WritesBesideTheInputWithTheSettingsNeverWritingThem) {
-  WriteFile(ini,
-            "[Settings]\nFirmwareVer=2.40\n; a comment the tool must keep\n"
-            "[Options]\nAddHeaderToDatFile=0\n");
+  WriteFile(ini, "[Settings]\nFirmwareVer=2.40\n; a comment the tool must keep\n");
   const std::string before = ReadFile(ini);
   const auto written = fs::last_write_time(ini);
   fs::create_directory(dir / "casts");
-  WriteBytes(dir / "casts/cast01.bin", GoodStream());
+  WriteBytes(dir / "casts/cast01.bin", Wire(MakeLFrame(LFrameFields{})));
   const ProcessResult r = Run({dir / "casts/cast01.bin"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "");
@@ -294,10 +255,7 @@ TEST_F(VeskProcess, WritesBesideTheInputWithTheSettingsNeverWritingThem) {
   ASSERT_EQ(names.size(), 2u);
   EXPECT_TRUE(std::regex_match(names[1], std::regex(R"(cast01_PB_\d{4}-\d\d-\d\d_\d{6}\.dat)")))
       << names[1];
-  // The settings were used: firmware 2.40 prints N, T and A.
-  const std::string dat = ReadFile(dir / ("casts/" + names[1]));
-  EXPECT_EQ(dat.rfind("L1 0 1 2 3", 0), 0u) << dat;
-  EXPECT_NE(dat.find("\r\nL5 1 2 3 100 1000 5 6 4 100 0\r\n"), std::string::npos) << dat;
+  EXPECT_NE(ReadFile(dir / ("casts/" + names[1])).find("\r\nL5 "), std::string::npos);
 }
 
 TEST_F(VeskProcess, SameOutputUnderADecimalCommaLocale) {
