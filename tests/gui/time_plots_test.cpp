@@ -1,38 +1,22 @@
 // The time charts: the replay of the buffered history and the update per sample, the
-// buttons, the selection, scaling and cursor dialogs, and what closing stores.
+// buttons, the selection and scaling dialogs, and what closing stores.
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QChart>
 #include <QCheckBox>
-#include <QComboBox>
-#include <QFontMetricsF>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QValueAxis>
 
 #include "display/graph.h"
 #include "display/time_plots_view.h"
 #include "gui/view_test_support.h"
 #include "ui/dialogs/select_time_plots_dlg.h"
 #include "ui/dialogs/time_charts_scaling_prop.h"
-#include "ui/dialogs/time_plot_insert_cursor_dlg.h"
 
 namespace vesk {
 namespace {
 
 using test::TestDoc;
-
-TEST(TimeChartButtons, XArithmetic) {
-  EXPECT_EQ(XPlus({0, 600}, 600), (XWindow{0, 1200}));
-  EXPECT_EQ(XMinus({0, 1200}, 600), (XWindow{0, 600}));
-  EXPECT_EQ(XMinus({0, 600}, 600), (XWindow{0, 600}));  // only above the default span
-  EXPECT_EQ(XOlder({300, 900}, 0, 600), (XWindow{0, 600}));
-  EXPECT_EQ(XOlder({299, 899}, 0, 600), std::nullopt);  // would go below 0
-  EXPECT_EQ(XNewer({0, 600}, 0, 600), (XWindow{300, 900}));
-}
 
 TEST(TimeChartScaling, RefusalsInTheirOrder) {
   ScalingRows defaults{};
@@ -48,12 +32,10 @@ TEST(TimeChartScaling, RefusalsInTheirOrder) {
     ScalingField field;
     const char* rule;
   } cases[] = {
-      {"0", 0, {0, 100, 0}, S, "Depth - Scaling Values must be multiples of 25"},
       {"30", 0, {0, 100, 30}, S, "Depth - Scaling Values must be multiples of 25"},
       {"-50", 2, {0, 100, -50}, S, "CPS - Scaling Values must be multiples of 50"},
       {"0", 6, {0, 8, 0}, S, "Flow Speed - Scaling Value must be greater than 0."},
       {"5", 1, {5, 5, 2}, M, "Temperature - Min Y must be less than Max Y"},
-      {"20", 8, {20, 10, 1}, M, "Counter - Min Y value must be less than Max Y."},
   };
   for (const auto& c : cases) {
     ScalingRows rows = defaults;
@@ -177,51 +159,6 @@ TEST_F(TimePlotsTest, FollowsTheNewestSamplesAfterARestart) {
   EXPECT_EQ(points().back(), QPointF(5001, Value(2, 5001)));
 }
 
-// On a laptop-sized pane: the plot areas line up whatever their y labels, the captions fit
-// their axes, the x axes read in time and the autoscaled y axes carry 4 to 7 labels however
-// small the values' range.
-TEST_F(TimePlotsTest, ChartsLineUpAndReadInTimeAndNiceValues) {
-  t.store.Write(keys::kPlotA, 7);  // analog counts: the widest labels
-  t.store.Write(keys::kPlotB, 6);  // flow speed, around half a metre a second
-  t.store.Write(keys::kPlotC, 2);  // counts per second: the longest caption
-  const auto value = [](int series, int i) {
-    return series == 7 ? 2000.0 + i : series == 6 ? 0.5 + 0.002 * (i % 30) : 100.0 + i % 7;
-  };
-  for (int i = 0; i < 700; ++i) {
-    TimeChartSample s{};
-    for (int ch = 0; ch < kTimeChartChannels; ++ch) s[ch] = value(ch, i);
-    doc.Results().AddSample(s, 3600);
-  }
-  auto view = MakeView();
-  view->resize(1080, 480);
-  view->show();
-  view->OnMessage(Uwm::StartGraph);
-  for (int i = 0; i < 5; ++i) QApplication::processEvents();
-
-  const double left = view->Chart(0).Chart()->plotArea().left();
-  for (int c = 0; c < kTimeCharts; ++c) {
-    CGraph& chart = view->Chart(c);
-    const QRectF area = chart.Chart()->plotArea();
-    EXPECT_NEAR(area.left(), left, 1) << c;
-    EXPECT_NEAR(area.right(), view->Chart(0).Chart()->plotArea().right(), 1) << c;
-    // The caption as shown: every line of it within the plot's height.
-    const QValueAxis* y = qobject_cast<QValueAxis*>(chart.Chart()->axes(Qt::Vertical).at(0));
-    const QFontMetricsF metrics(y->titleFont());
-    for (const QString& line : y->titleText().split("<br>"))
-      EXPECT_LE(metrics.horizontalAdvance(line), area.height()) << line.toStdString();
-    const QStringList values = chart.Labels(CTimePlotsView::kYAxis);
-    EXPECT_GE(values.size(), 4) << c << " " << values.join(' ').toStdString();
-    EXPECT_LE(values.size(), 7) << c << " " << values.join(' ').toStdString();
-  }
-  EXPECT_EQ(view->Chart(1).Labels(CTimePlotsView::kYAxis).front(), "0.50");
-  const QStringList times = view->Chart(2).Labels(CTimePlotsView::kXAxis);
-  ASSERT_GE(times.size(), 4);
-  for (const QString& label : times)
-    EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d$").match(label).hasMatch())
-        << label.toStdString();
-  EXPECT_TRUE(times.contains("11:00")) << times.join(' ').toStdString();  // sample 660
-}
-
 TEST_F(TimePlotsTest, ButtonsActOnEveryChart) {
   auto view = MakeView();
   EXPECT_EQ(view->StepText(), "10 min");
@@ -274,7 +211,6 @@ TEST_F(TimePlotsTest, SelectionRefusesDuplicatesAndRebuilds) {
   EXPECT_EQ(t.store.Read(keys::kPlotA), 8);
   EXPECT_EQ(t.store.Read(keys::kPlotB), 3);
   EXPECT_EQ(t.store.Read(keys::kPlotC), 6);
-  EXPECT_EQ(view->Chart(2).Caption(CTimePlotsView::kYAxis), "Flow Speed (m/s)");
   EXPECT_EQ(view->Chart(0).PlotData(CTimePlotsView::kPlot).back(), QPointF(4, Value(8, 4)));
 }
 
@@ -308,25 +244,6 @@ TEST_F(TimePlotsTest, ScalingDialogRestoresTheRefusedFieldAndStoresOnOk) {
   const AxisRange y = view->Chart(1).Range(CTimePlotsView::kYAxis);
   EXPECT_EQ(y.minimum, -4);
   EXPECT_EQ(y.maximum, 30);
-}
-
-TEST_F(TimePlotsTest, CursorsAddedAtASampleAndRemovedOnYes) {
-  auto view = MakeView();
-  view->SetDialogRunner([](QDialog& d) {
-    auto& dlg = dynamic_cast<CTimePlot_InsertCursorDlg&>(d);
-    dlg.SetSample(120);
-    dlg.accept();
-    return dlg.result();
-  });
-  view->AddNewCursor();
-  for (int c = 0; c < kTimeCharts; ++c)
-    EXPECT_EQ(view->Chart(c).CursorPositions(), std::vector<double>{120}) << c;
-  prompts.answers = {false, true};
-  view->RemoveAllCursors();
-  EXPECT_EQ(view->Chart(0).CursorPositions().size(), 1u);
-  view->RemoveAllCursors();
-  for (int c = 0; c < kTimeCharts; ++c) EXPECT_TRUE(view->Chart(c).CursorPositions().empty());
-  EXPECT_EQ(prompts.Texts(), (std::vector<std::string>(2, kConfirmRemoveCursors)));
 }
 
 TEST_F(TimePlotsTest, ClosingStoresRangesAsDefaultsWhenAsked) {
