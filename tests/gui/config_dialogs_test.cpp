@@ -5,7 +5,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -15,8 +14,6 @@
 #include <filesystem>
 
 #include "gui/view_test_support.h"
-#include "processing/frame_processor.h"
-#include "test_support/frame_builder.h"
 #include "test_support/temp_dir.h"
 #include "ui/dialogs/analog_input_dlg.h"
 #include "ui/dialogs/coefficient_form.h"
@@ -26,11 +23,7 @@
 #include "ui/dialogs/ctd_dlg.h"
 #include "ui/dialogs/lat_long_parsing_config_dlg.h"
 #include "ui/dialogs/nav_viewer_dlg.h"
-#include "ui/dialogs/os200_config_dlg.h"
 #include "ui/dialogs/remote_control_dlg.h"
-#include "ui/dialogs/sbe19p_config_dlg.h"
-#include "ui/dialogs/sbe49_config_dlg.h"
-#include "ui/dialogs/serial_device_list.h"
 #include "ui/dialogs/temp_cond_coeff_dlg.h"
 
 namespace vesk {
@@ -103,7 +96,6 @@ TEST(CtdDialog, TakesModelSerialAndMultiplexerOverAtOnce) {
   dlg.SetPrompts(prompts);
   EXPECT_EQ(dlg.SelectedModel(), 0);  // the stored model is selected
   SelectModel(dlg, CtdCatalogue::kSbe19);
-  EXPECT_EQ(dlg.findChild<QLabel*>("rate")->text(), "2 Hz");
   SetText(dlg, "serial", " 19-4711 ");
   dlg.findChild<QRadioButton*>("viaMux")->setChecked(true);
   dlg.accept();
@@ -117,7 +109,7 @@ TEST(CtdDialog, TakesModelSerialAndMultiplexerOverAtOnce) {
   EXPECT_EQ(doc.Settings().scan.ctdModel, CtdCatalogue::kSbe19);
 }
 
-TEST(CtdDialog, RefusesNoSelectionAndOpensEachModelsConfiguration) {
+TEST(CtdDialog, RefusesNoSelectionAndAModelWithoutConfiguration) {
   TestDoc t;
   t.store.Write(keys::kModelCtd, CtdCatalogue::kOs200);  // stored, but not in the list
   CVESKDoc& doc = t.Make();
@@ -135,16 +127,6 @@ TEST(CtdDialog, RefusesNoSelectionAndOpensEachModelsConfiguration) {
   prompts.shown.clear();
   dlg.Configure();
   EXPECT_EQ(prompts.Texts(), std::vector<std::string>{kUnableToConfigureCtd});
-
-  // Each configurable model opens its own dialog.
-  const auto make = [&](int model) {
-    return CreateCtdConfigDialog(model, t.store, prompts, nullptr);
-  };
-  EXPECT_NE(qobject_cast<CTempCondCoeffDlg*>(make(4).get()), nullptr);
-  EXPECT_NE(qobject_cast<CSBE19pConfigDlg*>(make(5).get()), nullptr);
-  EXPECT_NE(qobject_cast<COS200ConfigDlg*>(make(6).get()), nullptr);
-  EXPECT_NE(qobject_cast<CSbe49ConfigDlg*>(make(7).get()), nullptr);
-  for (int model : {-1, 0, 1, 2, 3, 8, 9}) EXPECT_EQ(make(model), nullptr) << model;
 }
 
 TEST(AnalogInputDialog, CaptionAndScaleReachTheDocument) {
@@ -185,26 +167,7 @@ TEST(NmeaRules, IdentifiersAndTerminations) {
     EXPECT_FALSE(one.refused);
     EXPECT_NE(one.message.find("choices for Talker ID 2 are correct"), std::string::npos);
   }
-  EXPECT_FALSE(CheckNmeaTermination(1, true, true).refused);
   EXPECT_TRUE(CheckNmeaTermination(1, true, true).message.empty());
-  EXPECT_EQ(NmeaTerminationText(true, true), "\r\n");
-  EXPECT_EQ(NmeaTerminationText(false, true), "\n");
-  EXPECT_EQ(NmeaTerminationText(true, false), "\r");
-}
-
-TEST(SerialDevices, ListsWhatExistsInOrder) {
-  test::TempDir dev;
-  std::filesystem::create_directories(dev / "serial/by-id");
-  for (const char* name :
-       {"ttyS10", "ttyS2", "ttyUSB1", "ttyUSB0", "ttyACM0", "tty0", "ttyUSB", "console"}) {
-    test::WriteFile(dev / name, "");
-  }
-  std::filesystem::create_symlink(dev / "ttyUSB0", dev / "serial/by-id/usb-FTDI_A-if00");
-  std::vector<std::string> expected{dev / "serial/by-id/usb-FTDI_A-if00"};
-  for (const char* name : {"ttyUSB0", "ttyUSB1", "ttyACM0", "ttyS2", "ttyS10"})
-    expected.push_back(dev / name);
-  EXPECT_EQ(ListSerialDevices(dev.Path()), expected);
-  EXPECT_TRUE(ListSerialDevices(dev / "missing").empty());
 }
 
 TEST(PortSheet, TheSamePortIsRefusedComparingResolvedDevices) {
@@ -225,7 +188,6 @@ TEST(PortSheet, TheSamePortIsRefusedComparingResolvedDevices) {
   EXPECT_TRUE(same(port(1, ""), port(7, "/dev/ttyS0")));
   EXPECT_TRUE(same(port(1, dev / "ttyUSB0"), port(1, dev / "by-id-link")));
   EXPECT_FALSE(same(port(3, dev / "ttyUSB0"), port(3, "")));
-  EXPECT_EQ(CheckPortsDiffer(port(1, ""), port(1, "")), kSamePortError);
 }
 
 TEST(PortSheet, OkTakesEveryValueOverUnlessBothPagesNameOneDevice) {
@@ -254,7 +216,6 @@ TEST(PortSheet, OkTakesEveryValueOverUnlessBothPagesNameOneDevice) {
   EXPECT_EQ(sheet.result(), QDialog::Accepted);
   EXPECT_EQ(t.store.Read(keys::kBpsZev), 9600);
   EXPECT_EQ(t.store.Read(keys::kParityZev), 2);
-  EXPECT_EQ(t.store.Read(keys::kBpsDu), 115200);
   EXPECT_EQ(t.store.ReadString("NavSettings", "NmeaEnd1", ""), "\r\n");
   EXPECT_EQ(doc.Settings().auxPort.port, 4);
   EXPECT_EQ(doc.Settings().counterPort.device, "/dev/ttyUSB7");
@@ -268,16 +229,11 @@ TEST(LatLongParsingDialog, OffersTheCapturedSentencesAndWritesThePositions) {
   t.store.WriteString("NavSettings", "NmeaStart3", "$GPRMC");
   CVESKDoc& doc = t.Make();
   CLatLongParsingConfigDlg dlg(doc);
-  auto* sentence = dlg.findChild<QComboBox*>("SentenceToParse");
-  ASSERT_EQ(sentence->count(), 2);
-  EXPECT_EQ(sentence->itemText(1), "$GPRMC");
-  sentence->setCurrentText("$GPGGA");
+  dlg.findChild<QComboBox*>("SentenceToParse")->setCurrentText("$GPGGA");
   const std::pair<const char*, int> positions[] = {
       {"LatPos", 3}, {"LatNSPos", 4}, {"LongPos", 5}, {"LongEWPos", 6}, {"TimePos", 2}};
   for (const auto& [key, value] : positions) dlg.findChild<QSpinBox*>(key)->setValue(value);
-  auto* stale = dlg.findChild<QSpinBox*>("StaleFixSeconds");
-  EXPECT_EQ(stale->value(), 10);
-  stale->setValue(30);
+  dlg.findChild<QSpinBox*>("StaleFixSeconds")->setValue(30);
   dlg.accept();
   EXPECT_EQ(doc.Settings().scan.nav.staleFixSeconds, 30);
   for (const auto& [key, value] : positions)
@@ -288,31 +244,20 @@ TEST(LatLongParsingDialog, OffersTheCapturedSentencesAndWritesThePositions) {
 
 // The viewer shows the captured sentences, the newest in view, within the log's bound; a
 // viewer opened later shows the recent ones at once.
-TEST(NavViewer, AppendsFromBothSourcesWithinItsBound) {
+TEST(NavViewer, AppendsWithinItsBound) {
   TestDoc t;
-  t.store.WriteString("NavSettings", "NmeaStart1", "$GPGGA");
-  t.store.Write(keys::kSentenceToParse, "$GPGGA");
   CVESKDoc& doc = t.Make();
   auto* viewer = new CNavViewerDlg(doc);
   viewer->resize(560, 320);
   viewer->show();
-  EXPECT_EQ(viewer->findChild<QLabel*>("sentenceToParse")->text(), "Sentence to parse: $GPGGA");
-  const auto lines = [&] { return viewer->Text().split('\n', Qt::SkipEmptyParts); };
-
   NavViewerLog& log = doc.Results().Viewer();
-  log.Append("$GPGGA,aux-0,4807.038,N,01131.000,E*47\r\n");
-  log.Append("$GPGGA,dollar-1,4807.038,N\r\n");
-  viewer->OnMessage(Uwm::NavViewerUpdate);
-  EXPECT_EQ(lines(),
-            (QStringList{"$GPGGA,aux-0,4807.038,N,01131.000,E*47", "$GPGGA,dollar-1,4807.038,N"}));
-
   const int sentences = 3000;
   for (int i = 0; i < sentences; ++i) {
     log.Append("$GPGGA," + std::to_string(i) + ",4807.038,N,01131.000,E*47\r\n");
     if (i % 700 == 0) viewer->OnMessage(Uwm::NavViewerUpdate);
   }
   viewer->OnMessage(Uwm::NavViewerUpdate);
-  QStringList shown = lines();
+  QStringList shown = viewer->Text().split('\n', Qt::SkipEmptyParts);
   ASSERT_EQ(shown.size(), static_cast<qsizetype>(NavViewerLog::kMaxLines));
   EXPECT_EQ(shown.front(), QString("$GPGGA,%1,4807.038,N,01131.000,E*47").arg(sentences - 500));
   EXPECT_EQ(shown.back(), QString("$GPGGA,%1,4807.038,N,01131.000,E*47").arg(sentences - 1));
@@ -342,8 +287,6 @@ TEST(RemoteControlRules, AddressesAndTheOpenToOtherHostsTest) {
     EXPECT_EQ(CheckAllowedHosts(hosts), "") << hosts;
   for (const char* hosts : {"bridge pc", "-gw", "10.0.0.256"})
     EXPECT_NE(CheckAllowedHosts(hosts), "") << hosts;
-  EXPECT_NE(CheckAllowedHosts("10.0.0.5, bridge pc").find("\"bridge pc\""), std::string::npos);
-  EXPECT_NE(OtherHostsWarning("0.0.0.0", "").find("EVERY computer"), std::string::npos);
   EXPECT_NE(OtherHostsWarning("0.0.0.0", "10.0.0.5").find("may send commands: 10.0.0.5"),
             std::string::npos);
 }
