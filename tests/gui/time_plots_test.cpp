@@ -1,5 +1,5 @@
 // The time charts: the replay of the buffered history and the update per sample, the
-// buttons, the selection and scaling dialogs, and what closing stores.
+// buttons, and the selection and scaling dialogs.
 
 #include <gtest/gtest.h>
 
@@ -136,13 +136,6 @@ TEST_F(TimePlotsTest, FollowsTheNewestSamplesAfterARestart) {
   EXPECT_FALSE(view->findChild<QCheckBox*>("autoScrollBox")->isChecked());
   Samples(*view, 1000, 1010);
   EXPECT_EQ(view->XShown(), (XWindow{99, 699}));  // stays where the user looks
-
-  // The next scan, with auto-scroll off: a window past its samples comes back to them.
-  doc.Results().Reset();
-  view->OnMessage(Uwm::StartGraph);
-  Samples(*view, 0, 5);
-  EXPECT_EQ(view->XShown(), (XWindow{0, 600}));
-  EXPECT_EQ(points().front(), QPointF(0, Value(2, 0)));
   view->findChild<QCheckBox*>("autoScrollBox")->setChecked(true);
   EXPECT_EQ(t.store.Read(keys::kTimePlotsAutoScroll), 1);
 
@@ -244,24 +237,6 @@ TEST_F(TimePlotsTest, ScalingDialogRestoresTheRefusedFieldAndStoresOnOk) {
   const AxisRange y = view->Chart(1).Range(CTimePlotsView::kYAxis);
   EXPECT_EQ(y.minimum, -4);
   EXPECT_EQ(y.maximum, 30);
-}
-
-TEST_F(TimePlotsTest, ClosingStoresRangesAsDefaultsWhenAsked) {
-  {
-    auto view = MakeView();
-    Click(*view, "xPlusButton");
-    Click(*view, "yMaxUpButton");
-  }
-  EXPECT_EQ(t.store.Read(keys::kLastMaxX), 1200);
-  EXPECT_EQ(LoadSeriesScale(t.store, 0), (SeriesScale{0, 125, 25}));
-  EXPECT_EQ(LoadSeriesScale(t.store, 2), (SeriesScale{0, 150, 50}));
-  t.store.Write(keys::kSaveDefaults, 0);
-  {
-    auto view = MakeView();
-    EXPECT_EQ(view->XShown(), (XWindow{0, 1200}));
-    Click(*view, "yMaxUpButton");
-  }
-  EXPECT_EQ(LoadSeriesScale(t.store, 0), (SeriesScale{0, 125, 25}));
 }
 
 }  // namespace
