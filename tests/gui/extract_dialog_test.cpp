@@ -41,8 +41,6 @@ TEST(ExtractDialog, AuxiliaryTypeLetter) {
   EXPECT_EQ(f.dlg.Options().auxType, 'S');
   type->setCurrentText("X");
   EXPECT_EQ(f.dlg.Options().auxType, 'X');
-  EXPECT_EQ(AuxTypeOf(""), '_');
-  EXPECT_EQ(AuxTypeOf("Q-type"), 'Q');
 }
 
 TEST(ExtractDialog, ARunWritesTheChosenStreamsAndReportsTheCounts) {

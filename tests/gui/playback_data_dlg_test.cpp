@@ -42,10 +42,6 @@ TEST(PlaybackDialog, SpeedPauseResumeAndQuit) {
   dlg->findChild<QPushButton*>("resumeButton")->click();
   EXPECT_FALSE(doc.PlaybackPaused());
 
-  // Before the file was measured nothing is complete.
-  dlg->UpdateProgress();
-  EXPECT_EQ(dlg->StatusText(), "Processing bytes 0 of 0");
-
   dlg->findChild<QPushButton*>("quitButton")->click();
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   ASSERT_EQ(t.windows.ToMainFrame().size(), 1u);
