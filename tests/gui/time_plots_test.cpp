@@ -161,9 +161,6 @@ TEST_F(TimePlotsTest, ButtonsActOnEveryChart) {
     EXPECT_EQ(y.minimum, expected[c][0]) << c;
     EXPECT_EQ(y.maximum, expected[c][1]) << c;
   }
-  Click(*view, "resetYButton");
-  for (int i = 0; i < 3; ++i) Click(*view, "yMaxDownButton");  // counts: 100 -> 50 -> 0 refused
-  EXPECT_EQ(view->Chart(2).Range(CTimePlotsView::kYAxis).maximum, 50);
 
   FillHistory(10);
   view->OnMessage(Uwm::StartGraph);
