@@ -90,7 +90,6 @@ TEST(CtdDialog, TakesModelSerialAndMultiplexerOverAtOnce) {
   RecordingPrompts prompts;
   CCTDDlg dlg(doc);
   dlg.SetPrompts(prompts);
-  EXPECT_EQ(dlg.SelectedModel(), 0);  // the stored model is selected
   SelectModel(dlg, CtdCatalogue::kSbe19);
   SetText(dlg, "serial", " 19-4711 ");
   dlg.findChild<QRadioButton*>("viaMux")->setChecked(true);

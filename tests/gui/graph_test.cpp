@@ -22,8 +22,6 @@ TEST(Graph, AppendedPointsKeepTheHistoryLengthAndWhatIsDrawnIsWhatIsHeld) {
   EXPECT_EQ(drawn->points(), (QList<QPointF>{{4, 2}, {6, 3}, {8, 4}}));
   graph.AppendValue("Plot-1", 9);  // one step after the last point
   EXPECT_EQ(graph.PlotData("Plot-1").back(), QPointF(9, 9));
-  graph.SetHistoryLength(2);
-  EXPECT_EQ(graph.PlotData("Plot-1").size(), 2u);
 }
 
 TEST(Graph, AutoScaledAxisFollowsTheDataAndAFixedOneDoesNot) {

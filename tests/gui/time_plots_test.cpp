@@ -189,7 +189,6 @@ TEST_F(TimePlotsTest, SelectionRefusesDuplicatesAndRebuilds) {
   view->ChangeTimeCharts();
   EXPECT_EQ(result, QDialog::Accepted);
   EXPECT_EQ(t.store.Read(keys::kPlotA), 8);
-  EXPECT_EQ(t.store.Read(keys::kPlotB), 3);
   EXPECT_EQ(t.store.Read(keys::kPlotC), 6);
   EXPECT_EQ(view->Chart(0).PlotData(CTimePlotsView::kPlot).back(), QPointF(4, Value(8, 4)));
 }
