@@ -84,15 +84,6 @@ TEST(LiveHeader, SettingsShownInTheHeader) {
         "# CC_G: 6, CC_H: 7, CC_I: 8, CC_J: 9, CC_CPcor: 10, CC_CTcor: 11",
         "# PC_PA0: 12, PC_PA1: 13, PC_PA2: 14", "", ""},
        true},
-      {"SBE 19plus, output format 0",
-       {"Settings/Model_CTD=5", "SBE19plusConfig/A0=1.5", "SBE19plusConfig/PTEMPA2=2.5"},
-       {"# -- SBE 19plus CTD (Sea-Bird) --", "# OUTPUTFORMAT: \t\t0", "# SBE_ANALOGS: \t\t\t0",
-        "# Log_Raw_Data_To_Ascii_File: \tNO", "# A0: 1.5, A1: 0.0, A2: 0.0, A3: 0.0",
-        "# G: 0.0, H: 0.0, I: 0.0, J: 0.0, CPcor: -9.5700e-008, CTcor: 3.2500e-006",
-        "# PA0: 0.0, PA1: 0.0, PA2: 0.0, PTCA0: 0.0, PTCA1: 0.0, PTCA2: 0.0, PTCB0: 0.0, "
-        "PTCB1: 0.0, PTCB2: 0.0, PTEMPA0: 0.0, PTEMPA1: 0.0, PTEMPA2: 2.5",
-        "", ""},
-       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
