@@ -174,16 +174,6 @@ TEST(StreamExtractor, SameResultHoweverTheStreamIsCut) {
             std::tie(whole.output, whole.log, whole.message));
 }
 
-TEST(StreamExtractor, ErrorLogBesideTheInputNeverReplacesIt) {
-  for (const auto& [input, log] : std::vector<std::pair<std::string, std::string>>{
-           {"/data/VESK_2026-01-02_030405.bin", "/data/VESK_2026-01-02_030405.err"},
-           {"/data/cast.err", "/data/cast.err.err"},
-           {"/data.bin/cast", "/data.bin/cast.err"},
-       }) {
-    EXPECT_EQ(ErrorLogPathFor(input), log) << input;
-  }
-}
-
 // Runs on real files.
 class Run : public testing::Test {
  protected:
