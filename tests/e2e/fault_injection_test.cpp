@@ -380,56 +380,6 @@ TEST_F(HeadlessRun, HangUpAndABrokenPipeEndNothingButTheScan) {
   ExpectRecordingHolds(Recordings(dataDir_, ".bin").at(0), Counter().ScanSegments().at(1));
 }
 
-TEST_F(HeadlessRun, TwoProgramsLoggingIntoOneFolderNeverShareARecording) {
-  // Two counters, two programs, one data folder; every start at the same moment.
-  StartCounter(58);
-  const std::string secondLink = dir_ / "counter2";
-  CounterSimulator& second = StartCounter(59, secondLink);
-  const int secondPort = test::FreeUdpPort();
-  test::TempDir otherDir;
-  const std::string ini =
-      test::WriteHeadlessSettings(otherDir, dataDir_, secondLink, secondPort, "");
-  StartVesk({"--log"});
-  test::ChildProcess other(VESK_PATH, {"--headless", "--log", "--settings", ini});
-  ASSERT_TRUE(Status("logging", 15)) << Err();
-  ASSERT_TRUE(WaitUntil([&] { return other.Out().find("logging") != std::string::npos; }, 15));
-  auto both = [&](int command, int thenMs) {
-    Remote(command);
-    test::SendRemoteCommand(secondPort, command);
-    std::this_thread::sleep_for(std::chrono::milliseconds(thenMs));
-  };
-  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-  both(2, 1000);
-  constexpr int kStarts = 5;  // the first scan of each and four restarts together
-  for (int i = 1; i < kStarts; ++i) {
-    both(1, 1200);
-    both(2, 300);
-  }
-  both(3, 0);
-  EXPECT_EQ(other.Wait(20), 0) << other.Err();
-  EXPECT_EQ(vesk_->Wait(20), 0) << Err();
-  // Every scan of either counter is in a recording of its own: each recording holds one whole
-  // scan (a counter's scans all start alike), four of each counter.
-  const std::vector<std::string> bins = Recordings(dataDir_, ".bin");
-  ASSERT_EQ(bins.size(), 2u * kStarts);
-  const std::vector<std::string> scans[2] = {counters_[0]->ScanSegments(), second.ScanSegments()};
-  int recordingsOf[2] = {0, 0};
-  for (const std::string& bin : bins) {
-    const std::string raw = ReadFile(bin);
-    int owners = 0;
-    for (int c = 0; c < 2; ++c) {  // the scan whole, with only the header (a few kB) around it
-      const bool holds = std::any_of(scans[c].begin(), scans[c].end(), [&](const auto& scan) {
-        return !scan.empty() && raw.size() < scan.size() + 4096 && raw.find(scan) != raw.npos;
-      });
-      recordingsOf[c] += holds;
-      owners += holds;
-    }
-    EXPECT_EQ(owners, 1) << bin << " " << raw.size() << " bytes";
-  }
-  EXPECT_EQ(recordingsOf[0], kStarts);
-  EXPECT_EQ(recordingsOf[1], kStarts);
-}
-
 // Recordings played back: synthetic ones (a text header, then the simulated cast), damaged.
 class PlaybackRun : public HeadlessRun {
  protected:
