@@ -98,17 +98,6 @@ TEST(DataFile, BufferedWritesArriveWholeAndInOrder) {
   f.SetBuffered(false);  // writes what is held
   EXPECT_EQ(ReadFile(dir / "big.dat"), expected + "tail");
   EXPECT_TRUE(f.Close());
-  EXPECT_TRUE(f.Close());  // closing twice is harmless
-}
-
-// The rest of the header copy is the playback header's test's part.
-TEST(ReadRawHeader, BytesUpToTheFirstTildeWithinTheLimit) {
-  TempDir dir;
-  const std::string header("# a\0b\r\n", 8);
-  WriteFile(dir / "f.bin", header + "~L\x01~*");
-  EXPECT_EQ(ReadRawHeader(dir / "f.bin"), header);
-  EXPECT_EQ(ReadRawHeader(dir / "f.bin", 3), "# a");
-  EXPECT_EQ(ReadRawHeader(dir.Path()), "");
 }
 
 }  // namespace

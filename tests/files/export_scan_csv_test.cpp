@@ -76,7 +76,6 @@ TEST(ScanCsvExport, WhatTheInstrumentDoesNotMeasureIsMissing) {
   const Case cases[] = {
       {1, "10.5 4.2914 0 7", {"0", "10.5", "4.2914", "*", "7"}},  // *: salinity from C, T and P
       {2, "1,2,3,4,12.5 3", {"12.5", "", "", "", "3"}},
-      {3, "12.5 3", {"12.5", "", "", "", "3"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);

@@ -33,20 +33,5 @@ TEST(ExportText, TimesAndNumbers) {
   }
 }
 
-// The header's other fields the whole-program run reads back from a recording it made.
-TEST(ExportText, TheUserHeaderFromTheBinHeader) {
-  ExportContext c;
-  ParseBinHeader(
-      "# ___  PC DATE-TIME  ___\r\n# Time: 14:03:07\r\n\r\n"
-      "# ___  USER SUPPLIED HEADER  ___\r\n# Cruise AB01, leg 2\r\n# station 4  \r\n\r\n"
-      "# ___  VESK SOFTWARE CONFIG  ___\r\n# Software_Version: \t1.20\r\n",
-      c);
-  EXPECT_TRUE(c.headerFound);
-  EXPECT_EQ(c.userHeader, "Cruise AB01, leg 2\nstation 4  ");
-  ExportContext none;
-  ParseBinHeader("deck unit start-up text\r\n", none);
-  EXPECT_FALSE(none.headerFound);
-}
-
 }  // namespace
 }  // namespace vesk

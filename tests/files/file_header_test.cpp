@@ -38,17 +38,6 @@ std::vector<std::string> Numbered(std::vector<std::string> settings,
   return settings;
 }
 
-// The default lines are a text the code spells; what a setting changes is in the table below,
-// and the whole-program run reads a header it wrote back into its exports.
-TEST(LiveHeader, OnlyTheSbe19sAddACtdBlock) {
-  const std::size_t plain = HeaderLines({}).size();
-  EXPECT_EQ(HeaderLines({}).front(), "# ___  PC DATE-TIME  ___");
-  for (int model : {1, 2, 3, 6, 7, 8}) {
-    EXPECT_EQ(HeaderLines({"Settings/Model_CTD=" + std::to_string(model)}).size(), plain) << model;
-  }
-  EXPECT_GT(HeaderLines({"Settings/Model_CTD=4"}).size(), plain);
-}
-
 TEST(LiveHeader, SettingsShownInTheHeader) {
   struct Case {
     const char* name;
@@ -66,22 +55,6 @@ TEST(LiveHeader, SettingsShownInTheHeader) {
        {"Settings/UserSuppliedFileHeader=a\nb~\n\nc"},
        {"# a", "# b-", "# ", "# c", ""},
        true},
-      {"instrument, link, tunnel, numbers as stored or rounded, naming, CTD out, navigation",
-       {"Settings/Model_CTD=1", "Settings/CTDSerial=0912", "Settings/InstrInputViaMux=1",
-        "Settings/StandardTunnel=0", "Settings/UseDefaultFileNaming=0", "Settings/AuxPortMode=2",
-        "Settings/CounterConstant=3.2500e-006", "Settings/SurveyLat=-45.12346",
-        "NavSettings/SentenceToParse=$GPGGA", "NavSettings/LatPos=2", "NavSettings/LatNSPos=3",
-        "NavSettings/LongPos=4", "NavSettings/LongEWPos=5", "NavSettings/TimePos=1"},
-       {"# External_Instrument: \tSBE 911plus CTD (Sea-Bird)", "# Ext_Instr_Serial#: \t0912",
-        "# Ext_Instr_Link: \tDeck Unit Mux", "# Survey_Lat: \t\t-45.1235",
-        "# Tunnel_Type: \t\t2.5x", "# Counter_Constant: \t3.2500e-006",
-        "# Aux_Port_Mode: \tCTD Output", "# File_Naming: \t\tCustom Naming",
-        "#   Sentence_To_Parse: \t$GPGGA",
-        "#   LatPos: 2, NS: 3, LongPos: 4, LongEWPos: 5, TimePos: 1."}},
-      {"model without a catalogue entry, NMEA in",
-       {"Settings/Model_CTD=6", "Settings/CTDSerial=0912", "Settings/AuxPortMode=1"},
-       {"# External_Instrument: \tN/A", "# Ext_Instr_Serial#: \tN/A",
-        "# Aux_Port_Mode: \tGPS/NMEA Input"}},
       {"EEPROM data last",
        {"Settings/VeskEepromData=EEPROM 1 2 3"},
        {"#   LatPos: 0, NS: 0, LongPos: 0, LongEWPos: 0, TimePos: 0.", "", "EEPROM 1 2 3"},
@@ -98,32 +71,6 @@ TEST(LiveHeader, SettingsShownInTheHeader) {
         "# TC_G: 1, TC_H: 2, TC_I: 3, TC_J: 4, TC_F0G: 5",
         "# CC_G: 6, CC_H: 7, CC_I: 8, CC_J: 9, CC_CPcor: 10, CC_CTcor: 11",
         "# PC_PA0: 12, PC_PA1: 13, PC_PA2: 14", "", ""},
-       true},
-      {"SBE 19 A sets and linear pressure",
-       Numbered({"Settings/Model_CTD=4", "TC_Coeff/TempCoeff=1", "TC_Coeff/CondCoeff=1",
-                 "TC_Coeff/PresCoeff=1"},
-                {"TempCoeff_A", "TempCoeff_B", "TempCoeff_C", "TempCoeff_D", "TempCoeff_F0A",
-                 "CondCoeff_A", "CondCoeff_B", "CondCoeff_C", "CondCoeff_D", "CondCoeff_M",
-                 "PresCoeff_M", "PresCoeff_B"}),
-       {"# Log_Raw_Data_To_Ascii_File: \tNO", "# TC_A: 1, TC_B: 2, TC_C: 3, TC_D: 4, TC_F0A: 5",
-        "# CC_A: 6, CC_B: 7, CC_C: 8, CC_D: 9, CC_M: 10, CC_CPcor: -9.570000e-008",
-        "# PC_M: 11, PC_B: 12", "", ""},
-       true},
-      {"SBE 19plus, output format 0",
-       {"Settings/Model_CTD=5", "SBE19plusConfig/A0=1.5", "SBE19plusConfig/PTEMPA2=2.5"},
-       {"# -- SBE 19plus CTD (Sea-Bird) --", "# OUTPUTFORMAT: \t\t0", "# SBE_ANALOGS: \t\t\t0",
-        "# Log_Raw_Data_To_Ascii_File: \tNO", "# A0: 1.5, A1: 0.0, A2: 0.0, A3: 0.0",
-        "# G: 0.0, H: 0.0, I: 0.0, J: 0.0, CPcor: -9.5700e-008, CTcor: 3.2500e-006",
-        "# PA0: 0.0, PA1: 0.0, PA2: 0.0, PTCA0: 0.0, PTCA1: 0.0, PTCA2: 0.0, PTCB0: 0.0, "
-        "PTCB1: 0.0, PTCB2: 0.0, PTEMPA0: 0.0, PTEMPA1: 0.0, PTEMPA2: 2.5",
-        "", ""},
-       true},
-      {"SBE 19plus, output format 3",
-       {"Settings/Model_CTD=5", "SBE19plusConfig/OutputFormat=3", "SBE19plusConfig/OutputSal=1",
-        "SBE19plusConfig/AnalogInputs=4", "SBE19plusConfig/LogRawDataToAsciiFile=1"},
-       {"# OUTPUTFORMAT: \t\t?", "# OUTPUT_SAL: \t\t\tYES", "# OUTPUT_SV: \t\t\tNO",
-        "# SBE_ANALOGS: \t\t\t4", "# Log_Raw_Data_To_Ascii_File: \tYES",
-        "# A0: 0.0, A1: 0.0, A2: 0.0, A3: 0.0"},
        true},
   };
   for (const Case& c : cases) {
@@ -164,12 +111,6 @@ TEST(PlaybackHeader, CopiesThePlayedFilesHeader) {
               "# Date: Saturday, March 05, 2005\r\n# Time: 14:03:07\r\n" +
                   c.copied);
   }
-}
-
-TEST(PlaybackName, FromThePlayedFileAndTheTime) {
-  const std::tm tm = TestTime();
-  EXPECT_EQ(PlaybackDatName("any/dir/cast01.bin", tm), "cast01_PB_2005-03-05_140307.dat");
-  EXPECT_EQ(PlaybackDatName("dir.with.dots/a b.bin", tm), "a b_PB_2005-03-05_140307.dat");
 }
 
 }  // namespace

@@ -64,8 +64,6 @@ StreamExtractOptions Only(char type, bool strip = false) {
 }
 
 TEST(StreamExtractor, FramingAndSelection) {
-  StreamExtractOptions auxA = Only('S');
-  auxA.auxType = 'A';
   StreamExtractOptions all;
   all.binned = all.ctd = all.gps = all.mep = all.aux = true;
   const std::string mixed = "~Ll1~*~Mm~~1~*~Cc1~*~$$GP~*~Ss1~*";
@@ -80,12 +78,10 @@ TEST(StreamExtractor, FramingAndSelection) {
       {"every type in stream order", all, mixed, mixed, 5},
       {"stripped C ends with CR LF", Only('C', true), "~C  12.3 35.1~*~Cx~~y~*",
        "  12.3 35.1\r\nx~y\r\n", 2},
-      {"aux frames with their own letter", auxA, "~Aa1~*~Ss1~*~Aa~~2~*", "~Aa1~*~Aa~~2~*", 2},
       {"held-back tilde before other byte is dropped", Only('C'), "~Cab~xcd~*", "~Cabxcd~*", 1},
       {"tilde and type inside a frame do not abort it", Only('C'), "~Cab~Mcd~*", "~CabMcd~*", 1},
       {"escaped tilde then terminator, star alone is payload", Only('C'), "~Ca~~~*~Ca*b*~*",
        "~Ca~~~*~Ca*b*~*", 2},
-      {"empty frame", Only('L'), "~L~*", "~L~*", 1},
       {"unselected type outside makes a blank, a frame after one is kept", Only('M'),
        "~~Mab~*~X~Mcd~*", "~Mcd~*", 1},
       {"terminators and noise outside frames are nothing, nor is a partial frame at the end",
@@ -176,18 +172,6 @@ TEST(StreamExtractor, SameResultHoweverTheStreamIsCut) {
   const Extracted single = ExtractCut(o, stream, bytes);
   EXPECT_EQ(std::tie(single.output, single.log, single.message),
             std::tie(whole.output, whole.log, whole.message));
-}
-
-TEST(StreamExtractor, ErrorLogBesideTheInputNeverReplacesIt) {
-  for (const auto& [input, log] : std::vector<std::pair<std::string, std::string>>{
-           {"/data/VESK_2026-01-02_030405.bin", "/data/VESK_2026-01-02_030405.err"},
-           {"/data/cast.BIN", "/data/cast.err"},
-           {"/data/cast.err", "/data/cast.err.err"},
-           {"/data/cast.binary", "/data/cast.binary.err"},
-           {"/data.bin/cast", "/data.bin/cast.err"},
-       }) {
-    EXPECT_EQ(ErrorLogPathFor(input), log) << input;
-  }
 }
 
 // Runs on real files.
