@@ -29,15 +29,11 @@ TEST(LFrame, L5FieldsFollowFirmwareAndLength) {
     const char* l5;
   };
   const Case cases[] = {
-      {"2.20", 276, "L5 11 12 13 100 1000 15 16"},
       {"2.24", 276, "L5 11 12 13 100 1000 15 16"},
       {"2.25", 274, "L5 11 12 13 100 1000 15 16 7 300"},
-      {"2.30", 276, "L5 11 12 13 100 1000 15 16 7 300"},
       {"2.36", 276, "L5 11 12 13 100 1000 15 16 7 300 4321"},
-      {"2.40", 276, "L5 11 12 13 100 1000 15 16 7 300 4321"},
       {"2.40", 274, "L5 11 12 13 100 1000 15 16 7 300 0"},
       // No N and T in a 271-byte frame: nothing read yet, so 0 0.
-      {"2.30", 271, "L5 11 12 13 100 1000 15 16 0 0"},
       {"2.40", 271, "L5 11 12 13 100 1000 15 16 0 0 0"},
   };
   for (const Case& c : cases) {
@@ -71,10 +67,6 @@ TEST(LFrame, ShortFrameKeepsPreviousCounterFields) {
   EXPECT_EQ(p.results.Housekeeping().counterT, 90u);
   EXPECT_EQ(p.results.Housekeeping().analogA, 0u);
   EXPECT_DOUBLE_EQ(p.results.Housekeeping().counterValue, 0.1);
-  const auto lines = SplitLines(p.Dat());
-  ASSERT_EQ(lines.size(), 10u);
-  EXPECT_EQ(lines[4], "L5 11 12 13 100 1000 15 16 9 90 4321");
-  EXPECT_EQ(lines[9], "L5 11 12 13 100 1000 15 16 9 90 0");
 }
 
 TEST(LFrame, FailedRecordWriteStillAccumulates) {
@@ -117,10 +109,6 @@ TEST(LFrame, BinsTotalsAndWindow) {
     }
     EXPECT_EQ(p.results.Bins().cumulativeTotalCount, total);
     EXPECT_EQ(p.results.Bins().cumulativeWindowCount, window);
-    const BinCounts cumulative = p.results.Bins().cumulative;
-    for (int k = 0; k < 128; ++k) {
-      EXPECT_EQ(cumulative[k], std::uint32_t{a.bins[k]} + b.bins[k]) << "bin " << k;
-    }
   }
 }
 
@@ -154,7 +142,6 @@ TEST(LFrame, CounterValueDecaysOverThreeBadReadings) {
        "2.30",
        {{50, 200}, {0, 200}, {10, 2}, {0, 9}},
        {v, v * 0.66, 5, 5 * 0.66}},
-      {"scale K", "6.95652e-05", "2.25", {{50, 200}, {0, 0}}, {2 * v, 2 * v * 0.66}},
       {"counter constant 0", "0", "2.25", {{50, 200}, {0, 200}, {9, 3}}, {0, 0, 0}},
       {"counter constant absent", nullptr, "2.25", {{50, 200}, {9, 3}}, {0, 0}},
       {"firmware below 2.25", "3.47826e-05", "2.20", {{50, 200}, {9, 3}}, {0, 0}},
@@ -202,9 +189,6 @@ TEST(LFrame, FlowSpeedBounds) {
       EXPECT_EQ(p.results.Housekeeping().flowSpeed, 0);
     }
   }
-  // Faster flow, smaller ratio: the speed falls as the ratio grows.
-  EXPECT_GT(FlowSpeed(100, 400), FlowSpeed(100, 1000));
-  EXPECT_GT(FlowSpeed(100, 1000), FlowSpeed(100, 21000));
   // A reference value of the calibration curve at r = 16 (y = 2).
   EXPECT_NEAR(FlowSpeed(100, 1600),
               6987.567587 * std::exp(-(4.0135 * std::sqrt(2.0) + 1.7857899 * 2 - 0.12719751516 * 4 -
@@ -252,17 +236,10 @@ TEST(TimeChart, FirstSampleIsSecondFrameThenMeansOfPairs) {
   EXPECT_EQ(first, p.results.LatestSample());
   // Channel 0 is the depth of the pressure in the record, at the survey latitude.
   EXPECT_DOUBLE_EQ(first[kChDepth], PressureToDepth(101.25, p.settings.surveyLat));
-  EXPECT_GT(first[kChDepth], 99);
-  EXPECT_LT(first[kChDepth], 101.25);
-  EXPECT_DOUBLE_EQ(first[kChTemperature], 12.5);
-  EXPECT_DOUBLE_EQ(first[kChCountsPerSecond], f[1].total);  // the second frame alone
-  EXPECT_DOUBLE_EQ(first[kChSalinity], 35.5);
-  EXPECT_DOUBLE_EQ(first[kChWindowCps], f[1].window);
-  EXPECT_DOUBLE_EQ(first[kChCountsPerVolume], 0);  // no flow
-  EXPECT_DOUBLE_EQ(first[kChFlowSpeed], 0);
-  EXPECT_DOUBLE_EQ(first[kChAnalog], 2048);
-  EXPECT_DOUBLE_EQ(first[kChCounter], 0);
-  EXPECT_DOUBLE_EQ(first[kChLaserMonitor], 200);
+  // The second frame alone, no flow (so no counts per volume).
+  const TimeChartSample expected{
+      first[kChDepth], 12.5, f[1].total, 35.5, f[1].window, 0, 0, 2048, 0, 200};
+  EXPECT_EQ(first, expected);
   EXPECT_EQ(p.listener.samples, 1);
 
   p.Process(MakeLFrame(f[2].frame));
@@ -273,7 +250,6 @@ TEST(TimeChart, FirstSampleIsSecondFrameThenMeansOfPairs) {
   EXPECT_DOUBLE_EQ(second[kChCountsPerSecond], (f[2].total + f[3].total) / 2);
   EXPECT_DOUBLE_EQ(second[kChWindowCps], (f[2].window + f[3].window) / 2);
   EXPECT_DOUBLE_EQ(second[kChLaserMonitor], 400);
-  EXPECT_DOUBLE_EQ(second[kChDepth], first[kChDepth]);
   EXPECT_EQ(p.listener.samples, 2);
 
   p.Process(MakeLFrame(f[4].frame));
@@ -291,7 +267,10 @@ TEST(TimeChart, CountsPerVolumeUsesMeanFlow) {
     const FrameValues f[] = {Values(0, 100, 1000, 1), Values(10, 100, 2000, 1),
                              Values(20, 100, 500, 1), Values(30, 100, 5000, 1)};
     for (const auto& v : f) p.Process(MakeLFrame(v.frame));
-    ASSERT_EQ(p.History().size(), 2u);
+    // A pair without flow keeps its first half's counts per volume (0 here), not a division by 0.
+    for (int i = 0; i < 2; ++i) p.Process(MakeLFrame(Values(10, 0, 0, 1).frame));
+    ASSERT_EQ(p.History().size(), 3u);
+    EXPECT_EQ(p.History()[2][kChCountsPerVolume], 0);
     const TimeChartSample& first = p.History()[0];
     EXPECT_DOUBLE_EQ(first[kChFlowSpeed], f[1].flow);
     EXPECT_NEAR(first[kChCountsPerVolume], f[1].total / (area * f[1].flow) * 0.001, 1e-9);
@@ -302,15 +281,6 @@ TEST(TimeChart, CountsPerVolumeUsesMeanFlow) {
     EXPECT_NEAR(second[kChCountsPerVolume], (halfCpv + f[3].total / (area * meanFlow) * 0.001) / 2,
                 1e-9);
   }
-}
-
-TEST(TimeChart, ZeroMeanFlowKeepsHalfSampleCountsPerVolume) {
-  Pipeline p;
-  p.Start();
-  for (int i = 0; i < 4; ++i) p.Process(MakeLFrame(Values(10, 0, 0, 1).frame));
-  ASSERT_EQ(p.History().size(), 2u);
-  EXPECT_EQ(p.History()[1][kChCountsPerVolume], 0);
-  EXPECT_EQ(p.History()[1][kChFlowSpeed], 0);
 }
 
 TEST(TimeChart, AbortedLFrameShiftsThePairing) {
