@@ -58,16 +58,6 @@ class NmeaCaptureTest : public ::testing::Test {
   RecordingSink sink;
 };
 
-TEST_F(NmeaCaptureTest, OneIdentifierWritesEachSentence) {
-  Capture("$GPGGA");
-  Start();
-  Feed(std::string(kGga) + kGga2);
-  EXPECT_EQ(sink.groups, std::string(kGga) + kGga2);
-  EXPECT_EQ(sink.display.time, "12:35:20");
-  EXPECT_EQ(sink.display.latitude, "48\xB0 07' 02\" N");
-  EXPECT_TRUE(nmea.Buffer().empty());
-}
-
 TEST_F(NmeaCaptureTest, GroupIsWrittenWhenItsLastSentenceArrives) {
   Capture("$GPGGA", "$GPRMC");
   Start();

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <numeric>
 #include <string>
 
 #include "test_support/frame_builder.h"
@@ -83,13 +82,6 @@ TEST(Deframer, SplitAtEveryOffsetGivesTheSameFrames) {
     const std::size_t cuts[] = {cut};
     ASSERT_EQ(DeframeChunked(stream, cuts), whole) << "cut at " << cut;
   }
-}
-
-TEST(Deframer, ByteByByteGivesTheSameFrames) {
-  const Bytes stream = EdgeCaseStream();
-  std::vector<std::size_t> cuts(stream.size() - 1);
-  std::iota(cuts.begin(), cuts.end(), 1);
-  EXPECT_EQ(DeframeChunked(stream, cuts), Deframe(stream));
 }
 
 TEST(Deframer, WireFormRoundTripsEveryByteValue) {

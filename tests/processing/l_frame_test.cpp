@@ -257,49 +257,6 @@ TEST(TimeChart, FirstSampleIsSecondFrameThenMeansOfPairs) {
   EXPECT_EQ(p.results.LatestSample(), second);
 }
 
-TEST(TimeChart, CountsPerVolumeUsesMeanFlow) {
-  for (const bool standard : {true, false}) {
-    SCOPED_TRACE(standard ? "standard tunnel" : "wide tunnel");
-    Pipeline p;
-    p.store.Write(keys::kStandardTunnel, standard ? 1 : 0);
-    p.Start();
-    const double area = standard ? 0.0049 : 0.01225;
-    const FrameValues f[] = {Values(0, 100, 1000, 1), Values(10, 100, 2000, 1),
-                             Values(20, 100, 500, 1), Values(30, 100, 5000, 1)};
-    for (const auto& v : f) p.Process(MakeLFrame(v.frame));
-    // A pair without flow keeps its first half's counts per volume (0 here), not a division by 0.
-    for (int i = 0; i < 2; ++i) p.Process(MakeLFrame(Values(10, 0, 0, 1).frame));
-    ASSERT_EQ(p.History().size(), 3u);
-    EXPECT_EQ(p.History()[2][kChCountsPerVolume], 0);
-    const TimeChartSample& first = p.History()[0];
-    EXPECT_DOUBLE_EQ(first[kChFlowSpeed], f[1].flow);
-    EXPECT_NEAR(first[kChCountsPerVolume], f[1].total / (area * f[1].flow) * 0.001, 1e-9);
-    const TimeChartSample& second = p.History()[1];
-    const double meanFlow = (f[2].flow + f[3].flow) / 2;
-    EXPECT_NEAR(second[kChFlowSpeed], meanFlow, 1e-12);
-    const double halfCpv = f[2].total / (area * f[2].flow) * 0.001;
-    EXPECT_NEAR(second[kChCountsPerVolume], (halfCpv + f[3].total / (area * meanFlow) * 0.001) / 2,
-                1e-9);
-  }
-}
-
-TEST(TimeChart, AbortedLFrameShiftsThePairing) {
-  Pipeline p;
-  p.Start();
-  const FrameValues a = Values(0, 0, 0, 1), b = Values(50, 0, 0, 1), c = Values(90, 0, 0, 1);
-  Bytes wire = Wire(MakeLFrame(a.frame));
-  AppendText(wire, "~Lbroken~x");  // counted as an L frame by the source
-  AppendWire(wire, MakeLFrame(b.frame));
-  p.Feed(wire);
-  // Counts 0 (a), 1 (aborted), 2 (b): no sample yet.
-  EXPECT_EQ(p.results.LFrames(), 3u);
-  EXPECT_EQ(p.results.FrameErrors(), 1u);
-  EXPECT_TRUE(p.History().empty());
-  p.Feed(Wire(MakeLFrame(c.frame)));
-  ASSERT_EQ(p.History().size(), 1u);
-  EXPECT_DOUBLE_EQ(p.History()[0][kChCountsPerSecond], (b.total + c.total) / 2);
-}
-
 TEST(TimeChart, HistoryIsBoundedByBufferLength) {
   struct Case {
     int bufferLength;  // 0: default
