@@ -209,8 +209,6 @@ TEST_F(Sbe19plusTest, DecimalLines) {
   };
   const Case cases[] = {
       {0, false, false, false, "  10.1234,  3.45678,  100.123 12.7 5", true, 12.7f},
-      {0, false, false, false, "10.1234 3.45678 100.123 12.7", false, 0},
-      {1, true, false, false, "10.1234, 3.45678, 100.123, 0.5000, 34.5678 12.7 5", true, 12.7f},
       {4, true, true, false, "10.1234, 3.45678, 100.123, 1, 2, 3, 4, 34.5678, 1500.123 -1.5 5",
        true, -1.5f},
       {4, true, true, false, "10.1234, 3.45678, 100.123, 1, 2, 3, 4, 34.5678 -1.5 5", false, 0},

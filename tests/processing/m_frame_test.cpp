@@ -53,16 +53,11 @@ TEST(MFrame, PayloadEndsInsideAnEvent) {
   sevenBytes.push_back(0x12);
   Frame oneByte{'M', 0x55};
   std::vector<std::uint16_t> twoAndW1W2{a[0], a[1], a[2], b[0], b[1], b[2], c[0], c[1]};
-  std::vector<std::uint16_t> twoAndW1{a[0], a[1], a[2], b[0], b[1], b[2], c[0]};
   const Case cases[] = {
       {"7 payload bytes: second event partial", sevenBytes,
        "&&& M 4 1000 20 300 \r\nM 4 99999 20 300 \r\n"},
       {"two whole events and W1, W2 of a third", MakeMFrameFromWords(twoAndW1W2),
        "&&& M 4 1000 20 300 \r\nM 9 2000 40 33268 \r\nM 18 99999 60 700 \r\n"},
-      // Only W1 of the third: its size and high element bits (2), the low element bits (1)
-      // and D as last decoded.
-      {"two whole events and W1 of a third", MakeMFrameFromWords(twoAndW1),
-       "&&& M 4 1000 20 300 \r\nM 9 2000 40 33268 \r\nM 17 99999 40 700 \r\n"},
       {"a single payload byte", oneByte, "&&& M 0 99999 0 0 \r\n"},
   };
   for (const Case& c : cases) {

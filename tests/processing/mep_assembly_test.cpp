@@ -77,10 +77,6 @@ TEST_F(Assembly, KnownSequences) {
        {{{5, 65535, 3, true}, {6, 0, 2}}, {{7, 0, 1}}},
        {"-", "-", "5", "5 6 7", "5 6"},
        1},
-      {"a pause inside a particle leaves empty rows",
-       {{{1, 50, 1, true}, {2, 53, 1}}},
-       {"-", "-", "1", "-", "-", "2"},
-       1},
       {"step above 32000 starts over without a gap",
        {{{3, 100, 2, true}, {4, 32101, 1}}},
        {"-", "-", "3", "3", "4"},
@@ -170,16 +166,6 @@ TEST_F(Assembly, UnusableFrameWritesOutAndClosesTheParticle) {
   mep.Finish();
   EXPECT_EQ(Rows(p), (R{"-", "-", "5", "5", "5", "7"}));
   EXPECT_EQ(p.results.MepParticles(), 1u);
-}
-
-TEST_F(Assembly, ScalingFactorIsKeptForTheParticle) {
-  Frame({{1, 0, 4, true}});
-  mep.SetSettings(1000, 4);  // changed by the dialog while the particle passes
-  Frame({{2, 2, 1}});
-  EXPECT_EQ(Rows(p), R{});
-  Frame({{3, 10, 4, true}});
-  mep.Finish();
-  EXPECT_EQ(Rows(p), (R{"-", "-", "1", "1", "1 2", "1", "-", "-", "3"}));
 }
 
 // Through the frame processor: M frame bytes in, rows out; unusable frames add nothing.
