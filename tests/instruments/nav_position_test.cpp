@@ -38,8 +38,6 @@ TEST(PositionSentence, FieldVariants) {
       // no checksum: parsed as it stands
       {"$GPGGA,235959.00,0000.5,S,17959.99,W,1\r\n", "00\xB0 00' 30\" S", "179\xB0 59' 59\" W",
        "23:59:59"},
-      // a fraction shorter than two characters gives 0 seconds
-      {"$GPGGA,0102,4807.,N,01131,E\r\n", "48\xB0 07' 00\" N", "011\xB0 31' 00\" E", "00:00:00"},
       // no fix: empty fields keep the placeholders
       {"$GPGGA,,,,,,0,00,99.99,,,,,,*48\r\n", kNoLat, kNoLong, "00:00:00"},
       // too few fields for the hemispheres and the longitude

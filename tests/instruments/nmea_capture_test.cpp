@@ -33,7 +33,6 @@ struct RecordingSink : NmeaCaptureSink {
 class NmeaCaptureTest : public ::testing::Test {
  protected:
   NmeaCaptureTest() {
-    store.Write(keys::kSurveyLat, "30.0");
     store.Write(keys::kSentenceToParse, "$GPGGA");
     store.Write(keys::kLatPos, 3);
     store.Write(keys::kLatNsPos, 4);

@@ -97,7 +97,6 @@ TEST_F(Assembly, KnownSequences) {
        2},
       {"D above MaxMepLength is cut", {{{8, 0, 50, true}}}, {"-", "-", "8", "8", "8"}, 1, 1, 3},
       {"MaxMepLength 0 still shades one row", {{{8, 0, 50, true}}}, {"-", "-", "8"}, 1, 1, 0},
-      {"scaling compresses a long element", {{{8, 0, 10, true}}}, {"-", "-", "8", "8"}, 1, 5},
       {"element 35 and above rejected", {{{35, 10, 1, true}, {63, 10, 1}, {34, 10, 1}}}, {"34"}, 0},
       {"a rejected element inside a particle",
        {{{33, 10, 1, true}, {40, 11, 1}, {34, 11, 1}}},
