@@ -33,7 +33,6 @@ struct RecordingSink : NmeaCaptureSink {
 class NmeaCaptureTest : public ::testing::Test {
  protected:
   NmeaCaptureTest() {
-    store.Write(keys::kSurveyLat, "30.0");
     store.Write(keys::kSentenceToParse, "$GPGGA");
     store.Write(keys::kLatPos, 3);
     store.Write(keys::kLatNsPos, 4);
@@ -57,16 +56,6 @@ class NmeaCaptureTest : public ::testing::Test {
   NmeaCapture nmea;
   RecordingSink sink;
 };
-
-TEST_F(NmeaCaptureTest, OneIdentifierWritesEachSentence) {
-  Capture("$GPGGA");
-  Start();
-  Feed(std::string(kGga) + kGga2);
-  EXPECT_EQ(sink.groups, std::string(kGga) + kGga2);
-  EXPECT_EQ(sink.display.time, "12:35:20");
-  EXPECT_EQ(sink.display.latitude, "48\xB0 07' 02\" N");
-  EXPECT_TRUE(nmea.Buffer().empty());
-}
 
 TEST_F(NmeaCaptureTest, GroupIsWrittenWhenItsLastSentenceArrives) {
   Capture("$GPGGA", "$GPRMC");

