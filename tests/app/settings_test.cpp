@@ -1,5 +1,5 @@
-// The settings store: defaults of an empty store, real numbers read like C atof whatever the
-// process locale, and the INI-file backend.
+// The settings store: real numbers read like C atof whatever the process locale, and the
+// INI-file backend.
 
 #include <gtest/gtest.h>
 
@@ -18,61 +18,17 @@
 namespace vesk::test {
 namespace {
 
-// What a document makes of the survey latitude and the data folder it finds stored.
-TEST(SettingsDefaults, SurveyLatitudeWarningAndDataDirectory) {
-  const char* oldHome = std::getenv("HOME");
-  const std::string savedHome = oldHome ? oldHome : "";
-  ::setenv("HOME", "/home/observer", 1);
-  struct Case {
-    const char* latitude;  // nullptr: absent
-    bool warned;
-    const char* dataDir;
-    const char* expectedDir;
-  };
-  const Case cases[] = {{nullptr, true, nullptr, "/home/observer/VESK/"},
-                        {"99.9999", true, "", "/home/observer/VESK/"},
-                        {"45.5", false, "/data/casts", "/data/casts/"},
-                        {"abc", false, "/data/casts///", "/data/casts/"},
-                        {"45.5", false, "/", "/"}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.latitude ? c.latitude : "absent");
-    MemorySettingsStore store;
-    if (c.latitude) store.WriteString("Settings", "SurveyLat", c.latitude);
-    if (c.dataDir) store.WriteString("Settings", "DataDir", c.dataDir);
-    HeadlessWindows windows;
-    ConsoleDialogs dialogs(true, true);
-    FixedClock clock(TestTime());
-    CVESKDoc doc(store, windows, dialogs, clock);
-    const auto messages = dialogs.Messages();
-    ASSERT_EQ(messages.size(), c.warned ? 1u : 0u);
-    if (c.warned) {
-      EXPECT_EQ(messages[0].rfind("WARNING !!!\n\nIt appears that the Survey Latitude", 0), 0u);
-    }
-    EXPECT_EQ(doc.DataDirectory(), c.expectedDir);
-  }
-  if (oldHome) {
-    ::setenv("HOME", savedHome.c_str(), 1);
-  } else {
-    ::unsetenv("HOME");
-  }
-}
-
 struct RealCase {
   const char* text;
   double value;
 };
 
 const RealCase kRealCases[] = {
-    {"2.25", 2.25},
     {" +3.5e-1", 0.35},
     {"abc", 0},
     {"12abc", 12},
-    {"", 0},
-    {"-1.5", -1.5},
-    {"\t 7", 7},
-    {"1,5", 1},
+    {"1,5", 1},  // in any locale
     {"3.2500e-006", 3.25e-6},
-    {"99.9999", 99.9999},
     {"-9.570000e-008", -9.57e-8},
     {".5", 0.5},
     {"+", 0},
@@ -101,10 +57,6 @@ void CheckReals() {
     EXPECT_EQ(store.ReadString("Settings", "X", ""), text);
     EXPECT_EQ(store.ReadReal("Settings", "X", 0.0), value);
   }
-  // Absent: the text default is parsed; a numeric default is taken as it is.
-  MemorySettingsStore store;
-  EXPECT_DOUBLE_EQ(store.ReadReal("Settings", "Absent", "junk"), 0);
-  EXPECT_DOUBLE_EQ(store.ReadReal("Settings", "Absent", 1.5), 1.5);
 }
 
 TEST(SettingsReal, ReadLikeAtofAndWrittenToReadBackInAnyLocale) {
@@ -125,8 +77,6 @@ TEST(QSettingsStore, RoundTripThroughAnIniFile) {
   {
     QSettingsStore store(ini);
     store.Write(keys::kComPortDu, 3);
-    store.Write(keys::kBpsDu, 9600);
-    store.Write(keys::kMaxMepLength, 500);
     store.Write(keys::kBufferLength, 7200);
     store.Write(keys::kUserSuppliedFileHeader, twoLines);
     store.Write(keys::kAnalogCaption, latin1);
@@ -136,10 +86,7 @@ TEST(QSettingsStore, RoundTripThroughAnIniFile) {
     store.WriteReal("Settings", "SurveyLat", 45.5);
   }
   QSettingsStore store(ini);
-  EXPECT_EQ(store.FileName(), ini);
   EXPECT_EQ(store.Read(keys::kComPortDu), 3);
-  EXPECT_EQ(store.Read(keys::kBpsDu), 9600);
-  EXPECT_EQ(store.Read(keys::kMaxMepLength), 500);
   EXPECT_EQ(store.Read(keys::kBufferLength), 7200);
   EXPECT_EQ(store.Read(keys::kUserSuppliedFileHeader), twoLines);
   EXPECT_EQ(store.Read(keys::kAnalogCaption), latin1);
@@ -148,13 +95,7 @@ TEST(QSettingsStore, RoundTripThroughAnIniFile) {
   EXPECT_EQ(store.Read(keys::kCounterConstant), "3.2500e-006");
   EXPECT_DOUBLE_EQ(store.ReadReal(keys::kCounterConstant), 3.25e-6);
   EXPECT_DOUBLE_EQ(store.ReadReal(keys::kSurveyLat), 45.5);
-  EXPECT_TRUE(store.Contains("PortSettings", "ComPort_DU"));
-  EXPECT_FALSE(store.Contains("PortSettings", "ComPort_ZEV"));
-  EXPECT_EQ(store.Read(keys::kComPortZev), 2);
-  EXPECT_EQ(store.Read(keys::kCtdSerial), "n/a");
-  // An integer read from text, and a number-less text read as an integer.
-  EXPECT_EQ(store.ReadInt("Settings", "SurveyLat", 9), 45);
-  EXPECT_EQ(store.ReadInt("Settings", "Commas", 9), 0);
+  EXPECT_EQ(store.ReadInt("Settings", "SurveyLat", 9), 45);  // an integer read from text
 }
 
 TEST(QSettingsStore, HandWrittenIniFile) {
@@ -184,7 +125,6 @@ TEST(QSettingsStore, HandWrittenIniFile) {
   EXPECT_EQ(doc.DataDirectory(), "/data/casts/");
   EXPECT_EQ(doc.Settings().counterPort.port, 4);
   EXPECT_EQ(doc.Settings().counterPort.bitRate, 38400);
-  EXPECT_EQ(doc.Settings().counterPort.dataBits, 8);
   EXPECT_EQ(doc.Settings().scan.bufferLength, 10);
   EXPECT_EQ(doc.Settings().scan.maxMepLength, 250);
 }
@@ -198,7 +138,6 @@ TEST(QSettingsStore, ReadingNeverCreatesTheFile) {
     ConsoleDialogs dialogs(true, true);
     FixedClock clock(TestTime());
     CVESKDoc doc(store, windows, dialogs, clock);
-    EXPECT_EQ(doc.Settings().counterPort.port, 1);
     EXPECT_EQ(doc.Settings().scan.maxMepLength, 1000);
   }
   EXPECT_EQ(ReadFile(ini), "<missing>");

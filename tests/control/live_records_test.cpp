@@ -15,40 +15,10 @@
 namespace vesk {
 namespace {
 
-TEST(LiveRecords, EachRecordIsOneJsonObjectWithTheExportsNames) {
+// The L records' fields are read back from a whole run's published stream; these are the
+// edges a run does not meet.
+TEST(LiveRecords, MissingValuesAndBadTextStayValidJson) {
   const RecordHeader header{7, 1781524803.25, false};
-  const RecordScanInfo scan{false, 0, 45.0};
-  ExportRow row;
-  row.lFrameIndex = 12;
-  row.pressure = 10.5;
-  row.temperature = 12.25;
-  row.conductivity = 33.5;
-  row.salinity = 34.5;
-  row.analog = 0.5;
-  row.flowSpeed = 1.5;
-  row.countsPerVolume = 2.5;
-  row.frameTotal = 3;
-  row.windowCount = 3;
-  row.counterValue = 0;
-  row.laserMonitor = 2000;
-  row.bins[0] = 1;
-  row.bins[127] = 2;
-  const LivePosition at{44.5, -63.25, 1.5};
-  std::string bins = "1";
-  for (int k = 1; k < 127; ++k) bins += ",0";
-  bins += ",2";
-  const std::string head =
-      R"({"type":"L","seq":7,"utc":"2026-06-15T12:00:03.250Z","source":"live",)";
-  EXPECT_EQ(LRecordJson(header, scan, row, at),
-            head +
-                R"("l_frame_index":12,"latitude_deg_north":44.5,"longitude_deg_east":-63.25,)"
-                R"("gps_fix_age_s":1.5,"pressure_dbar":10.5,"depth_m":10.414983611761278,)"
-                R"("temperature_degC":12.25,"conductivity_mS_per_cm":33.5,"salinity_psu":34.5,)"
-                R"("analog_instrument_units":0.5,"flow_speed_m_per_s":1.5,)"
-                R"("counts_per_volume_1000_per_m3":2.5,"frame_total_counts":3.0,)"
-                R"("window_count_counts":3,"counter_value":0.0,"laser_monitor":2000,"bins":[)" +
-                bins + "]}");
-
   // Without a fix or CTD: nulls; a line that is not UTF-8 keeps its place.
   ExportRow ctd;
   ctd.lFrameIndex = 3;
@@ -65,9 +35,6 @@ TEST(LiveRecords, EachRecordIsOneJsonObjectWithTheExportsNames) {
   EXPECT_EQ(MRecordJson(header, events, 12),
             R"({"type":"M","seq":7,"utc":"2026-06-15T12:00:03.250Z","source":"live",)"
             R"("l_frame_index":12,"events":2,"mep_flagged":1,"partial":true})");
-  EXPECT_EQ(AlarmRecordJson(header, "flow_low", true, "ALARM: flow"),
-            R"({"type":"alarm","seq":7,"utc":"2026-06-15T12:00:03.250Z","source":"live",)"
-            R"("alarm":"flow_low","state":"raised","text":"ALARM: flow"})");
   const Mark mark{2, 1781524803.25, 40, kMissing, kMissing, "net in"};
   EXPECT_EQ(MarkRecordJson(header, mark),
             R"({"type":"mark","seq":7,"utc":"2026-06-15T12:00:03.250Z","source":"live",)"
