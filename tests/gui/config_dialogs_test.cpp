@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <filesystem>
+#include <memory>
 
 #include "gui/view_test_support.h"
 #include "test_support/temp_dir.h"
@@ -22,6 +23,7 @@
 #include "ui/dialogs/lat_long_parsing_config_dlg.h"
 #include "ui/dialogs/nav_viewer_dlg.h"
 #include "ui/dialogs/remote_control_dlg.h"
+#include "ui/dialogs/sbe19p_config_dlg.h"
 #include "ui/dialogs/temp_cond_coeff_dlg.h"
 
 namespace vesk {
@@ -82,6 +84,21 @@ TEST(Sbe19CoefficientDialog, RefusesTextAsksForConfirmationAndWritesOnlyOnYes) {
   EXPECT_EQ(doc.Store().ReadString("TC_Coeff", "TempCoeff_H", "none"), "6.5e-4");
   EXPECT_EQ(doc.Store().ReadString("TC_Coeff", "TempCoeff_G", "none"), "4.1e-003");
   EXPECT_EQ(doc.Store().Read(keys::kTcPresCoeff), 1);
+}
+
+// The dialogs that grow with the tables of models and coefficients still fit a laptop's
+// 1366x768 screen, less a task bar.
+TEST(LaptopScreen, TheTallestAndWidestDialogsFit) {
+  TestDoc t;
+  CVESKDoc& doc = t.Make();
+  const std::unique_ptr<QWidget> dialogs[] = {
+      std::make_unique<CComPortPropSheet>(doc), std::make_unique<CCTDDlg>(doc),
+      std::make_unique<CSBE19pConfigDlg>(t.store), std::make_unique<CTempCondCoeffDlg>(t.store)};
+  for (const auto& dlg : dialogs) {
+    const QSize wanted = dlg->sizeHint().expandedTo(dlg->minimumSizeHint());
+    EXPECT_TRUE(wanted.width() <= 1366 && wanted.height() <= 768 - 40)
+        << dlg->metaObject()->className() << " wants " << wanted.width() << "x" << wanted.height();
+  }
 }
 
 TEST(CtdDialog, TakesModelSerialAndMultiplexerOverAtOnce) {

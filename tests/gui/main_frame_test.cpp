@@ -8,6 +8,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFontMetrics>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <deque>
@@ -182,6 +184,17 @@ TEST_F(MainFrameTest, TakeSnapShotAsksThenQueuesR) {
 
 TEST_F(MainFrameTest, AWholeScanFillsTheHistogramAndTheControlBar) {
   Open();
+  // On a laptop's 1366x768 screen, less a task bar, a whole position reads in its field.
+  const QSize laptop(1366, 768 - 40);
+  EXPECT_TRUE(frame_->minimumSizeHint().boundedTo(laptop) == frame_->minimumSizeHint());
+  frame_->resize(laptop);
+  QApplication::processEvents();
+  const QFontMetrics metrics(Bar().font());
+  for (BarField f : {BarField::Latitude, BarField::Longitude}) {
+    auto* field = Bar().findChild<QLineEdit*>(QStringLiteral("field%1").arg(static_cast<int>(f)));
+    ASSERT_NE(field, nullptr);
+    EXPECT_GE(field->width(), metrics.horizontalAdvance(QString::fromLatin1("063\xB0 30' 00\" W")));
+  }
   auto* view = dynamic_cast<CVESKView*>(frame_->MainView());
   ASSERT_NE(view, nullptr);
   frame_->StartAcquisition();
