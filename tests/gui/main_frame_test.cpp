@@ -186,7 +186,8 @@ TEST_F(MainFrameTest, AWholeScanFillsTheHistogramAndTheControlBar) {
   Open();
   // On a laptop's 1366x768 screen, less a task bar, a whole position reads in its field.
   const QSize laptop(1366, 768 - 40);
-  EXPECT_TRUE(frame_->minimumSizeHint().boundedTo(laptop) == frame_->minimumSizeHint());
+  EXPECT_LE(frame_->minimumSizeHint().width(), laptop.width());
+  EXPECT_LE(frame_->minimumSizeHint().height(), laptop.height());
   frame_->resize(laptop);
   QApplication::processEvents();
   const QFontMetrics metrics(Bar().font());
