@@ -1,0 +1,80 @@
+#include "processing/profile_accumulator.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vesk {
+
+void ProfileAccumulator::Restart(CastDirection direction, double reference) {
+  direction_ = direction;
+  reference_ = reference;
+  frames_ = used_ = loopEdited_ = noFlow_ = 0;
+  first_ = CastFrame{};
+  lastLFrame_ = 0;
+  depthMin_ = depthMax_ = kMissing;
+  volume_ = 0;
+  counts_.fill(0);
+  bins_.clear();
+}
+
+void ProfileAccumulator::Add(const CastFrame& f) {
+  const double z = f.depth;
+  if (frames_++ == 0) {
+    first_ = f;
+    first_.bins = nullptr;
+    depthMin_ = depthMax_ = z;
+  }
+  lastLFrame_ = f.lFrameIndex;
+  depthMin_ = std::min(depthMin_, z);
+  depthMax_ = std::max(depthMax_, z);
+  // Loop editing holds each frame against every earlier frame of the profile, used or not.
+  const bool down = direction_ == CastDirection::kDown;
+  const bool onward = IsMissing(reference_) || (down ? z >= reference_ : z <= reference_);
+  if (IsMissing(reference_) || (down ? z > reference_ : z < reference_)) reference_ = z;
+  if (loopEdit_ && !onward) {
+    ++loopEdited_;
+    return;
+  }
+  if (!(f.volume > 0)) {
+    ++noFlow_;
+    return;
+  }
+  ++used_;
+  volume_ += f.volume;
+  Bin& bin = bins_[std::floor(z / depthBin_)];
+  ++bin.framesUsed;
+  bin.volume += f.volume;
+  const auto& b = *f.bins;
+  for (int k = 0; k < kExportBinCount; ++k) {
+    bin.counts[k] += b[k];
+    counts_[k] += b[k];
+  }
+}
+
+void ProfileAccumulator::Append(const ProfileAccumulator& later) {
+  if (later.frames_ == 0) return;
+  if (frames_ == 0) {
+    *this = later;
+    return;
+  }
+  frames_ += later.frames_;
+  lastLFrame_ = later.lastLFrame_;
+  depthMin_ = std::min(depthMin_, later.depthMin_);
+  depthMax_ = std::max(depthMax_, later.depthMax_);
+  const bool down = direction_ == CastDirection::kDown;
+  reference_ =
+      down ? std::max(reference_, later.reference_) : std::min(reference_, later.reference_);
+  used_ += later.used_;
+  loopEdited_ += later.loopEdited_;
+  noFlow_ += later.noFlow_;
+  volume_ += later.volume_;
+  for (int k = 0; k < kExportBinCount; ++k) counts_[k] += later.counts_[k];
+  for (const auto& [index, from] : later.bins_) {
+    Bin& to = bins_[index];
+    to.framesUsed += from.framesUsed;
+    to.volume += from.volume;
+    for (int k = 0; k < kExportBinCount; ++k) to.counts[k] += from.counts[k];
+  }
+}
+
+}  // namespace vesk
