@@ -33,12 +33,31 @@
 namespace {
 
 using vesk::BatchResult;
-using Profiles = std::vector<std::shared_ptr<const vesk::ProfileRecord>>;
+using Json = nlohmann::ordered_json;
+using Profiles = std::vector<Json>;
+
+// A profile as the summary lists it; no slope (NaN) is null.
+Json ProfileSummary(const vesk::ProfileRecord& p) {
+  return {{"profile", p.number},
+          {"direction", vesk::DirectionName(p.direction)},
+          {"first_l_frame", p.firstLFrame},
+          {"last_l_frame", p.lastLFrame},
+          {"depth_min_m", p.depthMin},
+          {"depth_max_m", p.depthMax},
+          {"frames_used", p.framesUsed},
+          {"loop_edited", p.loopEdited},
+          {"no_flow", p.noFlow},
+          {"volume_m3", p.volume},
+          {"count", p.count},
+          {"concentration_per_m3", p.concentration},
+          {"nbss_slope", p.fit.slope},
+          {"nbss_intercept", p.fit.intercept},
+          {"nbss_bins_fitted", p.fit.bins}};
+}
 
 // One JSON line per input. A file name that is not UTF-8 keeps its valid characters; each
 // byte that is not becomes U+FFFD, so the line stays valid JSON.
 std::string SummaryLine(const std::string& input, const BatchResult& r, const Profiles& profiles) {
-  using Json = nlohmann::ordered_json;
   Json s;
   s["input"] = input;
   s["bytes"] = r.bytes;
@@ -54,25 +73,7 @@ std::string SummaryLine(const std::string& input, const BatchResult& r, const Pr
               {"pressure", r.ctd.pressure},
               {"analog", r.ctd.analog},
               {"salinity", r.ctd.salinity}};
-  // The cast's profiles; no slope (NaN) is null.
-  s["profiles"] = Json::array();
-  for (const auto& p : profiles) {
-    s["profiles"].push_back({{"profile", p->number},
-                             {"direction", vesk::DirectionName(p->direction)},
-                             {"first_l_frame", p->firstLFrame},
-                             {"last_l_frame", p->lastLFrame},
-                             {"depth_min_m", p->depthMin},
-                             {"depth_max_m", p->depthMax},
-                             {"frames_used", p->framesUsed},
-                             {"loop_edited", p->loopEdited},
-                             {"no_flow", p->noFlow},
-                             {"volume_m3", p->volume},
-                             {"count", p->count},
-                             {"concentration_per_m3", p->concentration},
-                             {"nbss_slope", p->fit.slope},
-                             {"nbss_intercept", p->fit.intercept},
-                             {"nbss_bins_fitted", p->fit.bins}});
-  }
+  s["profiles"] = profiles;
   return s.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
@@ -281,7 +282,9 @@ int main(int argc, char** argv) {
         kept.clear();
         writers.push_back(std::make_unique<vesk::CastExportWriter>(
             profileSettings, std::move(files),
-            [&kept](const std::shared_ptr<const vesk::ProfileRecord>& p) { kept.push_back(p); }));
+            [&kept](const std::shared_ptr<const vesk::ProfileRecord>& p) {
+              kept.push_back(ProfileSummary(*p));
+            }));
       }
       return writers;
     };

@@ -7,26 +7,23 @@
 namespace vesk {
 namespace {
 
-// Appends ",<value>": the shortest text of a double, nothing when missing.
-void PutReal(std::string& line, double v) {
-  line += ',';
-  if (IsMissing(v)) return;
-  char text[32];
-  line.append(text, std::to_chars(text, text + sizeof text, v).ptr);
+// ",<value>" into the row buffer: the shortest text of a double, nothing when missing.
+char* PutReal(char* p, double v) {
+  *p++ = ',';
+  return IsMissing(v) ? p : std::to_chars(p, p + 32, v).ptr;
 }
 
-void PutCount(std::string& line, std::uint64_t v) {
-  line += ',';
-  char text[24];
-  line.append(text, std::to_chars(text, text + sizeof text, v).ptr);
+char* PutCount(char* p, std::uint64_t v) {
+  *p++ = ',';
+  return std::to_chars(p, p + 24, v).ptr;
 }
 
 // "<number>,<direction>"
-void PutProfile(std::string& line, const ProfileRecord& p) {
-  char text[16];
-  line.append(text, std::to_chars(text, text + sizeof text, p.number).ptr);
-  line += ',';
-  line += DirectionName(p.direction);
+char* PutProfile(char* p, const ProfileRecord& r) {
+  p = std::to_chars(p, p + 12, r.number).ptr;
+  *p++ = ',';
+  for (const char* d = DirectionName(r.direction); *d != '\0'; ++d) *p++ = *d;
+  return p;
 }
 
 }  // namespace
@@ -61,32 +58,33 @@ bool ProfileCsvWriter::Begin(const ExportContext&, const ProfileSettings&) {
 }
 
 void ProfileCsvWriter::Write(const std::shared_ptr<const ProfileRecord>& profile) {
-  const ProfileRecord& p = *profile;
-  std::string text;
-  text.reserve(p.bins.size() * 900);
-  for (const DepthBinRecord& b : p.bins) {
-    PutProfile(text, p);
-    PutReal(text, b.depth);
-    PutCount(text, b.framesUsed);
-    PutReal(text, b.volume);
-    PutCount(text, b.count);
-    PutReal(text, b.concentration);
-    PutReal(text, b.ciLow);
-    PutReal(text, b.ciHigh);
-    PutReal(text, b.fit.slope);
-    for (std::uint64_t c : b.counts) PutCount(text, c);
-    text += "\r\n";
+  const ProfileRecord& r = *profile;
+  // 138 numbers of at most 33 characters: under 5 KiB.
+  char line[5120];
+  for (const DepthBinRecord& b : r.bins) {
+    char* p = PutProfile(line, r);
+    p = PutReal(p, b.depth);
+    p = PutCount(p, b.framesUsed);
+    p = PutReal(p, b.volume);
+    p = PutCount(p, b.count);
+    p = PutReal(p, b.concentration);
+    p = PutReal(p, b.ciLow);
+    p = PutReal(p, b.ciHigh);
+    p = PutReal(p, b.fit.slope);
+    for (std::uint64_t c : b.counts) p = PutCount(p, c);
+    *p++ = '\r';
+    *p++ = '\n';
+    profiles_.Write(std::string_view(line, static_cast<std::size_t>(p - line)));
   }
-  profiles_.Write(text);
-  text.clear();
   for (int k = 0; k < kExportBinCount; ++k) {
-    PutProfile(text, p);
-    PutReal(text, k * kBinEsdMicrometres);
-    PutCount(text, p.counts[k]);
-    PutReal(text, Nbss(p.counts[k], p.volume, k));
-    text += "\r\n";
+    char* p = PutProfile(line, r);
+    p = PutReal(p, k * kBinEsdMicrometres);
+    p = PutCount(p, r.counts[k]);
+    p = PutReal(p, Nbss(r.counts[k], r.volume, k));
+    *p++ = '\r';
+    *p++ = '\n';
+    spectra_.Write(std::string_view(line, static_cast<std::size_t>(p - line)));
   }
-  spectra_.Write(text);
 }
 
 bool ProfileCsvWriter::Finish() {

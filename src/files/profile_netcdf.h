@@ -4,9 +4,9 @@
 // The depth axis holds every depth bin some profile uses (bin centres, with their bounds);
 // where a profile has no such bin its values are missing. The profile variables (number,
 // direction, time and place of its first frame, its frames, totals and spectrum slope), the
-// per depth bin concentration with its 95 % interval, the summed size bins and the NBSS, and
-// the settings as global attributes. Built in memory and written in one piece at the end,
-// as the main NetCDF export is.
+// per depth bin concentration with its 95 % interval and the summed size bins, each profile's
+// size bins and NBSS, and the settings as global attributes. Built in memory and written in one
+// piece at the end, as the main NetCDF export is.
 
 #include <memory>
 #include <string>

@@ -15,7 +15,7 @@ CastDirection Reverse(CastDirection direction) {
   return direction == CastDirection::kDown ? CastDirection::kUp : CastDirection::kDown;
 }
 
-constexpr std::size_t kMaxKeptIntervals = 4096;
+constexpr std::size_t kMaxKeptIntervals = 1 << 16;
 
 }  // namespace
 
@@ -125,7 +125,7 @@ std::shared_ptr<const ProfileRecord> CastProducts::Record(const ProfileAccumulat
     return nullptr;
   }
   auto p = std::make_shared<ProfileRecord>();
-  p->number = static_cast<int>(profiles_.size()) + 1;
+  p->number = ++numbered_;
   p->direction = segment->Direction();
   p->firstLFrame = segment->FirstLFrame();
   p->lastLFrame = segment->LastLFrame();
@@ -152,19 +152,19 @@ std::shared_ptr<const ProfileRecord> CastProducts::Record(const ProfileAccumulat
     b.counts = sums.counts;
     for (std::uint64_t c : b.counts) b.count += c;
     b.concentration = static_cast<double>(b.count) / b.volume;
-    const CountInterval ci = PoissonInterval95(b.count);
+    const CountInterval& ci = Interval(b.count);
     b.ciLow = ci.low / b.volume;
     b.ciHigh = ci.high / b.volume;
     b.fit = spectrum_.Fit(b.counts, b.volume);
   }
-  profiles_.push_back(p);
+  latest_ = p;
   return p;
 }
 
 CastStatus CastProducts::Status() const {
   CastStatus s;
   s.direction = segmenter_.Direction();
-  s.profile = static_cast<int>(profiles_.size()) + 1;
+  s.profile = numbered_ + 1;
   if (!IsMissing(latestDepth_)) {
     s.depthBin = (std::floor(latestDepth_ / settings_.depthBin) + 0.5) * settings_.depthBin;
   }
@@ -175,20 +175,25 @@ LiveDepthBin CastProducts::Live(double index, double volume, const SizeCounts& c
                                 int lastBin) const {
   std::uint64_t count = 0;
   for (int k = firstBin; k <= lastBin; ++k) count += counts[k];
-  auto [it, added] = intervals_.try_emplace(count);
-  if (added) it->second = PoissonInterval95(count);
+  const CountInterval& ci = Interval(count);
   LiveDepthBin b;
   b.depth = (index + 0.5) * settings_.depthBin;
   b.concentration = static_cast<double>(count) / volume;
-  b.ciLow = it->second.low / volume;
-  b.ciHigh = it->second.high / volume;
+  b.ciLow = ci.low / volume;
+  b.ciHigh = ci.high / volume;
   return b;
+}
+
+const CountInterval& CastProducts::Interval(std::uint64_t count) const {
+  if (intervals_.size() >= kMaxKeptIntervals) intervals_.clear();
+  auto [it, added] = intervals_.try_emplace(count);
+  if (added) it->second = PoissonInterval95(count);
+  return it->second;
 }
 
 CastSnapshot CastProducts::Snapshot(int firstBin, int lastBin) const {
   firstBin = std::clamp(firstBin, 0, kExportBinCount - 1);
   lastBin = std::clamp(lastBin, firstBin, kExportBinCount - 1);
-  if (intervals_.size() > kMaxKeptIntervals) intervals_.clear();
   CastSnapshot s;
   s.status = Status();
   s.nbss.fill(kMissing);
@@ -197,15 +202,14 @@ CastSnapshot CastProducts::Snapshot(int firstBin, int lastBin) const {
     for (const auto& [index, sums] : open->Bins()) {
       s.current.push_back(Live(index, sums.volume, sums.counts, firstBin, lastBin));
     }
+    const SizeCounts counts = open->Counts();
     if (open->Volume() > 0) {
-      for (int k = 0; k < kExportBinCount; ++k) {
-        s.nbss[k] = Nbss(open->Counts()[k], open->Volume(), k);
-      }
+      for (int k = 0; k < kExportBinCount; ++k) s.nbss[k] = Nbss(counts[k], open->Volume(), k);
     }
-    s.fit = spectrum_.Fit(open->Counts(), open->Volume());
+    s.fit = spectrum_.Fit(counts, open->Volume());
   }
-  if (!profiles_.empty()) {
-    const ProfileRecord& p = *profiles_.back();
+  if (latest_ != nullptr) {
+    const ProfileRecord& p = *latest_;
     s.previous.reserve(p.bins.size());
     for (const DepthBinRecord& r : p.bins) {
       s.previous.push_back(Live(r.index, r.volume, r.counts, firstBin, lastBin));

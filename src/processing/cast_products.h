@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "files/export_row.h"
@@ -87,17 +88,18 @@ class CastProducts {
   CastProducts(const ProfileSettings& settings, double crossSection);
 
   // One accepted L frame, its depth as the export fills it (missing: in no profile); the
-  // profile it finished, or null.
+  // profile it finished, or null. The profiles are handed out once, in order, and only the
+  // latest is kept (for the live view): the caller keeps what it needs of the others.
   std::shared_ptr<const ProfileRecord> Feed(const ExportRow& row);
   // The end of the data: the last profile, or null.
   std::shared_ptr<const ProfileRecord> Finish();
-  // Every profile so far, in order.
-  const std::vector<std::shared_ptr<const ProfileRecord>>& Profiles() const { return profiles_; }
+  // The profiles numbered so far.
+  int Numbered() const { return numbered_; }
   const ProfileSettings& Settings() const { return settings_; }
 
   CastStatus Status() const;
   // For the live view: concentrations over the size bins firstBin..lastBin (all by default).
-  // Costs a map lookup per depth bin; only counts not seen before take the chi2 quantiles.
+  // Costs a lookup per depth bin; only counts not seen before take the chi2 quantiles.
   CastSnapshot Snapshot(int firstBin = 0, int lastBin = kExportBinCount - 1) const;
 
  private:
@@ -109,9 +111,12 @@ class CastProducts {
   double crossSection_;
   SizeSpectrum spectrum_;
   ProfileSegmenter segmenter_;
-  std::vector<std::shared_ptr<const ProfileRecord>> profiles_;
+  int numbered_ = 0;
+  std::shared_ptr<const ProfileRecord> latest_;
   double latestDepth_ = kMissing;
-  mutable std::map<std::uint64_t, CountInterval> intervals_;  // by count, for Snapshot
+  // The Poisson intervals by count: the quantiles cost microseconds, and counts repeat.
+  const CountInterval& Interval(std::uint64_t count) const;
+  mutable std::unordered_map<std::uint64_t, CountInterval> intervals_;
 };
 
 }  // namespace vesk

@@ -13,7 +13,6 @@ void ProfileAccumulator::Restart(CastDirection direction, double reference) {
   lastLFrame_ = 0;
   depthMin_ = depthMax_ = kMissing;
   volume_ = 0;
-  counts_.fill(0);
   bins_.clear();
 }
 
@@ -45,10 +44,15 @@ void ProfileAccumulator::Add(const CastFrame& f) {
   ++bin.framesUsed;
   bin.volume += f.volume;
   const auto& b = *f.bins;
-  for (int k = 0; k < kExportBinCount; ++k) {
-    bin.counts[k] += b[k];
-    counts_[k] += b[k];
+  for (int k = 0; k < kExportBinCount; ++k) bin.counts[k] += b[k];
+}
+
+SizeCounts ProfileAccumulator::Counts() const {
+  SizeCounts counts{};
+  for (const auto& [index, bin] : bins_) {
+    for (int k = 0; k < kExportBinCount; ++k) counts[k] += bin.counts[k];
   }
+  return counts;
 }
 
 void ProfileAccumulator::Append(const ProfileAccumulator& later) {
@@ -68,7 +72,6 @@ void ProfileAccumulator::Append(const ProfileAccumulator& later) {
   loopEdited_ += later.loopEdited_;
   noFlow_ += later.noFlow_;
   volume_ += later.volume_;
-  for (int k = 0; k < kExportBinCount; ++k) counts_[k] += later.counts_[k];
   for (const auto& [index, from] : later.bins_) {
     Bin& to = bins_[index];
     to.framesUsed += from.framesUsed;

@@ -50,7 +50,8 @@ class ProfileAccumulator {
   std::uint32_t LoopEdited() const { return loopEdited_; }
   std::uint32_t NoFlow() const { return noFlow_; }
   double Volume() const { return volume_; }
-  const SizeCounts& Counts() const { return counts_; }
+  // The size bins summed over the depth bins.
+  SizeCounts Counts() const;
   // By floor(depth / bin width), ascending.
   const std::map<double, Bin>& Bins() const { return bins_; }
   double DepthBin() const { return depthBin_; }
@@ -69,7 +70,6 @@ class ProfileAccumulator {
   std::uint32_t loopEdited_ = 0;
   std::uint32_t noFlow_ = 0;
   double volume_ = 0;
-  SizeCounts counts_{};
   std::map<double, Bin> bins_;
 };
 

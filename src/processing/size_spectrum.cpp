@@ -4,17 +4,41 @@
 #include <cmath>
 
 namespace vesk {
+namespace {
+
+// log10 of the small counts most size bins hold, worked out once.
+constexpr int kLogTableSize = 4096;
+const std::array<double, kLogTableSize>& SmallLogs() {
+  static const std::array<double, kLogTableSize> table = [] {
+    std::array<double, kLogTableSize> t{};
+    for (int n = 1; n < kLogTableSize; ++n) t[n] = std::log10(static_cast<double>(n));
+    return t;
+  }();
+  return table;
+}
+
+double Log10(std::uint64_t n) {
+  return n < kLogTableSize ? SmallLogs()[n] : std::log10(static_cast<double>(n));
+}
+
+}  // namespace
 
 CountInterval PoissonInterval95(std::uint64_t n) {
-  using boost::math::chi_squared;
+  // Double precision throughout (Boost's default works in long double, at twice the cost).
+  using Policy = boost::math::policies::policy<boost::math::policies::promote_double<false>>;
+  using ChiSquared = boost::math::chi_squared_distribution<double, Policy>;
   const double dof = 2 * static_cast<double>(n);
   CountInterval c;
-  if (n > 0) c.low = boost::math::quantile(chi_squared(dof), 0.025) / 2;
-  c.high = boost::math::quantile(chi_squared(dof + 2), 0.975) / 2;
+  if (n > 0) c.low = boost::math::quantile(ChiSquared(dof), 0.025) / 2;
+  c.high = boost::math::quantile(ChiSquared(dof + 2), 0.975) / 2;
   return c;
 }
 
 SizeSpectrum::SizeSpectrum(double minUm, double maxUm) {
+  for (int k = 0; k < kExportBinCount; ++k) {
+    logBiovolume_[k] = std::log10(SizeBinBiovolume(k));
+    logRatio_[k] = std::log10(SizeBinBiovolume(k) / SizeBinBiovolumeWidth(k));
+  }
   first_ = kExportBinCount;
   for (int k = kExportBinCount - 1; k >= 0; --k) {
     if (k * kBinEsdMicrometres >= minUm && (k + 1) * kBinEsdMicrometres <= maxUm) {
@@ -36,6 +60,8 @@ SpectrumFit SizeSpectrum::Fit(const SizeCounts& counts, double volume) const {
       start = k;
     }
   }
+  // log10(NBSS) = log10(count) + log10(biovolume / width) - log10(volume).
+  const double logVolume = std::log10(volume);
   double x[kExportBinCount];
   double y[kExportBinCount];
   int n = 0;
@@ -45,8 +71,8 @@ SpectrumFit SizeSpectrum::Fit(const SizeCounts& counts, double volume) const {
       continue;
     }
     empty = 0;
-    x[n] = std::log10(SizeBinBiovolume(k));
-    y[n] = std::log10(Nbss(counts[k], volume, k));
+    x[n] = logBiovolume_[k];
+    y[n] = Log10(counts[k]) + logRatio_[k] - logVolume;
     ++n;
   }
   fit.bins = n;

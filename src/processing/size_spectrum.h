@@ -2,6 +2,7 @@
 // The statistics of the cast products: the exact 95 % interval of a Poisson count, and the
 // slope of a normalized biovolume size spectrum (NBSS).
 
+#include <array>
 #include <cstdint>
 
 #include "files/profile_record.h"
@@ -30,6 +31,8 @@ class SizeSpectrum {
  private:
   int first_ = 0;  // the bins inside the range; none when first_ > last_
   int last_ = -1;
+  std::array<double, kExportBinCount> logBiovolume_{};
+  std::array<double, kExportBinCount> logRatio_{};
 };
 
 }  // namespace vesk

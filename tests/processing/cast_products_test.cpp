@@ -99,7 +99,7 @@ TEST(CastProducts, ProfilesOfDepthTracks) {
     auto take = [&](const std::shared_ptr<const ProfileRecord>& p) {
       if (p == nullptr) return;
       seen += (seen.empty() ? "" : "; ") + Describe(*p);
-      EXPECT_EQ(p->number, static_cast<int>(products.Profiles().size())) << c.name;
+      EXPECT_EQ(p->number, products.Numbered()) << c.name;
       EXPECT_EQ(p->count, p->framesUsed) << c.name;
       EXPECT_NEAR(p->volume, p->framesUsed * 0.0049 * 0.5, 1e-12) << c.name;
       std::uint32_t inBins = 0;
