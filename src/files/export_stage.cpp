@@ -95,6 +95,13 @@ void ParseBinHeader(std::string_view header, ExportContext& c) {
   }
 }
 
+std::string DefaultExportSummary(const std::string& source) {
+  return "Particles counted by the VESK laser particle counter in 128 size bins, one row per L "
+         "frame, with the CTD readings and the GPS position; the element events of the "
+         "multi-element particles in the group mep. Processed from " +
+         source + ".";
+}
+
 ExportContext MakeExportContext(const ExportRunInputs& run, const SettingsStore& store) {
   ExportContext c;
   ParseBinHeader(run.header, c);
@@ -119,11 +126,7 @@ ExportContext MakeExportContext(const ExportRunInputs& run, const SettingsStore&
       value = "VESK laser particle counter record " + c.source;
     }
     if (value.empty() && m.key.key == keys::kExportSummary.key) {
-      value =
-          "Particles counted by the VESK laser particle counter in 128 size bins, one row per L "
-          "frame, with the CTD readings and the GPS position; the element events of the "
-          "multi-element particles in the group mep. Processed from " +
-          c.source + ".";
+      value = DefaultExportSummary(c.source);
     }
     c.metadata.emplace_back(m.attribute, value);
   }

@@ -83,6 +83,8 @@ struct ExportRunInputs {
   int ctdModel = 0;
   std::string sentenceToParse;
 };
+// The data set summary of a recording's export when the user has set none.
+std::string DefaultExportSummary(const std::string& source);
 // The context of a run; the metadata and the fix age limit come from the store.
 ExportContext MakeExportContext(const ExportRunInputs& run, const SettingsStore& store);
 // `datPath` with its extension replaced by `extension` (".csv", ".nc").

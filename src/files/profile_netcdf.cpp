@@ -98,6 +98,10 @@ const std::vector<Variable>& DepthBinVariables() {
 }
 
 constexpr const char* kCoordinates = "time latitude longitude";
+const std::string kSummary =
+    "Profiles of particle concentration against depth, going down and coming up, and the "
+    "normalized biovolume size spectrum of each, from the VESK laser particle counter. "
+    "Processed from ";
 constexpr const char* kComment =
     "The recording cut into profiles at the turns of the cast, each binned by depth: "
     "concentration = count / volume with its exact 95 % Poisson interval (chi-square "
@@ -200,7 +204,8 @@ bool ProfileNetcdfWriter::Define(const std::vector<double>& depthIndex) {
        text(NC_GLOBAL, "featureType", "profile") && text(NC_GLOBAL, "cdm_data_type", "Profile") &&
        text(NC_GLOBAL, "cdm_profile_variables", profileVariables);
   for (const auto& [name, value] : context_.metadata) {
-    ok = ok && text(NC_GLOBAL, name.c_str(), value);
+    const bool ownSummary = name == "summary" && value == DefaultExportSummary(context_.source);
+    ok = ok && text(NC_GLOBAL, name.c_str(), ownSummary ? kSummary + context_.source + "." : value);
   }
   ok = ok && text(NC_GLOBAL, "comment", kComment) &&
        text(NC_GLOBAL, "source",
