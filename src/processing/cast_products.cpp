@@ -24,7 +24,7 @@ ProfileSegmenter::ProfileSegmenter(const ProfileSettings& s)
       fromShallowest_(s.depthBin, s.loopEdit),
       fromDeepest_(s.depthBin, s.loopEdit),
       segment_(s.depthBin, s.loopEdit),
-      tail_(s.depthBin, s.loopEdit),
+      tail_(s.depthBin, s.loopEdit, true),
       next_(s.depthBin, s.loopEdit),
       finished_(s.depthBin, s.loopEdit) {}
 

@@ -14,6 +14,7 @@ void ProfileAccumulator::Restart(CastDirection direction, double reference) {
   depthMin_ = depthMax_ = kMissing;
   volume_ = 0;
   bins_.clear();
+  volumes_.clear();
 }
 
 void ProfileAccumulator::Add(const CastFrame& f) {
@@ -40,7 +41,9 @@ void ProfileAccumulator::Add(const CastFrame& f) {
   }
   ++used_;
   volume_ += f.volume;
-  Bin& bin = bins_[std::floor(z / depthBin_)];
+  const double index = std::floor(z / depthBin_);
+  if (keepVolumes_) volumes_.emplace_back(index, f.volume);
+  Bin& bin = bins_[index];
   ++bin.framesUsed;
   bin.volume += f.volume;
   const auto& b = *f.bins;
@@ -58,7 +61,10 @@ SizeCounts ProfileAccumulator::Counts() const {
 void ProfileAccumulator::Append(const ProfileAccumulator& later) {
   if (later.frames_ == 0) return;
   if (frames_ == 0) {
+    const bool keep = keepVolumes_;
     *this = later;
+    keepVolumes_ = keep;
+    if (!keep) volumes_.clear();
     return;
   }
   frames_ += later.frames_;
@@ -71,13 +77,17 @@ void ProfileAccumulator::Append(const ProfileAccumulator& later) {
   used_ += later.used_;
   loopEdited_ += later.loopEdited_;
   noFlow_ += later.noFlow_;
-  volume_ += later.volume_;
   for (const auto& [index, from] : later.bins_) {
     Bin& to = bins_[index];
     to.framesUsed += from.framesUsed;
-    to.volume += from.volume;
     for (int k = 0; k < kExportBinCount; ++k) to.counts[k] += from.counts[k];
   }
+  // The volumes frame by frame, as if these frames had been added here one after the other.
+  for (const auto& [index, volume] : later.volumes_) {
+    volume_ += volume;
+    bins_[index].volume += volume;
+  }
+  if (keepVolumes_) volumes_.insert(volumes_.end(), later.volumes_.begin(), later.volumes_.end());
 }
 
 }  // namespace vesk

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <utility>
+#include <vector>
 
 #include "files/profile_record.h"
 
@@ -29,7 +31,11 @@ class ProfileAccumulator {
     SizeCounts counts{};
   };
 
-  ProfileAccumulator(double depthBin, bool loopEdit) : depthBin_(depthBin), loopEdit_(loopEdit) {}
+  // `keepVolumes`: remember each used frame's volume, so that appending these frames to an
+  // earlier accumulator sums the volumes in the frames' own order (floating-point sums depend
+  // on it). Only the frames since a segment's extreme need it, and they are few.
+  ProfileAccumulator(double depthBin, bool loopEdit, bool keepVolumes = false)
+      : depthBin_(depthBin), loopEdit_(loopEdit), keepVolumes_(keepVolumes) {}
 
   // Forgets every frame and takes a direction. With a `reference` depth the loop edit holds
   // the first frame against it, as if an earlier frame of the profile had reached it.
@@ -59,6 +65,7 @@ class ProfileAccumulator {
  private:
   double depthBin_;
   bool loopEdit_;
+  bool keepVolumes_;
   CastDirection direction_ = CastDirection::kNone;
   double reference_ = kMissing;  // the deepest (down) or shallowest (up) depth so far
   std::uint32_t frames_ = 0;
@@ -71,6 +78,8 @@ class ProfileAccumulator {
   std::uint32_t noFlow_ = 0;
   double volume_ = 0;
   std::map<double, Bin> bins_;
+  // With keepVolumes_: the depth-bin index and volume of each used frame, in order.
+  std::vector<std::pair<double, double>> volumes_;
 };
 
 }  // namespace vesk

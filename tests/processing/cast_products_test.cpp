@@ -122,6 +122,32 @@ TEST(CastProducts, ProfilesOfDepthTracks) {
   }
 }
 
+TEST(CastProducts, VolumesAddUpInTheFramesOrder) {
+  // Without loop editing the frames after the deepest one join the descent when it goes on;
+  // their volumes must add up as if they had come one by one (floating-point sums depend on
+  // the order), whatever their sizes.
+  ProfileSettings settings;
+  settings.loopEdit = false;
+  CastProducts products(settings, 0.0049);
+  ExportRow row;
+  const double depths[] = {0, 5, 10, 9.6, 9.6, 9.6, 12, 15};
+  const double flows[] = {1, 1, 1, 2e-16, 2e-16, 2e-16, 1, 1};
+  double profile = 0, bin9 = 0;
+  for (std::size_t i = 0; i < std::size(depths); ++i) {
+    row.lFrameIndex = static_cast<std::uint32_t>(i);
+    row.depth = depths[i];
+    row.flowSpeed = flows[i];
+    products.Feed(row);
+    profile += 0.0049 * flows[i] * 0.5;
+    if (std::floor(depths[i]) == 9) bin9 += 0.0049 * flows[i] * 0.5;
+  }
+  const auto p = products.Finish();
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(p->volume, profile);
+  ASSERT_EQ(p->bins.size(), 6u);  // 0 5 9 10 12 15
+  EXPECT_EQ(p->bins[2].volume, bin9);
+}
+
 TEST(CastProducts, LiveSnapshotFollowsTheCast) {
   CastProducts products(ProfileSettings{}, 0.0049);
   ExportRow row;
