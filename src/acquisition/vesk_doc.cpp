@@ -84,8 +84,8 @@ void CVESKDoc::EndPlayback() {
   playbackPaused_ = false;
 }
 
-void CVESKDoc::SetPlaybackSpeed(int pause) {
-  playbackSpeed_ = pause;
+void CVESKDoc::SetPlaybackSpeed(int speed) {
+  playbackSpeed_ = speed;
 }
 
 PlaybackProgress CVESKDoc::Playback() const {
@@ -107,6 +107,11 @@ std::string CVESKDoc::DataDirectory() const {
 std::string CVESKDoc::DatPath() const {
   std::lock_guard names(fileNameLock_);
   return processedFileName_.empty() ? std::string() : dataDir_ + processedFileName_;
+}
+
+std::string CVESKDoc::RawPath() const {
+  std::lock_guard names(fileNameLock_);
+  return rawFileName_.empty() || playback_ ? std::string() : dataDir_ + rawFileName_;
 }
 
 std::string CVESKDoc::PlayedPath() const {

@@ -104,6 +104,8 @@ class CVESKDoc {
   // Frames the playback source lets wait in the queue before it pauses (a file can be read
   // far faster than it is processed; the serial source never waits).
   static constexpr std::size_t kPlaybackQueueLimit = 4000;
+  // Real seconds per second of the recording for each unit of the playback speed value.
+  static constexpr double kPlaybackSecondsPerSpeedUnit = 0.25;
 
   // Builds the catalogue and loads the document's settings. Opens no port.
   CVESKDoc(SettingsStore& store, WindowMessages& windows, UserDialogs& dialogs, const Clock& clock);
@@ -167,8 +169,9 @@ class CVESKDoc {
   bool IsPlayback() const { return playback_; }
   bool PlaybackPaused() const { return playbackPaused_; }
   void SetPlaybackPaused(bool paused) { playbackPaused_ = paused; }
-  // The pause per 1024-byte chunk of a playback, in 100 ms (0: as fast as it is processed).
-  void SetPlaybackSpeed(int pause);
+  // The pace of a playback as stored ("PlaybackSpeed"): 0 as fast as it is processed; 1, 2
+  // and 4 four, two and one times the recording's own pace (its L frames, or its GPS time).
+  void SetPlaybackSpeed(int speed);
   PlaybackProgress Playback() const;
   // Whether the window wants each new time chart sample, and the navigation viewer's lines.
   void SetTimeChartRelay(bool on) { timeChartRelay_ = on; }
@@ -202,6 +205,8 @@ class CVESKDoc {
   std::string DataDirectory() const;
   // Where the scan writes its .dat now (empty when no scan ever started).
   std::string DatPath() const;
+  // Where a live scan writes its .bin now (empty when no scan ever started).
+  std::string RawPath() const;
   // The recording a playback plays (empty otherwise).
   std::string PlayedPath() const;
   // Re-reads the port and instrument settings (at connect and at every scan start).
