@@ -26,6 +26,7 @@
 #include "control/udp_control.h"
 #include "display/alarm_pane.h"
 #include "display/binned_data_popup_dlg.h"
+#include "display/elided_label.h"
 #include "display/grid_view.h"
 #include "display/time_plots_view.h"
 #include "display/vesk_view.h"
@@ -185,7 +186,7 @@ CMainFrame::~CMainFrame() {
 void CMainFrame::BuildStatusBar() {
   const char* initial[5] = {kIdleState, "", "", kSourceVesk, kDestEmpty};
   for (int i = 0; i < 5; ++i) {
-    panes_[i] = new QLabel(this);
+    panes_[i] = new CElidedLabel(this, Qt::ElideMiddle);
     panes_[i]->setObjectName(QStringLiteral("pane%1").arg(i));
     panes_[i]->setFrameShape(QFrame::Panel);
     panes_[i]->setFrameShadow(QFrame::Sunken);
@@ -196,11 +197,11 @@ void CMainFrame::BuildStatusBar() {
   // Beside the panes: the alarms, and the remote control's last command.
   alarmPane_ = new CAlarmPane(this);
   statusBar()->addPermanentWidget(alarmPane_);
-  remote_ = new QLabel(this);
+  remote_ = new CElidedLabel(this);
   remote_->setObjectName(QStringLiteral("remotePane"));
   remote_->setFrameShape(QFrame::Panel);
   remote_->setFrameShadow(QFrame::Sunken);
-  remote_->setToolTip(QStringLiteral("The last command of the UDP remote control"));
+  remote_->SetPlainToolTip(QStringLiteral("The last command of the UDP remote control"));
   statusBar()->addPermanentWidget(remote_);
   UpdateRemote();
   // A short note (a command ignored, a device back) on the left for a while; the whole text
@@ -236,17 +237,17 @@ void CMainFrame::UpdateRemote() {
   const std::string text = remoteControl_ == nullptr
                                ? std::string("not available")
                                : DescribeReceivedCommand(remoteControl_->LastReceived());
-  remote_->setText(QStringLiteral("  Remote: %1  ").arg(Latin1(text)));
+  remote_->SetFullText(QStringLiteral("  Remote: %1  ").arg(Latin1(text)));
 }
 
 QString CMainFrame::RemoteText() const {
-  return remote_->text().trimmed();
+  return remote_->FullText().trimmed();
 }
 
 void CMainFrame::ShowPaneText(int pane, const std::string& text) {
   if (pane < 0 || pane >= static_cast<int>(panes_.size())) return;
   paneTexts_[pane] = Latin1(text);
-  panes_[pane]->setText(Shown(paneTexts_[pane]));
+  panes_[pane]->SetFullText(Shown(paneTexts_[pane]));
 }
 
 QString CMainFrame::PaneText(int pane) const {
@@ -582,7 +583,22 @@ void CMainFrame::OnClosePlayback() {
   SyncScanState();
 }
 
+void CMainFrame::CloseUnasked() {
+  closeUnasked_ = true;
+  close();
+  closeUnasked_ = false;
+}
+
 void CMainFrame::closeEvent(QCloseEvent* e) {
+  // One slip must not end a cast: the user says so first.
+  if (!closeUnasked_ && doc_.Scanning() && doc_.Logging() && !doc_.IsPlayback()) {
+    char text[1024];
+    std::snprintf(text, sizeof text, kExitWhileLoggingFormat, doc_.RawPath().c_str());
+    if (!doc_.Dialogs().AskYesNo(text, kExitCaption, false)) {
+      e->ignore();
+      return;
+    }
+  }
   // The playback dialog's end stops its scan; then no thread may outlive the windows.
   if (playback_ != nullptr) delete playback_.data();
   if (doc_.Scanning()) doc_.StopScan();

@@ -37,31 +37,31 @@ CVESKApp::~CVESKApp() {
 
 bool CVESKApp::InitInstance() {
   // 1. The remote control socket. Its commands wait for the document and the window.
-  udp_ =
-      std::make_unique<CUDPControl>(store_,
-                                    CUDPControl::Actions{
-                                        [this] {
-                                          if (frame_) frame_->StartLogging();
-                                        },
-                                        [this] {
-                                          if (frame_) frame_->Stop();
-                                        },
-                                        [this] {
-                                          if (frame_) {
-                                            QTimer::singleShot(0, frame_.get(), &QWidget::close);
-                                          } else {
-                                            QCoreApplication::exit(0);
-                                          }
-                                        },
-                                        [this] {
-                                          if (frame_) frame_->StartAcquisition();
-                                        },
-                                        [this](const std::string& text) { dialogs_.Notify(text); },
-                                        [this](const std::string& note) {
-                                          if (frame_) frame_->Mark(note);
-                                        },
-                                    },
-                                    this);
+  udp_ = std::make_unique<CUDPControl>(
+      store_,
+      CUDPControl::Actions{
+          [this] {
+            if (frame_) frame_->StartLogging();
+          },
+          [this] {
+            if (frame_) frame_->Stop();
+          },
+          [this] {
+            if (frame_) {
+              QTimer::singleShot(0, frame_.get(), &CMainFrame::CloseUnasked);
+            } else {
+              QCoreApplication::exit(0);
+            }
+          },
+          [this] {
+            if (frame_) frame_->StartAcquisition();
+          },
+          [this](const std::string& text) { dialogs_.Notify(text); },
+          [this](const std::string& note) {
+            if (frame_) frame_->Mark(note);
+          },
+      },
+      this);
   remoteControl_ = udp_->Open();
   for (const std::string& warning : udp_->Warnings()) dialogs_.Notify(warning);
   if (!remoteControl_) {
@@ -172,7 +172,7 @@ void CVESKApp::TakeScreenshot() {
 
 void CVESKApp::Quit(int code) {
   exitCode_ = code;
-  frame_->close();
+  frame_->CloseUnasked();
   QCoreApplication::exit(code);
 }
 

@@ -21,12 +21,14 @@ constexpr const char* kBoundsGreater = "The Lower Bound CANNOT BE GREATER than t
 constexpr const char* kBoundsEqual = "The Lower Bound CANNOT EQUAL the Upper Bound";
 constexpr const char* kBoundsRange = "Please enter an integer between 0 and 127.";
 constexpr const char* kLatitudeRange = "Please enter a number between -90 and 90.";
-constexpr const char* kLatitudeFormat = "Format must be decimal degress ( DD.DDDD )";
+constexpr const char* kLatitudeFormat = "Format must be decimal degrees ( DD.DDDD )";
 constexpr const char* kConstantConfirm =
     "Please confirm that you wish to change the Counter Constant.";
 constexpr const char* kConstantEmpty =
     "This value cannot be empty.  \n\nIf you do not wish to use the Counter Constant, set it "
     "to 0.";
+constexpr const char* kConstantNumber =
+    "The Counter Constant must be a number (for example 1.25 or 0).";
 constexpr const char* kMepRange = "Please enter an integer between 1 and 1000.";
 constexpr const char* kFirmwareNumber =
     "Please enter the firmware version as a number (for example 2.25).";
@@ -92,7 +94,8 @@ std::string ValidateSurveyLat(std::string_view text) {
 }
 
 std::string ValidateCounterConstant(std::string_view text) {
-  return Trimmed(text).empty() ? kConstantEmpty : std::string();
+  if (Trimmed(text).empty()) return kConstantEmpty;
+  return ParseDecimalText(text) ? std::string() : kConstantNumber;
 }
 
 std::string ValidateMaxMepLength(int length) {
