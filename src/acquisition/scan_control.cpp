@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -52,7 +53,13 @@ constexpr const char* kDataDirAdvice =
 
 constexpr std::uint32_t kCounterReadTimeoutMs = 200;
 constexpr auto kRespondingWindow = std::chrono::seconds(5);
-constexpr auto kSnapshotTimeout = std::chrono::seconds(60);
+constexpr auto kSnapshotTimeout = std::chrono::seconds(CVESKDoc::kSnapshotAnswerSeconds);
+constexpr const char* kSnapshotCaption = "Take Snap-Shot";
+constexpr const char* kSnapshotTaken = "Snapshot taken: ";
+constexpr const char* kSnapshotFailed = "The counter could not take the snapshot:\n\n";
+constexpr const char* kSnapshotNoAnswer =
+    "The counter did not answer the snapshot command within %d s: no snapshot is known to "
+    "have been taken.";
 constexpr std::size_t kEepromTextLimit = 2048;
 constexpr auto kReconnectInterval = std::chrono::seconds(3);
 
@@ -357,9 +364,23 @@ void CVESKDoc::QueueCommand(std::string command) {
 }
 
 void CVESKDoc::TakeSnapShot() {
+  {
+    std::lock_guard lock(snapshotLock_);
+    snapshotWatch_ = SnapshotReplyWatch(SnapshotReplyWatch::Command::Take);
+    snapshotReply_ = {};
+  }
+  snapshotWatching_ = true;
   QueueCommand("r");
   snapshotPending_ = true;
   snapshotSent_ = std::chrono::steady_clock::now();
+}
+
+void CVESKDoc::WatchSnapshotReply(std::string_view bytes) {
+  std::lock_guard lock(snapshotLock_);
+  SnapshotReply reply = snapshotWatch_.Feed(bytes);
+  if (reply.outcome == SnapshotOutcome::None) return;
+  snapshotReply_ = std::move(reply);
+  snapshotWatching_ = false;
 }
 
 void CVESKDoc::StopScan() {
@@ -405,6 +426,24 @@ void CVESKDoc::StopThreads() {
   }
 }
 
+void CVESKDoc::TellSnapshot(const SnapshotReply& reply) {
+  switch (reply.outcome) {
+    case SnapshotOutcome::None: return;
+    case SnapshotOutcome::Done: dialogs_.Notify(kSnapshotTaken + reply.line); break;
+    case SnapshotOutcome::Failed:
+      dialogs_.QueueMessage(kSnapshotFailed + reply.line, kSnapshotCaption, MessageIcon::Warning);
+      break;
+    case SnapshotOutcome::NoAnswer: {
+      char text[256];
+      std::snprintf(text, sizeof text, kSnapshotNoAnswer, kSnapshotAnswerSeconds);
+      dialogs_.QueueMessage(text, kSnapshotCaption, MessageIcon::Warning);
+      break;
+    }
+  }
+  snapshotPending_ = false;
+  snapshotWatching_ = false;
+}
+
 CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
   CounterStatus status;
   const auto now = std::chrono::steady_clock::now();
@@ -423,6 +462,7 @@ CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
         if (n == 0) break;
         lastHeard_ = now;
         idleText_.append(buf, n);
+        if (snapshotWatching_) WatchSnapshotReply(std::string_view(buf, n));
       }
     } catch (const CSerialException& e) {
       if (e.IsDeviceGone()) {
@@ -456,7 +496,6 @@ CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
                 block.end());
     if (block.find_first_not_of(" \r\n\t") == std::string::npos) block.clear();
     if (!block.empty()) {
-      snapshotPending_ = false;
       if (block != settings_.eepromData) {
         settings_.eepromData = block;
         store_.Write(keys::kVeskEepromData, block);
@@ -464,7 +503,15 @@ CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
       }
     }
   }
-  if (snapshotPending_ && now - snapshotSent_ > kSnapshotTimeout) snapshotPending_ = false;
+  if (snapshotPending_) {
+    {
+      std::lock_guard lock(snapshotLock_);
+      status.snapshot = snapshotReply_;
+    }
+    if (status.snapshot.outcome == SnapshotOutcome::None && now - snapshotSent_ > kSnapshotTimeout)
+      status.snapshot.outcome = SnapshotOutcome::NoAnswer;
+    TellSnapshot(status.snapshot);
+  }
   counterResponding_ = connected_ && lastHeard_.time_since_epoch().count() != 0 &&
                        now - lastHeard_ < kRespondingWindow;
   status.responding = counterResponding_;

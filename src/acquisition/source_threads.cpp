@@ -160,6 +160,9 @@ void SerialSourceThread(CVESKDoc& doc) {
         doc.lastScanByteTicks_ = std::chrono::steady_clock::now().time_since_epoch().count();
         WriteRaw(doc, doc.rawFile_, buffer, n);
         FeedDeframer(doc.frames_, deframer, buffer, n);
+        if (doc.snapshotWatching_) {
+          doc.WatchSnapshotReply(std::string_view(reinterpret_cast<const char*>(buffer), n));
+        }
       }
       WriteOneCommand(doc.commands_, doc.counterSerial_);
     }

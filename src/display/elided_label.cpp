@@ -50,9 +50,9 @@ void CElidedLabel::resizeEvent(QResizeEvent* event) {
 
 void CElidedLabel::Elide() {
   const int room = width() - Chrome();
-  const QString shown =
-      fontMetrics().horizontalAdvance(full_) <= room ? full_
-                                                     : fontMetrics().elidedText(full_, mode_, room);
+  const QString shown = fontMetrics().horizontalAdvance(full_) <= room
+                            ? full_
+                            : fontMetrics().elidedText(full_, mode_, room);
   if (shown != text()) QLabel::setText(shown);
   const QString tip = shown == full_ ? plainTip_ : full_;
   if (tip != toolTip()) setToolTip(tip);

@@ -458,7 +458,8 @@ void CMainFrame::SyncScanState() {
   const ScanDisplay wanted = !scanning                               ? ScanDisplay::Idle
                              : (doc_.Logging() || doc_.IsPlayback()) ? ScanDisplay::Logging
                                                                      : ScanDisplay::Acquiring;
-  const bool connected = doc_.Connected();
+  // A port lent to the Store Snap-Shot dialog is still the counter's connection.
+  const bool connected = doc_.Connected() || doc_.CounterPortLent();
   if (wanted != bar_->Display() || connected != shownConnected_) {
     const ScanDisplay before = bar_->Display();
     bar_->SetScanDisplay(wanted, connected);
@@ -501,7 +502,7 @@ void CMainFrame::Connect() {
 
 void CMainFrame::StatusTick() {
   const CVESKDoc::CounterStatus status = doc_.PollCounterStatus();
-  bar_->SetConnected(doc_.Connected());
+  bar_->SetConnected(doc_.Connected() || doc_.CounterPortLent());
   bar_->SetSnapshotActive(status.snapshotInProgress);
   UpdateRemote();
   UpdateAlarms();
