@@ -581,6 +581,7 @@ void CMainFrame::OnClosePlayback() {
   doc_.EndPlayback();
   messages_.SetPaneText(kPaneSource, kSourceVesk);
   messages_.SetPaneText(kPaneDest, kDestEmpty);
+  ShowMarks();
   SyncScanState();
 }
 
@@ -644,6 +645,7 @@ void CMainFrame::OpenPlayback(std::string path) {
   recentFiles_.Add(path);
   UpdateRecentFiles();
   doc_.PreparePlayback(path);
+  ShowMarks();  // the recording's own, none of the last scan's
   if (playback_ == nullptr) {
     auto* dialog = new CPlaybackDataDlg(doc_, this);
     playback_ = dialog;

@@ -92,6 +92,11 @@ void ScanResults::ClearGrid() {
   gridRows_.clear();
 }
 
+void ScanResults::ClearHistory() {
+  std::lock_guard lock(historyLock_);
+  history_.clear();
+}
+
 void ScanResults::BoundGrid() {
   std::lock_guard lock(gridLock_);
   if (gridRows_.size() > kMaxGridRows) gridRows_.clear();

@@ -114,6 +114,8 @@ class ScanResults {
   void ClearTotalCount();
   void ClearWindowCount();
   void ClearGrid();
+  // The time chart samples so far (their count goes on): Clear Plots of the time charts.
+  void ClearHistory();
   // Empties the grid when it holds more than its bound (the housekeeping check).
   void BoundGrid();
   // A new scan: every table and counter as in a new document.
