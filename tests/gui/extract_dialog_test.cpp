@@ -21,7 +21,7 @@ using test::TempDir;
 struct Fixture {
   Fixture() : dlg(store) {
     dlg.SetPrompts(prompts);
-    dlg.SetOutputChooser([this](QWidget*) -> std::optional<std::string> {
+    dlg.SetOutputChooser([this](QWidget*, bool) -> std::optional<std::string> {
       ++asked;
       return output;
     });
