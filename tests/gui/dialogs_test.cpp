@@ -81,13 +81,15 @@ TEST_F(DialogTest, EmptyCounterConstantIsRefusedAfterTheConfirmation) {
 }
 
 TEST_F(DialogTest, FirmwareAndHeaderAreStored) {
+  // The version the counter reported is offered.
+  doc.ChangeSettings([](DocumentSettings& s) { s.eepromData = "VESK VERSION: 2.31\r\nSN: 4\r\n"; });
   CFirmwareVersionDlg firmware(doc);
   firmware.SetPrompts(prompts);
   EXPECT_EQ(firmware.VersionField()->text(), "2.25");
-  firmware.VersionField()->setText("2.30");
+  firmware.findChild<QPushButton*>("useReportedVersion")->click();
   firmware.accept();
-  EXPECT_EQ(doc.Store().Read(keys::kFirmwareVer), "2.30");
-  EXPECT_DOUBLE_EQ(doc.Settings().scan.firmwareVersion, 2.30);
+  EXPECT_EQ(doc.Store().Read(keys::kFirmwareVer), "2.31");
+  EXPECT_DOUBLE_EQ(doc.Settings().scan.firmwareVersion, 2.31);
 
   CUserHeaderDlg header(doc);
   header.HeaderField()->setPlainText("Cruise AB-26\nStation 4\nCast 2");

@@ -4,11 +4,14 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QHBoxLayout>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 #include "acquisition/vesk_doc.h"
@@ -32,9 +35,12 @@ constexpr const char* kConstantNumber =
 constexpr const char* kMepRange = "Please enter an integer between 1 and 1000.";
 constexpr const char* kFirmwareNumber =
     "Please enter the firmware version as a number (for example 2.25).";
-constexpr const char* kFirmwareHelp =
-    "The firmware version of the counter can be read in the counter's own menu "
-    "(\"VESK VERSION:\") through a terminal program.";
+constexpr const char* kFirmwareReported = "The counter reported firmware version %s.";
+constexpr const char* kFirmwareUse = "Use %s";
+constexpr const char* kFirmwareNotReported =
+    "The counter has not reported its firmware version yet: it does so (\"VESK VERSION:\") "
+    "while it is connected and idle.";
+constexpr const char* kVersionTag = "VESK VERSION:";
 
 constexpr int kMaxBin = 127;
 constexpr int kMaxMep = 1000;
@@ -74,6 +80,16 @@ std::optional<double> ParseDecimalText(std::string_view text) {
   }
   if (i != t.size()) return std::nullopt;
   return ParseReal(t);
+}
+
+std::string ReportedFirmwareVersion(std::string_view counterText) {
+  const std::size_t at = counterText.rfind(kVersionTag);
+  if (at == std::string_view::npos) return {};
+  std::size_t end = counterText.find_first_of("\r\n", at);
+  if (end == std::string_view::npos) end = counterText.size();
+  const std::string version = Trimmed(
+      counterText.substr(at + std::strlen(kVersionTag), end - at - std::strlen(kVersionTag)));
+  return ValidateFirmwareVersion(version).empty() ? version : std::string();
 }
 
 std::string ValidateFirmwareVersion(std::string_view text) {
@@ -134,12 +150,31 @@ void CValueDlg::accept() {
 
 CFirmwareVersionDlg::CFirmwareVersionDlg(CVESKDoc& doc, QWidget* parent)
     : CValueDlg(doc, parent, "VESK Firmware Version") {
-  auto* help = new QLabel(kFirmwareHelp, this);
+  // What the counter said of itself, offered in place of typing it.
+  const std::string reported = ReportedFirmwareVersion(doc_.Settings().eepromData);
+  char text[256];
+  std::snprintf(text, sizeof text, reported.empty() ? kFirmwareNotReported : kFirmwareReported,
+                reported.c_str());
+  auto* help = new QLabel(QString::fromLatin1(text), this);
+  help->setObjectName("reportedVersion");
   help->setWordWrap(true);
   Body()->addWidget(help);
   version_ = new QLineEdit(QString::fromStdString(doc_.Store().Read(keys::kFirmwareVer)), this);
   auto* form = new QFormLayout();
-  form->addRow("Firmware Version:", version_);
+  if (reported.empty()) {
+    form->addRow("Firmware Version:", version_);
+  } else {
+    std::snprintf(text, sizeof text, kFirmwareUse, reported.c_str());
+    auto* use = new QPushButton(QString::fromLatin1(text), this);
+    use->setObjectName("useReportedVersion");
+    use->setAutoDefault(false);
+    connect(use, &QPushButton::clicked, this,
+            [this, reported] { version_->setText(QString::fromStdString(reported)); });
+    auto* row = new QHBoxLayout();
+    row->addWidget(version_, 1);
+    row->addWidget(use);
+    form->addRow("Firmware Version:", row);
+  }
   Body()->addLayout(form);
   FinishLayout();
 }
