@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QUrl>
 #include <algorithm>
@@ -38,6 +39,7 @@
 #include "ui/dialogs/extract_data_stream_dlg.h"
 #include "ui/dialogs/grid_scaling_factor_dlg.h"
 #include "ui/dialogs/lat_long_parsing_config_dlg.h"
+#include "ui/dialogs/manual_viewer_dlg.h"
 #include "ui/dialogs/nav_viewer_dlg.h"
 #include "ui/dialogs/playback_data_dlg.h"
 #include "ui/dialogs/remote_control_dlg.h"
@@ -61,6 +63,17 @@ constexpr const char* kSourcePrefix = "  Source: ";
 constexpr const char* kDestPrefix = "  Dest: ";
 constexpr const char* kPlaybackOpenTitle = "Open File (Data Playback)";
 constexpr const char* kMakerWebPage = "https://www.corvane.example/";
+constexpr const char* kNoWebBrowserFormat =
+    "No web browser is available on this computer to open %s\n\nOpen that address on a "
+    "computer with a web browser.";
+constexpr const char* kManualMissing =
+    "The VESK Software Manual (vesk-manual.md) was not found beside the program or in its "
+    "share/vesk/manual folder: it is installed with the vesk package.";
+// A web browser is there when $BROWSER names one or one of these is installed (Debian's
+// x-www-browser stands for whichever the system prefers).
+constexpr const char* kWebBrowsers[] = {"x-www-browser", "firefox",          "firefox-esr",
+                                        "chromium",      "chromium-browser", "google-chrome",
+                                        "epiphany",      "konqueror",        "falkon"};
 
 QString Latin1(const std::string& text) {
   return QString::fromLatin1(text.data(), text.size());
@@ -81,6 +94,22 @@ std::string ManualFileName(const std::string& stored) {
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   if (lower.find(".pdf") != std::string::npos) return stored;
   return stored + ".pdf";
+}
+
+void CMainFrame::ShowBuiltManual() {
+  if (manual_ != nullptr) {
+    manual_->raise();
+    manual_->activateWindow();
+    return;
+  }
+  const std::string path = FindManual(QCoreApplication::applicationDirPath().toStdString());
+  if (path.empty()) {
+    doc_.Dialogs().ShowMessage(kManualMissing, "", MessageIcon::Error);
+    return;
+  }
+  auto* viewer = new CManualViewerDlg(path, this);
+  manual_ = viewer;
+  viewer->show();
 }
 
 std::string ManualErrorText(ManualProblem problem, const std::string& name) {
@@ -780,23 +809,33 @@ void CMainFrame::OnAbout() {
                               QString::fromLatin1(kInstrumentDescription)));
 }
 
+bool WebBrowserAvailable() {
+  if (!qEnvironmentVariableIsEmpty("BROWSER")) return true;
+  for (const char* browser : kWebBrowsers) {
+    if (!QStandardPaths::findExecutable(QString::fromLatin1(browser)).isEmpty()) return true;
+  }
+  return false;
+}
+
 void CMainFrame::OnWebPage() {
-  if (!QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerWebPage)))) {
-    doc_.Dialogs().ShowMessage(ManualErrorText(ManualProblem::Other, kMakerWebPage), "",
-                               MessageIcon::Error);
+  if (!WebBrowserAvailable() ||
+      !QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerWebPage)))) {
+    char text[512];
+    std::snprintf(text, sizeof text, kNoWebBrowserFormat, kMakerWebPage);
+    doc_.Dialogs().ShowMessage(text, "", MessageIcon::Information);
   }
 }
 
 void CMainFrame::OnManual() {
   const std::string name = ManualFileName(doc_.Store().Read(keys::kSwManualVer));
-  // A bare name is looked for beside the program, where the installation puts the manual.
+  // A manual the settings name (a bare name beside the program) opens in its own reader;
+  // otherwise the one built with the program, in a window of its own.
   QFileInfo info(Latin1(name));
   if (info.isRelative()) {
     info = QFileInfo(QCoreApplication::applicationDirPath() + QLatin1Char('/') + Latin1(name));
   }
   if (!info.exists() || !info.isFile()) {
-    doc_.Dialogs().ShowMessage(ManualErrorText(ManualProblem::NotFound, name), "",
-                               MessageIcon::Error);
+    ShowBuiltManual();
     return;
   }
   if (!info.isReadable()) {

@@ -47,6 +47,8 @@ enum class ManualProblem { NotFound, NoApplication, Other };
 std::string ManualErrorText(ManualProblem problem, const std::string& name);
 // The manual's file name: ".pdf" appended unless it already ends so (any case).
 std::string ManualFileName(const std::string& stored);
+// Whether a web browser can open a page ($BROWSER, or an installed browser).
+bool WebBrowserAvailable();
 
 class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFrame {
   Q_OBJECT
@@ -148,6 +150,8 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   void OnAbout();
   void OnWebPage();
   void OnManual();
+  // The manual built with the program, in its window.
+  void ShowBuiltManual();
   void OnClosePlayback();
   // The live services' part (main_frame_live.cpp).
   void BuildLiveMenus(QMenu* commands, QMenu* settings);
@@ -164,6 +168,7 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   QWidget* gridPane_ = nullptr;
   QPointer<QWidget> popup_;
   QPointer<QWidget> playback_;
+  QPointer<QWidget> manual_;
   std::array<CElidedLabel*, 5> panes_{};
   std::array<QString, 5> paneTexts_;
   CElidedLabel* remote_ = nullptr;
