@@ -23,6 +23,19 @@ namespace {
 constexpr const char* kCannotOpenPort =
     "Cannot open Serial Interface port!\n\nPort may be in use by another application.\n\nError "
     "Message: ";
+constexpr const char* kPortMissing =
+    "Cannot open Serial Interface port!\n\nThe device does not exist: is the counter's serial "
+    "adapter plugged in? (Settings > Port Settings... chooses the device.)\n\nError Message: ";
+constexpr const char* kPortForbidden =
+    "Cannot open Serial Interface port!\n\nThis user may not use the device (on Debian, members "
+    "of the group \"dialout\" may).\n\nError Message: ";
+
+// The reason a port did not open, as the user can act on it.
+const char* CannotOpenPortText(int error) {
+  if (error == ENOENT || error == ENODEV || error == ENXIO) return kPortMissing;
+  if (error == EACCES || error == EPERM) return kPortForbidden;
+  return kCannotOpenPort;
+}
 constexpr const char* kPortNotReady =
     "ERROR STARTING\n\nCannot Start data Acquisition because comm-port is not ready.\nEstablish "
     "serial communications first by clicking the \"Connect\" button.";
@@ -38,6 +51,12 @@ constexpr const char* kCannotOverwrite =
 constexpr const char* kDumpNameRefused =
     "ERROR: \"VESK_PRELOGGING_DATADUMP\" is the name of the pre-logging dump files, which every "
     "start without logging overwrites.\n\n--  PLEASE ENTER ANOTHER FILENAME  --";
+constexpr const char* kNameRefused =
+    "ERROR: A data file name may not hold any of  * ? < > | \" : \\  or control "
+    "characters.\n\n--  PLEASE ENTER ANOTHER FILENAME  --";
+constexpr const char* kForbiddenNameCharacters =
+    "*?<>|\":\\\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10\x11\x12\x13"
+    "\x14\x15\x16\x17\x18\x19\x1a\x1b\x1c\x1d\x1e\x1f\x7f";
 constexpr const char* kOldFilesNotMoved =
     "ERROR: The existing recording could not be moved aside - logging was not started, and "
     "nothing was overwritten.\n\n";
@@ -93,7 +112,8 @@ bool CVESKDoc::ConnectCounterPort(bool tellFailure) {
   } catch (const CSerialException& e) {
     counterSerial_.Close();
     if (tellFailure) {
-      dialogs_.ShowMessage(kCannotOpenPort + std::string(e.what()), "", MessageIcon::Error);
+      dialogs_.ShowMessage(CannotOpenPortText(e.ErrorCode()) + std::string(e.what()), "",
+                           MessageIcon::Error);
     }
     connected_ = false;
   }
@@ -213,6 +233,11 @@ std::optional<std::string> CVESKDoc::ChooseCustomStem(const std::string& dir) {
     const std::optional<std::string> chosen = dialogs_.AskDataFileName(proposed, dir, again);
     if (!chosen) return std::nullopt;
     const std::string stem = FileTitle(*chosen);
+    // Names other systems (a share, a shell, the office's computers) cannot take are refused.
+    if (stem.empty() || stem.find_first_of(kForbiddenNameCharacters) != std::string::npos) {
+      dialogs_.ShowMessage(kNameRefused, "", MessageIcon::Error);
+      continue;
+    }
     if (stem == kPreloggingStem) {
       dialogs_.ShowMessage(kDumpNameRefused, "", MessageIcon::Error);
       continue;

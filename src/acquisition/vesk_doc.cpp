@@ -12,7 +12,7 @@ constexpr const char* kSurveyLatNotSet =
     "WARNING !!!\n\nIt appears that the Survey Latitude has not been set by the user.  The "
     "default value is 99.9999.  \n\nThis value is used in the conversion from Pressure to Depth "
     "which will yield inaccurate results if the correct latitude is not set.\n\nTo update the "
-    "Survey Latitude go to 'TOOLS >> SET SURVEY LAT' or hit 'Shift + L'.";
+    "Survey Latitude go to 'Settings >> Set Survey Latitude...' or hit 'Shift + L'.";
 
 PortSettings ReadPort(const SettingsStore& s, const IntKey& port, const IntKey& bps,
                       const IntKey& bits, const IntKey& parity, const IntKey& stop,

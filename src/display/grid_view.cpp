@@ -44,6 +44,7 @@ CGridView::CGridView(CVESKDoc& doc, QWidget* parent)
   viewport()->setAutoFillBackground(false);
   verticalScrollBar()->setSingleStep(kScrollStepRows * kRowHeight);
   UpdateScrollRange(0);
+  mepColor_ = QColor::fromRgb(static_cast<QRgb>(doc_.Store().Read(keys::kMepColor)) | 0xFF000000u);
 }
 
 CGridView::~CGridView() = default;
@@ -225,6 +226,7 @@ void CGridView::ChooseMepColor() {
 
 void CGridView::SetMepColor(const QColor& color) {
   mepColor_ = color;
+  doc_.Store().Write(keys::kMepColor, static_cast<int>(color.rgb() & 0xFFFFFF));
   viewport()->update();
 }
 

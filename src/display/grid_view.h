@@ -24,7 +24,7 @@ class DialogPrompts;
 
 inline constexpr const char* kGridTimerError = "Error: SetTimer _UPDATEGRID_ failed";
 inline constexpr const char* kGridMenuTitle = "Grid Menu";
-inline constexpr const char* kMebColorItem = "&MEB Color";
+inline constexpr const char* kMebColorItem = "&MEP Color";
 
 // The element and stored row under a point of the view.
 struct GridCell {
@@ -80,7 +80,7 @@ class CGridView : public QAbstractScrollArea, public MessageReceiver {
 
   QColor MepColor() const { return mepColor_; }
   void SetMepColor(const QColor& color);
-  // "&MEB Color": the colour chooser, then the new colour.
+  // "&MEP Color": the colour chooser, then the new colour (kept for the next run).
   void ChooseMepColor();
   // The right-click menu "Grid Menu", built for one showing.
   std::unique_ptr<QMenu> CreateContextMenu();

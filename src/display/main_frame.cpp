@@ -62,6 +62,11 @@ constexpr int kBarHeightReserve = 225;
 constexpr const char* kSourcePrefix = "  Source: ";
 constexpr const char* kDestPrefix = "  Dest: ";
 constexpr const char* kPlaybackOpenTitle = "Open File (Data Playback)";
+constexpr const char* kHeaderOn =
+    "Options: Add Header to DAT File is on: the next .dat files begin with the file header.";
+constexpr const char* kHeaderOff =
+    "Options: Add Header to DAT File is OFF: the next .dat files are written without their "
+    "header.";
 constexpr const char* kMakerWebPage = "https://www.corvane.example/";
 constexpr const char* kNoWebBrowserFormat =
     "No web browser is available on this computer to open %s\n\nOpen that address on a "
@@ -384,9 +389,13 @@ void CMainFrame::BuildMenus() {
             &CMainFrame::OnGridScalingFactor);
   QAction* disableGrid = AddAction(grid, "&Disable MEP Grid", nullptr, kAnyTime, kReady);
   disableGrid->setCheckable(true);
-  disableGrid->setChecked(doc_.Settings().scan.gridPaused);
+  // As it was left at the last run.
+  const bool gridDisabled = doc_.Store().ReadBool(keys::kGridDisabled);
+  doc_.ChangeSettings([&](DocumentSettings& s) { s.scan.gridPaused = gridDisabled; });
+  disableGrid->setChecked(gridDisabled);
   connect(disableGrid, &QAction::toggled, this, [this](bool on) {
     doc_.ChangeSettings([&](DocumentSettings& s) { s.scan.gridPaused = on; });
+    doc_.Store().Write(keys::kGridDisabled, on ? 1 : 0);
   });
   AddAction(settings, "&Window Count Bounds...", "Shift+W", kAnyTime, kReady,
             &CMainFrame::OnWindowCountBounds);
@@ -432,6 +441,8 @@ void CMainFrame::BuildMenus() {
   connect(header, &QAction::toggled, this, [this](bool on) {
     doc_.ChangeSettings([&](DocumentSettings& s) { s.addHeaderToDatFile = on; });
     doc_.Store().Write(keys::kAddHeaderToDatFile, on ? 1 : 0);
+    // The first item of its menu, easily flipped by a click that slips: said, and logged.
+    doc_.Dialogs().Notify(on ? kHeaderOn : kHeaderOff);
   });
   QAction* initialNmea =
       AddAction(options, "Log Initial NMEA Sample Only", nullptr, kAnyTime, kReady);
@@ -733,8 +744,11 @@ void CMainFrame::OnTimeCharts() {
 
 void CMainFrame::ShowMainView(bool timeCharts) {
   if ((dynamic_cast<CTimePlotsView*>(mainView_) != nullptr) == timeCharts) {
-    doc_.Dialogs().ShowMessage(timeCharts ? kTimeChartsActive : kBinnedViewActive, "",
-                               MessageIcon::Information);
+    // Shown already: brought forward, with a note rather than a box to click away.
+    raise();
+    activateWindow();
+    mainView_->setFocus();
+    ShowNote(timeCharts ? kTimeChartsActive : kBinnedViewActive);
     return;
   }
   const QList<int> sizes = splitter_->sizes();

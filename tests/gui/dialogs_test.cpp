@@ -194,7 +194,7 @@ TEST_F(FolderChooserTest, AFolderComesBackWithOneTrailingSlashAndAMissingOneIsOf
   EXPECT_EQ(dialog.TrySelect(""), dialog.directory().absolutePath().toStdString() + "/");
   EXPECT_TRUE(prompts.shown.empty());
 
-  // A missing folder is created on Yes and taken as typed on No.
+  // A missing folder is created on Yes; on No nothing is chosen.
   const std::string deep = dir / "a/b/c";
   prompts.answers = {true, false};
   EXPECT_EQ(dialog.TrySelect(deep + "/"), deep + "/");
@@ -202,7 +202,7 @@ TEST_F(FolderChooserTest, AFolderComesBackWithOneTrailingSlashAndAMissingOneIsOf
   ASSERT_EQ(prompts.shown.size(), 1u);
   EXPECT_TRUE(prompts.shown[0].question);
 
-  EXPECT_EQ(dialog.TrySelect(dir / "later"), dir / "later/");
+  EXPECT_EQ(dialog.TrySelect(dir / "later"), std::nullopt);
   EXPECT_FALSE(std::filesystem::is_directory(dir / "later"));
 }
 

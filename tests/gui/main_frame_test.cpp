@@ -300,6 +300,7 @@ TEST_F(MainFrameTest, CustomNamingReplacesOrRefusesExistingFiles) {
   // nothing.
   const std::pair<const char*, const char*> refused[] = {
       {"run2.bin", "ERROR: You have selected a file that cannot be overwritten!"},
+      {"run<3>?.bin", "ERROR: A data file name may not hold any of"},
       {"VESK_PRELOGGING_DATADUMP.bin", "ERROR: \"VESK_PRELOGGING_DATADUMP\""}};
   for (const auto& [name, message] : refused) {
     dialogs_.prompts = 0;
