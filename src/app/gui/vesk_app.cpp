@@ -110,6 +110,7 @@ int CVESKApp::Run() {
     icon.addFile(QString::fromLatin1(picture));
   }
   QApplication::setWindowIcon(icon);
+  QCoreApplication::instance()->installEventFilter(&titleFitter_);
   if (!InitInstance()) return 1;
   // A scan asked for on the command line starts once the counter has said it is there (or
   // after a short wait, when the start operation asks whether to start anyway).
