@@ -52,34 +52,6 @@ TEST(ValueChecks, WindowBoundsSurveyLatitudeCounterConstantFirmwareAndMepLength)
   EXPECT_NE(ValidateMaxMepLength(1001), "");
 }
 
-TEST_F(DialogTest, EmptyCounterConstantIsRefusedAfterTheConfirmation) {
-  doc.Store().Write(keys::kCounterConstant, "0.5");
-  CCounterConstantDlg dlg(doc);
-  dlg.SetPrompts(prompts);
-  EXPECT_EQ(dlg.ConstantField()->text(), "0.5");
-  dlg.ConstantField()->setText("");
-  dlg.accept();
-  ASSERT_EQ(prompts.shown.size(), 2u);
-  EXPECT_TRUE(prompts.shown[0].question);
-  EXPECT_EQ(prompts.shown[1].text, ValidateCounterConstant(""));
-  EXPECT_NE(dlg.result(), QDialog::Accepted);
-  EXPECT_EQ(doc.Store().Read(keys::kCounterConstant), "0.5");
-
-  // Cancelled confirmation: nothing checked, nothing stored.
-  prompts.shown.clear();
-  prompts.answers = {false};
-  dlg.ConstantField()->setText("2.0");
-  dlg.accept();
-  EXPECT_EQ(prompts.shown.size(), 1u);
-  EXPECT_EQ(doc.Store().Read(keys::kCounterConstant), "0.5");
-
-  dlg.accept();  // confirmed
-  EXPECT_EQ(dlg.result(), QDialog::Accepted);
-  EXPECT_EQ(doc.Store().Read(keys::kCounterConstant), "2.0");
-  EXPECT_EQ(doc.Settings().scan.counterConstantText, "2.0");
-  EXPECT_DOUBLE_EQ(doc.Settings().scan.counterScale, 2.0 / kCounterReferenceConstant);
-}
-
 TEST_F(DialogTest, FirmwareAndHeaderAreStored) {
   // The version the counter reported is offered.
   doc.ChangeSettings([](DocumentSettings& s) { s.eepromData = "VESK VERSION: 2.31\r\nSN: 4\r\n"; });

@@ -89,7 +89,6 @@ TEST(ExtractDialog, FailuresAndEmptyInputs) {
   } table[] = {
       {dir / "missing.bin", dir / "o1.bin", 0, "Error opening file: \"" + dir / "missing.bin",
        false},
-      {kExtractInputPrompt, dir / "o2.bin", 0, "Error opening file: ", false},
       {dir.Path(), dir / "o3.bin", 0, "Error opening file: ", false},
       {dir / "rec.bin", std::nullopt, 1, "", false},  // the save dialog was cancelled
       {dir / "empty.bin", dir / "o4.bin", 1, "No frames were processed.", true},
