@@ -435,6 +435,10 @@ void CMainFrame::BuildMenus() {
   BuildLiveMenus(commands, settings);
 
   QMenu* options = bar->addMenu(QStringLiteral("&Options"));
+  // A caption first: a click on "Options" whose button comes up a little lower selects what
+  // lies under it (how "Add Header to DAT File", the first item, was found turned off).
+  options->setSeparatorsCollapsible(false);
+  options->addSection(QStringLiteral("Files of the next scans"));
   QAction* header = AddAction(options, "Add Header to DAT File", nullptr, kAnyTime, kReady);
   header->setCheckable(true);
   header->setChecked(doc_.Settings().addHeaderToDatFile);
@@ -528,6 +532,7 @@ void CMainFrame::StartAcquisition() {
 void CMainFrame::StartLogging() {
   doc_.StartDataLogging();
   SyncScanState();
+  if (doc_.Logging() && !doc_.Settings().addHeaderToDatFile) doc_.Dialogs().Notify(kHeaderOff);
 }
 
 void CMainFrame::Stop() {
