@@ -130,8 +130,8 @@ std::vector<AlarmChange> AlarmMonitor::Evaluate(const AlarmInputs& in) {
   // speaks it.
   const bool bytesArrive = in.lastByte > lastData_ && Seconds(in.now - in.lastByte) < silent / 2;
   Judge(AlarmId::NoCounterData, l.noDataSeconds > 0 && silent >= l.noDataSeconds, false, in,
-        bytesArrive ? Format("ALARM: bytes arrive from the counter but no frame has been whole "
-                             "for %.0f s - wrong baud rate or cable?",
+        bytesArrive ? Format("ALARM: bytes arrive from the counter but no frame has been "
+                             "complete for %.0f s - wrong baud rate or cable?",
                              silent)
                     : Format("ALARM: no data from the counter for %.0f s", silent),
         "Alarm cleared: data from the counter again", out);

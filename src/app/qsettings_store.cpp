@@ -69,7 +69,8 @@ void QSettingsStore::CheckFile() {
     const std::string line =
         file.open(QIODevice::ReadOnly) ? FirstUnreadableLine(file.readAll()) : std::string();
     readError_ = "it is not a settings (INI) file" + (line.empty() ? "" : ": " + line);
-  } else {
+  } else if (info.exists()) {
+    // (Asked of a file that is not there yet, QSettings would make its folders.)
     unwritable_ = !settings_->isWritable();
   }
 }
