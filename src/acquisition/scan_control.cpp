@@ -95,7 +95,8 @@ bool CVESKDoc::ConnectCounterPort(bool tellFailure) {
 }
 
 bool CVESKDoc::StartIgnored(bool loggingStart) {
-  if (!scanning_) return false;
+  // A playback whose window is open, playing or not yet: a start would take its file names.
+  if (!scanning_ && !playback_) return false;
   if (playback_) {
     dialogs_.Notify("Start ignored: a playback is running.");
   } else if (loggingStart && loggingSuspended_) {

@@ -264,7 +264,8 @@ class CVESKDoc {
   std::optional<std::string> ChooseCustomStem(const std::string& dir);
   // Tells each running thread of the scan to end and waits for it, source first.
   void StopThreads();
-  // A start while a scan of that kind runs: told and ignored (true).
+  // A start while a scan of that kind runs, or while a playback is set up: told and ignored
+  // (true).
   bool StartIgnored(bool loggingStart);
   void StartThreads();
   // Creates `dir` when missing; false (the user told) when it cannot be written.
