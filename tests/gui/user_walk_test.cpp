@@ -108,6 +108,8 @@ TEST_F(UserWalk, ThePlaybackWindowClosesByQuitEscAndItsTitleBar) {
     EXPECT_EQ(fastest->text(), "Max");
     Click(fastest);
     Click(Find<QPushButton>(*dialog, "playButton"));
+    // What it writes goes beside the data folder's recordings, never over the played file.
+    EXPECT_EQ(doc_->DatPath().rfind(dir_ / "cast_PB_", 0), 0u) << doc_->DatPath();
     ASSERT_TRUE(
         PollUntil([&] { return dialog->StatusText() == "Processing Complete - click 'Quit'"; }));
     close(*dialog);
