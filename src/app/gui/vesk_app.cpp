@@ -188,7 +188,7 @@ void CVESKApp::Quit(int code) {
   if (QWidget* box = QApplication::activeModalWidget()) box->close();
   // Once that loop has ended: the main window, and the program's own loop.
   QTimer::singleShot(0, this, [this] {
-    if (frame_) frame_->CloseUnasked();  // the remote command 3, SIGTERM, --duration
+    if (frame_) frame_->CloseUnasked();  // the remote command 3, the end of --duration
     QCoreApplication::exit(exitCode_);
   });
 }
