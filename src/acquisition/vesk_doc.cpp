@@ -1,7 +1,9 @@
 #include "acquisition/vesk_doc.h"
 
 #include <cstdlib>
+#include <utility>
 
+#include "control/live_records.h"
 #include "files/file_header.h"
 #include "instruments/ctd_conversions.h"
 
@@ -12,7 +14,7 @@ constexpr const char* kSurveyLatNotSet =
     "WARNING !!!\n\nIt appears that the Survey Latitude has not been set by the user.  The "
     "default value is 99.9999.  \n\nThis value is used in the conversion from Pressure to Depth "
     "which will yield inaccurate results if the correct latitude is not set.\n\nTo update the "
-    "Survey Latitude go to 'TOOLS >> SET SURVEY LAT' or hit 'Shift + L'.";
+    "Survey Latitude go to 'Settings >> Set Survey Latitude...' or hit 'Shift + L'.";
 
 PortSettings ReadPort(const SettingsStore& s, const IntKey& port, const IntKey& bps,
                       const IntKey& bits, const IntKey& parity, const IntKey& stop,
@@ -84,12 +86,25 @@ void CVESKDoc::EndPlayback() {
   playbackPaused_ = false;
 }
 
-void CVESKDoc::SetPlaybackSpeed(int pause) {
-  playbackSpeed_ = pause;
+void CVESKDoc::SetPlaybackSpeed(int speed) {
+  playbackSpeed_ = speed;
 }
 
 PlaybackProgress CVESKDoc::Playback() const {
-  return {playbackBytesDone_.load(), playbackTotalBytes_.load(), playbackAtEnd_.load()};
+  const bool atEnd = playbackAtEnd_;
+  return {playbackBytesDone_.load(), playbackTotalBytes_.load(), atEnd,
+          atEnd && counterFrames_ == 0};
+}
+
+std::vector<ScanEvent> CVESKDoc::TakeScanEvents() {
+  std::lock_guard lock(eventsLock_);
+  return std::exchange(events_, {});
+}
+
+void CVESKDoc::NoteScanEvent(std::string note, std::string datPath) {
+  ScanEvent e{std::move(note), UtcNow(), results_.LFrames(), std::move(datPath)};
+  std::lock_guard lock(eventsLock_);
+  events_.push_back(std::move(e));
 }
 
 void CVESKDoc::SetDataDirectory(const std::string& dir) {
@@ -107,6 +122,11 @@ std::string CVESKDoc::DataDirectory() const {
 std::string CVESKDoc::DatPath() const {
   std::lock_guard names(fileNameLock_);
   return processedFileName_.empty() ? std::string() : dataDir_ + processedFileName_;
+}
+
+std::string CVESKDoc::RawPath() const {
+  std::lock_guard names(fileNameLock_);
+  return rawFileName_.empty() || playback_ ? std::string() : dataDir_ + rawFileName_;
 }
 
 std::string CVESKDoc::PlayedPath() const {
@@ -159,7 +179,7 @@ std::string CVESKDoc::BuildFileHeader() const {
 std::string CVESKDoc::BuildFileHeader(HeaderSettings h) const {
   const DocumentSettings& s = h.settings;
   // The names are read as they are: the caller holds fileNameLock_, or is the user-interface
-  // thread, their one writer.
+  // thread while no scan runs.
   const std::tm now = clock_.LocalTime();
   if (playback_) return BuildPlaybackHeader(now, rawFileName_);
   LiveHeaderInputs in;
@@ -179,6 +199,8 @@ void CVESKDoc::ResetForScan() {
   // Every scan starts from the state of a new document: nothing of the scan or playback
   // before it (counter words, rates, CTD record) reaches its first records.
   playbackAtEnd_ = false;
+  counterFrames_ = 0;
+  loggingSuspended_ = false;
   results_.Reset();
   frames_.Clear();
   nmeaGate_.Reset();

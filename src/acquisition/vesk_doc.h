@@ -18,13 +18,16 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <vector>
 
 #include "acquisition/command_queue.h"
 #include "acquisition/event.h"
 #include "acquisition/frame_queue.h"
 #include "acquisition/serial_port.h"
 #include "acquisition/window_messages.h"
+#include "control/snapshot_reply.h"
 #include "files/data_file.h"
 #include "instruments/ctd_catalogue.h"
 #include "instruments/ctd_decoder.h"
@@ -94,8 +97,19 @@ inline constexpr const char* kPlaybackResumedText = "Playback Data File.";
 // How far a playback has read its recording.
 struct PlaybackProgress {
   std::uint64_t done = 0;
-  std::uint64_t total = 0;  // 0 until the source has measured the file
+  std::uint64_t total = 0;  // 0 until the source has measured the file (and for a FIFO)
   bool atEnd = false;
+  // At its end without one frame of the counter: no recording (its .dat is not kept).
+  bool noCounterFrames = false;
+};
+
+// Something that befell a running scan, for an automatic mark in the .mrk beside `datPath`
+// (the .dat written at that moment).
+struct ScanEvent {
+  std::string note;
+  double epochSeconds = 0;
+  std::uint32_t lFrameIndex = 0;
+  std::string datPath;
 };
 
 class CVESKDoc {
@@ -104,6 +118,8 @@ class CVESKDoc {
   // Frames the playback source lets wait in the queue before it pauses (a file can be read
   // far faster than it is processed; the serial source never waits).
   static constexpr std::size_t kPlaybackQueueLimit = 4000;
+  // Real seconds per second of the recording for each unit of the playback speed value.
+  static constexpr double kPlaybackSecondsPerSpeedUnit = 0.25;
 
   // Builds the catalogue and loads the document's settings. Opens no port.
   CVESKDoc(SettingsStore& store, WindowMessages& windows, UserDialogs& dialogs, const Clock& clock);
@@ -139,16 +155,21 @@ class CVESKDoc {
   void StopScan();
   // A command for the counter: written by the serial source thread between reads.
   void QueueCommand(std::string command);
-  // "Take Snap-Shot": queues "r".
+  // "Take Snap-Shot": queues "r"; the counter's answer (or its silence) is told by
+  // PollCounterStatus.
   void TakeSnapShot();
+  static constexpr int kSnapshotAnswerSeconds = 30;
 
   // The counter's state between scans, polled every 1500 ms by the main frame (or the
   // headless runner): reads what the counter sends outside a scan. A device that went away
   // is closed; with autoReconnect the port is tried again every few seconds until it opens.
   struct CounterStatus {
     bool responding = false;          // it sent something in the last 5 s
-    bool snapshotInProgress = false;  // "r" sent, no reply block yet (at most 60 s)
-    bool newEepromText = false;       // a new status block arrived (in Settings().eepromData)
+    bool snapshotInProgress = false;  // "r" sent, no answer yet
+    // How the snapshot ended at this poll (None: it did not): the counter's answer, or none
+    // within kSnapshotAnswerSeconds. The user is told.
+    SnapshotReply snapshot;
+    bool newEepromText = false;  // a new status block arrived (in Settings().eepromData)
   };
   CounterStatus PollCounterStatus();
   void SetAutoReconnect(bool on) { autoReconnect_ = on; }
@@ -158,6 +179,8 @@ class CVESKDoc {
   // dialog): the port is closed and not reopened until ConnectCounterPort. True when it was
   // open.
   bool ReleaseCounterPort();
+  // The port is lent (and not reconnected since).
+  bool CounterPortLent() const { return portReleased_ && !connected_; }
 
   // --- the scan's state (any thread) ---------------------------------------------------
   bool Scanning() const { return scanning_; }
@@ -167,8 +190,9 @@ class CVESKDoc {
   bool IsPlayback() const { return playback_; }
   bool PlaybackPaused() const { return playbackPaused_; }
   void SetPlaybackPaused(bool paused) { playbackPaused_ = paused; }
-  // The pause per 1024-byte chunk of a playback, in 100 ms (0: as fast as it is processed).
-  void SetPlaybackSpeed(int pause);
+  // The pace of a playback as stored ("PlaybackSpeed"): 0 as fast as it is processed; 1, 2
+  // and 4 four, two and one times the recording's own pace (its L frames, or its GPS time).
+  void SetPlaybackSpeed(int speed);
   PlaybackProgress Playback() const;
   // Whether the window wants each new time chart sample, and the navigation viewer's lines.
   void SetTimeChartRelay(bool on) { timeChartRelay_ = on; }
@@ -179,6 +203,16 @@ class CVESKDoc {
   std::uint64_t ScanNumber() const { return scanNumber_; }
   // True when the last scan was ended by a fault (reset at each scan start).
   bool StoppedByFault() const { return stoppedByFault_; }
+  // When the scan last received a byte from the counter ({}: none yet).
+  std::chrono::steady_clock::time_point LastScanByte() const {
+    return std::chrono::steady_clock::time_point(
+        std::chrono::steady_clock::duration(lastScanByteTicks_.load()));
+  }
+  // A logging scan whose disk is full: it goes on without files until space is back.
+  bool LoggingSuspended() const { return loggingSuspended_; }
+  // What befell the scan since the last call (the counter's link lost and back, logging
+  // suspended and resumed), oldest first.
+  std::vector<ScanEvent> TakeScanEvents();
 
   // --- results -------------------------------------------------------------------------
   ScanResults& Results() { return results_; }
@@ -202,6 +236,8 @@ class CVESKDoc {
   std::string DataDirectory() const;
   // Where the scan writes its .dat now (empty when no scan ever started).
   std::string DatPath() const;
+  // Where a live scan writes its .bin now (empty when no scan ever started).
+  std::string RawPath() const;
   // The recording a playback plays (empty otherwise).
   std::string PlayedPath() const;
   // Re-reads the port and instrument settings (at connect and at every scan start).
@@ -225,6 +261,8 @@ class CVESKDoc {
   // An open data file stopped taking writes: told once per file and scan; a logging scan
   // or a playback is then stopped. `lead` goes before the text when set.
   void ReportWriteFailure(const DataFile& file, bool raw, const char* lead = nullptr);
+  // Notes an event of the running scan for its marks (any thread).
+  void NoteScanEvent(std::string note, std::string datPath);
 
  private:
   friend void SerialSourceThread(CVESKDoc& doc);
@@ -240,7 +278,8 @@ class CVESKDoc {
   std::optional<std::string> ChooseCustomStem(const std::string& dir);
   // Tells each running thread of the scan to end and waits for it, source first.
   void StopThreads();
-  // A start while a scan of that kind runs: told and ignored (true).
+  // A start while a scan of that kind runs, or while a playback is set up: told and ignored
+  // (true).
   bool StartIgnored(bool loggingStart);
   void StartThreads();
   // Creates `dir` when missing; false (the user told) when it cannot be written.
@@ -266,6 +305,11 @@ class CVESKDoc {
   // playing back) when the option is on. On failure as above.
   bool OpenDatFile(HeaderSettings h);
   std::string DataPath(const std::string& name) const { return dataDir_ + name; }
+  // A full disk: the files are closed and the scan goes on without them (any thread).
+  void SuspendLogging(const DataFile& file);
+  // While suspended (the housekeeping thread, every few seconds): new files once the data
+  // folder has room again.
+  void ResumeLoggingWhenSpace();
 
   SettingsStore& store_;
   WindowMessages& windows_;
@@ -303,6 +347,10 @@ class CVESKDoc {
   std::atomic<std::uint64_t> playbackTotalBytes_{0};  // recordings may pass 4 GiB
   std::atomic<std::uint64_t> playbackBytesDone_{0};
   std::atomic<bool> playbackAtEnd_{false};
+  std::atomic<std::uint64_t> counterFrames_{0};  // frames of the counter's types this scan
+  std::atomic<bool> loggingSuspended_{false};
+  std::mutex eventsLock_;
+  std::vector<ScanEvent> events_;
   // Steady-clock ticks of the last byte a scan received from the counter (0: none yet).
   std::atomic<std::chrono::steady_clock::rep> lastScanByteTicks_{0};
   std::tm scanStartTime_{};
@@ -310,7 +358,8 @@ class CVESKDoc {
   RecordSink* recordSink_ = nullptr;
 
   // dataDir_, rawFileName_, processedFileName_ while a scan runs: the window thread changes
-  // them when logging switches to new files; the threads read them when they open theirs.
+  // them when logging switches to new files, the housekeeping thread when logging resumes
+  // after a full disk; the threads read them when they open theirs.
   // Held across the change and the opening, so a thread never reopens a file another has
   // begun.
   mutable std::mutex fileNameLock_;
@@ -347,6 +396,15 @@ class CVESKDoc {
   std::chrono::steady_clock::time_point snapshotSent_{};
   std::chrono::steady_clock::time_point nextReconnect_{};
   bool snapshotPending_ = false;
+  // The answer to "r": looked for by the serial source thread in the scan's stream (and by
+  // PollCounterStatus between scans) while snapshotWatching_.
+  std::atomic<bool> snapshotWatching_{false};
+  std::mutex snapshotLock_;
+  SnapshotReplyWatch snapshotWatch_{SnapshotReplyWatch::Command::Take};
+  SnapshotReply snapshotReply_;
+  void WatchSnapshotReply(std::string_view bytes);
+  // The snapshot's end to the user; the snapshot is no longer pending.
+  void TellSnapshot(const SnapshotReply& reply);
 };
 
 // The data directory of an empty setting: ~/VESK/.

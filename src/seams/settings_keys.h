@@ -109,6 +109,8 @@ inline constexpr TextKey kSwManualVer{"Settings", "SwManualVer", "*.pdf"};
 inline constexpr IntKey kAutoScroll{"MEP Grid", "AutoScroll", 1};
 inline constexpr IntKey kMaxMepLength{"MEP Grid", "MaxMepLength", 1000};
 inline constexpr IntKey kGridScalingFactor{"MEP Grid", "GridScalingFactor", 1};
+inline constexpr IntKey kMepColor{"MEP Grid", "MepColor", 0x000080};  // 0xRRGGBB
+inline constexpr IntKey kGridDisabled{"MEP Grid", "DisableMepGrid", 0};
 
 // BinnedGraph
 inline constexpr IntKey kBinnedMinX{"BinnedGraph", "MinX", 0};

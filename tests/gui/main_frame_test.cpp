@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
 #include <deque>
 #include <filesystem>
 #include <memory>
@@ -31,25 +33,17 @@
 #include "files/mark_log.h"
 #include "gui/view_test_support.h"
 #include "seams/memory_settings_store.h"
-#include "test_support/frame_builder.h"
 #include "test_support/pty.h"
 #include "test_support/temp_dir.h"
 #include "test_support/udp.h"
+#include "ui/dialogs/playback_data_dlg.h"
 
 namespace vesk {
 namespace {
 
 namespace fs = std::filesystem;
+using test::LFrameWire;
 using test::PollUntil;
-
-// An L frame on the wire: every bin at `binValue`, the housekeeping words the bar shows.
-std::string LFrameWire(std::uint16_t binValue) {
-  test::LFrameFields fields;
-  fields.bins.fill(binValue);
-  fields.housekeeping = {2499, 0, 0, 1000, 8000, 401, 2006};
-  const test::Bytes wire = test::Wire(test::MakeLFrame(fields));
-  return {wire.begin(), wire.end()};
-}
 
 // Console dialogs whose file-name prompt gives the answers queued by the test (nothing:
 // cancelled), and counts how often it was shown.
@@ -172,16 +166,6 @@ TEST_F(MainFrameTest, TogglesWriteTheDocumentAndTheStore) {
   }
 }
 
-TEST_F(MainFrameTest, TakeSnapShotAsksThenQueuesR) {
-  Open();
-  frame_->StartAcquisition();
-  ASSERT_TRUE(doc_->Scanning());
-  counter_.Received();
-  frame_->FindAction("&Take Snap-Shot...")->trigger();
-  EXPECT_TRUE(PollUntil([&] { return counter_.Received().find('r') != std::string::npos; }));
-  frame_->Stop();
-}
-
 TEST_F(MainFrameTest, AWholeScanFillsTheHistogramAndTheControlBar) {
   Open();
   // On a laptop's 1366x768 screen, less a task bar, a whole position reads in its field.
@@ -300,6 +284,7 @@ TEST_F(MainFrameTest, CustomNamingReplacesOrRefusesExistingFiles) {
   // nothing.
   const std::pair<const char*, const char*> refused[] = {
       {"run2.bin", "ERROR: You have selected a file that cannot be overwritten!"},
+      {"run<3>?.bin", "ERROR: A data file name may not hold any of"},
       {"VESK_PRELOGGING_DATADUMP.bin", "ERROR: \"VESK_PRELOGGING_DATADUMP\""}};
   for (const auto& [name, message] : refused) {
     dialogs_.prompts = 0;
@@ -330,27 +315,19 @@ TEST_F(MainFrameTest, RecentFilesOfTheFileMenu) {
   EXPECT_EQ(dialogs_.Messages().back().rfind("ERROR: Cannot open ", 0), 0u);
   EXPECT_EQ(store_.ReadString("Recent File List", "File1", ""), dir_ / "a.bin");
   entry(1)->trigger();  // plays it back
-  EXPECT_NE(frame_->PlaybackDialog(), nullptr);
+  ASSERT_NE(frame_->PlaybackDialog(), nullptr);
   EXPECT_TRUE(doc_->IsPlayback());
-  frame_->PlaybackDialog()->close();
-}
-
-// The Display menu puts the time charts in the left pane and back, with the relay of new
-// samples on only while they are shown.
-TEST_F(MainFrameTest, SwitchingViewsTurnsTheTimeChartRelayOnAndOff) {
-  Open(/*connect=*/false);
-  EXPECT_FALSE(doc_->TimeChartRelay());
-  frame_->FindAction("&Time Charts")->trigger();
-  auto* charts = dynamic_cast<CTimePlotsView*>(frame_->MainView());
-  ASSERT_NE(charts, nullptr);
-  EXPECT_TRUE(doc_->TimeChartRelay());
-  frame_->FindAction("&Time Charts")->trigger();  // already shown: kept
-  EXPECT_EQ(frame_->MainView(), charts);
-
-  frame_->FindAction("Counts Histogram (&Main View)")->trigger();
-  EXPECT_NE(dynamic_cast<CVESKView*>(frame_->MainView()), nullptr);
-  EXPECT_FALSE(doc_->TimeChartRelay());
-  EXPECT_EQ(frame_->Splitter()->count(), 2);
+  // An empty file is no recording: said so at its end, and neither offered again nor
+  // given a .dat.
+  auto* dialog = static_cast<CPlaybackDataDlg*>(frame_->PlaybackDialog());
+  QTest::mouseClick(dialog->findChild<QPushButton*>("playButton"), Qt::LeftButton);
+  const QString noFrames =
+      QString::fromStdString("No counter frames were found in " + dir_ / "a.bin");
+  ASSERT_TRUE(PollUntil([&] { return dialog->StatusText().startsWith(noFrames); }));
+  frame_->close();  // File > Exit ends the playback with the program
+  EXPECT_FALSE(doc_->IsPlayback());
+  EXPECT_EQ(store_.ReadString("Recent File List", "File1", ""), "");
+  for (const auto& e : fs::directory_iterator(dir_.Path())) EXPECT_NE(e.path().extension(), ".dat");
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #pragma once
 // The application object: brings the program up in its fixed order (remote control socket,
 // settings, first-run check, document and counter port, main window) and runs it. The
-// command line can start a scan at once, end the run after a while, or save a picture of the
-// main window and end.
+// command line can start a scan at once, end the run after a while (counted from the start),
+// or save a picture of the main window and end. A close request (the remote control, the end
+// of --duration) ends the program whenever it comes, a message box open at the start
+// included, and nothing it would have started is started.
 
 #include <QObject>
 #include <memory>
@@ -12,6 +14,7 @@
 #include "app/gui/qt_window_messages.h"
 #include "seams/clock.h"
 #include "seams/settings_store.h"
+#include "ui/dialogs/title_fitter.h"
 
 namespace vesk {
 
@@ -35,6 +38,7 @@ struct AppOptions {
   // Messages to stderr and Yes to every question (always so with a screenshot).
   bool scripted = false;
   MessageLog* messageLog = nullptr;  // the messages also go here
+  std::string settingsProblem;       // told at the start: the store cannot be read or written
 };
 
 class CVESKApp : public QObject {
@@ -59,6 +63,8 @@ class CVESKApp : public QObject {
 
  private:
   void TakeScreenshot();
+  // Ends the program with `code`: an open message box or question is closed (answered No),
+  // and the start-up goes no further.
   void Quit(int code);
 
   SettingsStore& store_;
@@ -66,11 +72,13 @@ class CVESKApp : public QObject {
   QtWindowMessages messages_;
   QtUserDialogs dialogs_;
   SystemClock clock_;
+  CTitleFitter titleFitter_;
   std::unique_ptr<CUDPControl> udp_;
   std::unique_ptr<CVESKDoc> doc_;
   std::unique_ptr<LiveServices> services_;
   std::unique_ptr<CMainFrame> frame_;
   bool remoteControl_ = false;
+  bool quitting_ = false;
   int exitCode_ = 0;
 };
 

@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "acquisition/vesk_doc.h"
+#include "processing/batch_player.h"
 
 namespace vesk {
 namespace {
@@ -21,7 +22,12 @@ constexpr const char* kPauseCaption = "Pause   | |";
 constexpr const char* kResumeCaption = "Resume";
 constexpr const char* kQuitCaption = "Quit";
 constexpr const char* kSpeedGroup = "Playback Speed";
-constexpr std::array<const char*, 4> kSpeedCaptions = {"8x", "4x", "2x", "1x"};
+constexpr std::array<const char*, 4> kSpeedCaptions = {"Max", "4x", "2x", "1x"};
+constexpr std::array<const char*, 4> kSpeedTips = {
+    "As fast as the recording is processed", "Four times the recording's own pace",
+    "Twice the recording's own pace",
+    "The recording's own pace (its L frames, two a second, or "
+    "its GPS time)"};
 constexpr const char* kHint = "Select the 'Playback Speed' and click 'Play'.";
 constexpr const char* kInitialStatus = "Select speed and click 'Play'";
 constexpr const char* kPlayingStatus = kPlaybackPlayingText;
@@ -58,6 +64,7 @@ CPlaybackDataDlg::CPlaybackDataDlg(CVESKDoc& doc, QWidget* parent) : QDialog(par
   for (int i = 0; i < static_cast<int>(kSpeedCaptions.size()); ++i) {
     auto* radio = new QRadioButton(kSpeedCaptions[i], group);
     radio->setObjectName(QString("speed%1").arg(i));
+    radio->setToolTip(kSpeedTips[static_cast<std::size_t>(i)]);
     speeds_->addButton(radio, i);
     groupLayout->addWidget(radio);
   }
@@ -137,20 +144,25 @@ void CPlaybackDataDlg::Resume() {
 
 void CPlaybackDataDlg::Quit() {
   progressTimer_.stop();
-  close();  // deletes the window; its destructor tells the main frame
-}
-
-void CPlaybackDataDlg::reject() {
-  Quit();
+  reject();  // hides the window, which then deletes itself; its destructor tells the main frame
 }
 
 void CPlaybackDataDlg::UpdateProgress() {
   if (doc_.PlaybackPaused()) return;
-  const std::uint64_t done = doc_.Playback().done;
-  const std::uint64_t total = doc_.Playback().total;
+  const PlaybackProgress progress = doc_.Playback();
+  const std::uint64_t done = progress.done;
+  const std::uint64_t total = progress.total;
   // Before the source thread has measured the file both are 0: that is not the end.
-  if (total > 0 && done == total) {
-    SetStatus(kCompleteStatus);
+  if (progress.atEnd || (total > 0 && done == total)) {
+    // A file without one frame of the counter is no recording: said so, not "complete".
+    if (progress.noCounterFrames) {
+      // Over lines of its own: a long path never widens the window past the screen.
+      status_->setWordWrap(true);
+      status_->setText(QString::fromStdString(NoCounterFramesText(doc_.PlayedPath())));
+      adjustSize();
+    } else {
+      SetStatus(kCompleteStatus);
+    }
     SetButtons(false, false, false);
     return;
   }
