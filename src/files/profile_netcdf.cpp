@@ -4,8 +4,11 @@
 #include <netcdf_mem.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
+#include <limits>
 
 #include "files/export_csv.h"
 #include "files/export_netcdf.h"
@@ -23,8 +26,8 @@ struct Variable {
   const char* longName;
   const char* units;  // nullptr: none
   const char* standardName;
-  std::function<double(const ProfileRecord&)> perProfile;
-  std::function<double(const DepthBinRecord&)> perBin;
+  std::function<double(const ProfileValues&)> perProfile;
+  std::function<double(const DepthBinValues&)> perBin;
 };
 
 double Count(std::uint64_t n) {
@@ -32,7 +35,7 @@ double Count(std::uint64_t n) {
 }
 
 const std::vector<Variable>& ProfileVariables() {
-  using P = const ProfileRecord&;
+  using P = const ProfileValues&;
   static const std::vector<Variable> v = {
       {"time", NC_DOUBLE, "UTC time of the profile's first L frame",
        "seconds since 1970-01-01T00:00:00Z", "time", [](P p) { return p.time; }, nullptr},
@@ -72,7 +75,7 @@ const std::vector<Variable>& ProfileVariables() {
 }
 
 const std::vector<Variable>& DepthBinVariables() {
-  using B = const DepthBinRecord&;
+  using B = const DepthBinValues&;
   static const std::vector<Variable> v = {
       {"frames_used", NC_INT, "L frames used in the depth bin", "1", nullptr, nullptr,
        [](B b) { return Count(b.framesUsed); }},
@@ -111,6 +114,45 @@ constexpr const char* kComment =
     "from the largest NBSS onward up to three empty bins in a row, when at least three bins "
     "qualify.";
 
+// The bytes of the narrowest of short, int and int64 that holds `largest`.
+std::size_t CountWidth(std::uint64_t largest) {
+  if (largest <= static_cast<std::uint64_t>(std::numeric_limits<std::int16_t>::max())) return 2;
+  if (largest <= static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) return 4;
+  return 8;
+}
+
+nc_type CountType(std::size_t width) {
+  return width == 2 ? NC_SHORT : width == 4 ? NC_INT : NC_INT64;
+}
+
+template <typename T>
+void StoreAs(const std::uint64_t* from, std::size_t n, unsigned char* to) {
+  for (std::size_t i = 0; i < n; ++i) {
+    const T v = static_cast<T>(from[i]);
+    std::memcpy(to + i * sizeof(T), &v, sizeof(T));
+  }
+}
+
+// `n` counts as signed integers of `width` bytes.
+void StoreCounts(const std::uint64_t* from, std::size_t n, std::size_t width, unsigned char* to) {
+  if (width == 2) {
+    StoreAs<std::int16_t>(from, n, to);
+  } else if (width == 4) {
+    StoreAs<std::int32_t>(from, n, to);
+  } else {
+    StoreAs<std::int64_t>(from, n, to);
+  }
+}
+
+std::uint64_t LoadCount(const unsigned char* at, std::size_t width) {
+  std::int16_t s = 0;
+  std::int32_t i = 0;
+  std::int64_t l = 0;
+  if (width == 2) return std::memcpy(&s, at, 2), static_cast<std::uint64_t>(s);
+  if (width == 4) return std::memcpy(&i, at, 4), static_cast<std::uint64_t>(i);
+  return std::memcpy(&l, at, 8), static_cast<std::uint64_t>(l);
+}
+
 }  // namespace
 
 ProfileNetcdfWriter::ProfileNetcdfWriter(const std::string& datPath)
@@ -140,6 +182,7 @@ bool ProfileNetcdfWriter::Begin(const ExportContext& context, const ProfileSetti
   failed_ = false;
   error_.clear();
   profiles_.clear();
+  countWidth_ = 2;
   context_ = context;
   settings_ = settings;
   // Created first, so that a place that cannot take the file fails before any work.
@@ -151,7 +194,32 @@ bool ProfileNetcdfWriter::Begin(const ExportContext& context, const ProfileSetti
 }
 
 void ProfileNetcdfWriter::Write(const std::shared_ptr<const ProfileRecord>& profile) {
-  profiles_.push_back(profile);
+  const ProfileRecord& p = *profile;
+  std::uint64_t largest = 0;
+  for (const DepthBinRecord& b : p.bins) {
+    for (std::uint64_t c : b.counts) largest = std::max(largest, c);
+  }
+  if (CountWidth(largest) > countWidth_) WidenCounts(CountWidth(largest));
+  Kept& k = profiles_.emplace_back();
+  k.profile = p;
+  k.bins.assign(p.bins.begin(), p.bins.end());
+  const std::size_t row = kExportBinCount * countWidth_;
+  k.counts.resize(p.bins.size() * row);
+  for (std::size_t i = 0; i < p.bins.size(); ++i) {
+    StoreCounts(p.bins[i].counts.data(), kExportBinCount, countWidth_, k.counts.data() + i * row);
+  }
+}
+
+void ProfileNetcdfWriter::WidenCounts(std::size_t width) {
+  for (Kept& k : profiles_) {
+    const std::size_t n = k.counts.size() / countWidth_;
+    std::vector<std::uint64_t> counts(n);
+    for (std::size_t i = 0; i < n; ++i)
+      counts[i] = LoadCount(&k.counts[i * countWidth_], countWidth_);
+    k.counts.resize(n * width);
+    StoreCounts(counts.data(), n, width, k.counts.data());
+  }
+  countWidth_ = width;
 }
 
 bool ProfileNetcdfWriter::Define(const std::vector<double>& depthIndex) {
@@ -163,32 +231,21 @@ bool ProfileNetcdfWriter::Define(const std::vector<double>& depthIndex) {
   auto real = [&](int var, const char* name, double value) {
     return Check(nc_put_att_double(ncid_, var, name, NC_DOUBLE, 1, &value), name);
   };
-  // A variable with its fill (coordinates have none), compressed when it has data (deflate 1
-  // with shuffle: the counts shrink nearly as much as at 4, at a fraction of the time): a
-  // profile's size bins per depth bin in a chunk of their own (each written once, so
-  // compressed once), the smaller variables whole.
+  // A variable with its fill (coordinates have none).
   auto define = [&](const char* name, nc_type type, int rank, const int* dims, int* id,
                     bool coordinate = false) {
     if (!Check(nc_def_var(ncid_, name, type, rank, dims, id), name)) return false;
-    if (!coordinate && rank > 1 && np > 0 && nd > 0) {
-      std::size_t chunks[3] = {};
-      for (int i = 0; i < rank; ++i) nc_inq_dimlen(ncid_, dims[i], &chunks[i]);
-      if (rank == 3) chunks[0] = 1;
-      if (!Check(nc_def_var_chunking(ncid_, *id, NC_CHUNKED, chunks), name)) return false;
-    }
     if (coordinate) return true;
-    if (type == NC_DOUBLE) {
-      const double fill = kMissing;
-      if (!Check(nc_def_var_fill(ncid_, *id, 0, &fill), name)) return false;
-    } else if (type == NC_INT) {
-      const int fill = -1;
-      if (!Check(nc_def_var_fill(ncid_, *id, 0, &fill), name)) return false;
-    } else if (type == NC_INT64) {
-      const long long fill = -1;
-      if (!Check(nc_def_var_fill(ncid_, *id, 0, &fill), name)) return false;
-    }
-    if (rank > 1 && np > 0 && nd > 0) return Check(nc_def_var_deflate(ncid_, *id, 1, 1, 1), name);
-    return true;
+    const double real = kMissing;
+    const short small = -1;
+    const int integer = -1;
+    const long long large = -1;
+    const void* fill = type == NC_DOUBLE  ? static_cast<const void*>(&real)
+                       : type == NC_SHORT ? static_cast<const void*>(&small)
+                       : type == NC_INT   ? static_cast<const void*>(&integer)
+                       : type == NC_INT64 ? static_cast<const void*>(&large)
+                                          : nullptr;
+    return fill == nullptr || Check(nc_def_var_fill(ncid_, *id, 0, fill), name);
   };
   int profileDim = -1, depthDim = -1, binDim = -1, nvDim = -1;
   bool ok = Check(nc_set_fill(ncid_, NC_NOFILL, nullptr), "fill mode") &&
@@ -230,12 +287,13 @@ bool ProfileNetcdfWriter::Define(const std::vector<double>& depthIndex) {
     lo = IsMissing(lo) ? v : std::min(lo, v);
     hi = IsMissing(hi) ? v : std::max(hi, v);
   };
-  for (const auto& p : profiles_) {
-    extend(t0, t1, p->time);
-    extend(lat0, lat1, p->latitude);
-    extend(lon0, lon1, p->longitude);
-    extend(z0, z1, p->depthMin);
-    extend(z0, z1, p->depthMax);
+  for (const Kept& k : profiles_) {
+    const ProfileValues& p = k.profile;
+    extend(t0, t1, p.time);
+    extend(lat0, lat1, p.latitude);
+    extend(lon0, lon1, p.longitude);
+    extend(z0, z1, p.depthMin);
+    extend(z0, z1, p.depthMax);
   }
   if (!IsMissing(t0)) {
     ok = text(NC_GLOBAL, "time_coverage_start", FormatIsoUtc(t0)) &&
@@ -314,7 +372,7 @@ bool ProfileNetcdfWriter::Define(const std::vector<double>& depthIndex) {
        text(id, "long_name", "normalized biovolume size spectrum of the profile") &&
        text(id, "units", "m-3") && text(id, "coordinates", kCoordinates) &&
        text(id, "coverage_content_type", "physicalMeasurement") &&
-       define("counts", NC_INT64, 3, binSpectrum, &id) &&
+       define("counts", CountType(countWidth_), 3, binSpectrum, &id) &&
        text(id, "long_name", "particles counted per size bin in the depth bin") &&
        text(id, "units", "1") && text(id, "coordinates", kCoordinates) &&
        text(id, "coverage_content_type", "physicalMeasurement") &&
@@ -336,8 +394,8 @@ bool ProfileNetcdfWriter::Put(const std::vector<double>& depthIndex) {
   std::vector<int> numbers(np);
   std::vector<const char*> directions(np);
   for (std::size_t i = 0; i < np; ++i) {
-    numbers[i] = profiles_[i]->number;
-    directions[i] = DirectionName(profiles_[i]->direction);
+    numbers[i] = profiles_[i].profile.number;
+    directions[i] = DirectionName(profiles_[i].profile.direction);
   }
   int id = -1;
   bool ok = np == 0 || (Check(nc_inq_varid(ncid_, "profile", &id), "profile") &&
@@ -368,51 +426,58 @@ bool ProfileNetcdfWriter::Put(const std::vector<double>& depthIndex) {
   if (!ok || np == 0) return ok;
 
   for (const Variable& v : ProfileVariables()) {
-    for (std::size_t i = 0; i < np; ++i) column[i] = v.perProfile(*profiles_[i]);
+    for (std::size_t i = 0; i < np; ++i) column[i] = v.perProfile(profiles_[i].profile);
     ok = ok && put(v.name, column.data());
   }
   std::vector<double> spectrum(np * kExportBinCount);
   for (std::size_t i = 0; i < np; ++i) {
     for (int k = 0; k < kExportBinCount; ++k) {
-      spectrum[i * kExportBinCount + k] = Count(profiles_[i]->counts[k]);
+      spectrum[i * kExportBinCount + k] = Count(profiles_[i].profile.counts[k]);
     }
   }
   ok = ok && put("profile_counts", spectrum.data());
   for (std::size_t i = 0; i < np; ++i) {
+    const ProfileValues& p = profiles_[i].profile;
     for (int k = 0; k < kExportBinCount; ++k) {
-      spectrum[i * kExportBinCount + k] = Nbss(profiles_[i]->counts[k], profiles_[i]->volume, k);
+      spectrum[i * kExportBinCount + k] = Nbss(p.counts[k], p.volume, k);
     }
   }
   ok = ok && put("profile_nbss", spectrum.data());
   if (!ok || nd == 0) return ok;
 
-  // The depth bins, profile by profile: the row of each of its bins, the rest missing.
-  std::vector<std::vector<double>> grids(DepthBinVariables().size(), std::vector<double>(np * nd));
-  std::vector<double> counts(nd * kExportBinCount);
-  int countsId = -1;
-  ok = Check(nc_inq_varid(ncid_, "counts", &countsId), "counts");
-  for (std::size_t i = 0; i < np && ok; ++i) {
-    const ProfileRecord& p = *profiles_[i];
-    for (std::size_t g = 0; g < grids.size(); ++g) {
-      const bool integer = DepthBinVariables()[g].type != NC_DOUBLE;
-      std::fill_n(grids[g].begin() + i * nd, nd, integer ? kIntegerFill : kMissing);
+  // The depth bins, variable by variable: each profile's row holds its bins at their depths,
+  // the rest missing.
+  std::vector<std::uint32_t> at;  // the depth of every kept depth bin on the axis
+  for (const Kept& k : profiles_) {
+    for (const DepthBinValues& b : k.bins) {
+      at.push_back(static_cast<std::uint32_t>(
+          std::lower_bound(depthIndex.begin(), depthIndex.end(), b.index) - depthIndex.begin()));
     }
-    std::fill(counts.begin(), counts.end(), kIntegerFill);
-    for (const DepthBinRecord& b : p.bins) {
-      const std::size_t j =
-          std::lower_bound(depthIndex.begin(), depthIndex.end(), b.index) - depthIndex.begin();
-      for (std::size_t g = 0; g < grids.size(); ++g) {
-        grids[g][i * nd + j] = DepthBinVariables()[g].perBin(b);
-      }
-      for (int k = 0; k < kExportBinCount; ++k)
-        counts[j * kExportBinCount + k] = Count(b.counts[k]);
+  }
+  std::vector<double> grid(np * nd);
+  for (const Variable& v : DepthBinVariables()) {
+    std::fill(grid.begin(), grid.end(), v.type == NC_DOUBLE ? kMissing : kIntegerFill);
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < np; ++i) {
+      for (const DepthBinValues& b : profiles_[i].bins) grid[i * nd + at[next++]] = v.perBin(b);
+    }
+    ok = ok && put(v.name, grid.data());
+  }
+  // The size bins of a profile's depth bins at a time, as stored (-1 is every bit set).
+  const std::size_t row = kExportBinCount * countWidth_;
+  std::vector<unsigned char> counts(nd * row);
+  int countsId = -1;
+  ok = ok && Check(nc_inq_varid(ncid_, "counts", &countsId), "counts");
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < np && ok; ++i) {
+    std::fill(counts.begin(), counts.end(), 0xFF);
+    const Kept& k = profiles_[i];
+    for (std::size_t b = 0; b < k.bins.size(); ++b) {
+      std::memcpy(&counts[at[next++] * row], &k.counts[b * row], row);
     }
     const std::size_t start[3] = {i, 0, 0};
     const std::size_t count[3] = {1, nd, kExportBinCount};
-    ok = Check(nc_put_vara_double(ncid_, countsId, start, count, counts.data()), "counts");
-  }
-  for (std::size_t g = 0; g < grids.size() && ok; ++g) {
-    ok = put(DepthBinVariables()[g].name, grids[g].data());
+    ok = Check(nc_put_vara(ncid_, countsId, start, count, counts.data()), "counts");
   }
   return ok;
 }
@@ -420,8 +485,8 @@ bool ProfileNetcdfWriter::Put(const std::vector<double>& depthIndex) {
 bool ProfileNetcdfWriter::WriteFile() {
   // Every depth bin some profile uses, ascending.
   std::vector<double> depthIndex;
-  for (const auto& p : profiles_) {
-    for (const DepthBinRecord& b : p->bins) depthIndex.push_back(b.index);
+  for (const Kept& k : profiles_) {
+    for (const DepthBinValues& b : k.bins) depthIndex.push_back(b.index);
   }
   std::sort(depthIndex.begin(), depthIndex.end());
   depthIndex.erase(std::unique(depthIndex.begin(), depthIndex.end()), depthIndex.end());

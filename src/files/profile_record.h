@@ -59,7 +59,8 @@ struct SpectrumFit {
   int bins = 0;
 };
 
-struct DepthBinRecord {
+// A depth bin of a profile without its size bins.
+struct DepthBinValues {
   double index = 0;  // floor(depth / bin width)
   double depth = 0;  // the bin's centre, m
   std::uint32_t framesUsed = 0;
@@ -69,10 +70,14 @@ struct DepthBinRecord {
   double ciLow = kMissing;
   double ciHigh = kMissing;
   SpectrumFit fit;
+};
+
+struct DepthBinRecord : DepthBinValues {
   SizeCounts counts{};
 };
 
-struct ProfileRecord {
+// A profile without its depth bins.
+struct ProfileValues {
   int number = 0;  // from 1 in the order of the data
   CastDirection direction = CastDirection::kNone;
   std::uint32_t firstLFrame = 0;  // the segment's first and last frame
@@ -91,6 +96,9 @@ struct ProfileRecord {
   double time = kMissing;  // UTC seconds since 1970
   double latitude = kMissing;
   double longitude = kMissing;
+};
+
+struct ProfileRecord : ProfileValues {
   std::vector<DepthBinRecord> bins;  // ascending depth, those with a used frame
 };
 
