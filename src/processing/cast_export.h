@@ -17,7 +17,7 @@ namespace vesk {
 
 class CastExportWriter final : public ExportWriter {
  public:
-  // Called on the export stage's writer thread, and from Finish for the last profile.
+  // Called on the thread that feeds the export stage, and from Finish for the last profile.
   using Listener = std::function<void(const std::shared_ptr<const ProfileRecord>&)>;
 
   // `settings` must have no Problem(); `files` may be empty (the profiles go to the listener
@@ -32,6 +32,8 @@ class CastExportWriter final : public ExportWriter {
   bool Finish() override;
   void Discard() override;
   std::string Error() const override { return error_; }
+  // A row costs the cast products a few additions: less than a copy of it.
+  bool Immediate() const override { return true; }
 
  private:
   void Emit(const std::shared_ptr<const ProfileRecord>& profile);
