@@ -124,7 +124,15 @@ std::shared_ptr<const ProfileRecord> CastProducts::Record(const ProfileAccumulat
   if (segment == nullptr || !(segment->DepthMax() - segment->DepthMin() >= settings_.minExtent)) {
     return nullptr;
   }
-  auto p = std::make_shared<ProfileRecord>();
+  std::shared_ptr<ProfileRecord> p = std::move(spare_);
+  if (p == nullptr || p.use_count() > 1) {
+    p = std::make_shared<ProfileRecord>();
+  } else {
+    std::vector<DepthBinRecord> bins = std::move(p->bins);
+    bins.clear();
+    *p = ProfileRecord{};
+    p->bins = std::move(bins);
+  }
   p->number = ++numbered_;
   p->direction = segment->Direction();
   p->firstLFrame = segment->FirstLFrame();
@@ -142,8 +150,8 @@ std::shared_ptr<const ProfileRecord> CastProducts::Record(const ProfileAccumulat
   p->time = segment->First().time;
   p->latitude = segment->First().latitude;
   p->longitude = segment->First().longitude;
-  p->bins.reserve(segment->Bins().size());
-  for (const auto& [index, sums] : segment->Bins()) {
+  p->bins.reserve(segment->BinCount());
+  segment->ForEachBin([&](double index, const ProfileAccumulator::Bin& sums) {
     DepthBinRecord& b = p->bins.emplace_back();
     b.index = index;
     b.depth = (index + 0.5) * settings_.depthBin;
@@ -156,7 +164,8 @@ std::shared_ptr<const ProfileRecord> CastProducts::Record(const ProfileAccumulat
     b.ciLow = ci.low / b.volume;
     b.ciHigh = ci.high / b.volume;
     b.fit = spectrum_.Fit(b.counts, b.volume);
-  }
+  });
+  spare_ = std::move(latest_);
   latest_ = p;
   return p;
 }
@@ -198,10 +207,10 @@ CastSnapshot CastProducts::Snapshot(int firstBin, int lastBin) const {
   s.status = Status();
   s.nbss.fill(kMissing);
   if (const ProfileAccumulator* open = segmenter_.Open()) {
-    s.current.reserve(open->Bins().size());
-    for (const auto& [index, sums] : open->Bins()) {
+    s.current.reserve(open->BinCount());
+    open->ForEachBin([&](double index, const ProfileAccumulator::Bin& sums) {
       s.current.push_back(Live(index, sums.volume, sums.counts, firstBin, lastBin));
-    }
+    });
     const SizeCounts counts = open->Counts();
     if (open->Volume() > 0) {
       for (int k = 0; k < kExportBinCount; ++k) s.nbss[k] = Nbss(counts[k], open->Volume(), k);

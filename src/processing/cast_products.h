@@ -112,7 +112,10 @@ class CastProducts {
   SizeSpectrum spectrum_;
   ProfileSegmenter segmenter_;
   int numbered_ = 0;
-  std::shared_ptr<const ProfileRecord> latest_;
+  // The latest profile, for the live view, and the one before: filled again for the next
+  // once nobody else holds it, so that a profile allocates nothing.
+  std::shared_ptr<ProfileRecord> latest_;
+  std::shared_ptr<ProfileRecord> spare_;
   double latestDepth_ = kMissing;
   // The Poisson intervals by count: the quantiles cost microseconds, and counts repeat.
   const CountInterval& Interval(std::uint64_t count) const;

@@ -14,7 +14,22 @@ void ProfileAccumulator::Restart(CastDirection direction, double reference) {
   depthMin_ = depthMax_ = kMissing;
   volume_ = 0;
   bins_.clear();
+  byDepth_.clear();
+  latestIndex_ = kMissing;
   volumes_.clear();
+}
+
+ProfileAccumulator::Bin& ProfileAccumulator::BinOf(double index) {
+  if (index == latestIndex_) return bins_[latestAt_];
+  auto it = std::lower_bound(byDepth_.begin(), byDepth_.end(), index,
+                             [](const auto& entry, double i) { return entry.first < i; });
+  if (it == byDepth_.end() || it->first != index) {
+    it = byDepth_.emplace(it, index, static_cast<std::uint32_t>(bins_.size()));
+    bins_.emplace_back();
+  }
+  latestIndex_ = index;
+  latestAt_ = it->second;
+  return bins_[latestAt_];
 }
 
 void ProfileAccumulator::Add(const CastFrame& f) {
@@ -43,7 +58,7 @@ void ProfileAccumulator::Add(const CastFrame& f) {
   volume_ += f.volume;
   const double index = std::floor(z / depthBin_);
   if (keepVolumes_) volumes_.emplace_back(index, f.volume);
-  Bin& bin = bins_[index];
+  Bin& bin = BinOf(index);
   ++bin.framesUsed;
   bin.volume += f.volume;
   const auto& b = *f.bins;
@@ -52,7 +67,7 @@ void ProfileAccumulator::Add(const CastFrame& f) {
 
 SizeCounts ProfileAccumulator::Counts() const {
   SizeCounts counts{};
-  for (const auto& [index, bin] : bins_) {
+  for (const Bin& bin : bins_) {
     for (int k = 0; k < kExportBinCount; ++k) counts[k] += bin.counts[k];
   }
   return counts;
@@ -77,15 +92,15 @@ void ProfileAccumulator::Append(const ProfileAccumulator& later) {
   used_ += later.used_;
   loopEdited_ += later.loopEdited_;
   noFlow_ += later.noFlow_;
-  for (const auto& [index, from] : later.bins_) {
-    Bin& to = bins_[index];
+  later.ForEachBin([this](double index, const Bin& from) {
+    Bin& to = BinOf(index);
     to.framesUsed += from.framesUsed;
     for (int k = 0; k < kExportBinCount; ++k) to.counts[k] += from.counts[k];
-  }
+  });
   // The volumes frame by frame, as if these frames had been added here one after the other.
   for (const auto& [index, volume] : later.volumes_) {
     volume_ += volume;
-    bins_[index].volume += volume;
+    BinOf(index).volume += volume;
   }
   if (keepVolumes_) volumes_.insert(volumes_.end(), later.volumes_.begin(), later.volumes_.end());
 }

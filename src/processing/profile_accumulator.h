@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <map>
 #include <utility>
 #include <vector>
 
@@ -58,11 +57,18 @@ class ProfileAccumulator {
   double Volume() const { return volume_; }
   // The size bins summed over the depth bins.
   SizeCounts Counts() const;
-  // By floor(depth / bin width), ascending.
-  const std::map<double, Bin>& Bins() const { return bins_; }
+  // The depth bins with a used frame, ascending: f(floor(depth / bin width), const Bin&).
+  template <typename F>
+  void ForEachBin(F f) const {
+    for (const auto& [index, at] : byDepth_) f(index, bins_[at]);
+  }
+  std::size_t BinCount() const { return bins_.size(); }
   double DepthBin() const { return depthBin_; }
 
  private:
+  // The depth bin of index floor(depth / bin width), made when missing.
+  Bin& BinOf(double index);
+
   double depthBin_;
   bool loopEdit_;
   bool keepVolumes_;
@@ -77,7 +83,13 @@ class ProfileAccumulator {
   std::uint32_t loopEdited_ = 0;
   std::uint32_t noFlow_ = 0;
   double volume_ = 0;
-  std::map<double, Bin> bins_;
+  // The depth bins in the order they were first used (kept when restarted, so that a restart
+  // allocates nothing), and their indices and places in bins_, ascending. Consecutive frames
+  // mostly fall in the same depth bin, the latest one.
+  std::vector<Bin> bins_;
+  std::vector<std::pair<double, std::uint32_t>> byDepth_;
+  double latestIndex_ = kMissing;
+  std::uint32_t latestAt_ = 0;
   // With keepVolumes_: the depth-bin index and volume of each used frame, in order.
   std::vector<std::pair<double, double>> volumes_;
 };

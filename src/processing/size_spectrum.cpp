@@ -1,5 +1,6 @@
 #include "processing/size_spectrum.h"
 
+#include <algorithm>
 #include <boost/math/distributions/chi_squared.hpp>
 #include <cmath>
 
@@ -17,10 +18,6 @@ const std::array<double, kLogTableSize>& SmallLogs() {
   return table;
 }
 
-double Log10(std::uint64_t n) {
-  return n < kLogTableSize ? SmallLogs()[n] : std::log10(static_cast<double>(n));
-}
-
 }  // namespace
 
 CountInterval PoissonInterval95(std::uint64_t n) {
@@ -36,8 +33,11 @@ CountInterval PoissonInterval95(std::uint64_t n) {
 
 SizeSpectrum::SizeSpectrum(double minUm, double maxUm) {
   for (int k = 0; k < kExportBinCount; ++k) {
-    logBiovolume_[k] = std::log10(SizeBinBiovolume(k));
-    logRatio_[k] = std::log10(SizeBinBiovolume(k) / SizeBinBiovolumeWidth(k));
+    biovolume_[k] = SizeBinBiovolume(k);
+    width_[k] = SizeBinBiovolumeWidth(k);
+    ratio_[k] = biovolume_[k] / width_[k];
+    logBiovolume_[k] = std::log10(biovolume_[k]);
+    logRatio_[k] = std::log10(ratio_[k]);
   }
   first_ = kExportBinCount;
   for (int k = kExportBinCount - 1; k >= 0; --k) {
@@ -51,28 +51,42 @@ SizeSpectrum::SizeSpectrum(double minUm, double maxUm) {
 SpectrumFit SizeSpectrum::Fit(const SizeCounts& counts, double volume) const {
   SpectrumFit fit;
   if (!(volume > 0) || first_ > last_) return fit;
-  int start = first_;
-  double largest = Nbss(counts[first_], volume, first_);
-  for (int k = first_ + 1; k <= last_; ++k) {
-    const double nbss = Nbss(counts[k], volume, k);
-    if (nbss > largest) {
+  // The bin with the largest NBSS, the smallest on a tie. Count x ratio is the NBSS times the
+  // volume to within a few units in the last place, so only the bins whose product lies within
+  // 1e-12 of the largest can hold the largest NBSS: only theirs is worked out as Nbss() does.
+  double product[kExportBinCount];
+  double most = 0;
+  for (int k = first_; k <= last_; ++k) {
+    product[k] = static_cast<double>(counts[k]) * ratio_[k];
+    most = std::max(most, product[k]);
+  }
+  const double near = most * (1 - 1e-12);
+  int start = -1;
+  double largest = 0;
+  for (int k = first_; k <= last_; ++k) {
+    if (product[k] < near) continue;
+    const double nbss = static_cast<double>(counts[k]) * biovolume_[k] / volume / width_[k];
+    if (start < 0 || nbss > largest) {
       largest = nbss;
       start = k;
     }
   }
   // log10(NBSS) = log10(count) + log10(biovolume / width) - log10(volume).
+  const std::array<double, kLogTableSize>& logs = SmallLogs();
   const double logVolume = std::log10(volume);
   double x[kExportBinCount];
   double y[kExportBinCount];
   int n = 0;
   for (int k = start, empty = 0; k <= last_ && empty < 3; ++k) {
-    if (counts[k] == 0) {
+    const std::uint64_t c = counts[k];
+    if (c == 0) {
       ++empty;
       continue;
     }
     empty = 0;
     x[n] = logBiovolume_[k];
-    y[n] = Log10(counts[k]) + logRatio_[k] - logVolume;
+    y[n] = (c < kLogTableSize ? logs[c] : std::log10(static_cast<double>(c))) + logRatio_[k] -
+           logVolume;
     ++n;
   }
   fit.bins = n;
