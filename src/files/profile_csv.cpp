@@ -28,10 +28,9 @@ char* PutProfile(char* p, const ProfileRecord& r) {
 
 }  // namespace
 
-ProfileCsvWriter::ProfileCsvWriter(const std::string& datPath, bool buffered)
+ProfileCsvWriter::ProfileCsvWriter(const std::string& datPath)
     : profiles_(ExportPath(datPath, "_profiles.csv")),
-      spectra_(ExportPath(datPath, "_spectra.csv")),
-      buffered_(buffered) {}
+      spectra_(ExportPath(datPath, "_spectra.csv")) {}
 
 std::string ProfileCsvWriter::ProfilesHeader() {
   return "profile,direction,depth_m,frames_used,volume_m3,count,concentration_per_m3,"
@@ -45,11 +44,11 @@ const char* ProfileCsvWriter::SpectraHeader() {
 
 bool ProfileCsvWriter::Begin(const ExportContext&, const ProfileSettings&) {
   error_.clear();
-  if (!profiles_.Create(ProfilesHeader(), buffered_)) {
+  if (!profiles_.Create(ProfilesHeader(), false)) {
     error_ = profiles_.Error();
     return false;
   }
-  if (!spectra_.Create(SpectraHeader(), buffered_)) {
+  if (!spectra_.Create(SpectraHeader(), false)) {
     error_ = spectra_.Error();
     profiles_.Discard();
     return false;
@@ -61,6 +60,7 @@ void ProfileCsvWriter::Write(const std::shared_ptr<const ProfileRecord>& profile
   const ProfileRecord& r = *profile;
   // 138 numbers of at most 33 characters: under 5 KiB.
   char line[5120];
+  text_.clear();
   for (const DepthBinRecord& b : r.bins) {
     char* p = PutProfile(line, r);
     p = PutReal(p, b.depth);
@@ -74,8 +74,10 @@ void ProfileCsvWriter::Write(const std::shared_ptr<const ProfileRecord>& profile
     for (std::uint64_t c : b.counts) p = PutCount(p, c);
     *p++ = '\r';
     *p++ = '\n';
-    profiles_.Write(std::string_view(line, static_cast<std::size_t>(p - line)));
+    text_.append(line, static_cast<std::size_t>(p - line));
   }
+  profiles_.Write(text_);
+  text_.clear();
   for (int k = 0; k < kExportBinCount; ++k) {
     char* p = PutProfile(line, r);
     p = PutReal(p, k * kBinEsdMicrometres);
@@ -83,8 +85,9 @@ void ProfileCsvWriter::Write(const std::shared_ptr<const ProfileRecord>& profile
     p = PutReal(p, Nbss(r.counts[k], r.volume, k));
     *p++ = '\r';
     *p++ = '\n';
-    spectra_.Write(std::string_view(line, static_cast<std::size_t>(p - line)));
+    text_.append(line, static_cast<std::size_t>(p - line));
   }
+  spectra_.Write(text_);
 }
 
 bool ProfileCsvWriter::Finish() {

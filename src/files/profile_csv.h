@@ -14,8 +14,9 @@ namespace vesk {
 
 class ProfileCsvWriter final : public ProfileWriter {
  public:
-  // The two files of a run's .dat: ExportPath(dat, "_profiles.csv") and "_spectra.csv".
-  explicit ProfileCsvWriter(const std::string& datPath, bool buffered = true);
+  // The two files of a run's .dat: ExportPath(dat, "_profiles.csv") and "_spectra.csv". Each
+  // profile's rows are written in one piece when it arrives.
+  explicit ProfileCsvWriter(const std::string& datPath);
 
   bool Begin(const ExportContext& context, const ProfileSettings& settings) override;
   void Write(const std::shared_ptr<const ProfileRecord>& profile) override;
@@ -31,7 +32,7 @@ class ProfileCsvWriter final : public ProfileWriter {
   ExportFile profiles_;
   ExportFile spectra_;
   std::string error_;
-  bool buffered_;
+  std::string text_;  // the rows of a profile, kept for the next
 };
 
 }  // namespace vesk

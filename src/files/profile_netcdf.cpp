@@ -144,13 +144,31 @@ void StoreCounts(const std::uint64_t* from, std::size_t n, std::size_t width, un
   }
 }
 
-std::uint64_t LoadCount(const unsigned char* at, std::size_t width) {
-  std::int16_t s = 0;
-  std::int32_t i = 0;
-  std::int64_t l = 0;
-  if (width == 2) return std::memcpy(&s, at, 2), static_cast<std::uint64_t>(s);
-  if (width == 4) return std::memcpy(&i, at, 4), static_cast<std::uint64_t>(i);
-  return std::memcpy(&l, at, 8), static_cast<std::uint64_t>(l);
+void PackCounts(const SizeCounts& counts, std::vector<std::uint8_t>& to) {
+  int n = kExportBinCount;
+  while (n > 0 && counts[n - 1] == 0) --n;
+  to.push_back(static_cast<std::uint8_t>(n));
+  for (int k = 0; k < n; ++k) {
+    std::uint64_t v = counts[k];
+    for (; v >= 0x80; v >>= 7) to.push_back(static_cast<std::uint8_t>(v | 0x80));
+    to.push_back(static_cast<std::uint8_t>(v));
+  }
+}
+
+// One depth bin's counts from `from`; where the next begins.
+const std::uint8_t* UnpackCounts(const std::uint8_t* from, SizeCounts& counts) {
+  const int n = *from++;
+  for (int k = 0; k < n; ++k) {
+    std::uint64_t v = 0;
+    for (int shift = 0;; shift += 7) {
+      const std::uint8_t b = *from++;
+      v |= static_cast<std::uint64_t>(b & 0x7F) << shift;
+      if (b < 0x80) break;
+    }
+    counts[k] = v;
+  }
+  std::fill(counts.begin() + n, counts.end(), 0);
+  return from;
 }
 
 }  // namespace
@@ -195,31 +213,16 @@ bool ProfileNetcdfWriter::Begin(const ExportContext& context, const ProfileSetti
 
 void ProfileNetcdfWriter::Write(const std::shared_ptr<const ProfileRecord>& profile) {
   const ProfileRecord& p = *profile;
-  std::uint64_t largest = 0;
-  for (const DepthBinRecord& b : p.bins) {
-    for (std::uint64_t c : b.counts) largest = std::max(largest, c);
-  }
-  if (CountWidth(largest) > countWidth_) WidenCounts(CountWidth(largest));
   Kept& k = profiles_.emplace_back();
   k.profile = p;
   k.bins.assign(p.bins.begin(), p.bins.end());
-  const std::size_t row = kExportBinCount * countWidth_;
-  k.counts.resize(p.bins.size() * row);
-  for (std::size_t i = 0; i < p.bins.size(); ++i) {
-    StoreCounts(p.bins[i].counts.data(), kExportBinCount, countWidth_, k.counts.data() + i * row);
+  std::uint64_t largest = 0;
+  for (const DepthBinRecord& b : p.bins) {
+    for (std::uint64_t c : b.counts) largest = std::max(largest, c);
+    PackCounts(b.counts, k.counts);
   }
-}
-
-void ProfileNetcdfWriter::WidenCounts(std::size_t width) {
-  for (Kept& k : profiles_) {
-    const std::size_t n = k.counts.size() / countWidth_;
-    std::vector<std::uint64_t> counts(n);
-    for (std::size_t i = 0; i < n; ++i)
-      counts[i] = LoadCount(&k.counts[i * countWidth_], countWidth_);
-    k.counts.resize(n * width);
-    StoreCounts(counts.data(), n, width, k.counts.data());
-  }
-  countWidth_ = width;
+  k.counts.shrink_to_fit();
+  countWidth_ = std::max(countWidth_, CountWidth(largest));
 }
 
 bool ProfileNetcdfWriter::Define(const std::vector<double>& depthIndex) {
@@ -231,7 +234,8 @@ bool ProfileNetcdfWriter::Define(const std::vector<double>& depthIndex) {
   auto real = [&](int var, const char* name, double value) {
     return Check(nc_put_att_double(ncid_, var, name, NC_DOUBLE, 1, &value), name);
   };
-  // A variable with its fill (coordinates have none).
+  // A variable with its fill value (coordinates have none). Every value is written, the
+  // missing ones as the fill, so the library need not fill the variable first.
   auto define = [&](const char* name, nc_type type, int rank, const int* dims, int* id,
                     bool coordinate = false) {
     if (!Check(nc_def_var(ncid_, name, type, rank, dims, id), name)) return false;
@@ -245,7 +249,8 @@ bool ProfileNetcdfWriter::Define(const std::vector<double>& depthIndex) {
                        : type == NC_INT   ? static_cast<const void*>(&integer)
                        : type == NC_INT64 ? static_cast<const void*>(&large)
                                           : nullptr;
-    return fill == nullptr || Check(nc_def_var_fill(ncid_, *id, 0, fill), name);
+    return fill == nullptr || (Check(nc_def_var_fill(ncid_, *id, NC_NOFILL, nullptr), name) &&
+                               Check(nc_put_att(ncid_, *id, "_FillValue", type, 1, fill), name));
   };
   int profileDim = -1, depthDim = -1, binDim = -1, nvDim = -1;
   bool ok = Check(nc_set_fill(ncid_, NC_NOFILL, nullptr), "fill mode") &&
@@ -469,11 +474,14 @@ bool ProfileNetcdfWriter::Put(const std::vector<double>& depthIndex) {
   int countsId = -1;
   ok = ok && Check(nc_inq_varid(ncid_, "counts", &countsId), "counts");
   std::size_t next = 0;
+  SizeCounts bin{};
   for (std::size_t i = 0; i < np && ok; ++i) {
     std::fill(counts.begin(), counts.end(), 0xFF);
     const Kept& k = profiles_[i];
+    const std::uint8_t* packed = k.counts.data();
     for (std::size_t b = 0; b < k.bins.size(); ++b) {
-      std::memcpy(&counts[at[next++] * row], &k.counts[b * row], row);
+      packed = UnpackCounts(packed, bin);
+      StoreCounts(bin.data(), kExportBinCount, countWidth_, &counts[at[next++] * row]);
     }
     const std::size_t start[3] = {i, 0, 0};
     const std::size_t count[3] = {1, nd, kExportBinCount};
@@ -491,11 +499,18 @@ bool ProfileNetcdfWriter::WriteFile() {
   std::sort(depthIndex.begin(), depthIndex.end());
   depthIndex.erase(std::unique(depthIndex.begin(), depthIndex.end()), depthIndex.end());
 
+  // The size of the file, or a little more: its image then never has to grow.
+  const std::size_t np = profiles_.size();
+  const std::size_t nd = depthIndex.size();
+  const std::size_t size =
+      (np * nd * (kExportBinCount * countWidth_ + DepthBinVariables().size() * 8) +
+       np * (ProfileVariables().size() + 2 * kExportBinCount) * 8 + nd * 3 * 8 + (1 << 16)) &
+      ~std::size_t{4095};
   NC_memio memio{};
   {
     std::lock_guard lock(NetcdfLibraryLock());
     ncid_ = -1;
-    bool ok = Check(nc_create_mem(file_.Path().c_str(), NC_NETCDF4, 1 << 20, &ncid_), "creating") &&
+    bool ok = Check(nc_create_mem(file_.Path().c_str(), NC_NETCDF4, size, &ncid_), "creating") &&
               Define(depthIndex) && Put(depthIndex);
     if (!ok) {
       if (ncid_ >= 0) nc_abort(ncid_);

@@ -12,6 +12,7 @@
 // does not), and nothing is compressed: deflate cost more CPU than all of the rest of the cast
 // products together, for a file of about a fifth of the .dat's size.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,11 +36,13 @@ class ProfileNetcdfWriter final : public ProfileWriter {
 
  private:
   // What the file needs of a profile, kept until the depth axis is known: its depth bins
-  // without their size bins, whose counts are kept as the file stores them.
+  // without their size bins, whose counts are kept packed (most are small, the large sizes
+  // mostly empty): per depth bin the number of size bins up to its last non-zero one, then
+  // their counts, each in 7-bit groups, the lowest first, the last group's high bit clear.
   struct Kept {
     ProfileValues profile;
     std::vector<DepthBinValues> bins;
-    std::vector<unsigned char> counts;  // kExportBinCount a depth bin, countWidth_ bytes each
+    std::vector<std::uint8_t> counts;
   };
 
   bool Check(int status, const char* what);
@@ -47,13 +50,12 @@ class ProfileNetcdfWriter final : public ProfileWriter {
   bool Define(const std::vector<double>& depthIndex);
   bool Put(const std::vector<double>& depthIndex);
   void Close();
-  void WidenCounts(std::size_t width);
 
   ExportFile file_;
   ExportContext context_;
   ProfileSettings settings_;
   std::vector<Kept> profiles_;
-  std::size_t countWidth_ = 2;  // bytes of a stored count: 2, 4 or 8
+  std::size_t countWidth_ = 2;  // bytes of a count in the file: 2, 4 or 8
   int ncid_ = -1;
   std::string error_;
   bool failed_ = false;
