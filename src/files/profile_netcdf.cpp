@@ -499,18 +499,11 @@ bool ProfileNetcdfWriter::WriteFile() {
   std::sort(depthIndex.begin(), depthIndex.end());
   depthIndex.erase(std::unique(depthIndex.begin(), depthIndex.end()), depthIndex.end());
 
-  // The size of the file, or a little more: its image then never has to grow.
-  const std::size_t np = profiles_.size();
-  const std::size_t nd = depthIndex.size();
-  const std::size_t size =
-      (np * nd * (kExportBinCount * countWidth_ + DepthBinVariables().size() * 8) +
-       np * (ProfileVariables().size() + 2 * kExportBinCount) * 8 + nd * 3 * 8 + (1 << 16)) &
-      ~std::size_t{4095};
   NC_memio memio{};
   {
     std::lock_guard lock(NetcdfLibraryLock());
     ncid_ = -1;
-    bool ok = Check(nc_create_mem(file_.Path().c_str(), NC_NETCDF4, size, &ncid_), "creating") &&
+    bool ok = Check(nc_create_mem(file_.Path().c_str(), NC_NETCDF4, 1 << 20, &ncid_), "creating") &&
               Define(depthIndex) && Put(depthIndex);
     if (!ok) {
       if (ncid_ >= 0) nc_abort(ncid_);
