@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <string_view>
 
 #include "files/export_csv.h"
 #include "files/export_netcdf.h"
@@ -18,6 +19,9 @@ namespace {
 
 // Integer variables are missing as -1, reals as NaN.
 constexpr double kIntegerFill = -1;
+// The direction is text of this many characters ("down", "up" padded with NULs): a variable
+// of strings would cost the library megabytes of conversion buffers for a few words.
+constexpr std::size_t kDirectionLength = 4;
 
 // A variable along the profile dimension (`perProfile`) or along profile x depth.
 struct Variable {
@@ -252,12 +256,14 @@ bool ProfileNetcdfWriter::Define(const std::vector<double>& depthIndex) {
     return fill == nullptr || (Check(nc_def_var_fill(ncid_, *id, NC_NOFILL, nullptr), name) &&
                                Check(nc_put_att(ncid_, *id, "_FillValue", type, 1, fill), name));
   };
-  int profileDim = -1, depthDim = -1, binDim = -1, nvDim = -1;
+  int profileDim = -1, depthDim = -1, binDim = -1, nvDim = -1, directionDim = -1;
   bool ok = Check(nc_set_fill(ncid_, NC_NOFILL, nullptr), "fill mode") &&
             Check(nc_def_dim(ncid_, "profile", np, &profileDim), "profile dimension") &&
             Check(nc_def_dim(ncid_, "depth", nd, &depthDim), "depth dimension") &&
             Check(nc_def_dim(ncid_, "bin", kExportBinCount, &binDim), "bin dimension") &&
-            Check(nc_def_dim(ncid_, "nv", 2, &nvDim), "nv dimension");
+            Check(nc_def_dim(ncid_, "nv", 2, &nvDim), "nv dimension") &&
+            Check(nc_def_dim(ncid_, "direction_strlen", kDirectionLength, &directionDim),
+                  "direction length dimension");
   if (!ok) return false;
 
   std::string profileVariables = "profile,direction";
@@ -322,12 +328,13 @@ bool ProfileNetcdfWriter::Define(const std::vector<double>& depthIndex) {
 
   // Coordinates: the profile, the depth bins, the size bins.
   int id = -1;
+  const int directionDims[2] = {profileDim, directionDim};
   ok = define("profile", NC_INT, 1, &profileDim, &id, true) && text(id, "cf_role", "profile_id") &&
        text(id, "long_name", "profile number, from 1 in the order of the recording") &&
        text(id, "coverage_content_type", "referenceInformation") &&
-       define("direction", NC_STRING, 1, &profileDim, &id) &&
+       define("direction", NC_CHAR, 2, directionDims, &id) &&
        text(id, "long_name", "direction of the cast in the profile: down or up") &&
-       text(id, "coverage_content_type", "referenceInformation");
+       text(id, "_Encoding", "utf-8") && text(id, "coverage_content_type", "referenceInformation");
   const int depthBounds[2] = {depthDim, nvDim};
   const int binBounds[2] = {binDim, nvDim};
   ok = ok && define("depth", NC_DOUBLE, 1, &depthDim, &id, true) &&
@@ -397,16 +404,17 @@ bool ProfileNetcdfWriter::Put(const std::vector<double>& depthIndex) {
   std::vector<double> column(std::max(np, nd) * 2);
   // The coordinates.
   std::vector<int> numbers(np);
-  std::vector<const char*> directions(np);
+  std::vector<char> directions(np * kDirectionLength, '\0');
   for (std::size_t i = 0; i < np; ++i) {
     numbers[i] = profiles_[i].profile.number;
-    directions[i] = DirectionName(profiles_[i].profile.direction);
+    const std::string_view name = DirectionName(profiles_[i].profile.direction);
+    name.copy(&directions[i * kDirectionLength], kDirectionLength);
   }
   int id = -1;
   bool ok = np == 0 || (Check(nc_inq_varid(ncid_, "profile", &id), "profile") &&
                         Check(nc_put_var_int(ncid_, id, numbers.data()), "profile") &&
                         Check(nc_inq_varid(ncid_, "direction", &id), "direction") &&
-                        Check(nc_put_var_string(ncid_, id, directions.data()), "direction"));
+                        Check(nc_put_var_text(ncid_, id, directions.data()), "direction"));
   if (nd > 0) {
     for (std::size_t j = 0; j < nd; ++j) {
       column[j] = (depthIndex[j] + 0.5) * settings_.depthBin;
