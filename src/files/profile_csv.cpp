@@ -1,21 +1,42 @@
 #include "files/profile_csv.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 
 #include "files/export_csv.h"
 
 namespace vesk {
 namespace {
 
-// ",<value>" into the row buffer: the shortest text of a double, nothing when missing.
+// ",<value>" into the row buffer: the shortest text of a double, nothing when missing (0, an
+// empty size bin's NBSS, is common).
 char* PutReal(char* p, double v) {
   *p++ = ',';
+  if (v == 0 && !std::signbit(v)) {
+    *p++ = '0';
+    return p;
+  }
   return IsMissing(v) ? p : std::to_chars(p, p + 32, v).ptr;
 }
 
+// Most size bins hold fewer than 100 particles.
 char* PutCount(char* p, std::uint64_t v) {
   *p++ = ',';
+  if (v < 10) {
+    *p++ = static_cast<char>('0' + v);
+    return p;
+  }
+  if (v < 100) {
+    *p++ = static_cast<char>('0' + v / 10);
+    *p++ = static_cast<char>('0' + v % 10);
+    return p;
+  }
   return std::to_chars(p, p + 24, v).ptr;
+}
+
+char* Put(char* p, const std::string& text) {
+  return std::copy(text.begin(), text.end(), p);
 }
 
 // "<number>,<direction>"
@@ -30,7 +51,22 @@ char* PutProfile(char* p, const ProfileRecord& r) {
 
 ProfileCsvWriter::ProfileCsvWriter(const std::string& datPath)
     : profiles_(ExportPath(datPath, "_profiles.csv")),
-      spectra_(ExportPath(datPath, "_spectra.csv")) {}
+      spectra_(ExportPath(datPath, "_spectra.csv")) {
+  char text[40];
+  for (int k = 0; k < kExportBinCount; ++k) {
+    sizes_[k].assign(text, PutReal(text, k * kBinEsdMicrometres));
+  }
+}
+
+const std::string& ProfileCsvWriter::DepthText(double depth) {
+  if (depths_.size() >= 4096) depths_.clear();
+  auto [it, added] = depths_.try_emplace(depth);
+  if (added) {
+    char text[40];
+    it->second.assign(text, PutReal(text, depth));
+  }
+  return it->second;
+}
 
 std::string ProfileCsvWriter::ProfilesHeader() {
   return "profile,direction,depth_m,frames_used,volume_m3,count,concentration_per_m3,"
@@ -63,7 +99,7 @@ void ProfileCsvWriter::Write(const std::shared_ptr<const ProfileRecord>& profile
   text_.clear();
   for (const DepthBinRecord& b : r.bins) {
     char* p = PutProfile(line, r);
-    p = PutReal(p, b.depth);
+    p = Put(p, DepthText(b.depth));
     p = PutCount(p, b.framesUsed);
     p = PutReal(p, b.volume);
     p = PutCount(p, b.count);
@@ -80,7 +116,7 @@ void ProfileCsvWriter::Write(const std::shared_ptr<const ProfileRecord>& profile
   text_.clear();
   for (int k = 0; k < kExportBinCount; ++k) {
     char* p = PutProfile(line, r);
-    p = PutReal(p, k * kBinEsdMicrometres);
+    p = Put(p, sizes_[k]);
     p = PutCount(p, r.counts[k]);
     p = PutReal(p, Nbss(r.counts[k], r.volume, k));
     *p++ = '\r';

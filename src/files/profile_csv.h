@@ -5,7 +5,9 @@
 // the C locale, the shortest text that reads back to the same double; missing values (no
 // slope, no volume) are empty fields.
 
+#include <array>
 #include <string>
+#include <unordered_map>
 
 #include "files/export_stage.h"
 #include "files/profile_record.h"
@@ -29,10 +31,16 @@ class ProfileCsvWriter final : public ProfileWriter {
   static const char* SpectraHeader();
 
  private:
+  // ",<depth>" of a depth bin's centre as it is written.
+  const std::string& DepthText(double depth);
+
   ExportFile profiles_;
   ExportFile spectra_;
   std::string error_;
   std::string text_;  // the rows of a profile, kept for the next
+  // ",<size>" of each size bin and ",<depth>" of the depth bins met, as they are written.
+  std::array<std::string, kExportBinCount> sizes_;
+  std::unordered_map<double, std::string> depths_;
 };
 
 }  // namespace vesk
