@@ -22,6 +22,7 @@
 
 #include "app/command_line.h"
 #include "app/qsettings_store.h"
+#include "control/live_records.h"
 #include "files/export_csv.h"
 #include "files/export_netcdf.h"
 #include "files/profile_csv.h"
@@ -35,25 +36,6 @@ namespace {
 using vesk::BatchResult;
 using Json = nlohmann::ordered_json;
 using Profiles = std::vector<Json>;
-
-// A profile as the summary lists it; no slope (NaN) is null.
-Json ProfileSummary(const vesk::ProfileRecord& p) {
-  return {{"profile", p.number},
-          {"direction", vesk::DirectionName(p.direction)},
-          {"first_l_frame", p.firstLFrame},
-          {"last_l_frame", p.lastLFrame},
-          {"depth_min_m", p.depthMin},
-          {"depth_max_m", p.depthMax},
-          {"frames_used", p.framesUsed},
-          {"loop_edited", p.loopEdited},
-          {"no_flow", p.noFlow},
-          {"volume_m3", p.volume},
-          {"count", p.count},
-          {"concentration_per_m3", p.concentration},
-          {"nbss_slope", p.fit.slope},
-          {"nbss_intercept", p.fit.intercept},
-          {"nbss_bins_fitted", p.fit.bins}};
-}
 
 // One JSON line per input. A file name that is not UTF-8 keeps its valid characters; each
 // byte that is not becomes U+FFFD, so the line stays valid JSON.
@@ -299,7 +281,7 @@ int main(int argc, char** argv) {
         writers.push_back(std::make_unique<vesk::CastExportWriter>(
             profileSettings, std::move(files),
             [&kept](const std::shared_ptr<const vesk::ProfileRecord>& p) {
-              kept.push_back(ProfileSummary(*p));
+              kept.push_back(vesk::ProfileSummaryJson(*p));
             }));
       }
       return writers;

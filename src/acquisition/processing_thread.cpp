@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "acquisition/live_cast.h"
 #include "acquisition/source_threads.h"
 #include "acquisition/vesk_doc.h"
 #include "files/export_csv.h"
@@ -63,12 +64,19 @@ void ProcessingThread(CVESKDoc& doc) {
     FrameProcessor processor(FrameProcessor::Parts{doc.scanSettings_, doc.results_, doc.ctd_,
                                                    writer, listener, doc.nmeaGate_});
     const ScanSettings& s = doc.scan_.scan;
-    std::string exportError;
+    // The CSV export beside the .dat when its option is on, and the cast products, their
+    // files beside the recording the scan writes.
     std::unique_ptr<ExportStage> csv;
+    LiveCastWriter* cast = nullptr;
+    auto warn = [&doc](const std::string& text) {
+      doc.dialogs_.QueueMessage("WARNING !!\n\n" + text, "", MessageIcon::Warning);
+    };
+    auto castFiles = [&doc] {  // the caller holds fileNameLock_
+      return doc.logging_ || doc.playback_ ? doc.DataPath(doc.processedFileName_) : std::string();
+    };
     {
       std::lock_guard names(doc.fileNameLock_);
       doc.OpenDatFile(doc.ScanCopy());
-      // The CSV export beside the .dat, when the option is on.
       const bool playback = doc.playback_;
       ExportRunInputs run = s.ExportInputs(doc.ctd_.model);
       run.header = playback ? ReadRawHeader(doc.rawFileName_, 1u << 20)
@@ -76,18 +84,16 @@ void ProcessingThread(CVESKDoc& doc) {
       run.sourcePath = doc.rawFileName_;
       // A recording's marks are beside it; a live scan's beside the .dat it writes.
       run.marksPath = MarksPath(playback ? doc.rawFileName_ : doc.DataPath(doc.processedFileName_));
-      csv = StartScanCsvExport(doc.store_, doc.DataPath(doc.processedFileName_), run, &exportError);
+      csv = StartScanExports(doc.store_,
+                             {doc.DataPath(doc.processedFileName_), run, castFiles(),
+                              &doc.results_.Cast(), doc.recordSink_, warn},
+                             &cast);
     }
     if (doc.recordSink_ != nullptr) {
       doc.recordSink_->OnScanStart({doc.playback_, doc.ctd_.model, s.surveyLat});
       processor.SetRecordSink(doc.recordSink_);
     }
-    if (csv) {
-      processor.SetExportSink(csv.get());
-    } else if (!exportError.empty()) {
-      doc.dialogs_.QueueMessage(std::string(kCsvExportWarning) + exportError, "",
-                                MessageIcon::Warning);
-    }
+    if (csv) processor.SetExportSink(csv.get());
     std::deque<Frame> batch;
     bool stopping = false;
     for (;;) {
@@ -96,6 +102,10 @@ void ProcessingThread(CVESKDoc& doc) {
       // After the stop, the frames the source queued before it ended are still processed:
       // the source has stopped, so this ends.
       if (batch.empty() && stopping) break;
+      if (cast != nullptr) {
+        std::lock_guard names(doc.fileNameLock_);
+        cast->Follow(castFiles());
+      }
       for (const Frame& frame : batch) processor.Process(frame);
     }
     if (csv && !csv->Finish()) {

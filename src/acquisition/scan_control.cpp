@@ -16,6 +16,7 @@
 #include "files/file_header.h"
 #include "files/file_naming.h"
 #include "files/mark_log.h"
+#include "files/profile_files.h"
 #include "processing/frame_processor.h"
 
 namespace vesk {
@@ -432,6 +433,7 @@ void CVESKDoc::StopScan() {
     for (const std::string& path : {dat, ExportPath(dat, ".csv"), ExportPath(dat, "_mep.csv")}) {
       ::unlink(path.c_str());
     }
+    for (const char* suffix : kProfileFileSuffixes) ::unlink(ExportPath(dat, suffix).c_str());
   }
   // A counter that streamed until the stop is alive: a start soon after must not ask.
   const std::chrono::steady_clock::time_point lastByte{

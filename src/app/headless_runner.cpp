@@ -191,9 +191,10 @@ void HeadlessRunner::PrintStatus() {
 void HeadlessRunner::PrintStatus(const ScanStatus& s, const char* state) {
   std::printf(
       "%s  %s  L frames %u  frame errors %u  total %u  CPS %.0f  depth %.2f m  "
-      "temp %.3f C  sal %.3f  pos %s %s %s",
+      "temp %.3f C  sal %.3f  profile %s  pos %s %s %s",
       Elapsed(std::chrono::steady_clock::now() - started_).c_str(), state, s.lFrames, s.frameErrors,
       s.cumulativeTotal, s.countsPerSecond, s.depth, s.ctd.temperature, s.ctd.salinity,
+      CastStatusText(doc_->Results().Cast().Latest().get()).c_str(),
       ForTerminal(s.nav.latitude).c_str(), ForTerminal(s.nav.longitude).c_str(),
       s.nav.time.c_str());
   // How old the position is, what the remote control last asked for, the alarms raised and

@@ -17,6 +17,8 @@
 #include "app/qsettings_store.h"
 #include "app/simulated_counter.h"
 #include "files/message_log.h"
+#include "files/profile_files.h"
+#include "files/profile_netcdf.h"
 #include "seams/overlay_settings_store.h"
 
 namespace {
@@ -40,6 +42,7 @@ void CLocale() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  vesk::InstallProfileNetcdf(&vesk::ProfileNetcdfWriter::Make);
   CLI::App cli{
       "VESK: acquisition, processing, display and logging for the laser particle counter."};
   bool headless = false;

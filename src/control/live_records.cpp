@@ -116,6 +116,30 @@ std::string MarkRecordJson(const RecordHeader& header, const Mark& mark) {
   return Text(j);
 }
 
+Json ProfileSummaryJson(const ProfileValues& p) {
+  return {{"profile", p.number},
+          {"direction", DirectionName(p.direction)},
+          {"first_l_frame", p.firstLFrame},
+          {"last_l_frame", p.lastLFrame},
+          {"depth_min_m", p.depthMin},
+          {"depth_max_m", p.depthMax},
+          {"frames_used", p.framesUsed},
+          {"loop_edited", p.loopEdited},
+          {"no_flow", p.noFlow},
+          {"volume_m3", p.volume},
+          {"count", p.count},
+          {"concentration_per_m3", p.concentration},
+          {"nbss_slope", Value(p.fit.slope)},
+          {"nbss_intercept", Value(p.fit.intercept)},
+          {"nbss_bins_fitted", p.fit.bins}};
+}
+
+std::string ProfileRecordJson(const RecordHeader& header, const ProfileValues& profile) {
+  Json j = Start("profile", header);
+  j.update(ProfileSummaryJson(profile));
+  return Text(j);
+}
+
 RecordHeader LiveRecordSink::Header(double epochSeconds) {
   return RecordHeader{publisher_.NextSequence(), epochSeconds, playback_};
 }
@@ -133,6 +157,11 @@ void LiveRecordSink::OnCRecord(std::string_view line, const ExportRow& ctd) {
 void LiveRecordSink::OnMEvents(std::span<const std::uint32_t> events, std::uint32_t lFrameCount) {
   if (!publisher_.Wants(PublishedType::M)) return;
   publisher_.Send(MRecordJson(Header(UtcNow()), events, lFrameCount));
+}
+
+void LiveRecordSink::OnProfile(const ProfileValues& profile) {
+  if (!publisher_.Wants(PublishedType::Profile)) return;
+  publisher_.Send(ProfileRecordJson(Header(UtcNow()), profile));
 }
 
 void LiveRecordSink::PublishAlarm(std::string_view alarm, bool raised, std::string_view text) {

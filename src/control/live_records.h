@@ -1,13 +1,14 @@
 #pragma once
 // The published records as JSON, one object per datagram: every object has "type" ("L", "C",
-// "M", "alarm", "mark"), "seq" (one sequence over all datagrams of the run, so a gap is a
-// datagram lost), "utc" (the PC's UTC time, ISO 8601 with milliseconds) and "source" ("live"
-// or "playback"). Field names are those of the CSV export, units included; a missing value
-// is null. LiveRecordSink takes the frame processor's records and publishes them.
+// "M", "alarm", "mark", "profile"), "seq" (one sequence over all datagrams of the run, so a gap is
+// a datagram lost), "utc" (the PC's UTC time, ISO 8601 with milliseconds) and "source" ("live" or
+// "playback"). Field names are those of the CSV export, units included; a missing value is null.
+// LiveRecordSink takes the frame processor's records and publishes them.
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <span>
 #include <string>
 #include <string_view>
@@ -47,6 +48,10 @@ std::string MRecordJson(const RecordHeader& header, std::span<const std::uint32_
 std::string AlarmRecordJson(const RecordHeader& header, std::string_view alarm, bool raised,
                             std::string_view text);
 std::string MarkRecordJson(const RecordHeader& header, const Mark& mark);
+// A finished profile of the cast products: the fields of vesk-process's summary.
+std::string ProfileRecordJson(const RecordHeader& header, const ProfileValues& profile);
+// Those fields (profile, direction, first_l_frame, ..., nbss_bins_fitted); no slope is null.
+nlohmann::ordered_json ProfileSummaryJson(const ProfileValues& profile);
 
 class LiveRecordSink final : public RecordSink {
  public:
@@ -61,6 +66,7 @@ class LiveRecordSink final : public RecordSink {
   void OnLRecord(const ExportRow& row) override;
   void OnCRecord(std::string_view line, const ExportRow& ctd) override;
   void OnMEvents(std::span<const std::uint32_t> events, std::uint32_t lFrameCount) override;
+  void OnProfile(const ProfileValues& profile) override;
 
   // Alarms and marks, from the user-interface thread.
   void PublishAlarm(std::string_view alarm, bool raised, std::string_view text);

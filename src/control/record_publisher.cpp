@@ -19,7 +19,7 @@ struct TypeKey {
 const TypeKey kTypeKeys[] = {
     {PublishedType::L, keys::kPublishLRecords}, {PublishedType::C, keys::kPublishCRecords},
     {PublishedType::M, keys::kPublishMRecords}, {PublishedType::Alarm, keys::kPublishAlarms},
-    {PublishedType::Mark, keys::kPublishMarks},
+    {PublishedType::Mark, keys::kPublishMarks}, {PublishedType::Profile, keys::kPublishProfiles},
 };
 
 }  // namespace

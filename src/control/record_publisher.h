@@ -16,13 +16,13 @@ namespace vesk {
 class SettingsStore;
 
 // What is published, and where.
-enum class PublishedType : unsigned { L = 1, C = 2, M = 4, Alarm = 8, Mark = 16 };
+enum class PublishedType : unsigned { L = 1, C = 2, M = 4, Alarm = 8, Mark = 16, Profile = 32 };
 
 struct PublishSettings {
   bool enabled = false;
   std::string address = "127.0.0.1";  // numeric IPv4/IPv6, or a host name
   int port = 55124;
-  unsigned types = 31;  // PublishedType bits
+  unsigned types = 63;  // PublishedType bits
   int multicastTtl = 1;
 
   void Load(const SettingsStore& store);

@@ -29,6 +29,7 @@
 #include "display/binned_data_popup_dlg.h"
 #include "display/elided_label.h"
 #include "display/grid_view.h"
+#include "display/profile_view.h"
 #include "display/time_plots_view.h"
 #include "display/vesk_view.h"
 #include "files/file_naming.h"
@@ -149,9 +150,11 @@ CMainFrame::CMainFrame(CVESKDoc& doc, QtWindowMessages& messages, QWidget* paren
   splitter_ = new QSplitter(Qt::Horizontal, this);
   splitter_->setObjectName(QStringLiteral("mainSplitter"));
   splitter_->setChildrenCollapsible(false);
-  if (doc_.Store().Read(keys::kActiveMainView) == 1) {
+  if (doc_.Store().Read(keys::kActiveMainView) == kTimeChartsView) {
     mainView_ = new CTimePlotsView(doc_, splitter_);
     doc_.SetTimeChartRelay(true);
+  } else if (doc_.Store().Read(keys::kActiveMainView) == kProfileView) {
+    mainView_ = new CProfileView(doc_, splitter_);
   } else {
     mainView_ = new CVESKView(doc_, splitter_);
   }
@@ -354,6 +357,8 @@ void CMainFrame::BuildMenus() {
   AddAction(display, "&Time Charts", "Ctrl+T", kAnyTime, kReady, &CMainFrame::OnTimeCharts);
   AddAction(display, "&Change Time Charts...", "Ctrl+C", kAnyTime, kReady,
             &CMainFrame::OnChangeTimeCharts);
+  connect(AddAction(display, "P&rofile View (Main View)", "Ctrl+R", kAnyTime, kReady),
+          &QAction::triggered, this, [this] { ShowMainView(kProfileView); });
   display->addSeparator();
   connect(AddAction(display, "Nav Viewer", nullptr, kAnyTime, kReady), &QAction::triggered, this,
           [this] {
@@ -745,25 +750,32 @@ void CMainFrame::OnStoreSnapShot() {
 }
 
 void CMainFrame::OnHistogramMainView() {
-  ShowMainView(false);
+  ShowMainView(kHistogramView);
 }
 
 void CMainFrame::OnTimeCharts() {
-  ShowMainView(true);
+  ShowMainView(kTimeChartsView);
 }
 
-void CMainFrame::ShowMainView(bool timeCharts) {
-  if ((dynamic_cast<CTimePlotsView*>(mainView_) != nullptr) == timeCharts) {
+void CMainFrame::ShowMainView(MainViewChoice choice) {
+  const bool timeCharts = choice == kTimeChartsView;
+  const MainViewChoice shown = dynamic_cast<CTimePlotsView*>(mainView_) != nullptr ? kTimeChartsView
+                               : dynamic_cast<CProfileView*>(mainView_) != nullptr ? kProfileView
+                                                                                   : kHistogramView;
+  if (shown == choice) {
     // Shown already: brought forward, with a note rather than a box to click away.
     raise();
     activateWindow();
     mainView_->setFocus();
-    ShowNote(timeCharts ? kTimeChartsActive : kBinnedViewActive);
+    ShowNote(choice == kTimeChartsView ? kTimeChartsActive
+             : choice == kProfileView  ? kProfileViewActive
+                                       : kBinnedViewActive);
     return;
   }
   const QList<int> sizes = splitter_->sizes();
-  QWidget* view =
-      timeCharts ? static_cast<QWidget*>(new CTimePlotsView(doc_)) : new CVESKView(doc_);
+  QWidget* view = timeCharts               ? static_cast<QWidget*>(new CTimePlotsView(doc_))
+                  : choice == kProfileView ? static_cast<QWidget*>(new CProfileView(doc_))
+                                           : new CVESKView(doc_);
   view->setObjectName(QStringLiteral("mainView"));
   // Made without a parent: a child of the splitter would be added to it as a third pane.
   QWidget* old = splitter_->replaceWidget(0, view);
@@ -773,7 +785,7 @@ void CMainFrame::ShowMainView(bool timeCharts) {
   delete old;
   ShowMarks();
   if (doc_.Scanning()) Deliver(WindowTarget::AllViews, Uwm::StartGraph);
-  doc_.Store().Write(keys::kActiveMainView, timeCharts ? 1 : 0);
+  doc_.Store().Write(keys::kActiveMainView, choice);
 }
 
 void CMainFrame::OnChangeTimeCharts() {

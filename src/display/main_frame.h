@@ -37,6 +37,9 @@ inline constexpr const char* kConfirmSnapShot = "Confirm Command: 'Take Snap-Sho
 inline constexpr const char* kConfirmCommandCaption = "Confirm Command";
 inline constexpr const char* kBinnedViewActive = "Binned Data View is already active";
 inline constexpr const char* kTimeChartsActive = "Time-Charts are already active";
+inline constexpr const char* kProfileViewActive = "The Profile view is already active";
+// The main view's choices, as stored in Settings/ActiveMainView.
+enum MainViewChoice { kHistogramView = 0, kTimeChartsView = 1, kProfileView = 2 };
 inline constexpr const char* kInstrumentDescription = "Underwater Laser Particle Counter";
 inline constexpr const char* kExitWhileLoggingFormat =
     "A recording is running:\n%s\n\nStop logging and exit?";
@@ -139,8 +142,8 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   void OnChangeTimeCharts();
   void OnGridScalingFactor();
   void OnStatisticalAnalysis();
-  // The histogram or the time charts in the left pane (Display menu).
-  void ShowMainView(bool timeCharts);
+  // The histogram, the time charts or the Profile view in the left pane (Display menu).
+  void ShowMainView(MainViewChoice choice);
   void OnMaxMepLength();
   void OnWindowCountBounds();
   void OnSurveyLatitude();

@@ -10,6 +10,7 @@
 #include "display/main_frame.h"
 #include "display/time_plots_view.h"
 #include "ui/dialogs/alarm_limits_dlg.h"
+#include "ui/dialogs/profiles_dlg.h"
 #include "ui/dialogs/publish_dlg.h"
 
 namespace vesk {
@@ -42,6 +43,11 @@ void CMainFrame::BuildLiveMenus(QMenu* commands, QMenu* settings) {
           [this] {
             CAlarmLimitsDlg d(doc_.Store(), this);
             if (d.exec() == QDialog::Accepted && services_ != nullptr) services_->Configure();
+          });
+  connect(AddAction(settings, "P&rofiles...", nullptr, false, true), &QAction::triggered, this,
+          [this] {
+            CProfilesDlg d(doc_.Store(), this);
+            d.exec();
           });
   connect(AddAction(settings, "Publish Records...", nullptr, false, true), &QAction::triggered,
           this, [this] {

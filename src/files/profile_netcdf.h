@@ -26,6 +26,10 @@ class ProfileNetcdfWriter final : public ProfileWriter {
  public:
   // ExportPath(datPath, "_profiles.nc").
   explicit ProfileNetcdfWriter(const std::string& datPath);
+  // The same, for InstallProfileNetcdf (files/profile_files.h).
+  static std::unique_ptr<ProfileWriter> Make(const std::string& datPath) {
+    return std::make_unique<ProfileNetcdfWriter>(datPath);
+  }
   ~ProfileNetcdfWriter() override;
 
   bool Begin(const ExportContext& context, const ProfileSettings& settings) override;

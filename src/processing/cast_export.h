@@ -34,6 +34,8 @@ class CastExportWriter final : public ExportWriter {
   std::string Error() const override { return error_; }
   // A row costs the cast products a few additions: less than a copy of it.
   bool Immediate() const override { return true; }
+  // The products between Begin and Finish (the live view's snapshot), else null.
+  const CastProducts* Products() const { return products_ ? &*products_ : nullptr; }
 
  private:
   void Emit(const std::shared_ptr<const ProfileRecord>& profile);

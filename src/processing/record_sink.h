@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "files/export_row.h"
+#include "files/profile_record.h"
 
 namespace vesk {
 
@@ -29,6 +30,8 @@ class RecordSink {
   virtual void OnCRecord(std::string_view line, const ExportRow& ctd) = 0;
   // The events of one M frame (E, S, D, Z each) and the L frame count at its arrival.
   virtual void OnMEvents(std::span<const std::uint32_t> events, std::uint32_t lFrameCount) = 0;
+  // A profile of the cast products as it is finished (its depth bins are not published).
+  virtual void OnProfile(const ProfileValues& /*profile*/) {}
 };
 
 }  // namespace vesk

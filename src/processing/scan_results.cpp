@@ -159,6 +159,7 @@ void ScanResults::Reset() {
     samplesMade_ = 0;
   }
   ClearGrid();
+  cast_.Clear();
   {
     std::lock_guard lock(navLock_);
     nav_ = NavDisplay{};  // no position of an earlier scan or playback

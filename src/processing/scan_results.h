@@ -17,6 +17,7 @@
 #include "instruments/ctd_sample.h"
 #include "instruments/nav_display.h"
 #include "instruments/nav_viewer_log.h"
+#include "processing/cast_board.h"
 
 namespace vesk {
 
@@ -131,6 +132,9 @@ class ScanResults {
   std::optional<GridParticle> ParticleAt(std::size_t row) const;
   // The navigation viewer's lines (a log with its own lock).
   NavViewerLog& Viewer() { return viewer_; }
+  // The live cast products (a board with its own lock).
+  CastBoard& Cast() { return cast_; }
+  const CastBoard& Cast() const { return cast_; }
 
   // --- the views' own clearing commands and the scan's life ---------------------------
   void ClearCumulativeBins();
@@ -165,6 +169,7 @@ class ScanResults {
   mutable std::mutex navLock_;
   NavDisplay nav_;
   NavViewerLog viewer_;
+  CastBoard cast_;
   std::atomic<std::uint32_t> lFrames_{0};
   std::atomic<std::uint32_t> frameErrors_{0};
   std::atomic<std::uint32_t> mepParticles_{0};

@@ -64,6 +64,7 @@ inline constexpr IntKey kPublishCRecords{"Publish", "CRecords", 1};
 inline constexpr IntKey kPublishMRecords{"Publish", "MRecords", 1};
 inline constexpr IntKey kPublishAlarms{"Publish", "Alarms", 1};
 inline constexpr IntKey kPublishMarks{"Publish", "Marks", 1};
+inline constexpr IntKey kPublishProfiles{"Publish", "Profiles", 1};
 inline constexpr IntKey kPublishMulticastTtl{"Publish", "MulticastTTL", 1};
 
 // Alarms of a live scan (0 turns one off). A condition of flow, laser, frame errors or disk

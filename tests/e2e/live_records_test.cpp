@@ -89,7 +89,9 @@ TEST_F(LiveRun, PublishedRecordsAndMarksAreThoseOfTheRecording) {
   timeScale_ = 4;  // a cast four times its pace: more records in a short run
   optionSettings_ = "ExportCsv=1\n";
   StartCounter(71);
-  StartVesk({"--log"}, std::string(kGgaSettings) + PublishSettings(listener_.Port()));
+  // Profiles cut at small turns: the descent after the surface soak is one in a short run.
+  StartVesk({"--log"}, std::string(kGgaSettings) + PublishSettings(listener_.Port()) +
+                           "[Profiles]\nTurnHysteresis=0.2\nMinExtent=0.3\n");
   ASSERT_TRUE(Status("logging", 15)) << Err();
   ASSERT_TRUE(Status("fix 0 s") || Status("fix 1 s")) << vesk_->Out();
   const char* notes[] = {"CTD down", "", "net \"big\", slow"};
@@ -98,6 +100,7 @@ TEST_F(LiveRun, PublishedRecordsAndMarksAreThoseOfTheRecording) {
     Remote(6, note);
   }
   ASSERT_TRUE(Says("Mark 3 at L frame")) << Err();
+  ASSERT_TRUE(Status("profile 1 down ", 20)) << vesk_->Out();
   ASSERT_EQ(StopAndQuit(), 0) << Err();
   EXPECT_TRUE(WaitUntil([&] { return !listener_.Received().empty(); }, 2));
   std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the last datagrams
@@ -145,9 +148,21 @@ TEST_F(LiveRun, PublishedRecordsAndMarksAreThoseOfTheRecording) {
   const std::string stem = dat.substr(0, dat.size() - 4);
   EXPECT_EQ(ReadFile(stem + "_marks.csv"), mrk);  // the scan's own CSV export
   const auto batch = test::RunProcess(
-      VESK_PROCESS_PATH, {"--settings", dir_ / "vesk.ini", "--format", "csv,netcdf", "--output",
-                          dir_ / "replay.dat", stem + ".bin"});
+      VESK_PROCESS_PATH, {"--settings", dir_ / "vesk.ini", "--format", "csv,netcdf,profiles",
+                          "--summary", "--output", dir_ / "replay.dat", stem + ".bin"});
   ASSERT_EQ(batch.exitCode, 0) << batch.err;
+  // The cast products the scan wrote when it stopped are those of its recording, and each
+  // profile was published as it was finished.
+  for (const char* suffix : {"_profiles.csv", "_spectra.csv"}) {
+    EXPECT_EQ(ReadFile(stem + suffix), ReadFile(dir_ / ("replay" + std::string(suffix)))) << suffix;
+  }
+  Json summary = Json::parse(batch.out)["profiles"];
+  ASSERT_GE(summary.size(), 1u) << batch.out;
+  std::vector<Json> published = OfType(records, "profile");
+  for (Json& p : published) {
+    for (const char* field : {"type", "seq", "utc", "source"}) p.erase(field);
+  }
+  EXPECT_EQ(Json(published), summary);
   EXPECT_EQ(ReadFile(dir_ / "replay_marks.csv"), mrk);
   const auto dump = test::RunProcess("/usr/bin/ncdump", {"-v", "mark,note", dir_ / "replay.nc"});
   ASSERT_EQ(dump.exitCode, 0) << dump.err;

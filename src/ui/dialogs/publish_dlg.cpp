@@ -10,6 +10,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <cstdio>
+#include <iterator>
 
 #include "control/record_publisher.h"
 #include "seams/settings_store.h"
@@ -35,12 +36,13 @@ struct TypeBox {
   const char* text;
   const char* name;
 };
-constexpr TypeBox kTypes[5] = {
+constexpr TypeBox kTypes[] = {
     {PublishedType::L, "L records (counts, CTD, position)", "publishL"},
     {PublishedType::C, "C records (CTD lines)", "publishC"},
     {PublishedType::M, "M records (element event summary)", "publishM"},
     {PublishedType::Alarm, "Alarms (raised and cleared)", "publishAlarms"},
     {PublishedType::Mark, "Event marks", "publishMarks"},
+    {PublishedType::Profile, "Profiles of the cast (as each is finished)", "publishProfiles"},
 };
 
 }  // namespace
@@ -79,11 +81,11 @@ CPublishDlg::CPublishDlg(SettingsStore& store, QWidget* parent)
   layout->addLayout(form);
   auto* kinds = new QGroupBox(QStringLiteral("Records"), this);
   auto* grid = new QGridLayout(kinds);
-  for (int i = 0; i < 5; ++i) {
+  for (std::size_t i = 0; i < std::size(kTypes); ++i) {
     types_[i] = new QCheckBox(QString::fromLatin1(kTypes[i].text), kinds);
     types_[i]->setObjectName(QString::fromLatin1(kTypes[i].name));
     types_[i]->setChecked((p.types & static_cast<unsigned>(kTypes[i].type)) != 0);
-    grid->addWidget(types_[i], i, 0);
+    grid->addWidget(types_[i], static_cast<int>(i), 0);
   }
   layout->addWidget(kinds);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -112,7 +114,7 @@ void CPublishDlg::accept() {
   p.port = port_->value();
   p.multicastTtl = ttl_->value();
   p.types = 0;
-  for (int i = 0; i < 5; ++i) {
+  for (std::size_t i = 0; i < std::size(kTypes); ++i) {
     if (types_[i]->isChecked()) p.types |= static_cast<unsigned>(kTypes[i].type);
   }
   p.Store(store_);

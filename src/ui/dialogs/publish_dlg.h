@@ -33,7 +33,7 @@ class CPublishDlg : public QDialog {
   QLineEdit* address_ = nullptr;
   QSpinBox* port_ = nullptr;
   QSpinBox* ttl_ = nullptr;
-  QCheckBox* types_[5] = {};
+  QCheckBox* types_[6] = {};  // one for each kind of record
 };
 
 }  // namespace vesk
