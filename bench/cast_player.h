@@ -30,8 +30,9 @@ inline constexpr double kLineBytesPerSecond = 115200 / 10.0;
 // in writes every 10 ms as the simulator sends,
 // and calls onLFrameSent(time) when the last byte of an L frame has been written. Returns the
 // CPU seconds of the calling thread.
-inline double PlayCast(int master, int seconds, const std::function<void(Clock::time_point)>& onLSent,
-                const std::function<void()>& betweenWrites) {
+inline double PlayCast(int master, int seconds,
+                       const std::function<void(Clock::time_point)>& onLSent,
+                       const std::function<void()>& betweenWrites) {
   const double cpuStart = ThreadCpuSeconds();
   CastOptions options;
   options.seed = 3;

@@ -81,7 +81,8 @@ struct Browsers {
           const QByteArray utf8 = text.toUtf8();
           bytes += static_cast<std::uint64_t>(utf8.size());
           const char* field = std::strstr(utf8.constData(), "\"l_frames\":");
-          if (field != nullptr) received[i].push_back({at, static_cast<std::uint32_t>(std::atoi(field + 11))});
+          if (field != nullptr)
+            received[i].push_back({at, static_cast<std::uint32_t>(std::atoi(field + 11))});
         });
         s->open(QUrl(QStringLiteral("ws://127.0.0.1:%1/live").arg(port)));
       }
@@ -224,8 +225,8 @@ void BM_WebViewAtLineRate(benchmark::State& state) {
     // program's.
     const double writerShare = writerCpu / (2 * seconds);
     processAlone = (processAloneCpu - writerShare * (seconds - 2)) / (seconds - 2) * 100;
-    processWith = (processWithCpu - writerShare * withSeconds - browsers.cpuSeconds) /
-                  withSeconds * 100;
+    processWith =
+        (processWithCpu - writerShare * withSeconds - browsers.cpuSeconds) / withSeconds * 100;
 
     for (const auto& page : browsers.received) {
       // From the frame after those of the first message (which brings what came before the
@@ -234,7 +235,8 @@ void BM_WebViewAtLineRate(benchmark::State& state) {
       for (const auto& m : page) {
         for (; next < m.frames && next < sent.size(); ++next) {
           if (sent[next] < m.at) {
-            latenciesMs.push_back(std::chrono::duration<double, std::milli>(m.at - sent[next]).count());
+            latenciesMs.push_back(
+                std::chrono::duration<double, std::milli>(m.at - sent[next]).count());
           }
         }
       }

@@ -12,15 +12,15 @@
 namespace vesk {
 
 struct ProfileBin {
-  double depthM = 0;               // the bin's centre
-  double concentrationPerM3 = 0;   // particles per cubic metre
-  double ci95Low = 0;              // the interval's bounds, particles per cubic metre
+  double depthM = 0;              // the bin's centre
+  double concentrationPerM3 = 0;  // particles per cubic metre
+  double ci95Low = 0;             // the interval's bounds, particles per cubic metre
   double ci95High = 0;
 };
 
 struct CastProfile {
-  int number = 0;         // of the cast in this scan, from 1
-  std::string direction;  // "down" or "up"
+  int number = 0;                // of the cast in this scan, from 1
+  std::string direction;         // "down" or "up"
   std::vector<ProfileBin> bins;  // by depth, shallowest first
 };
 

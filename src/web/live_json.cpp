@@ -1,7 +1,7 @@
 #include "web/live_json.h"
 
-#include <cmath>
 #include <charconv>
+#include <cmath>
 #include <nlohmann/json.hpp>
 
 #include "files/export_csv.h"
@@ -211,13 +211,14 @@ std::string ProfileJson(const LiveSnapshot& s) {
   return Dump(Profile(s));
 }
 
-std::string LiveMessageJson(const LiveSnapshot& s, const LiveTimeSeries& samples, bool full) {
+std::string LiveMessageJson(const LiveSnapshot& s, const LiveTimeSeries& samples, bool full,
+                            bool withProfile) {
   Json j;
   j["type"] = full ? "full" : "update";
   j["status"] = Status(s);
   j["histogram"] = Histogram(s);
   j["samples"] = TimeSeries(samples);
-  j["profile"] = Profile(s);
+  if (withProfile) j["profile"] = Profile(s);
   return Dump(j);
 }
 
@@ -230,8 +231,7 @@ std::string MetricsText(const LiveSnapshot& s, const WebCounters& web) {
   m.Family("vesk_scan_state", "gauge", "1 for the scan state the program is in, else 0.");
   for (int i = 0; i < kWebScanStateCount; ++i) {
     const auto state = static_cast<WebScanState>(i);
-    m.Sample(state == s.state ? 1 : 0,
-             std::string("state=\"") + WebScanStateName(state) + "\"");
+    m.Sample(state == s.state ? 1 : 0, std::string("state=\"") + WebScanStateName(state) + "\"");
   }
   m.One("vesk_scans_started_total", "counter", "Scans started since the program started.",
         static_cast<double>(s.scanNumber));
@@ -248,8 +248,7 @@ std::string MetricsText(const LiveSnapshot& s, const WebCounters& web) {
         s.mepParticles);
   m.One("vesk_frame_errors_total", "counter", "Frames of the scan that failed their checks.",
         st.frameErrors);
-  m.One("vesk_counts_per_second", "gauge", "Particles of the latest L frame.",
-        st.countsPerSecond);
+  m.One("vesk_counts_per_second", "gauge", "Particles of the latest L frame.", st.countsPerSecond);
   m.One("vesk_flow_speed_meters_per_second", "gauge", "Flow speed of the latest L frame.",
         st.flowSpeed);
   m.One("vesk_laser_monitor", "gauge", "Laser monitor word of the latest L frame.",

@@ -17,9 +17,11 @@ std::string HistogramJson(const LiveSnapshot& s);
 std::string TimeSeriesJson(const LiveTimeSeries& series);
 std::string ProfileJson(const LiveSnapshot& s);
 
-// One push over /live: "status", "histogram" and the new "samples"; `full` (a browser that
-// has just connected) with the profile and the whole history.
-std::string LiveMessageJson(const LiveSnapshot& s, const LiveTimeSeries& samples, bool full);
+// One push over /live: "type" ("full" for a browser that has just connected, else
+// "update"), "status", "histogram", the new "samples" (the whole history when full) and,
+// when `withProfile`, "profile".
+std::string LiveMessageJson(const LiveSnapshot& s, const LiveTimeSeries& samples, bool full,
+                            bool withProfile);
 
 // The counters of the web view itself, for /metrics.
 struct WebCounters {

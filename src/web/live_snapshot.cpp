@@ -83,9 +83,9 @@ LiveSnapshot LiveSnapshotTaker::Take(TimePoint now, bool withFiles) {
   s.uptimeSeconds = Seconds(now - started_);
   s.scanNumber = doc.ScanNumber();
   if (doc.Scanning()) {
-    s.state = doc.IsPlayback()  ? WebScanState::Playback
-              : doc.Logging() ? WebScanState::Logging
-                              : WebScanState::Acquiring;
+    s.state = doc.IsPlayback() ? WebScanState::Playback
+              : doc.Logging()  ? WebScanState::Logging
+                               : WebScanState::Acquiring;
     s.file = doc.IsPlayback() ? doc.PlayedPath() : doc.DatPath();
     s.scanSeconds = Seconds(now - scanStarted_);
   }

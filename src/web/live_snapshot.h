@@ -30,8 +30,8 @@ const char* WebScanStateName(WebScanState state);
 
 struct RaisedAlarm {
   AlarmId id = AlarmId::NoCounterData;
-  std::string text;         // "ALARM: ..."
-  double sinceEpoch = 0;    // UTC seconds when it was first seen raised
+  std::string text;       // "ALARM: ..."
+  double sinceEpoch = 0;  // UTC seconds when it was first seen raised
 };
 
 struct LiveSnapshot {
@@ -45,14 +45,14 @@ struct LiveSnapshot {
   BinTable bins;
   HousekeepingTable housekeeping;
   std::uint32_t mepParticles = 0;
-  double mepPerSecond = 0;    // multi-element particles over the last 10 s
-  double frameInterval = 0;   // seconds between the last L frames, by the PC clock
-  double analog = 0;          // scaled as the control bar shows it
+  double mepPerSecond = 0;   // multi-element particles over the last 10 s
+  double frameInterval = 0;  // seconds between the last L frames, by the PC clock
+  double analog = 0;         // scaled as the control bar shows it
   std::string analogCaption;
-  double scaleFactor = 0;     // of the shadowgram grid
+  double scaleFactor = 0;  // of the shadowgram grid
   double fixAgeSeconds = kMissing;
   bool fixStale = true;
-  std::string fixAgeText;     // "4 s", "STALE 3 min", "--"
+  std::string fixAgeText;  // "4 s", "STALE 3 min", "--"
 
   std::vector<RaisedAlarm> alarms;
   std::vector<Mark> marks;  // the scan's newest, oldest first

@@ -44,6 +44,7 @@ constexpr const char* kTooManyConnections =
 constexpr const char* kNotFound = "No such page in the VESK web view.\n";
 constexpr const char* kNoChartLibrary =
     "The plotting library is not installed (Debian package libjs-chart.js).\n";
+constexpr const char* kOtherSite = "VESK: the live values are for the page of this server only";
 // A WebSocket close reason is at most 123 bytes.
 constexpr const char* kTooManyBrowsers = "VESK: %d browsers are connected already (MaxClients)";
 
@@ -144,7 +145,8 @@ bool WebView::Listening() const {
 std::string WebView::Address() const {
   if (!Listening()) return {};
   QString host = tcp_->serverAddress().toString();
-  if (tcp_->serverAddress() == QHostAddress::Any || tcp_->serverAddress() == QHostAddress::AnyIPv6) {
+  if (tcp_->serverAddress() == QHostAddress::Any ||
+      tcp_->serverAddress() == QHostAddress::AnyIPv6) {
     host = QStringLiteral("<this computer's name or address>");
   } else if (tcp_->serverAddress().protocol() == QHostAddress::IPv6Protocol) {
     host = QLatin1Char('[') + host + QLatin1Char(']');
@@ -159,6 +161,8 @@ void WebView::Stop() {
     c->socket->close(QWebSocketProtocol::CloseCodeGoingAway);
   }
   clients_.clear();
+  for (const QPointer<QWebSocket>& socket : closing_) delete socket.data();
+  closing_.clear();
   http_.reset();  // with its listening socket and the connections it holds
   tcp_ = nullptr;
 }
@@ -288,10 +292,10 @@ void WebView::Answer(const QHttpServerRequest& request, QTcpSocket* socket) {
     reply(Status::Ok, kJson, bytes(ProfileJson(taker_.Take(now, false))));
   } else if (path == QLatin1String("/api/timeseries")) {
     bool ok = false;
-    const int seconds = QUrlQuery(request.url()).queryItemValue(QStringLiteral("seconds")).toInt(&ok);
-    const std::size_t count = ok && seconds >= 0
-                                  ? std::min<std::size_t>(seconds, kMaxSeriesSamples)
-                                  : kSeriesSamples;
+    const int seconds =
+        QUrlQuery(request.url()).queryItemValue(QStringLiteral("seconds")).toInt(&ok);
+    const std::size_t count =
+        ok && seconds >= 0 ? std::min<std::size_t>(seconds, kMaxSeriesSamples) : kSeriesSamples;
     reply(Status::Ok, kJson, bytes(TimeSeriesJson(taker_.TimeSeries(count))));
   } else if (path == QLatin1String("/metrics")) {
     counters_.clients = static_cast<int>(clients_.size());
@@ -320,36 +324,56 @@ void WebView::AcceptWebSockets() {
     if (!socket) break;
     QWebSocket* raw = socket.get();
     connect(raw, &QWebSocket::disconnected, raw, &QObject::deleteLater);
-    if (socket->requestUrl().path() != QLatin1String(kLivePath)) {
-      socket.release()->abort();
-      continue;
-    }
-    if (clients_.size() >= static_cast<std::size_t>(settings_.maxClients)) {
+    std::erase_if(closing_, [](const QPointer<QWebSocket>& s) { return s.isNull(); });
+    // Refused: closed with the reason (or at once), and gone a while later whatever the
+    // browser does.
+    auto refuse = [&](const QString& reason) {
+      closing_.emplace_back(socket.release());
+      if (reason.isEmpty()) {
+        raw->abort();
+      } else {
+        raw->close(QWebSocketProtocol::CloseCodePolicyViolated, reason);
+        QTimer::singleShot(5000, raw, &QObject::deleteLater);
+      }
+    };
+    // A page of another site open in a browser on the ship may not follow the scan: the
+    // page that opens /live must come from this server.
+    const QString origin = raw->origin();
+    if (raw->requestUrl().path() != QLatin1String(kLivePath)) {
+      refuse({});
+    } else if (!origin.isEmpty() &&
+               QUrl(origin).authority() != QString::fromLatin1(raw->request().rawHeader("Host"))) {
+      ++counters_.refusedHost;
+      refuse(QString::fromLatin1(kOtherSite));
+    } else if (clients_.size() >= static_cast<std::size_t>(settings_.maxClients)) {
       ++counters_.refusedClients;
       char reason[124];
       std::snprintf(reason, sizeof reason, kTooManyBrowsers, settings_.maxClients);
-      socket.release()->close(QWebSocketProtocol::CloseCodePolicyViolated,
-                              QString::fromLatin1(reason));
-      QTimer::singleShot(5000, raw, &QObject::deleteLater);
-      continue;
+      refuse(QString::fromLatin1(reason));
+    } else {
+      Follow(std::move(socket));
     }
-    // The page sends nothing; whatever a browser sends is read and dropped, in small pieces.
-    raw->setMaxAllowedIncomingFrameSize(1024);
-    raw->setMaxAllowedIncomingMessageSize(4096);
-    disconnect(raw, &QWebSocket::disconnected, raw, &QObject::deleteLater);
-    auto client = std::make_unique<Client>();
-    client->socket = std::move(socket);
-    client->progress = std::chrono::steady_clock::now();
-    Client* c = client.get();
-    connect(raw, &QWebSocket::disconnected, this, [this, c] { Drop(c); });
-    connect(raw, &QWebSocket::bytesWritten, this,
-            [c] { c->progress = std::chrono::steady_clock::now(); });
-    clients_.push_back(std::move(client));
-    const LiveSnapshot snapshot = taker_.Take(std::chrono::steady_clock::now(), false);
-    const LiveTimeSeries series = taker_.TimeSeries(kSeriesSamples);
-    const QString message = QString::fromStdString(LiveMessageJson(snapshot, series, true));
-    counters_.sentBytes += static_cast<std::uint64_t>(raw->sendTextMessage(message));
   }
+}
+
+void WebView::Follow(std::unique_ptr<QWebSocket> socket) {
+  QWebSocket* raw = socket.get();
+  // The page sends nothing; whatever a browser sends is read and dropped, in small pieces.
+  raw->setMaxAllowedIncomingFrameSize(1024);
+  raw->setMaxAllowedIncomingMessageSize(4096);
+  disconnect(raw, &QWebSocket::disconnected, raw, &QObject::deleteLater);
+  auto client = std::make_unique<Client>();
+  client->socket = std::move(socket);
+  client->progress = std::chrono::steady_clock::now();
+  Client* c = client.get();
+  connect(raw, &QWebSocket::disconnected, this, [this, c] { Drop(c); });
+  connect(raw, &QWebSocket::bytesWritten, this,
+          [c] { c->progress = std::chrono::steady_clock::now(); });
+  clients_.push_back(std::move(client));
+  const LiveSnapshot snapshot = taker_.Take(std::chrono::steady_clock::now(), false);
+  const LiveTimeSeries series = taker_.TimeSeries(kSeriesSamples);
+  const QString message = QString::fromStdString(LiveMessageJson(snapshot, series, true, true));
+  counters_.sentBytes += static_cast<std::uint64_t>(raw->sendTextMessage(message));
 }
 
 void WebView::Drop(Client* client) {
@@ -360,6 +384,7 @@ void WebView::Drop(Client* client) {
   socket->disconnect(this);
   socket->abort();
   socket->deleteLater();
+  closing_.emplace_back(socket);
   clients_.erase(at);
 }
 
@@ -398,7 +423,12 @@ void WebView::Push(bool always) {
   pushedFrames_ = snapshot.status.lFrames;
   pushedScan_ = snapshot.scanNumber;
   lastPush_ = now;
-  const QString message = QString::fromStdString(LiveMessageJson(snapshot, samples, false));
+  // The profile goes out when it changed (every browser has the one of its first message).
+  std::string profile = ProfileJson(snapshot);
+  const bool profileChanged = profile != pushedProfile_;
+  pushedProfile_ = std::move(profile);
+  const QString message =
+      QString::fromStdString(LiveMessageJson(snapshot, samples, false, profileChanged));
   for (const auto& c : clients_) {
     counters_.sentBytes += static_cast<std::uint64_t>(c->socket->sendTextMessage(message));
   }

@@ -9,6 +9,7 @@
 // nothing over HTTP can start, stop or change anything.
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <chrono>
 #include <memory>
@@ -43,8 +44,8 @@ struct WebViewSettings {
 
 class WebView : public QObject {
  public:
-  static constexpr int kTickMs = 200;               // between looks at the scan
-  static constexpr int kQuietPushMs = 1000;         // a push at least this often
+  static constexpr int kTickMs = 200;                 // between looks at the scan
+  static constexpr int kQuietPushMs = 1000;           // a push at least this often
   static constexpr std::size_t kSeriesSamples = 600;  // 10 minutes of the time charts
   static constexpr std::size_t kMaxSeriesSamples = 3600;
   static constexpr qint64 kMaxRequestBytes = 16 * 1024;
@@ -74,6 +75,8 @@ class WebView : public QObject {
   void Stop();
   void Answer(const QHttpServerRequest& request, QTcpSocket* socket);
   void AcceptWebSockets();
+  // A browser that may follow the scan: its first message is everything the page shows.
+  void Follow(std::unique_ptr<QWebSocket> socket);
   void Tick();
   void Push(bool always);
   void Drop(Client* client);
@@ -87,12 +90,14 @@ class WebView : public QObject {
   std::unique_ptr<Http> http_;
   QTcpServer* tcp_ = nullptr;  // owned by http_
   std::vector<std::unique_ptr<Client>> clients_;
-  int connections_ = 0;  // TCP connections open, browsers' included
+  std::vector<QPointer<QWebSocket>> closing_;  // refused, until their close is sent
+  int connections_ = 0;                        // TCP connections open, browsers' included
   QTimer timer_;
   std::chrono::steady_clock::time_point lastPush_{};
   std::optional<std::uint64_t> nextSample_;
   std::uint32_t pushedFrames_ = 0;
   std::uint64_t pushedScan_ = 0;
+  std::string pushedProfile_ = "null";
   WebCounters counters_;
   std::optional<std::string> chartLibrary_;
 };

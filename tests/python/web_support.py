@@ -146,8 +146,9 @@ def request(port, method, path, headers=None, body=None, source=None):
         conn.close()
 
 
-def open_websocket(port, receive_buffer=None):
-    """A WebSocket handshake on /live over a plain socket; the socket, once upgraded."""
+def open_websocket(port, receive_buffer=None, origin=None):
+    """A WebSocket handshake on /live over a plain socket (from a page of `origin`); the
+    socket, once upgraded."""
     s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     if receive_buffer:
         s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, receive_buffer)
@@ -155,6 +156,7 @@ def open_websocket(port, receive_buffer=None):
     key = base64.b64encode(os.urandom(16)).decode()
     s.sendall((f"GET /live HTTP/1.1\r\nHost: 127.0.0.1:{port}\r\nUpgrade: websocket\r\n"
                f"Connection: Upgrade\r\nSec-WebSocket-Key: {key}\r\n"
+               + (f"Origin: {origin}\r\n" if origin else "") +
                "Sec-WebSocket-Version: 13\r\n\r\n").encode())
     head = b""
     while b"\r\n\r\n" not in head:

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """The web view's refusals through the real program, while `vesk --headless --log` records the
 simulated counter at the full line rate (vesk-sim --time-scale 10): methods other than GET
-and HEAD, a host not allowed, a request too large, the 17th browser and a browser that never
-reads, each refused and counted in /metrics; the recording intact byte for byte and the
+and HEAD, a host not allowed, a request too large, the 17th browser, a page of another site
+and a browser that never reads, each refused and counted in /metrics; the recording intact byte for byte and the
 program's memory bounded meanwhile; and /metrics, read with Prometheus's own parser, equal to
 the .dat at the end of the scan. Exit 77 (skipped) without Debian's python3-prometheus-client.
 
@@ -75,6 +75,11 @@ with tempfile.TemporaryDirectory() as work:
                 f"the browser past MaxClients is closed with a reason: {opcode} {payload!r}")
         for b in browsers + [extra]:
             b.close()
+        # A page of another site may not follow the scan (the page of this one may).
+        for origin, is_refused in ((f"http://127.0.0.1:{port}", False), ("http://example.org", True)):
+            opcode, payload = read_frame(open_websocket(port, origin=origin))
+            t.check((opcode == 8 and b"this server only" in payload) == is_refused,
+                    f"a page of {origin}: {opcode}")
 
         # A browser that never reads while the counter streams at the full line rate: dropped,
         # the program's memory bounded, the recording whole.
@@ -85,7 +90,7 @@ with tempfile.TemporaryDirectory() as work:
         grown = vm_kib(vesk.proc.pid, "VmHWM") - rss_before
         t.check(grown < 16 * 1024, f"memory grew by {grown} kB while it did not read")
         stuck.close()
-        for reason, count in (("host", 1), ("method", 4), ("size", 1), ("clients", 1)):
+        for reason, count in (("host", 2), ("method", 4), ("size", 1), ("clients", 1)):
             t.check(refused(port, reason) == count, f"refusals for {reason} counted")
 
         # At the end of the scan, the metrics are what the .dat holds.

@@ -293,10 +293,7 @@
       showStatus(message.status);
       showHistogram(message.histogram);
       takeSamples(message.samples, full);
-      if (full || message.profile !== null || live.profileShown) {
-        showProfile(message.profile);
-        live.profileShown = message.profile !== null;
-      }
+      if ("profile" in message) showProfile(message.profile);
       live.updates.push({ l_frames: message.status.l_frames, at: Date.now() });
       if (live.updates.length > 5000) live.updates.splice(0, 1000);
     };
