@@ -10,8 +10,10 @@ Figures:
     network path) to the first update in each page whose frame count includes it, by the
     page's own clock (the same wall clock): median and 95th percentile over frames x pages;
   - the program's CPU (user + system of every thread, from /proc) without browsers and with
-    them, as a share of one core; the difference is the web view's extra CPU. The anchor is
-    the first figure: the program doing the same scan without the page, in the same run.
+    them, as a share of one core, and the same of its user-interface thread alone (where the
+    web view does all its work; on a busy machine the steadier figure); the difference is the
+    web view's extra CPU. The anchor is the first figure: the program doing the same scan
+    without the page, in the same run.
 
   bench/web_browser_bench.py [--build build] [--seconds 60] [--browsers 4]
 Needs chromium, chromium-driver and python3-selenium (scripts/install-deps --browser)."""
@@ -33,16 +35,20 @@ from web_support import (CHROMIUM_FLAGS, free_port, start_counter, start_vesk,  
                          wait_until, write_ini)
 
 
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat", encoding="ascii") as f:
+def cpu_seconds(path):
+    with open(path, encoding="ascii") as f:
         fields = f.read().rsplit(")", 1)[1].split()
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
-def cpu_share(pid, seconds):
-    start_cpu, start = cpu_seconds(pid), time.monotonic()
+def cpu_shares(pid, seconds):
+    """The share of a core of the whole program, and of its user-interface thread (the main
+    thread, where the web view does all its work), over `seconds`."""
+    paths = (f"/proc/{pid}/stat", f"/proc/{pid}/task/{pid}/stat")
+    before, start = [cpu_seconds(p) for p in paths], time.monotonic()
     time.sleep(seconds)
-    return (cpu_seconds(pid) - start_cpu) / (time.monotonic() - start) * 100
+    elapsed = time.monotonic() - start
+    return [(cpu_seconds(p) - b) / elapsed * 100 for p, b in zip(paths, before)]
 
 
 def main():
@@ -84,7 +90,7 @@ def main():
             if not wait_until(lambda: "scanning" in vesk.last_status(), 20):
                 raise SystemExit("the scan did not start: " + vesk.err())
             time.sleep(5)
-            alone = cpu_share(vesk.proc.pid, args.seconds)
+            alone, ui_alone = cpu_shares(vesk.proc.pid, args.seconds)
 
             options = webdriver.ChromeOptions()
             options.binary_location = "/usr/bin/chromium"
@@ -104,7 +110,7 @@ def main():
                     "return window.veskLive && window.veskLive.connected"), 15)
             time.sleep(3)
             begin = time.time() * 1000
-            followed = cpu_share(vesk.proc.pid, args.seconds)
+            followed, ui_followed = cpu_shares(vesk.proc.pid, args.seconds)
             end = time.time() * 1000
             updates = []
             for tab in tabs:
@@ -135,6 +141,8 @@ def main():
           f"min {latencies[0]:.0f} ms, max {latencies[-1]:.0f} ms")
     print(f"vesk CPU: {alone:.2f} % of a core alone (anchor), {followed:.2f} % with "
           f"{len(updates)} pages: the web view's extra {followed - alone:.2f} %")
+    print(f"its user-interface thread: {ui_alone:.2f} % alone, {ui_followed:.2f} % with "
+          f"{len(updates)} pages: the web view's extra {ui_followed - ui_alone:.2f} %")
 
 
 if __name__ == "__main__":

@@ -50,7 +50,7 @@ void CMainFrame::BuildLiveMenus(QMenu* commands, QMenu* settings) {
             CPublishDlg d(doc_.Store(), this);
             if (d.exec() == QDialog::Accepted && services_ != nullptr) services_->Configure();
           });
-  connect(AddAction(settings, "&Web View...", nullptr, false, true), &QAction::triggered, this,
+  connect(AddAction(settings, "We&b View...", nullptr, false, true), &QAction::triggered, this,
           [this] {
             CWebViewDlg d(doc_.Store(), this);
             if (d.exec() == QDialog::Accepted && web_ != nullptr) web_->Configure();

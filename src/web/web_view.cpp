@@ -42,6 +42,8 @@ constexpr const char* kTooLarge = "The request is too large for the VESK web vie
 constexpr const char* kTooManyConnections =
     "The VESK web view has too many connections open; try again later.\n";
 constexpr const char* kNotFound = "No such page in the VESK web view.\n";
+constexpr const char* kBadSeconds =
+    "seconds= wants a whole number of seconds (at most 3600 are kept; 600 without it).\n";
 constexpr const char* kNoChartLibrary =
     "The plotting library is not installed (Debian package libjs-chart.js).\n";
 constexpr const char* kOtherSite = "VESK: the live values are for the page of this server only";
@@ -291,12 +293,18 @@ void WebView::Answer(const QHttpServerRequest& request, QTcpSocket* socket) {
   } else if (path == QLatin1String("/api/profile")) {
     reply(Status::Ok, kJson, bytes(ProfileJson(taker_.Take(now, false))));
   } else if (path == QLatin1String("/api/timeseries")) {
-    bool ok = false;
-    const int seconds =
-        QUrlQuery(request.url()).queryItemValue(QStringLiteral("seconds")).toInt(&ok);
-    const std::size_t count =
-        ok && seconds >= 0 ? std::min<std::size_t>(seconds, kMaxSeriesSamples) : kSeriesSamples;
-    reply(Status::Ok, kJson, bytes(TimeSeriesJson(taker_.TimeSeries(count))));
+    const QUrlQuery query(request.url());
+    bool ok = true;
+    const long long seconds = query.hasQueryItem(QStringLiteral("seconds"))
+                                  ? query.queryItemValue(QStringLiteral("seconds")).toLongLong(&ok)
+                                  : static_cast<long long>(kSeriesSamples);
+    if (!ok || seconds < 0) {
+      reply(Status::BadRequest, kPlain, kBadSeconds);
+    } else {
+      const auto count = static_cast<std::size_t>(
+          std::min<long long>(seconds, static_cast<long long>(kMaxSeriesSamples)));
+      reply(Status::Ok, kJson, bytes(TimeSeriesJson(taker_.TimeSeries(count))));
+    }
   } else if (path == QLatin1String("/metrics")) {
     counters_.clients = static_cast<int>(clients_.size());
     reply(Status::Ok, kMetricsType, bytes(MetricsText(taker_.Take(now, true), counters_)));

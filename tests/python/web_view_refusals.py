@@ -56,6 +56,7 @@ with tempfile.TemporaryDirectory() as work:
         t.check(status == 200 and body == b"" and int(headers["Content-Length"]) > 1000,
                 f"HEAD /: {status} {headers}")
         t.check(request(port, "GET", "/no-such-page")[0] == 404, "an unknown path is 404")
+        t.check(request(port, "GET", "/api/timeseries?seconds=ten")[0] == 400, "bad seconds")
 
         # Another host, and a request past the bound, refused before a byte is parsed.
         status, _, body = request(port, "GET", "/api/status", source="127.0.0.2")
