@@ -109,9 +109,15 @@ void CounterSimulator::Start() {
       MakeLink(options_.auxLinkPath, auxSlavePath_);
     }
     if (!options_.teePath.empty()) {
-      tee_ = std::fopen(options_.teePath.c_str(), "ab");
-      if (tee_ == nullptr) {
-        throw std::runtime_error("Cannot open " + options_.teePath + ": " + std::strerror(errno));
+      // Never waiting for a reader: a FIFO nobody reads yet is refused (ENXIO), not waited
+      // for out of reach of the stop signals.
+      const int fd = ::open(options_.teePath.c_str(),
+                            O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0644);
+      if (fd < 0 || ::fcntl(fd, F_SETFL, O_APPEND) != 0 || (tee_ = ::fdopen(fd, "ab")) == nullptr) {
+        const int err = errno;
+        if (fd >= 0) ::close(fd);
+        throw std::runtime_error("Cannot open " + options_.teePath + ": " + std::strerror(err) +
+                                 (err == ENXIO ? " (a FIFO that nobody reads)" : ""));
       }
     }
   } catch (...) {

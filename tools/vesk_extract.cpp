@@ -1,16 +1,31 @@
 // vesk-extract: copies selected frame types out of a recorded .bin file into a new file.
 // stdout carries the final message only; errors go to stderr. Length failures of auxiliary
-// frames are logged in the .err file beside the input. The settings store is not used.
+// frames are logged in the .err file beside the input (beside the output when the input's
+// folder cannot be written). The settings store is not used. Ctrl+C or SIGTERM ends a run
+// without leaving its output, and the program then ends by that signal.
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <atomic>
 #include <clocale>
 #include <cstdio>
 #include <string>
 
 #include "app/command_line.h"
 #include "files/stream_extractor.h"
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+volatile sig_atomic_t interruptSignal = 0;
+void OnInterrupt(int signal) {
+  interruptSignal = signal;
+  interrupted = true;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "C");
@@ -53,9 +68,16 @@ int main(int argc, char** argv) {
   // As in the dialog: stripping the auxiliary framing also selects the auxiliary frames.
   if (options.stripAux) options.aux = true;
 
+  // No call is restarted after these signals: an open or write that waits on a FIFO ends.
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+
   const bool showProgress = ::isatty(STDERR_FILENO) != 0;
   int shown = -1;
   vesk::StreamExtractor extractor(options);
+  extractor.SetCancel(&interrupted);
   const bool ok = extractor.Run(input, output, [&](std::uint64_t done, std::uint64_t total) {
     if (!showProgress || total == 0) return;
     const int percent = static_cast<int>(done * 100 / total);
@@ -66,6 +88,11 @@ int main(int argc, char** argv) {
   if (shown >= 0) std::fprintf(stderr, "\n");
   if (!ok) {
     std::fprintf(stderr, "%s", extractor.Error().c_str());
+    if (interrupted) {
+      ::signal(interruptSignal, SIG_DFL);
+      ::raise(interruptSignal);
+      return 128 + interruptSignal;
+    }
     return 1;
   }
   std::printf("%s\n", extractor.Message().c_str());

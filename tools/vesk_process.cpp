@@ -93,8 +93,8 @@ class ProgressBar {
   std::chrono::steady_clock::time_point last_{};
 };
 
-// Ctrl+C or SIGTERM: the runs end at their next block and remove their partial files; the
-// program then ends by the same signal.
+// Ctrl+C or SIGTERM: the runs end at their next block (or while they wait for input that
+// does not come) and remove their partial files; the program then ends by the same signal.
 std::atomic<bool> interrupted{false};
 volatile std::sig_atomic_t interruptSignal = 0;
 void OnInterrupt(int signal) {
@@ -112,6 +112,7 @@ int main(int argc, char** argv) {
       "Plays recorded VESK .bin files through the processing and writes their .dat files "
       "(and CSV or NetCDF exports)."};
   std::string settingsFile;
+  bool ignoreSettingsError = false;
   std::string output;
   std::string outputDir;
   bool summary = false;
@@ -120,6 +121,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> formats;
   app.add_option("--settings", settingsFile, "use this INI file as the settings store")
       ->check(CLI::ExistingFile);
+  app.add_flag("--ignore-settings-error", ignoreSettingsError,
+               "process with the default settings when the settings file cannot be read");
   auto* outputOpt = app.add_option("--output", output, "the .dat to write (one input only)");
   app.add_option("--output-dir", outputDir, "directory of the .dat files (default: the input's)")
       ->excludes(outputOpt);
@@ -159,11 +162,20 @@ int main(int argc, char** argv) {
   }
 
   // The tool only reads the store; what the command line sets shadows it for this run.
-  std::unique_ptr<vesk::SettingsStore> userStore;
+  std::unique_ptr<vesk::QSettingsStore> userStore;
   if (!settingsFile.empty()) {
     userStore = std::make_unique<vesk::QSettingsStore>(settingsFile);
   } else {
     userStore = std::make_unique<vesk::QSettingsStore>();
+  }
+  // The outputs depend on the settings (the firmware, a CTD's calibration): default values
+  // in place of a store that cannot be read would give wrong files that look right.
+  if (!userStore->ReadError().empty() && !ignoreSettingsError) {
+    std::fprintf(stderr,
+                 "vesk-process: the settings file %s cannot be read: %s; nothing was processed "
+                 "(--ignore-settings-error processes with the default settings)\n",
+                 userStore->FileName().c_str(), userStore->ReadError().c_str());
+    return vesk::kExitUsage;
   }
   vesk::OverlaySettingsStore store(*userStore);
   for (const std::string& attribute : attributes) {
@@ -188,7 +200,11 @@ int main(int argc, char** argv) {
   vesk::SystemClock clock;
   vesk::BatchPlayer player(store, clock);
   player.SetCancel(&interrupted);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, OnInterrupt);
+  // No call is restarted after these signals; reads that wait look at the flag in short steps.
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
   auto wants = [&](const char* format) {
     return std::find(formats.begin(), formats.end(), format) != formats.end();
   };

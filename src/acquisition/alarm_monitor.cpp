@@ -126,8 +126,14 @@ std::vector<AlarmChange> AlarmMonitor::Evaluate(const AlarmInputs& in) {
   const AlarmLimits& l = limits_;
 
   const double silent = Seconds(in.now - lastData_);
+  // Bytes still arrive without a whole frame: the line is there, but not as the counter
+  // speaks it.
+  const bool bytesArrive = in.lastByte > lastData_ && Seconds(in.now - in.lastByte) < silent / 2;
   Judge(AlarmId::NoCounterData, l.noDataSeconds > 0 && silent >= l.noDataSeconds, false, in,
-        Format("ALARM: no data from the counter for %.0f s", silent),
+        bytesArrive ? Format("ALARM: bytes arrive from the counter but no frame has been "
+                             "complete for %.0f s - wrong baud rate or cable?",
+                             silent)
+                    : Format("ALARM: no data from the counter for %.0f s", silent),
         "Alarm cleared: data from the counter again", out);
 
   // While the counter is silent, the alarms that judge its data keep their state.
@@ -153,11 +159,16 @@ std::vector<AlarmChange> AlarmMonitor::Evaluate(const AlarmInputs& in) {
     const std::uint32_t errors = in.frameErrors - window_.front().frameErrors;
     const std::uint32_t frames = in.lFrames - window_.front().lFrames;
     const double percent = errors * 100.0 / std::max<std::uint32_t>(frames, 1);
+    const double span = Seconds(in.now - window_.front().at);
+    // Errors are no part of the L frames: told as a rate, beside the frames that came whole.
     Judge(AlarmId::FrameErrors,
           l.maxFrameErrorPercent > 0 && errors > 0 && percent > l.maxFrameErrorPercent, true, in,
-          Format("ALARM: %u frame errors in %.0f s, %.1f %% of the L frames (limit %.1f %%)",
-                 errors, Seconds(in.now - window_.front().at), percent, l.maxFrameErrorPercent),
-          Format("Alarm cleared: frame errors %.1f %% of the L frames", percent), out);
+          Format("ALARM: %u frame errors in %.0f s (%.1f a second) beside %u whole L frames "
+                 "(limit %.1f per 100 L frames)",
+                 errors, span, errors / std::max(span, 1.0), frames, l.maxFrameErrorPercent),
+          Format("Alarm cleared: %u frame errors in %.0f s beside %u whole L frames", errors, span,
+                 frames),
+          out);
   }
 
   const double sinceStart = Seconds(in.now - scanStart_);

@@ -51,6 +51,7 @@ struct AlarmInputs {
   std::uint64_t scan = 0;  // which scan: a new number starts the judgement afresh
   std::uint32_t lFrames = 0;
   std::uint32_t frameErrors = 0;
+  TimePoint lastByte{};  // the latest byte from the counter (whole frame or not); {}: none
   double flowSpeed = 0;  // of the latest L frame
   std::uint32_t laserMonitor = 0;
   bool gpsExpected = false;             // a position sentence is configured

@@ -62,6 +62,7 @@ std::optional<double> LiveServices::FreeDiskMb(std::string& dir) const {
 
 std::vector<AlarmChange> LiveServices::Tick(TimePoint now) {
   SyncScan();
+  MarkScanEvents();
   AlarmInputs in;
   in.now = now;
   in.live = doc_.Scanning() && !doc_.IsPlayback();
@@ -70,6 +71,7 @@ std::vector<AlarmChange> LiveServices::Tick(TimePoint now) {
     const ScanStatus s = doc_.StatusSnapshot();
     in.lFrames = s.lFrames;
     in.frameErrors = s.frameErrors;
+    in.lastByte = doc_.LastScanByte();
     in.flowSpeed = s.flowSpeed;
     in.laserMonitor = s.laserMonitor;
     in.gpsExpected = !doc_.Settings().scan.nav.sentenceToParse.empty();
@@ -120,18 +122,40 @@ const std::vector<Mark>& LiveServices::ScanMarks() {
   return scanMarks_;
 }
 
-std::optional<Mark> LiveServices::BeginMark() {
-  if (!doc_.Scanning()) return std::nullopt;
-  Mark m;
-  m.epochSeconds = UtcNow();
-  m.lFrameIndex = doc_.Results().LFrames();
+void LiveServices::SetFreshPosition(Mark& m) const {
   const LivePosition p = Position();
   // A position older than the display's stale limit is no position for the mark.
   if (!IsMissing(p.fixAgeSeconds) && p.fixAgeSeconds <= doc_.Settings().scan.nav.staleFixSeconds) {
     m.latitude = p.latitude;
     m.longitude = p.longitude;
   }
+}
+
+std::optional<Mark> LiveServices::BeginMark() {
+  if (!doc_.Scanning()) return std::nullopt;
+  Mark m;
+  m.epochSeconds = UtcNow();
+  m.lFrameIndex = doc_.Results().LFrames();
+  SetFreshPosition(m);
   return m;
+}
+
+void LiveServices::MarkScanEvents() {
+  for (ScanEvent& e : doc_.TakeScanEvents()) unmarkedEvents_.push_back(std::move(e));
+  while (!unmarkedEvents_.empty()) {
+    const ScanEvent& e = unmarkedEvents_.front();
+    Mark m;
+    m.epochSeconds = e.epochSeconds;
+    m.lFrameIndex = e.lFrameIndex;
+    SetFreshPosition(m);
+    m.note = CleanNote(e.note);
+    const MarkResult written =
+        e.datPath.empty() ? MarkResult{true, m, ""} : WriteMark(m, MarksPath(e.datPath));
+    // The mark of a full disk is written once it has room; any other failure is told.
+    if (!written.ok && doc_.LoggingSuspended()) return;
+    if (!written.ok) doc_.Dialogs().Notify(written.text);
+    unmarkedEvents_.pop_front();
+  }
 }
 
 LiveServices::MarkResult LiveServices::AddMark(std::string_view note) {
@@ -144,10 +168,11 @@ LiveServices::MarkResult LiveServices::FinishMark(Mark mark, std::string_view no
   SyncScan();
   if (!doc_.Scanning()) return {false, mark, kNoScan};
   mark.note = CleanNote(note);
-  std::string datPath;
-  datPath = doc_.DatPath();
   // (A scan's start removes the marks of an older .dat of its name: the dump's.)
-  const std::string path = MarksPath(datPath);
+  return WriteMark(mark, MarksPath(doc_.DatPath()));
+}
+
+LiveServices::MarkResult LiveServices::WriteMark(Mark mark, const std::string& path) {
   if (path != marks_.Path() || logScan_ != scan_) {
     marks_.Begin(path);
     logScan_ = scan_;

@@ -7,19 +7,19 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "acquisition/alarm_monitor.h"
+#include "acquisition/vesk_doc.h"
 #include "control/live_records.h"
 #include "control/record_publisher.h"
 #include "files/mark_log.h"
 
 namespace vesk {
-
-class CVESKDoc;
 
 class LiveServices {
  public:
@@ -37,7 +37,8 @@ class LiveServices {
   void Configure();
 
   // One look at the scan: the alarms that changed are told (a note), published and
-  // returned.
+  // returned; what befell the scan since the last look (the counter's link lost and back,
+  // logging suspended and resumed) gets its automatic mark.
   std::vector<AlarmChange> Tick(TimePoint now = std::chrono::steady_clock::now());
   const AlarmMonitor& Alarms() const { return alarms_; }
   // "none", or the labels of the raised alarms ("FLOW,GPS").
@@ -65,6 +66,12 @@ class LiveServices {
  private:
   void SyncScan();
   LivePosition Position() const;
+  // The latest position unless it is older than the display's stale limit.
+  void SetFreshPosition(vesk::Mark& mark) const;
+  // Appends `mark` to the marks file `path`, publishes it and keeps it for the charts.
+  MarkResult WriteMark(vesk::Mark mark, const std::string& path);
+  // The scan's events as marks; one the disk refuses waits for the next look.
+  void MarkScanEvents();
   std::optional<double> FreeDiskMb(std::string& dir) const;
 
   CVESKDoc& doc_;
@@ -75,6 +82,7 @@ class LiveServices {
   std::uint64_t scan_ = 0;     // the document's scan these marks belong to
   std::uint64_t logScan_ = 0;  // the scan marks_ was begun for
   std::vector<vesk::Mark> scanMarks_;
+  std::deque<ScanEvent> unmarkedEvents_;
   std::string toldPublishError_;
 };
 

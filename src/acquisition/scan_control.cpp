@@ -11,6 +11,7 @@
 
 #include "acquisition/source_threads.h"
 #include "acquisition/vesk_doc.h"
+#include "files/export_stage.h"
 #include "files/file_header.h"
 #include "files/file_naming.h"
 #include "files/mark_log.h"
@@ -94,12 +95,19 @@ bool CVESKDoc::ConnectCounterPort(bool tellFailure) {
 }
 
 bool CVESKDoc::StartIgnored(bool loggingStart) {
-  if (!scanning_) return false;
+  // A playback whose window is open, playing or not yet: a start would take its file names.
+  if (!scanning_ && !playback_) return false;
   if (playback_) {
     dialogs_.Notify("Start ignored: a playback is running.");
+  } else if (loggingStart && loggingSuspended_) {
+    dialogs_.Notify(
+        "Start Data Logging ignored: logging waits for room on the full disk, and resumes in new "
+        "files by itself.");
   } else if (loggingStart && logging_) {
-    dialogs_.Notify("Start Data Logging ignored: the scan already logs to " + dataDir_ +
-                    rawFileName_ + ".");
+    std::unique_lock names(fileNameLock_);  // a full disk's end switches them on a scan thread
+    const std::string path = dataDir_ + rawFileName_;
+    names.unlock();
+    dialogs_.Notify("Start Data Logging ignored: the scan already logs to " + path + ".");
   } else if (!loggingStart) {
     dialogs_.Notify(logging_ ? "Start Acquisition ignored: a logging scan is running."
                              : "Start Acquisition ignored: the scan is already running.");
@@ -245,11 +253,11 @@ bool CVESKDoc::DataDirectoryWritable(const std::string& dir) {
 void CVESKDoc::PreparePlayback(const std::string& fullPath) {
   playback_ = true;
   rawFileName_ = fullPath;
-  const std::size_t slash = fullPath.find_last_of('/');
-  processedFileName_ =
-      (slash == std::string::npos ? fullPath : fullPath.substr(slash + 1)) + "_PB.dat";
+  // The .dat is named when the playback starts (its name carries that time): until then
+  // only its folder is known.
+  processedFileName_.clear();
   windows_.SetPaneText(kPaneSource, "  Source: " + fullPath + "  ");
-  windows_.SetPaneText(kPaneDest, "  Dest: " + dataDir_ + processedFileName_ + "  ");
+  windows_.SetPaneText(kPaneDest, "  Dest: " + dataDir_ + "  ");
 }
 
 bool CVESKDoc::StartScan() {
@@ -370,7 +378,15 @@ void CVESKDoc::StopScan() {
     QueueStopScan();
   }
   StopThreads();
+  loggingSuspended_ = false;
   lastScanStatus_ = StatusSnapshot();
+  if (playback_ && Playback().noCounterFrames) {
+    // A file that is no recording leaves no .dat (nor an export of it) behind.
+    const std::string dat = DatPath();
+    for (const std::string& path : {dat, ExportPath(dat, ".csv"), ExportPath(dat, "_mep.csv")}) {
+      ::unlink(path.c_str());
+    }
+  }
   // A counter that streamed until the stop is alive: a start soon after must not ask.
   const std::chrono::steady_clock::time_point lastByte{
       std::chrono::steady_clock::duration(lastScanByteTicks_.load())};

@@ -13,6 +13,8 @@
 #include <thread>
 
 #include "acquisition/vesk_doc.h"
+#include "files/recording_input.h"
+#include "processing/batch_player.h"
 #include "processing/frame_processor.h"
 
 namespace vesk {
@@ -32,10 +34,15 @@ void Guarded(CVESKDoc& doc, const char* what, Body&& body) {
   }
 }
 
-// Deframes `n` bytes into the frame queue.
-void FeedDeframer(FrameQueue& frames, Deframer& deframer, const std::uint8_t* data, std::size_t n) {
+// Deframes `n` bytes into the frame queue, counting the frames of the counter's own types.
+void FeedDeframer(FrameQueue& frames, std::atomic<std::uint64_t>& counterFrames, Deframer& deframer,
+                  const std::uint8_t* data, std::size_t n) {
   deframer.Feed(
-      data, n, [&](std::span<const std::uint8_t> frame) { frames.Push(frame); },
+      data, n,
+      [&](std::span<const std::uint8_t> frame) {
+        if (FrameTypeIndex(frame[0]) >= 0) ++counterFrames;
+        frames.Push(frame);
+      },
       [&](std::uint8_t type) {
         // Counted in its place among the frames, by the processing thread.
         const std::uint8_t mark[2] = {kAbortedFrameMark, type};
@@ -107,8 +114,8 @@ class DiskSpaceWatch {
     std::snprintf(text, sizeof text,
                   "WARNING !!\n\nThe data folder %s has only %.0f MB free: about %.0f minutes of "
                   "logging at the full line rate.\n\nFree some space, or choose another data "
-                  "folder for the next scan. When the disk is full, logging stops; what was "
-                  "recorded is kept.",
+                  "folder for the next scan. When the disk is full, logging is suspended until "
+                  "there is room again; what was recorded is kept.",
                   dir.c_str(), free / 1e6, free / kFullRateBytesPerSecond / 60);
     doc.Dialogs().QueueMessage(text, "", MessageIcon::Warning);
   }
@@ -140,9 +147,11 @@ void SerialSourceThread(CVESKDoc& doc) {
                   ").\n\nThe scan goes on and resumes reading when the device returns.",
               "", MessageIcon::Warning);
           doc.windows_.SetPaneText(kPaneState, "  Counter device lost - waiting  ");
+          doc.NoteScanEvent("link to the counter lost: " + std::string(e.what()), doc.DatPath());
           doc.counterSerial_.Close();
           if (!ReopenCounterPort(doc.counterSerial_, doc.scan_.counterPort, doc.serialStop_)) break;
           doc.windows_.SetPaneText(kPaneState, "  Scanning - device reconnected  ");
+          doc.NoteScanEvent("link to the counter back", doc.DatPath());
           continue;
         }
       }
@@ -151,7 +160,7 @@ void SerialSourceThread(CVESKDoc& doc) {
       } else {
         doc.lastScanByteTicks_ = std::chrono::steady_clock::now().time_since_epoch().count();
         WriteRaw(doc, doc.rawFile_, buffer, n);
-        FeedDeframer(doc.frames_, deframer, buffer, n);
+        FeedDeframer(doc.frames_, doc.counterFrames_, deframer, buffer, n);
       }
       WriteOneCommand(doc.commands_, doc.counterSerial_);
     }
@@ -172,7 +181,7 @@ void SerialSourceThread(CVESKDoc& doc) {
       }
       if (n == 0) break;
       WriteRaw(doc, doc.rawFile_, buffer, n);
-      FeedDeframer(doc.frames_, deframer, buffer, n);
+      FeedDeframer(doc.frames_, doc.counterFrames_, deframer, buffer, n);
     }
   });
   doc.rawFile_.Close();
@@ -184,22 +193,21 @@ void PlaybackSourceThread(CVESKDoc& doc) {
     std::lock_guard names(doc.fileNameLock_);
     played = doc.rawFileName_;
   }
-  const int fd = ::open(played.c_str(), O_RDONLY | O_CLOEXEC);  // never created
-  if (fd < 0) {
+  RecordingInput in;  // never created, and a FIFO without a writer never holds up a stop
+  if (!in.Open(played)) {
     doc.dialogs_.QueueMessage(std::string(kBinOpenError) + "\n\n" + played + ": " +
                               std::strerror(errno));
     doc.StopForFault();
     return;
   }
   Guarded(doc, "playback", [&] {
-    struct stat st {};
-    ::fstat(fd, &st);
     doc.playbackBytesDone_ = 0;
-    doc.playbackTotalBytes_ = static_cast<std::uint64_t>(st.st_size);
+    doc.playbackTotalBytes_ = in.Size();
     Deframer deframer;
     std::vector<std::uint8_t> buffer(kFastChunk);
+    auto stopped = [&] { return doc.playbackStop_.Wait(0); };
     for (;;) {
-      if (doc.playbackStop_.Wait(0)) break;
+      if (stopped()) break;
       if (doc.playbackPaused_) {
         if (doc.playbackStop_.Wait(1000)) break;  // a stop during a pause ends the thread
         continue;
@@ -210,8 +218,8 @@ void PlaybackSourceThread(CVESKDoc& doc) {
       }
       // As fast as it is processed: large reads; else the pause per 1024 bytes sets the pace.
       const int pauseMs = doc.playbackSpeed_ * 100;
-      const ssize_t n = ::read(fd, buffer.data(), pauseMs > 0 ? kChunk : buffer.size());
-      if (n < 0 && errno == EINTR) continue;
+      const ssize_t n = in.Read(buffer.data(), pauseMs > 0 ? kChunk : buffer.size(), stopped);
+      if (n == RecordingInput::kStopped) break;
       if (n < 0) {
         // A read error is no end of the recording: the .dat would look complete.
         doc.dialogs_.QueueMessage("ERROR: The recording " + played +
@@ -228,11 +236,11 @@ void PlaybackSourceThread(CVESKDoc& doc) {
         continue;
       }
       doc.playbackBytesDone_ += static_cast<std::uint64_t>(n);
-      FeedDeframer(doc.frames_, deframer, buffer.data(), static_cast<std::size_t>(n));
+      FeedDeframer(doc.frames_, doc.counterFrames_, deframer, buffer.data(),
+                   static_cast<std::size_t>(n));
       if (pauseMs > 0 && doc.playbackStop_.Wait(pauseMs)) break;
     }
   });
-  ::close(fd);
 }
 
 void HousekeepingThread(CVESKDoc& doc) {
@@ -260,6 +268,7 @@ void HousekeepingThread(CVESKDoc& doc) {
       if (!doc.rawFile_.Sync()) doc.ReportWriteFailure(doc.rawFile_, true);
       if (!doc.datFile_.Sync()) doc.ReportWriteFailure(doc.datFile_, false);
       disk.Check(doc, doc.scan_.lowDiskSpaceMb);
+      doc.ResumeLoggingWhenSpace();
     }
     const auto now = std::chrono::steady_clock::now();
     if (now >= nextGridCheck) {

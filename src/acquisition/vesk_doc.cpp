@@ -1,7 +1,9 @@
 #include "acquisition/vesk_doc.h"
 
 #include <cstdlib>
+#include <utility>
 
+#include "control/live_records.h"
 #include "files/file_header.h"
 #include "instruments/ctd_conversions.h"
 
@@ -89,7 +91,20 @@ void CVESKDoc::SetPlaybackSpeed(int pause) {
 }
 
 PlaybackProgress CVESKDoc::Playback() const {
-  return {playbackBytesDone_.load(), playbackTotalBytes_.load(), playbackAtEnd_.load()};
+  const bool atEnd = playbackAtEnd_;
+  return {playbackBytesDone_.load(), playbackTotalBytes_.load(), atEnd,
+          atEnd && counterFrames_ == 0};
+}
+
+std::vector<ScanEvent> CVESKDoc::TakeScanEvents() {
+  std::lock_guard lock(eventsLock_);
+  return std::exchange(events_, {});
+}
+
+void CVESKDoc::NoteScanEvent(std::string note, std::string datPath) {
+  ScanEvent e{std::move(note), UtcNow(), results_.LFrames(), std::move(datPath)};
+  std::lock_guard lock(eventsLock_);
+  events_.push_back(std::move(e));
 }
 
 void CVESKDoc::SetDataDirectory(const std::string& dir) {
@@ -159,7 +174,7 @@ std::string CVESKDoc::BuildFileHeader() const {
 std::string CVESKDoc::BuildFileHeader(HeaderSettings h) const {
   const DocumentSettings& s = h.settings;
   // The names are read as they are: the caller holds fileNameLock_, or is the user-interface
-  // thread, their one writer.
+  // thread while no scan runs.
   const std::tm now = clock_.LocalTime();
   if (playback_) return BuildPlaybackHeader(now, rawFileName_);
   LiveHeaderInputs in;
@@ -179,6 +194,8 @@ void CVESKDoc::ResetForScan() {
   // Every scan starts from the state of a new document: nothing of the scan or playback
   // before it (counter words, rates, CTD record) reaches its first records.
   playbackAtEnd_ = false;
+  counterFrames_ = 0;
+  loggingSuspended_ = false;
   results_.Reset();
   frames_.Clear();
   nmeaGate_.Reset();

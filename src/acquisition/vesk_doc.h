@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "acquisition/command_queue.h"
 #include "acquisition/event.h"
@@ -94,8 +95,19 @@ inline constexpr const char* kPlaybackResumedText = "Playback Data File.";
 // How far a playback has read its recording.
 struct PlaybackProgress {
   std::uint64_t done = 0;
-  std::uint64_t total = 0;  // 0 until the source has measured the file
+  std::uint64_t total = 0;  // 0 until the source has measured the file (and for a FIFO)
   bool atEnd = false;
+  // At its end without one frame of the counter: no recording (its .dat is not kept).
+  bool noCounterFrames = false;
+};
+
+// Something that befell a running scan, for an automatic mark in the .mrk beside `datPath`
+// (the .dat written at that moment).
+struct ScanEvent {
+  std::string note;
+  double epochSeconds = 0;
+  std::uint32_t lFrameIndex = 0;
+  std::string datPath;
 };
 
 class CVESKDoc {
@@ -179,6 +191,16 @@ class CVESKDoc {
   std::uint64_t ScanNumber() const { return scanNumber_; }
   // True when the last scan was ended by a fault (reset at each scan start).
   bool StoppedByFault() const { return stoppedByFault_; }
+  // When the scan last received a byte from the counter ({}: none yet).
+  std::chrono::steady_clock::time_point LastScanByte() const {
+    return std::chrono::steady_clock::time_point(
+        std::chrono::steady_clock::duration(lastScanByteTicks_.load()));
+  }
+  // A logging scan whose disk is full: it goes on without files until space is back.
+  bool LoggingSuspended() const { return loggingSuspended_; }
+  // What befell the scan since the last call (the counter's link lost and back, logging
+  // suspended and resumed), oldest first.
+  std::vector<ScanEvent> TakeScanEvents();
 
   // --- results -------------------------------------------------------------------------
   ScanResults& Results() { return results_; }
@@ -225,6 +247,8 @@ class CVESKDoc {
   // An open data file stopped taking writes: told once per file and scan; a logging scan
   // or a playback is then stopped. `lead` goes before the text when set.
   void ReportWriteFailure(const DataFile& file, bool raw, const char* lead = nullptr);
+  // Notes an event of the running scan for its marks (any thread).
+  void NoteScanEvent(std::string note, std::string datPath);
 
  private:
   friend void SerialSourceThread(CVESKDoc& doc);
@@ -240,7 +264,8 @@ class CVESKDoc {
   std::optional<std::string> ChooseCustomStem(const std::string& dir);
   // Tells each running thread of the scan to end and waits for it, source first.
   void StopThreads();
-  // A start while a scan of that kind runs: told and ignored (true).
+  // A start while a scan of that kind runs, or while a playback is set up: told and ignored
+  // (true).
   bool StartIgnored(bool loggingStart);
   void StartThreads();
   // Creates `dir` when missing; false (the user told) when it cannot be written.
@@ -266,6 +291,11 @@ class CVESKDoc {
   // playing back) when the option is on. On failure as above.
   bool OpenDatFile(HeaderSettings h);
   std::string DataPath(const std::string& name) const { return dataDir_ + name; }
+  // A full disk: the files are closed and the scan goes on without them (any thread).
+  void SuspendLogging(const DataFile& file);
+  // While suspended (the housekeeping thread, every few seconds): new files once the data
+  // folder has room again.
+  void ResumeLoggingWhenSpace();
 
   SettingsStore& store_;
   WindowMessages& windows_;
@@ -303,6 +333,10 @@ class CVESKDoc {
   std::atomic<std::uint64_t> playbackTotalBytes_{0};  // recordings may pass 4 GiB
   std::atomic<std::uint64_t> playbackBytesDone_{0};
   std::atomic<bool> playbackAtEnd_{false};
+  std::atomic<std::uint64_t> counterFrames_{0};  // frames of the counter's types this scan
+  std::atomic<bool> loggingSuspended_{false};
+  std::mutex eventsLock_;
+  std::vector<ScanEvent> events_;
   // Steady-clock ticks of the last byte a scan received from the counter (0: none yet).
   std::atomic<std::chrono::steady_clock::rep> lastScanByteTicks_{0};
   std::tm scanStartTime_{};
@@ -310,7 +344,8 @@ class CVESKDoc {
   RecordSink* recordSink_ = nullptr;
 
   // dataDir_, rawFileName_, processedFileName_ while a scan runs: the window thread changes
-  // them when logging switches to new files; the threads read them when they open theirs.
+  // them when logging switches to new files, the housekeeping thread when logging resumes
+  // after a full disk; the threads read them when they open theirs.
   // Held across the change and the opening, so a thread never reopens a file another has
   // begun.
   mutable std::mutex fileNameLock_;

@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "instruments/ctd_conversions.h"
+#include "processing/batch_player.h"
 
 namespace vesk {
 namespace {
@@ -41,6 +42,7 @@ std::string ForTerminal(const std::string& text) {
 const char* State(const CVESKDoc& d) {
   if (!d.Scanning()) return "idle";
   if (d.IsPlayback()) return d.PlaybackPaused() ? "paused" : "playing";
+  if (d.LoggingSuspended()) return "scanning (logging suspended: disk full)";
   return d.Logging() ? "logging" : "scanning";
 }
 
@@ -72,7 +74,14 @@ HeadlessRunner::HeadlessRunner(SettingsStore& store, const HeadlessOptions& opti
   // Without a window nobody can press Connect: a start that finds the port closed says what
   // happens instead.
   auto remoteStart = [this](bool log) {
-    if (!doc_->Connected()) {
+    if (doc_->Scanning()) {
+      // Told by the document: a playback runs, or a scan of that kind already does.
+      if (log) {
+        doc_->StartDataLogging();
+      } else {
+        doc_->StartAcquisition();
+      }
+    } else if (!doc_->Connected()) {
       dialogs_.Notify(
           "Remote start ignored: the counter port is not open (it is tried again "
           "every few seconds).");
@@ -109,7 +118,13 @@ HeadlessRunner::HeadlessRunner(SettingsStore& store, const HeadlessOptions& opti
       // (the recording could not be read, the .dat not written): the run failed.
       playbackTimer_.stop();
       if (exitCode_ != 0) Quit();
-    } else if (doc_->Playback().atEnd) {
+    } else if (const PlaybackProgress p = doc_->Playback(); p.atEnd) {
+      // A file without one frame of the counter is no recording: the run fails (and its
+      // .dat goes with the stop).
+      if (p.noCounterFrames) {
+        dialogs_.Notify(NoCounterFramesText(options_.playback));
+        exitCode_ = 1;
+      }
       Quit();
       if (exitCode_ == 0) dialogs_.Notify("Processing Complete");
     }
@@ -207,8 +222,12 @@ int HeadlessRunner::Run() {
         Quit();
       }
     });
-    // A hang-up (the terminal or ssh session gone) ends the scan cleanly like SIGTERM.
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) std::signal(signal, OnSignal);
+    // A hang-up (the terminal or ssh session gone) ends the scan cleanly like SIGTERM. No
+    // call is restarted after a signal: whatever waits hears of it at once.
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) ::sigaction(signal, &action, nullptr);
   }
   if (!udp_->Open()) {
     dialogs_.ShowMessage(std::string(kNetworkUnavailable) + " (" + udp_->ErrorText() + ")", "",

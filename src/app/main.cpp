@@ -61,7 +61,11 @@ int main(int argc, char** argv) {
   cli.add_flag("--popup", popup, "open the histogram popup at once (window only)");
   cli.add_option("--duration", duration, "stop and end after this many seconds")
       ->check(vesk::NumberFrom(0, true));
+  bool ignoreSettingsError = false;
   cli.add_option("--settings", settingsFile, "use this INI file as the settings store");
+  cli.add_flag("--ignore-settings-error", ignoreSettingsError,
+               "without windows, run on the default settings when the settings file cannot be "
+               "read (it is never written)");
   cli.add_option("--playback", playback,
                  "play this recording (.bin) without windows, write its .dat and end; SIGUSR1 "
                  "pauses and resumes")
@@ -108,13 +112,31 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationName(QStringLiteral("VESK"));
   QCoreApplication::setOrganizationName(QStringLiteral("Corvane"));
 
-  std::unique_ptr<vesk::SettingsStore> userStore;
+  std::unique_ptr<vesk::QSettingsStore> userStore;
   if (!settingsFile.empty()) {
     userStore = std::make_unique<vesk::QSettingsStore>(settingsFile);
   } else {
     userStore = std::make_unique<vesk::QSettingsStore>();
   }
   vesk::OverlaySettingsStore store(*userStore);
+  // The messages also go to the log file, or to the journal when systemd runs the program.
+  vesk::MessageLog messageLog(vesk::LogDestinationFromEnvironment());
+  // A store that cannot be read is never written. Without windows nobody would read a note
+  // about it, and a run on the defaults (another data folder, no calibration) looks normal:
+  // it is refused unless asked for.
+  if (!userStore->ReadError().empty() && headless && !ignoreSettingsError) {
+    messageLog.Write(vesk::LogSeverity::Error,
+                     "the settings file " + userStore->FileName() +
+                         " cannot be read: " + userStore->ReadError() +
+                         ". It was not changed. Repair it or name another with --settings, or "
+                         "run on the default settings without writing it with "
+                         "--ignore-settings-error.");
+    return vesk::kExitUsage;
+  }
+  const std::string settingsProblem = userStore->Problem();
+  if (headless && !settingsProblem.empty()) {
+    messageLog.Write(vesk::LogSeverity::Warning, settingsProblem);
+  }
 
   std::unique_ptr<vesk::SimulatedCounter> simulator;
   if (simulate) {
@@ -130,8 +152,6 @@ int main(int argc, char** argv) {
     }
   }
 
-  // The messages also go to the log file, or to the journal when systemd runs the program.
-  vesk::MessageLog messageLog(vesk::LogDestinationFromEnvironment());
   int code = 0;
   if (headless) {
     vesk::HeadlessOptions options;
@@ -153,6 +173,7 @@ int main(int argc, char** argv) {
     options.screenshot = screenshot;
     options.screenshotAfter = after;
     options.messageLog = &messageLog;
+    options.settingsProblem = settingsProblem;
     vesk::CVESKApp vesk(store, options);
     code = vesk.Run();
   }

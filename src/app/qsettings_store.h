@@ -1,11 +1,15 @@
 #pragma once
 // The settings store on QSettings: the user's store (organization "Corvane", application
 // "VESK") or an explicit INI file. QSettings is not thread-safe, so every call is serialised.
+// A file that cannot be read as settings (junk, a folder) is never written: QSettings would
+// replace it with what little it understood, and a CTD's calibration lives there. Such a
+// store reads as empty (every setting at its default) and keeps what is written for the run.
 
 #include <memory>
 #include <mutex>
 #include <string>
 
+#include "seams/memory_settings_store.h"
 #include "seams/settings_store.h"
 
 class QSettings;
@@ -29,10 +33,21 @@ class QSettingsStore final : public SettingsStore {
 
   // The file behind the store (for messages).
   std::string FileName() const;
+  // Why the file cannot be read ("" when it can): it is then never written.
+  const std::string& ReadError() const { return readError_; }
+  // A file that can be read but not written: what this run changes is not kept.
+  bool Unwritable() const { return unwritable_; }
+  // What the user is told of either at the start ("" when the file is fine).
+  std::string Problem() const;
 
  private:
+  void CheckFile();
+
   mutable std::mutex mutex_;
   std::unique_ptr<QSettings> settings_;
+  std::string readError_;
+  bool unwritable_ = false;
+  MemorySettingsStore runOnly_;  // the store of this run when the file cannot be read
 };
 
 }  // namespace vesk

@@ -576,6 +576,11 @@ void CMainFrame::OnMessage(Uwm message) {
 
 void CMainFrame::OnClosePlayback() {
   playback_ = nullptr;
+  // A file that held no frame of the counter is no recording to offer again.
+  if (doc_.Playback().noCounterFrames) {
+    recentFiles_.Remove(doc_.PlayedPath());
+    UpdateRecentFiles();
+  }
   doc_.EndPlayback();
   messages_.SetPaneText(kPaneSource, kSourceVesk);
   messages_.SetPaneText(kPaneDest, kDestEmpty);

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "files/recording_input.h"
+
 namespace vesk {
 namespace {
 
@@ -51,6 +53,7 @@ bool DataFile::Create(const std::string& path, std::string_view header) {
   fd_ = fd;
   error_.clear();
   writeFailed_ = false;
+  outOfSpace_ = false;
   size_ = 0;
   buffer_.clear();
   if (!header.empty() && !WriteAllLocked(header.data(), header.size())) {
@@ -70,6 +73,7 @@ bool DataFile::WriteAllLocked(const char* data, std::size_t size) {
     if (n < 0) {
       if (errno == EINTR) continue;
       error_ = ErrnoText(errno);
+      outOfSpace_ = errno == ENOSPC || errno == EDQUOT;
       writeFailed_ = true;
       // What of this write reached the file is cut off again: the file ends where the last
       // whole write ended.
@@ -129,6 +133,7 @@ bool DataFile::Sync() {
   if (!ok) {
     std::lock_guard lock(mutex_);
     error_ = ErrnoText(err);
+    outOfSpace_ = err == ENOSPC || err == EDQUOT;
     writeFailed_ = true;
   }
   return ok;
@@ -224,6 +229,11 @@ std::uint64_t DataFile::Size() const {
   return size_ + buffer_.size();
 }
 
+bool DataFile::OutOfSpace() const {
+  std::lock_guard lock(mutex_);
+  return writeFailed_ && outOfSpace_;
+}
+
 bool DataFile::WriteFailed() const {
   std::lock_guard lock(mutex_);
   return writeFailed_;
@@ -241,18 +251,19 @@ std::string DataFile::Error() const {
 
 std::string ReadRawHeader(const std::string& path, std::size_t limit) {
   std::string out;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return out;
+  // Only a regular file is read twice: the header of a FIFO or device would take bytes the
+  // playback itself must read (and could wait for a writer that never comes).
+  RecordingInput in;
+  if (!in.Open(path) || !in.Regular()) return out;
   char buf[4096];
   while (out.size() < limit) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
+    const ssize_t n = in.Read(buf, sizeof buf);
     if (n <= 0) break;
     const std::string_view chunk(buf, static_cast<std::size_t>(n));
     const std::size_t tilde = chunk.find('~');
     out.append(chunk.substr(0, std::min(tilde, limit - out.size())));
     if (tilde != std::string_view::npos) break;
   }
-  ::close(fd);
   return out;
 }
 

@@ -53,6 +53,9 @@ class DataFile {
   bool IsOpen() const;
   // True once any write since Create failed (buffered text lost in a flush included).
   bool WriteFailed() const;
+  // True when that failure was the disk (or the user's quota) being full: the same file
+  // system takes writes again once space is freed.
+  bool OutOfSpace() const;
   std::string Path() const;
   // The system's reason for the last failure (strerror text).
   std::string Error() const;
@@ -69,6 +72,7 @@ class DataFile {
   std::string error_;
   bool buffered_ = false;
   bool writeFailed_ = false;
+  bool outOfSpace_ = false;
   std::uint64_t size_ = 0;  // where the last whole write ended
   std::string buffer_;
 };

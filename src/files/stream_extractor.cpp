@@ -10,10 +10,12 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
+#include <filesystem>
+#include <utility>
 #include <vector>
 
 #include "files/data_file.h"
+#include "files/recording_input.h"
 
 namespace vesk {
 namespace {
@@ -38,6 +40,10 @@ constexpr const char* kTooLongFrameText =
 constexpr const char* kOpenOutputText = "Error opening file for output: \"%s\" <%u> %s\n";
 constexpr const char* kReadText = "Error reading file: \"%s\" <%u> %s\n";
 constexpr const char* kWriteText = "Error writing file: \"%s\" <%u> %s\n";
+constexpr const char* kInterruptedText =
+    "Extraction interrupted: nothing was written to \"%s\" (the partial output was removed)\n";
+constexpr const char* kLogMovedText =
+    "\nFrame length failures logged in %s (the input's folder cannot be written)";
 
 template <class... Args>
 std::string Printf(const char* format, Args... args) {
@@ -73,6 +79,7 @@ class Fd {
     return fd >= 0 && ::close(fd) != 0 ? errno : 0;
   }
   int Get() const { return fd_; }
+  int Release() { return std::exchange(fd_, -1); }
 
  private:
   int fd_ = -1;
@@ -82,50 +89,40 @@ bool SameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Opens (creating) a file to write and empties it, but only after checking that it is none of
-// the files in `protect` and that no other program holds it: a refused file is left as it was.
-struct Protected {
-  const struct stat* file;
-  const char* reason;
-};
-bool OpenForOutput(const std::string& path, std::initializer_list<Protected> protect, Fd& fd,
-                   struct stat& st, std::string& error) {
-  fd.Reset(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644));
-  if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0) {
-    error = FileError(kOpenOutputText, path, errno);
-    return false;
-  }
-  for (const Protected& p : protect) {
-    if (p.file != nullptr && SameFile(st, *p.file)) {
-      error = FileError(kOpenOutputText, path, EBUSY, p.reason);
-      return false;
-    }
-  }
-  if (S_ISDIR(st.st_mode)) {
-    error = FileError(kOpenOutputText, path, EISDIR);
-    return false;
-  }
-  if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK) {
-    const int err = errno;
-    error = FileError(kOpenOutputText, path, err, err == EWOULDBLOCK ? kFileInUse : nullptr);
-    return false;
-  }
-  // Character devices (such as /dev/null) cannot be truncated; regular files can.
-  if (::ftruncate(fd.Get(), 0) != 0 && errno != EINVAL) {
-    error = FileError(kOpenOutputText, path, errno);
-    return false;
-  }
-  return true;
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
 }
 
-// Writes and empties `bytes`; the errno of a failed write, else 0.
-int WriteOut(int fd, std::string& bytes) {
+std::string BaseName(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Two names of one place, whether it exists yet or not.
+bool SamePath(const std::string& a, const std::string& b) {
+  std::error_code ea, eb;
+  return std::filesystem::weakly_canonical(a, ea) == std::filesystem::weakly_canonical(b, eb) &&
+         !ea && !eb;
+}
+
+// The mode bits decide as well as access(): root may write anywhere, but a folder made
+// read-only is an archive to leave as it is.
+bool FolderWritable(const std::string& dir) {
+  struct stat st {};
+  return ::stat(dir.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) != 0 &&
+         ::access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
+// Writes and empties `bytes`; the errno of a failed write, else 0. A write that waits (on a
+// FIFO nobody reads) ends when a signal comes and `cancel` is set.
+int WriteOut(int fd, std::string& bytes, const std::atomic<bool>* cancel) {
   const char* p = bytes.data();
   std::size_t left = bytes.size();
   while (left > 0) {
     const ssize_t n = ::write(fd, p, left);
     if (n < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR && (cancel == nullptr || !cancel->load())) continue;
       return errno;
     }
     p += n;
@@ -134,6 +131,88 @@ int WriteOut(int fd, std::string& bytes) {
   bytes.clear();
   return 0;
 }
+
+// A file the extraction writes: under "<path>.partial" until Commit puts it under its name,
+// so an interrupted or failed run leaves nothing that looks complete (and an earlier file of
+// that name as it was). A device or FIFO that already has the name is written directly.
+class OutputFile {
+ public:
+  OutputFile(std::string path, const std::atomic<bool>* cancel)
+      : path_(std::move(path)), cancel_(cancel) {}
+  ~OutputFile() { Discard(); }
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(OutputFile&& other) noexcept {
+    Discard();
+    path_ = std::move(other.path_);
+    partial_ = std::exchange(other.partial_, {});
+    cancel_ = other.cancel_;
+    fd_.Reset(other.fd_.Release());
+    held_.Reset(other.held_.Release());
+    return *this;
+  }
+
+  bool IsOpen() const { return fd_.Get() >= 0; }
+  const std::string& Path() const { return path_; }
+
+  bool Open(std::string& error) {
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) == 0) {
+      if (S_ISDIR(st.st_mode)) return Fail(error, path_, EISDIR);
+      if (!S_ISREG(st.st_mode)) {
+        fd_.Reset(::open(path_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
+        return IsOpen() || Fail(error, path_, errno);
+      }
+      // A file another program writes (a running extraction, say) is not replaced.
+      held_.Reset(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+      if (held_.Get() >= 0 && ::flock(held_.Get(), LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK) {
+        return Fail(error, path_, errno, errno == EWOULDBLOCK ? kFileInUse : nullptr);
+      }
+    }
+    // Emptied only once locked: the partial file of a run still going on is left alone.
+    const std::string partial = path_ + ".partial";
+    fd_.Reset(::open(partial.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644));
+    if (!IsOpen()) return Fail(error, path_, errno);
+    if (::flock(fd_.Get(), LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK) {
+      const int err = errno;
+      fd_.Close();
+      return Fail(error, path_, err, err == EWOULDBLOCK ? kFileInUse : nullptr);
+    }
+    partial_ = partial;
+    return ::ftruncate(fd_.Get(), 0) == 0 || Fail(error, path_, errno);
+  }
+  bool Write(std::string& bytes, std::string& error) {
+    const int err = WriteOut(fd_.Get(), bytes, cancel_);
+    return err == 0 || Fail(error, path_, err, nullptr, kWriteText);
+  }
+  // Closed and under its name.
+  bool Commit(std::string& error) {
+    if (const int err = fd_.Close(); err != 0) return Fail(error, path_, err, nullptr, kWriteText);
+    if (!partial_.empty() && ::rename(partial_.c_str(), path_.c_str()) != 0) {
+      return Fail(error, path_, errno, nullptr, kWriteText);
+    }
+    partial_.clear();
+    held_.Close();
+    return true;
+  }
+
+ private:
+  bool Fail(std::string& error, const std::string& path, int err, const char* reason = nullptr,
+            const char* format = kOpenOutputText) {
+    error = FileError(format, path, err, reason);
+    return false;
+  }
+  void Discard() {
+    fd_.Close();
+    if (!partial_.empty()) ::unlink(partial_.c_str());
+    partial_.clear();
+  }
+
+  std::string path_;
+  const std::atomic<bool>* cancel_;
+  std::string partial_;
+  Fd fd_;
+  Fd held_;  // the existing file of the name, locked while the run writes its successor
+};
 
 }  // namespace
 
@@ -310,60 +389,71 @@ bool StreamExtractor::Run(const std::string& inputPath, const std::string& outpu
                           const Progress& progress) {
   Reset();
   error_.clear();
+  logNote_.clear();
+  if (RunFiles(inputPath, outputPath, progress)) return true;
+  // Whatever a signal broke off (a read, an open or a write that waited), it is told as such.
+  if (cancel_ != nullptr && cancel_->load()) error_ = Printf(kInterruptedText, outputPath.c_str());
+  return false;
+}
 
+bool StreamExtractor::RunFiles(const std::string& inputPath, const std::string& outputPath,
+                               const Progress& progress) {
   // A plain read-only open without a lock: the recording may still be written by a scan.
-  Fd in;
-  in.Reset(::open(inputPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  RecordingInput in;
   struct stat inStat {};
-  if (in.Get() < 0 || ::fstat(in.Get(), &inStat) != 0) {
+  if (!in.Open(inputPath) || ::stat(inputPath.c_str(), &inStat) != 0) {
     error_ = FileError(kOpenInputText, inputPath, errno);
     return false;
   }
-  if (S_ISDIR(inStat.st_mode)) {
-    error_ = FileError(kOpenInputText, inputPath, EISDIR);
-    return false;
-  }
-  const std::uint64_t total =
-      S_ISREG(inStat.st_mode) ? static_cast<std::uint64_t>(inStat.st_size) : 0;
 
-  const std::string logPath = ErrorLogPathFor(inputPath);
-  Fd log;
-  struct stat logStat {};
-  if (!OpenForOutput(logPath, {{&inStat, "it is the input file"}}, log, logStat, error_)) {
-    return false;
-  }
-  Fd out;
+  // The log goes beside the input, or beside the output when the input's folder (an
+  // archive, a read-only medium) cannot be written. It is made only for a failure to log.
+  const std::string usualLogPath = ErrorLogPathFor(inputPath);
+  const std::string besideOutput = DirectoryOf(outputPath) + BaseName(usualLogPath);
+  const std::string logPath =
+      FolderWritable(DirectoryOf(usualLogPath)) ? usualLogPath : besideOutput;
   struct stat outStat {};
-  if (!OpenForOutput(outputPath,
-                     {{&inStat, "it is the input file"}, {&logStat, "it is the error log"}}, out,
-                     outStat, error_)) {
+  const bool outExists = ::stat(outputPath.c_str(), &outStat) == 0;
+  if ((outExists && SameFile(outStat, inStat)) || SamePath(outputPath, inputPath)) {
+    error_ = FileError(kOpenOutputText, outputPath, EBUSY, "it is the input file");
     return false;
   }
+  if (SamePath(outputPath, logPath)) {
+    error_ = FileError(kOpenOutputText, outputPath, EBUSY, "it is the error log");
+    return false;
+  }
+  OutputFile out(outputPath, cancel_);
+  if (!out.Open(error_)) return false;
+  OutputFile log(logPath, cancel_);
 
   std::vector<std::uint8_t> block(kBlockSize);
   std::string outBytes;
   std::string logBytes;
   std::uint64_t done = 0;
   auto writeOut = [&](bool all) {
-    if ((all || outBytes.size() >= kWriteThreshold) && !outBytes.empty()) {
-      if (const int err = WriteOut(out.Get(), outBytes); err != 0) {
-        error_ = FileError(kWriteText, outputPath, err);
-        return false;
-      }
+    if ((all || outBytes.size() >= kWriteThreshold) && !outBytes.empty() &&
+        !out.Write(outBytes, error_)) {
+      return false;
     }
     if ((all || logBytes.size() >= kWriteThreshold) && !logBytes.empty()) {
-      if (const int err = WriteOut(log.Get(), logBytes); err != 0) {
-        error_ = FileError(kWriteText, logPath, err);
-        return false;
+      // First failure to log: the log is made now, or beside the output when it cannot be.
+      if (!log.IsOpen() && !log.Open(error_)) {
+        if (log.Path() == besideOutput || SamePath(besideOutput, outputPath)) return false;
+        log = OutputFile(besideOutput, cancel_);
+        if (!log.Open(error_)) return false;
       }
+      if (log.Path() != usualLogPath) logNote_ = Printf(kLogMovedText, log.Path().c_str());
+      if (!log.Write(logBytes, error_)) return false;
     }
     return true;
   };
+  auto cancelled = [this] { return cancel_ != nullptr && cancel_->load(); };
 
   for (;;) {
-    const ssize_t n = ::read(in.Get(), block.data(), block.size());
+    const ssize_t n =
+        cancelled() ? RecordingInput::kStopped : in.Read(block.data(), block.size(), cancelled);
+    if (n == RecordingInput::kStopped) return false;  // the partial files go with `out`, `log`
     if (n < 0) {
-      if (errno == EINTR) continue;
       error_ = FileError(kReadText, inputPath, errno);
       return false;
     }
@@ -371,19 +461,10 @@ bool StreamExtractor::Run(const std::string& inputPath, const std::string& outpu
     Feed(std::span<const std::uint8_t>(block.data(), static_cast<std::size_t>(n)), outBytes,
          logBytes);
     done += static_cast<std::uint64_t>(n);
-    if (progress) progress(done, total);
+    if (progress) progress(done, in.Size());
     if (!writeOut(false)) return false;
   }
-  if (!writeOut(true)) return false;
-  if (const int err = out.Close(); err != 0) {
-    error_ = FileError(kWriteText, outputPath, err);
-    return false;
-  }
-  if (const int err = log.Close(); err != 0) {
-    error_ = FileError(kWriteText, logPath, err);
-    return false;
-  }
-  return true;
+  return writeOut(true) && out.Commit(error_) && (!log.IsOpen() || log.Commit(error_));
 }
 
 }  // namespace vesk

@@ -4,6 +4,7 @@
 // Data Stream" dialog and vesk-extract both drive this class). It has a deframer of its own:
 // it never aborts a frame, so what it writes is not what acquisition would decode.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -58,11 +59,17 @@ class StreamExtractor {
   explicit StreamExtractor(const StreamExtractOptions& options);
 
   // Extracts `inputPath` into `outputPath` and logs length failures beside the input
-  // (ErrorLogPathFor). The input is only read, never locked or written. False when a file
-  // cannot be opened, read or written; Error() then holds the text to show. Otherwise
-  // Message() holds the final text and Counts() the counters.
+  // (ErrorLogPathFor), or beside the output when the input's folder cannot be written; the
+  // log is made only when there is a failure to log. The input is only read, never locked
+  // or written; the output and the log appear under their names only when complete. False
+  // when a file cannot be opened, read or written, or the run was cancelled; Error() then
+  // holds the text to show. Otherwise Message() holds the final text and Counts() the
+  // counters.
   bool Run(const std::string& inputPath, const std::string& outputPath,
            const Progress& progress = {});
+  // A flag that, once set (from a signal handler, say), ends a run at its next block, or
+  // while it waits for input that does not come, as a failure that leaves no output.
+  void SetCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
 
   // The deframer itself, for any way of cutting the stream into pieces: appends what the
   // bytes complete to `output` and the length failures to `log`. Byte positions count from
@@ -73,7 +80,7 @@ class StreamExtractor {
 
   const StreamExtractOptions& Options() const { return options_; }
   const StreamExtractCounts& Counts() const { return counts_; }
-  std::string Message() const { return ExtractionMessage(counts_); }
+  std::string Message() const { return ExtractionMessage(counts_) + logNote_; }
   const std::string& Error() const { return error_; }
 
  private:
@@ -81,6 +88,8 @@ class StreamExtractor {
 
   Kind KindOf(std::uint8_t letter) const;
   bool Stripped(Kind kind) const;
+  bool RunFiles(const std::string& inputPath, const std::string& outputPath,
+                const Progress& progress);
   void StartFrame(std::uint8_t letter);
   void EndFrame(std::uint64_t position, std::string& output, std::string& log);
 
@@ -93,6 +102,8 @@ class StreamExtractor {
   std::uint64_t position_ = 0;
   StreamExtractCounts counts_;
   std::string error_;
+  std::string logNote_;  // where the log went, when that is not beside the input
+  const std::atomic<bool>* cancel_ = nullptr;
 };
 
 }  // namespace vesk

@@ -13,6 +13,7 @@
 #include "files/data_file.h"
 #include "files/file_header.h"
 #include "files/mark_log.h"
+#include "files/recording_input.h"
 #include "processing/deframer.h"
 #include "processing/frame_processor.h"
 #include "seams/settings_keys.h"
@@ -66,6 +67,10 @@ int FrameTypeIndex(std::uint8_t type) {
   }
 }
 
+std::string NoCounterFramesText(const std::string& path) {
+  return "No counter frames were found in " + path + "; no .dat was kept.";
+}
+
 std::string BatchPlayer::PlaybackOutputPath(const std::string& input,
                                             const std::string& directory) const {
   std::string dir = directory;
@@ -77,16 +82,9 @@ std::string BatchPlayer::PlaybackOutputPath(const std::string& input,
 BatchResult BatchPlayer::Run(const std::string& input, const std::string& output,
                              const Progress& progress, const BatchOutputs& outputs) {
   BatchResult result;
-  const int fd = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  RecordingInput in;
+  if (!in.Open(input)) {
     result.error = input + ": " + std::strerror(errno);
-    return result;
-  }
-  struct stat inStat {};
-  ::fstat(fd, &inStat);
-  if (S_ISDIR(inStat.st_mode)) {
-    result.error = input + ": " + std::strerror(EISDIR);
-    ::close(fd);
     return result;
   }
 
@@ -111,7 +109,6 @@ BatchResult BatchPlayer::Run(const std::string& input, const std::string& output
   if (outputs.dat) {
     if (!dat.Create(partialPath)) {
       result.error = output + ": " + dat.Error();
-      ::close(fd);
       return result;
     }
     dat.SetBuffered(true);
@@ -135,7 +132,6 @@ BatchResult BatchPlayer::Run(const std::string& input, const std::string& output
         result.error = exports->Error();
         dat.Close();
         if (outputs.dat) ::unlink(partialPath.c_str());
-        ::close(fd);
         return result;
       }
       processor.SetExportSink(exports.get());
@@ -143,15 +139,16 @@ BatchResult BatchPlayer::Run(const std::string& input, const std::string& output
   }
   Deframer deframer;
   std::vector<std::uint8_t> buffer(1 << 20);
-  const std::uint64_t total = static_cast<std::uint64_t>(inStat.st_size);
+  const std::uint64_t total = in.Size();
+  auto cancelled = [this] { return cancel_ != nullptr && cancel_->load(); };
   for (;;) {
-    if (cancel_ != nullptr && cancel_->load()) {
+    const ssize_t n =
+        cancelled() ? RecordingInput::kStopped : in.Read(buffer.data(), buffer.size(), cancelled);
+    if (n == RecordingInput::kStopped) {
       result.error = input + ": interrupted";
       break;
     }
-    const ssize_t n = ::read(fd, buffer.data(), buffer.size());
     if (n < 0) {
-      if (errno == EINTR) continue;
       result.error = input + ": " + std::strerror(errno);
       break;
     }
@@ -167,8 +164,12 @@ BatchResult BatchPlayer::Run(const std::string& input, const std::string& output
         [&](std::uint8_t type) { processor.CountAbortedFrame(type); });
     if (progress) progress(result.bytes, total);
   }
-  ::close(fd);
+  in.Close();
   processor.FlushRecords();
+  // Read to its end without one frame of the counter: no recording, and no .dat for it.
+  const bool noFrames =
+      result.frames[0] + result.frames[1] + result.frames[2] + result.frames[3] == 0;
+  if (noFrames && result.error.empty()) result.error = NoCounterFramesText(input);
   // A block lost in a flush on the way fails the run too, not only the last one.
   if (!dat.Close() || dat.WriteFailed()) ok = false;
   if (!ok && result.error.empty()) result.error = output + ": " + dat.Error();

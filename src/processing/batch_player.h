@@ -67,4 +67,8 @@ class BatchPlayer {
 // Index of a frame type in BatchResult::frames, or -1.
 int FrameTypeIndex(std::uint8_t type);
 
+// What a playback that read `path` to its end without one frame of the counter says: no
+// .dat is kept for a file that is no recording.
+std::string NoCounterFramesText(const std::string& path);
+
 }  // namespace vesk

@@ -4,17 +4,20 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>  // mkfifo
 
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "e2e/headless_support.h"
+#include "files/mark_log.h"
 #include "sim/cast_generator.h"
 #include "sim/counter_simulator.h"
 #include "test_support/frame_builder.h"
@@ -78,8 +81,12 @@ TEST_F(HeadlessRun, CounterDeviceVanishesAndReturns) {
   // And what the returned counter sent once the line was back follows it.
   EXPECT_NE(raw.find(after.substr(after.size() / 2, 2048), at + same), std::string::npos);
 
-  // The processed file is what the batch player makes of the raw file, fault and all.
+  // The processed file is what the batch player makes of the raw file, fault and all; the
+  // gap has its marks.
   EXPECT_EQ(ReadFile(Recordings(dataDir_, ".dat").at(0)), BatchReplay(bins[0]));
+  const std::string marks = ReadFile(MarksPath(Recordings(dataDir_, ".dat").at(0)));
+  EXPECT_NE(marks.find(",\"link to the counter lost: "), std::string::npos) << marks;
+  EXPECT_NE(marks.find(",\"link to the counter back\""), std::string::npos) << marks;
 }
 
 // The (UTF-8 named) folder is deleted under the running scan: the raw file holds every byte
@@ -156,6 +163,56 @@ TEST_F(HeadlessRun, DiskFillsWhileLogging) {
   // What the .dat holds is the start of what the .bin gives, up to a record group boundary.
   const std::size_t common = std::min(dat.size(), full.size());
   EXPECT_EQ(dat.substr(0, common), full.substr(0, common));
+}
+
+// The disk fills (every write to the data folder fails with ENOSPC) and is cleared again:
+// the scan goes on meanwhile, and logging resumes in a new pair of files. Each raw file holds,
+// after its text header, one piece of what the counter sent: the first from the start, the
+// second up to the stop. Each recording's marks say when logging stopped and resumed.
+TEST_F(HeadlessRun, AFullDiskSuspendsLoggingUntilThereIsRoomAgain) {
+#ifndef VESK_DISK_SPACE_SHIM
+  GTEST_SKIP() << "no fault injection under a sanitizer";
+#else
+  const std::string freeBytes = dir_ / "free-bytes";
+  test::WriteFile(freeBytes, "10000000000");
+  env_ = {{"LD_PRELOAD", VESK_DISK_SPACE_SHIM},
+          {"VESK_FAKE_FREE_BYTES_FILE", freeBytes},
+          {"VESK_FAKE_FULL_DIR", dataDir_}};
+  StartCounter(58);
+  StartVesk({"--log"});
+  ASSERT_TRUE(Sent(4000)) << Err();
+  test::WriteFile(freeBytes, "0");
+  ASSERT_TRUE(Says("Logging is suspended")) << Err();
+  ASSERT_TRUE(Status("logging suspended")) << vesk_->Out();
+  const std::uint64_t atStop = Counter().ScanBytesSent();
+  ASSERT_TRUE(Sent(atStop + 4000)) << Err();  // the scan goes on
+  EXPECT_TRUE(vesk_->Running());
+  test::WriteFile(freeBytes, "10000000000");
+  ASSERT_TRUE(Says("Logging resumed", 10)) << Err();
+  ASSERT_TRUE(Sent(Counter().ScanBytesSent() + 4000)) << Err();
+  EXPECT_EQ(StopAndQuit(), 0) << Err();
+
+  const std::vector<std::string> bins = Recordings(dataDir_, ".bin");
+  const std::vector<std::string> dats = Recordings(dataDir_, ".dat");
+  ASSERT_EQ(bins.size(), 2u);
+  const std::string scan = Counter().ScanSegments().at(0);
+  const std::string first = ReadFile(bins[0]), second = ReadFile(bins[1]);
+  const std::size_t at = first.find(scan.substr(0, 256));
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_EQ(first.substr(at), scan.substr(0, first.size() - at));
+  EXPECT_LT(first.size() - at, atStop);
+  std::size_t same = 0;  // the second ends as the scan ends; before that, only its header
+  while (same < std::min(second.size(), scan.size()) &&
+         second[second.size() - 1 - same] == scan[scan.size() - 1 - same]) {
+    ++same;
+  }
+  EXPECT_GT(same, 4000u);
+  EXPECT_EQ(second.substr(0, second.size() - same).find('~'), std::string::npos);
+  EXPECT_NE(ReadFile(MarksPath(dats[0])).find("logging stopped: the disk is full"),
+            std::string::npos);
+  EXPECT_NE(ReadFile(MarksPath(dats[1])).find("logging resumed"), std::string::npos);
+  EXPECT_EQ(Occurrences(Err(), "Logging resumed"), 1) << Err();
+#endif
 }
 
 TEST_F(HeadlessRun, LinksToAFullDeviceAreNeverWrittenThrough) {
@@ -380,6 +437,136 @@ TEST_F(HeadlessRun, HangUpAndABrokenPipeEndNothingButTheScan) {
   ExpectRecordingHolds(Recordings(dataDir_, ".bin").at(0), Counter().ScanSegments().at(1));
 }
 
+// Every program ends within two seconds of SIGINT or SIGTERM, whatever it waits for: a FIFO
+// nobody writes (or reads), or one whose writer went quiet mid-recording. A tool leaves
+// nothing under its output's name (an earlier file of that name is kept) and nothing partial.
+TEST_F(HeadlessRun, EveryProgramEndsSoonAfterASignalAndLeavesNoPartialOutput) {
+  std::signal(SIGPIPE, SIG_IGN);  // the writer outlives the reader
+  const std::string fifo = dir_ / "cast.bin", out = dir_ / "out.dat", ini = dir_ / "vesk.ini";
+  const std::string recording = dir_ / "recording.bin";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo((dir_ / "unread").c_str(), 0600), 0);
+  test::WriteFile(ini,
+                  "[Settings]\nDataDir=" + dataDir_ + "\nSurveyLat=1\n[RemoteControl]\nPort=0\n");
+  test::WriteFile(out, "previous run");
+  const test::Bytes stream = test::MixedStream(200, 2, 5);
+  test::WriteBytes(recording, stream);
+  const std::string process = VESK_PROCESS_PATH, extract = VESK_EXTRACT_PATH, vesk = VESK_PATH;
+  struct Case {
+    std::vector<std::string> command;
+    bool fed;  // the FIFO's writer sends a part of a recording and stays
+    int signal;
+    const char* says;
+    std::string input = "";  // opened once the program's handlers are in place: the FIFO
+  };
+  const Case cases[] = {
+      {{process, "--settings", ini, "--format", "dat,csv", "--output", out, fifo},
+       true,
+       SIGINT,
+       "interrupted; no partial output"},
+      {{process, "--settings", ini, "--output", out, fifo}, false, SIGTERM, "interrupted"},
+      {{extract, "--input", fifo, "--output", out, "--binned"},
+       true,
+       SIGTERM,
+       "Extraction interrupted"},
+      {{extract, "--input", fifo, "--output", out, "--mep"}, false, SIGINT, "interrupted"},
+      {{extract, "--input", recording, "--output", dir_ / "unread", "--mep"},
+       false,
+       SIGTERM,
+       "interrupted",
+       recording},
+      {{vesk, "--headless", "--settings", ini, "--playback", fifo}, false, SIGTERM, "IDLE"},
+      {{vesk, "--headless", "--settings", ini, "--playback", fifo}, true, SIGINT, "IDLE"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command.back() + (c.fed ? " fed" : ""));
+    test::ChildProcess run(c.command[0], {c.command.begin() + 1, c.command.end()});
+    const std::string fds = "/proc/" + std::to_string(run.Pid()) + "/fd";
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          std::error_code ec;
+          for (const auto& fd : fs::directory_iterator(fds, ec)) {
+            if (fs::read_symlink(fd, ec) == (c.input.empty() ? fifo : c.input)) return true;
+          }
+          return false;
+        },
+        20));
+    std::ofstream writer;
+    if (c.fed) {
+      writer.open(fifo, std::ios::binary);
+      writer.write(reinterpret_cast<const char*>(stream.data()),
+                   static_cast<std::streamsize>(stream.size()));
+      writer.flush();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // read, and waiting again
+    run.Signal(c.signal);
+    run.Wait(2);
+    EXPECT_FALSE(run.Running()) << run.Err();
+    EXPECT_NE(run.Err().find(c.says), std::string::npos) << run.Err();
+    EXPECT_EQ(ReadFile(out), "previous run");
+    for (const auto& e : fs::directory_iterator(dir_.Path())) {
+      EXPECT_EQ(e.path().string().find("partial"), std::string::npos) << e.path();
+    }
+  }
+}
+
+// A settings file that cannot be read is never written, and a run on the defaults is never
+// silent: without windows it is refused unless asked for, the window says so at the start.
+TEST_F(HeadlessRun, ASettingsFileThatCannotBeReadIsToldAndNeverWritten) {
+  std::string junk(3000, '\0');
+  for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<char>(i * 7919 % 251);
+  const std::string file = dir_ / "junk.ini", folder = dir_ / "folder.ini";
+  test::WriteFile(file, junk);
+  fs::create_directory(folder);
+  test::WriteBytes(dir_ / "cast.bin", test::MixedStream(20, 2, 5));
+  const std::map<std::string, std::string> env = {{"HOME", dir_.Path()},
+                                                  {"QT_QPA_PLATFORM", "offscreen"}};
+  const std::pair<std::vector<std::string>, int> runs[] = {
+      {{VESK_PATH, "--headless", "--settings", file, "--log"}, 2},
+      {{VESK_PATH, "--headless", "--settings", folder, "--log"}, 2},
+      {{VESK_PROCESS_PATH, "--settings", file, dir_ / "cast.bin"}, 2},
+      {{VESK_PATH, "--headless", "--settings", file, "--ignore-settings-error", "--simulate",
+        "--log", "--duration", "5"},
+       0},
+      {{VESK_PATH, "--settings", file, "--simulate", "--log", "--screenshot", dir_ / "shot.png",
+        "--after", "2"},
+       0},
+  };
+  for (const auto& [command, exitCode] : runs) {
+    SCOPED_TRACE(command[2]);
+    const auto run = test::RunProcess(command[0], {command.begin() + 1, command.end()}, env);
+    EXPECT_EQ(run.exitCode, exitCode) << run.err;
+    EXPECT_NE(run.err.find("cannot be read: it is "), std::string::npos) << run.err;
+    EXPECT_EQ(ReadFile(file), junk);
+    EXPECT_TRUE(fs::is_directory(folder));
+  }
+}
+
+// A close request ends the window program whenever it comes: with the start-up's survey
+// latitude box still open and unanswered, no scan is started. --duration counts from the start.
+TEST_F(HeadlessRun, ACloseRequestDuringTheStartUpMessageEndsTheProgramWithoutARecording) {
+  StartCounter(59);
+  const std::string ini = dir_ / "window.ini", log = dir_ / "state/VESK/vesk.log";
+  test::WriteFile(ini, "[Settings]\nDataDir=" + dataDir_ + "\n[PortSettings]\nDevice_DU=" + link_ +
+                           "\n[RemoteControl]\nPort=" + std::to_string(port_) + "\n");
+  const std::map<std::string, std::string> env = {{"QT_QPA_PLATFORM", "offscreen"},
+                                                  {"XDG_STATE_HOME", dir_ / "state"}};
+  test::ChildProcess window(VESK_PATH, {"--settings", ini, "--log"}, env);
+  ASSERT_TRUE(
+      WaitUntil([&] { return ReadFile(log).find("Survey Latitude") != std::string::npos; }, 10));
+  Remote(3);
+  EXPECT_EQ(window.Wait(5), 0) << window.Err();
+  // The port named by its device only is configured; a store with no port is a first run.
+  EXPECT_EQ(ReadFile(log).find("This appears to be the first time"), std::string::npos);
+  test::WriteFile(ini, "[Settings]\nDataDir=" + dataDir_ +
+                           "\n[RemoteControl]\nPort=" + std::to_string(port_) + "\n");
+  test::ChildProcess timed(VESK_PATH, {"--settings", ini, "--log", "--duration", "2"}, env);
+  EXPECT_EQ(timed.Wait(15), 0) << timed.Err();  // the box unanswered
+  EXPECT_NE(ReadFile(log).find("This appears to be the first time"), std::string::npos);
+  EXPECT_TRUE(!fs::exists(dataDir_) || Recordings(dataDir_, ".bin").empty());
+  EXPECT_TRUE(Counter().ScanSegments().empty());  // never told to scan
+}
+
 // Recordings played back: synthetic ones (a text header, then the simulated cast), damaged.
 class PlaybackRun : public HeadlessRun {
  protected:
@@ -418,7 +605,6 @@ TEST_F(PlaybackRun, TruncatedAndCorruptedRecordingsPlayToTheEnd) {
   const Damage damages[] = {
       {"truncated-mid-frame.bin", whole.substr(0, whole.size() * 2 / 3 + 37)},
       {"corrupted.bin", corrupted},
-      {"empty.bin", ""},
   };
   for (const Damage& d : damages) {
     SCOPED_TRACE(d.name);
@@ -435,6 +621,32 @@ TEST_F(PlaybackRun, TruncatedAndCorruptedRecordingsPlayToTheEnd) {
     if (d.bytes == corrupted) {
       EXPECT_EQ(vesk_->Out().find("frame errors 0 "), std::string::npos) << vesk_->Out();
     }
+  }
+}
+
+// Files without one frame of the counter are no recordings: the playback and the batch run
+// say so and fail, and leave no .dat.
+TEST_F(PlaybackRun, AFileThatIsNoRecordingFailsAndLeavesNoDat) {
+  const std::string path = dir_ / "hostname";
+  for (const std::string& bytes : {
+           std::string(), std::string("ship-pc\n"),
+           std::string(200000, 'n') + "~x~~ ~* ~" + std::string(1000, '*') + "~",
+           "~L" + std::string(50000, 'a'),  // a frame that never ends
+       }) {
+    SCOPED_TRACE(bytes.size());
+    test::WriteFile(path, bytes);
+    fs::remove_all(dataDir_);
+    StartVesk({"--playback", path});
+    EXPECT_EQ(vesk_->Wait(30), 1) << Err();
+    EXPECT_NE(Err().find("No counter frames were found in " + path), std::string::npos) << Err();
+    EXPECT_EQ(Err().find("Processing Complete"), std::string::npos) << Err();
+    EXPECT_EQ(PlaybackDat(), "");
+    const auto batch = test::RunProcess(
+        VESK_PROCESS_PATH,
+        {"--settings", dir_ / "vesk.ini", "--summary", "--output", dir_ / "x.dat", path});
+    EXPECT_EQ(batch.exitCode, 1);
+    EXPECT_NE(batch.err.find("No counter frames were found in " + path), std::string::npos);
+    EXPECT_EQ(batch.out + ReadFile(dir_ / "x.dat"), "<missing>");
   }
 }
 
@@ -499,6 +711,8 @@ TEST_F(PlaybackRun, StopWhilePausedEndsThePlaybackAtOnce) {
   vesk_->Signal(SIGUSR1);
   ASSERT_TRUE(Says("Playback Paused...")) << Err();
   ASSERT_TRUE(Status("paused"));
+  Remote(1);  // no recording can start meanwhile
+  ASSERT_TRUE(Says("Start ignored: a playback is running.")) << Err();
   ASSERT_TRUE(RemoteUntil(2, "idle", 3)) << vesk_->Out();  // not after the pause
   Remote(3);
   EXPECT_EQ(vesk_->Wait(10), 0) << Err();

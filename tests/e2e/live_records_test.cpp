@@ -242,7 +242,7 @@ TEST_F(AlarmRun, EachAlarmIsRaisedOnceAndClearedWithItsCause) {
   causes_.badFrames = false;
   SetFreeDisk("10000000000");
   ASSERT_TRUE(Alarms("none")) << vesk_->Out();
-  // A counter that falls silent (its GPS with it), and comes back.
+  // A counter that falls silent but for its idle text (its GPS with it), and comes back.
   causes_.silent = true;
   ASSERT_TRUE(Alarms("NO DATA,GPS")) << vesk_->Out();
   causes_.silent = false;
@@ -268,6 +268,9 @@ TEST_F(AlarmRun, EachAlarmIsRaisedOnceAndClearedWithItsCause) {
   const std::string log = ReadFile(state + "/VESK/vesk.log");
   EXPECT_EQ(Occurrences(log, "ALARM: laser monitor 100 is outside 1000 to 4000"), 1) << log;
   EXPECT_NE(log.find("Alarm cleared: data from the counter again"), std::string::npos) << log;
+  // The idle text is bytes without a frame; errors are a rate, never a share of the L frames.
+  EXPECT_NE(log.find("but no frame has been complete for "), std::string::npos) << log;
+  EXPECT_NE(log.find(" a second) beside "), std::string::npos) << log;
 }
 
 }  // namespace

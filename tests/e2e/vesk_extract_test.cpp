@@ -1,8 +1,9 @@
 // vesk-extract as the user runs it: its options in, the extracted file, the .err log beside
-// the input, the final message on stdout and the exit status out. The extraction itself is
-// the stream extractor's tests' part.
+// the input (or the output), the final message on stdout and the exit status out. The
+// extraction itself is the stream extractor's tests' part; a signal's end is a fault run's.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
@@ -43,18 +44,20 @@ TEST_F(VeskExtract, SelectedFramesAndTheMessage) {
     std::vector<std::string> args;
     std::string output;
     std::string message;
-    std::string log;  // how the .err beside the input begins
+    std::string log;  // how the .err beside the input begins: a run without failures keeps it
   };
+  WriteFile(err, "earlier log");
+  const std::string failures = "\r\n\r\nFrame 2 bad";
   for (const Case& c : std::vector<Case>{
            {{"--mep", "--binned", "--ctd", "--strip-ctd", "--gps", "--strip-gps"},
             "~Lbins~~~*~Mev~~~*12.5,35.1\r\n$GPGGA,1",
             "4 frames processed\n",
-            ""},
+            "earlier log"},
            {{"--strip-aux", "--min", "5", "--max", "50"},
             s5,
             "2 frames processed\n1 frames dropped\n",
-            "\r\n\r\nFrame 2 bad"},
-           {{"--strip-ctd"}, "", "No frames were processed.\n", ""},
+            failures},
+           {{"--strip-ctd"}, "", "No frames were processed.\n", failures},
        }) {
     SCOPED_TRACE(c.args.back());
     std::vector<std::string> args = {"--input", in, "--output", out};
@@ -64,10 +67,24 @@ TEST_F(VeskExtract, SelectedFramesAndTheMessage) {
     EXPECT_EQ(r.out, c.message);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(ReadFile(out), c.output);
-    const std::string log = ReadFile(err);
-    EXPECT_EQ(c.log.empty() ? log : log.substr(0, c.log.size()), c.log);
+    EXPECT_EQ(ReadFile(err).substr(0, c.log.size()), c.log);
   }
   EXPECT_EQ(ReadFile(in), stream);
+
+  // From a folder that cannot be written (a read-only archive, even to root): the log goes
+  // beside the output, the message says where, and the archive is left as it was.
+  const TempDir elsewhere;
+  const std::string movedLog = elsewhere / "VESK_2026-03-04_050607.err";
+  ASSERT_EQ(::chmod(dir.Path().c_str(), 0555), 0);
+  const ProcessResult r = Extract(
+      {"--input", in, "--output", elsewhere / "x.bin", "--strip-aux", "--min", "5", "--max", "50"});
+  ::chmod(dir.Path().c_str(), 0755);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "2 frames processed\n1 frames dropped\nFrame length failures logged in " +
+                       movedLog + " (the input's folder cannot be written)\n");
+  EXPECT_EQ(ReadFile(movedLog).substr(0, failures.size()), failures);
+  EXPECT_EQ(ReadFile(err).substr(0, failures.size()), failures);
+  EXPECT_EQ(ReadFile(elsewhere / "x.bin"), s5);
 }
 
 TEST_F(VeskExtract, FailuresGoToStderrAndUsageErrorsWriteNothing) {

@@ -2,19 +2,15 @@
 // codes and messages out. What it writes for a normal recording the golden tests approve.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>  // mkfifo
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <string>
-#include <thread>
 
 #include "sim/cast_generator.h"
 #include "test_support/frame_builder.h"
@@ -176,60 +172,6 @@ TEST_F(VeskProcess, BadInputsAndOptionsAreRefusedAndTouchNothing) {
     EXPECT_EQ(ReadFile(x + ".partial"), "<missing>");
   }
   EXPECT_EQ(DatFiles(dir / "out").size(), 1u);
-}
-
-TEST_F(VeskProcess, EmptyAndNoiseInputs) {
-  WriteFile(ini, "[Options]\nAddHeaderToDatFile=1\n");
-  for (const std::string& bytes : {
-           std::string(), std::string(200000, 'n') + "~x~~ ~* ~" + std::string(1000, '*') + "~",
-           "~L" + std::string(50000, 'a'),  // a frame that never ends
-       }) {
-    SCOPED_TRACE(bytes.size());
-    WriteFile(dir / "in.bin", bytes);
-    const ProcessResult r = Run({"--summary", "--output", dir / "in.dat", dir / "in.bin"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    const auto all = Summaries(r.out);
-    ASSERT_EQ(all.size(), 1u);
-    EXPECT_EQ(all[0]["bytes"].get<double>(), bytes.size());
-    EXPECT_EQ(all[0]["frames"].dump(), R"({"L":0,"M":0,"C":0,"$":0})");
-    EXPECT_EQ(all[0]["frame_errors"].get<int>() + all[0]["l_frame_count"].get<int>(), 0);
-    const std::string dat = ReadFile(dir / "in.dat");
-    EXPECT_EQ(dat.rfind("# ___ PROCESSING INFORMATION ___\r\n", 0), 0u);
-    EXPECT_EQ(dat.find("\r\nL1"), std::string::npos);
-  }
-}
-
-TEST_F(VeskProcess, AnInterruptedRunLeavesNoPartialOutput) {
-  // The recording comes through a pipe, so the run is surely in the middle of it.
-  WriteFile(dir / "out.dat", "previous run");
-  const std::string fifo = dir / "cast.bin";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  std::signal(SIGPIPE, SIG_IGN);  // the writer outlives the reader
-  for (int signal : {SIGINT, SIGTERM}) {
-    SCOPED_TRACE(signal);
-    ChildProcess run(VESK_PROCESS_PATH,
-                     {"--settings", ini, "--format", "dat,csv", "--output", dir / "out.dat", fifo});
-    {
-      std::ofstream writer(fifo, std::ios::binary);
-      const Bytes stream = MixedStream(200, 2, 5);
-      writer.write(reinterpret_cast<const char*>(stream.data()),
-                   static_cast<std::streamsize>(stream.size()));
-      writer.flush();
-      ASSERT_TRUE(WaitUntil([&] { return fs::exists(dir / "out.dat.partial"); }, 10));
-      run.Signal(signal);
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
-      writer.write(reinterpret_cast<const char*>(stream.data()),
-                   static_cast<std::streamsize>(stream.size()));
-    }
-    run.Wait(10);
-    EXPECT_EQ(run.KilledBy(), signal) << run.Err();
-    EXPECT_NE(run.Err().find("interrupted"), std::string::npos) << run.Err();
-    EXPECT_EQ(ReadFile(dir / "out.dat"), "previous run");
-    EXPECT_FALSE(fs::exists(dir / "out.csv"));
-    for (const auto& e : fs::directory_iterator(dir.Path())) {
-      EXPECT_EQ(e.path().string().find("partial"), std::string::npos) << e.path();
-    }
-  }
 }
 
 // That the settings are used the golden recordings' outputs show (firmware, CTD model).

@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
 #include <deque>
 #include <filesystem>
 #include <memory>
@@ -35,6 +37,7 @@
 #include "test_support/pty.h"
 #include "test_support/temp_dir.h"
 #include "test_support/udp.h"
+#include "ui/dialogs/playback_data_dlg.h"
 
 namespace vesk {
 namespace {
@@ -330,9 +333,19 @@ TEST_F(MainFrameTest, RecentFilesOfTheFileMenu) {
   EXPECT_EQ(dialogs_.Messages().back().rfind("ERROR: Cannot open ", 0), 0u);
   EXPECT_EQ(store_.ReadString("Recent File List", "File1", ""), dir_ / "a.bin");
   entry(1)->trigger();  // plays it back
-  EXPECT_NE(frame_->PlaybackDialog(), nullptr);
+  ASSERT_NE(frame_->PlaybackDialog(), nullptr);
   EXPECT_TRUE(doc_->IsPlayback());
-  frame_->PlaybackDialog()->close();
+  // An empty file is no recording: said so at its end, and neither offered again nor
+  // given a .dat.
+  auto* dialog = static_cast<CPlaybackDataDlg*>(frame_->PlaybackDialog());
+  QTest::mouseClick(dialog->findChild<QPushButton*>("playButton"), Qt::LeftButton);
+  const QString noFrames =
+      QString::fromStdString("No counter frames were found in " + dir_ / "a.bin");
+  ASSERT_TRUE(PollUntil([&] { return dialog->StatusText().startsWith(noFrames); }));
+  frame_->close();  // File > Exit ends the playback with the program
+  EXPECT_FALSE(doc_->IsPlayback());
+  EXPECT_EQ(store_.ReadString("Recent File List", "File1", ""), "");
+  for (const auto& e : fs::directory_iterator(dir_.Path())) EXPECT_NE(e.path().extension(), ".dat");
 }
 
 // The Display menu puts the time charts in the left pane and back, with the relay of new

@@ -25,12 +25,13 @@ const char* kSurveyLatWarning =
 TEST(VeskApp, StartUpMessagesInOrderAndTheRemoteControlDrivesTheWindow) {
   struct Case {
     const char* name;
-    bool configured;  // ComPort_DU and SurveyLat stored
+    bool configured;  // ComPort_DU and SurveyLat stored besides Device_DU
     const char* bindAddress;
     std::vector<std::string> messages;  // prefixes, in order
   };
   const Case cases[] = {
-      {"first run", false, "127.0.0.1", {kFirstRunMessage, kSurveyLatWarning}},
+      // Named by its device only, the port is configured: no first-run message.
+      {"device only", false, "127.0.0.1", {kSurveyLatWarning}},
       {"configured", true, "127.0.0.1", {}},
       // An address this machine does not have: the socket cannot be bound.
       {"no network", true, "203.0.113.7", {kNetworkUnavailable}},

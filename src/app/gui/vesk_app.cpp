@@ -48,13 +48,7 @@ bool CVESKApp::InitInstance() {
                                         [this] {
                                           if (frame_) frame_->Stop();
                                         },
-                                        [this] {
-                                          if (frame_) {
-                                            QTimer::singleShot(0, frame_.get(), &QWidget::close);
-                                          } else {
-                                            QCoreApplication::exit(0);
-                                          }
-                                        },
+                                        [this] { Quit(0); },
                                         [this] {
                                           if (frame_) frame_->StartAcquisition();
                                         },
@@ -73,16 +67,25 @@ bool CVESKApp::InitInstance() {
                          "", MessageIcon::Information);
   }
 
-  // 5. First run: the counter port has never been configured.
-  if (!store_.Contains(keys::kComPortDu.section, keys::kComPortDu.key)) {
+  if (quitting_) return true;
+
+  // 2. A settings file that cannot be read (it is left alone) or written.
+  if (!options_.settingsProblem.empty()) {
+    dialogs_.ShowMessage(options_.settingsProblem, "", MessageIcon::Warning);
+  } else if (!store_.Contains(keys::kComPortDu.section, keys::kComPortDu.key) &&
+             !store_.Contains(keys::kDeviceDu.section, keys::kDeviceDu.key)) {
+    // 5. First run: no counter port, by number or by device, has been configured.
     dialogs_.ShowMessage(kFirstRunMessage, "", MessageIcon::Information);
   }
+  if (quitting_) return true;
 
   // 8. The document (its settings, the survey latitude warning) and the counter port.
   doc_ = std::make_unique<CVESKDoc>(store_, messages_, dialogs_, clock_);
+  if (quitting_) return true;
   doc_->ConnectCounterPort();
   if (doc_->Connected()) doc_->PollCounterStatus();
   services_ = std::make_unique<LiveServices>(*doc_);
+  if (quitting_) return true;
   web_ = std::make_unique<WebView>(LiveSources{
       *doc_, *services_, [this] { return DescribeReceivedCommand(udp_->LastReceived()); }, {}});
   web_->Configure();
@@ -116,7 +119,15 @@ int CVESKApp::Run() {
     icon.addFile(QString::fromLatin1(picture));
   }
   QApplication::setWindowIcon(icon);
+  // The run's length counts from the start, whatever waits for an answer meanwhile.
+  if (options_.duration > 0) {
+    QTimer::singleShot(static_cast<int>(options_.duration * 1000), this, [this] { Quit(0); });
+  }
   if (!InitInstance()) return 1;
+  if (quitting_) {
+    if (doc_ && doc_->Scanning()) doc_->StopScan();
+    return exitCode_;
+  }
   // A scan asked for on the command line starts once the counter has said it is there (or
   // after a short wait, when the start operation asks whether to start anyway).
   auto* waitTimer = new QTimer(this);
@@ -130,6 +141,7 @@ int CVESKApp::Run() {
     }
     waitTimer->stop();
     waitTimer->deleteLater();
+    if (quitting_) return;
     if (options_.log) {
       frame_->StartLogging();
     } else if (options_.acquire) {
@@ -138,9 +150,6 @@ int CVESKApp::Run() {
     if (options_.popup) frame_->ShowPopup();
   });
   waitTimer->start(kCounterWaitStepMs);
-  if (options_.duration > 0) {
-    QTimer::singleShot(static_cast<int>(options_.duration * 1000), this, [this] { Quit(0); });
-  }
   if (!options_.screenshot.empty()) {
     QTimer::singleShot(static_cast<int>(options_.screenshotAfter * 1000), this,
                        [this] { TakeScreenshot(); });
@@ -177,9 +186,16 @@ void CVESKApp::TakeScreenshot() {
 }
 
 void CVESKApp::Quit(int code) {
-  exitCode_ = code;
-  frame_->close();
-  QCoreApplication::exit(code);
+  if (!quitting_) exitCode_ = code;
+  quitting_ = true;
+  // A box waits in a loop of its own: closed, it answers No, and the start-up (or the
+  // command) that showed it checks quitting_ before it goes on.
+  if (QWidget* box = QApplication::activeModalWidget()) box->close();
+  // Once that loop has ended: the main window, and the program's own loop.
+  QTimer::singleShot(0, this, [this] {
+    if (frame_) frame_->close();
+    QCoreApplication::exit(exitCode_);
+  });
 }
 
 }  // namespace vesk

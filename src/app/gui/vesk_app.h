@@ -1,8 +1,10 @@
 #pragma once
 // The application object: brings the program up in its fixed order (remote control socket,
 // settings, first-run check, document and counter port, main window) and runs it. The
-// command line can start a scan at once, end the run after a while, or save a picture of the
-// main window and end.
+// command line can start a scan at once, end the run after a while (counted from the start),
+// or save a picture of the main window and end. A close request (the remote control, the end
+// of --duration) ends the program whenever it comes, a message box open at the start
+// included, and nothing it would have started is started.
 
 #include <QObject>
 #include <memory>
@@ -36,6 +38,7 @@ struct AppOptions {
   // Messages to stderr and Yes to every question (always so with a screenshot).
   bool scripted = false;
   MessageLog* messageLog = nullptr;  // the messages also go here
+  std::string settingsProblem;       // told at the start: the store cannot be read or written
 };
 
 class CVESKApp : public QObject {
@@ -60,6 +63,8 @@ class CVESKApp : public QObject {
 
  private:
   void TakeScreenshot();
+  // Ends the program with `code`: an open message box or question is closed (answered No),
+  // and the start-up goes no further.
   void Quit(int code);
 
   SettingsStore& store_;
@@ -73,6 +78,7 @@ class CVESKApp : public QObject {
   std::unique_ptr<WebView> web_;
   std::unique_ptr<CMainFrame> frame_;
   bool remoteControl_ = false;
+  bool quitting_ = false;
   int exitCode_ = 0;
 };
 

@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "acquisition/vesk_doc.h"
+#include "processing/batch_player.h"
 
 namespace vesk {
 namespace {
@@ -146,11 +147,20 @@ void CPlaybackDataDlg::reject() {
 
 void CPlaybackDataDlg::UpdateProgress() {
   if (doc_.PlaybackPaused()) return;
-  const std::uint64_t done = doc_.Playback().done;
-  const std::uint64_t total = doc_.Playback().total;
+  const PlaybackProgress progress = doc_.Playback();
+  const std::uint64_t done = progress.done;
+  const std::uint64_t total = progress.total;
   // Before the source thread has measured the file both are 0: that is not the end.
-  if (total > 0 && done == total) {
-    SetStatus(kCompleteStatus);
+  if (progress.atEnd || (total > 0 && done == total)) {
+    // A file without one frame of the counter is no recording: said so, not "complete".
+    if (progress.noCounterFrames) {
+      // Over lines of its own: a long path never widens the window past the screen.
+      status_->setWordWrap(true);
+      status_->setText(QString::fromStdString(NoCounterFramesText(doc_.PlayedPath())));
+      adjustSize();
+    } else {
+      SetStatus(kCompleteStatus);
+    }
     SetButtons(false, false, false);
     return;
   }
