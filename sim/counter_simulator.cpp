@@ -181,11 +181,15 @@ void CounterSimulator::HandleInput(const std::uint8_t* data, std::size_t n, doub
     if (c == '\r' || c == '\n') {
       if (!digits_.empty() && !scanning_) {
         const int file = std::atoi(digits_.c_str());
-        char text[96];
-        std::snprintf(text, sizeof text, "\r\n%d\r\nWriting snapshot to file %02d ...\r\n", file,
-                      file);
+        char text[128];
+        if (haveSnapshot_) {
+          std::snprintf(text, sizeof text, "\r\n%d\r\nWriting snapshot to file %02d ...\r\n", file,
+                        file);
+          diskWriteDue_ = now + 1.0;
+        } else {
+          std::snprintf(text, sizeof text, "\r\n%d\r\nERROR: no snapshot in memory\r\n", file);
+        }
         Say(text);
-        diskWriteDue_ = now + 1.0;
       }
       digits_.clear();
       continue;
@@ -203,7 +207,10 @@ void CounterSimulator::HandleInput(const std::uint8_t* data, std::size_t n, doub
           nextStatus_ = now + options_.statusIntervalSeconds;
         }
         break;
-      case 'r': Say("\r\nSNAPSHOT: image taken, held in memory\r\n"); break;
+      case 'r':
+        haveSnapshot_ = true;
+        Say("\r\nSNAPSHOT: image taken, held in memory\r\n");
+        break;
       case 'p':
         Say("\r\nSNAPSHOT STORE\r\nCard ready.  Enter file number (1-99) and press ENTER:\r\n");
         break;

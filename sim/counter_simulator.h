@@ -1,9 +1,10 @@
 #pragma once
 // A virtual counter on a pseudo-terminal: the program opens its slave side like the real
 // serial line. Idle, it prints its status block every few seconds; "a" starts a cast stream
-// paced at the line's bit rate, "q" stops it, "r" takes a snapshot, "p" opens the snapshot
-// store and "<n>\r\n" stores the snapshot to file n. A second pseudo-terminal serves NMEA
-// sentences for the auxiliary port.
+// paced at the line's bit rate, "q" stops it, "r" takes a snapshot (answered "SNAPSHOT: ..."
+// in the stream or between scans), "p" opens the snapshot store and "<n>\r\n" stores the
+// snapshot to file n ("Disk Write Complete" a second later, or an error line when no
+// snapshot was taken). A second pseudo-terminal serves NMEA sentences for the auxiliary port.
 
 #include <atomic>
 #include <cstdint>
@@ -89,6 +90,7 @@ class CounterSimulator {
   std::uint64_t scanSent_ = 0;
   double nextStatus_ = 0, nextNmea_ = 0, diskWriteDue_ = -1;
   std::string digits_;
+  bool haveSnapshot_ = false;
   std::FILE* tee_ = nullptr;
 
   mutable std::mutex recordLock_;

@@ -142,10 +142,12 @@ std::vector<AlarmChange> AlarmMonitor::Evaluate(const AlarmInputs& in) {
     Judge(AlarmId::FlowLow, l.minFlowSpeed > 0 && in.flowSpeed < l.minFlowSpeed, true, in,
           Format("ALARM: flow speed %.2f m/s is below %.2f m/s", in.flowSpeed, l.minFlowSpeed),
           Format("Alarm cleared: flow speed %.2f m/s", in.flowSpeed), out);
-    const bool laserOn = l.minLaserMonitor != 0 || l.maxLaserMonitor != 0;
+    // Each limit of 0 is off by itself: an upper limit of 0 is no upper limit.
     const auto laser = static_cast<long>(in.laserMonitor);
     Judge(AlarmId::LaserMonitor,
-          laserOn && (laser < l.minLaserMonitor || laser > l.maxLaserMonitor), true, in,
+          (l.minLaserMonitor > 0 && laser < l.minLaserMonitor) ||
+              (l.maxLaserMonitor > 0 && laser > l.maxLaserMonitor),
+          true, in,
           Format("ALARM: laser monitor %ld is outside %d to %d", laser, l.minLaserMonitor,
                  l.maxLaserMonitor),
           Format("Alarm cleared: laser monitor %ld", laser), out);

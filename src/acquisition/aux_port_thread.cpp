@@ -14,8 +14,9 @@ namespace vesk {
 namespace {
 
 constexpr const char* kCannotOpenAux =
-    "Cannot open Auxilary ComPort!\n\nPort may be in use by another application, or may not "
-    "exist.\n\nError Message:";
+    "WARNING: Cannot open the Auxiliary port!\n\nThe scan goes on without it; the port is "
+    "opened as soon as it can be (is its device plugged in, or in use by another "
+    "application?).\n\nError message: ";
 constexpr int kAuxNmeaInput = 1;
 constexpr int kAuxCtdOutput = 2;
 constexpr auto kLineWait = std::chrono::milliseconds(500);
@@ -74,12 +75,14 @@ class AuxCaptureSink : public NmeaCaptureSink {
 };
 
 void AuxPortThread(CVESKDoc& doc) {
+  // A missing or failing auxiliary port never keeps the counter's scan from running: said
+  // once, then tried again like a device that went away.
   try {
     OpenAuxPort(doc.auxSerial_, doc.scan_.auxPort);
   } catch (const CSerialException& e) {
-    doc.dialogs_.QueueMessage(kCannotOpenAux + std::string(e.what()), "", MessageIcon::Error);
-    doc.StopForFault();
-    return;
+    doc.dialogs_.QueueMessage(kCannotOpenAux + std::string(e.what()), "", MessageIcon::Warning);
+    if (!ReopenAuxPort(doc.auxSerial_, doc.scan_.auxPort, doc.auxStop_)) return;
+    doc.dialogs_.Notify("The auxiliary port is open: " + doc.auxSerial_.DevicePath());
   }
   doc.nmea_.Reset();  // nothing of a previous scan's half sentence
   const int mode = doc.scan_.auxPortMode;

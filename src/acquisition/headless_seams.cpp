@@ -65,7 +65,7 @@ std::vector<std::string> ConsoleDialogs::Notes() const {
   return notes_;
 }
 
-bool ConsoleDialogs::AskYesNo(const std::string& text, const std::string& caption) {
+bool ConsoleDialogs::AskYesNo(const std::string& text, const std::string& caption, bool) {
   Print(caption, text, LogSeverity::Notice);
   std::lock_guard lock(mutex_);
   SayLocked(LogSeverity::Notice, answerYes_ ? "answering Yes" : "answering No");

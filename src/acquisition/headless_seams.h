@@ -22,7 +22,7 @@ class ConsoleDialogs : public UserDialogs {
   void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
   void QueueMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
   void Notify(const std::string& text) override;
-  bool AskYesNo(const std::string& text, const std::string& caption) override;
+  bool AskYesNo(const std::string& text, const std::string& caption, bool defaultYes) override;
   std::optional<std::string> AskDataFileName(const std::string& proposedName,
                                              const std::string& directory, bool again) override;
   // Every message and note also goes to `log` (which then writes the terminal's lines too).

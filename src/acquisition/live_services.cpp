@@ -110,11 +110,14 @@ std::string LiveServices::PublishSummary() const {
 }
 
 void LiveServices::SyncScan() {
-  if (doc_.ScanNumber() == scan_) return;
+  // A recording chosen for playback is a new scan already: nothing of the last one shows.
+  const std::string played = doc_.PlayedPath();
+  if (doc_.ScanNumber() == scan_ && played == played_) return;
   scan_ = doc_.ScanNumber();
+  played_ = played;
   scanMarks_.clear();
   // A recording played back shows the marks made while it was recorded.
-  if (doc_.IsPlayback()) scanMarks_ = ReadMarks(MarksPath(doc_.PlayedPath()));
+  if (!played.empty()) scanMarks_ = ReadMarks(MarksPath(played));
 }
 
 const std::vector<Mark>& LiveServices::ScanMarks() {

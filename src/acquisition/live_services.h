@@ -80,6 +80,7 @@ class LiveServices {
   AlarmMonitor alarms_;
   MarkLog marks_;
   std::uint64_t scan_ = 0;     // the document's scan these marks belong to
+  std::string played_;         // and the recording it plays
   std::uint64_t logScan_ = 0;  // the scan marks_ was begun for
   std::vector<vesk::Mark> scanMarks_;
   std::deque<ScanEvent> unmarkedEvents_;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -23,6 +24,19 @@ namespace {
 constexpr const char* kCannotOpenPort =
     "Cannot open Serial Interface port!\n\nPort may be in use by another application.\n\nError "
     "Message: ";
+constexpr const char* kPortMissing =
+    "Cannot open Serial Interface port!\n\nThe device does not exist: is the counter's serial "
+    "adapter plugged in? (Settings > Port Settings... chooses the device.)\n\nError Message: ";
+constexpr const char* kPortForbidden =
+    "Cannot open Serial Interface port!\n\nThis user may not use the device (on Debian, members "
+    "of the group \"dialout\" may).\n\nError Message: ";
+
+// The reason a port did not open, as the user can act on it.
+const char* CannotOpenPortText(int error) {
+  if (error == ENOENT || error == ENODEV || error == ENXIO) return kPortMissing;
+  if (error == EACCES || error == EPERM) return kPortForbidden;
+  return kCannotOpenPort;
+}
 constexpr const char* kPortNotReady =
     "ERROR STARTING\n\nCannot Start data Acquisition because comm-port is not ready.\nEstablish "
     "serial communications first by clicking the \"Connect\" button.";
@@ -38,6 +52,12 @@ constexpr const char* kCannotOverwrite =
 constexpr const char* kDumpNameRefused =
     "ERROR: \"VESK_PRELOGGING_DATADUMP\" is the name of the pre-logging dump files, which every "
     "start without logging overwrites.\n\n--  PLEASE ENTER ANOTHER FILENAME  --";
+constexpr const char* kNameRefused =
+    "ERROR: A data file name may not hold any of  * ? < > | \" : \\  or control "
+    "characters.\n\n--  PLEASE ENTER ANOTHER FILENAME  --";
+constexpr const char* kForbiddenNameCharacters =
+    "*?<>|\":\\\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10\x11\x12\x13"
+    "\x14\x15\x16\x17\x18\x19\x1a\x1b\x1c\x1d\x1e\x1f\x7f";
 constexpr const char* kOldFilesNotMoved =
     "ERROR: The existing recording could not be moved aside - logging was not started, and "
     "nothing was overwritten.\n\n";
@@ -53,7 +73,13 @@ constexpr const char* kDataDirAdvice =
 
 constexpr std::uint32_t kCounterReadTimeoutMs = 200;
 constexpr auto kRespondingWindow = std::chrono::seconds(5);
-constexpr auto kSnapshotTimeout = std::chrono::seconds(60);
+constexpr auto kSnapshotTimeout = std::chrono::seconds(CVESKDoc::kSnapshotAnswerSeconds);
+constexpr const char* kSnapshotCaption = "Take Snap-Shot";
+constexpr const char* kSnapshotTaken = "Snapshot taken: ";
+constexpr const char* kSnapshotFailed = "The counter could not take the snapshot:\n\n";
+constexpr const char* kSnapshotNoAnswer =
+    "The counter did not answer the snapshot command within %d s: no snapshot is known to "
+    "have been taken.";
 constexpr std::size_t kEepromTextLimit = 2048;
 constexpr auto kReconnectInterval = std::chrono::seconds(3);
 
@@ -87,7 +113,8 @@ bool CVESKDoc::ConnectCounterPort(bool tellFailure) {
   } catch (const CSerialException& e) {
     counterSerial_.Close();
     if (tellFailure) {
-      dialogs_.ShowMessage(kCannotOpenPort + std::string(e.what()), "", MessageIcon::Error);
+      dialogs_.ShowMessage(CannotOpenPortText(e.ErrorCode()) + std::string(e.what()), "",
+                           MessageIcon::Error);
     }
     connected_ = false;
   }
@@ -214,6 +241,11 @@ std::optional<std::string> CVESKDoc::ChooseCustomStem(const std::string& dir) {
     const std::optional<std::string> chosen = dialogs_.AskDataFileName(proposed, dir, again);
     if (!chosen) return std::nullopt;
     const std::string stem = FileTitle(*chosen);
+    // Names other systems (a share, a shell, the office's computers) cannot take are refused.
+    if (stem.empty() || stem.find_first_of(kForbiddenNameCharacters) != std::string::npos) {
+      dialogs_.ShowMessage(kNameRefused, "", MessageIcon::Error);
+      continue;
+    }
     if (stem == kPreloggingStem) {
       dialogs_.ShowMessage(kDumpNameRefused, "", MessageIcon::Error);
       continue;
@@ -365,9 +397,23 @@ void CVESKDoc::QueueCommand(std::string command) {
 }
 
 void CVESKDoc::TakeSnapShot() {
+  {
+    std::lock_guard lock(snapshotLock_);
+    snapshotWatch_ = SnapshotReplyWatch(SnapshotReplyWatch::Command::Take);
+    snapshotReply_ = {};
+  }
+  snapshotWatching_ = true;
   QueueCommand("r");
   snapshotPending_ = true;
   snapshotSent_ = std::chrono::steady_clock::now();
+}
+
+void CVESKDoc::WatchSnapshotReply(std::string_view bytes) {
+  std::lock_guard lock(snapshotLock_);
+  SnapshotReply reply = snapshotWatch_.Feed(bytes);
+  if (reply.outcome == SnapshotOutcome::None) return;
+  snapshotReply_ = std::move(reply);
+  snapshotWatching_ = false;
 }
 
 void CVESKDoc::StopScan() {
@@ -421,6 +467,24 @@ void CVESKDoc::StopThreads() {
   }
 }
 
+void CVESKDoc::TellSnapshot(const SnapshotReply& reply) {
+  switch (reply.outcome) {
+    case SnapshotOutcome::None: return;
+    case SnapshotOutcome::Done: dialogs_.Notify(kSnapshotTaken + reply.line); break;
+    case SnapshotOutcome::Failed:
+      dialogs_.QueueMessage(kSnapshotFailed + reply.line, kSnapshotCaption, MessageIcon::Warning);
+      break;
+    case SnapshotOutcome::NoAnswer: {
+      char text[256];
+      std::snprintf(text, sizeof text, kSnapshotNoAnswer, kSnapshotAnswerSeconds);
+      dialogs_.QueueMessage(text, kSnapshotCaption, MessageIcon::Warning);
+      break;
+    }
+  }
+  snapshotPending_ = false;
+  snapshotWatching_ = false;
+}
+
 CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
   CounterStatus status;
   const auto now = std::chrono::steady_clock::now();
@@ -439,6 +503,7 @@ CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
         if (n == 0) break;
         lastHeard_ = now;
         idleText_.append(buf, n);
+        if (snapshotWatching_) WatchSnapshotReply(std::string_view(buf, n));
       }
     } catch (const CSerialException& e) {
       if (e.IsDeviceGone()) {
@@ -472,7 +537,6 @@ CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
                 block.end());
     if (block.find_first_not_of(" \r\n\t") == std::string::npos) block.clear();
     if (!block.empty()) {
-      snapshotPending_ = false;
       if (block != settings_.eepromData) {
         settings_.eepromData = block;
         store_.Write(keys::kVeskEepromData, block);
@@ -480,7 +544,15 @@ CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
       }
     }
   }
-  if (snapshotPending_ && now - snapshotSent_ > kSnapshotTimeout) snapshotPending_ = false;
+  if (snapshotPending_) {
+    {
+      std::lock_guard lock(snapshotLock_);
+      status.snapshot = snapshotReply_;
+    }
+    if (status.snapshot.outcome == SnapshotOutcome::None && now - snapshotSent_ > kSnapshotTimeout)
+      status.snapshot.outcome = SnapshotOutcome::NoAnswer;
+    TellSnapshot(status.snapshot);
+  }
   counterResponding_ = connected_ && lastHeard_.time_since_epoch().count() != 0 &&
                        now - lastHeard_ < kRespondingWindow;
   status.responding = counterResponding_;

@@ -16,12 +16,15 @@
 #include "files/recording_input.h"
 #include "processing/batch_player.h"
 #include "processing/frame_processor.h"
+#include "processing/recording_clock.h"
 
 namespace vesk {
 namespace {
 
 constexpr std::size_t kChunk = 1024;
 constexpr std::size_t kFastChunk = 1 << 16;  // a playback as fast as it is processed
+constexpr std::size_t kPacedChunk = 256;     // about an L frame: a paced playback runs smoothly
+constexpr int kPaceCheckMs = 200;            // a paced playback looks at stop, pause and speed
 
 // Every thread body reports an unexpected failure once and asks for a stop.
 template <class Body>
@@ -34,14 +37,16 @@ void Guarded(CVESKDoc& doc, const char* what, Body&& body) {
   }
 }
 
-// Deframes `n` bytes into the frame queue, counting the frames of the counter's own types.
+// Deframes `n` bytes into the frame queue, counting the frames of the counter's own types; a
+// playback's clock sees each frame too.
 void FeedDeframer(FrameQueue& frames, std::atomic<std::uint64_t>& counterFrames, Deframer& deframer,
-                  const std::uint8_t* data, std::size_t n) {
+                  const std::uint8_t* data, std::size_t n, RecordingClock* clock = nullptr) {
   deframer.Feed(
       data, n,
       [&](std::span<const std::uint8_t> frame) {
         if (FrameTypeIndex(frame[0]) >= 0) ++counterFrames;
         frames.Push(frame);
+        if (clock != nullptr) clock->OnFrame(frame);
       },
       [&](std::uint8_t type) {
         // Counted in its place among the frames, by the processing thread.
@@ -161,6 +166,9 @@ void SerialSourceThread(CVESKDoc& doc) {
         doc.lastScanByteTicks_ = std::chrono::steady_clock::now().time_since_epoch().count();
         WriteRaw(doc, doc.rawFile_, buffer, n);
         FeedDeframer(doc.frames_, doc.counterFrames_, deframer, buffer, n);
+        if (doc.snapshotWatching_) {
+          doc.WatchSnapshotReply(std::string_view(reinterpret_cast<const char*>(buffer), n));
+        }
       }
       WriteOneCommand(doc.commands_, doc.counterSerial_);
     }
@@ -206,19 +214,45 @@ void PlaybackSourceThread(CVESKDoc& doc) {
     Deframer deframer;
     std::vector<std::uint8_t> buffer(kFastChunk);
     auto stopped = [&] { return doc.playbackStop_.Wait(0); };
+    // The pace: the recording's own time since `paceFrom`, at the chosen multiple of it, from
+    // the moment `paceStart` (set again after a pause or a change of speed).
+    RecordingClock clock;
+    int pacedSpeed = -1;
+    double paceFrom = 0;
+    std::chrono::steady_clock::time_point paceStart;
     for (;;) {
       if (stopped()) break;
       if (doc.playbackPaused_) {
+        pacedSpeed = -1;
         if (doc.playbackStop_.Wait(1000)) break;  // a stop during a pause ends the thread
         continue;
+      }
+      const int speed = doc.playbackSpeed_;
+      const auto now = std::chrono::steady_clock::now();
+      if (speed != pacedSpeed) {
+        pacedSpeed = speed;
+        paceFrom = clock.Seconds();
+        paceStart = now;
+      }
+      if (speed > 0) {
+        const std::chrono::duration<double> paced((clock.Seconds() - paceFrom) * speed *
+                                                  CVESKDoc::kPlaybackSecondsPerSpeedUnit);
+        const auto due =
+            paceStart + std::chrono::duration_cast<std::chrono::steady_clock::duration>(paced);
+        if (due > now) {
+          const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(due - now);
+          if (doc.playbackStop_.Wait(static_cast<int>(
+                  std::min<std::chrono::milliseconds::rep>(wait.count() + 1, kPaceCheckMs)))) {
+            break;
+          }
+          continue;
+        }
       }
       // A file is read far faster than it is processed: wait for the processing to catch up.
       if (!doc.frames_.WaitForRoom(CVESKDoc::kPlaybackQueueLimit, std::chrono::milliseconds(10))) {
         continue;
       }
-      // As fast as it is processed: large reads; else the pause per 1024 bytes sets the pace.
-      const int pauseMs = doc.playbackSpeed_ * 100;
-      const ssize_t n = in.Read(buffer.data(), pauseMs > 0 ? kChunk : buffer.size(), stopped);
+      const ssize_t n = in.Read(buffer.data(), speed > 0 ? kPacedChunk : buffer.size(), stopped);
       if (n == RecordingInput::kStopped) break;
       if (n < 0) {
         // A read error is no end of the recording: the .dat would look complete.
@@ -237,8 +271,7 @@ void PlaybackSourceThread(CVESKDoc& doc) {
       }
       doc.playbackBytesDone_ += static_cast<std::uint64_t>(n);
       FeedDeframer(doc.frames_, doc.counterFrames_, deframer, buffer.data(),
-                   static_cast<std::size_t>(n));
-      if (pauseMs > 0 && doc.playbackStop_.Wait(pauseMs)) break;
+                   static_cast<std::size_t>(n), &clock);
     }
   });
 }

@@ -14,7 +14,7 @@ constexpr const char* kSurveyLatNotSet =
     "WARNING !!!\n\nIt appears that the Survey Latitude has not been set by the user.  The "
     "default value is 99.9999.  \n\nThis value is used in the conversion from Pressure to Depth "
     "which will yield inaccurate results if the correct latitude is not set.\n\nTo update the "
-    "Survey Latitude go to 'TOOLS >> SET SURVEY LAT' or hit 'Shift + L'.";
+    "Survey Latitude go to 'Settings >> Set Survey Latitude...' or hit 'Shift + L'.";
 
 PortSettings ReadPort(const SettingsStore& s, const IntKey& port, const IntKey& bps,
                       const IntKey& bits, const IntKey& parity, const IntKey& stop,
@@ -86,8 +86,8 @@ void CVESKDoc::EndPlayback() {
   playbackPaused_ = false;
 }
 
-void CVESKDoc::SetPlaybackSpeed(int pause) {
-  playbackSpeed_ = pause;
+void CVESKDoc::SetPlaybackSpeed(int speed) {
+  playbackSpeed_ = speed;
 }
 
 PlaybackProgress CVESKDoc::Playback() const {
@@ -122,6 +122,11 @@ std::string CVESKDoc::DataDirectory() const {
 std::string CVESKDoc::DatPath() const {
   std::lock_guard names(fileNameLock_);
   return processedFileName_.empty() ? std::string() : dataDir_ + processedFileName_;
+}
+
+std::string CVESKDoc::RawPath() const {
+  std::lock_guard names(fileNameLock_);
+  return rawFileName_.empty() || playback_ ? std::string() : dataDir_ + rawFileName_;
 }
 
 std::string CVESKDoc::PlayedPath() const {

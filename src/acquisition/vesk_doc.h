@@ -18,6 +18,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -26,6 +27,7 @@
 #include "acquisition/frame_queue.h"
 #include "acquisition/serial_port.h"
 #include "acquisition/window_messages.h"
+#include "control/snapshot_reply.h"
 #include "files/data_file.h"
 #include "instruments/ctd_catalogue.h"
 #include "instruments/ctd_decoder.h"
@@ -116,6 +118,8 @@ class CVESKDoc {
   // Frames the playback source lets wait in the queue before it pauses (a file can be read
   // far faster than it is processed; the serial source never waits).
   static constexpr std::size_t kPlaybackQueueLimit = 4000;
+  // Real seconds per second of the recording for each unit of the playback speed value.
+  static constexpr double kPlaybackSecondsPerSpeedUnit = 0.25;
 
   // Builds the catalogue and loads the document's settings. Opens no port.
   CVESKDoc(SettingsStore& store, WindowMessages& windows, UserDialogs& dialogs, const Clock& clock);
@@ -151,16 +155,21 @@ class CVESKDoc {
   void StopScan();
   // A command for the counter: written by the serial source thread between reads.
   void QueueCommand(std::string command);
-  // "Take Snap-Shot": queues "r".
+  // "Take Snap-Shot": queues "r"; the counter's answer (or its silence) is told by
+  // PollCounterStatus.
   void TakeSnapShot();
+  static constexpr int kSnapshotAnswerSeconds = 30;
 
   // The counter's state between scans, polled every 1500 ms by the main frame (or the
   // headless runner): reads what the counter sends outside a scan. A device that went away
   // is closed; with autoReconnect the port is tried again every few seconds until it opens.
   struct CounterStatus {
     bool responding = false;          // it sent something in the last 5 s
-    bool snapshotInProgress = false;  // "r" sent, no reply block yet (at most 60 s)
-    bool newEepromText = false;       // a new status block arrived (in Settings().eepromData)
+    bool snapshotInProgress = false;  // "r" sent, no answer yet
+    // How the snapshot ended at this poll (None: it did not): the counter's answer, or none
+    // within kSnapshotAnswerSeconds. The user is told.
+    SnapshotReply snapshot;
+    bool newEepromText = false;  // a new status block arrived (in Settings().eepromData)
   };
   CounterStatus PollCounterStatus();
   void SetAutoReconnect(bool on) { autoReconnect_ = on; }
@@ -170,6 +179,8 @@ class CVESKDoc {
   // dialog): the port is closed and not reopened until ConnectCounterPort. True when it was
   // open.
   bool ReleaseCounterPort();
+  // The port is lent (and not reconnected since).
+  bool CounterPortLent() const { return portReleased_ && !connected_; }
 
   // --- the scan's state (any thread) ---------------------------------------------------
   bool Scanning() const { return scanning_; }
@@ -179,8 +190,9 @@ class CVESKDoc {
   bool IsPlayback() const { return playback_; }
   bool PlaybackPaused() const { return playbackPaused_; }
   void SetPlaybackPaused(bool paused) { playbackPaused_ = paused; }
-  // The pause per 1024-byte chunk of a playback, in 100 ms (0: as fast as it is processed).
-  void SetPlaybackSpeed(int pause);
+  // The pace of a playback as stored ("PlaybackSpeed"): 0 as fast as it is processed; 1, 2
+  // and 4 four, two and one times the recording's own pace (its L frames, or its GPS time).
+  void SetPlaybackSpeed(int speed);
   PlaybackProgress Playback() const;
   // Whether the window wants each new time chart sample, and the navigation viewer's lines.
   void SetTimeChartRelay(bool on) { timeChartRelay_ = on; }
@@ -224,6 +236,8 @@ class CVESKDoc {
   std::string DataDirectory() const;
   // Where the scan writes its .dat now (empty when no scan ever started).
   std::string DatPath() const;
+  // Where a live scan writes its .bin now (empty when no scan ever started).
+  std::string RawPath() const;
   // The recording a playback plays (empty otherwise).
   std::string PlayedPath() const;
   // Re-reads the port and instrument settings (at connect and at every scan start).
@@ -382,6 +396,15 @@ class CVESKDoc {
   std::chrono::steady_clock::time_point snapshotSent_{};
   std::chrono::steady_clock::time_point nextReconnect_{};
   bool snapshotPending_ = false;
+  // The answer to "r": looked for by the serial source thread in the scan's stream (and by
+  // PollCounterStatus between scans) while snapshotWatching_.
+  std::atomic<bool> snapshotWatching_{false};
+  std::mutex snapshotLock_;
+  SnapshotReplyWatch snapshotWatch_{SnapshotReplyWatch::Command::Take};
+  SnapshotReply snapshotReply_;
+  void WatchSnapshotReply(std::string_view bytes);
+  // The snapshot's end to the user; the snapshot is no longer pending.
+  void TellSnapshot(const SnapshotReply& reply);
 };
 
 // The data directory of an empty setting: ~/VESK/.

@@ -26,7 +26,7 @@ struct HeadlessOptions {
   bool log = false;       // start with StartDataLogging, else StartAcquisition
   double duration = 0;    // seconds; 0 runs until told to stop
   std::string playback;   // play this recording instead of scanning; the end of it ends the run
-  int playbackSpeed = 0;  // pause per 1024-byte chunk, in 100 ms (0: as fast as processed)
+  int playbackSpeed = 0;  // as CVESKDoc::SetPlaybackSpeed takes it (0: as fast as processed)
   MessageLog* messageLog = nullptr;  // the messages also go here
   int statusSeconds = 1;             // between status lines
 };

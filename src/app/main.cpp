@@ -70,7 +70,9 @@ int main(int argc, char** argv) {
                  "play this recording (.bin) without windows, write its .dat and end; SIGUSR1 "
                  "pauses and resumes")
       ->check(CLI::ExistingFile);
-  cli.add_option("--speed", speed, "playback speed: 1, 2, 4 or 8 (as fast as it is processed)")
+  cli.add_option("--speed", speed,
+                 "playback speed: 1, 2 or 4 times the recording's own pace (its L frames, two a "
+                 "second, or its GPS time), or 8 for as fast as it is processed (the window's Max)")
       ->check(CLI::IsMember({1, 2, 4, 8}));
   cli.add_option("--seed", seed, "seed of the simulated counter");
   cli.add_option("--screenshot", screenshot,
@@ -161,7 +163,7 @@ int main(int argc, char** argv) {
     options.log = log;
     options.duration = duration;
     options.playback = playback;
-    options.playbackSpeed = speed == 8 ? 0 : 4 / speed;  // the pause per chunk of each button
+    options.playbackSpeed = speed == 8 ? 0 : 4 / speed;  // the speed value of each button
     vesk::HeadlessRunner runner(store, options);
     code = runner.Run();
   } else {

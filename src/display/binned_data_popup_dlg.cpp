@@ -24,7 +24,8 @@ CBinnedDataPopupDlg::CBinnedDataPopupDlg(CVESKDoc& doc, QWidget* parent)
   setAttribute(Qt::WA_DeleteOnClose);
   setModal(false);
   setWindowTitle(kCaption);
-  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+  // A dialog of the main window: it stays above it whatever is clicked there.
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
   setSizeGripEnabled(true);
 

@@ -10,6 +10,7 @@
 #include "acquisition/alarm_monitor.h"
 #include "acquisition/vesk_doc.h"
 #include "display/alarm_pane.h"
+#include "display/elided_label.h"
 #include "instruments/ctd_conversions.h"
 
 namespace vesk {
@@ -33,7 +34,7 @@ constexpr const char* kConnectedLook =
 constexpr const char* kDisconnectedLook =
     "background-color:#b71c1c; color:#ffeb3b; font-weight:bold; padding:2px;";
 constexpr const char* kActiveLook = "background-color:#2e7d32; color:white; padding:2px;";
-constexpr const char* kInactiveLook = "background-color:#c62828; color:white; padding:2px;";
+constexpr const char* kInactiveLook = "color:#616161; padding:2px;";
 constexpr const char* kStaleLook = "color:#9e9e9e; background-color:#fff3e0;";
 constexpr const char* kAlarmLook = "color:white; background-color:#c62828; font-weight:bold;";
 constexpr int kFlashMs = 500;
@@ -142,7 +143,14 @@ CVESKDialogBar::CVESKDialogBar(QWidget* parent) : QWidget(parent) {
   AddField(external, 1, 0, BarField::Temp, "TEMP");
   AddField(external, 2, 0, BarField::Salinity, "SALINITY");
   AddField(external, 3, 0, BarField::Analog, "ANALOG");
-  analogCaption_ = qobject_cast<QLabel*>(external->itemAtPosition(3, 0)->widget());
+  // The user names this one: a long name is cut, whole in its tool tip.
+  delete external->itemAtPosition(3, 0)->widget();
+  analogCaption_ = new CElidedLabel(this);
+  analogCaption_->setObjectName(QStringLiteral("analogCaption"));
+  analogCaption_->setMaximumWidth(
+      QFontMetrics(analogCaption_->font()).horizontalAdvance(QStringLiteral("SALINITY")) * 2);
+  analogCaption_->SetFullText(QStringLiteral("ANALOG"));
+  external->addWidget(analogCaption_, 3, 0);
   AddField(external, 4, 0, BarField::Counter, "COUNTER");
 
   QGridLayout* system = group("System Status");
@@ -172,17 +180,21 @@ CVESKDialogBar::CVESKDialogBar(QWidget* parent) : QWidget(parent) {
   connection_ = new QLabel(buttons);
   connection_->setObjectName(QStringLiteral("connectionIndicator"));
   connection_->setAlignment(Qt::AlignCenter);
+  auto* snapshotCaption = new QLabel(QString::fromLatin1(kSnapshotCaption), buttons);
   snapshot_ = new QLabel(buttons);
   snapshot_->setObjectName(QStringLiteral("snapshotIndicator"));
   snapshot_->setAlignment(Qt::AlignCenter);
-  snapshot_->setToolTip(QString::fromLatin1(kTipSnapshot));
-  snapshot_->setStatusTip(QString::fromLatin1(kTipSnapshot));
+  for (QLabel* label : {snapshotCaption, snapshot_}) {
+    label->setToolTip(QString::fromLatin1(kTipSnapshot));
+    label->setStatusTip(QString::fromLatin1(kTipSnapshot));
+  }
   buttonGrid->addWidget(startAcquisition_, 0, 0, 1, 2);
   buttonGrid->addWidget(startLogging_, 1, 0, 1, 2);
   buttonGrid->addWidget(stop_, 2, 0, 1, 2);
   buttonGrid->addWidget(connect_, 3, 0);
   buttonGrid->addWidget(connection_, 3, 1);
-  buttonGrid->addWidget(snapshot_, 4, 0, 1, 2);
+  buttonGrid->addWidget(snapshotCaption, 4, 0, Qt::AlignRight);
+  buttonGrid->addWidget(snapshot_, 4, 1);
   row->addWidget(buttons);
 
   QGridLayout* counts = group("Plankton Counts");
@@ -281,7 +293,7 @@ void CVESKDialogBar::SetFields(const BarTexts& texts) {
 }
 
 void CVESKDialogBar::SetAnalogCaption(const QString& caption) {
-  analogCaption_->setText(caption);
+  analogCaption_->SetFullText(caption);
 }
 
 void CVESKDialogBar::SetScanDisplay(ScanDisplay state, bool connected) {

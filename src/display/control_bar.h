@@ -20,6 +20,7 @@
 namespace vesk {
 
 class AlarmMonitor;
+class CElidedLabel;
 class CVESKDoc;
 
 enum class BarField {
@@ -89,7 +90,9 @@ class CVESKDialogBar : public QWidget {
   QString FieldText(BarField field) const;
   QLineEdit* Field(BarField field) const { return fields_[static_cast<int>(field)]; }
   void SetFields(const BarTexts& texts);
+  // The analog field's caption as the user named it (cut when long, whole in its tool tip).
   void SetAnalogCaption(const QString& caption);
+  CElidedLabel* AnalogCaption() const { return analogCaption_; }
   void SetScanDisplay(ScanDisplay state, bool connected);
   ScanDisplay Display() const { return display_; }
   void SetConnected(bool connected);
@@ -128,7 +131,7 @@ class CVESKDialogBar : public QWidget {
   void PaintButtons();
 
   std::array<QLineEdit*, kBarFieldCount> fields_{};
-  QLabel* analogCaption_ = nullptr;
+  CElidedLabel* analogCaption_ = nullptr;
   QPushButton* startAcquisition_ = nullptr;
   QPushButton* startLogging_ = nullptr;
   QPushButton* stop_ = nullptr;
@@ -152,7 +155,10 @@ inline constexpr const char* kTipStartLogging = "Start Data Logging";
 inline constexpr const char* kTipStop = "STOP data acquisition";
 inline constexpr const char* kTipResetTotal = "Reset Total Count to zero";
 inline constexpr const char* kTipResetWindow = "Reset Window Count to zero";
-inline constexpr const char* kTipSnapshot = "Snapshot in progress: 1 (green) = YES, 0 (red) = NO.";
+inline constexpr const char* kTipSnapshot =
+    "Snapshot: Active (green) while the counter takes a snapshot (Commands > Snapshot > Take "
+    "Snap-Shot...), Inactive (grey) otherwise.";
+inline constexpr const char* kSnapshotCaption = "Snapshot:";
 inline constexpr const char* kTipFixAge =
     "Time since the last position arrived; STALE once older than the limit set in NMEA Data "
     "Parsing.";

@@ -121,13 +121,17 @@ CGraph::CGraph(QWidget* parent, double xSecondsPerUnit) : QWidget(parent) {
     a.axis->setLabelFormat(a.labelFormat);
     chart_->addAxis(a.axis, i == 0 ? Qt::AlignBottom : Qt::AlignLeft);
   }
-  connect(axes_[0].axis, &QValueAxis::rangeChanged, this, [this] { ApplyTicks(axes_[0]); });
+  connect(axes_[0].axis, &QValueAxis::rangeChanged, this, [this] {
+    ApplyTicks(axes_[0]);
+    if (!markers_.empty()) UpdateCursors();
+  });
   connect(chart_, &QChart::plotAreaChanged, this, [this] {
     ApplyAutoScale();
     for (Axis& a : axes_) {
       ApplyTicks(a);
       FitCaption(a);
     }
+    if (!markers_.empty()) UpdateCursors();
   });
   connect(axes_[1].axis, &QValueAxis::rangeChanged, this, [this] {
     ApplyTicks(axes_[1]);
@@ -306,7 +310,7 @@ void CGraph::ApplyAutoScale() {
       nice.decimals = DecimalsForStep(nice.step);
     }
     a.autoStep = nice.step;
-    a.axis->setLabelFormat(QStringLiteral("%.%1f").arg(nice.decimals));
+    a.autoFormat = QStringLiteral("%.%1f").arg(nice.decimals);
     if (a.axis->min() != nice.minimum || a.axis->max() != nice.maximum) {
       a.axis->setRange(nice.minimum, nice.maximum);
     } else {
@@ -353,7 +357,6 @@ void CGraph::SetAutoScale(const QString& axis, bool on) {
   } else if (a->autoStep > 0) {
     // Back to the spacing and the label format the owner asked for.
     a->autoStep = 0;
-    a->axis->setLabelFormat(a->labelFormat);
     ApplyTicks(*a);
   }
 }
@@ -431,11 +434,30 @@ void CGraph::SetTickSpacing(const QString& axis, double major, double minor) {
   ApplyTicks(*a);
 }
 
+QString CGraph::LabelFormat(const Axis& a) {
+  return a.autoStep > 0 ? a.autoFormat : a.labelFormat;
+}
+
+void CGraph::ApplyLabelFormat(Axis& a) {
+  QString format = LabelFormat(a);
+  if (a.orientation == Qt::Vertical) {
+    // The chart gives a value axis' caption the room its labels leave beyond "...": labels
+    // narrower than that ("0" to "2") would cut the caption. They are widened with blanks.
+    const QFontMetricsF metrics(a.axis->labelsFont());
+    const double widest = std::max(metrics.horizontalAdvance(FormatLabel(format, a.axis->min())),
+                                   metrics.horizontalAdvance(FormatLabel(format, a.axis->max())));
+    if (widest < metrics.horizontalAdvance(QStringLiteral("...")) + 2)
+      format = QStringLiteral("&nbsp;&nbsp;") + format;
+  }
+  if (a.axis->labelFormat() != format) a.axis->setLabelFormat(format);
+}
+
 void CGraph::ApplyTicks(Axis& a) {
   if (a.secondsPerUnit > 0) {
     ApplyTimeTicks(a);
     return;
   }
+  ApplyLabelFormat(a);
   const double base = a.autoScale && a.autoStep > 0 ? a.autoStep : a.majorSpacing;
   if (!(base > 0)) return;
   const double span = a.axis->max() - a.axis->min();
@@ -445,7 +467,7 @@ void CGraph::ApplyTicks(Axis& a) {
   const QFontMetricsF metrics(a.axis->labelsFont());
   double extent = metrics.height() + 8;
   if (horizontal) {
-    const QString format = a.autoStep > 0 ? a.axis->labelFormat() : a.labelFormat;
+    const QString format = LabelFormat(a);
     extent = std::max(metrics.horizontalAdvance(FormatLabel(format, a.axis->min())),
                       metrics.horizontalAdvance(FormatLabel(format, a.axis->max()))) +
              kLabelGap;
@@ -497,7 +519,7 @@ void CGraph::SetLabelFormat(const QString& axis, const QString& format) {
   Axis* a = FindAxis(axis);
   if (a == nullptr) return;
   a->labelFormat = format;
-  if (a->autoStep == 0) a->axis->setLabelFormat(format);
+  if (a->autoStep == 0) ApplyTicks(*a);
 }
 
 QStringList CGraph::Labels(const QString& axis) const {
@@ -511,7 +533,7 @@ QStringList CGraph::Labels(const QString& axis) const {
   const double lo = a->axis->min();
   const double hi = a->axis->max();
   for (double k = std::ceil(lo / interval - 1e-9); k * interval <= hi + interval * 1e-9; k += 1)
-    labels << FormatLabel(a->axis->labelFormat(), k * interval);
+    labels << FormatLabel(LabelFormat(*a), k * interval);
   return labels;
 }
 
@@ -578,11 +600,19 @@ void CGraph::SetMarkers(const std::vector<std::pair<double, QString>>& markers) 
     label->setBorderColor(color);
     label->setPointLabelsFormat(text);
     label->setPointLabelsColor(color);
-    label->setPointLabelsClipping(false);
+    label->setPointLabelsClipping(true);
     label->setPointLabelsVisible(true);
-    markers_.push_back({x, line, label});
+    markers_.push_back({x, text, line, label});
   }
+  std::sort(markers_.begin(), markers_.end(),
+            [](const Marker& a, const Marker& b) { return a.x < b.x; });
   UpdateCursors();
+}
+
+std::vector<int> CGraph::MarkerRows() const {
+  std::vector<int> rows;
+  for (const Marker& m : markers_) rows.push_back(m.line->isVisible() ? m.row : -1);
+  return rows;
 }
 
 std::vector<double> CGraph::MarkerPositions() const {
@@ -595,11 +625,31 @@ void CGraph::UpdateCursors() {
   const double lo = axes_[1].axis->min();
   const double hi = axes_[1].axis->max();
   for (auto& [x, series] : cursors_) series->replace({QPointF(x, lo), QPointF(x, hi)});
-  // The label just under the top, where it stays inside the plot.
-  const double labelY = hi - (hi - lo) * 0.08;
+  if (markers_.empty()) return;
+  // The labels just under the top, where they stay inside the plot (each stands centred above
+  // its point); a label that would touch the one before it goes a row lower.
+  const double xLo = axes_[0].axis->min();
+  const double xHi = axes_[0].axis->max();
+  const QRectF area = chart_->plotArea();
+  const QFontMetricsF metrics(markers_.front().label->pointLabelsFont());
+  const double pixelsPerX = area.width() > 0 && xHi > xLo ? area.width() / (xHi - xLo) : 0;
+  const double valuePerPixel = area.height() > 0 ? (hi - lo) / area.height() : 0;
+  const double rowPixels = metrics.height() + 2;
+  std::vector<double> rowEnds;  // the right edge of the last label of each row, in pixels
   for (Marker& m : markers_) {
+    const bool shown = m.x >= xLo && m.x <= xHi;
+    m.line->setVisible(shown);
+    m.label->setVisible(shown);
+    if (!shown) continue;
+    const double centre = (m.x - xLo) * pixelsPerX;
+    const double half = metrics.horizontalAdvance(m.text) / 2 + 3;
+    std::size_t row = 0;
+    while (row < rowEnds.size() && rowEnds[row] > centre - half) ++row;
+    if (row == rowEnds.size()) rowEnds.push_back(0);
+    rowEnds[row] = centre + half;
+    m.row = static_cast<int>(row);
     m.line->replace({QPointF(m.x, lo), QPointF(m.x, hi)});
-    m.label->replace({QPointF(m.x, labelY)});
+    m.label->replace({QPointF(m.x, hi - valuePerPixel * (rowPixels * (m.row + 1) + 4))});
   }
 }
 

@@ -107,9 +107,12 @@ class CGraph : public QWidget {
   void AddCursor(double x);
   void RemoveAllCursors();
   std::vector<double> CursorPositions() const;
-  // --- markers: labelled dashed vertical lines (the operator's event marks) ---
+  // --- markers: labelled dashed vertical lines (the operator's event marks), shown only
+  // within the x range, their labels inside the plot area and stacked where they are close ---
   void SetMarkers(const std::vector<std::pair<double, QString>>& markers);
   std::vector<double> MarkerPositions() const;
+  // The row (0 at the top) of each marker's label, -1 for a marker out of the x range.
+  std::vector<int> MarkerRows() const;
 
   QChart* Chart() const { return chart_; }
   QChartView* ChartView() const { return view_; }
@@ -137,6 +140,7 @@ class CGraph : public QWidget {
     double minimumStep = 0;
     double secondsPerUnit = 0;  // above 0: a time axis (a QCategoryAxis)
     QString labelFormat = QStringLiteral("%g");
+    QString autoFormat;                // of the autoscaled range
     QString caption;                   // as given; what is shown may be wrapped
     std::optional<QFont> captionFont;  // the caption's own font, before any fitting
   };
@@ -151,6 +155,10 @@ class CGraph : public QWidget {
   void UpdateCursors();
   void ApplyTicks(Axis& axis);
   void ApplyTimeTicks(Axis& axis);
+  // The labels' format the owner asked for, or the autoscaled range's.
+  static QString LabelFormat(const Axis& axis);
+  // That format on the axis, widened where the labels are very narrow.
+  void ApplyLabelFormat(Axis& axis);
   void FitCaption(Axis& axis);
   // The labels that fit along the axis, each `labelExtent` pixels (with room around it).
   int LabelsThatFit(const Axis& axis, double labelExtent) const;
@@ -162,8 +170,10 @@ class CGraph : public QWidget {
   std::vector<std::pair<double, QLineSeries*>> cursors_;
   struct Marker {
     double x;
+    QString text;
     QLineSeries* line;
     QScatterSeries* label;
+    int row = 0;
   };
   std::vector<Marker> markers_;
   int historyLength_ = kDefaultHistoryLength;

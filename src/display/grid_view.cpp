@@ -15,13 +15,19 @@
 #include <mutex>
 
 #include "acquisition/vesk_doc.h"
+#include "display/axis_ticks.h"
+#include "processing/recording_clock.h"
 #include "ui/dialogs/dialog_prompts.h"
 
 namespace vesk {
 namespace {
 
-constexpr const char* kQueryFormat = "Element: %d   Row: %d";
-constexpr int kQueryShownMs = 3000;
+constexpr const char* kQueryFormat = "Element %d";
+constexpr const char* kParticleFormat =
+    "\nParticle of %s (time since the scan started)\n%d elements wide, %zu rows long";
+constexpr const char* kTicksFormat = " (%zu clock ticks)";
+constexpr const char* kNoParticle = "\nno particle here";
+constexpr int kQueryShownMs = 5000;
 
 static_assert(CGridView::kElements == kGridElements);
 
@@ -38,6 +44,7 @@ CGridView::CGridView(CVESKDoc& doc, QWidget* parent)
   viewport()->setAutoFillBackground(false);
   verticalScrollBar()->setSingleStep(kScrollStepRows * kRowHeight);
   UpdateScrollRange(0);
+  mepColor_ = QColor::fromRgb(static_cast<QRgb>(doc_.Store().Read(keys::kMepColor)) | 0xFF000000u);
 }
 
 CGridView::~CGridView() = default;
@@ -148,13 +155,44 @@ std::optional<GridCell> CGridView::CellAt(int x, int y, int scrollY) {
 }
 
 QString CGridView::QueryAt(const QPoint& pos) {
+  const QString shown = QueryText(pos);
+  if (shown.isEmpty()) {
+    QToolTip::hideText();
+  } else {
+    QToolTip::showText(viewport()->mapToGlobal(pos), shown, viewport(), QRect(), kQueryShownMs);
+  }
+  return shown;
+}
+
+QString CGridView::QueryText(const QPoint& pos) const {
   const std::optional<GridCell> cell = CellAt(pos.x(), pos.y(), verticalScrollBar()->value());
   if (!cell) return {};
-  char text[64];
-  std::snprintf(text, sizeof text, kQueryFormat, cell->element, cell->row);
-  const QString shown = QString::fromLatin1(text);
-  QToolTip::showText(viewport()->mapToGlobal(pos), shown, viewport(), QRect(), kQueryShownMs);
-  return shown;
+  char text[256];
+  int n = std::snprintf(text, sizeof text, kQueryFormat, cell->element);
+  const std::optional<GridParticle> p =
+      doc_.Results().ParticleAt(static_cast<std::size_t>(cell->row));
+  if (!p) {
+    std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), "%s", kNoParticle);
+    return QString::fromLatin1(text);
+  }
+  const double seconds = p->lFrames * RecordingClock::kSecondsPerLFrame;
+  const std::string when = ElapsedLabel(seconds, seconds >= 3600);
+  n += std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), kParticleFormat,
+                     when.c_str(), p->lastElement - p->firstElement + 1, p->rows);
+  if (p->scale > 1) {
+    std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), kTicksFormat,
+                  p->rows * static_cast<std::size_t>(p->scale));
+  }
+  return QString::fromLatin1(text);
+}
+
+bool CGridView::viewportEvent(QEvent* event) {
+  // Hovering shows what lies under the pointer.
+  if (event->type() == QEvent::ToolTip) {
+    QueryAt(static_cast<QHelpEvent*>(event)->pos());
+    return true;
+  }
+  return QAbstractScrollArea::viewportEvent(event);
 }
 
 void CGridView::mousePressEvent(QMouseEvent* event) {
@@ -188,6 +226,7 @@ void CGridView::ChooseMepColor() {
 
 void CGridView::SetMepColor(const QColor& color) {
   mepColor_ = color;
+  doc_.Store().Write(keys::kMepColor, static_cast<int>(color.rgb() & 0xFFFFFF));
   viewport()->update();
 }
 

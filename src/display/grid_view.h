@@ -24,7 +24,7 @@ class DialogPrompts;
 
 inline constexpr const char* kGridTimerError = "Error: SetTimer _UPDATEGRID_ failed";
 inline constexpr const char* kGridMenuTitle = "Grid Menu";
-inline constexpr const char* kMebColorItem = "&MEB Color";
+inline constexpr const char* kMebColorItem = "&MEP Color";
 
 // The element and stored row under a point of the view.
 struct GridCell {
@@ -72,13 +72,15 @@ class CGridView : public QAbstractScrollArea, public MessageReceiver {
   // The element and row under a viewport point; nothing left of element 0 or right of 34.
   // The row counts from the first stored row (the scroll offset included).
   static std::optional<GridCell> CellAt(int x, int y, int scrollY);
-  // The pointer query: shows "Element: %d   Row: %d" at a viewport point; the text shown,
-  // empty when the point is outside the elements.
+  // The pointer query (on hover and on a left click): shows the element at a viewport point,
+  // and the particle there with its time and size; the text shown, empty when the point is
+  // outside the elements.
   QString QueryAt(const QPoint& pos);
+  QString QueryText(const QPoint& pos) const;
 
   QColor MepColor() const { return mepColor_; }
   void SetMepColor(const QColor& color);
-  // "&MEB Color": the colour chooser, then the new colour.
+  // "&MEP Color": the colour chooser, then the new colour (kept for the next run).
   void ChooseMepColor();
   // The right-click menu "Grid Menu", built for one showing.
   std::unique_ptr<QMenu> CreateContextMenu();
@@ -91,6 +93,7 @@ class CGridView : public QAbstractScrollArea, public MessageReceiver {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;

@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QUrl>
 #include <algorithm>
@@ -26,6 +27,7 @@
 #include "control/udp_control.h"
 #include "display/alarm_pane.h"
 #include "display/binned_data_popup_dlg.h"
+#include "display/elided_label.h"
 #include "display/grid_view.h"
 #include "display/time_plots_view.h"
 #include "display/vesk_view.h"
@@ -37,6 +39,7 @@
 #include "ui/dialogs/extract_data_stream_dlg.h"
 #include "ui/dialogs/grid_scaling_factor_dlg.h"
 #include "ui/dialogs/lat_long_parsing_config_dlg.h"
+#include "ui/dialogs/manual_viewer_dlg.h"
 #include "ui/dialogs/nav_viewer_dlg.h"
 #include "ui/dialogs/playback_data_dlg.h"
 #include "ui/dialogs/remote_control_dlg.h"
@@ -59,7 +62,23 @@ constexpr int kBarHeightReserve = 225;
 constexpr const char* kSourcePrefix = "  Source: ";
 constexpr const char* kDestPrefix = "  Dest: ";
 constexpr const char* kPlaybackOpenTitle = "Open File (Data Playback)";
+constexpr const char* kHeaderOn =
+    "Options: Add Header to DAT File is on: the next .dat files begin with the file header.";
+constexpr const char* kHeaderOff =
+    "Options: Add Header to DAT File is OFF: the next .dat files are written without their "
+    "header.";
 constexpr const char* kMakerWebPage = "https://www.corvane.example/";
+constexpr const char* kNoWebBrowserFormat =
+    "No web browser is available on this computer to open %s\n\nOpen that address on a "
+    "computer with a web browser.";
+constexpr const char* kManualMissing =
+    "The VESK Software Manual (vesk-manual.md) was not found beside the program or in its "
+    "share/vesk/manual folder: it is installed with the vesk package.";
+// A web browser is there when $BROWSER names one or one of these is installed (Debian's
+// x-www-browser stands for whichever the system prefers).
+constexpr const char* kWebBrowsers[] = {"x-www-browser", "firefox",          "firefox-esr",
+                                        "chromium",      "chromium-browser", "google-chrome",
+                                        "epiphany",      "konqueror",        "falkon"};
 
 QString Latin1(const std::string& text) {
   return QString::fromLatin1(text.data(), text.size());
@@ -80,6 +99,22 @@ std::string ManualFileName(const std::string& stored) {
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   if (lower.find(".pdf") != std::string::npos) return stored;
   return stored + ".pdf";
+}
+
+void CMainFrame::ShowBuiltManual() {
+  if (manual_ != nullptr) {
+    manual_->raise();
+    manual_->activateWindow();
+    return;
+  }
+  const std::string path = FindManual(QCoreApplication::applicationDirPath().toStdString());
+  if (path.empty()) {
+    doc_.Dialogs().ShowMessage(kManualMissing, "", MessageIcon::Error);
+    return;
+  }
+  auto* viewer = new CManualViewerDlg(path, this);
+  manual_ = viewer;
+  viewer->show();
 }
 
 std::string ManualErrorText(ManualProblem problem, const std::string& name) {
@@ -185,7 +220,7 @@ CMainFrame::~CMainFrame() {
 void CMainFrame::BuildStatusBar() {
   const char* initial[5] = {kIdleState, "", "", kSourceVesk, kDestEmpty};
   for (int i = 0; i < 5; ++i) {
-    panes_[i] = new QLabel(this);
+    panes_[i] = new CElidedLabel(this, Qt::ElideMiddle);
     panes_[i]->setObjectName(QStringLiteral("pane%1").arg(i));
     panes_[i]->setFrameShape(QFrame::Panel);
     panes_[i]->setFrameShadow(QFrame::Sunken);
@@ -196,11 +231,11 @@ void CMainFrame::BuildStatusBar() {
   // Beside the panes: the alarms, and the remote control's last command.
   alarmPane_ = new CAlarmPane(this);
   statusBar()->addPermanentWidget(alarmPane_);
-  remote_ = new QLabel(this);
+  remote_ = new CElidedLabel(this);
   remote_->setObjectName(QStringLiteral("remotePane"));
   remote_->setFrameShape(QFrame::Panel);
   remote_->setFrameShadow(QFrame::Sunken);
-  remote_->setToolTip(QStringLiteral("The last command of the UDP remote control"));
+  remote_->SetPlainToolTip(QStringLiteral("The last command of the UDP remote control"));
   statusBar()->addPermanentWidget(remote_);
   UpdateRemote();
   // A short note (a command ignored, a device back) on the left for a while; the whole text
@@ -236,17 +271,17 @@ void CMainFrame::UpdateRemote() {
   const std::string text = remoteControl_ == nullptr
                                ? std::string("not available")
                                : DescribeReceivedCommand(remoteControl_->LastReceived());
-  remote_->setText(QStringLiteral("  Remote: %1  ").arg(Latin1(text)));
+  remote_->SetFullText(QStringLiteral("  Remote: %1  ").arg(Latin1(text)));
 }
 
 QString CMainFrame::RemoteText() const {
-  return remote_->text().trimmed();
+  return remote_->FullText().trimmed();
 }
 
 void CMainFrame::ShowPaneText(int pane, const std::string& text) {
   if (pane < 0 || pane >= static_cast<int>(panes_.size())) return;
   paneTexts_[pane] = Latin1(text);
-  panes_[pane]->setText(Shown(paneTexts_[pane]));
+  panes_[pane]->SetFullText(Shown(paneTexts_[pane]));
 }
 
 QString CMainFrame::PaneText(int pane) const {
@@ -354,9 +389,13 @@ void CMainFrame::BuildMenus() {
             &CMainFrame::OnGridScalingFactor);
   QAction* disableGrid = AddAction(grid, "&Disable MEP Grid", nullptr, kAnyTime, kReady);
   disableGrid->setCheckable(true);
-  disableGrid->setChecked(doc_.Settings().scan.gridPaused);
+  // As it was left at the last run.
+  const bool gridDisabled = doc_.Store().ReadBool(keys::kGridDisabled);
+  doc_.ChangeSettings([&](DocumentSettings& s) { s.scan.gridPaused = gridDisabled; });
+  disableGrid->setChecked(gridDisabled);
   connect(disableGrid, &QAction::toggled, this, [this](bool on) {
     doc_.ChangeSettings([&](DocumentSettings& s) { s.scan.gridPaused = on; });
+    doc_.Store().Write(keys::kGridDisabled, on ? 1 : 0);
   });
   AddAction(settings, "&Window Count Bounds...", "Shift+W", kAnyTime, kReady,
             &CMainFrame::OnWindowCountBounds);
@@ -396,12 +435,18 @@ void CMainFrame::BuildMenus() {
   BuildLiveMenus(commands, settings);
 
   QMenu* options = bar->addMenu(QStringLiteral("&Options"));
+  // A caption first: a click on "Options" whose button comes up a little lower selects what
+  // lies under it (how "Add Header to DAT File", the first item, was found turned off).
+  options->setSeparatorsCollapsible(false);
+  options->addSection(QStringLiteral("Files of the next scans"));
   QAction* header = AddAction(options, "Add Header to DAT File", nullptr, kAnyTime, kReady);
   header->setCheckable(true);
   header->setChecked(doc_.Settings().addHeaderToDatFile);
   connect(header, &QAction::toggled, this, [this](bool on) {
     doc_.ChangeSettings([&](DocumentSettings& s) { s.addHeaderToDatFile = on; });
     doc_.Store().Write(keys::kAddHeaderToDatFile, on ? 1 : 0);
+    // The first item of its menu, easily flipped by a click that slips: said, and logged.
+    doc_.Dialogs().Notify(on ? kHeaderOn : kHeaderOff);
   });
   QAction* initialNmea =
       AddAction(options, "Log Initial NMEA Sample Only", nullptr, kAnyTime, kReady);
@@ -457,7 +502,8 @@ void CMainFrame::SyncScanState() {
   const ScanDisplay wanted = !scanning                               ? ScanDisplay::Idle
                              : (doc_.Logging() || doc_.IsPlayback()) ? ScanDisplay::Logging
                                                                      : ScanDisplay::Acquiring;
-  const bool connected = doc_.Connected();
+  // A port lent to the Store Snap-Shot dialog is still the counter's connection.
+  const bool connected = doc_.Connected() || doc_.CounterPortLent();
   if (wanted != bar_->Display() || connected != shownConnected_) {
     const ScanDisplay before = bar_->Display();
     bar_->SetScanDisplay(wanted, connected);
@@ -486,6 +532,7 @@ void CMainFrame::StartAcquisition() {
 void CMainFrame::StartLogging() {
   doc_.StartDataLogging();
   SyncScanState();
+  if (doc_.Logging() && !doc_.Settings().addHeaderToDatFile) doc_.Dialogs().Notify(kHeaderOff);
 }
 
 void CMainFrame::Stop() {
@@ -500,7 +547,7 @@ void CMainFrame::Connect() {
 
 void CMainFrame::StatusTick() {
   const CVESKDoc::CounterStatus status = doc_.PollCounterStatus();
-  bar_->SetConnected(doc_.Connected());
+  bar_->SetConnected(doc_.Connected() || doc_.CounterPortLent());
   bar_->SetSnapshotActive(status.snapshotInProgress);
   UpdateRemote();
   UpdateAlarms();
@@ -584,10 +631,26 @@ void CMainFrame::OnClosePlayback() {
   doc_.EndPlayback();
   messages_.SetPaneText(kPaneSource, kSourceVesk);
   messages_.SetPaneText(kPaneDest, kDestEmpty);
+  ShowMarks();
   SyncScanState();
 }
 
+void CMainFrame::CloseUnasked() {
+  closeUnasked_ = true;
+  close();
+  closeUnasked_ = false;
+}
+
 void CMainFrame::closeEvent(QCloseEvent* e) {
+  // One slip must not end a cast: the user says so first.
+  if (!closeUnasked_ && doc_.Scanning() && doc_.Logging() && !doc_.IsPlayback()) {
+    char text[1024];
+    std::snprintf(text, sizeof text, kExitWhileLoggingFormat, doc_.RawPath().c_str());
+    if (!doc_.Dialogs().AskYesNo(text, kExitCaption, false)) {
+      e->ignore();
+      return;
+    }
+  }
   // The playback dialog's end stops its scan; then no thread may outlive the windows.
   if (playback_ != nullptr) delete playback_.data();
   if (doc_.Scanning()) doc_.StopScan();
@@ -632,6 +695,7 @@ void CMainFrame::OpenPlayback(std::string path) {
   recentFiles_.Add(path);
   UpdateRecentFiles();
   doc_.PreparePlayback(path);
+  ShowMarks();  // the recording's own, none of the last scan's
   if (playback_ == nullptr) {
     auto* dialog = new CPlaybackDataDlg(doc_, this);
     playback_ = dialog;
@@ -690,8 +754,11 @@ void CMainFrame::OnTimeCharts() {
 
 void CMainFrame::ShowMainView(bool timeCharts) {
   if ((dynamic_cast<CTimePlotsView*>(mainView_) != nullptr) == timeCharts) {
-    doc_.Dialogs().ShowMessage(timeCharts ? kTimeChartsActive : kBinnedViewActive, "",
-                               MessageIcon::Information);
+    // Shown already: brought forward, with a note rather than a box to click away.
+    raise();
+    activateWindow();
+    mainView_->setFocus();
+    ShowNote(timeCharts ? kTimeChartsActive : kBinnedViewActive);
     return;
   }
   const QList<int> sizes = splitter_->sizes();
@@ -766,23 +833,33 @@ void CMainFrame::OnAbout() {
                               QString::fromLatin1(kInstrumentDescription)));
 }
 
+bool WebBrowserAvailable() {
+  if (!qEnvironmentVariableIsEmpty("BROWSER")) return true;
+  for (const char* browser : kWebBrowsers) {
+    if (!QStandardPaths::findExecutable(QString::fromLatin1(browser)).isEmpty()) return true;
+  }
+  return false;
+}
+
 void CMainFrame::OnWebPage() {
-  if (!QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerWebPage)))) {
-    doc_.Dialogs().ShowMessage(ManualErrorText(ManualProblem::Other, kMakerWebPage), "",
-                               MessageIcon::Error);
+  if (!WebBrowserAvailable() ||
+      !QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerWebPage)))) {
+    char text[512];
+    std::snprintf(text, sizeof text, kNoWebBrowserFormat, kMakerWebPage);
+    doc_.Dialogs().ShowMessage(text, "", MessageIcon::Information);
   }
 }
 
 void CMainFrame::OnManual() {
   const std::string name = ManualFileName(doc_.Store().Read(keys::kSwManualVer));
-  // A bare name is looked for beside the program, where the installation puts the manual.
+  // A manual the settings name (a bare name beside the program) opens in its own reader;
+  // otherwise the one built with the program, in a window of its own.
   QFileInfo info(Latin1(name));
   if (info.isRelative()) {
     info = QFileInfo(QCoreApplication::applicationDirPath() + QLatin1Char('/') + Latin1(name));
   }
   if (!info.exists() || !info.isFile()) {
-    doc_.Dialogs().ShowMessage(ManualErrorText(ManualProblem::NotFound, name), "",
-                               MessageIcon::Error);
+    ShowBuiltManual();
     return;
   }
   if (!info.isReadable()) {

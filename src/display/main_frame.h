@@ -23,6 +23,7 @@
 namespace vesk {
 
 class CAlarmPane;
+class CElidedLabel;
 class CUDPControl;
 class CVESKDoc;
 class LiveServices;
@@ -38,12 +39,17 @@ inline constexpr const char* kConfirmCommandCaption = "Confirm Command";
 inline constexpr const char* kBinnedViewActive = "Binned Data View is already active";
 inline constexpr const char* kTimeChartsActive = "Time-Charts are already active";
 inline constexpr const char* kInstrumentDescription = "Underwater Laser Particle Counter";
+inline constexpr const char* kExitWhileLoggingFormat =
+    "A recording is running:\n%s\n\nStop logging and exit?";
+inline constexpr const char* kExitCaption = "Exit VESK";
 
 // The error text for a software manual that cannot be opened; `name` as the user sees it.
 enum class ManualProblem { NotFound, NoApplication, Other };
 std::string ManualErrorText(ManualProblem problem, const std::string& name);
 // The manual's file name: ".pdf" appended unless it already ends so (any case).
 std::string ManualFileName(const std::string& stored);
+// Whether a web browser can open a page ($BROWSER, or an installed browser).
+bool WebBrowserAvailable();
 
 class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFrame {
   Q_OBJECT
@@ -63,6 +69,10 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   QObject* FrameObject() override { return this; }
   void Deliver(WindowTarget target, Uwm message) override;
   void ShowPaneText(int pane, const std::string& text) override;
+
+  // Closes the window without the question a running recording asks (the remote command 3,
+  // the end of --duration).
+  void CloseUnasked();
 
   // The control bar's commands, also used by the remote control and the command line.
   void StartAcquisition();
@@ -143,6 +153,8 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   void OnAbout();
   void OnWebPage();
   void OnManual();
+  // The manual built with the program, in its window.
+  void ShowBuiltManual();
   void OnClosePlayback();
   // The live services' part (main_frame_live.cpp).
   void BuildLiveMenus(QMenu* commands, QMenu* settings);
@@ -159,9 +171,10 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   QWidget* gridPane_ = nullptr;
   QPointer<QWidget> popup_;
   QPointer<QWidget> playback_;
-  std::array<QLabel*, 5> panes_{};
+  QPointer<QWidget> manual_;
+  std::array<CElidedLabel*, 5> panes_{};
   std::array<QString, 5> paneTexts_;
-  QLabel* remote_ = nullptr;
+  CElidedLabel* remote_ = nullptr;
   QLabel* note_ = nullptr;
   QTimer noteTimer_;
   const CUDPControl* remoteControl_ = nullptr;
@@ -180,6 +193,7 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   QAction* recentSeparator_ = nullptr;
   bool shownScanning_ = false;
   bool shownConnected_ = false;
+  bool closeUnasked_ = false;
 };
 
 }  // namespace vesk

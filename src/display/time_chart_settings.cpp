@@ -1,5 +1,6 @@
 #include "display/time_chart_settings.h"
 
+#include <QStringList>
 #include <cmath>
 #include <cstdio>
 
@@ -84,13 +85,27 @@ QString StepLabel(int samples) {
   const long seconds = std::lround(samples * kTimeChartSampleSeconds);
   char text[48];
   if (seconds < 60) {
-    std::snprintf(text, sizeof text, "%ld s", seconds);
+    std::snprintf(text, sizeof text, "step %ld s", seconds);
   } else if (seconds % 60 == 0) {
-    std::snprintf(text, sizeof text, "%ld min", seconds / 60);
+    std::snprintf(text, sizeof text, "step %ld min", seconds / 60);
   } else {
-    std::snprintf(text, sizeof text, "%ld min %ld s", seconds / 60, seconds % 60);
+    std::snprintf(text, sizeof text, "step %ld min %ld s", seconds / 60, seconds % 60);
   }
   return QString::fromLatin1(text);
+}
+
+std::optional<int> ParseElapsedTime(const QString& text) {
+  const QStringList parts = text.trimmed().split(QLatin1Char(':'));
+  if (parts.size() > 3) return std::nullopt;
+  int seconds = 0;
+  for (int i = 0; i < parts.size(); ++i) {
+    bool ok = false;
+    const int value = parts[i].toInt(&ok);
+    // Minutes and seconds after the first field are two digits at most and below 60.
+    if (!ok || value < 0 || (i > 0 && (value >= 60 || parts[i].size() > 2))) return std::nullopt;
+    seconds = seconds * 60 + value;
+  }
+  return seconds;
 }
 
 }  // namespace vesk

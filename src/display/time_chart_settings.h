@@ -53,8 +53,10 @@ XWindow XMinus(XWindow x, int span);
 // 0 or above; ">>" moves as far towards newer ones.
 std::optional<XWindow> XOlder(XWindow x, int defaultMinX, int defaultMaxX);
 XWindow XNewer(XWindow x, int defaultMinX, int defaultMaxX);
-// The label beside the x buttons: the time `samples` samples span ("10 min", "45 s",
-// "1 min 30 s").
+// The label beside the x buttons, the step they move by: the time `samples` samples span
+// ("step 10 min", "step 45 s", "step 1 min 30 s").
 QString StepLabel(int samples);
+// A time since the scan started as typed: "ss", "mm:ss" or "h:mm:ss", in seconds.
+std::optional<int> ParseElapsedTime(const QString& text);
 
 }  // namespace vesk

@@ -320,6 +320,8 @@ void CTimePlotsView::StepY(YStep step) {
 }
 
 void CTimePlotsView::ClearPlots() {
+  // For good: a view made later (the histogram and back) replays nothing older either.
+  doc_.Results().ClearHistory();
   for (CGraph* chart : charts_) chart->ClearData();
   // New samples go on from where the scan is.
   firstX_ = nextX_;
@@ -357,8 +359,9 @@ void CTimePlotsView::ScalingProperties() {
 
 void CTimePlotsView::AddNewCursor() {
   CTimePlot_InsertCursorDlg dlg(this);
+  dlg.SetSeconds(static_cast<int>(std::max(0.0, nextX_ - 1) * kTimeChartSampleSeconds));
   if (runDialog_(dlg) != QDialog::Accepted) return;
-  for (CGraph* chart : charts_) chart->AddCursor(dlg.Sample());
+  for (CGraph* chart : charts_) chart->AddCursor(dlg.Seconds() / kTimeChartSampleSeconds);
 }
 
 void CTimePlotsView::ShowMarks(const std::vector<Mark>& marks) {

@@ -38,7 +38,7 @@ class SilentDialogs : public UserDialogs {
   void ShowMessage(const std::string&, const std::string&, MessageIcon) override {}
   void QueueMessage(const std::string&, const std::string&, MessageIcon) override {}
   void Notify(const std::string&) override {}
-  bool AskYesNo(const std::string&, const std::string&) override { return true; }
+  bool AskYesNo(const std::string&, const std::string&, bool) override { return true; }
   std::optional<std::string> AskDataFileName(const std::string&, const std::string&,
                                              bool) override {
     return std::nullopt;

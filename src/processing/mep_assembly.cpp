@@ -35,6 +35,7 @@ MepAssembly::~MepAssembly() {
 
 void MepAssembly::Consume(std::span<const std::uint32_t> events, bool usable) {
   out_.clear();
+  particles_.clear();
   if (!usable) {
     Close();
   } else {
@@ -46,6 +47,7 @@ void MepAssembly::Consume(std::span<const std::uint32_t> events, bool usable) {
 
 void MepAssembly::Finish() {
   out_.clear();
+  particles_.clear();
   Close();
   Append();
 }
@@ -89,10 +91,14 @@ void MepAssembly::Open(std::uint32_t s, bool particle) {
 
 void MepAssembly::Close() {
   if (open_ && particle_) out_.insert(out_.end(), kSeparatorRows, Row{});
+  if (!held_.empty()) particles_.push_back({out_.size(), held_.size(), scale_});
   out_.insert(out_.end(), held_.begin(), held_.end());
   // One frame of many long particles could still make millions of rows: the grid's bound
   // holds here as well.
-  if (out_.size() > kMaxGridRows) out_.clear();
+  if (out_.size() > kMaxGridRows) {
+    out_.clear();
+    particles_.clear();
+  }
   held_.clear();
   open_ = false;
   particle_ = false;
@@ -100,7 +106,7 @@ void MepAssembly::Close() {
 
 void MepAssembly::Append() {
   if (out_.empty()) return;
-  results_.AppendGridRows(std::span<const Row>(out_.data(), out_.size()));
+  results_.AppendGridRows(std::span<const Row>(out_.data(), out_.size()), particles_);
 }
 
 }  // namespace vesk

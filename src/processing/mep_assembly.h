@@ -49,6 +49,8 @@
 #include <span>
 #include <vector>
 
+#include "processing/scan_results.h"
+
 namespace vesk {
 
 class ScanResults;
@@ -97,7 +99,8 @@ class MepAssembly {
   int scale_ = 1;
   std::int64_t firstRow_ = 0;  // row number of held_.front(), from the origin's row
   std::deque<Row> held_;
-  std::vector<Row> out_;  // rows on their way to the grid
+  std::vector<Row> out_;                     // rows on their way to the grid
+  std::vector<GridParticleRows> particles_;  // where each particle's rows lie in out_
 };
 
 }  // namespace vesk

@@ -1,5 +1,7 @@
 #include "processing/scan_results.h"
 
+#include <algorithm>
+
 namespace vesk {
 
 void ScanResults::AddFrameBins(const BinCounts& bins, double frameTotal, std::int32_t windowCount) {
@@ -33,13 +35,45 @@ void ScanResults::AddSample(const TimeChartSample& sample, std::size_t capacity)
   ++samplesMade_;
 }
 
-void ScanResults::AppendGridRows(std::span<const GridRow> rows) {
+void ScanResults::AppendGridRows(std::span<const GridRow> rows,
+                                 std::span<const GridParticleRows> particles) {
   std::lock_guard lock(gridLock_);
   // The bound of the housekeeping check, applied as rows are added: a recording of long
   // particles cannot grow the grid past it between two checks.
-  if (gridRows_.size() + rows.size() > kMaxGridRows) gridRows_.clear();
+  if (gridRows_.size() + rows.size() > kMaxGridRows) ClearGridLocked();
+  const std::size_t base = gridRows_.size();
   gridRows_.insert(gridRows_.end(), rows.begin(), rows.end());
-  if (gridRows_.size() > kMaxGridRows) gridRows_.clear();
+  if (gridRows_.size() > kMaxGridRows) {
+    ClearGridLocked();
+    return;
+  }
+  for (const GridParticleRows& p : particles) {
+    gridParticles_.push_back({base + p.offset, p.rows, p.scale, LFrames(), 0, 0});
+  }
+}
+
+std::optional<GridParticle> ScanResults::ParticleAt(std::size_t row) const {
+  std::lock_guard lock(gridLock_);
+  auto it = std::upper_bound(gridParticles_.begin(), gridParticles_.end(), row,
+                             [](std::size_t r, const GridParticle& p) { return r < p.firstRow; });
+  if (it == gridParticles_.begin()) return std::nullopt;
+  GridParticle p = *--it;
+  if (row >= p.firstRow + p.rows || p.firstRow + p.rows > gridRows_.size()) return std::nullopt;
+  GridRow shaded;
+  for (std::size_t r = p.firstRow; r < p.firstRow + p.rows; ++r) shaded |= gridRows_[r];
+  p.firstElement = kGridElements;
+  p.lastElement = -1;
+  for (int e = 0; e < kGridElements; ++e) {
+    if (!shaded.test(static_cast<std::size_t>(e))) continue;
+    p.firstElement = std::min(p.firstElement, e);
+    p.lastElement = e;
+  }
+  return p;
+}
+
+void ScanResults::ClearGridLocked() {
+  gridRows_.clear();
+  gridParticles_.clear();
 }
 
 BinTable ScanResults::Bins() const {
@@ -89,12 +123,17 @@ void ScanResults::ClearWindowCount() {
 
 void ScanResults::ClearGrid() {
   std::lock_guard lock(gridLock_);
-  gridRows_.clear();
+  ClearGridLocked();
+}
+
+void ScanResults::ClearHistory() {
+  std::lock_guard lock(historyLock_);
+  history_.clear();
 }
 
 void ScanResults::BoundGrid() {
   std::lock_guard lock(gridLock_);
-  if (gridRows_.size() > kMaxGridRows) gridRows_.clear();
+  if (gridRows_.size() > kMaxGridRows) ClearGridLocked();
 }
 
 void ScanResults::Reset() {

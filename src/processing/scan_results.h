@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <span>
 
 #include "instruments/ctd_sample.h"
@@ -29,6 +30,24 @@ inline constexpr std::size_t kMaxGridRows = 500000;
 using BinCounts = std::array<std::uint32_t, kBinCount>;
 using TimeChartSample = std::array<double, kTimeChartChannels>;
 using GridRow = std::bitset<kGridElements>;
+
+// One particle's rows (or a run of rows without the MEP flag) among rows handed to the grid,
+// and the grid scaling factor they were made with (clock ticks per row).
+struct GridParticleRows {
+  std::size_t offset = 0;
+  std::size_t rows = 0;
+  int scale = 1;
+};
+// A particle in the grid: its rows, its scale, when it was stored (the scan's L frames then)
+// and the elements it shades.
+struct GridParticle {
+  std::size_t firstRow = 0;
+  std::size_t rows = 0;
+  int scale = 1;
+  std::uint32_t lFrames = 0;
+  int firstElement = 0;
+  int lastElement = 0;
+};
 
 // Time chart channels, in sample order.
 enum TimeChartChannel {
@@ -72,8 +91,10 @@ class ScanResults {
   void SetCtd(const CtdSample& sample);
   // A new time chart sample; the history keeps the newest `capacity`.
   void AddSample(const TimeChartSample& sample, std::size_t capacity);
-  // Rows for the shadowgram; past kMaxGridRows the grid is emptied first.
-  void AppendGridRows(std::span<const GridRow> rows);
+  // Rows for the shadowgram, with where its particles lie among them; past kMaxGridRows the
+  // grid is emptied first.
+  void AppendGridRows(std::span<const GridRow> rows,
+                      std::span<const GridParticleRows> particles = {});
   template <class Edit>
   void EditNav(Edit&& edit) {
     std::lock_guard lock(navLock_);
@@ -106,6 +127,8 @@ class ScanResults {
     read(gridRows_);
   }
   std::size_t GridRowCount() const;
+  // The particle whose rows hold grid row `row`, if any.
+  std::optional<GridParticle> ParticleAt(std::size_t row) const;
   // The navigation viewer's lines (a log with its own lock).
   NavViewerLog& Viewer() { return viewer_; }
 
@@ -114,6 +137,8 @@ class ScanResults {
   void ClearTotalCount();
   void ClearWindowCount();
   void ClearGrid();
+  // The time chart samples so far (their count goes on): Clear Plots of the time charts.
+  void ClearHistory();
   // Empties the grid when it holds more than its bound (the housekeeping check).
   void BoundGrid();
   // A new scan: every table and counter as in a new document.
@@ -133,8 +158,10 @@ class ScanResults {
   mutable std::mutex historyLock_;
   std::deque<TimeChartSample> history_;
   std::uint64_t samplesMade_ = 0;
+  void ClearGridLocked();  // the caller holds gridLock_
   mutable std::mutex gridLock_;
   std::deque<GridRow> gridRows_;
+  std::deque<GridParticle> gridParticles_;  // in row order
   mutable std::mutex navLock_;
   NavDisplay nav_;
   NavViewerLog viewer_;

@@ -42,6 +42,18 @@ inline constexpr TextKey kExportCreatorName{"Export", "CreatorName", "unknown"};
 inline constexpr TextKey kExportLicense{"Export", "License", "unknown"};
 inline constexpr IntKey kExportMaxFixAge{"Export", "MaxFixAge", 20};
 
+// Profiles: the cast products. Depth bin width (m), the hysteresis that marks a turn of the
+// cast (m), the least depth range a profile spans (m), loop editing (1: a frame must go on in
+// the profile's direction), the L frame interval that turns flow speed into sampled volume (s)
+// and the size range the spectrum slope is fitted over (um). Reals as text, like every other.
+inline constexpr TextKey kProfilesDepthBin{"Profiles", "DepthBin", "1.0"};
+inline constexpr TextKey kProfilesTurnHysteresis{"Profiles", "TurnHysteresis", "3.0"};
+inline constexpr TextKey kProfilesMinExtent{"Profiles", "MinExtent", "10.0"};
+inline constexpr IntKey kProfilesLoopEdit{"Profiles", "LoopEdit", 1};
+inline constexpr TextKey kProfilesFrameInterval{"Profiles", "FrameInterval", "0.5"};
+inline constexpr TextKey kProfilesSpectrumMinUm{"Profiles", "SpectrumMinUm", "105"};
+inline constexpr TextKey kProfilesSpectrumMaxUm{"Profiles", "SpectrumMaxUm", "1920"};
+
 // Publish: every processed record as one JSON datagram (UDP) for the ship's data systems, off
 // by default; the address may be unicast, broadcast or multicast.
 inline constexpr IntKey kPublishEnabled{"Publish", "Enabled", 0};
@@ -97,6 +109,8 @@ inline constexpr TextKey kSwManualVer{"Settings", "SwManualVer", "*.pdf"};
 inline constexpr IntKey kAutoScroll{"MEP Grid", "AutoScroll", 1};
 inline constexpr IntKey kMaxMepLength{"MEP Grid", "MaxMepLength", 1000};
 inline constexpr IntKey kGridScalingFactor{"MEP Grid", "GridScalingFactor", 1};
+inline constexpr IntKey kMepColor{"MEP Grid", "MepColor", 0x000080};  // 0xRRGGBB
+inline constexpr IntKey kGridDisabled{"MEP Grid", "DisableMepGrid", 0};
 
 // BinnedGraph
 inline constexpr IntKey kBinnedMinX{"BinnedGraph", "MinX", 0};

@@ -22,8 +22,10 @@ class UserDialogs {
   // A short note that needs no answer (a command ignored, a device back): the status bar in
   // the window, a line on stderr without one. From any thread; returns at once.
   virtual void Notify(const std::string& text) = 0;
-  // Yes/No question on the user-interface thread; true for Yes.
-  virtual bool AskYesNo(const std::string& text, const std::string& caption = "") = 0;
+  // Yes/No question on the user-interface thread; true for Yes. Enter takes Yes unless
+  // `defaultYes` is false (a question whose Yes loses something).
+  virtual bool AskYesNo(const std::string& text, const std::string& caption = "",
+                        bool defaultYes = true) = 0;
   // The custom-naming save dialog: the chosen full path, or nothing when cancelled. `again`
   // is true when the name chosen last time was refused (a prompt that cannot offer another
   // name then cancels, rather than being asked forever).

@@ -107,7 +107,8 @@ TEST(AlarmMonitor, EachCauseRaisesOnceAfterItsHoldAndClearsWhenGone) {
 TEST(AlarmMonitor, LimitsOfZeroTurnAlarmsOff) {
   AlarmLimits off;
   off.noDataSeconds = off.minFlowSpeed = off.maxFrameErrorPercent = 0;
-  off.minLaserMonitor = off.maxLaserMonitor = 0;
+  off.minLaserMonitor = 1000;  // an upper limit of 0 is none, whatever the lower one
+  off.maxLaserMonitor = 0;
   off.gpsStaleSeconds = off.lowDiskSpaceMb = off.holdSeconds = 0;
   AlarmMonitor monitor(off);
   const auto t0 = std::chrono::steady_clock::time_point{} + 1000s;
@@ -117,6 +118,7 @@ TEST(AlarmMonitor, LimitsOfZeroTurnAlarmsOff) {
     in.live = true;
     in.lFrames = t == 0 ? 0 : 1;  // one frame, then silence
     in.frameErrors = static_cast<std::uint32_t>(t);
+    in.laserMonitor = 4000;
     in.gpsExpected = true;
     in.freeDiskMb = 0;
     EXPECT_TRUE(monitor.Evaluate(in).empty()) << t;

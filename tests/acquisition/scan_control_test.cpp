@@ -97,7 +97,7 @@ TEST_F(ScanControl, IdlePollKeepsTheCounterStatusAndItsLatestTextBlock) {
   counter_.Send("42\r\n");
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   status = doc->PollCounterStatus();
-  EXPECT_FALSE(status.snapshotInProgress);  // the counter answered with a text block
+  EXPECT_TRUE(status.snapshotInProgress);  // a status block is no answer to "r"
   EXPECT_EQ(doc->Settings().eepromData, "SERIAL NO: 0042\r\n");
 
   // Line noise is no part of the text that every file header carries (and that readers end
@@ -118,6 +118,11 @@ TEST_F(ScanControl, ACommandQueuedDuringAScanReachesTheCounterBetweenReads) {
   doc->TakeSnapShot();
   std::string received;
   ASSERT_TRUE(WaitUntil([&] { return (received += counter_.Received()) == "r"; }, 3));
+  // Its answer comes in the scan's stream, between two frames.
+  counter_.Send("\r\nSNAPSHOT: image taken, held in memory\r\n");
+  ASSERT_TRUE(WaitUntil(
+      [&] { return doc->PollCounterStatus().snapshot.outcome == SnapshotOutcome::Done; }, 3));
+  EXPECT_FALSE(doc->PollCounterStatus().snapshotInProgress);
   doc->StopScan();
   EXPECT_EQ(counter_.Received(), "q");
 }

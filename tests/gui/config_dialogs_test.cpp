@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <filesystem>
@@ -135,10 +136,9 @@ TEST(CtdDialog, RefusesNoSelectionAndAModelWithoutConfiguration) {
   EXPECT_NE(dlg.result(), QDialog::Accepted);
   EXPECT_EQ(t.store.Read(keys::kModelCtd), CtdCatalogue::kOs200);
 
-  SelectModel(dlg, 2);  // a model without a configuration dialog
-  prompts.shown.clear();
-  dlg.Configure();
-  EXPECT_EQ(prompts.Texts(), std::vector<std::string>{kUnableToConfigureCtd});
+  EXPECT_TRUE(dlg.findChild<QPushButton*>("configure")->isEnabled());  // the stored OS200's
+  SelectModel(dlg, 2);  // a model without a configuration dialog: nothing to offer
+  EXPECT_FALSE(dlg.findChild<QPushButton*>("configure")->isEnabled());
 }
 
 TEST(AnalogInputDialog, CaptionAndScaleReachTheDocument) {
@@ -148,7 +148,7 @@ TEST(AnalogInputDialog, CaptionAndScaleReachTheDocument) {
   CAnalogInputDlg dlg(doc);
   dlg.SetPrompts(prompts);
   const std::pair<const char*, const char*> refused[] = {
-      {"", "2.0"}, {"A CAPTION LONGER THAN 16", "2.0"}, {"FLUOR", "two"}};
+      {"", "2.0"}, {"A CAPTION LONGER THAN 16", "2.0"}, {"FLUOR", "two"}, {"FLUOR", "0.0"}};
   for (const auto& [caption, scale] : refused) {
     SetText(dlg, "AnalogCaption", caption);
     SetText(dlg, "AnalogScale", scale);
@@ -205,16 +205,18 @@ TEST(PortSheet, OkTakesEveryValueOverUnlessBothPagesNameOneDevice) {
   CComPortPropSheet sheet(doc);
   sheet.SetPrompts(prompts);
   CComPortDlgZEV* aux = sheet.PageZEV();
-  aux->findChild<QSpinBox*>("port")->setValue(1);  // the counter port's number
   aux->findChild<QRadioButton*>("mode1")->click();
   aux->findChild<QLineEdit*>("nmeaStart1")->setText("$GPGGA");
+  sheet.accept();                                                      // no device: refused
+  aux->findChild<QComboBox*>("device")->setCurrentText("/dev/ttyS0");  // the counter port's
   sheet.accept();
-  EXPECT_EQ(prompts.Texts(), std::vector<std::string>{kSamePortError});
+  ASSERT_EQ(prompts.Texts().size(), 2u);
+  EXPECT_EQ(prompts.Texts()[1], kSamePortError);
   EXPECT_NE(sheet.result(), QDialog::Accepted);
   EXPECT_FALSE(t.store.Contains("PortSettings", "ComPort_ZEV"));
   EXPECT_EQ(doc.Settings().auxPort.port, 2);
 
-  aux->findChild<QSpinBox*>("port")->setValue(4);
+  aux->findChild<QComboBox*>("device")->setCurrentText("/dev/ttyS3");
   aux->findChild<QComboBox*>("bitRate")->setCurrentText("9600");
   aux->findChild<QComboBox*>("parity")->setCurrentIndex(2);
   sheet.PageDU()->findChild<QComboBox*>("device")->setCurrentText("/dev/ttyUSB7");
@@ -224,7 +226,7 @@ TEST(PortSheet, OkTakesEveryValueOverUnlessBothPagesNameOneDevice) {
   EXPECT_EQ(t.store.Read(keys::kBpsZev), 9600);
   EXPECT_EQ(t.store.Read(keys::kParityZev), 2);
   EXPECT_EQ(t.store.ReadString("NavSettings", "NmeaEnd1", ""), "\r\n");
-  EXPECT_EQ(doc.Settings().auxPort.port, 4);
+  EXPECT_EQ(doc.Settings().auxPort.device, "/dev/ttyS3");
   EXPECT_EQ(doc.Settings().counterPort.device, "/dev/ttyUSB7");
   EXPECT_EQ(doc.Settings().auxPortMode, 1);
   EXPECT_EQ(doc.Settings().scan.nav.nmeaStart[0], "$GPGGA");

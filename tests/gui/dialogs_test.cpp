@@ -52,42 +52,16 @@ TEST(ValueChecks, WindowBoundsSurveyLatitudeCounterConstantFirmwareAndMepLength)
   EXPECT_NE(ValidateMaxMepLength(1001), "");
 }
 
-TEST_F(DialogTest, EmptyCounterConstantIsRefusedAfterTheConfirmation) {
-  doc.Store().Write(keys::kCounterConstant, "0.5");
-  CCounterConstantDlg dlg(doc);
-  dlg.SetPrompts(prompts);
-  EXPECT_EQ(dlg.ConstantField()->text(), "0.5");
-  dlg.ConstantField()->setText("");
-  dlg.accept();
-  ASSERT_EQ(prompts.shown.size(), 2u);
-  EXPECT_TRUE(prompts.shown[0].question);
-  EXPECT_EQ(prompts.shown[1].text, ValidateCounterConstant(""));
-  EXPECT_NE(dlg.result(), QDialog::Accepted);
-  EXPECT_EQ(doc.Store().Read(keys::kCounterConstant), "0.5");
-
-  // Cancelled confirmation: nothing checked, nothing stored.
-  prompts.shown.clear();
-  prompts.answers = {false};
-  dlg.ConstantField()->setText("2.0");
-  dlg.accept();
-  EXPECT_EQ(prompts.shown.size(), 1u);
-  EXPECT_EQ(doc.Store().Read(keys::kCounterConstant), "0.5");
-
-  dlg.accept();  // confirmed
-  EXPECT_EQ(dlg.result(), QDialog::Accepted);
-  EXPECT_EQ(doc.Store().Read(keys::kCounterConstant), "2.0");
-  EXPECT_EQ(doc.Settings().scan.counterConstantText, "2.0");
-  EXPECT_DOUBLE_EQ(doc.Settings().scan.counterScale, 2.0 / kCounterReferenceConstant);
-}
-
 TEST_F(DialogTest, FirmwareAndHeaderAreStored) {
+  // The version the counter reported is offered.
+  doc.ChangeSettings([](DocumentSettings& s) { s.eepromData = "VESK VERSION: 2.31\r\nSN: 4\r\n"; });
   CFirmwareVersionDlg firmware(doc);
   firmware.SetPrompts(prompts);
   EXPECT_EQ(firmware.VersionField()->text(), "2.25");
-  firmware.VersionField()->setText("2.30");
+  firmware.findChild<QPushButton*>("useReportedVersion")->click();
   firmware.accept();
-  EXPECT_EQ(doc.Store().Read(keys::kFirmwareVer), "2.30");
-  EXPECT_DOUBLE_EQ(doc.Settings().scan.firmwareVersion, 2.30);
+  EXPECT_EQ(doc.Store().Read(keys::kFirmwareVer), "2.31");
+  EXPECT_DOUBLE_EQ(doc.Settings().scan.firmwareVersion, 2.31);
 
   CUserHeaderDlg header(doc);
   header.HeaderField()->setPlainText("Cruise AB-26\nStation 4\nCast 2");
@@ -192,7 +166,7 @@ TEST_F(FolderChooserTest, AFolderComesBackWithOneTrailingSlashAndAMissingOneIsOf
   EXPECT_EQ(dialog.TrySelect(""), dialog.directory().absolutePath().toStdString() + "/");
   EXPECT_TRUE(prompts.shown.empty());
 
-  // A missing folder is created on Yes and taken as typed on No.
+  // A missing folder is created on Yes; on No nothing is chosen.
   const std::string deep = dir / "a/b/c";
   prompts.answers = {true, false};
   EXPECT_EQ(dialog.TrySelect(deep + "/"), deep + "/");
@@ -200,7 +174,7 @@ TEST_F(FolderChooserTest, AFolderComesBackWithOneTrailingSlashAndAMissingOneIsOf
   ASSERT_EQ(prompts.shown.size(), 1u);
   EXPECT_TRUE(prompts.shown[0].question);
 
-  EXPECT_EQ(dialog.TrySelect(dir / "later"), dir / "later/");
+  EXPECT_EQ(dialog.TrySelect(dir / "later"), std::nullopt);
   EXPECT_FALSE(std::filesystem::is_directory(dir / "later"));
 }
 

@@ -60,7 +60,7 @@ TEST_F(GridTest, PaintsShadedCellsOfTheRowsInViewAndAnswersThePointer) {
   rows[3].set(5);
   rows[3].set(34);
   rows[4].set(0);
-  doc.Results().AppendGridRows(rows);
+  doc.Results().AppendGridRows(rows, std::vector<GridParticleRows>{{3, 2, 10}});
   const QImage image = Paint(view);
   const QRgb mep = QColor(0, 0, 128).rgb();
   const QRgb background = QColor(230, 230, 230).rgb();
@@ -73,8 +73,11 @@ TEST_F(GridTest, PaintsShadedCellsOfTheRowsInViewAndAnswersThePointer) {
   view.SetColorChooser([](const QColor&) { return QColor(200, 0, 0); });
   view.CreateContextMenu()->actions().front()->trigger();
   EXPECT_EQ(Paint(view).pixel(10 + 5 * 4, 3), QColor(200, 0, 0).rgb());
-  // The pointer query, through the rule of CellAt.
-  EXPECT_EQ(view.QueryAt({30, 12}), "Element: 5   Row: 12");
+  // The pointer query, through the rule of CellAt: the particle there, its time and size.
+  EXPECT_EQ(view.QueryAt({30, 4}),
+            "Element 5\nParticle of 00:00 (time since the scan started)\n35 elements wide, 2 "
+            "rows long (20 clock ticks)");
+  EXPECT_EQ(view.QueryAt({30, 12}), "Element 5\nno particle here");
   EXPECT_EQ(view.QueryAt({5, 12}), "");
 }
 

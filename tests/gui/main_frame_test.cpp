@@ -33,7 +33,6 @@
 #include "files/mark_log.h"
 #include "gui/view_test_support.h"
 #include "seams/memory_settings_store.h"
-#include "test_support/frame_builder.h"
 #include "test_support/pty.h"
 #include "test_support/temp_dir.h"
 #include "test_support/udp.h"
@@ -43,16 +42,8 @@ namespace vesk {
 namespace {
 
 namespace fs = std::filesystem;
+using test::LFrameWire;
 using test::PollUntil;
-
-// An L frame on the wire: every bin at `binValue`, the housekeeping words the bar shows.
-std::string LFrameWire(std::uint16_t binValue) {
-  test::LFrameFields fields;
-  fields.bins.fill(binValue);
-  fields.housekeeping = {2499, 0, 0, 1000, 8000, 401, 2006};
-  const test::Bytes wire = test::Wire(test::MakeLFrame(fields));
-  return {wire.begin(), wire.end()};
-}
 
 // Console dialogs whose file-name prompt gives the answers queued by the test (nothing:
 // cancelled), and counts how often it was shown.
@@ -175,16 +166,6 @@ TEST_F(MainFrameTest, TogglesWriteTheDocumentAndTheStore) {
   }
 }
 
-TEST_F(MainFrameTest, TakeSnapShotAsksThenQueuesR) {
-  Open();
-  frame_->StartAcquisition();
-  ASSERT_TRUE(doc_->Scanning());
-  counter_.Received();
-  frame_->FindAction("&Take Snap-Shot...")->trigger();
-  EXPECT_TRUE(PollUntil([&] { return counter_.Received().find('r') != std::string::npos; }));
-  frame_->Stop();
-}
-
 TEST_F(MainFrameTest, AWholeScanFillsTheHistogramAndTheControlBar) {
   Open();
   // On a laptop's 1366x768 screen, less a task bar, a whole position reads in its field.
@@ -303,6 +284,7 @@ TEST_F(MainFrameTest, CustomNamingReplacesOrRefusesExistingFiles) {
   // nothing.
   const std::pair<const char*, const char*> refused[] = {
       {"run2.bin", "ERROR: You have selected a file that cannot be overwritten!"},
+      {"run<3>?.bin", "ERROR: A data file name may not hold any of"},
       {"VESK_PRELOGGING_DATADUMP.bin", "ERROR: \"VESK_PRELOGGING_DATADUMP\""}};
   for (const auto& [name, message] : refused) {
     dialogs_.prompts = 0;
@@ -346,24 +328,6 @@ TEST_F(MainFrameTest, RecentFilesOfTheFileMenu) {
   EXPECT_FALSE(doc_->IsPlayback());
   EXPECT_EQ(store_.ReadString("Recent File List", "File1", ""), "");
   for (const auto& e : fs::directory_iterator(dir_.Path())) EXPECT_NE(e.path().extension(), ".dat");
-}
-
-// The Display menu puts the time charts in the left pane and back, with the relay of new
-// samples on only while they are shown.
-TEST_F(MainFrameTest, SwitchingViewsTurnsTheTimeChartRelayOnAndOff) {
-  Open(/*connect=*/false);
-  EXPECT_FALSE(doc_->TimeChartRelay());
-  frame_->FindAction("&Time Charts")->trigger();
-  auto* charts = dynamic_cast<CTimePlotsView*>(frame_->MainView());
-  ASSERT_NE(charts, nullptr);
-  EXPECT_TRUE(doc_->TimeChartRelay());
-  frame_->FindAction("&Time Charts")->trigger();  // already shown: kept
-  EXPECT_EQ(frame_->MainView(), charts);
-
-  frame_->FindAction("Counts Histogram (&Main View)")->trigger();
-  EXPECT_NE(dynamic_cast<CVESKView*>(frame_->MainView()), nullptr);
-  EXPECT_FALSE(doc_->TimeChartRelay());
-  EXPECT_EQ(frame_->Splitter()->count(), 2);
 }
 
 }  // namespace

@@ -82,6 +82,7 @@ TEST(StoreSnapshot, WritesPThenTheFileNumberWithCrLfAndStoresTheNumber) {
   EXPECT_TRUE(dlg.NumberSent());
   EXPECT_EQ(doc.Store().Read(keys::kLastSnapshotFileNumber), 12);
   EXPECT_TRUE(dlg.ReplyText().contains("Disk Write Complete"));
+  EXPECT_EQ(dlg.ResultText(), "Snapshot stored to file 12.");
   dlg.Poll();  // nothing more to read: nothing changes, no warning
   EXPECT_TRUE(prompts.shown.empty());
 

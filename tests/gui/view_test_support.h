@@ -16,6 +16,7 @@
 #include "acquisition/vesk_doc.h"
 #include "display/message_receiver.h"
 #include "seams/memory_settings_store.h"
+#include "test_support/frame_builder.h"
 #include "ui/dialogs/dialog_prompts.h"
 
 namespace vesk::test {
@@ -60,6 +61,15 @@ class RelayWindows : public HeadlessWindows {
   mutable std::mutex mainFrameLock_;
   std::vector<Uwm> toMainFrame_;
 };
+
+// An L frame on the wire: every bin at `binValue`, the housekeeping words the bar shows.
+inline std::string LFrameWire(std::uint16_t binValue) {
+  LFrameFields fields;
+  fields.bins.fill(binValue);
+  fields.housekeeping = {2499, 0, 0, 1000, 8000, 401, 2006};
+  const Bytes wire = Wire(MakeLFrame(fields));
+  return {wire.begin(), wire.end()};
+}
 
 inline std::tm FixedTestTime() {
   std::tm tm{};

@@ -120,7 +120,7 @@ void QtUserDialogs::Notify(const std::string& text) {
       Qt::QueuedConnection);
 }
 
-bool QtUserDialogs::AskYesNo(const std::string& text, const std::string& caption) {
+bool QtUserDialogs::AskYesNo(const std::string& text, const std::string& caption, bool defaultYes) {
   if (scripted_) {
     Print(caption, text, MessageIcon::Question);
     Print("", "answering Yes", MessageIcon::Question, false);
@@ -135,7 +135,7 @@ bool QtUserDialogs::AskYesNo(const std::string& text, const std::string& caption
   Log(caption, text, MessageIcon::Question);
   QMessageBox box(QMessageBox::Question, Caption(caption), Text(text),
                   QMessageBox::Yes | QMessageBox::No, parent_.data());
-  box.setDefaultButton(QMessageBox::Yes);
+  box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
 }
 

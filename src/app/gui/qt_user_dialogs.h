@@ -35,7 +35,7 @@ class QtUserDialogs : public UserDialogs {
   void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
   void QueueMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
   void Notify(const std::string& text) override;
-  bool AskYesNo(const std::string& text, const std::string& caption) override;
+  bool AskYesNo(const std::string& text, const std::string& caption, bool defaultYes) override;
   std::optional<std::string> AskDataFileName(const std::string& proposedName,
                                              const std::string& directory, bool again) override;
 

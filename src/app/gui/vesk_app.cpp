@@ -119,6 +119,7 @@ int CVESKApp::Run() {
     icon.addFile(QString::fromLatin1(picture));
   }
   QApplication::setWindowIcon(icon);
+  QCoreApplication::instance()->installEventFilter(&titleFitter_);
   // The run's length counts from the start, whatever waits for an answer meanwhile.
   if (options_.duration > 0) {
     QTimer::singleShot(static_cast<int>(options_.duration * 1000), this, [this] { Quit(0); });
@@ -193,7 +194,7 @@ void CVESKApp::Quit(int code) {
   if (QWidget* box = QApplication::activeModalWidget()) box->close();
   // Once that loop has ended: the main window, and the program's own loop.
   QTimer::singleShot(0, this, [this] {
-    if (frame_) frame_->close();
+    if (frame_) frame_->CloseUnasked();  // the remote command 3, the end of --duration
     QCoreApplication::exit(exitCode_);
   });
 }

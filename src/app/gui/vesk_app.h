@@ -14,6 +14,7 @@
 #include "app/gui/qt_window_messages.h"
 #include "seams/clock.h"
 #include "seams/settings_store.h"
+#include "ui/dialogs/title_fitter.h"
 
 namespace vesk {
 
@@ -72,6 +73,7 @@ class CVESKApp : public QObject {
   QtWindowMessages messages_;
   QtUserDialogs dialogs_;
   SystemClock clock_;
+  CTitleFitter titleFitter_;
   std::unique_ptr<CUDPControl> udp_;
   std::unique_ptr<CVESKDoc> doc_;
   std::unique_ptr<LiveServices> services_;

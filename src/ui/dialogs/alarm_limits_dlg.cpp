@@ -6,9 +6,11 @@
 #include <QLabel>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <cstdio>
 
 #include "acquisition/alarm_monitor.h"
 #include "seams/settings_store.h"
+#include "ui/dialogs/dialog_prompts.h"
 
 namespace vesk {
 namespace {
@@ -17,6 +19,9 @@ constexpr const char* kCaption = "Alarm Limits";
 constexpr const char* kNote =
     "Alarms of a scan of the counter, shown in the status bar and the control bar and "
     "published.\nA value of 0 turns its alarm off.";
+constexpr const char* kPairRefusedFormat =
+    "The lower limit of the %s (%g) must be below its upper limit (%g).\n\nSet either to 0 to "
+    "turn that alarm off.";
 
 QSpinBox* IntBox(QWidget* parent, const char* name, int max, double value, const char* suffix) {
   auto* box = new QSpinBox(parent);
@@ -75,12 +80,28 @@ CAlarmLimitsDlg::CAlarmLimitsDlg(SettingsStore& store, QWidget* parent)
   layout->addWidget(buttons);
 }
 
+std::string CheckLimitPair(const char* name, double lower, double upper) {
+  if (lower <= 0 || upper <= 0 || lower < upper) return {};
+  char text[256];
+  std::snprintf(text, sizeof text, kPairRefusedFormat, name, lower, upper);
+  return text;
+}
+
 void CAlarmLimitsDlg::accept() {
+  // A pair whose lower limit is not below its upper one would keep its alarm raised.
+  const std::string refused =
+      CheckLimitPair("laser monitor", minLaser_->value(), maxLaser_->value());
+  if (!refused.empty()) {
+    StandardPrompts().Message(this, refused, kCaption, QMessageBox::Warning);
+    minLaser_->setFocus();
+    minLaser_->selectAll();
+    return;
+  }
   AlarmLimits l;
   l.noDataSeconds = noData_->value();
   l.minFlowSpeed = minFlow_->value();
   l.minLaserMonitor = minLaser_->value();
-  l.maxLaserMonitor = std::max(maxLaser_->value(), minLaser_->value());
+  l.maxLaserMonitor = maxLaser_->value();
   l.maxFrameErrorPercent = frameErrors_->value();
   l.frameErrorWindowSeconds = frameWindow_->value();
   l.gpsStaleSeconds = gpsStale_->value();

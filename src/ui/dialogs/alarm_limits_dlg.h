@@ -3,6 +3,7 @@
 // long a condition must last. Taken at once on OK.
 
 #include <QDialog>
+#include <string>
 
 class QDoubleSpinBox;
 class QSpinBox;
@@ -10,6 +11,10 @@ class QSpinBox;
 namespace vesk {
 
 class SettingsStore;
+
+// "" when a lower and an upper limit (0: that alarm off) may stand together, else the text
+// that refuses them: the lower one must be below the upper one.
+std::string CheckLimitPair(const char* name, double lower, double upper);
 
 class CAlarmLimitsDlg : public QDialog {
   Q_OBJECT

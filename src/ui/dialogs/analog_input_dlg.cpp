@@ -17,6 +17,9 @@ constexpr const char* kCaptionLabel = "Caption";
 constexpr const char* kScaleLabel = "Scale (multiplier)";
 constexpr const char* kBadCaption =
     "The caption of the analog value must be 1 to 16 characters long.";
+constexpr const char* kZeroScale =
+    "A scale of 0 would show every analog value as 0: please enter the multiplier (1 for the "
+    "value as the instrument sends it).";
 
 }  // namespace
 
@@ -50,6 +53,7 @@ void CAnalogInputDlg::accept() {
   QLineEdit* bad = caption_;
   if (refusal.empty()) {
     refusal = CheckCoefficientText(kScaleLabel, scale);
+    if (refusal.empty() && ParseReal(scale) == 0) refusal = kZeroScale;
     bad = scale_;
   }
   if (!refusal.empty()) {

@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -17,12 +18,15 @@
 namespace vesk {
 namespace {
 
-constexpr const char* kNotUsed = "\nAuxilary Port NOT USED.";
+constexpr const char* kNotUsed = "\nAuxiliary Port NOT USED.";
 constexpr const char* kNmeaInput =
-    "\nAuxilary Port configured to accept GPS/NMEA data as an input.\n\n(Configure GPS/NMEA "
+    "\nAuxiliary Port configured to accept GPS/NMEA data as an input.\n\n(Configure GPS/NMEA "
     "parsing options below)";
 constexpr const char* kCtdOutput =
-    "\nAuxilary Port configured to output CTD data to an external instrument/device.";
+    "\nAuxiliary Port configured to output CTD data to an external instrument/device.";
+constexpr const char* kNoDevice =
+    "The Auxiliary port is used but names no device.\n\nChoose its device (for example "
+    "/dev/ttyUSB0), or set the port to \"Not used\".";
 constexpr const char* kNoTermination =
     "ERROR !!\n\nTalker ID %d has no 'Sentence Termination' characters selected.  A NMEA "
     "Sentence must have a 'Sentence Termination' to be logged.";
@@ -145,6 +149,11 @@ bool CComPortDlgZEV::IdentifierLeft(int index) {
 }
 
 bool CComPortDlgZEV::Validate() {
+  if (Mode() != 0 && Settings().device.empty()) {
+    prompts_->Message(this, kNoDevice, kCaption, QMessageBox::Warning);
+    fields_->DeviceChooser()->setFocus();
+    return false;
+  }
   if (Mode() != 1) return true;  // the identifiers are neither used nor written
   for (int i = 0; i < kNmeaEntries; ++i) {
     if (!IdentifierLeft(i)) return false;

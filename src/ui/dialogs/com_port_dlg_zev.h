@@ -43,7 +43,7 @@ class CComPortDlgZEV : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr const char* kTitle = "Auxilary Port - CTD Output <OR> GPS/NMEA Input";
+  static constexpr const char* kTitle = "Auxiliary Port - CTD Output <OR> GPS/NMEA Input";
 
   // The page shows the store's auxiliary-port mode, line settings and NMEA entries.
   CComPortDlgZEV(const SettingsStore& store, const PortSettings& settings,
@@ -53,8 +53,9 @@ class CComPortDlgZEV : public QWidget {
   int Mode() const;
   PortSettings Settings() const;
   QString ModeText() const;
-  // The checks of OK (identifiers and terminations, GPS/NMEA mode only): false with the
-  // offending control focused when the sheet must stay open. Warnings are shown on the way.
+  // The checks of OK (a port in use names its device; identifiers and terminations, GPS/NMEA
+  // mode only): false with the offending control focused when the sheet must stay open.
+  // Warnings are shown on the way.
   bool Validate();
   // Writes the mode, and in GPS/NMEA mode the identifiers and terminations.
   void Write(SettingsStore& store) const;

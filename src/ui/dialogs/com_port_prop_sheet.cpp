@@ -39,6 +39,7 @@ CComPortPropSheet::CComPortPropSheet(CVESKDoc& doc, QWidget* parent)
   setWindowTitle(kCaption);
   auto* layout = new QVBoxLayout(this);
   tabs_ = new QTabWidget(this);
+  tabs_->setUsesScrollButtons(false);  // every page's title whole: the sheet is as wide
   du_ = new CComPortDlgDU(doc_.Settings().counterPort, tabs_);
   zev_ = new CComPortDlgZEV(doc_.Store(), doc_.Settings().auxPort, tabs_);
   tabs_->addTab(du_, CComPortDlgDU::kTitle);

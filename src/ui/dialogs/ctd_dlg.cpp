@@ -53,6 +53,11 @@ std::unique_ptr<QDialog> CreateCtdConfigDialog(int model, SettingsStore& store,
   }
 }
 
+bool HasCtdConfigDialog(int model) {
+  return model == CtdCatalogue::kSbe19 || model == CtdCatalogue::kSbe19plus ||
+         model == CtdCatalogue::kOs200 || model == CtdCatalogue::kSbe49;
+}
+
 CCTDDlg::CCTDDlg(CVESKDoc& doc, QWidget* parent)
     : QDialog(parent), doc_(doc), prompts_(&StandardPrompts()) {
   setWindowTitle(kCaption);
@@ -77,9 +82,9 @@ CCTDDlg::CCTDDlg(CVESKDoc& doc, QWidget* parent)
   form->addRow(kFormatLabel, format_);
   form->addRow(kSerialLabel, serial_);
   layout->addLayout(form);
-  auto* configure = new QPushButton(kConfigure, this);
-  configure->setObjectName("configure");
-  layout->addWidget(configure);
+  configure_ = new QPushButton(kConfigure, this);
+  configure_->setObjectName("configure");
+  layout->addWidget(configure_);
 
   auto* source = new QGroupBox(kSourceGroup, this);
   auto* sourceLayout = new QVBoxLayout(source);
@@ -98,7 +103,7 @@ CCTDDlg::CCTDDlg(CVESKDoc& doc, QWidget* parent)
   layout->addWidget(buttons);
   connect(buttons, &QDialogButtonBox::accepted, this, &CCTDDlg::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &CCTDDlg::reject);
-  connect(configure, &QPushButton::clicked, this, &CCTDDlg::Configure);
+  connect(configure_, &QPushButton::clicked, this, &CCTDDlg::Configure);
   connect(models_, &QListWidget::currentRowChanged, this, [this] { ShowModel(SelectedModel()); });
   Refresh();
 }
@@ -115,6 +120,10 @@ void CCTDDlg::ShowModel(int model) {
   rate_->setText(entry != nullptr ? QString("%1 Hz").arg(entry->rateHz) : QString());
   format_->setText(entry != nullptr ? QString::fromStdString(entry->expectedFormat) : QString());
   serial_->setText(entry != nullptr ? QString::fromStdString(entry->serial) : QString());
+  const bool configurable =
+      HasCtdConfigDialog(model >= 0 ? model : doc_.Store().Read(keys::kModelCtd));
+  configure_->setEnabled(configurable);
+  configure_->setToolTip(configurable ? QString() : QString::fromLatin1(kUnableToConfigureCtd));
 }
 
 void CCTDDlg::Refresh() {

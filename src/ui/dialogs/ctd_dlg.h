@@ -9,6 +9,7 @@
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QPushButton;
 class QRadioButton;
 
 namespace vesk {
@@ -18,7 +19,8 @@ class DialogPrompts;
 class SettingsStore;
 
 inline constexpr const char* kSelectValidCtd = "Select a valid CTD device.";
-inline constexpr const char* kUnableToConfigureCtd = "Unable to configure application for CTD.";
+inline constexpr const char* kUnableToConfigureCtd =
+    "This CTD has no coefficients or options to configure.";
 inline constexpr const char* kConfigWindowError =
     "An error occurred while trying to load the configuration window.";
 inline constexpr const char* kCtdConfigurationCaption = "CTD Configuration";
@@ -27,6 +29,8 @@ inline constexpr const char* kCtdConfigurationCaption = "CTD Configuration";
 // that has none. It shows its own messages through `prompts`.
 std::unique_ptr<QDialog> CreateCtdConfigDialog(int model, SettingsStore& store,
                                                DialogPrompts& prompts, QWidget* parent);
+// Whether a model has such a dialog ("Configure" is offered only then).
+bool HasCtdConfigDialog(int model);
 
 class CCTDDlg : public QDialog {
   Q_OBJECT
@@ -52,6 +56,7 @@ class CCTDDlg : public QDialog {
   QLabel* rate_ = nullptr;
   QLabel* format_ = nullptr;
   QLineEdit* serial_ = nullptr;
+  QPushButton* configure_ = nullptr;
   QRadioButton* direct_ = nullptr;
   QRadioButton* viaMux_ = nullptr;
 };

@@ -52,11 +52,13 @@ QCheckBox* Box(QWidget* parent, const char* name, const char* text) {
   return box;
 }
 
-std::optional<std::string> AskOutput(QWidget* parent) {
-  QFileDialog dialog(parent, kCaption, QString(), kBinFileFilter);
+constexpr const char* kTextFileFilter = "Text Files (*.txt);;All Files (*)";
+
+std::optional<std::string> AskOutput(QWidget* parent, bool text) {
+  QFileDialog dialog(parent, kCaption, QString(), text ? kTextFileFilter : kBinFileFilter);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setDefaultSuffix("bin");
+  dialog.setDefaultSuffix(text ? "txt" : "bin");
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().front().toStdString();
 }
@@ -99,7 +101,8 @@ CExtractDataStreamDlg::CExtractDataStreamDlg(SettingsStore& store, QWidget* pare
   auto* layout = new QVBoxLayout(this);
 
   auto* inputRow = new QHBoxLayout;
-  input_ = new QLineEdit(kExtractInputPrompt, this);
+  input_ = new QLineEdit(this);
+  input_->setPlaceholderText(kExtractInputPrompt);
   input_->setObjectName("input");
   auto* browse = new QPushButton(kBrowse, this);
   browse->setObjectName("browse");
@@ -159,22 +162,40 @@ CExtractDataStreamDlg::CExtractDataStreamDlg(SettingsStore& store, QWidget* pare
   layout->addWidget(progress_);
 
   auto* buttons = new QHBoxLayout;
-  auto* extract = new QPushButton(kExtract, this);
-  extract->setObjectName("extract");
+  extract_ = new QPushButton(kExtract, this);
+  extract_->setObjectName("extract");
   auto* close = new QPushButton(kClose, this);
   buttons->addStretch();
-  buttons->addWidget(extract);
+  buttons->addWidget(extract_);
   buttons->addWidget(close);
   layout->addLayout(buttons);
 
   connect(browse, &QPushButton::clicked, this, &CExtractDataStreamDlg::Browse);
-  connect(extract, &QPushButton::clicked, this, &CExtractDataStreamDlg::Extract);
+  connect(extract_, &QPushButton::clicked, this, &CExtractDataStreamDlg::Extract);
+  connect(input_, &QLineEdit::textChanged, this, &CExtractDataStreamDlg::UpdateExtract);
+  for (QCheckBox* stream : {binned_, ctd_, gps_, mep_, aux_})
+    connect(stream, &QCheckBox::toggled, this, &CExtractDataStreamDlg::UpdateExtract);
   connect(close, &QPushButton::clicked, this, &CExtractDataStreamDlg::reject);
   connect(aux_, &QCheckBox::toggled, this, &CExtractDataStreamDlg::AuxToggled);
   connect(stripAux_, &QCheckBox::toggled, this, &CExtractDataStreamDlg::StripAuxToggled);
   connect(auxType_, &QComboBox::currentTextChanged, this, &CExtractDataStreamDlg::AuxTypeChanged);
   AuxToggled(false);
   StripAuxToggled(false);
+  UpdateExtract();
+}
+
+void CExtractDataStreamDlg::UpdateExtract() {
+  const StreamExtractOptions o = Options();
+  const bool stream = o.binned || o.ctd || o.gps || o.mep || o.aux;
+  extract_->setEnabled(stream && !input_->text().trimmed().isEmpty());
+}
+
+bool CExtractDataStreamDlg::TextOutput() const {
+  const StreamExtractOptions o = Options();
+  const bool anyText = (o.ctd && o.stripCtd) || (o.gps && o.stripGps) || (o.aux && o.stripAux);
+  const bool anyFramed = o.binned || o.mep || (o.ctd && !o.stripCtd) || (o.gps && !o.stripGps) ||
+                         (o.aux && !o.stripAux);
+  return anyText && !anyFramed;
 }
 
 void CExtractDataStreamDlg::AuxToggled(bool on) {
@@ -234,7 +255,15 @@ bool CExtractDataStreamDlg::Extract() {
     prompts_->Message(this, error, kCaption, QMessageBox::Critical);
     return false;
   }
-  const std::optional<std::string> output = chooseOutput_(this);
+  if (options.stripAux && options.minAuxFrame > options.maxAuxFrame) {
+    char text[256];
+    std::snprintf(text, sizeof text, kExtractRangeRefused, options.minAuxFrame,
+                  options.maxAuxFrame);
+    prompts_->Message(this, text, kCaption, QMessageBox::Warning);
+    min_->setFocus();
+    return false;
+  }
+  const std::optional<std::string> output = chooseOutput_(this, TextOutput());
   if (!output) return false;
 
   progress_->setValue(0);

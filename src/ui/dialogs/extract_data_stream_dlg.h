@@ -14,6 +14,7 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QProgressBar;
+class QPushButton;
 class QSpinBox;
 
 namespace vesk {
@@ -21,7 +22,10 @@ namespace vesk {
 class DialogPrompts;
 class SettingsStore;
 
-inline constexpr const char* kExtractInputPrompt = "Select an VESK data file to start...";
+inline constexpr const char* kExtractInputPrompt = "Select a VESK data file to start...";
+inline constexpr const char* kExtractRangeRefused =
+    "The smallest data packet size (%d) is above the largest (%d).\n\nPlease correct the "
+    "range.";
 
 // The label of the auxiliary framing box for the auxiliary type letter.
 std::string AuxFramingLabel(char auxType);
@@ -32,8 +36,9 @@ class CExtractDataStreamDlg : public QDialog {
   Q_OBJECT
 
  public:
-  // Asks for the output file; nothing when the user cancels.
-  using OutputChooser = std::function<std::optional<std::string>(QWidget* parent)>;
+  // Asks for the output file (a text file, .txt, when `text`, else a .bin); nothing when the
+  // user cancels.
+  using OutputChooser = std::function<std::optional<std::string>(QWidget* parent, bool text)>;
 
   explicit CExtractDataStreamDlg(SettingsStore& store, QWidget* parent = nullptr);
   void SetPrompts(DialogPrompts& prompts) { prompts_ = &prompts; }
@@ -43,9 +48,12 @@ class CExtractDataStreamDlg : public QDialog {
   StreamExtractOptions Options() const;
   std::string InputPath() const;
   void SetInputPath(const std::string& path);
-  // "EXTRACT": checks the input, asks for the output, runs, shows the final message and
-  // stores the size range. True when a run completed.
+  // "EXTRACT" (offered once a file and a stream are chosen): checks the input and the size
+  // range, asks for the output, runs, shows the final message and stores the size range.
+  // True when a run completed.
   bool Extract();
+  // Every stream chosen is text without its framing: the output is offered as .txt.
+  bool TextOutput() const;
   int ProgressValue() const;
 
  private:
@@ -53,6 +61,7 @@ class CExtractDataStreamDlg : public QDialog {
   void AuxToggled(bool on);
   void StripAuxToggled(bool on);
   void AuxTypeChanged();
+  void UpdateExtract();
 
   SettingsStore& store_;
   DialogPrompts* prompts_;
@@ -70,6 +79,7 @@ class CExtractDataStreamDlg : public QDialog {
   QSpinBox* min_ = nullptr;
   QSpinBox* max_ = nullptr;
   QProgressBar* progress_ = nullptr;
+  QPushButton* extract_ = nullptr;
 };
 
 }  // namespace vesk

@@ -6,8 +6,10 @@
 #include <QLabel>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <cstdio>
 
 #include "acquisition/vesk_doc.h"
+#include "ui/dialogs/dialog_prompts.h"
 
 namespace vesk {
 namespace {
@@ -18,6 +20,9 @@ constexpr const char* kStaleLabel = "Position stale after";
 constexpr const char* kHint =
     "Field positions count from 1, the sentence identifier being field 1\n(for $GPGGA: time 2, "
     "latitude 3, N/S 4, longitude 5, E/W 6).";
+constexpr const char* kSameFieldFormat =
+    "%s and %s are both set to field %d: each field of the sentence holds one value.\n\n"
+    "Please correct the field positions.";
 
 struct PositionField {
   const IntKey* key;
@@ -69,6 +74,19 @@ CLatLongParsingConfigDlg::CLatLongParsingConfigDlg(CVESKDoc& doc, QWidget* paren
 }
 
 void CLatLongParsingConfigDlg::accept() {
+  // Two values read from one field would show a position that was never sent.
+  for (std::size_t i = 0; i < kPositions.size(); ++i) {
+    for (std::size_t j = i + 1; j < kPositions.size(); ++j) {
+      const int field = positions_[i]->value();
+      if (field == 0 || field != positions_[j]->value()) continue;
+      char text[256];
+      std::snprintf(text, sizeof text, kSameFieldFormat, kPositions[i].label, kPositions[j].label,
+                    field);
+      StandardPrompts().Message(this, text, kCaption, QMessageBox::Warning);
+      positions_[j]->setFocus();
+      return;
+    }
+  }
   doc_.Store().Write(keys::kSentenceToParse, sentence_->currentText().trimmed().toStdString());
   for (std::size_t i = 0; i < kPositions.size(); ++i) {
     doc_.Store().Write(*kPositions[i].key, positions_[i]->value());

@@ -22,7 +22,12 @@ constexpr const char* kPauseCaption = "Pause   | |";
 constexpr const char* kResumeCaption = "Resume";
 constexpr const char* kQuitCaption = "Quit";
 constexpr const char* kSpeedGroup = "Playback Speed";
-constexpr std::array<const char*, 4> kSpeedCaptions = {"8x", "4x", "2x", "1x"};
+constexpr std::array<const char*, 4> kSpeedCaptions = {"Max", "4x", "2x", "1x"};
+constexpr std::array<const char*, 4> kSpeedTips = {
+    "As fast as the recording is processed", "Four times the recording's own pace",
+    "Twice the recording's own pace",
+    "The recording's own pace (its L frames, two a second, or "
+    "its GPS time)"};
 constexpr const char* kHint = "Select the 'Playback Speed' and click 'Play'.";
 constexpr const char* kInitialStatus = "Select speed and click 'Play'";
 constexpr const char* kPlayingStatus = kPlaybackPlayingText;
@@ -59,6 +64,7 @@ CPlaybackDataDlg::CPlaybackDataDlg(CVESKDoc& doc, QWidget* parent) : QDialog(par
   for (int i = 0; i < static_cast<int>(kSpeedCaptions.size()); ++i) {
     auto* radio = new QRadioButton(kSpeedCaptions[i], group);
     radio->setObjectName(QString("speed%1").arg(i));
+    radio->setToolTip(kSpeedTips[static_cast<std::size_t>(i)]);
     speeds_->addButton(radio, i);
     groupLayout->addWidget(radio);
   }
@@ -138,11 +144,7 @@ void CPlaybackDataDlg::Resume() {
 
 void CPlaybackDataDlg::Quit() {
   progressTimer_.stop();
-  close();  // deletes the window; its destructor tells the main frame
-}
-
-void CPlaybackDataDlg::reject() {
-  Quit();
+  reject();  // hides the window, which then deletes itself; its destructor tells the main frame
 }
 
 void CPlaybackDataDlg::UpdateProgress() {

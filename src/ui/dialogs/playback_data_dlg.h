@@ -1,7 +1,7 @@
 #pragma once
 // "Playback Binary Data File": the modeless window that plays a recorded .bin file through
 // the pipeline at a chosen pace, with pause, resume, progress and Quit. It deletes itself
-// when closed and then tells the main frame, which ends the scan.
+// when closed (Quit, Esc or its title bar) and then tells the main frame, which ends the scan.
 
 #include <QDialog>
 #include <QTimer>
@@ -16,8 +16,8 @@ namespace vesk {
 
 class CVESKDoc;
 
-// The speed buttons "8x", "4x", "2x", "1x" and the pause per 1024-byte chunk each stands
-// for, in 100 ms.
+// The speed buttons "Max", "4x", "2x", "1x" and the speed value each stands for (as stored:
+// 0 as fast as it is processed, else 4 / the multiple of the recording's own pace).
 inline constexpr std::array<int, 4> kPlaybackSpeeds = {0, 1, 2, 4};
 
 class CPlaybackDataDlg : public QDialog {
@@ -33,6 +33,7 @@ class CPlaybackDataDlg : public QDialog {
   void Play();
   void Pause();
   void Resume();
+  // Ends the playback: the window closes (as with Esc or its title bar) and is deleted.
   void Quit();
   void SelectSpeed(int index);
   // One tick of the progress timer.
@@ -41,9 +42,6 @@ class CPlaybackDataDlg : public QDialog {
   QString StatusText() const;
   int SpeedIndex() const;
   bool ProgressRunning() const { return progressTimer_.isActive(); }
-
- protected:
-  void reject() override;  // Escape closes the window like Quit
 
  private:
   void SetButtons(bool play, bool pause, bool resume);

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <cstdio>
 
 #include "control/record_publisher.h"
 #include "seams/settings_store.h"
@@ -25,6 +26,9 @@ constexpr const char* kNote =
     "or\nthe subnet's) or multicast (239.x.x.x).";
 constexpr const char* kBadAddress =
     "The address must be a numeric IPv4 or IPv6 address or a host name.";
+constexpr const char* kRemotePortFormat =
+    "UDP port %d is the remote control's own port (Settings > Remote Control...): the records "
+    "would be sent to VESK's own command socket.\n\nPlease choose another port.";
 
 struct TypeBox {
   PublishedType type;
@@ -93,6 +97,13 @@ void CPublishDlg::accept() {
   if (const std::string refusal = CheckPublishAddress(address); !refusal.empty()) {
     address_->setFocus();
     prompts_->Message(this, refusal, kCaption, QMessageBox::Warning);
+    return;
+  }
+  if (enabled_->isChecked() && port_->value() == store_.Read(keys::kRemotePort)) {
+    char text[512];
+    std::snprintf(text, sizeof text, kRemotePortFormat, port_->value());
+    port_->setFocus();
+    prompts_->Message(this, text, kCaption, QMessageBox::Warning);
     return;
   }
   PublishSettings p;

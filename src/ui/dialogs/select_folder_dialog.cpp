@@ -69,16 +69,17 @@ std::optional<std::string> CSelectFolderDialog::TrySelect(const std::string& typ
     return std::nullopt;
   }
   if (!IsDirectory(*folder)) {
-    if (prompts_->Ask(this, *folder + "\n\n" + kCreateQuestion, kTitle, QMessageBox::Question,
-                      DialogPrompts::Buttons::YesNo)) {
-      CreateDirectories(*folder);
-      if (!IsDirectory(*folder)) {
-        prompts_->Message(this, std::string(kCannotCreate) + "\n" + *folder, kTitle,
-                          QMessageBox::Critical);
-        return std::nullopt;
-      }
+    // On No nothing is chosen: the dialog stays open for another folder.
+    if (!prompts_->Ask(this, *folder + "\n\n" + kCreateQuestion, kTitle, QMessageBox::Question,
+                       DialogPrompts::Buttons::YesNo)) {
+      return std::nullopt;
     }
-    // On No the folder is taken as typed: it is created when logging starts.
+    CreateDirectories(*folder);
+    if (!IsDirectory(*folder)) {
+      prompts_->Message(this, std::string(kCannotCreate) + "\n" + *folder, kTitle,
+                        QMessageBox::Critical);
+      return std::nullopt;
+    }
   }
   return *folder == "/" ? *folder : *folder + "/";
 }

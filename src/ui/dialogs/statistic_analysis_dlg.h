@@ -1,5 +1,5 @@
 #pragma once
-// "Statistical Size Anaylsis": the count-weighted mean size and standard deviation of two
+// "Statistical Size Analysis": the count-weighted mean size and standard deviation of two
 // size ranges A and B of the cumulative bins, refreshed four times a second while open.
 // It changes no document data. A limit is checked when its field is left; a refused limit
 // goes back to its initial value.
@@ -17,7 +17,7 @@ class CVESKDoc;
 class DialogPrompts;
 
 // The window title, spelt as the program has always shown it.
-inline constexpr const char* kStatisticsTitle = "Statistical Size Anaylsis";
+inline constexpr const char* kStatisticsTitle = "Statistical Size Analysis";
 inline constexpr const char* kLowerBelow100 = "Cannot set LowerLimit less than 100 um";
 inline constexpr const char* kNotMultipleOf15 = "Value must be a multiple of 15";
 inline constexpr const char* kLowerNotBelowUpper = "LowerLimit must be less than UpperLimit";

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include "acquisition/serial_port.h"
 #include "acquisition/vesk_doc.h"
@@ -26,11 +27,25 @@ constexpr const char* kCloseCaption = "Close";
 constexpr const char* kSendError = "WARNING!! \n\nError sending command to VESK";
 constexpr const char* kSendErrorCaption = "WARNING: Communication Error";
 constexpr const char* kOpenStoreCommand = "p";
+constexpr const char* kStoringFormat = "Storing the snapshot to file %02d ...";
+constexpr const char* kStoredFormat = "Snapshot stored to file %02d.";
+constexpr const char* kFailedFormat = "The snapshot was NOT stored to file %02d: %s";
+constexpr const char* kNoAnswerFormat =
+    "No answer from the counter within %d s: the snapshot may not have been stored to file %02d.";
+constexpr const char* kDoneLook = "color:#1b5e20; font-weight:bold;";
+constexpr const char* kFailedLook = "color:#b71c1c; font-weight:bold;";
 
 constexpr std::size_t kReplyLimit = 500;
 constexpr std::size_t kPollLimit = 100;
 constexpr int kReplyGapMs = 100;  // a reply is complete after this long without a byte
 constexpr SerialTimeouts kTimeouts{0, 0, kReplyGapMs, 0, 500};
+
+template <typename... Args>
+QString Formatted(const char* format, Args... args) {
+  char text[512];
+  std::snprintf(text, sizeof text, format, args...);
+  return QString::fromLatin1(text);
+}
 
 // What the counter sends within the reply gap, at most `limit` bytes.
 std::string ReadReply(CSerialPort& port, std::size_t limit) {
@@ -62,6 +77,9 @@ CStoreSnapshotDlg::CStoreSnapshotDlg(CVESKDoc& doc, QWidget* parent)
   reply_->setReadOnly(true);
   reply_->setPlainText(kWaiting);
   reply_->setMinimumSize(380, 160);
+  result_ = new QLabel(this);
+  result_->setObjectName("storeResult");
+  result_->setWordWrap(true);
   auto* buttons = new QDialogButtonBox(this);
   QPushButton* close = buttons->addButton(kCloseCaption, QDialogButtonBox::AcceptRole);
   close->setObjectName("closeButton");
@@ -74,6 +92,7 @@ CStoreSnapshotDlg::CStoreSnapshotDlg(CVESKDoc& doc, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(row);
   layout->addWidget(reply_, 1);
+  layout->addWidget(result_);
   layout->addWidget(buttons);
 
   connect(store_, &QPushButton::clicked, this, &CStoreSnapshotDlg::Store);
@@ -86,6 +105,7 @@ CStoreSnapshotDlg::CStoreSnapshotDlg(CVESKDoc& doc, QWidget* parent)
 }
 
 CStoreSnapshotDlg::~CStoreSnapshotDlg() {
+  ClosePort();
   Reconnect();
 }
 
@@ -97,23 +117,29 @@ void CStoreSnapshotDlg::showEvent(QShowEvent* event) {
   QTimer::singleShot(0, this, &CStoreSnapshotDlg::OpenStore);
 }
 
-void CStoreSnapshotDlg::OpenPort(CSerialPort& port) {
+void CStoreSnapshotDlg::OpenPort() {
+  if (port_ != nullptr && port_->IsOpen()) return;
+  port_ = std::make_unique<CSerialPort>();
   const PortSettings& p = doc_.Settings().counterPort;
-  port.Open(p.port, p.bitRate, p.parity, p.dataBits, p.stopBits, p.flowControl, p.device);
-  port.SetTimeouts(kTimeouts);
-  port.Purge(kPurgeRxClear | kPurgeTxClear);
+  port_->Open(p.port, p.bitRate, p.parity, p.dataBits, p.stopBits, p.flowControl, p.device);
+  port_->SetTimeouts(kTimeouts);
+  port_->Purge(kPurgeRxClear | kPurgeTxClear);
+}
+
+void CStoreSnapshotDlg::ClosePort() {
+  if (port_ != nullptr) port_->Close();
+  port_.reset();
 }
 
 void CStoreSnapshotDlg::OpenStore() {
   opened_ = true;
   if (doc_.Scanning()) return;  // the scan owns the port
   try {
-    CSerialPort port;
-    OpenPort(port);
-    ready_ = port.Write(kOpenStoreCommand, 1) == 1;
-    AppendReply(ReadReply(port, kReplyLimit));
-    port.Close();
+    OpenPort();
+    ready_ = port_->Write(kOpenStoreCommand, 1) == 1;
+    AppendReply(ReadReply(*port_, kReplyLimit));
   } catch (const CSerialException&) {
+    ClosePort();
     ready_ = false;
   }
   if (!ready_) ReportFailure();
@@ -121,26 +147,29 @@ void CStoreSnapshotDlg::OpenStore() {
 
 void CStoreSnapshotDlg::Store() {
   if (doc_.Scanning()) return;
-  const int number = fileNumber_->value();
+  number_ = fileNumber_->value();
+  outcome_ = SnapshotOutcome::None;
   fileNumber_->setEnabled(false);
   store_->setEnabled(false);
   bool ok = false;
   try {
-    CSerialPort port;
-    OpenPort(port);
+    OpenPort();
     if (ready_) {
       char command[16];
-      const int length = std::snprintf(command, sizeof command, "%d\r\n", number);
-      if (port.Write(command, static_cast<std::size_t>(length)) ==
+      const int length = std::snprintf(command, sizeof command, "%d\r\n", number_);
+      if (port_->Write(command, static_cast<std::size_t>(length)) ==
           static_cast<std::size_t>(length)) {
         sent_ = true;
         ok = true;
-        doc_.Store().Write(keys::kLastSnapshotFileNumber, number);
+        sentAt_ = std::chrono::steady_clock::now();
+        watch_ = SnapshotReplyWatch(SnapshotReplyWatch::Command::Store);
+        doc_.Store().Write(keys::kLastSnapshotFileNumber, number_);
       }
     }
-    AppendReply(ReadReply(port, kReplyLimit));
-    port.Close();
+    if (ok) ShowResult(SnapshotOutcome::None, Formatted(kStoringFormat, number_));
+    AppendReply(ReadReply(*port_, kReplyLimit));
   } catch (const CSerialException&) {
+    ClosePort();
     ok = false;
   }
   if (!ok) {
@@ -150,18 +179,22 @@ void CStoreSnapshotDlg::Store() {
     ReportFailure();
     return;
   }
-  if (ready_ && sent_) pollTimer_.start();
+  if (ready_ && sent_ && outcome_ == SnapshotOutcome::None) pollTimer_.start();
 }
 
 void CStoreSnapshotDlg::Poll() {
   try {
-    CSerialPort port;
-    OpenPort(port);
-    AppendReply(ReadReply(port, kPollLimit));
-    port.Close();
+    OpenPort();
+    AppendReply(ReadReply(*port_, kReplyLimit));
   } catch (const CSerialException&) {
+    ClosePort();
     pollTimer_.stop();  // one warning, not one every tick
     ReportFailure();
+    return;
+  }
+  if (pollTimer_.isActive() &&
+      std::chrono::steady_clock::now() - sentAt_ > std::chrono::seconds(kAnswerSeconds)) {
+    ShowResult(SnapshotOutcome::NoAnswer, Formatted(kNoAnswerFormat, kAnswerSeconds, number_));
   }
 }
 
@@ -175,10 +208,34 @@ void CStoreSnapshotDlg::AppendReply(const std::string& bytes) {
   end.insertText(text);
   reply_->setTextCursor(end);
   reply_->ensureCursorVisible();
+  if (!sent_ || outcome_ != SnapshotOutcome::None) return;
+  const SnapshotReply reply = watch_.Feed(bytes);
+  if (reply.outcome == SnapshotOutcome::Done) {
+    ShowResult(reply.outcome, Formatted(kStoredFormat, number_));
+  } else if (reply.outcome == SnapshotOutcome::Failed) {
+    ShowResult(reply.outcome, Formatted(kFailedFormat, number_, reply.line.c_str()));
+  }
+}
+
+void CStoreSnapshotDlg::ShowResult(SnapshotOutcome outcome, const QString& text) {
+  result_->setText(text);
+  outcome_ = outcome;
+  result_->setStyleSheet(outcome == SnapshotOutcome::Done   ? kDoneLook
+                         : outcome == SnapshotOutcome::None ? ""
+                                                            : kFailedLook);
+  if (outcome == SnapshotOutcome::None) return;
+  pollTimer_.stop();
+  // Another file number may be tried after a failure.
+  fileNumber_->setEnabled(outcome != SnapshotOutcome::Done);
+  store_->setEnabled(outcome != SnapshotOutcome::Done);
 }
 
 QString CStoreSnapshotDlg::ReplyText() const {
   return reply_->toPlainText();
+}
+
+QString CStoreSnapshotDlg::ResultText() const {
+  return result_->text();
 }
 
 void CStoreSnapshotDlg::ReportFailure() {
@@ -188,6 +245,7 @@ void CStoreSnapshotDlg::ReportFailure() {
 void CStoreSnapshotDlg::done(int result) {
   pollTimer_.stop();
   QDialog::done(result);
+  ClosePort();
   Reconnect();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// "Add New Cursor": the sample number at which every shown chart gets a vertical cursor.
+// "Add New Cursor": the time since the scan started ("mm:ss", "h:mm:ss" or seconds) at which
+// every shown chart gets a vertical cursor.
 
 #include <QDialog>
 
@@ -7,7 +8,8 @@ class QLineEdit;
 
 namespace vesk {
 
-inline constexpr const char* kInsertCursorPrompt = "Insert Cursor at Sample:";
+inline constexpr const char* kInsertCursorPrompt =
+    "Insert Cursor at Time since the scan started (mm:ss):";
 
 class CTimePlot_InsertCursorDlg : public QDialog {
   Q_OBJECT
@@ -15,8 +17,8 @@ class CTimePlot_InsertCursorDlg : public QDialog {
  public:
   explicit CTimePlot_InsertCursorDlg(QWidget* parent = nullptr);
 
-  int Sample() const;
-  void SetSample(int sample);
+  int Seconds() const;
+  void SetSeconds(int seconds);
   QLineEdit* Edit() const { return edit_; }
 
  private:

@@ -2,13 +2,16 @@
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 #include "acquisition/vesk_doc.h"
@@ -21,18 +24,23 @@ constexpr const char* kBoundsGreater = "The Lower Bound CANNOT BE GREATER than t
 constexpr const char* kBoundsEqual = "The Lower Bound CANNOT EQUAL the Upper Bound";
 constexpr const char* kBoundsRange = "Please enter an integer between 0 and 127.";
 constexpr const char* kLatitudeRange = "Please enter a number between -90 and 90.";
-constexpr const char* kLatitudeFormat = "Format must be decimal degress ( DD.DDDD )";
+constexpr const char* kLatitudeFormat = "Format must be decimal degrees ( DD.DDDD )";
 constexpr const char* kConstantConfirm =
     "Please confirm that you wish to change the Counter Constant.";
 constexpr const char* kConstantEmpty =
     "This value cannot be empty.  \n\nIf you do not wish to use the Counter Constant, set it "
     "to 0.";
+constexpr const char* kConstantNumber =
+    "The Counter Constant must be a number (for example 1.25 or 0).";
 constexpr const char* kMepRange = "Please enter an integer between 1 and 1000.";
 constexpr const char* kFirmwareNumber =
     "Please enter the firmware version as a number (for example 2.25).";
-constexpr const char* kFirmwareHelp =
-    "The firmware version of the counter can be read in the counter's own menu "
-    "(\"VESK VERSION:\") through a terminal program.";
+constexpr const char* kFirmwareReported = "The counter reported firmware version %s.";
+constexpr const char* kFirmwareUse = "Use %s";
+constexpr const char* kFirmwareNotReported =
+    "The counter has not reported its firmware version yet: it does so (\"VESK VERSION:\") "
+    "while it is connected and idle.";
+constexpr const char* kVersionTag = "VESK VERSION:";
 
 constexpr int kMaxBin = 127;
 constexpr int kMaxMep = 1000;
@@ -74,6 +82,16 @@ std::optional<double> ParseDecimalText(std::string_view text) {
   return ParseReal(t);
 }
 
+std::string ReportedFirmwareVersion(std::string_view counterText) {
+  const std::size_t at = counterText.rfind(kVersionTag);
+  if (at == std::string_view::npos) return {};
+  std::size_t end = counterText.find_first_of("\r\n", at);
+  if (end == std::string_view::npos) end = counterText.size();
+  const std::string version = Trimmed(
+      counterText.substr(at + std::strlen(kVersionTag), end - at - std::strlen(kVersionTag)));
+  return ValidateFirmwareVersion(version).empty() ? version : std::string();
+}
+
 std::string ValidateFirmwareVersion(std::string_view text) {
   const auto v = ParseDecimalText(text);
   return v && *v > 0 ? std::string() : kFirmwareNumber;
@@ -92,7 +110,8 @@ std::string ValidateSurveyLat(std::string_view text) {
 }
 
 std::string ValidateCounterConstant(std::string_view text) {
-  return Trimmed(text).empty() ? kConstantEmpty : std::string();
+  if (Trimmed(text).empty()) return kConstantEmpty;
+  return ParseDecimalText(text) ? std::string() : kConstantNumber;
 }
 
 std::string ValidateMaxMepLength(int length) {
@@ -131,12 +150,31 @@ void CValueDlg::accept() {
 
 CFirmwareVersionDlg::CFirmwareVersionDlg(CVESKDoc& doc, QWidget* parent)
     : CValueDlg(doc, parent, "VESK Firmware Version") {
-  auto* help = new QLabel(kFirmwareHelp, this);
+  // What the counter said of itself, offered in place of typing it.
+  const std::string reported = ReportedFirmwareVersion(doc_.Settings().eepromData);
+  char text[256];
+  std::snprintf(text, sizeof text, reported.empty() ? kFirmwareNotReported : kFirmwareReported,
+                reported.c_str());
+  auto* help = new QLabel(QString::fromLatin1(text), this);
+  help->setObjectName("reportedVersion");
   help->setWordWrap(true);
   Body()->addWidget(help);
   version_ = new QLineEdit(QString::fromStdString(doc_.Store().Read(keys::kFirmwareVer)), this);
   auto* form = new QFormLayout();
-  form->addRow("Firmware Version:", version_);
+  if (reported.empty()) {
+    form->addRow("Firmware Version:", version_);
+  } else {
+    std::snprintf(text, sizeof text, kFirmwareUse, reported.c_str());
+    auto* use = new QPushButton(QString::fromLatin1(text), this);
+    use->setObjectName("useReportedVersion");
+    use->setAutoDefault(false);
+    connect(use, &QPushButton::clicked, this,
+            [this, reported] { version_->setText(QString::fromStdString(reported)); });
+    auto* row = new QHBoxLayout();
+    row->addWidget(version_, 1);
+    row->addWidget(use);
+    form->addRow("Firmware Version:", row);
+  }
   Body()->addLayout(form);
   FinishLayout();
 }

@@ -22,6 +22,8 @@ class DialogPrompts;
 
 // --- validation (empty text: accepted) ---
 std::string ValidateFirmwareVersion(std::string_view text);
+// The version in the counter's status text ("VESK VERSION: 2.30"), "" when it has none.
+std::string ReportedFirmwareVersion(std::string_view counterText);
 std::string ValidateWindowBounds(int lower, int upper);
 std::string ValidateSurveyLat(std::string_view text);
 std::string ValidateCounterConstant(std::string_view text);
@@ -60,7 +62,8 @@ class CValueDlg : public QDialog {
   QVBoxLayout* body_;
 };
 
-// "VESK Firmware Version": the version text, stored as "FirmwareVer".
+// "VESK Firmware Version": the version text, stored as "FirmwareVer"; the version the counter
+// reported, when it did, is shown and offered.
 class CFirmwareVersionDlg : public CValueDlg {
   Q_OBJECT
  public:
