@@ -12,6 +12,8 @@
 #include "ui/dialogs/alarm_limits_dlg.h"
 #include "ui/dialogs/profiles_dlg.h"
 #include "ui/dialogs/publish_dlg.h"
+#include "ui/dialogs/web_view_dlg.h"
+#include "web/web_view.h"
 
 namespace vesk {
 namespace {
@@ -53,6 +55,11 @@ void CMainFrame::BuildLiveMenus(QMenu* commands, QMenu* settings) {
           this, [this] {
             CPublishDlg d(doc_.Store(), this);
             if (d.exec() == QDialog::Accepted && services_ != nullptr) services_->Configure();
+          });
+  connect(AddAction(settings, "We&b View...", nullptr, false, true), &QAction::triggered, this,
+          [this] {
+            CWebViewDlg d(doc_.Store(), this);
+            if (d.exec() == QDialog::Accepted && web_ != nullptr) web_->Configure();
           });
 }
 

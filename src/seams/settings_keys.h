@@ -181,6 +181,15 @@ inline constexpr IntKey kRemotePort{"RemoteControl", "Port", 55123};
 inline constexpr TextKey kRemoteBindAddress{"RemoteControl", "BindAddress", "127.0.0.1"};
 inline constexpr TextKey kRemoteAllowedHosts{"RemoteControl", "AllowedHosts", ""};
 
+// WebView: the read-only live page, its JSON and its metrics over HTTP, off by default.
+// AllowedHosts: addresses, names or subnets (10.0.0.0/24), or * for every host; empty: this
+// computer only.
+inline constexpr IntKey kWebEnabled{"WebView", "Enabled", 0};
+inline constexpr TextKey kWebBindAddress{"WebView", "BindAddress", "127.0.0.1"};
+inline constexpr IntKey kWebPort{"WebView", "Port", 55180};
+inline constexpr TextKey kWebAllowedHosts{"WebView", "AllowedHosts", ""};
+inline constexpr IntKey kWebMaxClients{"WebView", "MaxClients", 16};
+
 // The sections of the CTD calibrations; their coefficients are listed, with their defaults,
 // in the tables of instruments/ctd_coefficient_tables.cpp.
 inline constexpr const char* kSbe19Section = "TC_Coeff";
