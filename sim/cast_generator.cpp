@@ -17,6 +17,13 @@ constexpr double kNmeaPeriod = 1.0;  // s between GGA/RMC pairs
 constexpr double kSoakDepth = 2.0;   // m
 constexpr double kThermoclineDepth = 25.0;
 constexpr double kPi = 3.14159265358979323846;
+// The ship's heave reaches the instrument on the descent: it goes up now and then (the loop
+// edit's work), never by as much as a turn.
+constexpr double kHeaveAmplitude = 1.2;  // m
+constexpr double kHeavePeriod = 6.0;     // s
+// A layer of large particles (marine snow under the thermocline).
+constexpr double kLayerDepth = 40.0;  // m
+constexpr double kLayerHalfWidth = 3.0;
 
 // The counter's flow speed (m/s) for a flow-sensor ratio H4/H3.
 double FlowSpeedFromRatio(double r) {
@@ -62,10 +69,23 @@ std::string NmeaAngle(double degrees, bool longitude, char& hemisphere) {
   return text;
 }
 
-// The particle concentration and spectrum slope peak in the thermocline.
+// How much the layer is there at a depth: 1 at its centre.
+double Layer(double depth) {
+  const double x = (depth - kLayerDepth) / kLayerHalfWidth;
+  return std::exp(-x * x);
+}
+
+// The particle concentration peaks in the thermocline and in the layer.
 double Abundance(double depth) {
   const double x = (depth - kThermoclineDepth) / 8.0;
-  return 1.0 + 2.0 * std::exp(-x * x);
+  return 1.0 + 2.0 * std::exp(-x * x) + 3.0 * Layer(depth);
+}
+
+// The size spectrum's fall (bins per e-fold): steep near the surface, flatter with depth, and
+// flattest in the layer of large particles.
+double SpectrumFall(double depth) {
+  const double x = (depth - kThermoclineDepth) / 10.0;
+  return 6.0 + 0.08 * depth + 5.0 * std::exp(-x * x) + 12.0 * Layer(depth);
 }
 
 }  // namespace
@@ -102,8 +122,15 @@ CastState CastGenerator::StateAt(double t) const {
     s.depth = kSoakDepth;
     s.speed = drifting;
   } else if (tc < o.surfaceSeconds + travel) {
-    s.depth = kSoakDepth + (tc - o.surfaceSeconds) * o.descentRate;
-    s.speed = o.descentRate;
+    // The heave fades in and out over the descent, so the cast meets the soak and the
+    // bottom without a jump.
+    const double tau = tc - o.surfaceSeconds;
+    const double w = 2 * kPi / kHeavePeriod, fade = kPi / travel;
+    s.depth = kSoakDepth + tau * o.descentRate +
+              kHeaveAmplitude * std::sin(w * tau) * std::sin(fade * tau);
+    s.speed = std::fabs(o.descentRate +
+                        kHeaveAmplitude * (w * std::cos(w * tau) * std::sin(fade * tau) +
+                                           fade * std::sin(w * tau) * std::cos(fade * tau)));
   } else if (tc < o.surfaceSeconds + travel + o.bottomSeconds) {
     s.depth = o.maxDepth;
     s.speed = drifting;
@@ -177,9 +204,8 @@ void CastGenerator::EmitL(double t, std::vector<std::uint8_t>& out) {
   std::vector<std::uint8_t> p;
   p.reserve(276);
   const double abundance = Abundance(s.depth);
-  const double x = (s.depth - kThermoclineDepth) / 10.0;
-  const double slope = 10.0 + 8.0 * std::exp(-x * x);  // bins per e-fold of the spectrum
-  const double volume = std::fmax(0.2, s.speed);       // water through the tunnel
+  const double slope = SpectrumFall(s.depth);     // bins per e-fold of the spectrum
+  const double volume = std::fmax(0.2, s.speed);  // water through the tunnel
   for (int k = 0; k < 128; ++k) {
     PutU16(p, Clamp16(r.Poisson(30.0 * abundance * volume * std::exp(-k / slope))));
   }

@@ -21,8 +21,8 @@ std::string RecordingName(const std::string& datPath) {
 
 }  // namespace
 
-LiveCastWriter::LiveCastWriter(const ProfileSettings& settings, CastBoard& board,
-                               RecordSink* sink, std::string datPath, Tell tell)
+LiveCastWriter::LiveCastWriter(const ProfileSettings& settings, CastBoard& board, RecordSink* sink,
+                               std::string datPath, Tell tell)
     : settings_(settings),
       board_(board),
       sink_(sink),

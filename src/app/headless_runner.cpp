@@ -11,6 +11,7 @@
 
 #include "instruments/ctd_conversions.h"
 #include "processing/batch_player.h"
+#include "web/live_cast_profile.h"
 
 namespace vesk {
 namespace {
@@ -103,7 +104,8 @@ HeadlessRunner::HeadlessRunner(SettingsStore& store, const HeadlessOptions& opti
       },
       this);
   web_ = std::make_unique<WebView>(LiveSources{
-      *doc_, *services_, [this] { return DescribeReceivedCommand(udp_->LastReceived()); }, {}});
+      *doc_, *services_, [this] { return DescribeReceivedCommand(udp_->LastReceived()); },
+      CastProfileSource(doc_->Results())});
   connect(&statusTimer_, &QTimer::timeout, this, [this] {
     services_->Tick();
     if (++ticks_ % std::max(1, options_.statusSeconds) == 0) PrintStatus();

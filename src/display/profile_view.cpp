@@ -19,8 +19,9 @@ namespace {
 
 constexpr const char* kAllSizes = "All sizes";
 constexpr const char* kWindowBins = "Window bins";
-constexpr const char* kNoCast = "No cast yet: the profile begins once the depth has changed by the "
-                                "turn hysteresis (Settings > Profiles).";
+constexpr const char* kNoCast =
+    "No cast yet: the profile begins once the depth has changed by the "
+    "turn hysteresis (Settings > Profiles).";
 constexpr const char* kDepthAxis = "Depth (m)";
 constexpr const char* kConcentrationAxis = "Concentration (m\u207b\u00b3)";
 constexpr const char* kSpectrumAxis = "NBSS (m\u207b\u00b3)";
@@ -48,9 +49,13 @@ struct PlotFrame {
 
 // The axes of `area` with nice labels (`logX`, `logY`: the values are decades), and the title.
 PlotFrame DrawAxes(QPainter& p, const QRect& area, NiceRange x, NiceRange y, bool yDown, bool logX,
-               bool logY, const QString& xTitle, const QString& yTitle) {
-  PlotFrame f{area.adjusted(kLeftAxis, kMargin, -kMargin, -kBottomAxis), x.minimum, x.maximum,
-          y.minimum, y.maximum, yDown};
+                   bool logY, const QString& xTitle, const QString& yTitle) {
+  PlotFrame f{area.adjusted(kLeftAxis, kMargin, -kMargin, -kBottomAxis),
+              x.minimum,
+              x.maximum,
+              y.minimum,
+              y.maximum,
+              yDown};
   p.setPen(Qt::black);
   p.drawRect(f.plot);
   const QFontMetrics fm = p.fontMetrics();
@@ -199,9 +204,10 @@ void CProfileView::PaintDepthPlot(QPainter& p, const QRect& area) const {
     }
   }
   if (!std::isfinite(dLo)) dLo = 0, dHi = 10;
-  const PlotFrame f = DrawAxes(p, area, ChooseNiceRange(0, cHi > 0 ? cHi : 1, 6),
-                           ChooseNiceRange(std::min(0.0, dLo), dHi, 8), true, false, false,
-                           QString::fromUtf8(kConcentrationAxis), QString::fromLatin1(kDepthAxis));
+  const PlotFrame f =
+      DrawAxes(p, area, ChooseNiceRange(0, cHi > 0 ? cHi : 1, 6),
+               ChooseNiceRange(std::min(0.0, dLo), dHi, 8), true, false, false,
+               QString::fromUtf8(kConcentrationAxis), QString::fromLatin1(kDepthAxis));
   p.save();
   p.setClipRect(f.plot);
   DrawProfile(p, f, previous, kPrevious);
@@ -211,7 +217,8 @@ void CProfileView::PaintDepthPlot(QPainter& p, const QRect& area) const {
   int y = f.plot.bottom() - kMargin - fm.height();
   for (auto [text, colour] : {std::pair{kCurrentLegend, kCurrent}, {kPreviousLegend, kPrevious}}) {
     p.setPen(QPen(colour, 3));
-    p.drawLine(f.plot.right() - 150, y - fm.ascent() / 3, f.plot.right() - 125, y - fm.ascent() / 3);
+    p.drawLine(f.plot.right() - 150, y - fm.ascent() / 3, f.plot.right() - 125,
+               y - fm.ascent() / 3);
     p.setPen(Qt::black);
     p.drawText(f.plot.right() - 118, y, QString::fromLatin1(text));
     y += fm.height();
@@ -235,9 +242,10 @@ void CProfileView::PaintSpectrum(QPainter& p, const QRect& area) const {
     for (const QPointF& q : points) yLo = std::min(yLo, q.y()), yHi = std::max(yHi, q.y());
   }
   const NiceRange x{std::floor(xLo), std::ceil(xHi), 1, 0};
-  const NiceRange y{std::floor(yLo), std::ceil(yHi), std::ceil(yHi) - std::floor(yLo) > 8 ? 2.0 : 1.0, 0};
+  const NiceRange y{std::floor(yLo), std::ceil(yHi),
+                    std::ceil(yHi) - std::floor(yLo) > 8 ? 2.0 : 1.0, 0};
   const PlotFrame f = DrawAxes(p, area, x, y, false, true, true, QString::fromUtf8(kBiovolumeAxis),
-                           QString::fromUtf8(kSpectrumAxis));
+                               QString::fromUtf8(kSpectrumAxis));
   p.save();
   p.setClipRect(f.plot);
   p.setPen(QPen(kCurrent, 1));
@@ -251,9 +259,10 @@ void CProfileView::PaintSpectrum(QPainter& p, const QRect& area) const {
   }
   p.restore();
   p.setPen(Qt::black);
-  const QString slope = std::isfinite(fit.slope)
-                            ? QStringLiteral("slope %1 (%2 bins)").arg(fit.slope, 0, 'f', 2).arg(fit.bins)
-                            : QString::fromLatin1(kNoSlope);
+  const QString slope =
+      std::isfinite(fit.slope)
+          ? QStringLiteral("slope %1 (%2 bins)").arg(fit.slope, 0, 'f', 2).arg(fit.bins)
+          : QString::fromLatin1(kNoSlope);
   p.drawText(f.plot.adjusted(kMargin, kMargin, -kMargin, -kMargin), Qt::AlignTop | Qt::AlignRight,
              slope);
 }

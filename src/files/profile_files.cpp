@@ -11,7 +11,9 @@ std::atomic<ProfileFileMaker> netcdfMaker{nullptr};
 
 }  // namespace
 
-void InstallProfileNetcdf(ProfileFileMaker maker) { netcdfMaker = maker; }
+void InstallProfileNetcdf(ProfileFileMaker maker) {
+  netcdfMaker = maker;
+}
 
 std::vector<std::unique_ptr<ProfileWriter>> ProfileFiles(const std::string& datPath) {
   std::vector<std::unique_ptr<ProfileWriter>> files;

@@ -219,6 +219,7 @@ CastSnapshot CastProducts::Snapshot(int firstBin, int lastBin) const {
   }
   if (latest_ != nullptr) {
     const ProfileRecord& p = *latest_;
+    s.previousDirection = p.direction;
     s.previous.reserve(p.bins.size());
     for (const DepthBinRecord& r : p.bins) {
       s.previous.push_back(Live(r.index, r.volume, r.counts, firstBin, lastBin));

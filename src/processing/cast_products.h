@@ -76,8 +76,9 @@ struct LiveDepthBin {
 
 struct CastSnapshot {
   CastStatus status;
-  std::vector<LiveDepthBin> current;           // the open segment, ascending depth
-  std::vector<LiveDepthBin> previous;          // the latest profile
+  std::vector<LiveDepthBin> current;   // the open segment, ascending depth
+  std::vector<LiveDepthBin> previous;  // the latest profile
+  CastDirection previousDirection = CastDirection::kNone;
   std::array<double, kExportBinCount> nbss{};  // the open segment's spectrum (NaN: no volume)
   SpectrumFit fit;
 };

@@ -1,5 +1,6 @@
 // The golden recordings of tests/data played by the batch player and by the program's own
-// playback: every output must be, byte for byte, the one approved for it.
+// playback: every output must be, byte for byte, the one approved for it (the playback's cast
+// products too).
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,7 @@ const std::string kData = VESK_SOURCE_DIR "/tests/data/";
 
 class GoldenRecordings : public testing::TestWithParam<const char*> {
  protected:
+  static constexpr const char* kOptions = "--format dat,csv,profiles --summary";
   void SetUp() override {
     fs::copy_file(kData + name + ".bin", dir / (name + ".bin"));
     fs::copy_file(kData + name + ".ini", dir / (name + ".ini"));
@@ -50,11 +52,10 @@ class GoldenRecordings : public testing::TestWithParam<const char*> {
 };
 
 TEST_P(GoldenRecordings, BatchOutputsAreTheApprovedOnes) {
-  const std::string options = "--format dat,csv --summary";
-  const ProcessResult r = Process(options);
+  const ProcessResult r = Process(kOptions);
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  const std::string how = Command(options) + " > " + name + ".summary.jsonl";
-  for (const std::string output : {".dat", ".csv", "_mep.csv"}) {
+  const std::string how = Command(kOptions) + " > " + name + ".summary.jsonl";
+  for (const std::string output : {".dat", ".csv", "_mep.csv", "_profiles.csv", "_spectra.csv"}) {
     ExpectApproved(ReadFile(dir / (name + output)), name + output, how);
   }
   ExpectApproved(r.out, name + ".summary.jsonl", how);
@@ -68,10 +69,14 @@ TEST_P(GoldenRecordings, APlaybackWritesTheApprovedRecords) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   std::string dat;
   for (const auto& entry : fs::directory_iterator(dir / "VESK")) {
-    if (entry.path().string().find("_PB_") != std::string::npos) dat = entry.path().string();
+    const std::string path = entry.path().string();
+    if (path.find("_PB_") != std::string::npos && entry.path().extension() == ".dat") dat = path;
   }
   ASSERT_FALSE(dat.empty()) << r.err;
-  ExpectApproved(ReadFile(dat), name + ".dat", Command("--format dat,csv --summary"));
+  const std::string stem = dat.substr(0, dat.size() - 4);
+  for (const std::string output : {".dat", "_profiles.csv", "_spectra.csv"}) {
+    ExpectApproved(ReadFile(stem + output), name + output, Command(kOptions));
+  }
 }
 
 // The NetCDF export as ncdump shows it, its time of processing masked.
@@ -90,7 +95,8 @@ TEST_P(GoldenRecordings, TheNetcdfExportIsTheApprovedOne) {
                      ".cdl, with the two times of processing replaced by <processing time>");
 }
 
-INSTANTIATE_TEST_SUITE_P(Recordings, GoldenRecordings, testing::Values("cast", "sbe19", "edges"));
+INSTANTIATE_TEST_SUITE_P(Recordings, GoldenRecordings,
+                         testing::Values("cast", "sbe19", "edges", "downup"));
 
 }  // namespace
 }  // namespace vesk::test

@@ -9,6 +9,7 @@ the .dat at the end of the scan. Exit 77 (skipped) without Debian's python3-prom
   web_view_refusals.py VESK VESK_SIM"""
 
 import glob
+import json
 import os
 import sys
 import tempfile
@@ -93,6 +94,14 @@ with tempfile.TemporaryDirectory() as work:
         stuck.close()
         for reason, count in (("host", 2), ("method", 4), ("size", 1), ("clients", 1)):
             t.check(refused(port, reason) == count, f"refusals for {reason} counted")
+
+        # The cast's profile, as the scan's cast products publish it, on the page's endpoints.
+        status, _, body = request(port, "GET", "/api/profile")
+        profile = json.loads(body) if status == 200 else None
+        shown = json.loads(request(port, "GET", "/api/status")[2])["profile"]
+        t.check(profile is not None and profile["direction"] in ("down", "up") and
+                len(profile["bins"]) > 3 and shown["number"] == profile["number"],
+                f"the profile: {body[:300]!r}, status {shown}")
 
         # At the end of the scan, the metrics are what the .dat holds.
         remote(udp, 2)

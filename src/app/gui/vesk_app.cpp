@@ -14,6 +14,7 @@
 #include "acquisition/vesk_doc.h"
 #include "control/udp_control.h"
 #include "display/main_frame.h"
+#include "web/live_cast_profile.h"
 #include "web/web_view.h"
 
 namespace vesk {
@@ -87,7 +88,8 @@ bool CVESKApp::InitInstance() {
   services_ = std::make_unique<LiveServices>(*doc_);
   if (quitting_) return true;
   web_ = std::make_unique<WebView>(LiveSources{
-      *doc_, *services_, [this] { return DescribeReceivedCommand(udp_->LastReceived()); }, {}});
+      *doc_, *services_, [this] { return DescribeReceivedCommand(udp_->LastReceived()); },
+      CastProfileSource(doc_->Results())});
   web_->Configure();
 
   // 9. The main window.

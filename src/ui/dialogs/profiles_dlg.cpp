@@ -34,16 +34,17 @@ double Value(const QLineEdit* field) {
 
 }  // namespace
 
-CProfilesDlg::CProfilesDlg(SettingsStore& store, QWidget* parent)
-    : QDialog(parent), store_(store) {
+CProfilesDlg::CProfilesDlg(SettingsStore& store, QWidget* parent) : QDialog(parent), store_(store) {
   setWindowTitle(QString::fromLatin1(kCaption));
   ProfileSettings s = ProfileSettings::Read(store_);
   // A stored value that is not a number is shown as the default.
   const ProfileSettings defaults;
-  for (auto [value, fallback] :
-       {std::pair{&s.depthBin, defaults.depthBin}, {&s.turnHysteresis, defaults.turnHysteresis},
-        {&s.minExtent, defaults.minExtent}, {&s.frameInterval, defaults.frameInterval},
-        {&s.spectrumMinUm, defaults.spectrumMinUm}, {&s.spectrumMaxUm, defaults.spectrumMaxUm}}) {
+  for (auto [value, fallback] : {std::pair{&s.depthBin, defaults.depthBin},
+                                 {&s.turnHysteresis, defaults.turnHysteresis},
+                                 {&s.minExtent, defaults.minExtent},
+                                 {&s.frameInterval, defaults.frameInterval},
+                                 {&s.spectrumMinUm, defaults.spectrumMinUm},
+                                 {&s.spectrumMaxUm, defaults.spectrumMaxUm}}) {
     if (IsMissing(*value)) *value = fallback;
   }
   auto* layout = new QVBoxLayout(this);
