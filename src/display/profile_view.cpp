@@ -35,6 +35,7 @@ const QColor kPrevious(150, 150, 150);
 constexpr int kMargin = 8;
 constexpr int kLeftAxis = 58;
 constexpr int kBottomAxis = 40;
+constexpr int kRightMargin = 22;  // room for the last label of the x axis
 
 struct PlotFrame {
   QRect plot;  // inside the axes
@@ -50,7 +51,7 @@ struct PlotFrame {
 // The axes of `area` with nice labels (`logX`, `logY`: the values are decades), and the title.
 PlotFrame DrawAxes(QPainter& p, const QRect& area, NiceRange x, NiceRange y, bool yDown, bool logX,
                    bool logY, const QString& xTitle, const QString& yTitle) {
-  PlotFrame f{area.adjusted(kLeftAxis, kMargin, -kMargin, -kBottomAxis),
+  PlotFrame f{area.adjusted(kLeftAxis, kMargin, -kRightMargin, -kBottomAxis),
               x.minimum,
               x.maximum,
               y.minimum,

@@ -16,6 +16,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <memory>
+#include <tuple>
 
 #include "acquisition/live_services.h"
 #include "acquisition/vesk_doc.h"
@@ -25,6 +26,7 @@
 #include "display/elided_label.h"
 #include "display/graph.h"
 #include "display/main_frame.h"
+#include "display/profile_view.h"
 #include "display/time_plots_view.h"
 #include "gui/user_driver.h"
 #include "test_support/pty.h"
@@ -200,6 +202,25 @@ TEST_F(UserWalk, SettingsRefuseWhatWouldHarmAndAMissingAuxiliaryPortStopsNothing
   });
   ChooseMenu(*frame_, "&Settings", {"Counter Constant..."});
   EXPECT_EQ(store_.Read(keys::kCounterConstant), "1.5");
+
+  WhenShown([](QWidget& d) {
+    for (auto [field, text, refusal] :
+         {std::tuple{"spectrumMinUm", "2000", "the first below the second"},
+          {"spectrumMinUm", "120", ""},
+          {"depthBin", "0", "depth bin must be"},
+          {"depthBin", "two", "depth bin must be"},
+          {"depthBin", "2", ""}}) {
+      Type(Find<QLineEdit>(d, field), text);
+      if (*refusal == '\0') continue;
+      ExpectBox(refusal);
+      ClickButton(d, "OK");
+      EXPECT_TRUE(d.isVisible()) << text;
+    }
+    ClickButton(d, "OK");
+  });
+  ChooseMenu(*frame_, "&Settings", {"P&rofiles..."});
+  EXPECT_EQ(ProfileSettings::Read(store_).depthBin, 2);
+  EXPECT_EQ(ProfileSettings::Read(store_).spectrumMinUm, 120);
   EXPECT_DOUBLE_EQ(doc_->Settings().scan.counterScale, 1.5 / kCounterReferenceConstant);
 
   WhenShown([](QWidget& d) {
@@ -259,6 +280,19 @@ TEST_F(UserWalk, TimeChartsShowMarksClearForGoodAndTakeACursorAtATime) {
   ChooseMenu(*frame_, "&Display", {"&Time Charts"});
   charts = dynamic_cast<CTimePlotsView*>(frame_->MainView());
   EXPECT_TRUE(charts->Chart(0).PlotData(CTimePlotsView::kPlot).empty());
+  // The Profile view in their place, kept for the next start; its window choice reaches the
+  // scan's cast products.
+  ChooseMenu(*frame_, "&Display", {"P&rofile View (Main View)"});
+  auto* profile = dynamic_cast<CProfileView*>(frame_->MainView());
+  ASSERT_NE(profile, nullptr);
+  EXPECT_FALSE(doc_->TimeChartRelay());
+  EXPECT_EQ(store_.Read(keys::kActiveMainView), kProfileView);
+  auto* sizes = Find<QComboBox>(*profile, "profileSizes");
+  sizes->setFocus();
+  QTest::keyClick(sizes, Qt::Key_Down);  // "Window bins"
+  EXPECT_EQ(doc_->Results().Cast().ChosenBins(),
+            std::make_pair(doc_->Settings().scan.windowLowerBound,
+                           doc_->Settings().scan.windowUpperBound - 1));
   Click(Bar().StopButton());
 }
 
