@@ -8,7 +8,7 @@
 namespace vesk {
 namespace {
 
-constexpr const char* kProfilesNotWritten = "The cast products' files cannot be written: ";
+constexpr const char* kProfilesNotWritten = "The cast products' files could not be completed: ";
 constexpr const char* kProfilesOff = "The cast products are off: ";
 constexpr const char* kCsvNotWritten = "The CSV export cannot be written: ";
 

@@ -579,7 +579,9 @@ class PlaybackRun : public HeadlessRun {
   std::string PlaybackDat() {
     std::string found;
     for (const auto& entry : fs::directory_iterator(dataDir_)) {
-      if (entry.path().string().find("_PB_") != std::string::npos) found = entry.path().string();
+      const std::string path = entry.path().string();
+      if (path.find("_PB_") != std::string::npos && entry.path().extension() == ".dat")
+        found = path;
     }
     return found;
   }
