@@ -78,11 +78,19 @@ std::string WithNmeaChecksum(const std::string& sentence) {
   return sentence + tail;
 }
 
+namespace {
+
+// The lines a second of the instrument the C frames speak for.
+double ModelRate(int ctdModel) {
+  const CtdModel* model = FindCtdModel(ctdModel);
+  return model != nullptr ? model->rateHz : 1.0;
+}
+
+}  // namespace
+
 CastGenerator::CastGenerator(const CastOptions& options)
     : options_(options),
-      ctdPeriod_(1.0 / (options.ctdRateHz > 0   ? options.ctdRateHz
-                        : options.ctdModel == 4 ? 2.0
-                                                : 25.0)),
+      ctdPeriod_(1.0 / (options.ctdRateHz > 0 ? options.ctdRateHz : ModelRate(options.ctdModel))),
       rngL_(options.seed * 4 + 0),
       rngM_(options.seed * 4 + 1),
       rngC_(options.seed * 4 + 2) {}
@@ -120,7 +128,7 @@ CastState CastGenerator::StateAt(double t) const {
 
 std::string CastGenerator::CtdLine(const CastState& s, double analog) const {
   char text[96];
-  if (options_.ctdModel == 4) {
+  if (options_.ctdModel == CtdCode::kSbe19) {
     const double volts[4] = {analog, 1.25, 2.5, 0.75};
     return SimSbe19HexWord(s.temperature, s.conductivity, s.pressure, options_.sbe19, volts,
                            options_.sbeAnalogChannels);

@@ -70,7 +70,7 @@ void ProcessingThread(CVESKDoc& doc) {
       doc.OpenDatFile(doc.ScanCopy());
       // The CSV export beside the .dat, when the option is on.
       const bool playback = doc.playback_;
-      ExportRunInputs run = s.ExportInputs(doc.ctd_.model);
+      ExportRunInputs run = s.ExportInputs(doc.ctd_.Model());
       run.header = playback ? ReadRawHeader(doc.rawFileName_, 1u << 20)
                             : doc.BuildFileHeader(doc.ScanCopy());
       run.sourcePath = doc.rawFileName_;
@@ -79,7 +79,7 @@ void ProcessingThread(CVESKDoc& doc) {
       csv = StartScanCsvExport(doc.store_, doc.DataPath(doc.processedFileName_), run, &exportError);
     }
     if (doc.recordSink_ != nullptr) {
-      doc.recordSink_->OnScanStart({doc.playback_, doc.ctd_.model, s.surveyLat});
+      doc.recordSink_->OnScanStart({doc.playback_, doc.ctd_.Model(), s.surveyLat});
       processor.SetRecordSink(doc.recordSink_);
     }
     if (csv) {

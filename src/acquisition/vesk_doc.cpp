@@ -154,7 +154,7 @@ void CVESKDoc::LoadPortSettings() {
   s.lowDiskSpaceMb = store_.Read(kLowDiskSpaceMb);
   s.analogCaption = store_.Read(kAnalogCaption);
   s.analogScale = store_.ReadReal(kAnalogScale);
-  if (!scanning_) ctd_.LoadScanSettings(s.scan.ctdModel, s.scan.instrInputViaMux, s.scan.surveyLat);
+  if (!scanning_) ctd_.LoadScanSettings(s.scan.ctdModel, s.scan.instrInputViaMux);
 }
 
 void CVESKDoc::LoadCtdSettings() {
@@ -164,7 +164,7 @@ void CVESKDoc::LoadCtdSettings() {
   });
   const ScanSettings& s = settings_.scan;
   catalogue_.SetSerial(s.ctdModel, store_.Read(keys::kCtdSerial));
-  if (!scanning_) ctd_.LoadScanSettings(s.ctdModel, s.instrInputViaMux, s.surveyLat);
+  if (!scanning_) ctd_.LoadScanSettings(s.ctdModel, s.instrInputViaMux);
 }
 
 void CVESKDoc::LoadNavSettings() {
