@@ -75,6 +75,12 @@ class CastGenerator {
   void EmitNmea(double t, std::vector<std::uint8_t>& out);
   // Ship position (degrees) at time t.
   void PositionAt(double t, double& lat, double& lon) const;
+  // What the GGA and RMC sentences of second t share, as they write it: the UTC time
+  // ("hhmmss.00"), the position ("ddmm.mmmm,N,dddmm.mmmm,E") and the date ("ddmmyy").
+  struct NmeaFix {
+    std::string time, position, date;
+  };
+  NmeaFix FixAt(double t) const;
 
   CastOptions options_;
   double ctdPeriod_;
