@@ -170,6 +170,7 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   void SetAddHeader(bool on);
   void SetLogInitialNmeaOnly(bool on);
   void SetStandardTunnel(bool standard);
+  // The Help menu (main_frame_help.cpp).
   void OnAbout();
   void OnWebPage();
   void OnManual();
