@@ -11,6 +11,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -23,17 +24,40 @@
 #include "app/qsettings_store.h"
 #include "files/export_csv.h"
 #include "files/export_netcdf.h"
+#include "files/profile_csv.h"
+#include "files/profile_netcdf.h"
 #include "processing/batch_player.h"
+#include "processing/cast_export.h"
 #include "seams/overlay_settings_store.h"
 
 namespace {
 
 using vesk::BatchResult;
+using Json = nlohmann::ordered_json;
+using Profiles = std::vector<Json>;
+
+// A profile as the summary lists it; no slope (NaN) is null.
+Json ProfileSummary(const vesk::ProfileRecord& p) {
+  return {{"profile", p.number},
+          {"direction", vesk::DirectionName(p.direction)},
+          {"first_l_frame", p.firstLFrame},
+          {"last_l_frame", p.lastLFrame},
+          {"depth_min_m", p.depthMin},
+          {"depth_max_m", p.depthMax},
+          {"frames_used", p.framesUsed},
+          {"loop_edited", p.loopEdited},
+          {"no_flow", p.noFlow},
+          {"volume_m3", p.volume},
+          {"count", p.count},
+          {"concentration_per_m3", p.concentration},
+          {"nbss_slope", p.fit.slope},
+          {"nbss_intercept", p.fit.intercept},
+          {"nbss_bins_fitted", p.fit.bins}};
+}
 
 // One JSON line per input. A file name that is not UTF-8 keeps its valid characters; each
 // byte that is not becomes U+FFFD, so the line stays valid JSON.
-std::string SummaryLine(const std::string& input, const BatchResult& r) {
-  using Json = nlohmann::ordered_json;
+std::string SummaryLine(const std::string& input, const BatchResult& r, const Profiles& profiles) {
   Json s;
   s["input"] = input;
   s["bytes"] = r.bytes;
@@ -49,6 +73,7 @@ std::string SummaryLine(const std::string& input, const BatchResult& r) {
               {"pressure", r.ctd.pressure},
               {"analog", r.ctd.analog},
               {"salinity", r.ctd.salinity}};
+  s["profiles"] = profiles;
   return s.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
@@ -126,10 +151,12 @@ int main(int argc, char** argv) {
   auto* outputOpt = app.add_option("--output", output, "the .dat to write (one input only)");
   app.add_option("--output-dir", outputDir, "directory of the .dat files (default: the input's)")
       ->excludes(outputOpt);
-  app.add_flag("--summary", summary, "one JSON line per input on stdout");
+  app.add_flag("--summary", summary,
+               "one JSON line per input on stdout, with the cast's profiles (section Profiles)");
   std::string formatList = "dat";
   app.add_option("--format", formatList,
-                 "outputs, comma separated: dat, csv (beside the .dat), netcdf (.nc, CF)");
+                 "outputs, comma separated: dat, csv (beside the .dat), netcdf (.nc, CF), "
+                 "profiles (_profiles.csv, _spectra.csv, _profiles.nc: the cast products)");
   std::vector<std::string> attributes;
   app.add_option("--attribute", attributes,
                  "NAME=VALUE: a data set attribute of the exports (title, summary, keywords, "
@@ -147,8 +174,9 @@ int main(int argc, char** argv) {
   for (std::size_t start = 0; start <= formatList.size();) {
     const std::size_t comma = std::min(formatList.find(',', start), formatList.size());
     const std::string format = formatList.substr(start, comma - start);
-    if (format != "dat" && format != "csv" && format != "netcdf") {
-      std::fprintf(stderr, "vesk-process: --format: '%s' is not one of dat, csv, netcdf\n",
+    if (format != "dat" && format != "csv" && format != "netcdf" && format != "profiles") {
+      std::fprintf(stderr,
+                   "vesk-process: --format: '%s' is not one of dat, csv, netcdf, profiles\n",
                    format.c_str());
       return vesk::kExitUsage;
     }
@@ -212,18 +240,16 @@ int main(int argc, char** argv) {
   outputs.dat = wants("dat");
   const bool csv = wants("csv");
   const bool netcdf = wants("netcdf");
-  if (csv || netcdf) {
-    outputs.exports = [csv, netcdf](const std::string& datPath) {
-      std::vector<std::unique_ptr<vesk::ExportWriter>> writers;
-      if (csv) {
-        writers.push_back(std::make_unique<vesk::CsvExporter>(vesk::ExportPath(datPath, ".csv")));
-      }
-      if (netcdf) {
-        writers.push_back(std::make_unique<vesk::NetcdfExporter>(vesk::ExportPath(datPath, ".nc")));
-      }
-      return writers;
-    };
+  const bool profiles = wants("profiles");
+  const vesk::ProfileSettings profileSettings = vesk::ProfileSettings::Read(store);
+  if (profiles || summary) {
+    if (const std::string problem = profileSettings.Problem(); !problem.empty()) {
+      std::fprintf(stderr, "vesk-process: %s\n", problem.c_str());
+      return vesk::kExitUsage;
+    }
   }
+  // The profiles of each run by its .dat path (every entry made before the runs start).
+  std::map<std::string, Profiles> profilesByOutput;
 
   std::uint64_t totalBytes = 0;
   for (const auto& in : inputs) {
@@ -252,6 +278,34 @@ int main(int argc, char** argv) {
     outputsByInput[i] = candidate;
   }
 
+  if (csv || netcdf || profiles || summary) {
+    for (const std::string& out : outputsByInput) profilesByOutput[out];
+    outputs.exports = [&](const std::string& datPath) {
+      std::vector<std::unique_ptr<vesk::ExportWriter>> writers;
+      if (csv) {
+        writers.push_back(std::make_unique<vesk::CsvExporter>(vesk::ExportPath(datPath, ".csv")));
+      }
+      if (netcdf) {
+        writers.push_back(std::make_unique<vesk::NetcdfExporter>(vesk::ExportPath(datPath, ".nc")));
+      }
+      if (profiles || summary) {
+        std::vector<std::unique_ptr<vesk::ProfileWriter>> files;
+        if (profiles) {
+          files.push_back(std::make_unique<vesk::ProfileCsvWriter>(datPath));
+          files.push_back(std::make_unique<vesk::ProfileNetcdfWriter>(datPath));
+        }
+        Profiles& kept = profilesByOutput.at(datPath);
+        kept.clear();
+        writers.push_back(std::make_unique<vesk::CastExportWriter>(
+            profileSettings, std::move(files),
+            [&kept](const std::shared_ptr<const vesk::ProfileRecord>& p) {
+              kept.push_back(ProfileSummary(*p));
+            }));
+      }
+      return writers;
+    };
+  }
+
   std::vector<BatchResult> results(inputs.size());
   std::atomic<std::size_t> next{0};
   auto worker = [&] {
@@ -262,6 +316,11 @@ int main(int argc, char** argv) {
       if (outputs.dat) written.push_back(out);
       if (csv) written.push_back(vesk::ExportPath(out, ".csv"));
       if (netcdf) written.push_back(vesk::ExportPath(out, ".nc"));
+      if (profiles) {
+        for (const char* suffix : {"_profiles.csv", "_spectra.csv", "_profiles.nc"}) {
+          written.push_back(vesk::ExportPath(out, suffix));
+        }
+      }
       std::string clash;
       for (std::size_t a = 0; a < written.size() && clash.empty(); ++a) {
         if (SameFile(in, written[a]) || written[a] == in) {
@@ -309,7 +368,10 @@ int main(int argc, char** argv) {
       status = vesk::kExitFailure;
       continue;
     }
-    if (summary) std::printf("%s\n", SummaryLine(inputs[i], results[i]).c_str());
+    if (summary) {
+      const Profiles& p = profilesByOutput[outputsByInput[i]];
+      std::printf("%s\n", SummaryLine(inputs[i], results[i], p).c_str());
+    }
   }
   std::fflush(stdout);
   return status;

@@ -11,6 +11,8 @@
 #include "display/time_plots_view.h"
 #include "ui/dialogs/alarm_limits_dlg.h"
 #include "ui/dialogs/publish_dlg.h"
+#include "ui/dialogs/web_view_dlg.h"
+#include "web/web_view.h"
 
 namespace vesk {
 namespace {
@@ -47,6 +49,11 @@ void CMainFrame::BuildLiveMenus(QMenu* commands, QMenu* settings) {
           this, [this] {
             CPublishDlg d(doc_.Store(), this);
             if (d.exec() == QDialog::Accepted && services_ != nullptr) services_->Configure();
+          });
+  connect(AddAction(settings, "We&b View...", nullptr, false, true), &QAction::triggered, this,
+          [this] {
+            CWebViewDlg d(doc_.Store(), this);
+            if (d.exec() == QDialog::Accepted && web_ != nullptr) web_->Configure();
           });
 }
 
