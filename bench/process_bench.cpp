@@ -6,6 +6,8 @@
 //   and repeated to about 100 MB; the same for the SBE 19 cast (hex CTD words at 2 Hz).
 // - A stress stream heavy in L and M frames (about 50 MB), and L frames only (about 64 MB).
 // - Four casts on one and on two threads (vesk-process --jobs 2).
+// - The cast products: the simulated cast with --format dat and with --format dat,profiles,
+//   run alternately; the anchor of the products is the .dat-only run of the same moment.
 //
 // Each run also measures, at the same moment, a read of the same file (what cat does), a
 // plain fwrite of the .dat's size and a memcpy of the input, and gives the ratios; the jobs
@@ -26,7 +28,10 @@
 #include "../tests/test_support/frame_builder.h"
 #include "../tests/test_support/temp_dir.h"
 #include "bench_anchors.h"
+#include "files/profile_csv.h"
+#include "files/profile_netcdf.h"
 #include "processing/batch_player.h"
+#include "processing/cast_export.h"
 #include "seams/clock.h"
 #include "seams/memory_settings_store.h"
 #include "sim/cast_generator.h"
@@ -156,6 +161,51 @@ void BM_SimulatedSbe19Cast(benchmark::State& state) {
   PlayCast(state, cast, store);
 }
 BENCHMARK(BM_SimulatedSbe19Cast)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The cast products' cost beside the .dat alone: the simulated cast (four hours of the
+// simulator's yo-yo, 155 profiles) played alternately with --format dat and --format
+// dat,profiles (_profiles.csv, _spectra.csv, _profiles.nc), CPU seconds of each.
+void BM_SimulatedCastProfiles(benchmark::State& state) {
+  static const Cast cast = MakeCast("products", CastOptions(1), 4);
+  vesk::MemorySettingsStore store;
+  ConfigureStore(store);
+  const vesk::ProfileSettings settings = vesk::ProfileSettings::Read(store);
+  vesk::BatchPlayer player(store, TheClock());
+  const std::string out = Dir() / "products.dat";
+  vesk::BatchOutputs products;
+  products.exports = [&](const std::string& datPath) {
+    std::vector<std::unique_ptr<vesk::ProfileWriter>> files;
+    files.push_back(std::make_unique<vesk::ProfileCsvWriter>(datPath));
+    files.push_back(std::make_unique<vesk::ProfileNetcdfWriter>(datPath));
+    std::vector<std::unique_ptr<vesk::ExportWriter>> writers;
+    writers.push_back(std::make_unique<vesk::CastExportWriter>(settings, std::move(files)));
+    return writers;
+  };
+  auto play = [&](const vesk::BatchOutputs& outputs) {
+    for (const char* suffix : {"", "_profiles.csv", "_spectra.csv", "_profiles.nc"}) {
+      ::unlink((suffix[0] == 0 ? out : vesk::ExportPath(out, suffix)).c_str());
+    }
+    const double start = ProcessCpuSeconds();
+    const bool ok = player.Run(cast.bin, out, {}, outputs).ok;
+    return ok ? ProcessCpuSeconds() - start : -1.0;
+  };
+  std::vector<double> dat, both;
+  for (auto _ : state) {
+    dat.push_back(play({}));
+    both.push_back(play(products));
+    if (dat.back() < 0 || both.back() < 0) {
+      state.SkipWithError("a run failed");
+      return;
+    }
+  }
+  const double datBest = *std::min_element(dat.begin(), dat.end());
+  const double bothBest = *std::min_element(both.begin(), both.end());
+  state.counters["anchor_dat_cpu_s_best"] = datBest;
+  state.counters["dat_profiles_cpu_s_best"] = bothBest;
+  state.counters["extra_percent_best"] = 100 * (bothBest / datBest - 1);
+  state.counters["extra_percent_median"] = 100 * (Median(both) / Median(dat) - 1);
+}
+BENCHMARK(BM_SimulatedCastProfiles)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 Cast SaveStream(const std::string& name, const vesk::test::Bytes& bytes) {
   Cast cast{Dir() / (name + ".bin"), bytes.size()};

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -24,17 +25,40 @@
 #include "app/qsettings_store.h"
 #include "files/export_csv.h"
 #include "files/export_netcdf.h"
+#include "files/profile_csv.h"
+#include "files/profile_netcdf.h"
 #include "processing/batch_player.h"
+#include "processing/cast_export.h"
 #include "seams/overlay_settings_store.h"
 
 namespace {
 
 using vesk::BatchResult;
+using Json = nlohmann::ordered_json;
+using Profiles = std::vector<Json>;
+
+// A profile as the summary lists it; no slope (NaN) is null.
+Json ProfileSummary(const vesk::ProfileRecord& p) {
+  return {{"profile", p.number},
+          {"direction", vesk::DirectionName(p.direction)},
+          {"first_l_frame", p.firstLFrame},
+          {"last_l_frame", p.lastLFrame},
+          {"depth_min_m", p.depthMin},
+          {"depth_max_m", p.depthMax},
+          {"frames_used", p.framesUsed},
+          {"loop_edited", p.loopEdited},
+          {"no_flow", p.noFlow},
+          {"volume_m3", p.volume},
+          {"count", p.count},
+          {"concentration_per_m3", p.concentration},
+          {"nbss_slope", p.fit.slope},
+          {"nbss_intercept", p.fit.intercept},
+          {"nbss_bins_fitted", p.fit.bins}};
+}
 
 // One JSON line per input. A file name that is not UTF-8 keeps its valid characters; each
 // byte that is not becomes U+FFFD, so the line stays valid JSON.
-std::string SummaryLine(const std::string& input, const BatchResult& r) {
-  using Json = nlohmann::ordered_json;
+std::string SummaryLine(const std::string& input, const BatchResult& r, const Profiles& profiles) {
   Json s;
   s["input"] = input;
   s["bytes"] = r.bytes;
@@ -50,6 +74,7 @@ std::string SummaryLine(const std::string& input, const BatchResult& r) {
               {"pressure", r.ctd.pressure},
               {"analog", r.ctd.analog},
               {"salinity", r.ctd.salinity}};
+  s["profiles"] = profiles;
   return s.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
@@ -103,23 +128,38 @@ void OnInterrupt(int signal) {
   interrupted = true;
 }
 
-// The outputs --format names, in the order they are written: the .dat and the exports
-// beside it.
+using ProfileFiles = std::vector<std::unique_ptr<vesk::ProfileWriter>>;
+
+// The outputs --format names, in the order they are written: the .dat and the files beside it.
 struct OutputFormat {
   const char* name;
-  const char* help;       // as --help tells it
-  const char* extension;  // of the file beside the .dat (the .dat itself: none)
-  std::unique_ptr<vesk::ExportWriter> (*make)(const std::string& path);  // an export's writer
+  const char* help;                  // as --help tells it
+  std::vector<const char*> besides;  // the suffixes of its files beside the .dat (none: the .dat)
+  // An export's writer, or the cast products' files, for the .dat at this path.
+  std::unique_ptr<vesk::ExportWriter> (*exporter)(const std::string& datPath) = nullptr;
+  void (*profileFiles)(const std::string& datPath, ProfileFiles& files) = nullptr;
 };
 const OutputFormat kFormats[] = {
-    {"dat", "dat", nullptr, nullptr},
-    {"csv", "csv (beside the .dat)", ".csv",
-     [](const std::string& path) -> std::unique_ptr<vesk::ExportWriter> {
-       return std::make_unique<vesk::CsvExporter>(path);
+    {"dat", "dat", {}},
+    {"csv",
+     "csv (beside the .dat)",
+     {".csv"},
+     [](const std::string& datPath) -> std::unique_ptr<vesk::ExportWriter> {
+       return std::make_unique<vesk::CsvExporter>(vesk::ExportPath(datPath, ".csv"));
      }},
-    {"netcdf", "netcdf (.nc, CF)", ".nc",
-     [](const std::string& path) -> std::unique_ptr<vesk::ExportWriter> {
-       return std::make_unique<vesk::NetcdfExporter>(path);
+    {"netcdf",
+     "netcdf (.nc, CF)",
+     {".nc"},
+     [](const std::string& datPath) -> std::unique_ptr<vesk::ExportWriter> {
+       return std::make_unique<vesk::NetcdfExporter>(vesk::ExportPath(datPath, ".nc"));
+     }},
+    {"profiles",
+     "profiles (_profiles.csv, _spectra.csv, _profiles.nc: the cast products)",
+     {"_profiles.csv", "_spectra.csv", "_profiles.nc"},
+     nullptr,
+     [](const std::string& datPath, ProfileFiles& files) {
+       files.push_back(std::make_unique<vesk::ProfileCsvWriter>(datPath));
+       files.push_back(std::make_unique<vesk::ProfileNetcdfWriter>(datPath));
      }},
 };
 
@@ -148,7 +188,8 @@ std::optional<int> Parse(int argc, char** argv, Options& o) {
   auto* outputOpt = app.add_option("--output", o.output, "the .dat to write (one input only)");
   app.add_option("--output-dir", o.outputDir, "directory of the .dat files (default: the input's)")
       ->excludes(outputOpt);
-  app.add_flag("--summary", o.summary, "one JSON line per input on stdout");
+  app.add_flag("--summary", o.summary,
+               "one JSON line per input on stdout, with the cast's profiles (section Profiles)");
   std::string names, help;
   for (const OutputFormat& f : kFormats) {
     names += std::string(names.empty() ? "" : ", ") + f.name;
@@ -216,27 +257,39 @@ bool OverrideSettings(const Options& o, vesk::OverlaySettingsStore& store) {
   return true;
 }
 
-// What the player writes for each input: the .dat when asked for, and the exports' writers.
-vesk::BatchOutputs Outputs(const Options& o) {
+// What the player writes for each input: the .dat when asked for, the exports' writers, and
+// the cast products (their files, and the profiles of the summary, kept by .dat path in
+// `kept`, whose every entry is made before the runs start).
+vesk::BatchOutputs Outputs(const Options& o, const vesk::ProfileSettings& profileSettings,
+                           std::map<std::string, Profiles>& kept) {
   vesk::BatchOutputs outputs;
   outputs.dat = false;
   std::vector<const OutputFormat*> exports;
+  bool castProducts = o.summary;
   for (const OutputFormat* f : o.formats) {
-    if (f->make == nullptr) {
-      outputs.dat = true;
-    } else {
-      exports.push_back(f);
+    outputs.dat = outputs.dat || f->besides.empty();
+    castProducts = castProducts || f->profileFiles != nullptr;
+    if (f->exporter != nullptr || f->profileFiles != nullptr) exports.push_back(f);
+  }
+  if (exports.empty() && !castProducts) return outputs;
+  outputs.exports = [exports, castProducts, &profileSettings, &kept](const std::string& datPath) {
+    std::vector<std::unique_ptr<vesk::ExportWriter>> writers;
+    ProfileFiles files;
+    for (const OutputFormat* f : exports) {
+      if (f->exporter != nullptr) writers.push_back(f->exporter(datPath));
+      if (f->profileFiles != nullptr) f->profileFiles(datPath, files);
     }
-  }
-  if (!exports.empty()) {
-    outputs.exports = [exports](const std::string& datPath) {
-      std::vector<std::unique_ptr<vesk::ExportWriter>> writers;
-      for (const OutputFormat* f : exports) {
-        writers.push_back(f->make(vesk::ExportPath(datPath, f->extension)));
-      }
-      return writers;
-    };
-  }
+    if (castProducts) {
+      Profiles& profiles = kept.at(datPath);
+      profiles.clear();
+      writers.push_back(std::make_unique<vesk::CastExportWriter>(
+          profileSettings, std::move(files),
+          [&profiles](const std::shared_ptr<const vesk::ProfileRecord>& p) {
+            profiles.push_back(ProfileSummary(*p));
+          }));
+    }
+    return writers;
+  };
   return outputs;
 }
 
@@ -268,7 +321,8 @@ std::vector<std::string> OutputNames(const Options& o, const vesk::BatchPlayer& 
 std::string Clash(const Options& o, const std::string& in, const std::string& out) {
   std::vector<std::string> written;
   for (const OutputFormat* f : o.formats) {
-    written.push_back(f->extension == nullptr ? out : vesk::ExportPath(out, f->extension));
+    if (f->besides.empty()) written.push_back(out);
+    for (const char* suffix : f->besides) written.push_back(vesk::ExportPath(out, suffix));
   }
   for (std::size_t a = 0; a < written.size(); ++a) {
     std::string clash;
@@ -283,10 +337,11 @@ std::string Clash(const Options& o, const std::string& in, const std::string& ou
   return {};
 }
 
-// Plays every input on `jobs` threads, a progress bar on a terminal's stderr.
-std::vector<BatchResult> RunAll(const Options& o, vesk::BatchPlayer& player) {
-  const std::vector<std::string> outs = OutputNames(o, player);
-  const vesk::BatchOutputs outputs = Outputs(o);
+// Plays every input into its .dat (`outs`) on `jobs` threads, a progress bar on a terminal's
+// stderr.
+std::vector<BatchResult> RunAll(const Options& o, vesk::BatchPlayer& player,
+                                const std::vector<std::string>& outs,
+                                const vesk::BatchOutputs& outputs) {
   std::uint64_t totalBytes = 0;
   for (const auto& in : o.inputs) {
     struct stat st {};
@@ -357,7 +412,19 @@ int main(int argc, char** argv) {
   sigemptyset(&action.sa_mask);
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
 
-  const std::vector<BatchResult> results = RunAll(o, player);
+  const vesk::ProfileSettings profileSettings = vesk::ProfileSettings::Read(store);
+  const bool castProducts =
+      o.summary || std::any_of(o.formats.begin(), o.formats.end(),
+                               [](const OutputFormat* f) { return f->profileFiles != nullptr; });
+  if (const std::string problem = profileSettings.Problem(); castProducts && !problem.empty()) {
+    std::fprintf(stderr, "vesk-process: %s\n", problem.c_str());
+    return vesk::kExitUsage;
+  }
+  const std::vector<std::string> outs = OutputNames(o, player);
+  std::map<std::string, Profiles> profiles;
+  for (const std::string& out : outs) profiles[out];
+  const std::vector<BatchResult> results =
+      RunAll(o, player, outs, Outputs(o, profileSettings, profiles));
   if (interrupted) {
     std::fprintf(stderr, "vesk-process: interrupted; no partial output was left\n");
     std::signal(interruptSignal, SIG_DFL);
@@ -371,7 +438,9 @@ int main(int argc, char** argv) {
       status = vesk::kExitFailure;
       continue;
     }
-    if (o.summary) std::printf("%s\n", SummaryLine(o.inputs[i], results[i]).c_str());
+    if (o.summary) {
+      std::printf("%s\n", SummaryLine(o.inputs[i], results[i], profiles[outs[i]]).c_str());
+    }
   }
   std::fflush(stdout);
   return status;

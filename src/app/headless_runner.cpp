@@ -72,6 +72,8 @@ HeadlessRunner::HeadlessRunner(SettingsStore& store, const HeadlessOptions& opti
   doc_ = std::make_unique<CVESKDoc>(store, windows_, dialogs_, clock_);
   services_ = std::make_unique<LiveServices>(*doc_);
   udp_ = std::make_unique<CUDPControl>(store, CUDPControl::ActionsFor(*this), this);
+  web_ = std::make_unique<WebView>(LiveSources{
+      *doc_, *services_, [this] { return DescribeReceivedCommand(udp_->LastReceived()); }, {}});
   connect(&statusTimer_, &QTimer::timeout, this, [this] {
     services_->Tick();
     if (++ticks_ % std::max(1, options_.statusSeconds) == 0) PrintStatus();
@@ -220,6 +222,7 @@ int HeadlessRunner::Run() {
                          MessageIcon::Information);
   }
   for (const std::string& warning : udp_->Warnings()) dialogs_.Notify(warning);
+  web_->Configure();
   started_ = std::chrono::steady_clock::now();
   if (!options_.playback.empty()) {
     // Playback needs no counter; a file that cannot be played ends the run.

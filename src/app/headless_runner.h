@@ -18,6 +18,7 @@
 #include "acquisition/live_services.h"
 #include "acquisition/vesk_doc.h"
 #include "control/udp_control.h"
+#include "web/web_view.h"
 
 namespace vesk {
 
@@ -83,6 +84,7 @@ class HeadlessRunner : public QObject, private RemoteCommandTarget {
   std::unique_ptr<CVESKDoc> doc_;
   std::unique_ptr<LiveServices> services_;
   std::unique_ptr<CUDPControl> udp_;
+  std::unique_ptr<WebView> web_;
   QTimer statusTimer_;
   QTimer pollTimer_;
   QTimer playbackTimer_;

@@ -28,6 +28,7 @@ class CElidedLabel;
 class CUDPControl;
 class CVESKDoc;
 class LiveServices;
+class WebView;
 
 inline constexpr const char* kScanningNoLogging = "  Scanning - NO Logging  ";
 inline constexpr const char* kScanningAndLogging = "  Scanning & Logging  ";
@@ -96,6 +97,8 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   QString RemoteText() const;
   // The published records, the alarms (status pane and control bar) and the marks.
   void SetLiveServices(LiveServices* services);
+  // The web view the Settings menu's "Web View..." restarts (null: none).
+  void SetWebView(WebView* web) { web_ = web; }
   // An event mark with this note now (the Mark command, remote command 6).
   void Mark(const std::string& note = {});
   CAlarmPane* AlarmPane() const { return alarmPane_; }
@@ -180,6 +183,7 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   // The live services' part (main_frame_live.cpp).
   void OnMarkWithNote();
   void ConfigureLiveServices();
+  void ConfigureWebView();
   void UpdateAlarms();
   // The marks of the scan on the time charts, when they are shown.
   void ShowMarks();
@@ -201,6 +205,7 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   const CUDPControl* remoteControl_ = nullptr;
   CAlarmPane* alarmPane_ = nullptr;
   LiveServices* services_ = nullptr;
+  WebView* web_ = nullptr;
   std::vector<QAction*> scanOnly_;  // enabled only while a scan runs
   QTimer statusTimer_;
   QTimer stateTimer_;

@@ -8,6 +8,7 @@
 #include "display/alarm_pane.h"
 #include "display/main_frame.h"
 #include "display/time_plots_view.h"
+#include "web/web_view.h"
 
 namespace vesk {
 namespace {
@@ -25,6 +26,10 @@ void CMainFrame::SetLiveServices(LiveServices* services) {
 
 void CMainFrame::ConfigureLiveServices() {
   if (services_ != nullptr) services_->Configure();
+}
+
+void CMainFrame::ConfigureWebView() {
+  if (web_ != nullptr) web_->Configure();
 }
 
 void CMainFrame::Mark(const std::string& note) {

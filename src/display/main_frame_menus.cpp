@@ -26,6 +26,7 @@
 #include "ui/dialogs/statistic_analysis_dlg.h"
 #include "ui/dialogs/store_snapshot_dlg.h"
 #include "ui/dialogs/value_dialogs.h"
+#include "ui/dialogs/web_view_dlg.h"
 
 namespace vesk {
 namespace {
@@ -131,6 +132,8 @@ const std::vector<CMainFrame::MenuRow> CMainFrame::kMenuRows = {
      .run = &F::ExecDialog<CAlarmLimitsDlg, &F::ConfigureLiveServices>},
     {.menu = "&Settings", .text = "Publish Records...",
      .run = &F::ExecDialog<CPublishDlg, &F::ConfigureLiveServices>},
+    {.menu = "&Settings", .text = "We&b View...",
+     .run = &F::ExecDialog<CWebViewDlg, &F::ConfigureWebView>},
 
     // A caption first: a click on "Options" whose button comes up a little lower selects what
     // lies under it (how "Add Header to DAT File", the first item, was found turned off).

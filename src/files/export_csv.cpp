@@ -114,13 +114,19 @@ std::string CsvExporter::HeaderRow(int ctdModel) {
            : "conductivity_S_per_m,";
   h += "salinity_psu,analog_instrument_units,flow_speed_m_per_s,counts_per_volume_1000_per_m3,"
        "frame_total_counts,window_count_counts,counter_value,laser_monitor";
+  h += BinCountColumns();
+  h += "\r\n";
+  return h;
+}
+
+std::string CsvExporter::BinCountColumns() {
+  std::string h;
   char name[40];
   for (int k = 0; k < kExportBinCount; ++k) {
     std::snprintf(name, sizeof name, ",bin%03d_%dum_counts", k,
                   static_cast<int>(k * kBinEsdMicrometres));
     h += name;
   }
-  h += "\r\n";
   return h;
 }
 

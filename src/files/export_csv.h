@@ -28,6 +28,8 @@ class CsvExporter final : public ExportWriter {
 
   // The header row for a CTD model (the Micro CTD gives conductivity in mS/cm), with "\r\n".
   static std::string HeaderRow(int ctdModel);
+  // The names of the 128 bin count columns, each after a comma ("bin000_0um_counts", ...).
+  static std::string BinCountColumns();
   static const char* EventHeaderRow();
 
  private:

@@ -15,12 +15,16 @@
 #include "seams/settings_store.h"
 
 namespace vesk {
-namespace {
 
-// The netCDF library is not thread-safe, and vesk-process writes several files at once.
-std::mutex& LibraryLock() {
+std::mutex& NetcdfLibraryLock() {
   static std::mutex lock;
   return lock;
+}
+
+namespace {
+
+std::mutex& LibraryLock() {
+  return NetcdfLibraryLock();
 }
 
 // ISO 19115 coverage content types (ACDD).

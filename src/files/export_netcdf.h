@@ -11,12 +11,17 @@
 
 #include <array>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "files/export_stage.h"
 
 namespace vesk {
+
+// The netCDF library is not thread-safe, and vesk-process writes several files at once: every
+// call into it holds this lock.
+std::mutex& NetcdfLibraryLock();
 
 class NetcdfExporter final : public ExportWriter {
  public:

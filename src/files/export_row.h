@@ -57,6 +57,11 @@ struct MepEvent {
   bool Partial() const { return timeStamp == kPartialEventStamp; }
 };
 
+// The cross-section of the sampling tunnel (m^2): standard or wide (2.5x).
+inline double TunnelCrossSection(bool standard) {
+  return standard ? 0.0049 : 0.01225;
+}
+
 // Counts per volume of one frame (1000 counts per m^3): total / (cross-section x flow) x 0.001,
 // 0 when there is no flow.
 double FrameCountsPerVolume(double frameTotal, double crossSection, double flowSpeed);

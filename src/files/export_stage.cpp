@@ -95,6 +95,13 @@ void ParseBinHeader(std::string_view header, ExportContext& c) {
   }
 }
 
+std::string DefaultExportSummary(const std::string& source) {
+  return "Particles counted by the VESK laser particle counter in 128 size bins, one row per L "
+         "frame, with the CTD readings and the GPS position; the element events of the "
+         "multi-element particles in the group mep. Processed from " +
+         source + ".";
+}
+
 ExportContext MakeExportContext(const ExportRunInputs& run, const SettingsStore& store) {
   ExportContext c;
   ParseBinHeader(run.header, c);
@@ -119,11 +126,7 @@ ExportContext MakeExportContext(const ExportRunInputs& run, const SettingsStore&
       value = "VESK laser particle counter record " + c.source;
     }
     if (value.empty() && m.key.key == keys::kExportSummary.key) {
-      value =
-          "Particles counted by the VESK laser particle counter in 128 size bins, one row per L "
-          "frame, with the CTD readings and the GPS position; the element events of the "
-          "multi-element particles in the group mep. Processed from " +
-          c.source + ".";
+      value = DefaultExportSummary(c.source);
     }
     c.metadata.emplace_back(m.attribute, value);
   }
@@ -191,6 +194,8 @@ ExportStage::~ExportStage() {
 
 bool ExportStage::Begin(const ExportContext& context) {
   gps_ = GpsFixTracker(context.sentenceToParse);
+  gravityLatitude_ = gravity_ = kMissing;
+  immediateError_.clear();
   fixUpdates_ = 0;
   fixFrame_ = nextFrame_ = 0;
   surveyLatitude_ = context.surveyLatitudeForDepth;
@@ -203,23 +208,24 @@ bool ExportStage::Begin(const ExportContext& context) {
       return false;
     }
   }
-  block_.rows.reserve(kBlockRows);
+  immediate_.clear();
+  threaded_.clear();
+  for (auto& w : writers_) (w->Immediate() ? immediate_ : threaded_).push_back(w.get());
   closing_ = false;
-  thread_ = std::thread([this] { WriterThread(); });
+  if (!threaded_.empty()) {
+    block_.rows.reserve(kBlockRows);
+    thread_ = std::thread([this] { WriterThread(); });
+  }
   open_ = true;
   return true;
 }
 
-void ExportStage::OnLRecord(const ExportRow& row) {
-  if (!open_) return;
-  const bool wasEmpty = block_.Size() == 0;
-  ExportRow& r = block_.rows.emplace_back(row);
-  nextFrame_ = row.lFrameIndex + 1;
+void ExportStage::Complete(ExportRow& r) {
   const GpsFix& fix = gps_.Fix();
   r.epochSeconds = fix.epochSeconds;
   r.timeOfDay = fix.timeOfDay;
   if (gps_.Updates() > 0) {
-    r.fixAge = static_cast<double>(row.lFrameIndex - std::min(fixFrame_, row.lFrameIndex));
+    r.fixAge = static_cast<double>(r.lFrameIndex - std::min(fixFrame_, r.lFrameIndex));
     // A receiver that went silent leaves its last fix behind: an old one is no position.
     if (r.fixAge <= maxFixAge_) {
       r.latitude = fix.latitude;
@@ -228,25 +234,51 @@ void ExportStage::OnLRecord(const ExportRow& row) {
   }
   if (!IsMissing(r.pressure)) {
     const double latitude = IsMissing(r.latitude) ? surveyLatitude_ : r.latitude;
-    const double depth = PressureToDepth(r.pressure, latitude);
+    // Gravity at the surface follows the latitude, which seldom changes from row to row.
+    if (!(latitude == gravityLatitude_)) {
+      gravityLatitude_ = latitude;
+      gravity_ = SurfaceGravity(latitude);
+    }
+    const double depth = PressureToDepthAtGravity(r.pressure, gravity_);
     r.depth = std::isfinite(depth) ? depth : kMissing;
   }
-  Added(wasEmpty);
+}
+
+template <typename Write>
+void ExportStage::WriteImmediately(Write write) {
+  // As on the writer thread, a failure is kept and ends the run at Finish.
+  try {
+    for (ExportWriter* w : immediate_) write(*w);
+  } catch (const std::exception& e) {
+    if (immediateError_.empty()) immediateError_ = std::string("export: ") + e.what();
+  }
+}
+
+void ExportStage::OnLRecord(const ExportRow& row) {
+  if (!open_) return;
+  const bool wasEmpty = block_.Size() == 0;
+  ExportRow& r = threaded_.empty() ? (row_ = row) : block_.rows.emplace_back(row);
+  nextFrame_ = row.lFrameIndex + 1;
+  Complete(r);
+  if (!immediate_.empty()) WriteImmediately([&r](ExportWriter& w) { w.Write(r); });
+  if (!threaded_.empty()) Added(wasEmpty);
 }
 
 void ExportStage::OnMEvents(std::span<const std::uint32_t> events, std::uint32_t lFrameCount) {
   if (!open_ || events.size() < 4) return;
   const bool wasEmpty = block_.Size() == 0;
   for (std::size_t i = 0; i + 4 <= events.size(); i += 4) {
-    MepEvent& e = block_.events.emplace_back();
+    MepEvent e;
     e.lFrameIndex = lFrameCount;
     e.element = events[i];
     e.timeStamp = events[i + 1];
     e.duration = events[i + 2];
     e.size = events[i + 3] & 0x7FFF;
     e.mepFlag = (events[i + 3] & 0x8000) != 0;
+    if (!immediate_.empty()) WriteImmediately([&e](ExportWriter& w) { w.WriteEvent(e); });
+    if (!threaded_.empty()) block_.events.push_back(e);
   }
-  Added(wasEmpty);
+  if (!threaded_.empty()) Added(wasEmpty);
 }
 
 void ExportStage::Added(bool wasEmpty) {
@@ -271,9 +303,14 @@ void ExportStage::HandOver() {
   changed_.wait(lock, [this] { return queue_.size() < kMaxQueuedBlocks; });
   queue_.push_back(std::move(block_));
   changed_.notify_all();
-  lock.unlock();
-  block_ = {};
-  block_.rows.reserve(kBlockRows);
+  if (spare_.empty()) {
+    lock.unlock();
+    block_ = {};
+    block_.rows.reserve(kBlockRows);
+  } else {
+    block_ = std::move(spare_.back());
+    spare_.pop_back();
+  }
 }
 
 void ExportStage::WriterThread() {
@@ -287,17 +324,20 @@ void ExportStage::WriterThread() {
     lock.unlock();
     try {
       for (const ExportRow& row : block.rows) {
-        for (auto& w : writers_) w->Write(row);
+        for (ExportWriter* w : threaded_) w->Write(row);
       }
       for (const MepEvent& event : block.events) {
-        for (auto& w : writers_) w->WriteEvent(event);
+        for (ExportWriter* w : threaded_) w->WriteEvent(event);
       }
     } catch (const std::exception& e) {
       lock.lock();
       if (threadError_.empty()) threadError_ = std::string("export: ") + e.what();
       lock.unlock();
     }
+    block.rows.clear();
+    block.events.clear();
     lock.lock();
+    spare_.push_back(std::move(block));
   }
 }
 
@@ -315,6 +355,7 @@ bool ExportStage::Finish() {
   open_ = false;
   HandOver();
   StopWriterThread();
+  if (threadError_.empty()) threadError_ = immediateError_;
   if (!threadError_.empty()) {
     error_ = threadError_;
     for (auto& w : writers_) w->Discard();
@@ -337,6 +378,7 @@ void ExportStage::Discard() {
   {
     std::lock_guard lock(mutex_);
     queue_.clear();
+    spare_.clear();
   }
   StopWriterThread();
   block_ = {};

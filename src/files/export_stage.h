@@ -83,6 +83,8 @@ struct ExportRunInputs {
   int ctdModel = 0;
   std::string sentenceToParse;
 };
+// The data set summary of a recording's export when the user has set none.
+std::string DefaultExportSummary(const std::string& source);
 // The context of a run; the metadata and the fix age limit come from the store.
 ExportContext MakeExportContext(const ExportRunInputs& run, const SettingsStore& store);
 // `datPath` with its extension replaced by `extension` (".csv", ".nc").
@@ -139,11 +141,15 @@ class ExportWriter {
   // Removes what was written, the completed file too (a failed run).
   virtual void Discard() = 0;
   virtual std::string Error() const = 0;
+  // True for a writer whose rows cost it less than copying and handing them over: it is given
+  // them at once, on the thread that feeds the stage.
+  virtual bool Immediate() const { return false; }
 };
 
 // The writers run on a thread of their own (a row costs them about as much as the whole
 // processing of its frame): rows and events are handed over in blocks, at the latest a second
-// after the first of a block, and at most kMaxQueuedBlocks wait.
+// after the first of a block, and at most kMaxQueuedBlocks wait; the blocks are used again.
+// Immediate writers take each row as it comes; with no other writer there is no thread.
 class ExportStage final : public ExportSink {
  public:
   static constexpr std::size_t kBlockRows = 256;
@@ -170,13 +176,23 @@ class ExportStage final : public ExportSink {
     std::vector<MepEvent> events;
     std::size_t Size() const { return rows.size() + events.size(); }
   };
+  // The GPS fields and the depth of a row.
+  void Complete(ExportRow& row);
+  template <typename Write>
+  void WriteImmediately(Write write);
   void Added(bool wasEmpty);
   void HandOver();
   void StopWriterThread();
   void WriterThread();
 
   std::vector<std::unique_ptr<ExportWriter>> writers_;
+  std::vector<ExportWriter*> immediate_;
+  std::vector<ExportWriter*> threaded_;
+  ExportRow row_;  // the latest row, when no writer needs a copy of it
+  std::string immediateError_;
   GpsFixTracker gps_;
+  double gravityLatitude_ = kMissing;  // the latitude of gravity_
+  double gravity_ = kMissing;
   std::uint64_t fixUpdates_ = 0;  // the tracker's count when fixFrame_ was taken
   std::uint32_t fixFrame_ = 0;    // L frame count when the latest fix arrived
   std::uint32_t nextFrame_ = 0;   // L frame count after the latest row
@@ -190,9 +206,10 @@ class ExportStage final : public ExportSink {
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<Block> queue_;  // under mutex_
-  bool closing_ = false;     // under mutex_
-  std::string threadError_;  // under mutex_
+  std::deque<Block> queue_;   // under mutex_
+  std::vector<Block> spare_;  // written, to be filled again; under mutex_
+  bool closing_ = false;      // under mutex_
+  std::string threadError_;   // under mutex_
   std::thread thread_;
 };
 

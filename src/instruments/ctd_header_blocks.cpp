@@ -26,7 +26,8 @@ void AppendSbe19HeaderBlock(std::string& out, const SettingsStore& s, const std:
   Line(out, "# SBE_Analogs: \t\t\t" + std::to_string(s.Read(kTcSbeAnalog)));
   Line(out, std::string("# Conductivity_Calc: \t\t") +
                 (s.Read(kTcCondStandardCalc) != 0 ? "Narrow Range" : "Standard"));
-  Line(out, std::string("# Log_Raw_Data_To_Ascii_File: \t") + YesNo(s.Read(kTcLogRawDataToAsciiFile)));
+  Line(out,
+       std::string("# Log_Raw_Data_To_Ascii_File: \t") + YesNo(s.Read(kTcLogRawDataToAsciiFile)));
   const CoefficientTable<Sbe19Coefficients>& table = Sbe19CoefficientTable();
   const std::vector<CoefficientText> texts = table.Texts();
   auto line = [&](const char* first, std::size_t count) {

@@ -58,8 +58,8 @@ constexpr DecimalForm kSbe911Line{"%f%f%f%f", 4, [](CtdSample& s, const float* v
                                     if (n == 4) s.analog = v[3];
                                   }};
 
-constexpr DecimalForm kFlowmeterLine{"%f,%f,%f,%f,%f%f", 6, [](CtdSample& s, const float* v,
-                                                                int n) {
+constexpr DecimalForm kFlowmeterLine{"%f,%f,%f,%f,%f%f", 6,
+                                     [](CtdSample& s, const float* v, int n) {
                                        // Misc1, Misc2, Misc3, Flow (not used), pressure, analog
                                        s.conductivity = 0;
                                        s.temperature = 0;
@@ -179,10 +179,8 @@ std::span<const CtdModel> CtdModels() {
 }
 
 const CtdModel* FindCtdModel(int code) {
-  const auto it =
-      std::find_if(std::begin(kModels), std::end(kModels), [&](const CtdModel& m) {
-        return m.code == code;
-      });
+  const auto it = std::find_if(std::begin(kModels), std::end(kModels),
+                               [&](const CtdModel& m) { return m.code == code; });
   return it == std::end(kModels) ? nullptr : &*it;
 }
 

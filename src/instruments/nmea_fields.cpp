@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <vector>
+#include <cstring>
 
 #include "seams/settings_store.h"
 
@@ -46,34 +46,70 @@ std::int64_t DaysFromCivil(int y, int m, int d) {
   return era * 146097 + doe - 719468;
 }
 
-// The sentence without its line end and checksum, split at commas; empty when the checksum
-// is present and wrong.
-std::vector<std::string_view> Fields(std::string_view s) {
+// A decimal (Decimal() holds) as strtod reads it, without the C library when its digits make an
+// integer below 2^53 and it has at most 22 decimals: that integer over the power of ten is then
+// rounded once, as strtod rounds.
+double DecimalValue(std::string_view s) {
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  constexpr std::uint64_t kExact = std::uint64_t{1} << 53;
+  std::uint64_t m = 0;
+  int decimals = -1;
+  for (char c : s) {
+    if (c == '.') {
+      decimals = 0;
+      continue;
+    }
+    if (m >= kExact / 10) return ParseReal(s);
+    m = m * 10 + static_cast<std::uint64_t>(c - '0');
+    if (decimals >= 0) ++decimals;
+  }
+  if (decimals > 22) return ParseReal(s);
+  return decimals > 0 ? static_cast<double>(m) / kPowers[decimals] : static_cast<double>(m);
+}
+
+// The sentence without its line end and checksum; empty when it is none or the checksum is
+// present and wrong.
+std::string_view Checked(std::string_view s) {
   while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.remove_suffix(1);
   if (s.size() < 7 || s[0] != '$') return {};
   const std::size_t star = s.find('*');
-  if (star != std::string_view::npos) {
-    const std::string_view sum = s.substr(star + 1);
-    if (sum.size() < 2 || HexValue(sum[0]) < 0 || HexValue(sum[1]) < 0) return {};
-    unsigned x = 0;
-    for (std::size_t i = 1; i < star; ++i) x ^= static_cast<unsigned char>(s[i]);
-    if (x != static_cast<unsigned>(HexValue(sum[0]) * 16 + HexValue(sum[1]))) return {};
-    s = s.substr(0, star);
+  if (star == std::string_view::npos) return s;
+  const std::string_view sum = s.substr(star + 1);
+  if (sum.size() < 2 || HexValue(sum[0]) < 0 || HexValue(sum[1]) < 0) return {};
+  // Eight characters at a time, then the bytes of the word folded together.
+  std::uint64_t word = 0;
+  std::size_t i = 1;
+  for (; i + 8 <= star; i += 8) {
+    std::uint64_t w = 0;
+    std::memcpy(&w, s.data() + i, 8);
+    word ^= w;
   }
-  std::vector<std::string_view> out;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t comma = s.find(',', start);
-    out.push_back(s.substr(start, comma == std::string_view::npos ? s.npos : comma - start));
-    if (comma == std::string_view::npos) break;
-    start = comma + 1;
-  }
-  return out;
+  unsigned x = 0;
+  for (int b = 0; b < 8; ++b) x ^= static_cast<unsigned>(word >> (8 * b)) & 0xFF;
+  for (; i < star; ++i) x ^= static_cast<unsigned char>(s[i]);
+  if (x != static_cast<unsigned>(HexValue(sum[0]) * 16 + HexValue(sum[1]))) return {};
+  return s.substr(0, star);
 }
 
-std::string_view FieldAt(const std::vector<std::string_view>& f, std::size_t i) {
-  return i < f.size() ? f[i] : std::string_view();
-}
+// The first fields of a sentence's text, split at commas; those it does not have are empty.
+class Fields {
+ public:
+  explicit Fields(std::string_view s) {
+    std::size_t start = 0;
+    for (std::string_view& field : fields_) {
+      const std::size_t comma = s.find(',', start);
+      field = s.substr(start, comma == std::string_view::npos ? s.npos : comma - start);
+      if (comma == std::string_view::npos) break;
+      start = comma + 1;
+    }
+  }
+  std::string_view operator[](std::size_t i) const { return fields_[i]; }
+
+ private:
+  std::array<std::string_view, 10> fields_{};
+};
 
 }  // namespace
 
@@ -83,8 +119,8 @@ double NmeaDegrees(std::string_view value, std::string_view hemisphere, int degr
       hemisphere.size() != 1) {
     return kMissing;
   }
-  const double degrees = ParseReal(value.substr(0, degreeDigits));
-  const double minutes = ParseReal(value.substr(degreeDigits));
+  const double degrees = DecimalValue(value.substr(0, degreeDigits));
+  const double minutes = DecimalValue(value.substr(degreeDigits));
   if (minutes >= 60) return kMissing;
   double v = degrees + minutes / 60;
   const char h = hemisphere[0];
@@ -102,7 +138,7 @@ double NmeaTimeOfDay(std::string_view value) {
   if (value.size() < 6 || !AllDigits(value.substr(0, 6)) || !Decimal(value)) return kMissing;
   const int h = TwoDigits(value);
   const int m = TwoDigits(value.substr(2));
-  const double s = ParseReal(value.substr(4));
+  const double s = DecimalValue(value.substr(4));
   if (h > 23 || m > 59 || s >= 61) return kMissing;
   return h * 3600.0 + m * 60.0 + s;
 }
@@ -124,55 +160,82 @@ GpsFixTracker::GpsFixTracker(std::string sentenceToParse)
     : sentenceToParse_(std::move(sentenceToParse)) {}
 
 void GpsFixTracker::OnSentence(std::string_view sentence) {
-  const std::vector<std::string_view> f = Fields(sentence);
-  if (f.empty() || f[0].size() < 4) return;
-  const std::string_view type = f[0].substr(f[0].size() - 3);
+  const std::string_view text = Checked(sentence);
+  if (text.empty()) return;
+  const std::string_view name = text.substr(0, text.find(','));
+  if (name.size() < 4) return;
+  const std::string_view type = name.substr(name.size() - 3);
   const bool rmc = type == "RMC";
-  if (rmc) {
-    // The date of every RMC, with the time it belongs to, dates the other sentences.
-    const double days = NmeaDateDays(FieldAt(f, 9));
-    const double time = NmeaTimeOfDay(FieldAt(f, 1));
-    if (!IsMissing(days) && !IsMissing(time)) {
-      dateDays_ = days;
-      dateTime_ = time;
-    }
-  }
   const bool configured = sentenceToParse_.empty()
                               ? true
                               : sentence.substr(0, sentenceToParse_.size()) == sentenceToParse_;
-  if (!configured) {
-    UpdateEpoch();
-    return;
+  const bool update = configured && (rmc || type == "GGA" || type == "GLL");
+  // The date of every RMC, with the time it belongs to, dates the other sentences.
+  if (!update && !rmc) return;
+  if (update) ++updates_;
+  if (pendingCount_ == kMaxPending) Read();
+  Pending& p = pending_[pendingCount_++];
+  p.text.assign(text);
+  p.update = update;
+  p.rmc = rmc;
+}
+
+const GpsFix& GpsFixTracker::Fix() {
+  if (pendingCount_ > 0) Read();
+  return fix_;
+}
+
+void GpsFixTracker::Read() {
+  // What a later sentence has decided.
+  bool date = false;
+  bool time = false;
+  bool position = false;
+  for (std::size_t i = pendingCount_; i-- > 0 && !(date && time && position);) {
+    const Pending& p = pending_[i];
+    const Fields f(p.text);
+    const std::string_view type = f[0].substr(f[0].size() - 3);
+    if (p.rmc && !date) {
+      const double days = NmeaDateDays(f[9]);
+      const double t = NmeaTimeOfDay(f[1]);
+      if (!IsMissing(days) && !IsMissing(t)) {
+        dateDays_ = days;
+        dateTime_ = t;
+        date = true;
+      }
+    }
+    if (!p.update) continue;
+    // Field numbers of time, latitude (+1: N/S), longitude (+1: E/W) and the validity test.
+    std::size_t timeField = 1;
+    std::size_t latField = 2;
+    std::size_t validField = 6;
+    if (type == "RMC") {
+      latField = 3;
+      validField = 2;
+    } else if (type == "GLL") {
+      timeField = 5;
+      latField = 1;
+    }
+    if (!time) {
+      const double t = NmeaTimeOfDay(f[timeField]);
+      if (!IsMissing(t)) {
+        fix_.timeOfDay = t;
+        time = true;
+      }
+    }
+    if (position) continue;
+    position = true;
+    const std::string_view v = f[validField];
+    const bool valid = type == "GGA"   ? !v.empty() && v != "0"
+                       : type == "RMC" ? v == "A"
+                                       : v == "A" || v.empty();  // older GLL omit the status
+    // A receiver without a fix says so: the position is then unknown, not the last one.
+    const double lat = valid ? NmeaDegrees(f[latField], f[latField + 1], 2) : kMissing;
+    const double lon = valid ? NmeaDegrees(f[latField + 2], f[latField + 3], 3) : kMissing;
+    const bool known = !IsMissing(lat) && !IsMissing(lon);
+    fix_.latitude = known ? lat : kMissing;
+    fix_.longitude = known ? lon : kMissing;
   }
-  // Field numbers of time, latitude (+1: N/S), longitude (+1: E/W) and the validity test.
-  double time = kMissing;
-  double lat = kMissing;
-  double lon = kMissing;
-  bool valid = false;
-  if (type == "GGA") {
-    time = NmeaTimeOfDay(FieldAt(f, 1));
-    lat = NmeaDegrees(FieldAt(f, 2), FieldAt(f, 3), 2);
-    lon = NmeaDegrees(FieldAt(f, 4), FieldAt(f, 5), 3);
-    valid = !FieldAt(f, 6).empty() && FieldAt(f, 6) != "0";
-  } else if (rmc) {
-    time = NmeaTimeOfDay(FieldAt(f, 1));
-    valid = FieldAt(f, 2) == "A";
-    lat = NmeaDegrees(FieldAt(f, 3), FieldAt(f, 4), 2);
-    lon = NmeaDegrees(FieldAt(f, 5), FieldAt(f, 6), 3);
-  } else if (type == "GLL") {
-    lat = NmeaDegrees(FieldAt(f, 1), FieldAt(f, 2), 2);
-    lon = NmeaDegrees(FieldAt(f, 3), FieldAt(f, 4), 3);
-    time = NmeaTimeOfDay(FieldAt(f, 5));
-    valid = FieldAt(f, 6) == "A" || FieldAt(f, 6).empty();  // older receivers omit the status
-  } else {
-    return;
-  }
-  ++updates_;
-  if (!IsMissing(time)) fix_.timeOfDay = time;
-  // A receiver without a fix says so: the position is then unknown, not the last one.
-  const bool position = valid && !IsMissing(lat) && !IsMissing(lon);
-  fix_.latitude = position ? lat : kMissing;
-  fix_.longitude = position ? lon : kMissing;
+  pendingCount_ = 0;
   UpdateEpoch();
 }
 

@@ -39,7 +39,7 @@ struct ScanSettings {
   static ScanSettings Load(const SettingsStore& store);
 
   // The tunnel's cross section (m^2).
-  double CrossSection() const { return standardTunnel ? 0.0049 : 0.01225; }
+  double CrossSection() const { return TunnelCrossSection(standardTunnel); }
   // What the analysis export of a run with these settings records of them; the caller adds
   // the header, the recording and the marks.
   ExportRunInputs ExportInputs(int decodedCtdModel) const;

@@ -42,6 +42,18 @@ inline constexpr TextKey kExportCreatorName{"Export", "CreatorName", "unknown"};
 inline constexpr TextKey kExportLicense{"Export", "License", "unknown"};
 inline constexpr IntKey kExportMaxFixAge{"Export", "MaxFixAge", 20};
 
+// Profiles: the cast products. Depth bin width (m), the hysteresis that marks a turn of the
+// cast (m), the least depth range a profile spans (m), loop editing (1: a frame must go on in
+// the profile's direction), the L frame interval that turns flow speed into sampled volume (s)
+// and the size range the spectrum slope is fitted over (um). Reals as text, like every other.
+inline constexpr TextKey kProfilesDepthBin{"Profiles", "DepthBin", "1.0"};
+inline constexpr TextKey kProfilesTurnHysteresis{"Profiles", "TurnHysteresis", "3.0"};
+inline constexpr TextKey kProfilesMinExtent{"Profiles", "MinExtent", "10.0"};
+inline constexpr IntKey kProfilesLoopEdit{"Profiles", "LoopEdit", 1};
+inline constexpr TextKey kProfilesFrameInterval{"Profiles", "FrameInterval", "0.5"};
+inline constexpr TextKey kProfilesSpectrumMinUm{"Profiles", "SpectrumMinUm", "105"};
+inline constexpr TextKey kProfilesSpectrumMaxUm{"Profiles", "SpectrumMaxUm", "1920"};
+
 // Publish: every processed record as one JSON datagram (UDP) for the ship's data systems, off
 // by default; the address may be unicast, broadcast or multicast.
 inline constexpr IntKey kPublishEnabled{"Publish", "Enabled", 0};
@@ -167,6 +179,15 @@ inline constexpr IntKey kStaleFixSeconds{"NavSettings", "StaleFixSeconds", 10};
 inline constexpr IntKey kRemotePort{"RemoteControl", "Port", 55123};
 inline constexpr TextKey kRemoteBindAddress{"RemoteControl", "BindAddress", "127.0.0.1"};
 inline constexpr TextKey kRemoteAllowedHosts{"RemoteControl", "AllowedHosts", ""};
+
+// WebView: the read-only live page, its JSON and its metrics over HTTP, off by default.
+// AllowedHosts: addresses, names or subnets (10.0.0.0/24), or * for every host; empty: this
+// computer only.
+inline constexpr IntKey kWebEnabled{"WebView", "Enabled", 0};
+inline constexpr TextKey kWebBindAddress{"WebView", "BindAddress", "127.0.0.1"};
+inline constexpr IntKey kWebPort{"WebView", "Port", 55180};
+inline constexpr TextKey kWebAllowedHosts{"WebView", "AllowedHosts", ""};
+inline constexpr IntKey kWebMaxClients{"WebView", "MaxClients", 16};
 
 // The sections of the CTD calibrations; their coefficients are listed, with their defaults,
 // in the tables of instruments/ctd_coefficient_tables.cpp.

@@ -26,6 +26,7 @@
 #include "ui/dialogs/remote_control_dlg.h"
 #include "ui/dialogs/sbe19plus_config_dlg.h"
 #include "ui/dialogs/temp_cond_coeff_dlg.h"
+#include "ui/dialogs/web_view_dlg.h"
 
 namespace vesk {
 namespace {
@@ -319,6 +320,29 @@ TEST(RemoteControlDialog, OpeningToOtherHostsNeedsAYes) {
   prompts.answers = {true};
   dlg.accept();
   EXPECT_EQ(t.store.Read(keys::kRemoteAllowedHosts), "10.0.0.5");
+}
+
+TEST(WebViewDialog, RefusesUnusableHostsAndStoresTheRest) {
+  for (const char* hosts : {"", " * ", "10.0.0.0/24, bridge-pc, fe80::1", "2001:db8::/32 ,"})
+    EXPECT_EQ(CheckWebAllowedHosts(hosts), "") << hosts;
+  for (const char* hosts : {"10.0.0.0/33", "ship lab", "10.0.0.256", "*/8"})
+    EXPECT_NE(CheckWebAllowedHosts(hosts), "") << hosts;
+  TestDoc t;
+  t.Make();
+  RecordingPrompts prompts;
+  CWebViewDlg dlg(t.store);
+  dlg.SetPrompts(prompts);
+  dlg.findChild<QCheckBox*>("webEnabled")->setChecked(true);
+  dlg.findChild<QSpinBox*>("webPort")->setValue(8080);
+  SetText(dlg, "webAllowedHosts", "10.0.0.0/24, ship lab");
+  dlg.accept();
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(t.store.Read(keys::kWebEnabled), 0);  // refused: nothing stored
+  SetText(dlg, "webAllowedHosts", "10.0.0.0/24");
+  dlg.accept();
+  EXPECT_EQ(t.store.Read(keys::kWebEnabled), 1);
+  EXPECT_EQ(t.store.Read(keys::kWebPort), 8080);
+  EXPECT_EQ(t.store.Read(keys::kWebAllowedHosts), "10.0.0.0/24");
 }
 
 }  // namespace

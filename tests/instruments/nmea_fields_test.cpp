@@ -64,6 +64,7 @@ TEST(GpsFixTracker, FollowsTheConfiguredSentence) {
   const std::string gga = Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
   const std::string rmc =
       Sentence("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
+  const std::string gll = Sentence("GPGLL,4807.038,N,01131.000,E,,A,A");
   struct Case {
     const char* name;
     const char* configured;
@@ -102,19 +103,29 @@ TEST(GpsFixTracker, FollowsTheConfiguredSentence) {
        "",
        {Sentence("GNGLL,4807.038,N,01131.000,E,123519,A,A")},
        {t123519, kNaN, lat, lon}},
+      {"a GLL without a time keeps the time, nine sentences on",
+       "",
+       {gga, gll, gll, gll, gll, gll, gll, gll, gll, Sentence("GPGLL,4900.000,N,01131.000,E,,A,A")},
+       {t123519, kNaN, 49, lon}},
       {"garbage",
        "",
        {"$", "$GPGGA", "GPGGA,123519", "$GPRMC,,,,,,,,,,,,*ZZ"},
        {kNaN, kNaN, kNaN, kNaN}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    GpsFixTracker tracker(c.configured);
-    for (const auto& s : c.sentences) tracker.OnSentence(s);
-    ExpectSame(tracker.Fix().timeOfDay, c.expected.timeOfDay);
-    ExpectSame(tracker.Fix().epochSeconds, c.expected.epochSeconds);
-    ExpectSame(tracker.Fix().latitude, c.expected.latitude);
-    ExpectSame(tracker.Fix().longitude, c.expected.longitude);
+    // The fix asked for only at the end, and after every sentence.
+    for (bool eachStep : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (eachStep ? ", asked at each step" : ""));
+      GpsFixTracker tracker(c.configured);
+      for (const auto& s : c.sentences) {
+        tracker.OnSentence(s);
+        if (eachStep) tracker.Fix();
+      }
+      ExpectSame(tracker.Fix().timeOfDay, c.expected.timeOfDay);
+      ExpectSame(tracker.Fix().epochSeconds, c.expected.epochSeconds);
+      ExpectSame(tracker.Fix().latitude, c.expected.latitude);
+      ExpectSame(tracker.Fix().longitude, c.expected.longitude);
+    }
   }
 }
 

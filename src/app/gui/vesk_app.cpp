@@ -14,6 +14,7 @@
 #include "acquisition/vesk_doc.h"
 #include "control/udp_control.h"
 #include "display/main_frame.h"
+#include "web/web_view.h"
 
 namespace vesk {
 namespace {
@@ -30,6 +31,7 @@ CVESKApp::CVESKApp(SettingsStore& store, const AppOptions& options)
 
 CVESKApp::~CVESKApp() {
   frame_.reset();
+  web_.reset();
   services_.reset();  // stops a scan that still runs
   doc_.reset();
   udp_.reset();
@@ -66,10 +68,14 @@ bool CVESKApp::InitInstance() {
   if (doc_->Connected()) doc_->PollCounterStatus();
   services_ = std::make_unique<LiveServices>(*doc_);
   if (quitting_) return true;
+  web_ = std::make_unique<WebView>(LiveSources{
+      *doc_, *services_, [this] { return DescribeReceivedCommand(udp_->LastReceived()); }, {}});
+  web_->Configure();
 
   // 9. The main window.
   frame_ = std::make_unique<CMainFrame>(*doc_, messages_);
   frame_->SetLiveServices(services_.get());
+  frame_->SetWebView(web_.get());
   if (remoteControl_) frame_->SetRemoteControl(udp_.get());
   dialogs_.SetParent(frame_.get());
   dialogs_.SetNoteSink([frame = QPointer<CMainFrame>(frame_.get())](const std::string& text) {

@@ -23,6 +23,7 @@ class CVESKDoc;
 class CMainFrame;
 class LiveServices;
 class MessageLog;
+class WebView;
 
 inline constexpr const char* kFirstRunMessage =
     "This appears to be the first time this software has been loaded.  Please configure the "
@@ -84,6 +85,7 @@ class CVESKApp : public QObject, private RemoteCommandTarget {
   std::unique_ptr<CUDPControl> udp_;
   std::unique_ptr<CVESKDoc> doc_;
   std::unique_ptr<LiveServices> services_;
+  std::unique_ptr<WebView> web_;
   std::unique_ptr<CMainFrame> frame_;
   bool remoteControl_ = false;
   bool quitting_ = false;

@@ -1,0 +1,111 @@
+#include "processing/size_spectrum.h"
+
+#include <algorithm>
+#include <boost/math/distributions/chi_squared.hpp>
+#include <cmath>
+
+namespace vesk {
+namespace {
+
+// log10 of the small counts most size bins hold, worked out once.
+constexpr int kLogTableSize = 4096;
+const std::array<double, kLogTableSize>& SmallLogs() {
+  static const std::array<double, kLogTableSize> table = [] {
+    std::array<double, kLogTableSize> t{};
+    for (int n = 1; n < kLogTableSize; ++n) t[n] = std::log10(static_cast<double>(n));
+    return t;
+  }();
+  return table;
+}
+
+}  // namespace
+
+CountInterval PoissonInterval95(std::uint64_t n) {
+  // Double precision throughout (Boost's default works in long double, at twice the cost).
+  using Policy = boost::math::policies::policy<boost::math::policies::promote_double<false>>;
+  using ChiSquared = boost::math::chi_squared_distribution<double, Policy>;
+  const double dof = 2 * static_cast<double>(n);
+  CountInterval c;
+  if (n > 0) c.low = boost::math::quantile(ChiSquared(dof), 0.025) / 2;
+  c.high = boost::math::quantile(ChiSquared(dof + 2), 0.975) / 2;
+  return c;
+}
+
+SizeSpectrum::SizeSpectrum(double minUm, double maxUm) {
+  for (int k = 0; k < kExportBinCount; ++k) {
+    biovolume_[k] = SizeBinBiovolume(k);
+    width_[k] = SizeBinBiovolumeWidth(k);
+    ratio_[k] = biovolume_[k] / width_[k];
+    logBiovolume_[k] = std::log10(biovolume_[k]);
+    logRatio_[k] = std::log10(ratio_[k]);
+  }
+  first_ = kExportBinCount;
+  for (int k = kExportBinCount - 1; k >= 0; --k) {
+    if (k * kBinEsdMicrometres >= minUm && (k + 1) * kBinEsdMicrometres <= maxUm) {
+      if (last_ < 0) last_ = k;
+      first_ = k;
+    }
+  }
+}
+
+SpectrumFit SizeSpectrum::Fit(const SizeCounts& counts, double volume) const {
+  SpectrumFit fit;
+  if (!(volume > 0) || first_ > last_) return fit;
+  // The bin with the largest NBSS, the smallest on a tie. Count x ratio is the NBSS times the
+  // volume to within a few units in the last place, so only the bins whose product lies within
+  // 1e-12 of the largest can hold the largest NBSS: only theirs is worked out as Nbss() does.
+  double product[kExportBinCount];
+  double most = 0;
+  for (int k = first_; k <= last_; ++k) {
+    product[k] = static_cast<double>(counts[k]) * ratio_[k];
+    most = std::max(most, product[k]);
+  }
+  const double near = most * (1 - 1e-12);
+  int start = -1;
+  double largest = 0;
+  for (int k = first_; k <= last_; ++k) {
+    if (product[k] < near) continue;
+    const double nbss = static_cast<double>(counts[k]) * biovolume_[k] / volume / width_[k];
+    if (start < 0 || nbss > largest) {
+      largest = nbss;
+      start = k;
+    }
+  }
+  // log10(NBSS) = log10(count) + log10(biovolume / width) - log10(volume).
+  const std::array<double, kLogTableSize>& logs = SmallLogs();
+  const double logVolume = std::log10(volume);
+  double x[kExportBinCount];
+  double y[kExportBinCount];
+  int n = 0;
+  for (int k = start, empty = 0; k <= last_ && empty < 3; ++k) {
+    const std::uint64_t c = counts[k];
+    if (c == 0) {
+      ++empty;
+      continue;
+    }
+    empty = 0;
+    x[n] = logBiovolume_[k];
+    y[n] = (c < kLogTableSize ? logs[c] : std::log10(static_cast<double>(c))) + logRatio_[k] -
+           logVolume;
+    ++n;
+  }
+  fit.bins = n;
+  if (n < 3) return fit;
+  double meanX = 0, meanY = 0;
+  for (int i = 0; i < n; ++i) {
+    meanX += x[i];
+    meanY += y[i];
+  }
+  meanX /= n;
+  meanY /= n;
+  double sxx = 0, sxy = 0;
+  for (int i = 0; i < n; ++i) {
+    sxx += (x[i] - meanX) * (x[i] - meanX);
+    sxy += (x[i] - meanX) * (y[i] - meanY);
+  }
+  fit.slope = sxy / sxx;
+  fit.intercept = meanY - fit.slope * meanX;
+  return fit;
+}
+
+}  // namespace vesk
