@@ -62,8 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   f.store.WriteInt("TC_Coeff", "SBE_Analog", (data[0] >> 4) % 3 * 2);
   f.store.WriteInt("SBE19plusConfig", "OutputFormat", (data[0] >> 5) & 1);
   f.store.WriteInt("SBE19plusConfig", "AnalogInputs", (data[0] >> 6) % 5);
-  f.ctd.LoadScanSettings(model, (data[0] & 0x80) != 0, 45.0);
-  f.ctd.line.assign(reinterpret_cast<const char*>(data + 1), size - 1);
-  f.ctd.DecodeCtdLine();
+  f.ctd.LoadScanSettings(model, (data[0] & 0x80) != 0);
+  f.ctd.Decode(std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
   return 0;
 }

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   vesk::ScanSettings settings = vesk::ScanSettings::Load(f.store);
   settings.firmwareVersion = data[0] & 1 ? 2.40 : 2.20;
   const vesk::ScanSettingsChannel channel(settings);
-  f.ctd.LoadScanSettings(settings.ctdModel, settings.instrInputViaMux, settings.surveyLat);
+  f.ctd.LoadScanSettings(settings.ctdModel, settings.instrInputViaMux);
   vesk::FrameProcessor processor(
       vesk::FrameProcessor::Parts{channel, f.results, f.ctd, f.writer, f.listener, f.gate});
   vesk::Deframer deframer;

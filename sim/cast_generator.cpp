@@ -98,11 +98,19 @@ std::string WithNmeaChecksum(const std::string& sentence) {
   return sentence + tail;
 }
 
+namespace {
+
+// The lines a second of the instrument the C frames speak for.
+double ModelRate(int ctdModel) {
+  const CtdModel* model = FindCtdModel(ctdModel);
+  return model != nullptr ? model->rateHz : 1.0;
+}
+
+}  // namespace
+
 CastGenerator::CastGenerator(const CastOptions& options)
     : options_(options),
-      ctdPeriod_(1.0 / (options.ctdRateHz > 0   ? options.ctdRateHz
-                        : options.ctdModel == 4 ? 2.0
-                                                : 25.0)),
+      ctdPeriod_(1.0 / (options.ctdRateHz > 0 ? options.ctdRateHz : ModelRate(options.ctdModel))),
       rngL_(options.seed * 4 + 0),
       rngM_(options.seed * 4 + 1),
       rngC_(options.seed * 4 + 2) {}
@@ -147,7 +155,7 @@ CastState CastGenerator::StateAt(double t) const {
 
 std::string CastGenerator::CtdLine(const CastState& s, double analog) const {
   char text[96];
-  if (options_.ctdModel == 4) {
+  if (options_.ctdModel == CtdCode::kSbe19) {
     const double volts[4] = {analog, 1.25, 2.5, 0.75};
     return SimSbe19HexWord(s.temperature, s.conductivity, s.pressure, options_.sbe19, volts,
                            options_.sbeAnalogChannels);
@@ -166,7 +174,7 @@ void CastGenerator::PositionAt(double t, double& lat, double& lon) const {
         metres * std::sin(course) / (111320.0 * std::cos(options_.latitude * kPi / 180.0));
 }
 
-std::string CastGenerator::GgaSentence(double t) const {
+CastGenerator::NmeaFix CastGenerator::FixAt(double t) const {
   const std::time_t when =
       static_cast<std::time_t>(options_.startUtc + std::llround(std::floor(t)));
   std::tm utc{};
@@ -175,27 +183,24 @@ std::string CastGenerator::GgaSentence(double t) const {
   PositionAt(t, lat, lon);
   char ns, ew;
   const std::string la = NmeaAngle(lat, false, ns), lo = NmeaAngle(lon, true, ew);
-  char text[128];
-  std::snprintf(text, sizeof text, "$GPGGA,%02d%02d%02d.00,%s,%c,%s,%c,1,09,0.9,12.4,M,-21.0,M,,",
-                utc.tm_hour, utc.tm_min, utc.tm_sec, la.c_str(), ns, lo.c_str(), ew);
-  return WithNmeaChecksum(text);
+  char time[40], position[96], date[40];
+  std::snprintf(time, sizeof time, "%02d%02d%02d.00", utc.tm_hour, utc.tm_min, utc.tm_sec);
+  std::snprintf(position, sizeof position, "%s,%c,%s,%c", la.c_str(), ns, lo.c_str(), ew);
+  std::snprintf(date, sizeof date, "%02d%02d%02d", utc.tm_mday, utc.tm_mon + 1, utc.tm_year % 100);
+  return {time, position, date};
+}
+
+std::string CastGenerator::GgaSentence(double t) const {
+  const NmeaFix fix = FixAt(t);
+  return WithNmeaChecksum("$GPGGA," + fix.time + "," + fix.position + ",1,09,0.9,12.4,M,-21.0,M,,");
 }
 
 std::string CastGenerator::RmcSentence(double t) const {
-  const std::time_t when =
-      static_cast<std::time_t>(options_.startUtc + std::llround(std::floor(t)));
-  std::tm utc{};
-  gmtime_r(&when, &utc);
-  double lat, lon;
-  PositionAt(t, lat, lon);
-  char ns, ew;
-  const std::string la = NmeaAngle(lat, false, ns), lo = NmeaAngle(lon, true, ew);
-  char text[128];
-  std::snprintf(text, sizeof text,
-                "$GPRMC,%02d%02d%02d.00,A,%s,%c,%s,%c,%.1f,%.1f,%02d%02d%02d,,,A", utc.tm_hour,
-                utc.tm_min, utc.tm_sec, la.c_str(), ns, lo.c_str(), ew, options_.driftKnots,
-                options_.driftCourse, utc.tm_mday, utc.tm_mon + 1, utc.tm_year % 100);
-  return WithNmeaChecksum(text);
+  const NmeaFix fix = FixAt(t);
+  char motion[48];
+  std::snprintf(motion, sizeof motion, "%.1f,%.1f", options_.driftKnots, options_.driftCourse);
+  return WithNmeaChecksum("$GPRMC," + fix.time + ",A," + fix.position + "," + motion + "," +
+                          fix.date + ",,,A");
 }
 
 void CastGenerator::EmitL(double t, std::vector<std::uint8_t>& out) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "instruments/ctd_model.h"
 #include "sim/ocean_model.h"
 #include "sim/sim_random.h"
 
@@ -15,15 +16,15 @@ namespace vesk {
 
 struct CastOptions {
   std::uint64_t seed = 1;
-  int ctdModel = 0;            // 0: decimal "P C T A" (mS/cm); 4: SBE 19 hex
-  int sbeAnalogChannels = 0;   // model 4: analog channels in the hex word (0, 2 or 4)
-  double ctdRateHz = 0;        // 0: the model's own rate (25 Hz model 0, 2 Hz model 4)
-  int lFrameLength = 274;      // 271, 274 (with N and T) or 276 (with A as well)
-  double maxDepth = 80.0;      // m
-  double descentRate = 1.0;    // m/s, also the ascent rate
-  double surfaceSeconds = 20;  // soak near the surface before each descent and after ascent
-  double bottomSeconds = 10;   // held at the deepest point
-  double latitude = 44.65;     // start of the ship's drift, degrees
+  int ctdModel = CtdCode::kMicroCtd;  // or CtdCode::kSbe19 (hex words)
+  int sbeAnalogChannels = 0;          // model 4: analog channels in the hex word (0, 2 or 4)
+  double ctdRateHz = 0;               // 0: the model's own rate
+  int lFrameLength = 274;             // 271, 274 (with N and T) or 276 (with A as well)
+  double maxDepth = 80.0;             // m
+  double descentRate = 1.0;           // m/s, also the ascent rate
+  double surfaceSeconds = 20;         // soak near the surface before each descent and after ascent
+  double bottomSeconds = 10;          // held at the deepest point
+  double latitude = 44.65;            // start of the ship's drift, degrees
   double longitude = -63.50;
   double driftKnots = 0.4;
   double driftCourse = 75.0;           // degrees true
@@ -48,6 +49,10 @@ struct CastState {
 class CastGenerator {
  public:
   explicit CastGenerator(const CastOptions& options);
+  // Whether the C frames can be the lines of this instrument model.
+  static bool Speaks(int ctdModel) {
+    return ctdModel == CtdCode::kMicroCtd || ctdModel == CtdCode::kSbe19;
+  }
 
   // Appends everything sent from the current time up to `untilSeconds` (simulated time
   // from the start of the scan). Returns the number of bytes appended.
@@ -70,6 +75,12 @@ class CastGenerator {
   void EmitNmea(double t, std::vector<std::uint8_t>& out);
   // Ship position (degrees) at time t.
   void PositionAt(double t, double& lat, double& lon) const;
+  // What the GGA and RMC sentences of second t share, as they write it: the UTC time
+  // ("hhmmss.00"), the position ("ddmm.mmmm,N,dddmm.mmmm,E") and the date ("ddmmyy").
+  struct NmeaFix {
+    std::string time, position, date;
+  };
+  NmeaFix FixAt(double t) const;
 
   CastOptions options_;
   double ctdPeriod_;

@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -109,15 +110,42 @@ void OnInterrupt(int signal) {
   interrupted = true;
 }
 
-}  // namespace
+using ProfileFiles = std::vector<std::unique_ptr<vesk::ProfileWriter>>;
 
-int main(int argc, char** argv) {
-  std::setlocale(LC_ALL, "C");
-  // A file-size limit makes a write fail (and the run with it), not kill the program.
-  std::signal(SIGXFSZ, SIG_IGN);
-  CLI::App app{
-      "Plays recorded VESK .bin files through the processing and writes their .dat files "
-      "(and CSV or NetCDF exports)."};
+// The outputs --format names, in the order they are written: the .dat and the files beside it.
+struct OutputFormat {
+  const char* name;
+  const char* help;                  // as --help tells it
+  std::vector<const char*> besides;  // the suffixes of its files beside the .dat (none: the .dat)
+  // An export's writer, or the cast products' files, for the .dat at this path.
+  std::unique_ptr<vesk::ExportWriter> (*exporter)(const std::string& datPath) = nullptr;
+  void (*profileFiles)(const std::string& datPath, ProfileFiles& files) = nullptr;
+};
+const OutputFormat kFormats[] = {
+    {"dat", "dat", {}},
+    {"csv",
+     "csv (beside the .dat)",
+     {".csv"},
+     [](const std::string& datPath) -> std::unique_ptr<vesk::ExportWriter> {
+       return std::make_unique<vesk::CsvExporter>(vesk::ExportPath(datPath, ".csv"));
+     }},
+    {"netcdf",
+     "netcdf (.nc, CF)",
+     {".nc"},
+     [](const std::string& datPath) -> std::unique_ptr<vesk::ExportWriter> {
+       return std::make_unique<vesk::NetcdfExporter>(vesk::ExportPath(datPath, ".nc"));
+     }},
+    {"profiles",
+     "profiles (_profiles.csv, _spectra.csv, _profiles.nc: the cast products)",
+     {"_profiles.csv", "_spectra.csv", "_profiles.nc"},
+     nullptr,
+     [](const std::string& datPath, ProfileFiles& files) {
+       files.push_back(std::make_unique<vesk::ProfileCsvWriter>(datPath));
+       files.push_back(std::make_unique<vesk::ProfileNetcdfWriter>(datPath));
+     }},
+};
+
+struct Options {
   std::string settingsFile;
   bool ignoreSettingsError = false;
   std::string output;
@@ -125,70 +153,71 @@ int main(int argc, char** argv) {
   bool summary = false;
   unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
   std::vector<std::string> inputs;
-  std::vector<std::string> formats;
-  app.add_option("--settings", settingsFile, "use this INI file as the settings store")
-      ->check(CLI::ExistingFile);
-  app.add_flag("--ignore-settings-error", ignoreSettingsError,
-               "process with the default settings when the settings file cannot be read");
-  auto* outputOpt = app.add_option("--output", output, "the .dat to write (one input only)");
-  app.add_option("--output-dir", outputDir, "directory of the .dat files (default: the input's)")
-      ->excludes(outputOpt);
-  app.add_flag("--summary", summary,
-               "one JSON line per input on stdout, with the cast's profiles (section Profiles)");
-  std::string formatList = "dat";
-  app.add_option("--format", formatList,
-                 "outputs, comma separated: dat, csv (beside the .dat), netcdf (.nc, CF), "
-                 "profiles (_profiles.csv, _spectra.csv, _profiles.nc: the cast products)");
+  std::vector<const OutputFormat*> formats;
   std::vector<std::string> attributes;
-  app.add_option("--attribute", attributes,
+  int maxFixAge = -1;
+};
+
+// The command line into `o`. Empty: go on; otherwise the program ends with this status.
+std::optional<int> Parse(int argc, char** argv, Options& o) {
+  CLI::App app{
+      "Plays recorded VESK .bin files through the processing and writes their .dat files "
+      "(and CSV or NetCDF exports)."};
+  app.add_option("--settings", o.settingsFile, "use this INI file as the settings store")
+      ->check(CLI::ExistingFile);
+  app.add_flag("--ignore-settings-error", o.ignoreSettingsError,
+               "process with the default settings when the settings file cannot be read");
+  auto* outputOpt = app.add_option("--output", o.output, "the .dat to write (one input only)");
+  app.add_option("--output-dir", o.outputDir, "directory of the .dat files (default: the input's)")
+      ->excludes(outputOpt);
+  app.add_flag("--summary", o.summary,
+               "one JSON line per input on stdout, with the cast's profiles (section Profiles)");
+  std::string names, help;
+  for (const OutputFormat& f : kFormats) {
+    names += std::string(names.empty() ? "" : ", ") + f.name;
+    help += std::string(help.empty() ? "" : ", ") + f.help;
+  }
+  std::vector<std::string> formats{"dat"};
+  app.add_option("--format", formats, "outputs, comma separated: " + help)
+      ->delimiter(',')
+      ->check(CLI::Validator(
+          [names](const std::string& format) -> std::string {
+            for (const OutputFormat& f : kFormats) {
+              if (format == f.name) return {};
+            }
+            return "'" + format + "' is not one of " + names;
+          },
+          "FORMAT"));
+  app.add_option("--attribute", o.attributes,
                  "NAME=VALUE: a data set attribute of the exports (title, summary, keywords, "
                  "institution, project, platform, creator_name, license), over the settings' "
                  "section Export");
-  int maxFixAge = -1;
-  app.add_option("--max-fix-age", maxFixAge,
+  app.add_option("--max-fix-age", o.maxFixAge,
                  "L frames after which a GPS fix no longer gives the exports a position "
                  "(default: Export/MaxFixAge, 20)")
       ->check(vesk::NumberFrom(0, true));
-  app.add_option("--jobs", jobs, "files processed in parallel")->check(vesk::NumberFrom(1, true));
-  app.add_option("inputs", inputs, "recorded .bin files")->required();
+  app.add_option("--jobs", o.jobs, "files processed in parallel")->check(vesk::NumberFrom(1, true));
+  app.add_option("inputs", o.inputs, "recorded .bin files")->required();
   vesk::NameProgram(app, "vesk-process");
-  if (const auto status = vesk::ParseCommandLine(app, argc, argv)) return *status;
-  for (std::size_t start = 0; start <= formatList.size();) {
-    const std::size_t comma = std::min(formatList.find(',', start), formatList.size());
-    const std::string format = formatList.substr(start, comma - start);
-    if (format != "dat" && format != "csv" && format != "netcdf" && format != "profiles") {
-      std::fprintf(stderr,
-                   "vesk-process: --format: '%s' is not one of dat, csv, netcdf, profiles\n",
-                   format.c_str());
-      return vesk::kExitUsage;
+  if (const auto status = vesk::ParseCommandLine(app, argc, argv)) return status;
+  // Written in the table's order, each once.
+  for (const OutputFormat& f : kFormats) {
+    if (std::find(formats.begin(), formats.end(), f.name) != formats.end()) {
+      o.formats.push_back(&f);
     }
-    formats.push_back(format);
-    start = comma + 1;
   }
-  if (!output.empty() && inputs.size() != 1) {
+  if (!o.output.empty() && o.inputs.size() != 1) {
     std::fprintf(stderr, "vesk-process: --output names one .dat, but %zu inputs were given\n",
-                 inputs.size());
+                 o.inputs.size());
     return vesk::kExitUsage;
   }
+  return std::nullopt;
+}
 
-  // The tool only reads the store; what the command line sets shadows it for this run.
-  std::unique_ptr<vesk::QSettingsStore> userStore;
-  if (!settingsFile.empty()) {
-    userStore = std::make_unique<vesk::QSettingsStore>(settingsFile);
-  } else {
-    userStore = std::make_unique<vesk::QSettingsStore>();
-  }
-  // The outputs depend on the settings (the firmware, a CTD's calibration): default values
-  // in place of a store that cannot be read would give wrong files that look right.
-  if (!userStore->ReadError().empty() && !ignoreSettingsError) {
-    std::fprintf(stderr,
-                 "vesk-process: the settings file %s cannot be read: %s; nothing was processed "
-                 "(--ignore-settings-error processes with the default settings)\n",
-                 userStore->FileName().c_str(), userStore->ReadError().c_str());
-    return vesk::kExitUsage;
-  }
-  vesk::OverlaySettingsStore store(*userStore);
-  for (const std::string& attribute : attributes) {
+// The --attribute and --max-fix-age values over the settings, for this run only; false (and
+// said) for an attribute that is not NAME=VALUE of a known name.
+bool OverrideSettings(const Options& o, vesk::OverlaySettingsStore& store) {
+  for (const std::string& attribute : o.attributes) {
     const std::size_t eq = attribute.find('=');
     const std::string name = attribute.substr(0, eq);
     const auto& known = vesk::MetadataKeys();
@@ -199,127 +228,121 @@ int main(int argc, char** argv) {
                    "vesk-process: --attribute: '%s' is not NAME=VALUE with NAME one of title, "
                    "summary, keywords, institution, project, platform, creator_name, license\n",
                    attribute.c_str());
-      return vesk::kExitUsage;
+      return false;
     }
     store.Overrides().WriteString(it->key.section, it->key.key, attribute.substr(eq + 1));
   }
-  if (maxFixAge >= 0) {
+  if (o.maxFixAge >= 0) {
     store.Overrides().WriteInt(vesk::keys::kExportMaxFixAge.section,
-                               vesk::keys::kExportMaxFixAge.key, maxFixAge);
+                               vesk::keys::kExportMaxFixAge.key, o.maxFixAge);
   }
-  vesk::SystemClock clock;
-  vesk::BatchPlayer player(store, clock);
-  player.SetCancel(&interrupted);
-  // No call is restarted after these signals; reads that wait look at the flag in short steps.
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
-  auto wants = [&](const char* format) {
-    return std::find(formats.begin(), formats.end(), format) != formats.end();
-  };
+  return true;
+}
+
+// What the player writes for each input: the .dat when asked for, the exports' writers, and
+// the cast products (their files, and the profiles of the summary, kept by .dat path in
+// `kept`, whose every entry is made before the runs start).
+vesk::BatchOutputs Outputs(const Options& o, const vesk::ProfileSettings& profileSettings,
+                           std::map<std::string, Profiles>& kept) {
   vesk::BatchOutputs outputs;
-  outputs.dat = wants("dat");
-  const bool csv = wants("csv");
-  const bool netcdf = wants("netcdf");
-  const bool profiles = wants("profiles");
-  const vesk::ProfileSettings profileSettings = vesk::ProfileSettings::Read(store);
-  if (profiles || summary) {
-    if (const std::string problem = profileSettings.Problem(); !problem.empty()) {
-      std::fprintf(stderr, "vesk-process: %s\n", problem.c_str());
-      return vesk::kExitUsage;
+  outputs.dat = false;
+  std::vector<const OutputFormat*> exports;
+  bool castProducts = o.summary;
+  for (const OutputFormat* f : o.formats) {
+    outputs.dat = outputs.dat || f->besides.empty();
+    castProducts = castProducts || f->profileFiles != nullptr;
+    if (f->exporter != nullptr || f->profileFiles != nullptr) exports.push_back(f);
+  }
+  if (exports.empty() && !castProducts) return outputs;
+  outputs.exports = [exports, castProducts, &profileSettings, &kept](const std::string& datPath) {
+    std::vector<std::unique_ptr<vesk::ExportWriter>> writers;
+    ProfileFiles files;
+    for (const OutputFormat* f : exports) {
+      if (f->exporter != nullptr) writers.push_back(f->exporter(datPath));
+      if (f->profileFiles != nullptr) f->profileFiles(datPath, files);
     }
-  }
-  // The profiles of each run by its .dat path (every entry made before the runs start).
-  std::map<std::string, Profiles> profilesByOutput;
+    if (castProducts) {
+      Profiles& profiles = kept.at(datPath);
+      profiles.clear();
+      writers.push_back(std::make_unique<vesk::CastExportWriter>(
+          profileSettings, std::move(files),
+          [&profiles](const std::shared_ptr<const vesk::ProfileRecord>& p) {
+            profiles.push_back(vesk::ProfileSummaryJson(*p));
+          }));
+    }
+    return writers;
+  };
+  return outputs;
+}
 
-  std::uint64_t totalBytes = 0;
-  for (const auto& in : inputs) {
-    struct stat st {};
-    if (::stat(in.c_str(), &st) == 0) totalBytes += static_cast<std::uint64_t>(st.st_size);
-  }
-  ProgressBar bar(totalBytes, ::isatty(STDERR_FILENO) != 0);
-
-  // Every input gets its own output: inputs that share a file name (a/cast.bin, b/cast.bin)
-  // would otherwise get the same playback name in one directory.
-  std::vector<std::string> outputsByInput(inputs.size());
+// The .dat of each input. Every input gets its own: inputs that share a file name
+// (a/cast.bin, b/cast.bin) would otherwise get the same playback name in one directory.
+std::vector<std::string> OutputNames(const Options& o, const vesk::BatchPlayer& player) {
+  std::vector<std::string> names(o.inputs.size());
   std::set<std::string> taken;
-  for (std::size_t i = 0; i < inputs.size(); ++i) {
-    if (!output.empty()) {
-      outputsByInput[i] = output;
+  for (std::size_t i = 0; i < o.inputs.size(); ++i) {
+    if (!o.output.empty()) {
+      names[i] = o.output;
       continue;
     }
     const std::string name = player.PlaybackOutputPath(
-        inputs[i], outputDir.empty() ? DirectoryOf(inputs[i]) : outputDir);
+        o.inputs[i], o.outputDir.empty() ? DirectoryOf(o.inputs[i]) : o.outputDir);
     const std::string stem = name.substr(0, name.size() - 4);  // without ".dat"
     std::string candidate = name;
     for (int n = 2; taken.count(candidate) != 0; ++n) {
       candidate = stem + "_" + std::to_string(n) + ".dat";
     }
     taken.insert(candidate);
-    outputsByInput[i] = candidate;
+    names[i] = candidate;
   }
+  return names;
+}
 
-  if (csv || netcdf || profiles || summary) {
-    for (const std::string& out : outputsByInput) profilesByOutput[out];
-    outputs.exports = [&](const std::string& datPath) {
-      std::vector<std::unique_ptr<vesk::ExportWriter>> writers;
-      if (csv) {
-        writers.push_back(std::make_unique<vesk::CsvExporter>(vesk::ExportPath(datPath, ".csv")));
-      }
-      if (netcdf) {
-        writers.push_back(std::make_unique<vesk::NetcdfExporter>(vesk::ExportPath(datPath, ".nc")));
-      }
-      if (profiles || summary) {
-        std::vector<std::unique_ptr<vesk::ProfileWriter>> files;
-        if (profiles) {
-          files.push_back(std::make_unique<vesk::ProfileCsvWriter>(datPath));
-          files.push_back(std::make_unique<vesk::ProfileNetcdfWriter>(datPath));
-        }
-        Profiles& kept = profilesByOutput.at(datPath);
-        kept.clear();
-        writers.push_back(std::make_unique<vesk::CastExportWriter>(
-            profileSettings, std::move(files),
-            [&kept](const std::shared_ptr<const vesk::ProfileRecord>& p) {
-              kept.push_back(vesk::ProfileSummaryJson(*p));
-            }));
-      }
-      return writers;
-    };
+// Why the files of one input must not be written (one is the input itself, or two share a
+// name), or empty.
+std::string Clash(const Options& o, const std::string& in, const std::string& out) {
+  std::vector<std::string> written;
+  for (const OutputFormat* f : o.formats) {
+    if (f->besides.empty()) written.push_back(out);
+    for (const char* suffix : f->besides) written.push_back(vesk::ExportPath(out, suffix));
   }
+  for (std::size_t a = 0; a < written.size(); ++a) {
+    std::string clash;
+    if (SameFile(in, written[a]) || written[a] == in) {
+      clash = written[a] + ": the output is the input itself; refusing to overwrite it";
+    }
+    for (std::size_t b = a + 1; b < written.size(); ++b) {
+      if (written[a] == written[b]) clash = written[a] + ": named for two outputs";
+    }
+    if (!clash.empty()) return clash;
+  }
+  return {};
+}
 
-  std::vector<BatchResult> results(inputs.size());
+// Plays every input into its .dat (`outs`) on `jobs` threads, a progress bar on a terminal's
+// stderr.
+std::vector<BatchResult> RunAll(const Options& o, vesk::BatchPlayer& player,
+                                const std::vector<std::string>& outs,
+                                const vesk::BatchOutputs& outputs) {
+  std::uint64_t totalBytes = 0;
+  for (const auto& in : o.inputs) {
+    struct stat st {};
+    if (::stat(in.c_str(), &st) == 0) totalBytes += static_cast<std::uint64_t>(st.st_size);
+  }
+  ProgressBar bar(totalBytes, ::isatty(STDERR_FILENO) != 0);
+  std::vector<BatchResult> results(o.inputs.size());
   std::atomic<std::size_t> next{0};
   auto worker = [&] {
-    for (std::size_t i = next++; i < inputs.size(); i = next++) {
-      const std::string& in = inputs[i];
-      const std::string& out = outputsByInput[i];
-      std::vector<std::string> written;
-      if (outputs.dat) written.push_back(out);
-      if (csv) written.push_back(vesk::ExportPath(out, ".csv"));
-      if (netcdf) written.push_back(vesk::ExportPath(out, ".nc"));
-      if (profiles) {
-        for (const char* suffix : {"_profiles.csv", "_spectra.csv", "_profiles.nc"}) {
-          written.push_back(vesk::ExportPath(out, suffix));
-        }
-      }
-      std::string clash;
-      for (std::size_t a = 0; a < written.size() && clash.empty(); ++a) {
-        if (SameFile(in, written[a]) || written[a] == in) {
-          clash = written[a] + ": the output is the input itself; refusing to overwrite it";
-        }
-        for (std::size_t b = a + 1; b < written.size(); ++b) {
-          if (written[a] == written[b]) clash = written[a] + ": named for two outputs";
-        }
-      }
-      if (!clash.empty()) {
+    for (std::size_t i = next++; i < o.inputs.size(); i = next++) {
+      const std::string& in = o.inputs[i];
+      if (std::string clash = Clash(o, in, outs[i]); !clash.empty()) {
         results[i].error = clash;
         continue;
       }
       std::uint64_t reported = 0;
       try {
         results[i] = player.Run(
-            in, out,
+            in, outs[i],
             [&](std::uint64_t done, std::uint64_t) {
               bar.Add(done - reported);
               reported = done;
@@ -332,27 +355,73 @@ int main(int argc, char** argv) {
     }
   };
   std::vector<std::thread> threads;
-  const unsigned n = std::min<unsigned>(jobs, static_cast<unsigned>(inputs.size()));
+  const unsigned n = std::min<unsigned>(o.jobs, static_cast<unsigned>(o.inputs.size()));
   for (unsigned t = 0; t < n; ++t) threads.emplace_back(worker);
   for (auto& t : threads) t.join();
   bar.Finish();
+  return results;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "C");
+  // A file-size limit makes a write fail (and the run with it), not kill the program.
+  std::signal(SIGXFSZ, SIG_IGN);
+  Options o;
+  if (const auto status = Parse(argc, argv, o)) return *status;
+
+  // The tool only reads the store; what the command line sets shadows it for this run.
+  auto userStore = o.settingsFile.empty() ? std::make_unique<vesk::QSettingsStore>()
+                                          : std::make_unique<vesk::QSettingsStore>(o.settingsFile);
+  // The outputs depend on the settings (the firmware, a CTD's calibration): default values
+  // in place of a store that cannot be read would give wrong files that look right.
+  if (!userStore->ReadError().empty() && !o.ignoreSettingsError) {
+    std::fprintf(stderr,
+                 "vesk-process: the settings file %s cannot be read: %s; nothing was processed "
+                 "(--ignore-settings-error processes with the default settings)\n",
+                 userStore->FileName().c_str(), userStore->ReadError().c_str());
+    return vesk::kExitUsage;
+  }
+  vesk::OverlaySettingsStore store(*userStore);
+  if (!OverrideSettings(o, store)) return vesk::kExitUsage;
+  vesk::SystemClock clock;
+  vesk::BatchPlayer player(store, clock);
+  player.SetCancel(&interrupted);
+  // No call is restarted after these signals; reads that wait look at the flag in short steps.
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+
+  const vesk::ProfileSettings profileSettings = vesk::ProfileSettings::Read(store);
+  const bool castProducts =
+      o.summary || std::any_of(o.formats.begin(), o.formats.end(),
+                               [](const OutputFormat* f) { return f->profileFiles != nullptr; });
+  if (const std::string problem = profileSettings.Problem(); castProducts && !problem.empty()) {
+    std::fprintf(stderr, "vesk-process: %s\n", problem.c_str());
+    return vesk::kExitUsage;
+  }
+  const std::vector<std::string> outs = OutputNames(o, player);
+  std::map<std::string, Profiles> profiles;
+  for (const std::string& out : outs) profiles[out];
+  const std::vector<BatchResult> results =
+      RunAll(o, player, outs, Outputs(o, profileSettings, profiles));
   if (interrupted) {
     std::fprintf(stderr, "vesk-process: interrupted; no partial output was left\n");
     std::signal(interruptSignal, SIG_DFL);
     std::raise(interruptSignal);
     return 128 + interruptSignal;
   }
-
   int status = 0;
-  for (std::size_t i = 0; i < inputs.size(); ++i) {
+  for (std::size_t i = 0; i < o.inputs.size(); ++i) {
     if (!results[i].ok) {
       std::fprintf(stderr, "vesk-process: %s\n", results[i].error.c_str());
       status = vesk::kExitFailure;
       continue;
     }
-    if (summary) {
-      const Profiles& p = profilesByOutput[outputsByInput[i]];
-      std::printf("%s\n", SummaryLine(inputs[i], results[i], p).c_str());
+    if (o.summary) {
+      std::printf("%s\n", SummaryLine(o.inputs[i], results[i], profiles[outs[i]]).c_str());
     }
   }
   std::fflush(stdout);

@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
     std::printf("NMEA link: %s\n", sim.auxLinkPath.c_str());
   }
   std::printf("Set PortSettings/Device_DU to the counter device. Ctrl+C stops.\n");
-  if (sim.cast.ctdModel == 4) {
+  if (sim.cast.ctdModel == vesk::CtdCode::kSbe19) {
     std::printf("SBE 19 lines: Model_CTD=4 and the TC_Coeff keys of --print-coefficients.\n");
   }
   std::fflush(stdout);

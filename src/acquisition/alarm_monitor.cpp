@@ -108,6 +108,31 @@ void AlarmMonitor::Judge(AlarmId id, bool cause, bool hold, const AlarmInputs& i
   out.push_back({id, s.active, s.active ? raise : clear});
 }
 
+void AlarmMonitor::JudgeFrameErrors(const AlarmInputs& in, bool judgeData,
+                                    std::vector<AlarmChange>& out) {
+  window_.push_back({in.now, in.lFrames, in.frameErrors});
+  const auto windowStart =
+      in.now - std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                   std::chrono::duration<double>(limits_.frameErrorWindowSeconds));
+  while (window_.size() >= 2 && window_[1].at <= windowStart) window_.pop_front();
+  if (judgeData) {
+    const std::uint32_t errors = in.frameErrors - window_.front().frameErrors;
+    const std::uint32_t frames = in.lFrames - window_.front().lFrames;
+    const double percent = errors * 100.0 / std::max<std::uint32_t>(frames, 1);
+    const double span = Seconds(in.now - window_.front().at);
+    // Errors are no part of the L frames: told as a rate, beside the frames that came whole.
+    Judge(AlarmId::FrameErrors,
+          limits_.maxFrameErrorPercent > 0 && errors > 0 && percent > limits_.maxFrameErrorPercent,
+          true, in,
+          Format("ALARM: %u frame errors in %.0f s (%.1f a second) beside %u whole L frames "
+                 "(limit %.1f per 100 L frames)",
+                 errors, span, errors / std::max(span, 1.0), frames, limits_.maxFrameErrorPercent),
+          Format("Alarm cleared: %u frame errors in %.0f s beside %u whole L frames", errors, span,
+                 frames),
+          out);
+  }
+}
+
 std::vector<AlarmChange> AlarmMonitor::Evaluate(const AlarmInputs& in) {
   std::vector<AlarmChange> out;
   if (!in.live) {
@@ -153,25 +178,7 @@ std::vector<AlarmChange> AlarmMonitor::Evaluate(const AlarmInputs& in) {
           Format("Alarm cleared: laser monitor %ld", laser), out);
   }
 
-  window_.push_back({in.now, in.lFrames, in.frameErrors});
-  const auto windowStart = in.now - std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                        std::chrono::duration<double>(l.frameErrorWindowSeconds));
-  while (window_.size() >= 2 && window_[1].at <= windowStart) window_.pop_front();
-  if (judgeData) {
-    const std::uint32_t errors = in.frameErrors - window_.front().frameErrors;
-    const std::uint32_t frames = in.lFrames - window_.front().lFrames;
-    const double percent = errors * 100.0 / std::max<std::uint32_t>(frames, 1);
-    const double span = Seconds(in.now - window_.front().at);
-    // Errors are no part of the L frames: told as a rate, beside the frames that came whole.
-    Judge(AlarmId::FrameErrors,
-          l.maxFrameErrorPercent > 0 && errors > 0 && percent > l.maxFrameErrorPercent, true, in,
-          Format("ALARM: %u frame errors in %.0f s (%.1f a second) beside %u whole L frames "
-                 "(limit %.1f per 100 L frames)",
-                 errors, span, errors / std::max(span, 1.0), frames, l.maxFrameErrorPercent),
-          Format("Alarm cleared: %u frame errors in %.0f s beside %u whole L frames", errors, span,
-                 frames),
-          out);
-  }
+  JudgeFrameErrors(in, judgeData, out);
 
   const double sinceStart = Seconds(in.now - scanStart_);
   const bool stale =

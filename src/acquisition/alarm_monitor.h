@@ -95,6 +95,9 @@ class AlarmMonitor {
   void Judge(AlarmId id, bool cause, bool hold, const AlarmInputs& in, const std::string& raise,
              const std::string& clear, std::vector<AlarmChange>& out);
   void StartScan(const AlarmInputs& in);
+  // The frame errors of the last frameErrorWindowSeconds against the L frames that came whole
+  // (judged only when `judgeData`; the window moves on either way).
+  void JudgeFrameErrors(const AlarmInputs& in, bool judgeData, std::vector<AlarmChange>& out);
   void ClearAll(std::string_view why, std::vector<AlarmChange>& out);
 
   AlarmLimits limits_;

@@ -1,14 +1,12 @@
-// The auxiliary port thread: NMEA sentences in from a navigation receiver, or every CTD line
-// out to another device. A device that goes away is reopened when it returns, as the counter
-// port is; the scan never waits on this thread.
+#include "acquisition/aux_port_thread.h"
 
 #include <chrono>
 #include <exception>
 #include <memory>
 #include <string>
 
-#include "acquisition/source_threads.h"
-#include "acquisition/vesk_doc.h"
+#include "instruments/nav_display.h"
+#include "instruments/nmea_capture.h"
 
 namespace vesk {
 namespace {
@@ -17,8 +15,6 @@ constexpr const char* kCannotOpenAux =
     "WARNING: Cannot open the Auxiliary port!\n\nThe scan goes on without it; the port is "
     "opened as soon as it can be (is its device plugged in, or in use by another "
     "application?).\n\nError message: ";
-constexpr int kAuxNmeaInput = 1;
-constexpr int kAuxCtdOutput = 2;
 constexpr auto kLineWait = std::chrono::milliseconds(500);
 
 void OpenAuxPort(CSerialPort& port, const PortSettings& p) {
@@ -39,85 +35,77 @@ bool ReopenAuxPort(CSerialPort& port, const PortSettings& p, Event& stop) {
   return false;
 }
 
-}  // namespace
-
 // Where the auxiliary port's NMEA text goes: the position texts, the viewer and, while
 // logging, the .dat (the gate shared with the counter's "$" frames decides how much).
 class AuxCaptureSink : public NmeaCaptureSink {
  public:
-  explicit AuxCaptureSink(CVESKDoc& doc) : doc_(doc) {}
+  explicit AuxCaptureSink(AuxPortContext& c) : c_(c) {}
 
   void PositionSentence(std::string_view sentence) override {
-    const NavSettings& nav = doc_.scan_.scan.nav;
-    doc_.results_.EditNav(
-        [&](NavDisplay& display) { ParsePositionSentence(sentence, nav, display); });
+    const NavSettings& nav = c_.scan.scan.nav;
+    c_.results.EditNav([&](NavDisplay& display) { ParsePositionSentence(sentence, nav, display); });
   }
   void Group(const std::string& group) override {
-    if (doc_.results_.Viewer().Append(group) && doc_.navViewerOpen_) {
-      doc_.windows_.Post(WindowTarget::NavViewer, Uwm::NavViewerUpdate);
+    if (c_.results.Viewer().Append(group) && c_.navViewerOpen) {
+      c_.reports.Post(WindowTarget::NavViewer, Uwm::NavViewerUpdate);
     }
     // The option may change during the scan: the settings in force are the processing's.
-    if (!settings_ || doc_.scanSettings_.ChangedSince(seen_)) {
-      settings_ = doc_.scanSettings_.Newest(seen_);
-    }
-    if (!doc_.logging_ || !doc_.nmeaGate_.Allows(settings_->logInitialNmeaOnly)) return;
-    if (doc_.datFile_.Write(group)) {
-      doc_.nmeaGate_.Written();
-    } else if (doc_.datFile_.IsOpen()) {
-      doc_.ReportWriteFailure(doc_.datFile_, false, kNmeaWriteError);
-    }
+    if (!settings_ || c_.settings.ChangedSince(seen_)) settings_ = c_.settings.Newest(seen_);
+    c_.files.WriteNmeaGroup(group, settings_->logInitialNmeaOnly);
   }
 
  private:
-  CVESKDoc& doc_;
+  AuxPortContext& c_;
   std::uint64_t seen_ = 0;
   std::shared_ptr<const ScanSettings> settings_;
 };
 
-void AuxPortThread(CVESKDoc& doc) {
+}  // namespace
+
+void AuxPortThread(AuxPortContext c) {
+  const PortSettings& portSettings = c.scan.auxPort;
   // A missing or failing auxiliary port never keeps the counter's scan from running: said
   // once, then tried again like a device that went away.
   try {
-    OpenAuxPort(doc.auxSerial_, doc.scan_.auxPort);
+    OpenAuxPort(c.port, portSettings);
   } catch (const CSerialException& e) {
-    doc.dialogs_.QueueMessage(kCannotOpenAux + std::string(e.what()), "", MessageIcon::Warning);
-    if (!ReopenAuxPort(doc.auxSerial_, doc.scan_.auxPort, doc.auxStop_)) return;
-    doc.dialogs_.Notify("The auxiliary port is open: " + doc.auxSerial_.DevicePath());
+    c.reports.Message(kCannotOpenAux + std::string(e.what()), MessageIcon::Warning);
+    if (!ReopenAuxPort(c.port, portSettings, c.stop)) return;
+    c.reports.Notify("The auxiliary port is open: " + c.port.DevicePath());
   }
-  doc.nmea_.Reset();  // nothing of a previous scan's half sentence
-  const int mode = doc.scan_.auxPortMode;
-  AuxCaptureSink sink(doc);
+  NmeaCapture nmea;
+  const int mode = c.scan.auxPortMode;
+  AuxCaptureSink sink(c);
   try {
     char buffer[1024];
-    while (!doc.auxStop_.Wait(0)) {
+    while (!c.stop.Wait(0)) {
       try {
         if (mode == kAuxCtdOutput) {
-          const std::optional<std::string> line = doc.ctdOutput_.Take(kLineWait);
+          const std::optional<std::string> line = c.ctdOutput.Take(kLineWait);
           if (!line) continue;
           const std::string text = "C " + *line + "\r";
-          doc.auxSerial_.Write(text.data(), text.size());
+          c.port.Write(text.data(), text.size());
         } else if (mode == kAuxNmeaInput) {
-          const std::size_t n = doc.auxSerial_.Read(buffer, sizeof buffer, 500);
-          if (n > 0) doc.nmea_.OnNmeaText(std::string_view(buffer, n), doc.scan_.scan.nav, sink);
+          const std::size_t n = c.port.Read(buffer, sizeof buffer, 500);
+          if (n > 0) nmea.OnNmeaText(std::string_view(buffer, n), c.scan.scan.nav, sink);
         } else {
           break;
         }
       } catch (const CSerialException& e) {
         if (!e.IsDeviceGone()) throw;
-        doc.dialogs_.Notify("WARNING: the auxiliary port's device has gone away (" +
-                            std::string(e.what()) + "); it is reopened when it returns.");
-        doc.auxSerial_.Close();
-        if (!ReopenAuxPort(doc.auxSerial_, doc.scan_.auxPort, doc.auxStop_)) break;
-        doc.dialogs_.Notify("The auxiliary port's device is back: " + doc.auxSerial_.DevicePath());
-        doc.nmea_.Reset();
+        c.reports.Notify("WARNING: the auxiliary port's device has gone away (" +
+                         std::string(e.what()) + "); it is reopened when it returns.");
+        c.port.Close();
+        if (!ReopenAuxPort(c.port, portSettings, c.stop)) break;
+        c.reports.Notify("The auxiliary port's device is back: " + c.port.DevicePath());
+        nmea.Reset();
       }
     }
   } catch (const std::exception& e) {
-    doc.dialogs_.QueueMessage(
-        std::string("ERROR: the auxiliary port stopped working.\n\n") + e.what(), "",
-        MessageIcon::Error);
+    c.reports.Message(std::string("ERROR: the auxiliary port stopped working.\n\n") + e.what(),
+                      MessageIcon::Error);
   }
-  doc.auxSerial_.Close();
+  c.port.Close();
 }
 
 }  // namespace vesk

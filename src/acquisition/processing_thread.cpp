@@ -1,5 +1,4 @@
-// The processing thread of a scan: takes the frames the source queued, runs them through the
-// frame processor into the result tables and the .dat, and tells the windows what changed.
+#include "acquisition/processing_thread.h"
 
 #include <deque>
 #include <exception>
@@ -7,10 +6,7 @@
 #include <string>
 
 #include "acquisition/live_cast.h"
-#include "acquisition/source_threads.h"
-#include "acquisition/vesk_doc.h"
 #include "files/export_csv.h"
-#include "files/mark_log.h"
 #include "processing/frame_processor.h"
 
 namespace vesk {
@@ -18,105 +14,94 @@ namespace {
 
 constexpr const char* kCsvExportWarning = "WARNING !!\n\nThe CSV export cannot be written: ";
 
-}  // namespace
-
 // The scan's .dat: a record that cannot be written is told once, and a logging scan stops.
 class LiveRecordWriter : public RecordWriter {
  public:
-  explicit LiveRecordWriter(CVESKDoc& doc) : doc_(doc) {}
-  bool Write(std::string_view records) override {
-    if (doc_.datFile_.Write(records)) return true;
-    if (doc_.datFile_.IsOpen()) doc_.ReportWriteFailure(doc_.datFile_, false);
-    return false;
-  }
+  explicit LiveRecordWriter(ScanFiles& files) : files_(files) {}
+  bool Write(std::string_view records) override { return files_.WriteRecords(records); }
 
  private:
-  CVESKDoc& doc_;
+  ScanFiles& files_;
 };
 
 // What changed reaches the windows as posted messages; the latest CTD line goes to the
 // auxiliary port's mailbox when it sends CTD lines out. Nothing here waits.
 class ScanListener : public ProcessingListener {
  public:
-  explicit ScanListener(CVESKDoc& doc) : doc_(doc) {}
+  explicit ScanListener(ProcessingContext& c) : c_(c) {}
   void ResultsChanged() override {
-    doc_.windows_.Post(WindowTarget::MainFrame, Uwm::UpdateControlBar);
+    c_.reports.Post(WindowTarget::MainFrame, Uwm::UpdateControlBar);
   }
   void TimeChartSampleAdded() override {
-    if (doc_.timeChartRelay_)
-      doc_.windows_.Post(WindowTarget::MainFrame, Uwm::UpdateTimePlotsRelay);
+    if (c_.interest.timeChartRelay) {
+      c_.reports.Post(WindowTarget::MainFrame, Uwm::UpdateTimePlotsRelay);
+    }
   }
   void ViewerLinesAdded() override {
-    if (doc_.navViewerOpen_) doc_.windows_.Post(WindowTarget::NavViewer, Uwm::NavViewerUpdate);
+    if (c_.interest.navViewerOpen) c_.reports.Post(WindowTarget::NavViewer, Uwm::NavViewerUpdate);
   }
   void CtdLine(std::string_view line) override {
-    if (doc_.ctdOutputActive_) doc_.ctdOutput_.Put(std::string(line));
+    if (c_.ctdOutput != nullptr) c_.ctdOutput->Put(std::string(line));
   }
 
  private:
-  CVESKDoc& doc_;
+  ProcessingContext& c_;
 };
 
-void ProcessingThread(CVESKDoc& doc) {
+}  // namespace
+
+void ProcessingThread(ProcessingContext c) {
   try {
-    LiveRecordWriter writer(doc);
-    ScanListener listener(doc);
-    FrameProcessor processor(FrameProcessor::Parts{doc.scanSettings_, doc.results_, doc.ctd_,
-                                                   writer, listener, doc.nmeaGate_});
-    const ScanSettings& s = doc.scan_.scan;
+    LiveRecordWriter writer(c.files);
+    ScanListener listener(c);
+    CtdDecoder ctd(c.store, c.dialogs);
+    ctd.LoadScanSettings(c.scan.ctdModel, c.scan.instrInputViaMux);
+    ctd.StartScan();
+    FrameProcessor processor(
+        FrameProcessor::Parts{c.settings, c.results, ctd, writer, listener, c.files.NmeaGate()});
     // The CSV export beside the .dat when its option is on, and the cast products, their
     // files beside the recording the scan writes.
     std::unique_ptr<ExportStage> csv;
     LiveCastWriter* cast = nullptr;
-    auto warn = [&doc](const std::string& text) {
-      doc.dialogs_.QueueMessage("WARNING !!\n\n" + text, "", MessageIcon::Warning);
+    auto warn = [&c](const std::string& text) {
+      c.reports.Message("WARNING !!\n\n" + text, MessageIcon::Warning);
     };
-    auto castFiles = [&doc] {  // the caller holds fileNameLock_
-      return doc.logging_ || doc.playback_ ? doc.DataPath(doc.processedFileName_) : std::string();
+    auto castFiles = [&c] {
+      return c.files.Logging() || c.files.Playback() ? c.files.DatPath() : std::string();
     };
     {
-      std::lock_guard names(doc.fileNameLock_);
-      doc.OpenDatFile(doc.ScanCopy());
-      const bool playback = doc.playback_;
-      ExportRunInputs run = s.ExportInputs(doc.ctd_.model);
-      run.header = playback ? ReadRawHeader(doc.rawFileName_, 1u << 20)
-                            : doc.BuildFileHeader(doc.ScanCopy());
-      run.sourcePath = doc.rawFileName_;
-      // A recording's marks are beside it; a live scan's beside the .dat it writes.
-      run.marksPath = MarksPath(playback ? doc.rawFileName_ : doc.DataPath(doc.processedFileName_));
-      csv = StartScanExports(doc.store_,
-                             {doc.DataPath(doc.processedFileName_), run, castFiles(),
-                              &doc.results_.Cast(), doc.recordSink_, warn},
-                             &cast);
+      const ScanFiles::DatOpened dat = c.files.OpenDat();
+      ExportRunInputs run = c.scan.ExportInputs(ctd.Model());
+      run.header = dat.header;
+      run.sourcePath = dat.sourcePath;
+      run.marksPath = dat.marksPath;
+      csv = StartScanExports(
+          c.store, {dat.datPath, run, castFiles(), &c.results.Cast(), c.recordSink, warn}, &cast);
     }
-    if (doc.recordSink_ != nullptr) {
-      doc.recordSink_->OnScanStart({doc.playback_, doc.ctd_.model, s.surveyLat});
-      processor.SetRecordSink(doc.recordSink_);
+    if (c.recordSink != nullptr) {
+      c.recordSink->OnScanStart({c.playback, ctd.Model(), c.scan.surveyLat});
+      processor.SetRecordSink(c.recordSink);
     }
     if (csv) processor.SetExportSink(csv.get());
     std::deque<Frame> batch;
     bool stopping = false;
     for (;;) {
-      if (!stopping && doc.processingStop_.Wait(0)) stopping = true;
-      doc.frames_.TakeAll(batch, std::chrono::milliseconds(40));
+      if (!stopping && c.stop.Wait(0)) stopping = true;
+      c.frames.TakeAll(batch, std::chrono::milliseconds(40));
       // After the stop, the frames the source queued before it ended are still processed:
       // the source has stopped, so this ends.
       if (batch.empty() && stopping) break;
-      if (cast != nullptr) {
-        std::lock_guard names(doc.fileNameLock_);
-        cast->Follow(castFiles());
-      }
+      if (cast != nullptr) cast->Follow(castFiles());
       for (const Frame& frame : batch) processor.Process(frame);
     }
     if (csv && !csv->Finish()) {
-      doc.dialogs_.QueueMessage(std::string(kCsvExportWarning) + csv->Error(), "",
-                                MessageIcon::Warning);
+      c.reports.Message(std::string(kCsvExportWarning) + csv->Error(), MessageIcon::Warning);
     }
   } catch (const std::exception& e) {
-    doc.dialogs_.QueueMessage(std::string("ERROR: frame processing stopped.\n\n") + e.what());
-    doc.StopForFault();
+    c.reports.Message(std::string("ERROR: frame processing stopped.\n\n") + e.what());
+    c.reports.StopForFault();
   }
-  doc.datFile_.Close();
+  c.files.CloseDat();
 }
 
 }  // namespace vesk

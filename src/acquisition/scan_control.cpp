@@ -10,7 +10,6 @@
 #include <cstring>
 #include <thread>
 
-#include "acquisition/source_threads.h"
 #include "acquisition/vesk_doc.h"
 #include "files/export_stage.h"
 #include "files/file_header.h"
@@ -87,7 +86,7 @@ constexpr auto kReconnectInterval = std::chrono::seconds(3);
 }  // namespace
 
 CVESKDoc::~CVESKDoc() {
-  if (scanning_ || sourceThread_.joinable()) StopScan();
+  if (scanning_ || session_.HasThreads()) StopScan();
 }
 
 bool CVESKDoc::ReleaseCounterPort() {
@@ -124,21 +123,20 @@ bool CVESKDoc::ConnectCounterPort(bool tellFailure) {
 
 bool CVESKDoc::StartIgnored(bool loggingStart) {
   // A playback whose window is open, playing or not yet: a start would take its file names.
-  if (!scanning_ && !playback_) return false;
-  if (playback_) {
+  const ScanFiles& files = session_.Files();
+  if (!scanning_ && !files.Playback()) return false;
+  if (files.Playback()) {
     dialogs_.Notify("Start ignored: a playback is running.");
-  } else if (loggingStart && loggingSuspended_) {
+  } else if (loggingStart && files.LoggingSuspended()) {
     dialogs_.Notify(
         "Start Data Logging ignored: logging waits for room on the full disk, and resumes in new "
         "files by itself.");
-  } else if (loggingStart && logging_) {
-    std::unique_lock names(fileNameLock_);  // a full disk's end switches them on a scan thread
-    const std::string path = dataDir_ + rawFileName_;
-    names.unlock();
-    dialogs_.Notify("Start Data Logging ignored: the scan already logs to " + path + ".");
+  } else if (loggingStart && files.Logging()) {
+    dialogs_.Notify("Start Data Logging ignored: the scan already logs to " + files.RawPath() +
+                    ".");
   } else if (!loggingStart) {
-    dialogs_.Notify(logging_ ? "Start Acquisition ignored: a logging scan is running."
-                             : "Start Acquisition ignored: the scan is already running.");
+    dialogs_.Notify(files.Logging() ? "Start Acquisition ignored: a logging scan is running."
+                                    : "Start Acquisition ignored: the scan is already running.");
   } else {
     return false;  // a scan without logging switches to logging
   }
@@ -152,9 +150,7 @@ void CVESKDoc::StartAcquisition() {
     return;
   }
   if (!counterResponding_ && !dialogs_.AskYesNo(kCounterInactive)) return;
-  rawFileName_ = std::string(kPreloggingStem) + ".bin";
-  processedFileName_ = std::string(kPreloggingStem) + ".dat";
-  logging_ = false;
+  session_.Files().PrepareDump();
   StartScan();
 }
 
@@ -173,7 +169,7 @@ void CVESKDoc::StartDataLogging() {
     dir = ConfiguredDataDir(store_);
   } else {
     LoadPortSettings();
-    dir = dataDir_;
+    dir = DataDirectory();
   }
   settings_.useDefaultFileNaming = store_.ReadBool(keys::kUseDefaultFileNaming);
   const bool automaticName = settings_.useDefaultFileNaming;
@@ -206,29 +202,16 @@ void CVESKDoc::StartDataLogging() {
   }
   stem = *reserved;
   if (scanning_) {
-    // The threads keep running; their output goes to the new files from here on. Each file
-    // is swapped under its own lock, so no byte is lost or written twice.
-    std::lock_guard names(fileNameLock_);
-    dataDir_ = dir;
-    rawFileName_ = stem + ".bin";
-    processedFileName_ = stem + ".dat";
-    logging_ = true;
-    nmeaGate_.Reset();
-    if (!playback_) OpenBinFile(WindowCopy());
-    OpenDatFile(WindowCopy());
-    windows_.SetPaneText(kPaneDest, "  Dest: " + dataDir_ + rawFileName_ + "  ");
+    session_.Files().SwitchRecording(dir, stem, WindowCopy());
+    windows_.SetPaneText(kPaneDest, "  Dest: " + dir + stem + ".bin  ");
     return;
   }
-  rawFileName_ = stem + ".bin";
-  processedFileName_ = stem + ".dat";
-  logging_ = true;
+  session_.Files().PrepareRecording(dir, stem);
   if (StartScan()) {
-    windows_.SetPaneText(kPaneDest, "  Dest: " + dataDir_ + rawFileName_ + "  ");
+    windows_.SetPaneText(kPaneDest, "  Dest: " + DataDirectory() + stem + ".bin  ");
   } else {
     // Nothing was recorded: the names taken above are given back.
-    for (const std::string& name : {rawFileName_, processedFileName_}) {
-      ::unlink((dir + name).c_str());
-    }
+    for (const char* ext : {".bin", ".dat"}) ::unlink((dir + stem + ext).c_str());
   }
 }
 
@@ -284,34 +267,24 @@ bool CVESKDoc::DataDirectoryWritable(const std::string& dir) {
 }
 
 void CVESKDoc::PreparePlayback(const std::string& fullPath) {
-  playback_ = true;
-  rawFileName_ = fullPath;
-  // The .dat is named when the playback starts (its name carries that time): until then
-  // only its folder is known.
-  processedFileName_.clear();
+  session_.Files().PreparePlayback(fullPath);
   windows_.SetPaneText(kPaneSource, "  Source: " + fullPath + "  ");
-  windows_.SetPaneText(kPaneDest, "  Dest: " + dataDir_ + "  ");
+  windows_.SetPaneText(kPaneDest, "  Dest: " + DataDirectory() + "  ");
 }
 
 bool CVESKDoc::StartScan() {
   if (scanning_) return false;  // one scan at a time: its threads are never started twice
-  if (sourceThread_.joinable()) StopThreads();  // a scan that ended on its own
+  if (session_.HasThreads()) session_.Stop();  // a scan that ended on its own
   ResetForScan();
   LoadPortSettings();
   LoadNavSettings();
-  // Events left set by a scan whose threads had already ended must not end the new ones.
-  for (Event* e : {&serialStop_, &playbackStop_, &auxStop_, &processingStop_, &housekeepingStop_}) {
-    e->Reset();
-  }
-  ctdOutput_.Clear();
-  stoppedByFault_ = false;
   // Every scan writes in the data directory (the pre-logging files, the recording or the
   // playback's .dat): one clear message rather than one per file that cannot be opened.
-  if (!DataDirectoryWritable(dataDir_)) return false;
+  ScanFiles& files = session_.Files();
+  if (!DataDirectoryWritable(files.DataDirectory())) return false;
 
-  if (playback_) {
-    const std::string name = PlaybackDatName(rawFileName_, clock_.LocalTime());
-    processedFileName_ = UniqueStem(dataDir_, name.substr(0, name.size() - 4)) + ".dat";
+  if (files.Playback()) {
+    files.NamePlaybackDat(clock_.LocalTime());
   } else {
     if (!SendScanAll()) {
       windows_.SetPaneText(kPaneStart, "  Start-Logging Error  ");
@@ -321,44 +294,25 @@ bool CVESKDoc::StartScan() {
     commands_.Clear();  // a stop queued while idle must not stop the new scan
   }
   // The .dat is written anew: event marks beside an older one of its name are not its own.
-  ::unlink(MarksPath(DataPath(processedFileName_)).c_str());
+  ::unlink(MarksPath(files.DatPath()).c_str());
   scanning_ = true;
   ++scanNumber_;
   windows_.Send(WindowTarget::AllViews, Uwm::StartGrid);
   windows_.Send(WindowTarget::AllViews, Uwm::StartGraph);
   windows_.Send(WindowTarget::Popup, Uwm::StartBinnedDataPopup);
-  StartThreads();
+  // The threads read a copy of the settings without locks; a change the user makes during
+  // the scan reaches the processing through the session's channel.
+  session_.Start(settings_, catalogue_.Find(settings_.scan.ctdModel), recordSink_);
   scanStartTime_ = clock_.LocalTime();
   windows_.SetPaneText(kPaneStart, "  " + FormatTime(scanStartTime_, "%H:%M:%S") + "  ");
-  if (!logging_) {
+  if (!files.Logging()) {
     windows_.SetPaneText(kPaneDest, "  Dest: NOT LOGGING !!!  ");
-  } else if (!playback_) {
-    windows_.SetPaneText(kPaneDest, "  Dest: " + rawFileName_ + "  ");
+  } else if (!files.Playback()) {
+    windows_.SetPaneText(kPaneDest, "  Dest: " + files.RawName() + "  ");
   } else {
-    windows_.SetPaneText(kPaneDest, "  Dest: " + dataDir_ + processedFileName_ + "  ");
+    windows_.SetPaneText(kPaneDest, "  Dest: " + files.DatPath() + "  ");
   }
   return true;
-}
-
-void CVESKDoc::StartThreads() {
-  // The threads read this copy of the settings without locks; a change the user makes
-  // during the scan reaches the processing through the channel.
-  scan_ = settings_;
-  const CtdModelEntry* entry = catalogue_.Find(scan_.scan.ctdModel);
-  scanCtdEntry_ = entry != nullptr ? std::optional<CtdModelEntry>(*entry) : std::nullopt;
-  scanSettings_.Publish(scan_.scan);
-  const bool auxEnabled = scan_.auxPortMode != 0 && !playback_;
-  ctdOutputActive_ = auxEnabled && scan_.auxPortMode == 2;
-  if (playback_) {
-    sourceStop_ = &playbackStop_;
-    sourceThread_ = std::thread(PlaybackSourceThread, std::ref(*this));
-  } else {
-    sourceStop_ = &serialStop_;
-    sourceThread_ = std::thread(SerialSourceThread, std::ref(*this));
-  }
-  if (auxEnabled) auxThread_ = std::thread(AuxPortThread, std::ref(*this));
-  processingThread_ = std::thread(ProcessingThread, std::ref(*this));
-  housekeepingThread_ = std::thread(HousekeepingThread, std::ref(*this));
 }
 
 bool CVESKDoc::SendScanAll() {
@@ -378,11 +332,6 @@ bool CVESKDoc::SendScanAll() {
   return true;
 }
 
-void CVESKDoc::StopForFault() {
-  stoppedByFault_ = true;
-  windows_.Post(WindowTarget::MainFrame, Uwm::PerformStop);
-}
-
 std::string CVESKDoc::CounterDeviceName() const {
   const PortSettings& p = settings_.counterPort;
   return p.device.empty() ? "/dev/ttyS" + std::to_string(p.port - 1) : p.device;
@@ -398,36 +347,24 @@ void CVESKDoc::QueueCommand(std::string command) {
 }
 
 void CVESKDoc::TakeSnapShot() {
-  {
-    std::lock_guard lock(snapshotLock_);
-    snapshotWatch_ = SnapshotReplyWatch(SnapshotReplyWatch::Command::Take);
-    snapshotReply_ = {};
-  }
-  snapshotWatching_ = true;
+  snapshot_.Begin();
   QueueCommand("r");
   snapshotPending_ = true;
   snapshotSent_ = std::chrono::steady_clock::now();
 }
 
-void CVESKDoc::WatchSnapshotReply(std::string_view bytes) {
-  std::lock_guard lock(snapshotLock_);
-  SnapshotReply reply = snapshotWatch_.Feed(bytes);
-  if (reply.outcome == SnapshotOutcome::None) return;
-  snapshotReply_ = std::move(reply);
-  snapshotWatching_ = false;
-}
-
 void CVESKDoc::StopScan() {
   scanning_ = false;
-  if (playback_) {
+  const bool playback = session_.Files().Playback();
+  if (playback) {
     windows_.SetPaneText(kPaneState, "  Scan Stopped (Idle)  ");
   } else {
     QueueStopScan();
   }
-  StopThreads();
-  loggingSuspended_ = false;
+  session_.Stop();
+  session_.Files().EndScan();
   lastScanStatus_ = StatusSnapshot();
-  if (playback_ && Playback().noCounterFrames) {
+  if (playback && Playback().noCounterFrames) {
     // A file that is no recording leaves no .dat (nor an export of it) behind.
     const std::string dat = DatPath();
     for (const std::string& path : {dat, ExportPath(dat, ".csv"), ExportPath(dat, "_mep.csv")}) {
@@ -436,9 +373,8 @@ void CVESKDoc::StopScan() {
     for (const char* suffix : kProfileFileSuffixes) ::unlink(ExportPath(dat, suffix).c_str());
   }
   // A counter that streamed until the stop is alive: a start soon after must not ask.
-  const std::chrono::steady_clock::time_point lastByte{
-      std::chrono::steady_clock::duration(lastScanByteTicks_.load())};
-  if (!playback_ && lastByte > lastHeard_) {
+  const std::chrono::steady_clock::time_point lastByte = session_.LastByte();
+  if (!playback && lastByte > lastHeard_) {
     lastHeard_ = lastByte;
     counterResponding_ =
         connected_ && std::chrono::steady_clock::now() - lastHeard_ < kRespondingWindow;
@@ -449,24 +385,6 @@ void CVESKDoc::StopScan() {
   results_.ClearTables();
   windows_.SetPaneText(kPaneState, "\tIDLE\t");
   replaceExisting_ = false;
-  ctdOutputActive_ = false;
-}
-
-void CVESKDoc::StopThreads() {
-  // The source ends first (a serial source sends the stop command and keeps what the counter
-  // still sent); the processing thread then finishes the frames already queued, so the .dat
-  // holds every frame the .bin holds. Every thread is told before it is waited for, so a
-  // join never waits on a thread that was not asked to end.
-  if (sourceThread_.joinable()) sourceStop_->Set();
-  if (auxThread_.joinable()) auxStop_.Set();
-  for (std::thread* t : {&sourceThread_, &auxThread_}) {
-    if (t->joinable()) t->join();
-  }
-  processingStop_.Set();
-  housekeepingStop_.Set();
-  for (std::thread* t : {&processingThread_, &housekeepingThread_}) {
-    if (t->joinable()) t->join();
-  }
 }
 
 void CVESKDoc::TellSnapshot(const SnapshotReply& reply) {
@@ -484,7 +402,7 @@ void CVESKDoc::TellSnapshot(const SnapshotReply& reply) {
     }
   }
   snapshotPending_ = false;
-  snapshotWatching_ = false;
+  snapshot_.End();
 }
 
 CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
@@ -505,7 +423,7 @@ CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
         if (n == 0) break;
         lastHeard_ = now;
         idleText_.append(buf, n);
-        if (snapshotWatching_) WatchSnapshotReply(std::string_view(buf, n));
+        if (snapshot_.Watching()) snapshot_.Feed(std::string_view(buf, n));
       }
     } catch (const CSerialException& e) {
       if (e.IsDeviceGone()) {
@@ -547,10 +465,7 @@ CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
     }
   }
   if (snapshotPending_) {
-    {
-      std::lock_guard lock(snapshotLock_);
-      status.snapshot = snapshotReply_;
-    }
+    status.snapshot = snapshot_.Reply();
     if (status.snapshot.outcome == SnapshotOutcome::None && now - snapshotSent_ > kSnapshotTimeout)
       status.snapshot.outcome = SnapshotOutcome::NoAnswer;
     TellSnapshot(status.snapshot);

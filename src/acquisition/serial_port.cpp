@@ -81,6 +81,31 @@ bool IsPseudoTerminal(int fd) {
   return (m >= 136 && m <= 143) || m == 3;  // Unix98 and legacy pty slaves
 }
 
+// The stop bits of `stopBitsCode` (0 one, 1 one and a half, 2 two) for `dataBits`.
+void ApplyStopBits(termios& tio, int stopBitsCode, int dataBits, const std::string& path) {
+  // The UART sends one and a half stop bits when two are asked for with 5-bit characters,
+  // so 1.5 exists only with 5 data bits and 2 only with 6 to 8.
+  tio.c_cflag &= ~CSTOPB;
+  if (stopBitsCode == 1) {
+    if (dataBits != 5) {
+      throw CSerialException(
+          EINVAL, "One and a half stop bits are possible only with 5 data bits (" + path + ")");
+    }
+    tio.c_cflag |= CSTOPB;
+  } else if (stopBitsCode == 2) {
+    if (dataBits == 5) {
+      throw CSerialException(EINVAL,
+                             "Two stop bits are not possible with 5 data bits (" + path + ")");
+    }
+    tio.c_cflag |= CSTOPB;
+  } else if (stopBitsCode != 0) {
+    char text[120];
+    std::snprintf(text, sizeof text, "Unknown stop-bits code %d for %s", stopBitsCode,
+                  path.c_str());
+    throw CSerialException(EINVAL, text);
+  }
+}
+
 }  // namespace
 
 void ApplyLineCodes(termios& tio, int bitRate, int parityCode, int dataBits, int stopBitsCode,
@@ -129,27 +154,7 @@ void ApplyLineCodes(termios& tio, int bitRate, int parityCode, int dataBits, int
     }
   }
 
-  // The UART sends one and a half stop bits when two are asked for with 5-bit characters,
-  // so 1.5 exists only with 5 data bits and 2 only with 6 to 8.
-  tio.c_cflag &= ~CSTOPB;
-  if (stopBitsCode == 1) {
-    if (dataBits != 5) {
-      throw CSerialException(
-          EINVAL, "One and a half stop bits are possible only with 5 data bits (" + path + ")");
-    }
-    tio.c_cflag |= CSTOPB;
-  } else if (stopBitsCode == 2) {
-    if (dataBits == 5) {
-      throw CSerialException(EINVAL,
-                             "Two stop bits are not possible with 5 data bits (" + path + ")");
-    }
-    tio.c_cflag |= CSTOPB;
-  } else if (stopBitsCode != 0) {
-    char text[120];
-    std::snprintf(text, sizeof text, "Unknown stop-bits code %d for %s", stopBitsCode,
-                  path.c_str());
-    throw CSerialException(EINVAL, text);
-  }
+  ApplyStopBits(tio, stopBitsCode, dataBits, path);
 
   tio.c_cflag &= ~CRTSCTS;
   tio.c_iflag &= ~(IXON | IXOFF | IXANY);

@@ -1,18 +1,11 @@
 #include "acquisition/source_threads.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <exception>
-#include <filesystem>
 #include <thread>
+#include <utility>
 
-#include "acquisition/vesk_doc.h"
 #include "files/recording_input.h"
 #include "processing/batch_player.h"
 #include "processing/frame_processor.h"
@@ -25,40 +18,29 @@ constexpr std::size_t kChunk = 1024;
 constexpr std::size_t kFastChunk = 1 << 16;  // a playback as fast as it is processed
 constexpr std::size_t kPacedChunk = 256;     // about an L frame: a paced playback runs smoothly
 constexpr int kPaceCheckMs = 200;            // a paced playback looks at stop, pause and speed
-
-// Every thread body reports an unexpected failure once and asks for a stop.
-template <class Body>
-void Guarded(CVESKDoc& doc, const char* what, Body&& body) {
-  try {
-    body();
-  } catch (const std::exception& e) {
-    doc.Dialogs().QueueMessage(std::string("ERROR: ") + what + " stopped.\n\n" + e.what());
-    doc.StopForFault();
-  }
-}
+// How long the counter's port may fail every read before it is opened anew.
+constexpr auto kPersistentReadFailure = std::chrono::seconds(2);
 
 // Deframes `n` bytes into the frame queue, counting the frames of the counter's own types; a
 // playback's clock sees each frame too.
-void FeedDeframer(FrameQueue& frames, std::atomic<std::uint64_t>& counterFrames, Deframer& deframer,
-                  const std::uint8_t* data, std::size_t n, RecordingClock* clock = nullptr) {
+void FeedDeframer(FrameOutput& output, Deframer& deframer, const std::uint8_t* data, std::size_t n,
+                  RecordingClock* clock = nullptr) {
   deframer.Feed(
       data, n,
       [&](std::span<const std::uint8_t> frame) {
-        if (FrameTypeIndex(frame[0]) >= 0) ++counterFrames;
-        frames.Push(frame);
+        if (FrameTypeIndex(frame[0]) >= 0) ++output.counterFrames;
+        output.frames.Push(frame);
         if (clock != nullptr) clock->OnFrame(frame);
       },
       [&](std::uint8_t type) {
         // Counted in its place among the frames, by the processing thread.
         const std::uint8_t mark[2] = {kAbortedFrameMark, type};
-        frames.Push(mark);
+        output.frames.Push(mark);
       });
 }
 
-// The bytes read go to the raw file as they came; a file that stops taking them is told.
-void WriteRaw(CVESKDoc& doc, DataFile& raw, const std::uint8_t* data, std::size_t n) {
-  if (raw.Write(std::string_view(reinterpret_cast<const char*>(data), n))) return;
-  if (raw.IsOpen()) doc.ReportWriteFailure(raw, true);
+std::string_view Bytes(const std::uint8_t* data, std::size_t n) {
+  return std::string_view(reinterpret_cast<const char*>(data), n);
 }
 
 // Writes the oldest queued command, if any, to the counter port.
@@ -72,9 +54,9 @@ void WriteOneCommand(CommandQueue& commands, CSerialPort& port) {
   }
 }
 
-// Tries to reopen the vanished counter device about once a second until it returns or the
-// scan stops; true when it is back. The scan command is sent again: a counter that was
-// power-cycled with its cable comes back idle.
+// Tries to reopen the counter device about once a second until it opens or the scan stops;
+// true when it is back. The scan command is sent again: a counter that was power-cycled with
+// its cable comes back idle.
 bool ReopenCounterPort(CSerialPort& port, const PortSettings& p, Event& stop) {
   while (!stop.Wait(1000)) {
     try {
@@ -89,131 +71,123 @@ bool ReopenCounterPort(CSerialPort& port, const PortSettings& p, Event& stop) {
   return false;
 }
 
-constexpr int kSyncIntervalMs = 2000;
-constexpr auto kGridCheckInterval = std::chrono::seconds(10);
-// What a logging scan writes at the full line rate of 115200 bit/s: the raw bytes and the
-// processed text (about 2.6 times as much).
-constexpr double kFullRateBytesPerSecond = 11520 * 3.6;
-
-// Where a recording whose folder was deleted goes when the folder cannot be made again.
-std::string RecoveryDir() {
-  std::error_code ec;
-  const std::string tmp = std::filesystem::temp_directory_path(ec).string();
-  return (ec ? std::string("/tmp") : tmp) + "/VESK-recovered/";
-}
-
-// Warns once per scan when the data folder's free space falls below the limit of the
-// settings (and again after it rose clearly above it).
-class DiskSpaceWatch {
+// The reads of the counter's port that fail without the device going away (another errno,
+// or EBADF from POLLNVAL): the first of the scan is told; one that still fails after
+// kPersistentReadFailure is handled like a device that went away (and told once too).
+class ReadFailures {
  public:
-  void Check(CVESKDoc& doc, int lowDiskSpaceMb) {
-    const std::string dir = doc.DataDirectory();
-    struct statvfs st {};
-    if (::statvfs(dir.c_str(), &st) != 0) return;
-    const double free = static_cast<double>(st.f_bavail) * static_cast<double>(st.f_frsize);
-    const double limit = lowDiskSpaceMb * 1e6;
-    if (warned_ && free > limit * 1.1) warned_ = false;
-    if (warned_ || free >= limit) return;
-    warned_ = true;
-    char text[512];
-    std::snprintf(text, sizeof text,
-                  "WARNING !!\n\nThe data folder %s has only %.0f MB free: about %.0f minutes of "
-                  "logging at the full line rate.\n\nFree some space, or choose another data "
-                  "folder for the next scan. When the disk is full, logging is suspended until "
-                  "there is room again; what was recorded is kept.",
-                  dir.c_str(), free / 1e6, free / kFullRateBytesPerSecond / 60);
-    doc.Dialogs().QueueMessage(text, "", MessageIcon::Warning);
+  // A read failed; true when the failure persists.
+  bool Failed(const CSerialException& e, ScanReports& reports) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!failing_) {
+      failing_ = true;
+      since_ = now;
+    }
+    if (!told_) {
+      told_ = true;
+      reports.Notify(std::string(kCounterReadError) + " (" + e.what() +
+                     "); the scan goes on and keeps what it recorded.");
+      reports.Pane(kPaneState, "  Counter read error - retrying  ");
+    }
+    return now - since_ >= kPersistentReadFailure;
   }
+  void Succeeded() { failing_ = false; }
+  // Whether the port's reopening is to be told (the first time in the scan).
+  bool TellReopening() { return !std::exchange(reopeningTold_, true); }
 
  private:
-  bool warned_ = false;
+  bool failing_ = false;
+  bool told_ = false;
+  bool reopeningTold_ = false;
+  std::chrono::steady_clock::time_point since_;
 };
+
+// The counter's device went away, or its reads keep failing: closed, and opened again when
+// it can be; false when the scan stopped first. `tell`: the user is told.
+bool ReconnectCounter(SerialSourceContext& c, const CSerialException& e, bool tell) {
+  const std::string what = e.what();
+  if (tell) {
+    c.reports.Message(
+        e.IsDeviceGone()
+            ? "WARNING !!\n\nThe counter's serial device has gone away (" + what +
+                  ").\n\nThe scan goes on and resumes reading when the device returns."
+            : "WARNING !!\n\nThe counter's serial port keeps failing (" + what +
+                  ").\n\nIt is opened again; the scan goes on and resumes reading when it opens.",
+        MessageIcon::Warning);
+  }
+  c.reports.Pane(kPaneState, "  Counter device lost - waiting  ");
+  c.reports.NoteEvent("link to the counter lost: " + what, c.files.DatPath());
+  c.port.Close();
+  if (!ReopenCounterPort(c.port, c.portSettings, c.stop)) return false;
+  c.reports.Pane(kPaneState, "  Scanning - device reconnected  ");
+  c.reports.NoteEvent("link to the counter back", c.files.DatPath());
+  return true;
+}
 
 }  // namespace
 
-void SerialSourceThread(CVESKDoc& doc) {
-  Guarded(doc, "serial acquisition", [&] {
-    {
-      // Without a raw file the scan still runs (the main frame stops it).
-      std::lock_guard names(doc.fileNameLock_);
-      doc.OpenBinFile(doc.ScanCopy());
-    }
+void SerialSourceThread(SerialSourceContext c) {
+  Guarded(c.reports, "serial acquisition", [&] {
+    c.files.OpenBin();  // without a raw file the scan still runs (the main frame stops it)
     Deframer deframer;
     std::uint8_t buffer[kChunk];
-    while (doc.connected_) {
-      if (doc.serialStop_.Wait(0)) break;
+    ReadFailures failures;
+    while (c.connected) {
+      if (c.stop.Wait(0)) break;
       std::size_t n = 0;
       try {
-        n = doc.counterSerial_.Read(buffer, sizeof buffer, 200);
+        n = c.port.Read(buffer, sizeof buffer, 200);
+        failures.Succeeded();
       } catch (const CSerialException& e) {
-        if (e.IsDeviceGone()) {
-          doc.dialogs_.QueueMessage(
-              "WARNING !!\n\nThe counter's serial device has gone away (" + std::string(e.what()) +
-                  ").\n\nThe scan goes on and resumes reading when the device returns.",
-              "", MessageIcon::Warning);
-          doc.windows_.SetPaneText(kPaneState, "  Counter device lost - waiting  ");
-          doc.NoteScanEvent("link to the counter lost: " + std::string(e.what()), doc.DatPath());
-          doc.counterSerial_.Close();
-          if (!ReopenCounterPort(doc.counterSerial_, doc.scan_.counterPort, doc.serialStop_)) break;
-          doc.windows_.SetPaneText(kPaneState, "  Scanning - device reconnected  ");
-          doc.NoteScanEvent("link to the counter back", doc.DatPath());
+        if (e.IsDeviceGone() || failures.Failed(e, c.reports)) {
+          if (!ReconnectCounter(c, e, e.IsDeviceGone() || failures.TellReopening())) break;
+          failures.Succeeded();
           continue;
         }
       }
       if (n == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
       } else {
-        doc.lastScanByteTicks_ = std::chrono::steady_clock::now().time_since_epoch().count();
-        WriteRaw(doc, doc.rawFile_, buffer, n);
-        FeedDeframer(doc.frames_, doc.counterFrames_, deframer, buffer, n);
-        if (doc.snapshotWatching_) {
-          doc.WatchSnapshotReply(std::string_view(reinterpret_cast<const char*>(buffer), n));
-        }
+        c.lastByte = std::chrono::steady_clock::now().time_since_epoch().count();
+        c.files.WriteRaw(Bytes(buffer, n));
+        FeedDeframer(c.output, deframer, buffer, n);
+        if (c.snapshot.Watching()) c.snapshot.Feed(Bytes(buffer, n));
       }
-      WriteOneCommand(doc.commands_, doc.counterSerial_);
+      WriteOneCommand(c.commands, c.port);
     }
     // Commands still queued (the stop command above all) reach the counter before the end,
     // and what the counter sent until it fell silent is still kept (at most about a second).
-    for (;;) {
-      if (doc.commands_.Empty()) break;
-      WriteOneCommand(doc.commands_, doc.counterSerial_);
-    }
+    while (!c.commands.Empty()) WriteOneCommand(c.commands, c.port);
     const auto drainEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
-    while (doc.connected_ && doc.counterSerial_.IsOpen() &&
-           std::chrono::steady_clock::now() < drainEnd) {
+    while (c.connected && c.port.IsOpen() && std::chrono::steady_clock::now() < drainEnd) {
       std::size_t n = 0;
       try {
-        n = doc.counterSerial_.Read(buffer, sizeof buffer, 150);
+        n = c.port.Read(buffer, sizeof buffer, 150);
       } catch (const CSerialException&) {
         break;
       }
       if (n == 0) break;
-      WriteRaw(doc, doc.rawFile_, buffer, n);
-      FeedDeframer(doc.frames_, doc.counterFrames_, deframer, buffer, n);
+      c.files.WriteRaw(Bytes(buffer, n));
+      FeedDeframer(c.output, deframer, buffer, n);
     }
   });
-  doc.rawFile_.Close();
+  c.files.CloseRaw();
 }
 
-void PlaybackSourceThread(CVESKDoc& doc) {
-  std::string played;
-  {
-    std::lock_guard names(doc.fileNameLock_);
-    played = doc.rawFileName_;
-  }
+void PlaybackSourceThread(PlaybackSourceContext c) {
+  const std::string& played = c.path;
   RecordingInput in;  // never created, and a FIFO without a writer never holds up a stop
   if (!in.Open(played)) {
-    doc.dialogs_.QueueMessage(std::string(kBinOpenError) + "\n\n" + played + ": " +
-                              std::strerror(errno));
-    doc.StopForFault();
+    c.reports.Message(std::string(kBinOpenError) + "\n\n" + played + ": " + std::strerror(errno));
+    c.reports.StopForFault();
     return;
   }
-  Guarded(doc, "playback", [&] {
-    doc.playbackBytesDone_ = 0;
-    doc.playbackTotalBytes_ = in.Size();
+  Guarded(c.reports, "playback", [&] {
+    c.progress.bytesDone = 0;
+    c.progress.totalBytes = in.Size();
     Deframer deframer;
     std::vector<std::uint8_t> buffer(kFastChunk);
-    auto stopped = [&] { return doc.playbackStop_.Wait(0); };
+    auto stopped = [&] { return c.stop.Wait(0); };
     // The pace: the recording's own time since `paceFrom`, at the chosen multiple of it, from
     // the moment `paceStart` (set again after a pause or a change of speed).
     RecordingClock clock;
@@ -222,12 +196,12 @@ void PlaybackSourceThread(CVESKDoc& doc) {
     std::chrono::steady_clock::time_point paceStart;
     for (;;) {
       if (stopped()) break;
-      if (doc.playbackPaused_) {
+      if (c.paused) {
         pacedSpeed = -1;
-        if (doc.playbackStop_.Wait(1000)) break;  // a stop during a pause ends the thread
+        if (c.stop.Wait(1000)) break;  // a stop during a pause ends the thread
         continue;
       }
-      const int speed = doc.playbackSpeed_;
+      const int speed = c.speed;
       const auto now = std::chrono::steady_clock::now();
       if (speed != pacedSpeed) {
         pacedSpeed = speed;
@@ -236,12 +210,12 @@ void PlaybackSourceThread(CVESKDoc& doc) {
       }
       if (speed > 0) {
         const std::chrono::duration<double> paced((clock.Seconds() - paceFrom) * speed *
-                                                  CVESKDoc::kPlaybackSecondsPerSpeedUnit);
+                                                  kPlaybackSecondsPerSpeedUnit);
         const auto due =
             paceStart + std::chrono::duration_cast<std::chrono::steady_clock::duration>(paced);
         if (due > now) {
           const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(due - now);
-          if (doc.playbackStop_.Wait(static_cast<int>(
+          if (c.stop.Wait(static_cast<int>(
                   std::min<std::chrono::milliseconds::rep>(wait.count() + 1, kPaceCheckMs)))) {
             break;
           }
@@ -249,66 +223,29 @@ void PlaybackSourceThread(CVESKDoc& doc) {
         }
       }
       // A file is read far faster than it is processed: wait for the processing to catch up.
-      if (!doc.frames_.WaitForRoom(CVESKDoc::kPlaybackQueueLimit, std::chrono::milliseconds(10))) {
+      if (!c.output.frames.WaitForRoom(kPlaybackQueueLimit, std::chrono::milliseconds(10))) {
         continue;
       }
       const ssize_t n = in.Read(buffer.data(), speed > 0 ? kPacedChunk : buffer.size(), stopped);
       if (n == RecordingInput::kStopped) break;
       if (n < 0) {
         // A read error is no end of the recording: the .dat would look complete.
-        doc.dialogs_.QueueMessage("ERROR: The recording " + played +
-                                  " cannot be read: " + std::strerror(errno) +
-                                  "\n\nThe playback is stopped; its .dat "
-                                  "holds the records up to here.");
-        doc.StopForFault();
+        c.reports.Message("ERROR: The recording " + played +
+                          " cannot be read: " + std::strerror(errno) +
+                          "\n\nThe playback is stopped; its .dat holds the records up to here.");
+        c.reports.StopForFault();
         break;
       }
       if (n == 0) {
         // End of file: playback goes on until it is stopped, without spinning.
-        doc.playbackAtEnd_ = true;
-        if (doc.playbackStop_.Wait(100)) break;
+        c.progress.atEnd = true;
+        if (c.stop.Wait(100)) break;
         continue;
       }
-      doc.playbackBytesDone_ += static_cast<std::uint64_t>(n);
-      FeedDeframer(doc.frames_, doc.counterFrames_, deframer, buffer.data(),
-                   static_cast<std::size_t>(n), &clock);
+      c.progress.bytesDone += static_cast<std::uint64_t>(n);
+      FeedDeframer(c.output, deframer, buffer.data(), static_cast<std::size_t>(n), &clock);
     }
   });
-}
-
-void HousekeepingThread(CVESKDoc& doc) {
-  if (doc.housekeepingStop_.Wait(0)) return;
-  DiskSpaceWatch disk;
-  auto nextGridCheck = std::chrono::steady_clock::now();
-  do {
-    if (doc.logging_ && !doc.playback_) {
-      // A folder deleted under the recording: the files are written again, whole.
-      std::string restored;
-      for (DataFile* file : {&doc.rawFile_, &doc.datFile_}) {
-        if (const std::optional<std::string> path = file->RestoreIfUnlinked(RecoveryDir())) {
-          restored += (restored.empty() ? "" : " and ") + *path;
-        }
-      }
-      if (!restored.empty()) {
-        doc.dialogs_.QueueMessage(
-            "WARNING !!\n\nThe recording's folder was removed while "
-            "logging.\n\nThe recording was written again with everything "
-            "it held, as " +
-                restored + "; logging goes on there.",
-            "", MessageIcon::Warning);
-      }
-      // A power cut loses at most the last couple of seconds of a recording.
-      if (!doc.rawFile_.Sync()) doc.ReportWriteFailure(doc.rawFile_, true);
-      if (!doc.datFile_.Sync()) doc.ReportWriteFailure(doc.datFile_, false);
-      disk.Check(doc, doc.scan_.lowDiskSpaceMb);
-      doc.ResumeLoggingWhenSpace();
-    }
-    const auto now = std::chrono::steady_clock::now();
-    if (now >= nextGridCheck) {
-      nextGridCheck = now + kGridCheckInterval;
-      doc.results_.BoundGrid();
-    }
-  } while (!doc.housekeepingStop_.Wait(kSyncIntervalMs));
 }
 
 }  // namespace vesk

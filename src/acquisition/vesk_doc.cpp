@@ -1,10 +1,7 @@
 #include "acquisition/vesk_doc.h"
 
-#include <cstdlib>
 #include <utility>
 
-#include "control/live_records.h"
-#include "files/file_header.h"
 #include "instruments/ctd_conversions.h"
 
 namespace vesk {
@@ -32,22 +29,6 @@ PortSettings ReadPort(const SettingsStore& s, const IntKey& port, const IntKey& 
 
 }  // namespace
 
-std::string DefaultDataDir() {
-  const char* home = std::getenv("HOME");
-  return std::string(home != nullptr && *home != '\0' ? home : ".") + "/VESK/";
-}
-
-std::string ConfiguredDataDir(const SettingsStore& store) {
-  const std::string dir = store.Read(keys::kDataDir);
-  return dir.empty() ? DefaultDataDir() : WithTrailingSlash(dir);
-}
-
-std::string WithTrailingSlash(std::string dir) {
-  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-  if (dir != "/") dir += '/';
-  return dir;
-}
-
 CVESKDoc::CVESKDoc(SettingsStore& settingsStore, WindowMessages& windowMessages,
                    UserDialogs& userDialogs, const Clock& wallClock)
     : store_(settingsStore),
@@ -55,7 +36,9 @@ CVESKDoc::CVESKDoc(SettingsStore& settingsStore, WindowMessages& windowMessages,
       dialogs_(userDialogs),
       clock_(wallClock),
       catalogue_(settingsStore.Read(keys::kCtdSerial)),
-      ctd_(settingsStore, userDialogs) {
+      session_(ScanSession::Parts{settingsStore, userDialogs, windowMessages, wallClock, results_,
+                                  counterSerial_, connected_, commands_, snapshot_, interest_,
+                                  scanning_}) {
   using namespace keys;
   DocumentSettings& s = settings_;
   s.scan = ScanSettings::Load(store_);
@@ -66,7 +49,7 @@ CVESKDoc::CVESKDoc(SettingsStore& settingsStore, WindowMessages& windowMessages,
   s.binnedMaxX = store_.Read(kBinnedMaxX);
   s.useDefaultFileNaming = store_.ReadBool(kUseDefaultFileNaming);
   s.userSuppliedFileHeader = store_.Read(kUserSuppliedFileHeader);
-  playbackSpeed_ = store_.Read(kPlaybackSpeed);
+  session_.SetPlaybackSpeed(store_.Read(kPlaybackSpeed));
   if (s.scan.surveyLat == 99.9999) {
     dialogs_.ShowMessage(kSurveyLatNotSet, "", MessageIcon::Warning);
   }
@@ -77,61 +60,19 @@ CVESKDoc::CVESKDoc(SettingsStore& settingsStore, WindowMessages& windowMessages,
 void CVESKDoc::ChangeSettings(const std::function<void(DocumentSettings&)>& change) {
   change(settings_);
   // The running scan's processing takes the new value at its next frame.
-  if (scanning_) scanSettings_.Publish(settings_.scan);
+  if (scanning_) session_.Publish(settings_.scan);
 }
 
 void CVESKDoc::EndPlayback() {
   if (scanning_) StopScan();
-  playback_ = false;
-  playbackPaused_ = false;
-}
-
-void CVESKDoc::SetPlaybackSpeed(int speed) {
-  playbackSpeed_ = speed;
-}
-
-PlaybackProgress CVESKDoc::Playback() const {
-  const bool atEnd = playbackAtEnd_;
-  return {playbackBytesDone_.load(), playbackTotalBytes_.load(), atEnd,
-          atEnd && counterFrames_ == 0};
-}
-
-std::vector<ScanEvent> CVESKDoc::TakeScanEvents() {
-  std::lock_guard lock(eventsLock_);
-  return std::exchange(events_, {});
-}
-
-void CVESKDoc::NoteScanEvent(std::string note, std::string datPath) {
-  ScanEvent e{std::move(note), UtcNow(), results_.LFrames(), std::move(datPath)};
-  std::lock_guard lock(eventsLock_);
-  events_.push_back(std::move(e));
+  session_.Files().EndPlayback();
+  session_.SetPlaybackPaused(false);
 }
 
 void CVESKDoc::SetDataDirectory(const std::string& dir) {
   const std::string withSlash = WithTrailingSlash(dir);
   store_.Write(keys::kDataDir, withSlash);
-  std::lock_guard names(fileNameLock_);
-  if (!scanning_) dataDir_ = withSlash;
-}
-
-std::string CVESKDoc::DataDirectory() const {
-  std::lock_guard names(fileNameLock_);
-  return dataDir_;
-}
-
-std::string CVESKDoc::DatPath() const {
-  std::lock_guard names(fileNameLock_);
-  return processedFileName_.empty() ? std::string() : dataDir_ + processedFileName_;
-}
-
-std::string CVESKDoc::RawPath() const {
-  std::lock_guard names(fileNameLock_);
-  return rawFileName_.empty() || playback_ ? std::string() : dataDir_ + rawFileName_;
-}
-
-std::string CVESKDoc::PlayedPath() const {
-  std::lock_guard names(fileNameLock_);
-  return playback_ ? rawFileName_ : std::string();
+  if (!scanning_) session_.Files().SetDataDir(withSlash);
 }
 
 void CVESKDoc::LoadPortSettings() {
@@ -144,17 +85,13 @@ void CVESKDoc::LoadPortSettings() {
   s.scan.ctdModel = store_.Read(kModelCtd);
   s.scan.instrInputViaMux = store_.ReadBool(kInstrInputViaMux);
   catalogue_.SetSerial(s.scan.ctdModel, store_.Read(kCtdSerial));
-  {
-    std::lock_guard names(fileNameLock_);
-    dataDir_ = ConfiguredDataDir(store_);
-  }
+  session_.Files().SetDataDir(ConfiguredDataDir(store_));
   s.enableTx2Zev = store_.ReadBool(kEnableTx2Zev);
   s.scan.maxMepLength = store_.Read(kMaxMepLength);
   s.scan.gridScalingFactor = store_.Read(kGridScalingFactor);
   s.lowDiskSpaceMb = store_.Read(kLowDiskSpaceMb);
   s.analogCaption = store_.Read(kAnalogCaption);
   s.analogScale = store_.ReadReal(kAnalogScale);
-  if (!scanning_) ctd_.LoadScanSettings(s.scan.ctdModel, s.scan.instrInputViaMux, s.scan.surveyLat);
 }
 
 void CVESKDoc::LoadCtdSettings() {
@@ -164,7 +101,6 @@ void CVESKDoc::LoadCtdSettings() {
   });
   const ScanSettings& s = settings_.scan;
   catalogue_.SetSerial(s.ctdModel, store_.Read(keys::kCtdSerial));
-  if (!scanning_) ctd_.LoadScanSettings(s.ctdModel, s.instrInputViaMux, s.surveyLat);
 }
 
 void CVESKDoc::LoadNavSettings() {
@@ -172,40 +108,11 @@ void CVESKDoc::LoadNavSettings() {
   settings_.scan.nav.Load(store_);
 }
 
-std::string CVESKDoc::BuildFileHeader() const {
-  return BuildFileHeader(WindowCopy());
-}
-
-std::string CVESKDoc::BuildFileHeader(HeaderSettings h) const {
-  const DocumentSettings& s = h.settings;
-  // The names are read as they are: the caller holds fileNameLock_, or is the user-interface
-  // thread while no scan runs.
-  const std::tm now = clock_.LocalTime();
-  if (playback_) return BuildPlaybackHeader(now, rawFileName_);
-  LiveHeaderInputs in;
-  in.now = now;
-  in.userSuppliedFileHeader = s.userSuppliedFileHeader;
-  in.ctdModel = s.scan.ctdModel;
-  in.ctdEntry = h.ctd;
-  in.instrInputViaMux = s.scan.instrInputViaMux;
-  in.surveyLat = s.scan.surveyLat;
-  in.standardTunnel = s.scan.standardTunnel;
-  in.dataDir = dataDir_;
-  in.useDefaultFileNaming = s.useDefaultFileNaming;
-  return BuildLiveHeader(in, store_);
-}
-
 void CVESKDoc::ResetForScan() {
   // Every scan starts from the state of a new document: nothing of the scan or playback
   // before it (counter words, rates, CTD record) reaches its first records.
-  playbackAtEnd_ = false;
-  counterFrames_ = 0;
-  loggingSuspended_ = false;
   results_.Reset();
-  frames_.Clear();
-  nmeaGate_.Reset();
-  lastScanByteTicks_ = 0;
-  ctd_.StartScan();
+  session_.Reset();
 }
 
 ScanStatus CVESKDoc::StatusSnapshot() const {

@@ -5,8 +5,10 @@
 //     at a frame boundary;
 //   - the result tables (ScanResults), written by the processing thread, read by the views
 //     as snapshots;
-//   - the session: the threads, their stop events, the frame queue, the files and ports,
-//     private to the document and its thread bodies.
+//   - the session (ScanSession): the running scan's threads, their stop events, the frame
+//     queue, the files and the auxiliary port; each thread body gets a context of its own;
+//   - the counter's connection between scans: its port, command queue and snapshot watch,
+//     lent to the scan while one runs.
 // It never touches a window: it reaches the outside through the settings store, the window
 // and dialog seams and the clock.
 
@@ -23,17 +25,14 @@
 #include <vector>
 
 #include "acquisition/command_queue.h"
-#include "acquisition/event.h"
-#include "acquisition/frame_queue.h"
+#include "acquisition/document_settings.h"
+#include "acquisition/scan_session.h"
 #include "acquisition/serial_port.h"
+#include "acquisition/snapshot_monitor.h"
 #include "acquisition/window_messages.h"
 #include "control/snapshot_reply.h"
-#include "files/data_file.h"
 #include "instruments/ctd_catalogue.h"
-#include "instruments/ctd_decoder.h"
-#include "instruments/latest_line_mailbox.h"
-#include "instruments/nmea_capture.h"
-#include "instruments/nmea_log_gate.h"
+#include "instruments/nav_display.h"
 #include "processing/scan_results.h"
 #include "processing/scan_settings.h"
 #include "seams/clock.h"
@@ -43,38 +42,6 @@
 namespace vesk {
 
 class RecordSink;
-
-inline constexpr const char* kPreloggingStem = "VESK_PRELOGGING_DATADUMP";
-
-// One serial port's line settings, as stored (codes of CSerialPort).
-struct PortSettings {
-  int port = 0;
-  int bitRate = 0;
-  int dataBits = 0;
-  int parity = 0;
-  int stopBits = 0;
-  int flowControl = 0;
-  std::string device;  // overrides /dev/ttyS{port-1} when set
-};
-
-// The settings in memory: what the scan's processing reads (`scan`) and the rest.
-struct DocumentSettings {
-  ScanSettings scan;
-  bool addHeaderToDatFile = true;
-  bool useDefaultFileNaming = true;
-  std::string userSuppliedFileHeader;
-  std::string eepromData;  // the counter's latest text block
-  bool gridAutoScroll = true;
-  int binnedMinX = 0;
-  int binnedMaxX = 127;
-  std::string analogCaption = "ANALOG";
-  double analogScale = 1.0;
-  PortSettings counterPort;
-  PortSettings auxPort;
-  int auxPortMode = 0;  // 0 unused, 1 NMEA input, 2 CTD output
-  bool enableTx2Zev = false;
-  int lowDiskSpaceMb = 150;  // warn below this free space while logging
-};
 
 // What the status line shows of a scan, read from the result tables in one go.
 struct ScanStatus {
@@ -94,32 +61,9 @@ inline constexpr const char* kPlaybackPlayingText = "Playback data File...";
 inline constexpr const char* kPlaybackPausedText = "Playback Paused...";
 inline constexpr const char* kPlaybackResumedText = "Playback Data File.";
 
-// How far a playback has read its recording.
-struct PlaybackProgress {
-  std::uint64_t done = 0;
-  std::uint64_t total = 0;  // 0 until the source has measured the file (and for a FIFO)
-  bool atEnd = false;
-  // At its end without one frame of the counter: no recording (its .dat is not kept).
-  bool noCounterFrames = false;
-};
-
-// Something that befell a running scan, for an automatic mark in the .mrk beside `datPath`
-// (the .dat written at that moment).
-struct ScanEvent {
-  std::string note;
-  double epochSeconds = 0;
-  std::uint32_t lFrameIndex = 0;
-  std::string datPath;
-};
-
 class CVESKDoc {
  public:
   static constexpr const char* kVersion = VESK_VERSION_TEXT;
-  // Frames the playback source lets wait in the queue before it pauses (a file can be read
-  // far faster than it is processed; the serial source never waits).
-  static constexpr std::size_t kPlaybackQueueLimit = 4000;
-  // Real seconds per second of the recording for each unit of the playback speed value.
-  static constexpr double kPlaybackSecondsPerSpeedUnit = 0.25;
 
   // Builds the catalogue and loads the document's settings. Opens no port.
   CVESKDoc(SettingsStore& store, WindowMessages& windows, UserDialogs& dialogs, const Clock& clock);
@@ -186,33 +130,30 @@ class CVESKDoc {
   bool Scanning() const { return scanning_; }
   bool Connected() const { return connected_; }
   bool CounterResponding() const { return counterResponding_; }
-  bool Logging() const { return logging_; }
-  bool IsPlayback() const { return playback_; }
-  bool PlaybackPaused() const { return playbackPaused_; }
-  void SetPlaybackPaused(bool paused) { playbackPaused_ = paused; }
+  bool Logging() const { return session_.Files().Logging(); }
+  bool IsPlayback() const { return session_.Files().Playback(); }
+  bool PlaybackPaused() const { return session_.PlaybackPaused(); }
+  void SetPlaybackPaused(bool paused) { session_.SetPlaybackPaused(paused); }
   // The pace of a playback as stored ("PlaybackSpeed"): 0 as fast as it is processed; 1, 2
   // and 4 four, two and one times the recording's own pace (its L frames, or its GPS time).
-  void SetPlaybackSpeed(int speed);
-  PlaybackProgress Playback() const;
+  void SetPlaybackSpeed(int speed) { session_.SetPlaybackSpeed(speed); }
+  PlaybackProgress Playback() const { return session_.Playback(); }
   // Whether the window wants each new time chart sample, and the navigation viewer's lines.
-  void SetTimeChartRelay(bool on) { timeChartRelay_ = on; }
-  bool TimeChartRelay() const { return timeChartRelay_; }
-  void SetNavViewerOpen(bool open) { navViewerOpen_ = open; }
+  void SetTimeChartRelay(bool on) { interest_.timeChartRelay = on; }
+  bool TimeChartRelay() const { return interest_.timeChartRelay; }
+  void SetNavViewerOpen(bool open) { interest_.navViewerOpen = open; }
   std::tm ScanStartTime() const { return scanStartTime_; }
   // The scans started so far (user-interface thread).
   std::uint64_t ScanNumber() const { return scanNumber_; }
   // True when the last scan was ended by a fault (reset at each scan start).
-  bool StoppedByFault() const { return stoppedByFault_; }
+  bool StoppedByFault() const { return session_.Reports().StoppedByFault(); }
   // When the scan last received a byte from the counter ({}: none yet).
-  std::chrono::steady_clock::time_point LastScanByte() const {
-    return std::chrono::steady_clock::time_point(
-        std::chrono::steady_clock::duration(lastScanByteTicks_.load()));
-  }
+  std::chrono::steady_clock::time_point LastScanByte() const { return session_.LastByte(); }
   // A logging scan whose disk is full: it goes on without files until space is back.
-  bool LoggingSuspended() const { return loggingSuspended_; }
+  bool LoggingSuspended() const { return session_.Files().LoggingSuspended(); }
   // What befell the scan since the last call (the counter's link lost and back, logging
   // suspended and resumed), oldest first.
-  std::vector<ScanEvent> TakeScanEvents();
+  std::vector<ScanEvent> TakeScanEvents() { return session_.Reports().TakeEvents(); }
 
   // --- results -------------------------------------------------------------------------
   ScanResults& Results() { return results_; }
@@ -233,13 +174,13 @@ class CVESKDoc {
   // running scan keeps its files where they are).
   void SetDataDirectory(const std::string& dir);
   // The data directory of the scan that runs (or of the next).
-  std::string DataDirectory() const;
+  std::string DataDirectory() const { return session_.Files().DataDirectory(); }
   // Where the scan writes its .dat now (empty when no scan ever started).
-  std::string DatPath() const;
+  std::string DatPath() const { return session_.Files().DatPath(); }
   // Where a live scan writes its .bin now (empty when no scan ever started).
-  std::string RawPath() const;
+  std::string RawPath() const { return session_.Files().RawPath(); }
   // The recording a playback plays (empty otherwise).
-  std::string PlayedPath() const;
+  std::string PlayedPath() const { return session_.Files().PlayedPath(); }
   // Re-reads the port and instrument settings (at connect and at every scan start).
   void LoadPortSettings();
   // Re-reads the CTD model, its serial number and the multiplexer flag (the CTD dialog).
@@ -252,64 +193,22 @@ class CVESKDoc {
   void SetRecordSink(RecordSink* sink) { recordSink_ = sink; }
 
   // The header text: live form, or playback form (copy of the played file's header).
-  std::string BuildFileHeader() const;
-
-  // --- faults (any thread) ---------------------------------------------------------------
-  // A fault that ends the scan (a file or port that cannot be opened or written, a thread
-  // that failed): the main frame is asked to stop the scan.
-  void StopForFault();
-  // An open data file stopped taking writes: told once per file and scan; a logging scan
-  // or a playback is then stopped. `lead` goes before the text when set.
-  void ReportWriteFailure(const DataFile& file, bool raw, const char* lead = nullptr);
-  // Notes an event of the running scan for its marks (any thread).
-  void NoteScanEvent(std::string note, std::string datPath);
+  std::string BuildFileHeader() const { return session_.Files().Header(WindowCopy()); }
 
  private:
-  friend void SerialSourceThread(CVESKDoc& doc);
-  friend void PlaybackSourceThread(CVESKDoc& doc);
-  friend void HousekeepingThread(CVESKDoc& doc);
-  friend void AuxPortThread(CVESKDoc& doc);
-  friend void ProcessingThread(CVESKDoc& doc);
-  friend class AuxCaptureSink;
-  friend class LiveRecordWriter;
-  friend class ScanListener;
-
   // The file-name prompt until a usable stem is chosen; nothing when cancelled.
   std::optional<std::string> ChooseCustomStem(const std::string& dir);
-  // Tells each running thread of the scan to end and waits for it, source first.
-  void StopThreads();
   // A start while a scan of that kind runs, or while a playback is set up: told and ignored
   // (true).
   bool StartIgnored(bool loggingStart);
-  void StartThreads();
   // Creates `dir` when missing; false (the user told) when it cannot be written.
   bool DataDirectoryWritable(const std::string& dir);
   // Clears the pipeline and results for a new run (queues, counters, tables).
   void ResetForScan();
-  // The settings a header shows, with their CTD model's catalogue entry: the scan's copy
-  // (read on its threads) or the window's own (read on the user-interface thread).
-  struct HeaderSettings {
-    const DocumentSettings& settings;
-    const CtdModelEntry* ctd;
-  };
-  HeaderSettings ScanCopy() const { return {scan_, scanCtdEntry_ ? &*scanCtdEntry_ : nullptr}; }
+  // The settings of the window with their CTD model's catalogue entry.
   HeaderSettings WindowCopy() const {
     return {settings_, catalogue_.Find(settings_.scan.ctdModel)};
   }
-  // The header of `h`; the caller holds fileNameLock_ or is the user-interface thread.
-  std::string BuildFileHeader(HeaderSettings h) const;
-  // Opens data directory + raw file name and writes the live header of `h` (the caller
-  // holds fileNameLock_ while a scan runs). On failure tells the user and asks for a stop.
-  bool OpenBinFile(HeaderSettings h);
-  // Opens data directory + processed file name and writes the header (playback form when
-  // playing back) when the option is on. On failure as above.
-  bool OpenDatFile(HeaderSettings h);
-  std::string DataPath(const std::string& name) const { return dataDir_ + name; }
-  // A full disk: the files are closed and the scan goes on without them (any thread).
-  void SuspendLogging(const DataFile& file);
-  // While suspended (the housekeeping thread, every few seconds): new files once the data
-  // folder has room again.
-  void ResumeLoggingWhenSpace();
 
   SettingsStore& store_;
   WindowMessages& windows_;
@@ -318,78 +217,19 @@ class CVESKDoc {
 
   // --- settings -------------------------------------------------------------------------
   DocumentSettings settings_;  // user-interface thread
-  DocumentSettings scan_;      // the copy a running scan's threads read (set before they start)
-  std::optional<CtdModelEntry> scanCtdEntry_;
-  ScanSettingsChannel scanSettings_;  // the processing's settings, with changes during a scan
   CtdCatalogue catalogue_;
-  CtdDecoder ctd_;  // the processing thread's while a scan runs
 
   // --- results --------------------------------------------------------------------------
   ScanResults results_;
   ScanStatus lastScanStatus_;
 
-  // --- session --------------------------------------------------------------------------
+  // --- the counter's connection -----------------------------------------------------------
   std::atomic<bool> connected_{false};
   bool autoReconnect_ = true;
   bool portReleased_ = false;  // lent by ReleaseCounterPort
   std::atomic<bool> counterResponding_{false};
-  std::atomic<bool> logging_{true};
-  std::atomic<bool> playback_{false};
-  std::atomic<bool> playbackPaused_{false};
-  std::atomic<int> playbackSpeed_{1};
-  std::atomic<bool> replaceExisting_{false};
-  std::atomic<bool> scanning_{false};
-  std::atomic<bool> timeChartRelay_{false};
-  std::atomic<bool> navViewerOpen_{false};
-  std::atomic<bool> stoppedByFault_{false};
-  std::atomic<bool> rawFailureTold_{false};
-  std::atomic<bool> datFailureTold_{false};
-  std::atomic<std::uint64_t> playbackTotalBytes_{0};  // recordings may pass 4 GiB
-  std::atomic<std::uint64_t> playbackBytesDone_{0};
-  std::atomic<bool> playbackAtEnd_{false};
-  std::atomic<std::uint64_t> counterFrames_{0};  // frames of the counter's types this scan
-  std::atomic<bool> loggingSuspended_{false};
-  std::mutex eventsLock_;
-  std::vector<ScanEvent> events_;
-  // Steady-clock ticks of the last byte a scan received from the counter (0: none yet).
-  std::atomic<std::chrono::steady_clock::rep> lastScanByteTicks_{0};
-  std::tm scanStartTime_{};
-  std::uint64_t scanNumber_ = 0;
-  RecordSink* recordSink_ = nullptr;
-
-  // dataDir_, rawFileName_, processedFileName_ while a scan runs: the window thread changes
-  // them when logging switches to new files, the housekeeping thread when logging resumes
-  // after a full disk; the threads read them when they open theirs.
-  // Held across the change and the opening, so a thread never reopens a file another has
-  // begun.
-  mutable std::mutex fileNameLock_;
-  std::string dataDir_;
-  std::string rawFileName_;  // playback: the full path of the played file
-  std::string processedFileName_;
-  DataFile rawFile_;
-  DataFile datFile_;
-
-  FrameQueue frames_;            // source thread to processing thread
-  LatestLineMailbox ctdOutput_;  // the latest CTD line for the auxiliary port
-  std::atomic<bool> ctdOutputActive_{false};
-  NmeaLogGate nmeaGate_;  // "log initial NMEA sample only", for both NMEA writers
-  NmeaCapture nmea_;      // auxiliary thread only
-
-  Event serialStop_;
-  Event playbackStop_;
-  Event auxStop_;
-  Event processingStop_;
-  Event housekeepingStop_;
-  std::thread sourceThread_;
-  Event* sourceStop_ = &serialStop_;  // the stop event of the running source thread
-  std::thread auxThread_;
-  std::thread processingThread_;
-  std::thread housekeepingThread_;
-
   CSerialPort counterSerial_;  // the serial source thread's during a scan, else the UI's
-  CSerialPort auxSerial_;      // the auxiliary thread's
   CommandQueue commands_;
-
   // The counter between scans.
   std::string idleText_;
   std::chrono::steady_clock::time_point lastHeard_{};
@@ -397,21 +237,19 @@ class CVESKDoc {
   std::chrono::steady_clock::time_point nextReconnect_{};
   bool snapshotPending_ = false;
   // The answer to "r": looked for by the serial source thread in the scan's stream (and by
-  // PollCounterStatus between scans) while snapshotWatching_.
-  std::atomic<bool> snapshotWatching_{false};
-  std::mutex snapshotLock_;
-  SnapshotReplyWatch snapshotWatch_{SnapshotReplyWatch::Command::Take};
-  SnapshotReply snapshotReply_;
-  void WatchSnapshotReply(std::string_view bytes);
+  // PollCounterStatus between scans).
+  SnapshotMonitor snapshot_;
   // The snapshot's end to the user; the snapshot is no longer pending.
   void TellSnapshot(const SnapshotReply& reply);
-};
 
-// The data directory of an empty setting: ~/VESK/.
-std::string DefaultDataDir();
-// A directory text with exactly one trailing '/'.
-std::string WithTrailingSlash(std::string dir);
-// The data directory the settings name (with its trailing '/').
-std::string ConfiguredDataDir(const SettingsStore& store);
+  // --- the scans ---------------------------------------------------------------------------
+  std::atomic<bool> scanning_{false};
+  bool replaceExisting_ = false;  // the custom name chosen replaces an older recording
+  std::tm scanStartTime_{};
+  std::uint64_t scanNumber_ = 0;
+  RecordSink* recordSink_ = nullptr;
+  WindowInterest interest_;
+  ScanSession session_;
+};
 
 }  // namespace vesk

@@ -72,37 +72,7 @@ HeadlessRunner::HeadlessRunner(SettingsStore& store, const HeadlessOptions& opti
   dialogs_.SetLog(options_.messageLog);
   doc_ = std::make_unique<CVESKDoc>(store, windows_, dialogs_, clock_);
   services_ = std::make_unique<LiveServices>(*doc_);
-  // Without a window nobody can press Connect: a start that finds the port closed says what
-  // happens instead.
-  auto remoteStart = [this](bool log) {
-    if (doc_->Scanning()) {
-      // Told by the document: a playback runs, or a scan of that kind already does.
-      if (log) {
-        doc_->StartDataLogging();
-      } else {
-        doc_->StartAcquisition();
-      }
-    } else if (!doc_->Connected()) {
-      dialogs_.Notify(
-          "Remote start ignored: the counter port is not open (it is tried again "
-          "every few seconds).");
-    } else if (log) {
-      doc_->StartDataLogging();
-    } else {
-      doc_->StartAcquisition();
-    }
-  };
-  udp_ = std::make_unique<CUDPControl>(
-      store,
-      CUDPControl::Actions{
-          [remoteStart] { remoteStart(true); },
-          [this] { StopIfScanning(); },
-          [this] { Quit(); },
-          [remoteStart] { remoteStart(false); },
-          [this](const std::string& text) { dialogs_.Notify(text); },
-          [this](const std::string& note) { dialogs_.Notify(services_->AddMark(note).text); },
-      },
-      this);
+  udp_ = std::make_unique<CUDPControl>(store, CUDPControl::ActionsFor(*this), this);
   web_ = std::make_unique<WebView>(LiveSources{
       *doc_, *services_, [this] { return DescribeReceivedCommand(udp_->LastReceived()); },
       CastProfileSource(doc_->Results())});
@@ -134,6 +104,24 @@ HeadlessRunner::HeadlessRunner(SettingsStore& store, const HeadlessOptions& opti
 }
 
 HeadlessRunner::~HeadlessRunner() = default;
+
+void HeadlessRunner::RemoteStart(bool log) {
+  // While a scan runs the document says why a start does nothing (a playback, or a scan of
+  // that kind already running).
+  if (!doc_->Scanning() && !doc_->Connected()) {
+    dialogs_.Notify(
+        "Remote start ignored: the counter port is not open (it is tried again "
+        "every few seconds).");
+  } else if (log) {
+    doc_->StartDataLogging();
+  } else {
+    doc_->StartAcquisition();
+  }
+}
+
+void HeadlessRunner::Mark(const std::string& note) {
+  dialogs_.Notify(services_->AddMark(note).text);
+}
 
 void HeadlessRunner::OnSignal(int signal) {
   const char byte = signal == SIGUSR1 ? kPauseByte : kQuitByte;

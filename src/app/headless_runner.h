@@ -31,7 +31,7 @@ struct HeadlessOptions {
   int statusSeconds = 1;             // between status lines
 };
 
-class HeadlessRunner : public QObject {
+class HeadlessRunner : public QObject, private RemoteCommandTarget {
  public:
   HeadlessRunner(SettingsStore& store, const HeadlessOptions& options);
   ~HeadlessRunner() override;
@@ -52,6 +52,16 @@ class HeadlessRunner : public QObject {
    private:
     HeadlessRunner& runner_;
   };
+
+  // The remote commands. Without a window nobody can press Connect: a start that finds the
+  // port closed says what happens instead.
+  void StartLogging() override { RemoteStart(true); }
+  void Stop() override { StopIfScanning(); }
+  void CloseApplication() override { Quit(); }
+  void StartAcquisition() override { RemoteStart(false); }
+  void Mark(const std::string& note) override;
+  void NoteRemote(const std::string& text) override { dialogs_.Notify(text); }
+  void RemoteStart(bool log);
 
   void PrintStatus();
   void PrintStatus(const ScanStatus& status, const char* state);

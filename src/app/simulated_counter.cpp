@@ -46,13 +46,15 @@ bool SimulatedCounter::Start() {
   CounterSimulatorOptions options;
   options.cast.seed = seed_;
   const int model = store_.Read(keys::kModelCtd);
-  options.cast.ctdModel = model == 4 ? 4 : 0;
-  if (model == 4) {
+  if (CastGenerator::Speaks(model)) {
+    options.cast.ctdModel = model;
+  } else {
+    // The simulator speaks the Micro CTD's lines; decode them as such for this run.
+    store_.Overrides().Write(keys::kModelCtd, options.cast.ctdModel);
+  }
+  if (model == CtdCode::kSbe19) {
     options.cast.sbeAnalogChannels = store_.Read(keys::kTcSbeAnalog);
     options.cast.sbe19 = CalibrationFor(store_, options.cast.sbeAnalogChannels);
-  } else if (model != 0) {
-    // The simulator speaks the Micro CTD's lines; decode them as such for this run.
-    store_.Overrides().Write(keys::kModelCtd, 0);
   }
   const int bitRate = store_.Read(keys::kBpsDu);
   options.bitRate = bitRate > 0 ? bitRate : 115200;

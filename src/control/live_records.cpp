@@ -5,8 +5,8 @@
 #include <nlohmann/json.hpp>
 
 #include "files/export_csv.h"
-#include "instruments/ctd_catalogue.h"
 #include "instruments/ctd_conversions.h"
+#include "instruments/ctd_model.h"
 
 namespace vesk {
 namespace {
@@ -46,8 +46,9 @@ void PutCtd(Json& j, const RecordScanInfo& scan, const ExportRow& r, const LiveP
   j["pressure_dbar"] = Value(r.pressure);
   j["depth_m"] = Value(depth);
   j["temperature_degC"] = Value(r.temperature);
-  j[scan.ctdModel == CtdCatalogue::kMicroCtd ? "conductivity_mS_per_cm" : "conductivity_S_per_m"] =
-      Value(r.conductivity);
+  const bool milli =
+      CtdConductivityUnit(scan.ctdModel) == ConductivityUnit::MilliSiemensPerCentimetre;
+  j[milli ? "conductivity_mS_per_cm" : "conductivity_S_per_m"] = Value(r.conductivity);
   j["salinity_psu"] = Value(r.salinity);
   j["analog_instrument_units"] = Value(r.analog);
 }

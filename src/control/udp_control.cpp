@@ -10,6 +10,17 @@
 
 namespace vesk {
 
+CUDPControl::Actions CUDPControl::ActionsFor(RemoteCommandTarget& target) {
+  return {
+      .startLogging = [&target] { target.StartLogging(); },
+      .stop = [&target] { target.Stop(); },
+      .closeApplication = [&target] { target.CloseApplication(); },
+      .startAcquisition = [&target] { target.StartAcquisition(); },
+      .note = [&target](const std::string& text) { target.NoteRemote(text); },
+      .mark = [&target](const std::string& note) { target.Mark(note); },
+  };
+}
+
 CUDPControl::CUDPControl(const SettingsStore& store, Actions actions, QObject* parent)
     : QObject(parent), store_(store), actions_(std::move(actions)) {
   // Commands come straight to this socket: no proxy lookup (it would start a resolver thread

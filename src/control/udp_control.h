@@ -18,6 +18,22 @@
 
 namespace vesk {
 
+// What the program does for each remote command. The window's application and the headless
+// runner each implement it; CUDPControl::ActionsFor binds it to the commands, once for both.
+class RemoteCommandTarget {
+ public:
+  virtual void StartLogging() = 0;
+  virtual void Stop() = 0;
+  virtual void CloseApplication() = 0;
+  virtual void StartAcquisition() = 0;
+  virtual void Mark(const std::string& note) = 0;
+  // A note for the user (commands dropped).
+  virtual void NoteRemote(const std::string& text) = 0;
+
+ protected:
+  ~RemoteCommandTarget() = default;
+};
+
 class CUDPControl : public QObject {
  public:
   struct Actions {
@@ -28,6 +44,8 @@ class CUDPControl : public QObject {
     std::function<void(const std::string&)> note;  // commands dropped, for the user
     std::function<void(const std::string&)> mark;  // 6, with the datagram's note
   };
+  // Each command to the target's function of the same name; the target outlives the control.
+  static Actions ActionsFor(RemoteCommandTarget& target);
 
   CUDPControl(const SettingsStore& store, Actions actions, QObject* parent = nullptr);
 

@@ -2,22 +2,14 @@
 
 #include <unistd.h>
 
-#include <QActionGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDockWidget>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
-#include <QMenuBar>
-#include <QMessageBox>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QStatusBar>
-#include <QUrl>
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -33,54 +25,17 @@
 #include "display/time_plots_view.h"
 #include "display/vesk_view.h"
 #include "files/file_naming.h"
-#include "ui/dialogs/analog_input_dlg.h"
-#include "ui/dialogs/com_port_prop_sheet.h"
-#include "ui/dialogs/ctd_dlg.h"
-#include "ui/dialogs/data_file_naming_dlg.h"
-#include "ui/dialogs/extract_data_stream_dlg.h"
-#include "ui/dialogs/grid_scaling_factor_dlg.h"
-#include "ui/dialogs/lat_long_parsing_config_dlg.h"
-#include "ui/dialogs/manual_viewer_dlg.h"
 #include "ui/dialogs/nav_viewer_dlg.h"
 #include "ui/dialogs/playback_data_dlg.h"
-#include "ui/dialogs/remote_control_dlg.h"
-#include "ui/dialogs/select_folder_dialog.h"
-#include "ui/dialogs/select_time_plots_dlg.h"
-#include "ui/dialogs/statistic_analysis_dlg.h"
-#include "ui/dialogs/store_snapshot_dlg.h"
-#include "ui/dialogs/value_dialogs.h"
 
 namespace vesk {
 namespace {
 
 constexpr int kStateSyncMs = 250;
-// Menu command rules: disabled while a scan runs, or not; its window there, or to come.
-constexpr bool kIdleOnly = true;
-constexpr bool kAnyTime = false;
-constexpr bool kReady = true;
-constexpr bool kLater = false;
 constexpr int kBarHeightReserve = 225;
 constexpr const char* kSourcePrefix = "  Source: ";
 constexpr const char* kDestPrefix = "  Dest: ";
 constexpr const char* kPlaybackOpenTitle = "Open File (Data Playback)";
-constexpr const char* kHeaderOn =
-    "Options: Add Header to DAT File is on: the next .dat files begin with the file header.";
-constexpr const char* kHeaderOff =
-    "Options: Add Header to DAT File is OFF: the next .dat files are written without their "
-    "header.";
-constexpr const char* kMakerWebPage = "https://www.corvane.example/";
-constexpr const char* kNoWebBrowserFormat =
-    "No web browser is available on this computer to open %s\n\nOpen that address on a "
-    "computer with a web browser.";
-constexpr const char* kManualMissing =
-    "The VESK Software Manual (vesk-manual.md) was not found beside the program or in its "
-    "share/vesk/manual folder: it is installed with the vesk package.";
-// A web browser is there when $BROWSER names one or one of these is installed (Debian's
-// x-www-browser stands for whichever the system prefers).
-constexpr const char* kWebBrowsers[] = {"x-www-browser", "firefox",          "firefox-esr",
-                                        "chromium",      "chromium-browser", "google-chrome",
-                                        "epiphany",      "konqueror",        "falkon"};
-
 QString Latin1(const std::string& text) {
   return QString::fromLatin1(text.data(), text.size());
 }
@@ -93,43 +48,6 @@ QString Shown(const QString& text) {
 }
 
 }  // namespace
-
-std::string ManualFileName(const std::string& stored) {
-  std::string lower = stored;
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (lower.find(".pdf") != std::string::npos) return stored;
-  return stored + ".pdf";
-}
-
-void CMainFrame::ShowBuiltManual() {
-  if (manual_ != nullptr) {
-    manual_->raise();
-    manual_->activateWindow();
-    return;
-  }
-  const std::string path = FindManual(QCoreApplication::applicationDirPath().toStdString());
-  if (path.empty()) {
-    doc_.Dialogs().ShowMessage(kManualMissing, "", MessageIcon::Error);
-    return;
-  }
-  auto* viewer = new CManualViewerDlg(path, this);
-  manual_ = viewer;
-  viewer->show();
-}
-
-std::string ManualErrorText(ManualProblem problem, const std::string& name) {
-  switch (problem) {
-    case ManualProblem::NotFound: return "ERROR: The file " + name + " was not found";
-    case ManualProblem::NoApplication:
-      return "ERROR: No application was detected to open this file type '*.PDF'.\n\nThe file " +
-             name +
-             " needs a PDF reader such as Adobe Acrobat or Acrobat Reader, which can be "
-             "installed from the installation CD or downloaded from the vendor's web site.";
-    case ManualProblem::Other: break;
-  }
-  return "ERROR: Problem opening file " + name;
-}
 
 CMainFrame::CMainFrame(CVESKDoc& doc, QtWindowMessages& messages, QWidget* parent)
     : QMainWindow(parent), doc_(doc), messages_(messages), recentFiles_(doc.Store()) {
@@ -290,216 +208,6 @@ void CMainFrame::ShowPaneText(int pane, const std::string& text) {
 QString CMainFrame::PaneText(int pane) const {
   if (pane < 0 || pane >= static_cast<int>(paneTexts_.size())) return {};
   return paneTexts_[pane];
-}
-
-QAction* CMainFrame::AddAction(QMenu* menu, const char* text, const char* key, bool idleOnly,
-                               bool available, void (CMainFrame::*handler)()) {
-  QAction* action = menu->addAction(QString::fromLatin1(text));
-  if (key != nullptr) action->setShortcut(QKeySequence(QString::fromLatin1(key)));
-  if (handler != nullptr) connect(action, &QAction::triggered, this, handler);
-  // Commands whose windows are not part of this program yet stay visible and disabled.
-  action->setEnabled(available);
-  action->setProperty("available", available);
-  if (idleOnly) idleOnly_.push_back(action);
-  actions_.push_back(action);
-  return action;
-}
-
-void CMainFrame::BuildMenus() {
-  QMenuBar* bar = menuBar();
-
-  // The "Data Storage" commands appear in two menus: the same two actions in both, so that
-  // their shortcuts stay unambiguous.
-  QAction* storageDir = nullptr;
-  QAction* fileNaming = nullptr;
-  auto addDataStorage = [&](QMenu* parent) {
-    QMenu* storage = parent->addMenu(QStringLiteral("Data Storage"));
-    if (storageDir == nullptr) {
-      storageDir = AddAction(storage, "Data &Storage Directory...", "Ctrl+Alt+S", kIdleOnly, kReady,
-                             &CMainFrame::OnDataStorageDirectory);
-      fileNaming = AddAction(storage, "Data &File Naming...", "Ctrl+Alt+N", kIdleOnly, kReady,
-                             &CMainFrame::OnDataFileNaming);
-    } else {
-      storage->addAction(storageDir);
-      storage->addAction(fileNaming);
-    }
-  };
-
-  QMenu* file = bar->addMenu(QStringLiteral("&File"));
-  AddAction(file, "&Open File (Data Playback)...", "Ctrl+O", kIdleOnly, kReady,
-            &CMainFrame::OnOpenFile);
-  addDataStorage(file);
-  file->addSeparator();
-  for (std::size_t i = 0; i < recentActions_.size(); ++i) {
-    QAction* recent = AddAction(file, "", nullptr, kIdleOnly, kReady);
-    connect(recent, &QAction::triggered, this, [this, i] {
-      if (i < recentFiles_.Entries().size()) OpenPlayback(recentFiles_.Entries()[i]);
-    });
-    recentActions_[i] = recent;
-  }
-  recentSeparator_ = file->addSeparator();
-  UpdateRecentFiles();
-  QAction* exit = AddAction(file, "E&xit", nullptr, kAnyTime, kReady);
-  connect(exit, &QAction::triggered, this, &QWidget::close);
-
-  QMenu* commands = bar->addMenu(QStringLiteral("&Commands"));
-  QMenu* snapshot = commands->addMenu(QStringLiteral("&Snapshot"));
-  takeSnapShot_ = AddAction(snapshot, "&Take Snap-Shot...", nullptr, kAnyTime, kReady,
-                            &CMainFrame::OnTakeSnapShot);
-  AddAction(snapshot, "&Store Snap-Shot...", nullptr, kIdleOnly, kReady,
-            &CMainFrame::OnStoreSnapShot);
-
-  QMenu* display = bar->addMenu(QStringLiteral("&Display"));
-  AddAction(display, "Counts Histogram (&Main View)", "Ctrl+H", kAnyTime, kReady,
-            &CMainFrame::OnHistogramMainView);
-  AddAction(display, "Counts Histogram (&PopUp)", "Ctrl+P", kAnyTime, kReady,
-            &CMainFrame::ShowPopup);
-  AddAction(display, "&Time Charts", "Ctrl+T", kAnyTime, kReady, &CMainFrame::OnTimeCharts);
-  AddAction(display, "&Change Time Charts...", "Ctrl+C", kAnyTime, kReady,
-            &CMainFrame::OnChangeTimeCharts);
-  connect(AddAction(display, "P&rofile View (Main View)", "Ctrl+R", kAnyTime, kReady),
-          &QAction::triggered, this, [this] { ShowMainView(kProfileView); });
-  display->addSeparator();
-  connect(AddAction(display, "Nav Viewer", nullptr, kAnyTime, kReady), &QAction::triggered, this,
-          [this] {
-            auto* viewer = findChild<CNavViewerDlg*>();
-            if (viewer == nullptr) viewer = new CNavViewerDlg(doc_, this);
-            viewer->show();
-            viewer->raise();
-            viewer->activateWindow();
-          });
-
-  QMenu* settings = bar->addMenu(QStringLiteral("&Settings"));
-  addDataStorage(settings);
-  // The configuration dialogs, modal on the document.
-  auto modal = [this](QAction* action, auto open) {
-    connect(action, &QAction::triggered, this, open);
-  };
-  modal(AddAction(settings, "&Port Settings...", "Shift+P", kIdleOnly, kReady), [this] {
-    CComPortPropSheet d(doc_, this);
-    d.exec();
-  });
-  modal(AddAction(settings, "&Instrument Input (CTD)...", "Shift+I", kIdleOnly, kReady), [this] {
-    CCTDDlg d(doc_, this);
-    d.exec();
-  });
-  modal(AddAction(settings, "Analog Input...", nullptr, kAnyTime, kReady), [this] {
-    CAnalogInputDlg d(doc_, this);
-    if (d.exec() == QDialog::Accepted)
-      bar_->SetAnalogCaption(Latin1(doc_.Settings().analogCaption));
-  });
-  QMenu* grid = settings->addMenu(QStringLiteral("Multi-Element Plankton &Grid"));
-  AddAction(grid, "Max MEP &Length...", nullptr, kIdleOnly, kReady, &CMainFrame::OnMaxMepLength);
-  AddAction(grid, "&Grid Scaling Factor...", nullptr, kAnyTime, kReady,
-            &CMainFrame::OnGridScalingFactor);
-  QAction* disableGrid = AddAction(grid, "&Disable MEP Grid", nullptr, kAnyTime, kReady);
-  disableGrid->setCheckable(true);
-  // As it was left at the last run.
-  const bool gridDisabled = doc_.Store().ReadBool(keys::kGridDisabled);
-  doc_.ChangeSettings([&](DocumentSettings& s) { s.scan.gridPaused = gridDisabled; });
-  disableGrid->setChecked(gridDisabled);
-  connect(disableGrid, &QAction::toggled, this, [this](bool on) {
-    doc_.ChangeSettings([&](DocumentSettings& s) { s.scan.gridPaused = on; });
-    doc_.Store().Write(keys::kGridDisabled, on ? 1 : 0);
-  });
-  AddAction(settings, "&Window Count Bounds...", "Shift+W", kAnyTime, kReady,
-            &CMainFrame::OnWindowCountBounds);
-  AddAction(settings, "Set Survey &Latitude...", "Shift+L", kIdleOnly, kReady,
-            &CMainFrame::OnSurveyLatitude);
-  AddAction(settings, "User Supplied File Header...", "Shift+H", kIdleOnly, kReady,
-            &CMainFrame::OnUserFileHeader);
-  AddAction(settings, "Counter Constant...", nullptr, kIdleOnly, kReady,
-            &CMainFrame::OnCounterConstant);
-  QMenu* tunnel = settings->addMenu(QStringLiteral("Installed Tunnel"));
-  auto* tunnels = new QActionGroup(this);
-  QAction* standard = AddAction(tunnel, "Standard Tunnel", nullptr, kAnyTime, kReady);
-  QAction* wide = AddAction(tunnel, "Wide (2.5x) Tunnel", nullptr, kAnyTime, kReady);
-  for (QAction* a : {standard, wide}) {
-    a->setCheckable(true);
-    tunnels->addAction(a);
-  }
-  (doc_.Settings().scan.standardTunnel ? standard : wide)->setChecked(true);
-  connect(standard, &QAction::triggered, this, [this] {
-    doc_.ChangeSettings([&](DocumentSettings& s) { s.scan.standardTunnel = true; });
-    doc_.Store().Write(keys::kStandardTunnel, 1);
-  });
-  connect(wide, &QAction::triggered, this, [this] {
-    doc_.ChangeSettings([&](DocumentSettings& s) { s.scan.standardTunnel = false; });
-    doc_.Store().Write(keys::kStandardTunnel, 0);
-  });
-  modal(AddAction(settings, "NMEA Data Parsing...", nullptr, kIdleOnly, kReady), [this] {
-    CLatLongParsingConfigDlg d(doc_, this);
-    d.exec();
-  });
-  modal(AddAction(settings, "Remote Control...", nullptr, kAnyTime, kReady), [this] {
-    CRemoteControlDlg d(doc_.Store(), this);
-    d.exec();
-  });
-  AddAction(settings, "VESK Firmware Version...", nullptr, kIdleOnly, kReady,
-            &CMainFrame::OnFirmwareVersion);
-  BuildLiveMenus(commands, settings);
-
-  QMenu* options = bar->addMenu(QStringLiteral("&Options"));
-  // A caption first: a click on "Options" whose button comes up a little lower selects what
-  // lies under it (how "Add Header to DAT File", the first item, was found turned off).
-  options->setSeparatorsCollapsible(false);
-  options->addSection(QStringLiteral("Files of the next scans"));
-  QAction* header = AddAction(options, "Add Header to DAT File", nullptr, kAnyTime, kReady);
-  header->setCheckable(true);
-  header->setChecked(doc_.Settings().addHeaderToDatFile);
-  connect(header, &QAction::toggled, this, [this](bool on) {
-    doc_.ChangeSettings([&](DocumentSettings& s) { s.addHeaderToDatFile = on; });
-    doc_.Store().Write(keys::kAddHeaderToDatFile, on ? 1 : 0);
-    // The first item of its menu, easily flipped by a click that slips: said, and logged.
-    doc_.Dialogs().Notify(on ? kHeaderOn : kHeaderOff);
-  });
-  QAction* initialNmea =
-      AddAction(options, "Log Initial NMEA Sample Only", nullptr, kAnyTime, kReady);
-  initialNmea->setCheckable(true);
-  initialNmea->setChecked(doc_.Settings().scan.logInitialNmeaOnly);
-  connect(initialNmea, &QAction::toggled, this, [this](bool on) {
-    doc_.ChangeSettings([&](DocumentSettings& s) { s.scan.logInitialNmeaOnly = on; });
-    doc_.Store().Write(keys::kLogInitialNmeaOnly, on ? 1 : 0);
-  });
-  // The analysis CSV beside each .dat (taken at the next scan start).
-  QAction* exportCsv = AddAction(options, "Write CSV Export File", nullptr, kAnyTime, kReady);
-  exportCsv->setCheckable(true);
-  exportCsv->setChecked(doc_.Store().ReadBool(keys::kExportCsv));
-  connect(exportCsv, &QAction::toggled, this,
-          [this](bool on) { doc_.Store().Write(keys::kExportCsv, on ? 1 : 0); });
-
-  QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
-  modal(AddAction(tools, "&Extract Data Stream...", nullptr, kAnyTime, kReady), [this] {
-    CExtractDataStreamDlg d(doc_.Store(), this);
-    d.exec();
-  });
-  const int statsWindow = doc_.Store().Read(keys::kStatsWindow);
-  if (statsWindow != 0) {
-    AddAction(tools, "&Statistical Analysis...", nullptr, kAnyTime, kReady,
-              &CMainFrame::OnStatisticalAnalysis);
-  }
-  doc_.Store().Write(keys::kStatsWindow, statsWindow);
-
-  QMenu* help = bar->addMenu(QStringLiteral("&Help"));
-  AddAction(help, "&About VESK...", nullptr, kAnyTime, kReady, &CMainFrame::OnAbout);
-  AddAction(help, "Corvane Web", nullptr, kAnyTime, kReady, &CMainFrame::OnWebPage);
-  AddAction(help, "VESK Software Manual", nullptr, kAnyTime, kReady, &CMainFrame::OnManual);
-
-  for (QAction* a : actions_) addAction(a);  // shortcuts work with the menus closed
-}
-
-QAction* CMainFrame::FindAction(const QString& text) const {
-  for (QAction* a : actions_) {
-    if (a->text() == text) return a;
-  }
-  return nullptr;
-}
-
-void CMainFrame::UpdateCommandStates() {
-  const bool scanning = doc_.Scanning();
-  for (QAction* a : idleOnly_) a->setEnabled(!scanning && a->property("available").toBool());
-  takeSnapShot_->setEnabled(scanning);
-  for (QAction* a : scanOnly_) a->setEnabled(scanning);
 }
 
 void CMainFrame::SyncScanState() {
@@ -727,36 +435,6 @@ void CMainFrame::UpdateRecentFiles() {
   recentSeparator_->setVisible(!entries.empty());
 }
 
-void CMainFrame::OnDataStorageDirectory() {
-  const std::optional<std::string> folder =
-      CSelectFolderDialog::ChooseFolder(this, doc_.DataDirectory());
-  if (!folder) return;
-  doc_.SetDataDirectory(*folder);
-}
-
-void CMainFrame::OnDataFileNaming() {
-  CDataFileNamingDlg d(doc_, this);
-  d.exec();
-}
-
-void CMainFrame::OnTakeSnapShot() {
-  if (!doc_.Scanning()) return;
-  if (doc_.Dialogs().AskYesNo(kConfirmSnapShot, kConfirmCommandCaption)) doc_.TakeSnapShot();
-}
-
-void CMainFrame::OnStoreSnapShot() {
-  CStoreSnapshotDlg d(doc_, this);
-  d.exec();
-}
-
-void CMainFrame::OnHistogramMainView() {
-  ShowMainView(kHistogramView);
-}
-
-void CMainFrame::OnTimeCharts() {
-  ShowMainView(kTimeChartsView);
-}
-
 void CMainFrame::ShowMainView(MainViewChoice choice) {
   const bool timeCharts = choice == kTimeChartsView;
   const MainViewChoice shown = dynamic_cast<CTimePlotsView*>(mainView_) != nullptr ? kTimeChartsView
@@ -786,102 +464,6 @@ void CMainFrame::ShowMainView(MainViewChoice choice) {
   ShowMarks();
   if (doc_.Scanning()) Deliver(WindowTarget::AllViews, Uwm::StartGraph);
   doc_.Store().Write(keys::kActiveMainView, choice);
-}
-
-void CMainFrame::OnChangeTimeCharts() {
-  if (auto* charts = dynamic_cast<CTimePlotsView*>(mainView_)) {
-    charts->ChangeTimeCharts();
-    return;
-  }
-  CSelectTimePlotsDlg d(doc_, this);
-  d.exec();
-}
-
-void CMainFrame::OnGridScalingFactor() {
-  CGridScalingFactorDlg d(doc_, this);
-  if (d.exec() == QDialog::Accepted)
-    bar_->SetField(BarField::ScaleFactor, QString::number(doc_.Settings().scan.gridScalingFactor));
-}
-
-void CMainFrame::OnStatisticalAnalysis() {
-  CStatisticAnalysisDlg d(doc_, this);
-  d.exec();
-}
-
-void CMainFrame::OnMaxMepLength() {
-  CMaxMepLengthDlg d(doc_, this);
-  d.exec();
-}
-
-void CMainFrame::OnWindowCountBounds() {
-  CWindowCountBoundsDlg d(doc_, this);
-  d.exec();
-}
-
-void CMainFrame::OnSurveyLatitude() {
-  CSurveyLatDlg d(doc_, this);
-  d.exec();
-}
-
-void CMainFrame::OnUserFileHeader() {
-  CUserHeaderDlg d(doc_, this);
-  d.exec();
-}
-
-void CMainFrame::OnCounterConstant() {
-  CCounterConstantDlg d(doc_, this);
-  d.exec();
-}
-
-void CMainFrame::OnFirmwareVersion() {
-  CFirmwareVersionDlg d(doc_, this);
-  d.exec();
-}
-
-void CMainFrame::OnAbout() {
-  QMessageBox::about(this, QStringLiteral("About VESK"),
-                     QStringLiteral("VESK version %1\n%2\nData Collection, Processing and Display")
-                         .arg(QString::fromLatin1(CVESKDoc::kVersion),
-                              QString::fromLatin1(kInstrumentDescription)));
-}
-
-bool WebBrowserAvailable() {
-  if (!qEnvironmentVariableIsEmpty("BROWSER")) return true;
-  for (const char* browser : kWebBrowsers) {
-    if (!QStandardPaths::findExecutable(QString::fromLatin1(browser)).isEmpty()) return true;
-  }
-  return false;
-}
-
-void CMainFrame::OnWebPage() {
-  if (!WebBrowserAvailable() ||
-      !QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerWebPage)))) {
-    char text[512];
-    std::snprintf(text, sizeof text, kNoWebBrowserFormat, kMakerWebPage);
-    doc_.Dialogs().ShowMessage(text, "", MessageIcon::Information);
-  }
-}
-
-void CMainFrame::OnManual() {
-  const std::string name = ManualFileName(doc_.Store().Read(keys::kSwManualVer));
-  // A manual the settings name (a bare name beside the program) opens in its own reader;
-  // otherwise the one built with the program, in a window of its own.
-  QFileInfo info(Latin1(name));
-  if (info.isRelative()) {
-    info = QFileInfo(QCoreApplication::applicationDirPath() + QLatin1Char('/') + Latin1(name));
-  }
-  if (!info.exists() || !info.isFile()) {
-    ShowBuiltManual();
-    return;
-  }
-  if (!info.isReadable()) {
-    doc_.Dialogs().ShowMessage(ManualErrorText(ManualProblem::Other, name), "", MessageIcon::Error);
-    return;
-  }
-  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()))) {
-    doc_.Dialogs().ShowMessage(ManualErrorText(ManualProblem::NoApplication, name), "",
-                               MessageIcon::Error);
-  }
 }
 
 }  // namespace vesk

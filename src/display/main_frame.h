@@ -12,6 +12,7 @@
 #include <QSplitter>
 #include <QTimer>
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,11 @@ inline constexpr const char* kInstrumentDescription = "Underwater Laser Particle
 inline constexpr const char* kExitWhileLoggingFormat =
     "A recording is running:\n%s\n\nStop logging and exit?";
 inline constexpr const char* kExitCaption = "Exit VESK";
+inline constexpr const char* kHeaderOn =
+    "Options: Add Header to DAT File is on: the next .dat files begin with the file header.";
+inline constexpr const char* kHeaderOff =
+    "Options: Add Header to DAT File is OFF: the next .dat files are written without their "
+    "header.";
 
 // The error text for a software manual that cannot be opened; `name` as the user sees it.
 enum class ManualProblem { NotFound, NoApplication, Other };
@@ -122,9 +128,31 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   void closeEvent(QCloseEvent* e) override;
 
  private:
-  QAction* AddAction(QMenu* menu, const char* text, const char* key, bool idleOnly, bool available,
-                     void (CMainFrame::*handler)() = nullptr);
+  // When a menu command can be given.
+  enum class When { kAnyTime, kIdleOnly, kScanOnly };
+  // One row of the menus (main_frame_menus.cpp): a command, a check item, a radio item, a
+  // submenu, a separator, a section caption, or the recent files.
+  struct MenuRow {
+    enum Kind { kCommand, kCheck, kRadio, kSubmenu, kSeparator, kSection, kRecentFiles };
+    const char* menu = nullptr;  // the menu or submenu it goes in
+    const char* text = nullptr;
+    const char* key = nullptr;  // its shortcut
+    When when = When::kAnyTime;
+    Kind kind = kCommand;
+    std::function<void(CMainFrame&)> run = {};            // on a click
+    std::function<bool(const CMainFrame&)> checked = {};  // a check item's state at the start
+    std::function<void(CMainFrame&, bool)> toggled = {};  // a check item changed
+    std::function<bool(const CMainFrame&)> shown = {};    // there only when this says so
+    const char* tip = nullptr;                            // its status tip
+  };
+  static const std::vector<MenuRow> kMenuRows;
   void BuildMenus();
+  QAction* AddAction(QMenu* menu, const char* text, const char* key, When when);
+  void AddRecentFiles(QMenu* file);
+  // Opens the settings window `Dialog` modal on the document (or its store); `onAccept` after
+  // its OK.
+  template <class Dialog, void (CMainFrame::*onAccept)() = nullptr>
+  void ExecDialog();
   void BuildStatusBar();
   void UpdateCommandStates();
   void UpdateElapsed();
@@ -137,22 +165,18 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   // The File menu's recent-file entries, shown as the list stands.
   void UpdateRecentFiles();
   void OnDataStorageDirectory();
-  void OnDataFileNaming();
   void OnTakeSnapShot();
-  void OnStoreSnapShot();
-  void OnHistogramMainView();
-  void OnTimeCharts();
-  void OnChangeTimeCharts();
-  void OnGridScalingFactor();
-  void OnStatisticalAnalysis();
   // The histogram, the time charts or the Profile view in the left pane (Display menu).
   void ShowMainView(MainViewChoice choice);
-  void OnMaxMepLength();
-  void OnWindowCountBounds();
-  void OnSurveyLatitude();
-  void OnUserFileHeader();
-  void OnCounterConstant();
-  void OnFirmwareVersion();
+  void OnChangeTimeCharts();
+  void ShowNavViewer();
+  void ShowAnalogCaption();
+  void ShowGridScalingFactor();
+  void SetGridDisabled(bool on);
+  void SetAddHeader(bool on);
+  void SetLogInitialNmeaOnly(bool on);
+  void SetStandardTunnel(bool standard);
+  // The Help menu (main_frame_help.cpp).
   void OnAbout();
   void OnWebPage();
   void OnManual();
@@ -160,8 +184,9 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   void ShowBuiltManual();
   void OnClosePlayback();
   // The live services' part (main_frame_live.cpp).
-  void BuildLiveMenus(QMenu* commands, QMenu* settings);
   void OnMarkWithNote();
+  void ConfigureLiveServices();
+  void ConfigureWebView();
   void UpdateAlarms();
   // The marks of the scan on the time charts, when they are shown.
   void ShowMarks();
@@ -190,7 +215,6 @@ class CMainFrame : public QMainWindow, public MessageReceiver, public MessageFra
   ControlBarReader reader_;
   std::vector<QAction*> idleOnly_;
   std::vector<QAction*> actions_;
-  QAction* takeSnapShot_ = nullptr;
   RecentFileList recentFiles_;
   std::array<QAction*, RecentFileList::kSize> recentActions_{};
   QAction* recentSeparator_ = nullptr;

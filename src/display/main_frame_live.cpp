@@ -1,18 +1,13 @@
 // The main frame's part in the live services: the Mark commands, the alarm pane and control
-// bar field, and the Publish and Alarm dialogs.
+// bar field, and the services' new settings after the Publish and Alarm dialogs.
 
 #include <QInputDialog>
-#include <QMenu>
 
 #include "acquisition/live_services.h"
 #include "acquisition/vesk_doc.h"
 #include "display/alarm_pane.h"
 #include "display/main_frame.h"
 #include "display/time_plots_view.h"
-#include "ui/dialogs/alarm_limits_dlg.h"
-#include "ui/dialogs/profiles_dlg.h"
-#include "ui/dialogs/publish_dlg.h"
-#include "ui/dialogs/web_view_dlg.h"
 #include "web/web_view.h"
 
 namespace vesk {
@@ -29,38 +24,12 @@ void CMainFrame::SetLiveServices(LiveServices* services) {
   ShowMarks();
 }
 
-void CMainFrame::BuildLiveMenus(QMenu* commands, QMenu* settings) {
-  commands->addSeparator();
-  QAction* mark = AddAction(commands, "&Mark Event", "Ctrl+M", false, true);
-  connect(mark, &QAction::triggered, this, [this] { Mark(); });
-  QAction* withNote = AddAction(commands, "Mark Event with &Note...", "Ctrl+Shift+M", false, true,
-                                &CMainFrame::OnMarkWithNote);
-  for (QAction* a : {mark, withNote}) {
-    a->setStatusTip(
-        QStringLiteral("A numbered mark in the recording's .mrk file and on the time charts"));
-    scanOnly_.push_back(a);
-  }
-  settings->addSeparator();
-  connect(AddAction(settings, "Alarm Limits...", nullptr, false, true), &QAction::triggered, this,
-          [this] {
-            CAlarmLimitsDlg d(doc_.Store(), this);
-            if (d.exec() == QDialog::Accepted && services_ != nullptr) services_->Configure();
-          });
-  connect(AddAction(settings, "P&rofiles...", nullptr, false, true), &QAction::triggered, this,
-          [this] {
-            CProfilesDlg d(doc_.Store(), this);
-            d.exec();
-          });
-  connect(AddAction(settings, "Publish Records...", nullptr, false, true), &QAction::triggered,
-          this, [this] {
-            CPublishDlg d(doc_.Store(), this);
-            if (d.exec() == QDialog::Accepted && services_ != nullptr) services_->Configure();
-          });
-  connect(AddAction(settings, "We&b View...", nullptr, false, true), &QAction::triggered, this,
-          [this] {
-            CWebViewDlg d(doc_.Store(), this);
-            if (d.exec() == QDialog::Accepted && web_ != nullptr) web_->Configure();
-          });
+void CMainFrame::ConfigureLiveServices() {
+  if (services_ != nullptr) services_->Configure();
+}
+
+void CMainFrame::ConfigureWebView() {
+  if (web_ != nullptr) web_->Configure();
 }
 
 void CMainFrame::Mark(const std::string& note) {

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "files/mark_log.h"
-#include "instruments/ctd_catalogue.h"
+#include "instruments/ctd_model.h"
 #include "seams/settings_keys.h"
 #include "seams/settings_store.h"
 
@@ -109,7 +109,9 @@ std::string CsvExporter::HeaderRow(int ctdModel) {
   std::string h =
       "l_frame_index,utc_time_iso8601,utc_time_of_day,gps_fix_age_l_frames,latitude_deg_north,"
       "longitude_deg_east,pressure_dbar,depth_m,temperature_degC,";
-  h += ctdModel == CtdCatalogue::kMicroCtd ? "conductivity_mS_per_cm," : "conductivity_S_per_m,";
+  h += CtdConductivityUnit(ctdModel) == ConductivityUnit::MilliSiemensPerCentimetre
+           ? "conductivity_mS_per_cm,"
+           : "conductivity_S_per_m,";
   h += "salinity_psu,analog_instrument_units,flow_speed_m_per_s,counts_per_volume_1000_per_m3,"
        "frame_total_counts,window_count_counts,counter_value,laser_monitor";
   h += BinCountColumns();

@@ -11,7 +11,7 @@
 #include <mutex>
 
 #include "files/export_csv.h"
-#include "instruments/ctd_catalogue.h"
+#include "instruments/ctd_model.h"
 #include "seams/settings_store.h"
 
 namespace vesk {
@@ -280,7 +280,8 @@ bool NetcdfExporter::Define(const ExportContext& c) {
     if (!ok) return false;
     if (v.standardName[0] != '\0') ok = text(id, "standard_name", v.standardName);
     std::string units = v.units;
-    if (v.member == &ExportRow::conductivity && c.ctdModel == CtdCatalogue::kMicroCtd) {
+    if (v.member == &ExportRow::conductivity &&
+        CtdConductivityUnit(c.ctdModel) == ConductivityUnit::MilliSiemensPerCentimetre) {
       units = "mS cm-1";
     }
     ok = ok && text(id, "long_name", v.longName) && text(id, "units", units) &&

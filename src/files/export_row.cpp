@@ -1,6 +1,6 @@
 #include "files/export_row.h"
 
-#include "instruments/ctd_catalogue.h"
+#include "instruments/ctd_model.h"
 #include "instruments/ctd_sample.h"
 
 namespace vesk {
@@ -21,9 +21,9 @@ void FillExportRow(ExportRow& row, const CtdSample& ctd, const ExportRowInputs& 
   const bool anyReading = ctd.conductivity != 0 || ctd.temperature != 0 || ctd.pressure != 0 ||
                           ctd.analog != 0 || ctd.salinity != 0;
   if (anyReading) {
-    // The flowmeter and the pressure sensor write 0 for what they do not measure.
-    const bool measuresCt =
-        in.ctdModel != CtdCatalogue::kFlowmeter && in.ctdModel != CtdCatalogue::kPressureSensor;
+    // An instrument without conductivity and temperature writes 0 for them.
+    const CtdModel* model = FindCtdModel(in.ctdModel);
+    const bool measuresCt = model == nullptr || model->measuresConductivity;
     row.pressure = Known(ctd.pressure);
     row.depth = kMissing;  // the export stage knows the latitude to take
     row.temperature = measuresCt ? Known(ctd.temperature) : kMissing;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "files/data_file.h"
-#include "instruments/ctd_coefficient_tables.h"
+#include "instruments/ctd_model.h"
 #include "instruments/nav_display.h"
 #include "seams/clock.h"
 #include "seams/settings_keys.h"
@@ -43,56 +43,6 @@ std::string CommentedUserHeader(const std::string& text) {
   return out;
 }
 
-void AppendSbe19Block(std::string& out, const SettingsStore& s, const CtdModelEntry* entry) {
-  using namespace keys;
-  out += "\r\n# -- " + (entry != nullptr ? entry->name + " --" : std::string("N/A --")) + "\r\n";
-  Line(out, "# SBE_Firmware: \t\t" + s.Read(kTcSbeFirmwareVersion));
-  Line(out, "# SBE_Analogs: \t\t\t" + std::to_string(s.Read(kTcSbeAnalog)));
-  Line(out, std::string("# Conductivity_Calc: \t\t") +
-                (s.Read(kTcCondStandardCalc) != 0 ? "Narrow Range" : "Standard"));
-  Line(out, std::string("# Log_Raw_Data_To_Ascii_File: \t") +
-                (s.Read(kTcLogRawDataToAsciiFile) != 0 ? "YES" : "NO"));
-  const CoefficientTable<Sbe19Coefficients>& table = Sbe19CoefficientTable();
-  const std::vector<CoefficientText> texts = table.Texts();
-  auto line = [&](const char* first, std::size_t count) {
-    Line(out, CoefficientHeaderLine(s, table.section, texts, first, count));
-  };
-  if (s.Read(kTcTempCoeff) == 0) {
-    line("TempCoeff_G", 5);
-  } else {
-    line("TempCoeff_A", 5);
-  }
-  if (s.Read(kTcCondCoeff) == 0) {
-    line("CondCoeff_G", 6);
-  } else {
-    line("CondCoeff_A", 6);
-  }
-  if (s.Read(kTcPresCoeff) == 0) {
-    line("PresCoeff_PA0", 3);
-  } else {
-    line("PresCoeff_M", 2);
-  }
-}
-
-void AppendSbe19plusBlock(std::string& out, const SettingsStore& s, const CtdModelEntry* entry) {
-  using namespace keys;
-  out += "\r\n# -- " + (entry != nullptr ? entry->name + " --" : std::string("N/A --")) + "\r\n";
-  const int format = s.Read(kSbe19pOutputFormat);
-  Line(out, std::string("# OUTPUTFORMAT: \t\t") + (format == 0 ? "0" : format == 1 ? "3" : "?"));
-  if (format == 3) {
-    Line(out, std::string("# OUTPUT_SAL: \t\t\t") + (s.Read(kSbe19pOutputSal) != 0 ? "YES" : "NO"));
-    Line(out, std::string("# OUTPUT_SV: \t\t\t") + (s.Read(kSbe19pOutputSv) != 0 ? "YES" : "NO"));
-  }
-  Line(out, "# SBE_ANALOGS: \t\t\t" + std::to_string(s.Read(kSbe19pAnalogInputs)));
-  Line(out, std::string("# Log_Raw_Data_To_Ascii_File: \t") +
-                (s.Read(kSbe19pLogRawDataToAsciiFile) != 0 ? "YES" : "NO"));
-  const CoefficientTable<SeaBirdCoefficients>& table = Sbe19plusCoefficientTable();
-  const std::vector<CoefficientText> texts = table.Texts();
-  Line(out, CoefficientHeaderLine(s, table.section, texts, "A0", 4));
-  Line(out, CoefficientHeaderLine(s, table.section, texts, "G", 6));
-  Line(out, CoefficientHeaderLine(s, table.section, texts, "PA0", 12));
-}
-
 // A recording's text header is a few kilobytes; a file without any frame is not copied into
 // a header beyond this.
 constexpr std::size_t kPlayedHeaderLimit = 1 << 20;
@@ -125,7 +75,6 @@ std::string BuildLiveHeader(const LiveHeaderInputs& in, const SettingsStore& sto
   using namespace keys;
   const std::tm& now = in.now;
   std::string out;
-  const int model = in.ctdModel;
   const CtdModelEntry* entry = in.ctdEntry;
   const int auxMode = store.Read(kAuxPortMode);
   NavSettings navNow;
@@ -140,7 +89,8 @@ std::string BuildLiveHeader(const LiveHeaderInputs& in, const SettingsStore& sto
   Line(out, "");
   Line(out, "# ___  VESK SOFTWARE CONFIG  ___");
   Line(out, std::string("# Software_Version: \t") + VESK_VERSION_TEXT);
-  Line(out, "# External_Instrument: \t" + (entry != nullptr ? entry->name : std::string("N/A")));
+  Line(out, "# External_Instrument: \t" +
+                (entry != nullptr ? std::string(entry->model->name) : std::string("N/A")));
   Line(out, "# Ext_Instr_Serial#: \t" + (entry != nullptr ? entry->serial : std::string("N/A")));
   Line(out, std::string("# Ext_Instr_Link: \t") +
                 (in.instrInputViaMux ? "Deck Unit Mux" : "Direct to VESK"));
@@ -161,8 +111,9 @@ std::string BuildLiveHeader(const LiveHeaderInputs& in, const SettingsStore& sto
                 "#   LatPos: %d, NS: %d, LongPos: %d, LongEWPos: %d, TimePos: %d.", navNow.latPos,
                 navNow.latNsPos, navNow.longPos, navNow.longEwPos, navNow.timePos);
   Line(out, positions);
-  if (model == CtdCatalogue::kSbe19) AppendSbe19Block(out, store, entry);
-  if (model == CtdCatalogue::kSbe19plus) AppendSbe19plusBlock(out, store, entry);
+  if (const CtdModel* ctd = FindCtdModel(in.ctdModel); ctd != nullptr && ctd->headerBlock) {
+    ctd->headerBlock(out, store, entry != nullptr ? entry->model->name : std::string("N/A"));
+  }
   Line(out, "");
   Line(out, store.Read(kVeskEepromData));
   // Readers find the end of a recording's header at its first "~": a user's text, a folder

@@ -49,11 +49,30 @@ class ProfileNetcdfWriter final : public ProfileWriter {
     std::vector<std::uint8_t> counts;
   };
 
+  // The file's dimensions.
+  struct Dims {
+    int profile = -1, depth = -1, bin = -1, nv = -1, direction = -1;
+  };
+
   bool Check(int status, const char* what);
   bool WriteFile();
-  bool Define(const std::vector<double>& depthIndex);
-  bool Put(const std::vector<double>& depthIndex);
   void Close();
+  // The layout (profile_netcdf_define.cpp), given the depth bins some profile uses.
+  bool Define(const std::vector<double>& depthIndex);
+  bool DefineGlobals();
+  bool DefineCoverage();
+  bool DefineCoordinates(const Dims& dims);
+  bool DefineVariables(const Dims& dims);
+  bool DefineVar(const char* name, int type, int rank, const int* dims, int* id,
+                 bool coordinate = false);
+  bool Text(int var, const char* name, const std::string& value);
+  bool Real(int var, const char* name, double value);
+  // The values.
+  bool Put(const std::vector<double>& depthIndex);
+  bool PutCoordinates(const std::vector<double>& depthIndex);
+  bool PutProfiles();
+  bool PutDepthBins(const std::vector<double>& depthIndex);
+  bool PutVar(const char* name, const double* values);
 
   ExportFile file_;
   ExportContext context_;

@@ -15,15 +15,12 @@
 #include <vector>
 
 #include "files/data_file.h"
+#include "files/frame_format.h"
 #include "files/recording_input.h"
 
 namespace vesk {
 namespace {
 
-constexpr std::uint8_t kTilde = 0x7E;
-constexpr std::uint8_t kStar = 0x2A;
-// The longest frame kept: the acquisition deframer's bound.
-constexpr std::size_t kMaxFrameLength = 65536;
 // The two escapes are written out once this much has collected.
 constexpr std::size_t kWriteThreshold = 1 << 20;
 

@@ -34,6 +34,12 @@ struct CoefficientText {
   const char* defaultText;
 };
 
+// A model's coefficients whatever their values' type: its section and their texts.
+struct CoefficientList {
+  const char* section = "";
+  std::vector<CoefficientText> texts;
+};
+
 template <class Values>
 struct CoefficientTable {
   const char* section;
@@ -47,6 +53,7 @@ struct CoefficientTable {
     for (const auto& k : keys) out.push_back({k.key, k.label, k.headerName, k.defaultText});
     return out;
   }
+  CoefficientList List() const { return {section, Texts()}; }
 };
 
 // The SBE 19 ("TC_Coeff"): the temperature G and A sets, the conductivity G and A sets, the

@@ -21,11 +21,11 @@ Sbe19Coefficients LoadSbe19Coefficients(const SettingsStore& s) {
 Sbe19plusConfig LoadSbe19plusConfig(const SettingsStore& s) {
   Sbe19plusConfig cfg;
   Sbe19plusCoefficientTable().Load(s, cfg.coeff);
-  cfg.analogInputs = s.Read(keys::kSbe19pAnalogInputs);
-  cfg.outputFormat = s.Read(keys::kSbe19pOutputFormat);
-  cfg.outputSal = s.ReadBool(keys::kSbe19pOutputSal);
-  cfg.outputSv = s.ReadBool(keys::kSbe19pOutputSv);
-  cfg.logRaw = s.ReadBool(keys::kSbe19pLogRawDataToAsciiFile);
+  cfg.analogInputs = s.Read(keys::kSbe19plusAnalogInputs);
+  cfg.outputFormat = s.Read(keys::kSbe19plusOutputFormat);
+  cfg.outputSal = s.ReadBool(keys::kSbe19plusOutputSal);
+  cfg.outputSv = s.ReadBool(keys::kSbe19plusOutputSv);
+  cfg.logRaw = s.ReadBool(keys::kSbe19plusLogRawDataToAsciiFile);
   return cfg;
 }
 

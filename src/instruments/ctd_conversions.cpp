@@ -111,9 +111,11 @@ void Sbe25Convert(double& conductivity, double& temperature, double& pressure,
   pressure = p;
 }
 
-double Cond2CondRatio(double conductivity, int model) {
+double Cond2CondRatio(double conductivity, ConductivityUnit unit) {
   constexpr double kPerSiemensPerMetre = 0.23302418791070512;  // 10 / 42.914
-  return model == 0 ? conductivity * 0.1 * kPerSiemensPerMetre : conductivity * kPerSiemensPerMetre;
+  return unit == ConductivityUnit::MilliSiemensPerCentimetre
+             ? conductivity * 0.1 * kPerSiemensPerMetre
+             : conductivity * kPerSiemensPerMetre;
 }
 
 double PracticalSalinityFromRatio(double r, double t, double p) {
@@ -140,7 +142,8 @@ double PracticalSalinityFromRatio(double r, double t, double p) {
 }
 
 double PracticalSalinity(double conductivity, double t, double p) {
-  return PracticalSalinityFromRatio(Cond2CondRatio(conductivity, 1), t, p);
+  return PracticalSalinityFromRatio(Cond2CondRatio(conductivity, ConductivityUnit::SiemensPerMetre),
+                                    t, p);
 }
 
 double SurfaceGravity(double latitude) {

@@ -79,8 +79,11 @@ double Sbe19plusConductivity(double f, double t, double p, const SeaBirdCoeffici
 void Sbe25Convert(double& conductivity, double& temperature, double& pressure,
                   const Sbe25Coefficients& c);
 
-// Conductivity ratio R = C / C(35, 15, 0). Model 0 reports mS/cm, every other model S/m.
-double Cond2CondRatio(double conductivity, int model);
+// The unit an instrument reports conductivity in.
+enum class ConductivityUnit { SiemensPerMetre, MilliSiemensPerCentimetre };
+
+// Conductivity ratio R = C / C(35, 15, 0).
+double Cond2CondRatio(double conductivity, ConductivityUnit unit);
 // Practical salinity (PSS-78) from the conductivity ratio, temperature and pressure (dbar).
 // 0 when R is not above 0.0005.
 double PracticalSalinityFromRatio(double r, double t, double p);

@@ -97,7 +97,7 @@ BatchResult BatchPlayer::Run(const std::string& input, const std::string& output
   ScanResults results;
   SilentDialogs dialogs;
   CtdDecoder ctd(store_, dialogs);
-  ctd.LoadScanSettings(s.ctdModel, s.instrInputViaMux, s.surveyLat);
+  ctd.LoadScanSettings(s.ctdModel, s.instrInputViaMux);
   ctd.StartScan();
   NmeaLogGate nmeaGate;
   ProcessingListener listener;
@@ -124,7 +124,7 @@ BatchResult BatchPlayer::Run(const std::string& input, const std::string& output
     auto writers = outputs.exports(output);
     if (!writers.empty()) {
       exports = std::make_unique<ExportStage>(std::move(writers));
-      ExportRunInputs run = s.ExportInputs(ctd.model);
+      ExportRunInputs run = s.ExportInputs(ctd.Model());
       run.header = ReadRawHeader(input, 1u << 20);
       run.sourcePath = input;
       run.marksPath = MarksPath(input);  // a recording's marks are beside it
@@ -192,7 +192,7 @@ BatchResult BatchPlayer::Run(const std::string& input, const std::string& output
   result.cumulativeTotalCount = bins.cumulativeTotalCount;
   result.cumulativeWindowCount = bins.cumulativeWindowCount;
   result.cumulativeBins = bins.cumulative;
-  result.ctd = ctd.sample;
+  result.ctd = ctd.Sample();
   return result;
 }
 

@@ -10,23 +10,14 @@
 #include <span>
 #include <vector>
 
+#include "files/frame_format.h"
+
 namespace vesk {
 
 using Frame = std::vector<std::uint8_t>;
 
-inline constexpr std::uint8_t kTilde = 0x7E;
-inline constexpr std::uint8_t kStar = 0x2A;
-
-inline bool IsFrameType(std::uint8_t b) {
-  return b == 'M' || b == 'L' || b == 'C' || b == '$';
-}
-
 class Deframer {
  public:
-  // A frame that grows past this many bytes without its terminator is dropped like an
-  // aborted frame: a line that never sends "~" must not grow memory without bound.
-  static constexpr std::size_t kMaxFrameLength = 65536;
-
   // Feeds bytes. onFrame(std::span<const uint8_t>) receives each complete frame (type byte
   // first, unescaped, terminator removed); onAbort(uint8_t type) each discarded frame.
   template <class OnFrame, class OnAbort>

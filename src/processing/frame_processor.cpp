@@ -51,12 +51,10 @@ void FrameProcessor::TakeNewSettings() {
   settings_ = channel_.Newest(settingsVersion_);
   mep_.SetSettings(settings_->maxMepLength, settings_->gridScalingFactor);
   const ScanSettings& s = *settings_;
-  // A new model is loaded as at a scan start (its coefficients with it); a new latitude
-  // changes nothing else of the decoder.
+  // A new model is loaded as at a scan start (its coefficients with it).
   if (s.ctdModel != before->ctdModel || s.instrInputViaMux != before->instrInputViaMux) {
-    ctd_.LoadScanSettings(s.ctdModel, s.instrInputViaMux, s.surveyLat);
+    ctd_.LoadScanSettings(s.ctdModel, s.instrInputViaMux);
   }
-  ctd_.surveyLat = s.surveyLat;
 }
 
 void FrameProcessor::Process(std::span<const std::uint8_t> frame) {
@@ -139,13 +137,13 @@ void FrameProcessor::FillRow(std::uint32_t lFrameIndex) {
   ExportRowInputs in;
   in.lFrameIndex = lFrameIndex;
   in.crossSection = settings_->CrossSection();
-  in.ctdModel = ctd_.model;
+  in.ctdModel = ctd_.Model();
   in.flowSpeed = housekeeping_.flowSpeed;
   in.frameTotal = frameTotal_;
   in.windowCount = frameWindowCount_;
   in.counterValue = housekeeping_.counterValue;
   in.laserMonitor = housekeeping_.words[6];
-  FillExportRow(exportRow_, ctd_.sample, in);
+  FillExportRow(exportRow_, ctd_.Sample(), in);
 }
 
 void FrameProcessor::UpdateCounterValue(std::uint32_t n, std::uint32_t t) {
@@ -166,7 +164,7 @@ void FrameProcessor::UpdateCounterValue(std::uint32_t n, std::uint32_t t) {
 
 void FrameProcessor::UpdateTimeChart(std::uint32_t lCount) {
   const ScanSettings& settings = *settings_;
-  const CtdSample& ctd = ctd_.sample;
+  const CtdSample& ctd = ctd_.Sample();
   const double flow = housekeeping_.flowSpeed;
   const double total = frameTotal_;
   const double crossSection = settings.CrossSection();
@@ -256,19 +254,18 @@ void FrameProcessor::ProcessM(std::span<const std::uint8_t> frame) {
 void FrameProcessor::ProcessC(std::span<const std::uint8_t> frame) {
   if (frame.size() < 2) return;
   const std::string_view text(reinterpret_cast<const char*>(frame.data()) + 1, frame.size() - 1);
-  ctd_.line.assign(text);
   // The auxiliary port sends each line on; it takes the latest when it can.
-  listener_.CtdLine(ctd_.line);
-  ctd_.DecodeCtdLine();
-  results_.SetCtd(ctd_.sample);
+  listener_.CtdLine(text);
+  const std::string& logged = ctd_.Decode(text);
+  results_.SetCtd(ctd_.Sample());
   std::string& record = BeginRecord();
   record += "C ";
-  record += ctd_.line;
+  record += logged;
   record += "\r\n";
   EndRecord();
   if (recordSink_ != nullptr) {
     FillRow(lFrames_);
-    recordSink_->OnCRecord(ctd_.line, exportRow_);
+    recordSink_->OnCRecord(logged, exportRow_);
   }
 }
 

@@ -38,8 +38,8 @@ void ScanResults::AddSample(const TimeChartSample& sample, std::size_t capacity)
 void ScanResults::AppendGridRows(std::span<const GridRow> rows,
                                  std::span<const GridParticleRows> particles) {
   std::lock_guard lock(gridLock_);
-  // The bound of the housekeeping check, applied as rows are added: a recording of long
-  // particles cannot grow the grid past it between two checks.
+  // The grid's bound, applied as rows are added: a recording of long particles cannot grow
+  // it without end.
   if (gridRows_.size() + rows.size() > kMaxGridRows) ClearGridLocked();
   const std::size_t base = gridRows_.size();
   gridRows_.insert(gridRows_.end(), rows.begin(), rows.end());
@@ -129,11 +129,6 @@ void ScanResults::ClearGrid() {
 void ScanResults::ClearHistory() {
   std::lock_guard lock(historyLock_);
   history_.clear();
-}
-
-void ScanResults::BoundGrid() {
-  std::lock_guard lock(gridLock_);
-  if (gridRows_.size() > kMaxGridRows) ClearGridLocked();
 }
 
 void ScanResults::Reset() {

@@ -143,8 +143,6 @@ class ScanResults {
   void ClearGrid();
   // The time chart samples so far (their count goes on): Clear Plots of the time charts.
   void ClearHistory();
-  // Empties the grid when it holds more than its bound (the housekeeping check).
-  void BoundGrid();
   // A new scan: every table and counter as in a new document.
   void Reset();
   // The end of a scan: bins, housekeeping words, CTD record and latest sample zeroed.

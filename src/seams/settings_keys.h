@@ -208,11 +208,12 @@ inline constexpr IntKey kTcCondStandardCalc{"TC_Coeff", "CondStandardCalc", 0};
 inline constexpr IntKey kTcLogRawDataToAsciiFile{"TC_Coeff", "LogRawDataToAsciiFile", 0};
 
 // SBE19plusConfig entries that the file header shows
-inline constexpr IntKey kSbe19pOutputFormat{"SBE19plusConfig", "OutputFormat", 0};
-inline constexpr IntKey kSbe19pOutputSal{"SBE19plusConfig", "OutputSal", 0};
-inline constexpr IntKey kSbe19pOutputSv{"SBE19plusConfig", "OutputSV", 0};
-inline constexpr IntKey kSbe19pAnalogInputs{"SBE19plusConfig", "AnalogInputs", 0};
-inline constexpr IntKey kSbe19pLogRawDataToAsciiFile{"SBE19plusConfig", "LogRawDataToAsciiFile", 0};
+inline constexpr IntKey kSbe19plusOutputFormat{"SBE19plusConfig", "OutputFormat", 0};
+inline constexpr IntKey kSbe19plusOutputSal{"SBE19plusConfig", "OutputSal", 0};
+inline constexpr IntKey kSbe19plusOutputSv{"SBE19plusConfig", "OutputSV", 0};
+inline constexpr IntKey kSbe19plusAnalogInputs{"SBE19plusConfig", "AnalogInputs", 0};
+inline constexpr IntKey kSbe19plusLogRawDataToAsciiFile{"SBE19plusConfig", "LogRawDataToAsciiFile",
+                                                        0};
 
 // SBE49: the output format the instrument is set to (3 is the recommended one)
 inline constexpr IntKey kSbe49OutputFormat{"SBE49", "OUTPUTFORMAT", 3};

@@ -25,10 +25,12 @@ class UdpControl : public ::testing::Test {
   std::unique_ptr<CUDPControl> Make() {
     return std::make_unique<CUDPControl>(
         store_, CUDPControl::Actions{
-                    [this] { calls_.push_back("log"); }, [this] { calls_.push_back("stop"); },
-                    [this] { calls_.push_back("close"); }, [this] { calls_.push_back("acquire"); },
-                    [this](const std::string& t) { notes_.push_back(t); },
-                    [this](const std::string& note) { calls_.push_back("mark " + note); }});
+                    .startLogging = [this] { calls_.push_back("log"); },
+                    .stop = [this] { calls_.push_back("stop"); },
+                    .closeApplication = [this] { calls_.push_back("close"); },
+                    .startAcquisition = [this] { calls_.push_back("acquire"); },
+                    .note = [this](const std::string& t) { notes_.push_back(t); },
+                    .mark = [this](const std::string& note) { calls_.push_back("mark " + note); }});
   }
 
   // Sends the datagrams together, then (a moment later) one marker datagram (command 2),

@@ -92,6 +92,46 @@ TEST_F(HeadlessRun, CounterDeviceVanishesAndReturns) {
 // The (UTF-8 named) folder is deleted under the running scan: the raw file holds every byte
 // the counter sent after its text header, the .dat is what the batch player writes. Then the
 // folder goes away again and a file takes its name, so nothing can be created there (whoever
+// Reads of the counter's port fail without the device going away (a faulty adapter): a few
+// failures are told once and the scan reads on; failures that persist are handled like a lost
+// device, the port opened anew, told once too. The recording keeps every byte either way.
+TEST_F(HeadlessRun, ReadErrorsOfTheCounterPortAreToldOnceAndOutlasted) {
+#ifndef VESK_READ_FAULT_SHIM
+  GTEST_SKIP() << "no fault injection under a sanitizer";
+#else
+  const struct {
+    int failingReads;
+    bool reopened;
+  } cases[] = {{5, false}, {80, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.failingReads);
+    counters_.clear();
+    StartCounter(13);
+    env_ = {{"LD_PRELOAD", VESK_READ_FAULT_SHIM},
+            {"VESK_FAULT_READ_FILE", fs::canonical(link_)},
+            {"VESK_FAULT_READ_AFTER", "8000"},
+            {"VESK_FAULT_READ_ERRNO", std::to_string(EPROTO)},
+            {"VESK_FAULT_READ_COUNT", std::to_string(c.failingReads)}};
+    StartVesk({"--log"});
+    ASSERT_TRUE(Says("cannot be read (")) << Err();
+    const bool reopened = Says("keeps failing", 4);
+    // Read on afterwards: a read that works again ends the failures.
+    const std::uint64_t sent = Counter().ScanBytesSent();
+    ASSERT_TRUE(WaitUntil(
+        [&] { return fs::file_size(Recordings(dataDir_, ".bin").back()) > sent + 8000; }, 20))
+        << Err();
+    EXPECT_EQ(StopAndQuit(), 0) << Err();
+
+    EXPECT_EQ(reopened, c.reopened) << Err();
+    EXPECT_EQ(Occurrences(Err(), "cannot be read ("), 1) << Err();
+    EXPECT_LE(Occurrences(Err(), "keeps failing"), 1) << Err();
+    const std::string bin = Recordings(dataDir_, ".bin").back();
+    ExpectRecordingHolds(bin, Counter().ScanSegments().at(0));
+    EXPECT_EQ(ReadFile(Recordings(dataDir_, ".dat").back()), BatchReplay(bin));
+  }
+#endif
+}
+
 // runs the test, root included): a new recording cannot start until the folder is back.
 TEST_F(HeadlessRun, TheDataFolderDeletedOrUnwritableLosesNothing) {
   dataDir_ = dir_ / "d\xC3\xA4t\xC3\xA4 \xE6\x95\xB0\xE6\x8D\xAE";

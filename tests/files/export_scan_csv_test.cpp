@@ -25,7 +25,7 @@ Frame CountingLFrame(std::uint16_t laser) {
 
 // The scan's CSV export, as the processing thread begins it beside the .dat.
 std::unique_ptr<ExportStage> StartCsv(Pipeline& p, const std::string& datPath, std::string* error) {
-  ExportRunInputs run = p.settings.ExportInputs(p.ctd->model);
+  ExportRunInputs run = p.settings.ExportInputs(p.ctd->Model());
   run.sourcePath = datPath;
   return StartScanCsvExport(p.store, datPath, run, error);
 }

@@ -24,7 +24,7 @@
 #include "ui/dialogs/lat_long_parsing_config_dlg.h"
 #include "ui/dialogs/nav_viewer_dlg.h"
 #include "ui/dialogs/remote_control_dlg.h"
-#include "ui/dialogs/sbe19p_config_dlg.h"
+#include "ui/dialogs/sbe19plus_config_dlg.h"
 #include "ui/dialogs/temp_cond_coeff_dlg.h"
 #include "ui/dialogs/web_view_dlg.h"
 
@@ -95,7 +95,7 @@ TEST(LaptopScreen, TheTallestAndWidestDialogsFit) {
   CVESKDoc& doc = t.Make();
   const std::unique_ptr<QWidget> dialogs[] = {
       std::make_unique<CComPortPropSheet>(doc), std::make_unique<CCTDDlg>(doc),
-      std::make_unique<CSBE19pConfigDlg>(t.store), std::make_unique<CTempCondCoeffDlg>(t.store)};
+      std::make_unique<CSbe19plusConfigDlg>(t.store), std::make_unique<CTempCondCoeffDlg>(t.store)};
   for (const auto& dlg : dialogs) {
     const QSize wanted = dlg->sizeHint().expandedTo(dlg->minimumSizeHint());
     EXPECT_TRUE(wanted.width() <= 1366 && wanted.height() <= 768 - 40)
@@ -109,22 +109,22 @@ TEST(CtdDialog, TakesModelSerialAndMultiplexerOverAtOnce) {
   RecordingPrompts prompts;
   CCTDDlg dlg(doc);
   dlg.SetPrompts(prompts);
-  SelectModel(dlg, CtdCatalogue::kSbe19);
+  SelectModel(dlg, CtdCode::kSbe19);
   SetText(dlg, "serial", " 19-4711 ");
   dlg.findChild<QRadioButton*>("viaMux")->setChecked(true);
   dlg.accept();
 
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
-  EXPECT_EQ(t.store.Read(keys::kModelCtd), CtdCatalogue::kSbe19);
+  EXPECT_EQ(t.store.Read(keys::kModelCtd), CtdCode::kSbe19);
   EXPECT_EQ(t.store.Read(keys::kCtdSerial), "19-4711");
   EXPECT_TRUE(doc.Settings().scan.instrInputViaMux);
-  EXPECT_EQ(doc.Catalogue().Find(CtdCatalogue::kSbe19)->serial, "19-4711");
-  EXPECT_EQ(doc.Settings().scan.ctdModel, CtdCatalogue::kSbe19);
+  EXPECT_EQ(doc.Catalogue().Find(CtdCode::kSbe19)->serial, "19-4711");
+  EXPECT_EQ(doc.Settings().scan.ctdModel, CtdCode::kSbe19);
 }
 
 TEST(CtdDialog, RefusesNoSelectionAndAModelWithoutConfiguration) {
   TestDoc t;
-  t.store.Write(keys::kModelCtd, CtdCatalogue::kOs200);  // stored, but not in the list
+  t.store.Write(keys::kModelCtd, CtdCode::kOs200);  // stored, but not in the list
   CVESKDoc& doc = t.Make();
   RecordingPrompts prompts;
   CCTDDlg dlg(doc);
@@ -134,7 +134,7 @@ TEST(CtdDialog, RefusesNoSelectionAndAModelWithoutConfiguration) {
   ASSERT_EQ(prompts.shown.size(), 1u);
   EXPECT_EQ(prompts.shown[0].text, kSelectValidCtd);
   EXPECT_NE(dlg.result(), QDialog::Accepted);
-  EXPECT_EQ(t.store.Read(keys::kModelCtd), CtdCatalogue::kOs200);
+  EXPECT_EQ(t.store.Read(keys::kModelCtd), CtdCode::kOs200);
 
   EXPECT_TRUE(dlg.findChild<QPushButton*>("configure")->isEnabled());  // the stored OS200's
   SelectModel(dlg, 2);  // a model without a configuration dialog: nothing to offer

@@ -34,8 +34,8 @@ TEST(PracticalSalinity, UnescoCheckValuesFromConductivityRatio) {
 TEST(PracticalSalinity, FromConductivityInEitherUnit) {
   // C(35, 15, 0) = 4.2914 S/m = 42.914 mS/cm.
   EXPECT_NEAR(PracticalSalinity(4.2914, 15, 0), 35.000, 5e-4);
-  EXPECT_NEAR(Cond2CondRatio(4.2914, 7), 1.0, 1e-12);
-  EXPECT_NEAR(Cond2CondRatio(42.914, 0), 1.0, 1e-12);
+  EXPECT_NEAR(Cond2CondRatio(4.2914, ConductivityUnit::SiemensPerMetre), 1.0, 1e-12);
+  EXPECT_NEAR(Cond2CondRatio(42.914, ConductivityUnit::MilliSiemensPerCentimetre), 1.0, 1e-12);
 }
 
 TEST(PracticalSalinity, NoConductivityIsNoSalinity) {

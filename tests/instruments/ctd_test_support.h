@@ -14,16 +14,12 @@ class DecoderRig {
   explicit DecoderRig(int model, bool viaMux = false) { Select(model, viaMux); }
 
   // Takes the store's settings as a scan start does.
-  void Select(int model, bool viaMux = false) { decoder.LoadScanSettings(model, viaMux, 30.0); }
+  void Select(int model, bool viaMux = false) { decoder.LoadScanSettings(model, viaMux); }
 
   // Decodes one line; returns the text to log.
-  std::string Decode(const std::string& line) {
-    decoder.line = line;
-    decoder.DecodeCtdLine();
-    return decoder.line;
-  }
+  std::string Decode(const std::string& line) { return decoder.Decode(line); }
 
-  const CtdSample& Sample() const { return decoder.sample; }
+  const CtdSample& Sample() const { return decoder.Sample(); }
 
   void Set(const char* section, const char* key, const char* value) {
     store.WriteString(section, key, value);

@@ -164,8 +164,9 @@ TEST(LFrame, FlowSpeedBounds) {
 TEST(TimeChart, FirstSampleTakesTheSecondFrameAndTheRecord) {
   Pipeline p;
   p.store.WriteString("Settings", "FirmwareVer", "2.20");  // no counter value
+  p.store.Write(keys::kModelCtd, CtdCode::kSbe49);         // a line with its salinity
   p.Start();
-  p.ctd->sample = CtdSample{30.0, 12.5, 101.25, 2048, 35.5};
+  p.Process(MakeTextFrame('C', "12.5, 30.0, 101.25, 35.5000 2048 1"));
   LFrameFields frame = Counting(0);
   frame.housekeeping[3] = frame.housekeeping[4] = 0;  // no flow, so no counts per volume
   p.Process(MakeLFrame(frame));

@@ -64,7 +64,7 @@ class Pipeline {
     settings = ScanSettings::Load(store);
     channel = std::make_unique<ScanSettingsChannel>(settings);
     ctd = std::make_unique<CtdDecoder>(store, dialogs);
-    ctd->LoadScanSettings(settings.ctdModel, settings.instrInputViaMux, settings.surveyLat);
+    ctd->LoadScanSettings(settings.ctdModel, settings.instrInputViaMux);
     ctd->StartScan();
     results.Reset();
     gate.Reset();

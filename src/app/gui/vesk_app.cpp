@@ -40,25 +40,7 @@ CVESKApp::~CVESKApp() {
 
 bool CVESKApp::InitInstance() {
   // 1. The remote control socket. Its commands wait for the document and the window.
-  udp_ =
-      std::make_unique<CUDPControl>(store_,
-                                    CUDPControl::Actions{
-                                        [this] {
-                                          if (frame_) frame_->StartLogging();
-                                        },
-                                        [this] {
-                                          if (frame_) frame_->Stop();
-                                        },
-                                        [this] { Quit(0); },
-                                        [this] {
-                                          if (frame_) frame_->StartAcquisition();
-                                        },
-                                        [this](const std::string& text) { dialogs_.Notify(text); },
-                                        [this](const std::string& note) {
-                                          if (frame_) frame_->Mark(note);
-                                        },
-                                    },
-                                    this);
+  udp_ = std::make_unique<CUDPControl>(store_, CUDPControl::ActionsFor(*this), this);
   remoteControl_ = udp_->Open();
   for (const std::string& warning : udp_->Warnings()) dialogs_.Notify(warning);
   if (!remoteControl_) {
@@ -160,6 +142,22 @@ int CVESKApp::Run() {
   const int code = QApplication::exec();
   if (doc_ && doc_->Scanning()) doc_->StopScan();
   return exitCode_ != 0 ? exitCode_ : code;
+}
+
+void CVESKApp::StartLogging() {
+  if (frame_) frame_->StartLogging();
+}
+
+void CVESKApp::Stop() {
+  if (frame_) frame_->Stop();
+}
+
+void CVESKApp::StartAcquisition() {
+  if (frame_) frame_->StartAcquisition();
+}
+
+void CVESKApp::Mark(const std::string& note) {
+  if (frame_) frame_->Mark(note);
 }
 
 quint16 CVESKApp::RemoteControlPort() const {

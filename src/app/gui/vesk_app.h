@@ -12,6 +12,7 @@
 
 #include "app/gui/qt_user_dialogs.h"
 #include "app/gui/qt_window_messages.h"
+#include "control/udp_control.h"
 #include "seams/clock.h"
 #include "seams/settings_store.h"
 #include "ui/dialogs/title_fitter.h"
@@ -20,7 +21,6 @@ namespace vesk {
 
 class CVESKDoc;
 class CMainFrame;
-class CUDPControl;
 class LiveServices;
 class MessageLog;
 class WebView;
@@ -42,7 +42,7 @@ struct AppOptions {
   std::string settingsProblem;       // told at the start: the store cannot be read or written
 };
 
-class CVESKApp : public QObject {
+class CVESKApp : public QObject, private RemoteCommandTarget {
  public:
   static constexpr const char* kVersion = "1.20";
 
@@ -63,6 +63,14 @@ class CVESKApp : public QObject {
   quint16 RemoteControlPort() const;
 
  private:
+  // The remote commands: they wait for the document and the window.
+  void StartLogging() override;
+  void Stop() override;
+  void CloseApplication() override { Quit(0); }
+  void StartAcquisition() override;
+  void Mark(const std::string& note) override;
+  void NoteRemote(const std::string& text) override { dialogs_.Notify(text); }
+
   void TakeScreenshot();
   // Ends the program with `code`: an open message box or question is closed (answered No),
   // and the start-up goes no further.

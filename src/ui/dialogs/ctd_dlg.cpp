@@ -13,9 +13,9 @@
 #include <mutex>
 
 #include "acquisition/vesk_doc.h"
+#include "ui/dialogs/coefficient_dlg.h"
 #include "ui/dialogs/dialog_prompts.h"
-#include "ui/dialogs/os200_config_dlg.h"
-#include "ui/dialogs/sbe19p_config_dlg.h"
+#include "ui/dialogs/sbe19plus_config_dlg.h"
 #include "ui/dialogs/sbe49_config_dlg.h"
 #include "ui/dialogs/temp_cond_coeff_dlg.h"
 
@@ -33,9 +33,9 @@ constexpr const char* kDirect = "Input Directly to VESK";
 constexpr const char* kViaMux = "Input via Serial Multiplexer (Deck Unit)";
 constexpr const char* kErrorCaption = "Error";
 
-template <class Dlg>
-std::unique_ptr<QDialog> Make(SettingsStore& store, DialogPrompts& prompts, QWidget* parent) {
-  auto dlg = std::make_unique<Dlg>(store, parent);
+template <class Dlg, class... Args>
+std::unique_ptr<QDialog> Make(DialogPrompts& prompts, Args&&... args) {
+  auto dlg = std::make_unique<Dlg>(std::forward<Args>(args)...);
   dlg->SetPrompts(prompts);
   return dlg;
 }
@@ -44,18 +44,20 @@ std::unique_ptr<QDialog> Make(SettingsStore& store, DialogPrompts& prompts, QWid
 
 std::unique_ptr<QDialog> CreateCtdConfigDialog(int model, SettingsStore& store,
                                                DialogPrompts& prompts, QWidget* parent) {
-  switch (model) {
-    case CtdCatalogue::kSbe19: return Make<CTempCondCoeffDlg>(store, prompts, parent);
-    case CtdCatalogue::kSbe19plus: return Make<CSBE19pConfigDlg>(store, prompts, parent);
-    case CtdCatalogue::kOs200: return Make<COS200ConfigDlg>(store, prompts, parent);
-    case CtdCatalogue::kSbe49: return Make<CSbe49ConfigDlg>(store, prompts, parent);
-    default: return nullptr;
+  const CtdModel* m = FindCtdModel(model);
+  switch (m != nullptr ? m->dialog : CtdDialog::None) {
+    case CtdDialog::None: break;
+    case CtdDialog::Coefficients: return Make<CCoefficientDlg>(prompts, store, *m, parent);
+    case CtdDialog::Sbe19: return Make<CTempCondCoeffDlg>(prompts, store, parent);
+    case CtdDialog::Sbe19plus: return Make<CSbe19plusConfigDlg>(prompts, store, parent);
+    case CtdDialog::Sbe49: return Make<CSbe49ConfigDlg>(prompts, store, parent);
   }
+  return nullptr;
 }
 
 bool HasCtdConfigDialog(int model) {
-  return model == CtdCatalogue::kSbe19 || model == CtdCatalogue::kSbe19plus ||
-         model == CtdCatalogue::kOs200 || model == CtdCatalogue::kSbe49;
+  const CtdModel* m = FindCtdModel(model);
+  return m != nullptr && m->dialog != CtdDialog::None;
 }
 
 CCTDDlg::CCTDDlg(CVESKDoc& doc, QWidget* parent)
@@ -66,7 +68,7 @@ CCTDDlg::CCTDDlg(CVESKDoc& doc, QWidget* parent)
   models_ = new QListWidget(this);
   models_->setObjectName("models");
   for (const auto& [code, entry] : doc_.Catalogue().Entries()) {
-    auto* item = new QListWidgetItem(QString::fromStdString(entry.name), models_);
+    auto* item = new QListWidgetItem(QString::fromLatin1(entry.model->name), models_);
     item->setData(Qt::UserRole, code);
   }
   layout->addWidget(models_);
@@ -117,8 +119,9 @@ int CCTDDlg::SelectedModel() const {
 
 void CCTDDlg::ShowModel(int model) {
   const CtdModelEntry* entry = doc_.Catalogue().Find(model);
-  rate_->setText(entry != nullptr ? QString("%1 Hz").arg(entry->rateHz) : QString());
-  format_->setText(entry != nullptr ? QString::fromStdString(entry->expectedFormat) : QString());
+  rate_->setText(entry != nullptr ? QString("%1 Hz").arg(entry->model->rateHz) : QString());
+  format_->setText(entry != nullptr ? QString::fromLatin1(entry->model->expectedFormat)
+                                    : QString());
   serial_->setText(entry != nullptr ? QString::fromStdString(entry->serial) : QString());
   const bool configurable =
       HasCtdConfigDialog(model >= 0 ? model : doc_.Store().Read(keys::kModelCtd));

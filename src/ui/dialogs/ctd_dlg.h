@@ -25,8 +25,8 @@ inline constexpr const char* kConfigWindowError =
     "An error occurred while trying to load the configuration window.";
 inline constexpr const char* kCtdConfigurationCaption = "CTD Configuration";
 
-// The configuration dialog of a model (SBE 19, 19plus, OS200, SBE 49), or nullptr for a model
-// that has none. It shows its own messages through `prompts`.
+// The configuration dialog of a model, as its row names it, or nullptr for a model that has
+// none. It shows its own messages through `prompts`.
 std::unique_ptr<QDialog> CreateCtdConfigDialog(int model, SettingsStore& store,
                                                DialogPrompts& prompts, QWidget* parent);
 // Whether a model has such a dialog ("Configure" is offered only then).

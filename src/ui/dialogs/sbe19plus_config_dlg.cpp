@@ -1,4 +1,4 @@
-#include "ui/dialogs/sbe19p_config_dlg.h"
+#include "ui/dialogs/sbe19plus_config_dlg.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -30,7 +30,7 @@ QCheckBox* Option(QWidget* parent, const char* text, const IntKey& key, const Se
 
 }  // namespace
 
-CSBE19pConfigDlg::CSBE19pConfigDlg(SettingsStore& store, QWidget* parent)
+CSbe19plusConfigDlg::CSbe19plusConfigDlg(SettingsStore& store, QWidget* parent)
     : QDialog(parent), store_(store), prompts_(&StandardPrompts()) {
   setWindowTitle(kCaption);
   auto* layout = new QVBoxLayout(this);
@@ -45,8 +45,8 @@ CSBE19pConfigDlg::CSBE19pConfigDlg(SettingsStore& store, QWidget* parent)
   auto* formatLayout = new QVBoxLayout(formatBox);
   format_ = new QButtonGroup(this);
   const std::array<std::pair<const char*, const char*>, 2> formats = {
-      {{"Hexadecimal (OUTPUTFORMAT=0)", kSbe19pHexExplanation},
-       {"Decimal (OUTPUTFORMAT=1)", kSbe19pDecimalExplanation}}};
+      {{"Hexadecimal (OUTPUTFORMAT=0)", kSbe19plusHexExplanation},
+       {"Decimal (OUTPUTFORMAT=1)", kSbe19plusDecimalExplanation}}};
   for (int id = 0; id < 2; ++id) {
     auto* radio = new QRadioButton(QString::fromLatin1(formats[id].first), formatBox);
     radio->setObjectName(QString("outputFormat%1").arg(id));
@@ -57,7 +57,7 @@ CSBE19pConfigDlg::CSBE19pConfigDlg(SettingsStore& store, QWidget* parent)
     note->setIndent(20);
     formatLayout->addWidget(note);
   }
-  const int format = store_.Read(keys::kSbe19pOutputFormat);
+  const int format = store_.Read(keys::kSbe19plusOutputFormat);
   if (format == 0 || format == 1) format_->button(format)->setChecked(true);
   layout->addWidget(formatBox);
 
@@ -65,23 +65,24 @@ CSBE19pConfigDlg::CSBE19pConfigDlg(SettingsStore& store, QWidget* parent)
   analogInputs_ = new QSpinBox(this);
   analogInputs_->setObjectName("AnalogInputs");
   analogInputs_->setRange(0, 4);
-  analogInputs_->setValue(store_.Read(keys::kSbe19pAnalogInputs));
+  analogInputs_->setValue(store_.Read(keys::kSbe19plusAnalogInputs));
   options->addRow("Analog inputs", analogInputs_);
-  outputSal_ = Option(this, "Output salinity", keys::kSbe19pOutputSal, store_);
-  outputSv_ = Option(this, "Output sound velocity", keys::kSbe19pOutputSv, store_);
-  logRaw_ = Option(this, "Log raw data to ASCII file", keys::kSbe19pLogRawDataToAsciiFile, store_);
+  outputSal_ = Option(this, "Output salinity", keys::kSbe19plusOutputSal, store_);
+  outputSv_ = Option(this, "Output sound velocity", keys::kSbe19plusOutputSv, store_);
+  logRaw_ =
+      Option(this, "Log raw data to ASCII file", keys::kSbe19plusLogRawDataToAsciiFile, store_);
   options->addRow(outputSal_);
   options->addRow(outputSv_);
   options->addRow(logRaw_);
   layout->addLayout(options);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  connect(buttons, &QDialogButtonBox::accepted, this, &CSBE19pConfigDlg::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &CSBE19pConfigDlg::reject);
+  connect(buttons, &QDialogButtonBox::accepted, this, &CSbe19plusConfigDlg::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &CSbe19plusConfigDlg::reject);
   layout->addWidget(buttons);
 }
 
-void CSBE19pConfigDlg::accept() {
+void CSbe19plusConfigDlg::accept() {
   if (!form_->CheckAndTell(*prompts_, kCaption)) return;
   if (!prompts_->Ask(this, kConfirmCoefficientUpdate, kCaption, QMessageBox::Warning,
                      DialogPrompts::Buttons::YesNo)) {
@@ -89,11 +90,11 @@ void CSBE19pConfigDlg::accept() {
   }
   form_->Write();
   // A stored format other than 0 or 1 is kept until the user picks one.
-  if (format_->checkedId() >= 0) store_.Write(keys::kSbe19pOutputFormat, format_->checkedId());
-  store_.Write(keys::kSbe19pAnalogInputs, analogInputs_->value());
-  store_.Write(keys::kSbe19pOutputSal, outputSal_->isChecked() ? 1 : 0);
-  store_.Write(keys::kSbe19pOutputSv, outputSv_->isChecked() ? 1 : 0);
-  store_.Write(keys::kSbe19pLogRawDataToAsciiFile, logRaw_->isChecked() ? 1 : 0);
+  if (format_->checkedId() >= 0) store_.Write(keys::kSbe19plusOutputFormat, format_->checkedId());
+  store_.Write(keys::kSbe19plusAnalogInputs, analogInputs_->value());
+  store_.Write(keys::kSbe19plusOutputSal, outputSal_->isChecked() ? 1 : 0);
+  store_.Write(keys::kSbe19plusOutputSv, outputSv_->isChecked() ? 1 : 0);
+  store_.Write(keys::kSbe19plusLogRawDataToAsciiFile, logRaw_->isChecked() ? 1 : 0);
   QDialog::accept();
 }
 

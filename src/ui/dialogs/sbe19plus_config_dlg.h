@@ -14,17 +14,17 @@ class CoefficientForm;
 class DialogPrompts;
 class SettingsStore;
 
-inline constexpr const char* kSbe19pHexExplanation =
+inline constexpr const char* kSbe19plusHexExplanation =
     "Output raw data (frequencies and voltages) in Hexadecimal form.\nMust use this format for "
     "acquiring and viewing realtime data in SEASAVE.";
-inline constexpr const char* kSbe19pDecimalExplanation =
+inline constexpr const char* kSbe19plusDecimalExplanation =
     "Output converted (engineering units) data in decimal form.";
 
-class CSBE19pConfigDlg : public QDialog {
+class CSbe19plusConfigDlg : public QDialog {
   Q_OBJECT
 
  public:
-  explicit CSBE19pConfigDlg(SettingsStore& store, QWidget* parent = nullptr);
+  explicit CSbe19plusConfigDlg(SettingsStore& store, QWidget* parent = nullptr);
   void SetPrompts(DialogPrompts& prompts) { prompts_ = &prompts; }
   void accept() override;
 
