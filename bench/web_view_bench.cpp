@@ -41,15 +41,21 @@ using vesk::bench::Clock;
 using vesk::bench::ProcessCpuSeconds;
 using vesk::bench::ThreadCpuSeconds;
 
-int FreeTcpPort() {
+// A TCP socket bound to a free port of 127.0.0.1, and that address.
+int BoundLoopbackSocket(sockaddr_in& a) {
   const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
+  a = sockaddr_in{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
   socklen_t n = sizeof a;
   ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
-  ::close(s);
+  return s;
+}
+
+int FreeTcpPort() {
+  sockaddr_in a;
+  ::close(BoundLoopbackSocket(a));
   return ntohs(a.sin_port);
 }
 
@@ -107,13 +113,8 @@ struct Browsers {
 // The anchor: `messages` sends of `size` bytes to each of `connections` TCP connections on
 // 127.0.0.1, a thread reading them off; the sending thread's CPU seconds.
 double PlainSendCpu(int connections, std::size_t messages, std::size_t size) {
-  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t n = sizeof a;
-  ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &n);
+  sockaddr_in a;
+  const int listener = BoundLoopbackSocket(a);
   ::listen(listener, connections);
   std::vector<int> senders, readers;
   for (int i = 0; i < connections; ++i) {
