@@ -9,7 +9,9 @@
 #include <cstdio>
 #include <cstring>
 #include <thread>
+#include <utility>
 
+#include "acquisition/source_threads.h"
 #include "acquisition/vesk_doc.h"
 #include "files/export_stage.h"
 #include "files/file_header.h"
@@ -110,6 +112,7 @@ bool CVESKDoc::ConnectCounterPort(bool tellFailure) {
     // stop command before it left.
     counterSerial_.Purge(kPurgeRxClear);
     connected_ = true;
+    idleReadErrorTold_ = false;
   } catch (const CSerialException& e) {
     counterSerial_.Close();
     if (tellFailure) {
@@ -434,6 +437,9 @@ CVESKDoc::CounterStatus CVESKDoc::PollCounterStatus() {
         lastHeard_ = {};
         dialogs_.Notify("The counter's serial device has gone away (" + std::string(e.what()) +
                         "); it is opened again when it returns.");
+      } else if (!std::exchange(idleReadErrorTold_, true)) {
+        dialogs_.Notify(std::string(kCounterReadError) + " (" + e.what() +
+                        ") between scans; it is read on.");
       }
     }
     // Complete lines that arrived since the last poll form the counter's latest text block.

@@ -233,6 +233,7 @@ class CVESKDoc {
   // The counter between scans.
   std::string idleText_;
   std::chrono::steady_clock::time_point lastHeard_{};
+  bool idleReadErrorTold_ = false;  // a failed read between scans, told once per connection
   std::chrono::steady_clock::time_point snapshotSent_{};
   std::chrono::steady_clock::time_point nextReconnect_{};
   bool snapshotPending_ = false;

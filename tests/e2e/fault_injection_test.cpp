@@ -89,9 +89,6 @@ TEST_F(HeadlessRun, CounterDeviceVanishesAndReturns) {
   EXPECT_NE(marks.find(",\"link to the counter back\""), std::string::npos) << marks;
 }
 
-// The (UTF-8 named) folder is deleted under the running scan: the raw file holds every byte
-// the counter sent after its text header, the .dat is what the batch player writes. Then the
-// folder goes away again and a file takes its name, so nothing can be created there (whoever
 // Reads of the counter's port fail without the device going away (a faulty adapter): a few
 // failures are told once and the scan reads on; failures that persist are handled like a lost
 // device, the port opened anew, told once too. The recording keeps every byte either way.
@@ -132,6 +129,29 @@ TEST_F(HeadlessRun, ReadErrorsOfTheCounterPortAreToldOnceAndOutlasted) {
 #endif
 }
 
+// Before a scan the same faulty adapter is told once too, and the counter is read on: the
+// scan that starts once it answers is recorded whole.
+TEST_F(HeadlessRun, ReadErrorsBetweenScansAreToldOnce) {
+#ifndef VESK_READ_FAULT_SHIM
+  GTEST_SKIP() << "no fault injection under a sanitizer";
+#else
+  StartCounter(14);
+  env_ = {{"LD_PRELOAD", VESK_READ_FAULT_SHIM},
+          {"VESK_FAULT_READ_FILE", fs::canonical(link_)},
+          {"VESK_FAULT_READ_ERRNO", std::to_string(EPROTO)},
+          {"VESK_FAULT_READ_COUNT", "3"}};
+  StartVesk({"--log"});  // waits for the counter's idle text: all three reads fail before
+  ASSERT_TRUE(SentInScan(0, 4000)) << Err();
+  EXPECT_EQ(StopAndQuit(), 0) << Err();
+  EXPECT_EQ(Occurrences(Err(), "cannot be read ("), 1) << Err();
+  EXPECT_EQ(Occurrences(Err(), ") between scans; it is read on."), 1) << Err();
+  ExpectRecordingHolds(Recordings(dataDir_, ".bin").at(0), Counter().ScanSegments().at(0));
+#endif
+}
+
+// The (UTF-8 named) folder is deleted under the running scan: the raw file holds every byte
+// the counter sent after its text header, the .dat is what the batch player writes. Then the
+// folder goes away again and a file takes its name, so nothing can be created there (whoever
 // runs the test, root included): a new recording cannot start until the folder is back.
 TEST_F(HeadlessRun, TheDataFolderDeletedOrUnwritableLosesNothing) {
   dataDir_ = dir_ / "d\xC3\xA4t\xC3\xA4 \xE6\x95\xB0\xE6\x8D\xAE";
