@@ -266,7 +266,12 @@ bool ProfileNetcdfWriter::WriteFile() {
   {
     std::lock_guard lock(NetcdfLibraryLock());
     ncid_ = -1;
-    bool ok = Check(nc_create_mem(file_.Path().c_str(), NC_NETCDF4, 1 << 20, &ncid_), "creating") &&
+    // CDF-5 (the classic layout with 64-bit integers) costs a fraction of NetCDF-4's HDF5
+    // metadata; a file without profiles stays NetCDF-4, the classic formats having room for
+    // one empty (unlimited) dimension only.
+    const int format = profiles_.empty() ? NC_NETCDF4 : NC_64BIT_DATA;
+    const std::size_t size = profiles_.empty() ? 1 << 20 : 0;
+    bool ok = Check(nc_create_mem(file_.Path().c_str(), format, size, &ncid_), "creating") &&
               Define(depthIndex) && Put(depthIndex);
     if (!ok) {
       if (ncid_ >= 0) nc_abort(ncid_);

@@ -1,12 +1,13 @@
 #pragma once
-// The cast products as a NetCDF-4 file following CF (1.11) and ACDD (1.3): featureType
+// The cast products as a NetCDF file following CF (1.11) and ACDD (1.3): featureType
 // "profile" in the orthogonal multidimensional form, dimensions profile x depth x size bin.
 // The depth axis holds every depth bin some profile uses (bin centres, with their bounds);
 // where a profile has no such bin its values are missing. The profile variables (number,
 // direction, time and place of its first frame, its frames, totals and spectrum slope), the
 // per depth bin concentration with its 95 % interval and the summed size bins, each profile's
 // size bins and NBSS, and the settings as global attributes. Built in memory and written in one
-// piece at the end, as the main NetCDF export is.
+// piece at the end, as the main NetCDF export is. The file is CDF-5 (the classic layout with
+// 64-bit integers), a NetCDF-4 file without profiles.
 //
 // The per depth bin counts are short integers when every count fits (int, then int64, when one
 // does not), and nothing is compressed: deflate cost more CPU than all of the rest of the cast
