@@ -267,10 +267,12 @@ bool ProfileNetcdfWriter::WriteFile() {
     std::lock_guard lock(NetcdfLibraryLock());
     ncid_ = -1;
     // CDF-5 (the classic layout with 64-bit integers) costs a fraction of NetCDF-4's HDF5
-    // metadata; a file without profiles stays NetCDF-4, the classic formats having room for
-    // one empty (unlimited) dimension only.
-    const int format = profiles_.empty() ? NC_NETCDF4 : NC_64BIT_DATA;
-    const std::size_t size = profiles_.empty() ? 1 << 20 : 0;
+    // metadata. A file without depth bins (no profile, or none with a frame used) stays
+    // NetCDF-4: in the classic formats an empty dimension is the unlimited one, which only
+    // one dimension can be and only the first of a variable's.
+    const bool classic = !depthIndex.empty();
+    const int format = classic ? NC_64BIT_DATA : NC_NETCDF4;
+    const std::size_t size = classic ? 0 : 1 << 20;
     bool ok = Check(nc_create_mem(file_.Path().c_str(), format, size, &ncid_), "creating") &&
               Define(depthIndex) && Put(depthIndex);
     if (!ok) {

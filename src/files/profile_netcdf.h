@@ -7,7 +7,7 @@
 // per depth bin concentration with its 95 % interval and the summed size bins, each profile's
 // size bins and NBSS, and the settings as global attributes. Built in memory and written in one
 // piece at the end, as the main NetCDF export is. The file is CDF-5 (the classic layout with
-// 64-bit integers), a NetCDF-4 file without profiles.
+// 64-bit integers); one without any depth bin is NetCDF-4.
 //
 // The per depth bin counts are short integers when every count fits (int, then int64, when one
 // does not), and nothing is compressed: deflate cost more CPU than all of the rest of the cast

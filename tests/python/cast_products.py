@@ -57,7 +57,7 @@ def nmea(body):
     return f"${body}*{sum_:02X}".encode()
 
 
-def built_recording(path):
+def built_recording(path, flow=True):
     rng = np.random.default_rng(29)
     track = [None] * 6                                     # before the first CTD line
     track += list(2 + 0.3 * rng.standard_normal(30))       # soak
@@ -78,7 +78,7 @@ def built_recording(path):
         layer = 1 + 4 * math.exp(-((z or 0) - 25) ** 2 / 20)
         slope = 6 + 10 * math.exp(-((z or 0) - 40) ** 2 / 200)
         bins = [min(65535, int(rng.poisson(20 * layer * math.exp(-k / slope)))) for k in range(128)]
-        no_flow = 100 <= i <= 104 or i == 200
+        no_flow = 100 <= i <= 104 or i == 200 or not flow
         h3 = 0 if no_flow else 1000
         h4 = 20000 + int(rng.integers(-300, 300))
         hk = [2500, 1200, 3300, h3, h4, 5, 2000]
@@ -299,11 +299,13 @@ def compare(d, name, settings, standard_tunnel):
 with tempfile.TemporaryDirectory() as d:
     env = dict(os.environ, HOME=d)
     built_recording(f"{d}/built.bin")
+    built_recording(f"{d}/still.bin", flow=False)  # profiles without a frame used
     subprocess.run([VESK_SIM, "--write", f"{d}/sim.bin", "--duration", "400", "--depth", "40"],
                    check=True, env=env, stdout=subprocess.DEVNULL)
     for name in ("built", "sim"):
         compare(d, name, DEFAULTS, True)
         compare(d, name, OTHER, False)
+    compare(d, "still", DEFAULTS, True)
     with open(f"{d}/bad.ini", "w") as f:
         f.write("[Profiles]\nDepthBin=0\n")
     bad = subprocess.run([VESK_PROCESS, "--settings", f"{d}/bad.ini", "--format", "profiles",
