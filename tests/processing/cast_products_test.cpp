@@ -181,6 +181,12 @@ TEST(CastProducts, PoissonIntervalOfKnownCounts) {
   EXPECT_NEAR(PoissonInterval95(10).high, 18.3904, 1e-4);
   EXPECT_NEAR(PoissonInterval95(100).low, 81.3639, 1e-4);
   EXPECT_NEAR(PoissonInterval95(100).high, 121.6268, 1e-4);
+  // The quantiles to the last digit: chi2 quantiles worked out in 50 digits, rounded to double
+  // (a double-precision evaluation misses each of these by a unit in the last place).
+  EXPECT_EQ(PoissonInterval95(2).high * 2, 14.44937533544792);
+  EXPECT_EQ(PoissonInterval95(3).low * 2, 1.2373442457912025);
+  EXPECT_EQ(PoissonInterval95(8).low * 2, 6.9076643534970028);
+  EXPECT_EQ(PoissonInterval95(10).high * 2, 36.780712084035557);
 }
 
 TEST(CastProducts, SpectrumSlope) {
