@@ -5,20 +5,6 @@
 #include <cmath>
 
 namespace vesk {
-namespace {
-
-// log10 of the small counts most size bins hold, worked out once.
-constexpr int kLogTableSize = 4096;
-const std::array<double, kLogTableSize>& SmallLogs() {
-  static const std::array<double, kLogTableSize> table = [] {
-    std::array<double, kLogTableSize> t{};
-    for (int n = 1; n < kLogTableSize; ++n) t[n] = std::log10(static_cast<double>(n));
-    return t;
-  }();
-  return table;
-}
-
-}  // namespace
 
 CountInterval PoissonInterval95(std::uint64_t n) {
   // Boost's default policy works in long double and rounds the quantile to double correctly
@@ -38,7 +24,6 @@ SizeSpectrum::SizeSpectrum(double minUm, double maxUm) {
     width_[k] = SizeBinBiovolumeWidth(k);
     ratio_[k] = biovolume_[k] / width_[k];
     logBiovolume_[k] = std::log10(biovolume_[k]);
-    logRatio_[k] = std::log10(ratio_[k]);
   }
   first_ = kExportBinCount;
   for (int k = kExportBinCount - 1; k >= 0; --k) {
@@ -72,9 +57,8 @@ SpectrumFit SizeSpectrum::Fit(const SizeCounts& counts, double volume) const {
       start = k;
     }
   }
-  // log10(NBSS) = log10(count) + log10(biovolume / width) - log10(volume).
-  const std::array<double, kLogTableSize>& logs = SmallLogs();
-  const double logVolume = std::log10(volume);
+  // log10 of each bin's NBSS as Nbss() works it out, so that the fitted points are the
+  // logarithms of the spectrum's own values.
   double x[kExportBinCount];
   double y[kExportBinCount];
   int n = 0;
@@ -86,8 +70,7 @@ SpectrumFit SizeSpectrum::Fit(const SizeCounts& counts, double volume) const {
     }
     empty = 0;
     x[n] = logBiovolume_[k];
-    y[n] = (c < kLogTableSize ? logs[c] : std::log10(static_cast<double>(c))) + logRatio_[k] -
-           logVolume;
+    y[n] = std::log10(static_cast<double>(c) * biovolume_[k] / volume / width_[k]);
     ++n;
   }
   fit.bins = n;

@@ -35,7 +35,6 @@ class SizeSpectrum {
   std::array<double, kExportBinCount> width_{};
   std::array<double, kExportBinCount> ratio_{};  // biovolume / width
   std::array<double, kExportBinCount> logBiovolume_{};
-  std::array<double, kExportBinCount> logRatio_{};
 };
 
 }  // namespace vesk
