@@ -20,10 +20,8 @@ CountInterval PoissonInterval95(std::uint64_t n) {
 
 SizeSpectrum::SizeSpectrum(double minUm, double maxUm) {
   for (int k = 0; k < kExportBinCount; ++k) {
-    biovolume_[k] = SizeBinBiovolume(k);
-    width_[k] = SizeBinBiovolumeWidth(k);
-    ratio_[k] = biovolume_[k] / width_[k];
-    logBiovolume_[k] = std::log10(biovolume_[k]);
+    ratio_[k] = SizeBinBiovolume(k) / SizeBinBiovolumeWidth(k);
+    logBiovolume_[k] = std::log10(SizeBinBiovolume(k));
   }
   first_ = kExportBinCount;
   for (int k = kExportBinCount - 1; k >= 0; --k) {
@@ -51,14 +49,13 @@ SpectrumFit SizeSpectrum::Fit(const SizeCounts& counts, double volume) const {
   double largest = 0;
   for (int k = first_; k <= last_; ++k) {
     if (product[k] < near) continue;
-    const double nbss = static_cast<double>(counts[k]) * biovolume_[k] / volume / width_[k];
+    const double nbss = Nbss(counts[k], volume, k);
     if (start < 0 || nbss > largest) {
       largest = nbss;
       start = k;
     }
   }
-  // log10 of each bin's NBSS as Nbss() works it out, so that the fitted points are the
-  // logarithms of the spectrum's own values.
+  // The fitted points are the logarithms of the spectrum's own values.
   double x[kExportBinCount];
   double y[kExportBinCount];
   int n = 0;
@@ -70,7 +67,7 @@ SpectrumFit SizeSpectrum::Fit(const SizeCounts& counts, double volume) const {
     }
     empty = 0;
     x[n] = logBiovolume_[k];
-    y[n] = std::log10(static_cast<double>(c) * biovolume_[k] / volume / width_[k]);
+    y[n] = std::log10(Nbss(c, volume, k));
     ++n;
   }
   fit.bins = n;

@@ -31,8 +31,6 @@ class SizeSpectrum {
  private:
   int first_ = 0;  // the bins inside the range; none when first_ > last_
   int last_ = -1;
-  std::array<double, kExportBinCount> biovolume_{};
-  std::array<double, kExportBinCount> width_{};
   std::array<double, kExportBinCount> ratio_{};  // biovolume / width
   std::array<double, kExportBinCount> logBiovolume_{};
 };
